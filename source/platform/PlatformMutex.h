@@ -1,0 +1,19 @@
+#pragma once
+
+#include <memory>
+
+// A recursive mutex: the thread that holds it may lock it again.
+class PlatformMutex {
+public:
+    PlatformMutex();
+    ~PlatformMutex();
+    PlatformMutex(const PlatformMutex&) = delete;
+    PlatformMutex& operator=(const PlatformMutex&) = delete;
+
+    void Lock();
+    void Unlock();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl;
+};
