@@ -2,12 +2,14 @@
 // They are defined together so that they are built in the order of this file
 // and torn down in the reverse order: the log outlives everything built after
 // it, and the disk file system closes its remaining files last.
+#include "framework/filesystem/zArchive.h"
 #include "framework/filesystem/zIODiskFS.h"
 #include "framework/system/zLogStream.h"
 
 zIODiskFS GlobalDiskFS;
 ztLinkedList<zIOBaseFS*> GlobalFallbackFSList;
 zLogStream GlobalLog;
+zStream GlobalArchiveStream(1);
 ztLinkedList<zString> GlobalSearchPathList;
 
 // Constant-initialised: current before any constructor runs.
