@@ -97,14 +97,16 @@ void zMetaTag::Init()
 {
     type = TypeUnset;
     value.text = nullptr;
+    arenaValue = false;
     encoding = 0;
 }
 
 void zMetaTag::ClearValue()
 {
-    if (type == TypeString || type == TypeBinary || type == TypeShortcut)
+    if ((type == TypeString || type == TypeBinary || type == TypeShortcut) && !arenaValue)
         std::free(value.text);
     value.text = nullptr;
+    arenaValue = false;
     encodedSize = 0;
     rawSize = 0;
     type = TypeUnset;
@@ -148,17 +150,19 @@ bool zMetaTag::SetShortcut(const char* path)
     return true;
 }
 
-void zMetaTag::TakeText(char* text, int32_t newType)
+void zMetaTag::TakeText(char* text, int32_t newType, bool inArena)
 {
     ClearValue();
     value.text = text;
+    arenaValue = inArena;
     type = newType;
 }
 
-void zMetaTag::TakeBinary(char* data, int32_t encoded, int32_t raw, int32_t newEncoding)
+void zMetaTag::TakeBinary(char* data, int32_t encoded, int32_t raw, int32_t newEncoding, bool inArena)
 {
     ClearValue();
     value.text = data;
+    arenaValue = inArena;
     encodedSize = encoded;
     rawSize = raw;
     encoding = newEncoding;
