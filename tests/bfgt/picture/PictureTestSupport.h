@@ -67,7 +67,8 @@ template <class Decoder>
 bool DecodeExact(const std::vector<uint8_t>& bytes, Decoder decoder)
 {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)]);
-    std::memcpy(copy.get(), bytes.data(), bytes.size());
+    if (!bytes.empty())
+        std::memcpy(copy.get(), bytes.data(), bytes.size());
     return decoder(copy.get(), bytes.size());
 }
 
