@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-zLogStream GlobalLog;
 zLogStream* const GlobalLogStream = &GlobalLog;
 
 zLogStream::zLogStream() = default;

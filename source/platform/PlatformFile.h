@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Files and directories for the disk file system. Paths may use '\\' as well
+// as '/', and content authored on Windows names files without regard to case:
+// a path that does not exist with its exact case is resolved one component at
+// a time against the names actually on disk.
+
+// Opens a regular file with a C stdio mode; null when it cannot be opened or
+// names a directory.
+FILE* PlatformOpenFile(const char* path, const char* mode);
+
+// The path as it exists on disk: each component that is missing with its exact
+// case takes the name that matches it without regard to case (the smallest such
+// name when several do). With missingLastOk a last component that matches
+// nothing is kept as given, so that a new file can be created. False when a
+// component cannot be resolved.
+bool PlatformResolvePath(const char* path, bool missingLastOk, std::string& resolved);
+
+// Resolves the path like PlatformResolvePath; true when the directory changed.
+bool PlatformSetCurrentDirectory(const char* path);
+
+// The names in a directory that match a Windows-style pattern ("dir/*.txt":
+// '*' and '?' wildcards, no case distinction, "*.*" matching every name),
+// sorted without regard to case. "." and ".." are listed when they match.
+// False when the directory cannot be read or nothing matches.
+bool PlatformListDirectory(const char* pattern, std::vector<std::string>& names);
+
+// Windows-style wildcard match of one name, without regard to case.
+bool PlatformMatchPattern(const char* pattern, const char* name);
