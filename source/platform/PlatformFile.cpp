@@ -166,17 +166,6 @@ bool PlatformSetCurrentDirectory(const char* path)
     return PlatformResolvePath(path, false, resolved) && chdir(resolved.c_str()) == 0;
 }
 
-std::string PlatformGetCurrentDirectory()
-{
-    std::vector<char> buffer(256);
-    while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            return std::string();
-        buffer.resize(buffer.size() * 2);
-    }
-    return std::string(buffer.data());
-}
-
 bool PlatformListDirectory(const char* pattern, std::vector<std::string>& names)
 {
     names.clear();

@@ -20,9 +20,8 @@ FILE* PlatformOpenFile(const char* path, const char* mode);
 // component cannot be resolved.
 bool PlatformResolvePath(const char* path, bool missingLastOk, std::string& resolved);
 
+// Resolves the path like PlatformResolvePath; true when the directory changed.
 bool PlatformSetCurrentDirectory(const char* path);
-// Empty when it cannot be read.
-std::string PlatformGetCurrentDirectory();
 
 // The names in a directory that match a Windows-style pattern ("dir/*.txt":
 // '*' and '?' wildcards, no case distinction, "*.*" matching every name),
