@@ -1,6 +1,7 @@
 #pragma once
 
 #include "bfgt/picture/zPixelFormat.h"
+#include "framework/math/zColor.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -75,10 +76,10 @@ public:
     void DrawLineEx(bool smooth, float x0, float y0, float x1, float y1, float r, float g, float b, float a,
                     const ClipRect* clip = nullptr);
 
-    // Bilinear sample at (u, v) in 0..1 into out[4] (r, g, b, a); w and h of 0
-    // mean the picture's own size, larger values are limited to it.
-    void SampleBilinear(float u, float v, float* out, int32_t w = 0, int32_t h = 0) const;
-    // The sample packed with red in byte 0 and alpha in byte 3.
+    // Bilinear sample at (u, v) in 0..1; w and h of 0 mean the picture's own
+    // size, larger values are limited to it. Float pictures give alpha 1.
+    void SampleBilinear(float u, float v, zColor& out, int32_t w = 0, int32_t h = 0) const;
+    // The sample packed by zColor::ToRGBA32 (red in byte 0, alpha in byte 3).
     uint32_t SampleBilinearRGBA32(float u, float v, int32_t w = 0, int32_t h = 0) const;
 
     // Copies or composes a rectangle of the source into the destination in the

@@ -20,26 +20,6 @@ uint8_t ColorByte(float value)
     return uint8_t(double(value) * 255.0);
 }
 
-// Integer part of component x 255, taken from the bit pattern of
-// component x 255 + 256 (which lies in [256, 512) for components in 0..1).
-uint32_t PackComponent(float value)
-{
-    if (!(value > 0.0f))
-        value = 0.0f;
-    else if (value > 1.0f)
-        value = 1.0f;
-    float biased = value * 255.0f + 256.0f;
-    uint32_t bits;
-    std::memcpy(&bits, &biased, sizeof bits);
-    return (bits >> 15) & 0xFF;
-}
-
-uint32_t PackColor(const float* color)
-{
-    return PackComponent(color[0]) | PackComponent(color[1]) << 8 | PackComponent(color[2]) << 16 |
-           PackComponent(color[3]) << 24;
-}
-
 bool IsFloatLayout(const zPixelFormat& f)
 {
     return f.isFloat && f.bitsPerPixel == 96 && f.redMask < 3 && f.greenMask < 3 && f.blueMask < 3;
@@ -267,15 +247,12 @@ void zPicture::DrawLineEx(bool smooth, float x0, float y0, float x1, float y1, f
     }
 }
 
-void zPicture::SampleBilinear(float u, float v, float* out, int32_t w, int32_t h) const
+void zPicture::SampleBilinear(float u, float v, zColor& out, int32_t w, int32_t h) const
 {
     const bool integer32 = pixels != nullptr && format.bitsPerPixel == 32 && !format.isFloat;
     const bool floating = pixels != nullptr && IsFloatLayout(format);
     if ((!integer32 && !floating) || width <= 0 || height <= 0) {
-        out[0] = 1.0f;
-        out[1] = 0.0f;
-        out[2] = 1.0f;
-        out[3] = 1.0f;
+        out = zColor(1.0f, 0.0f, 1.0f, 1.0f);
         return;
     }
     if (w <= 0 || w > width)
@@ -323,15 +300,14 @@ void zPicture::SampleBilinear(float u, float v, float* out, int32_t w, int32_t h
         for (int k = 0; k < 4; ++k)
             sum[k] += weight[n] * c[k];
     }
-    for (int k = 0; k < 4; ++k)
-        out[k] = sum[k];
+    out = zColor(sum[0], sum[1], sum[2], sum[3]);
 }
 
 uint32_t zPicture::SampleBilinearRGBA32(float u, float v, int32_t w, int32_t h) const
 {
-    float color[4];
+    zColor color;
     SampleBilinear(u, v, color, w, h);
-    return PackColor(color);
+    return color.ToRGBA32();
 }
 
 void ClipBlitRects(const zPicture::Rect& sourceBounds, zPicture::Rect& source, const zPicture::Rect& destinationBounds,
@@ -445,9 +421,10 @@ bool zPicture::Resize(int32_t newWidth, int32_t newHeight)
         float u = 0.0f;
         for (int32_t i = 0; i < newWidth; ++i, u += du) {
             if (floating) {
-                float color[4];
+                zColor color;
                 SampleBilinear(u, v, color);
-                std::memcpy(out, color, 12);
+                const float rgb[3] = {color.r, color.g, color.b};
+                std::memcpy(out, rgb, 12);
                 out += 12;
             } else {
                 const uint32_t value = SampleBilinearRGBA32(u, v);

@@ -187,10 +187,10 @@ TEST(PictureDrawLine, ClipsParametricallyToTheRectangle)
 TEST(PictureSampling, BilinearThroughTheFormatShifts)
 {
     zPicture picture = MakePicture(2, 1, PixelFormatABGR32, {0, 0, 0, 255, 255, 255, 255, 255});
-    float c[4];
+    zColor c;
     picture.SampleBilinear(0.25f, 0.0f, c);
-    EXPECT_FLOAT_EQ(c[0], 0.5f);
-    EXPECT_FLOAT_EQ(c[3], 1.0f);
+    EXPECT_FLOAT_EQ(c.r, 0.5f);
+    EXPECT_FLOAT_EQ(c.a, 1.0f);
     EXPECT_EQ(picture.SampleBilinearRGBA32(0.25f, 0.0f), 0xFF7F7F7Fu);
     // u = 1 reads the last column only; below 0 the first.
     EXPECT_EQ(picture.SampleBilinearRGBA32(1.0f, 0.0f), 0xFFFFFFFFu);
@@ -206,27 +206,27 @@ TEST(PictureSampling, BilinearThroughTheFormatShifts)
 
     zPicture square = MakePicture(2, 2, PixelFormatABGR32, {0, 0, 0, 0, 40, 0, 0, 0, 80, 0, 0, 0, 120, 0, 0, 0});
     square.SampleBilinear(0.25f, 0.25f, c);
-    EXPECT_FLOAT_EQ(c[0] * 255.0f, 60.0f);
+    EXPECT_FLOAT_EQ(c.r * 255.0f, 60.0f);
 }
 
 TEST(PictureSampling, FloatPicturesAndUnsupportedFormats)
 {
     zPicture picture = MakePicture(2, 1, PixelFormatRGBFloat, FloatBytes({0, 0, 0, 1, 2, 3}));
-    float c[4];
+    zColor c;
     picture.SampleBilinear(0.25f, 0.0f, c);
-    EXPECT_FLOAT_EQ(c[0], 0.5f);
-    EXPECT_FLOAT_EQ(c[1], 1.0f);
-    EXPECT_FLOAT_EQ(c[2], 1.5f);
+    EXPECT_FLOAT_EQ(c.r, 0.5f);
+    EXPECT_FLOAT_EQ(c.g, 1.0f);
+    EXPECT_FLOAT_EQ(c.b, 1.5f);
     // Below the last row every missing neighbour is the sample's own pixel,
     // the one on the right included.
     picture.SampleBilinear(0.25f, 0.5f, c);
-    EXPECT_FLOAT_EQ(c[0], 0.25f);
-    EXPECT_FLOAT_EQ(c[2], 0.75f);
+    EXPECT_FLOAT_EQ(c.r, 0.25f);
+    EXPECT_FLOAT_EQ(c.b, 0.75f);
 
     zPicture rgb;
     rgb.AllocAs(2, 2, PixelFormatRGB24);
     rgb.SampleBilinear(0.5f, 0.5f, c);
-    EXPECT_EQ(std::vector<float>(c, c + 4), (std::vector<float>{1, 0, 1, 1}));
+    EXPECT_EQ((std::vector<float>{c.r, c.g, c.b, c.a}), (std::vector<float>{1, 0, 1, 1}));
     EXPECT_EQ(zPicture().SampleBilinearRGBA32(0, 0), 0xFFFF00FFu);
 }
 
