@@ -1,5 +1,6 @@
 #include "framework/metafile/zMetaParser.h"
 
+#include "framework/filesystem/zStream.h"
 #include "framework/metafile/zMetaArena.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaTag.h"
@@ -29,12 +30,32 @@ struct zMetaParser::IncludeFrame {
     int32_t includeDepth = 0;
     // Depth at which the file's root tags sit in the including tree.
     int32_t tagDepth = 0;
+    // Set on the outermost file when an include loops or nests too deep: the
+    // whole load fails then, not just the one include.
+    mutable bool aborted = false;
+
+    const IncludeFrame& Outermost() const
+    {
+        const IncludeFrame* f = this;
+        while (f->parent != nullptr)
+            f = f->parent;
+        return *f;
+    }
+
+    // The file's name as the file system finds it, so that two spellings of
+    // one file compare equal.
+    static zString Canonical(const char* fileName)
+    {
+        zString name(fileName);
+        if (name.IsEmpty() || !zStream::LocateFile(name))
+            name.NormalizePath();
+        return name;
+    }
 
     static IncludeFrame Top(const char* fileName)
     {
         IncludeFrame frame;
-        frame.name.Assign(fileName);
-        frame.name.NormalizePath();
+        frame.name = Canonical(fileName);
         return frame;
     }
 };
@@ -453,12 +474,12 @@ bool zMetaParser::TagReader::ParseInclude(zMetaTag* tag, const char*& p, int32_t
 
 bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t depth)
 {
-    zString normalized(name);
-    normalized.NormalizePath();
+    const zString normalized = IncludeFrame::Canonical(name.Get());
     for (const IncludeFrame* f = &frame; f != nullptr; f = f->parent) {
         if (!normalized.IsEmpty() && f->name == normalized) {
             LogError(ParseMethod) << "Recursive #include of ZML file '" << name << "' in file '" << fileName
                                   << "'.\n";
+            frame.Outermost().aborted = true;
             return false;
         }
     }
@@ -466,6 +487,7 @@ bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t
         LogError(ParseMethod) << "#include nested deeper than " << zMetaParser::MaxIncludeDepth
                               << " files or " << zMetaParser::MaxTagDepth << " tags in file '" << fileName
                               << "'.\n";
+        frame.Outermost().aborted = true;
         return false;
     }
     IncludeFrame inner;
@@ -477,7 +499,7 @@ bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t
     if (!LoadFile(name.Get(), &included, document, inner)) {
         LogError(ParseMethod) << "Failed to include external ZML file '" << name << "' from file '" << fileName
                               << "'.\n";
-        return true;
+        return !frame.Outermost().aborted;
     }
     tag->type = zMetaTag::TypeNode;
     while (auto* root = included.GetFirstRootTag()) {
@@ -623,11 +645,22 @@ bool zMetaParser::LoadBuffer(const char* text, size_t size, zMetaFile* document,
     return true;
 }
 
-bool zMetaParser::LoadFile(const char* fileName, zMetaFile*, const zMetaFile*, const IncludeFrame&)
+bool zMetaParser::LoadFile(const char* fileName, zMetaFile* document, const zMetaFile* including,
+                           const IncludeFrame& frame)
 {
-    // Files are read through the virtual file system once it is in place.
-    LogError(LoadMethod) << "Could not access file '" << fileName << "'.\n";
-    return false;
+    if (fileName == nullptr || *fileName == '\0') {
+        LogError(LoadMethod) << "No filename specified.\n";
+        return false;
+    }
+    char* text = nullptr;
+    const uint32_t size = zStream::LoadFile(fileName, text);
+    if (text == nullptr) {
+        LogError(LoadMethod) << "Could not access file '" << fileName << "'.\n";
+        return false;
+    }
+    const bool loaded = LoadBuffer(text, size, document, fileName, including, frame);
+    delete[] text;
+    return loaded;
 }
 
 bool zMetaParser::LoadText(const char* text, size_t size, zMetaFile* document, const char* fileName,
