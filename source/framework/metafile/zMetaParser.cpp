@@ -25,7 +25,7 @@ constexpr const char* LoadMethod = "zMetaParser::Load";
 // One file being read. "#include" walks the chain to refuse a file that is
 // already being read, and counts its length to bound the nesting.
 struct zMetaParser::IncludeFrame {
-    zString name;
+    const char* name = "";
     const IncludeFrame* parent = nullptr;
     int32_t includeDepth = 0;
     // Depth at which the file's root tags sit in the including tree.
@@ -55,7 +55,7 @@ struct zMetaParser::IncludeFrame {
     static IncludeFrame Top(const char* fileName)
     {
         IncludeFrame frame;
-        frame.name = Canonical(fileName);
+        frame.name = fileName != nullptr ? fileName : "";
         return frame;
     }
 };
@@ -474,9 +474,11 @@ bool zMetaParser::TagReader::ParseInclude(zMetaTag* tag, const char*& p, int32_t
 
 bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t depth)
 {
-    const zString normalized = IncludeFrame::Canonical(name.Get());
+    // Names are compared as the file system finds them, only when an include
+    // happens, so that reading text from memory never touches the disk.
+    const zString canonical = IncludeFrame::Canonical(name.Get());
     for (const IncludeFrame* f = &frame; f != nullptr; f = f->parent) {
-        if (!normalized.IsEmpty() && f->name == normalized) {
+        if (!canonical.IsEmpty() && IncludeFrame::Canonical(f->name) == canonical) {
             LogError(ParseMethod) << "Recursive #include of ZML file '" << name << "' in file '" << fileName
                                   << "'.\n";
             frame.Outermost().aborted = true;
@@ -491,7 +493,7 @@ bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t
         return false;
     }
     IncludeFrame inner;
-    inner.name = normalized;
+    inner.name = name.Get();
     inner.parent = &frame;
     inner.includeDepth = frame.includeDepth + 1;
     inner.tagDepth = depth + 1;
@@ -705,7 +707,7 @@ bool zMetaParser::ParseTag(zMetaTag* tag, zMetaFile* document, const char* start
 {
     const IncludeFrame frame = IncludeFrame::Top(document != nullptr ? document->GetFileName().Get() : nullptr);
     const ArenaReference arena;
-    TagReader reader(end, frame.name.Get(), document, includingDocument, frame, arena.Get());
+    TagReader reader(end, frame.name, document, includingDocument, frame, arena.Get());
     const char* p = start;
     // The caller's tag is not in the arena; its children are.
     if (!reader.Parse(tag, p, 0, false))
