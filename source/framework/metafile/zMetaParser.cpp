@@ -1,5 +1,6 @@
 #include "framework/metafile/zMetaParser.h"
 
+#include "framework/filesystem/zStream.h"
 #include "framework/metafile/zMetaArena.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaTag.h"
@@ -24,17 +25,37 @@ constexpr const char* LoadMethod = "zMetaParser::Load";
 // One file being read. "#include" walks the chain to refuse a file that is
 // already being read, and counts its length to bound the nesting.
 struct zMetaParser::IncludeFrame {
-    zString name;
+    const char* name = "";
     const IncludeFrame* parent = nullptr;
     int32_t includeDepth = 0;
     // Depth at which the file's root tags sit in the including tree.
     int32_t tagDepth = 0;
+    // Set on the outermost file when an include loops or nests too deep: the
+    // whole load fails then, not just the one include.
+    mutable bool aborted = false;
+
+    const IncludeFrame& Outermost() const
+    {
+        const IncludeFrame* f = this;
+        while (f->parent != nullptr)
+            f = f->parent;
+        return *f;
+    }
+
+    // The file's name as the file system finds it, so that two spellings of
+    // one file compare equal.
+    static zString Canonical(const char* fileName)
+    {
+        zString name(fileName);
+        if (name.IsEmpty() || !zStream::LocateFile(name))
+            name.NormalizePath();
+        return name;
+    }
 
     static IncludeFrame Top(const char* fileName)
     {
         IncludeFrame frame;
-        frame.name.Assign(fileName);
-        frame.name.NormalizePath();
+        frame.name = fileName != nullptr ? fileName : "";
         return frame;
     }
 };
@@ -453,12 +474,14 @@ bool zMetaParser::TagReader::ParseInclude(zMetaTag* tag, const char*& p, int32_t
 
 bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t depth)
 {
-    zString normalized(name);
-    normalized.NormalizePath();
+    // Names are compared as the file system finds them, only when an include
+    // happens, so that reading text from memory never touches the disk.
+    const zString canonical = IncludeFrame::Canonical(name.Get());
     for (const IncludeFrame* f = &frame; f != nullptr; f = f->parent) {
-        if (!normalized.IsEmpty() && f->name == normalized) {
+        if (!canonical.IsEmpty() && IncludeFrame::Canonical(f->name) == canonical) {
             LogError(ParseMethod) << "Recursive #include of ZML file '" << name << "' in file '" << fileName
                                   << "'.\n";
+            frame.Outermost().aborted = true;
             return false;
         }
     }
@@ -466,10 +489,11 @@ bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t
         LogError(ParseMethod) << "#include nested deeper than " << zMetaParser::MaxIncludeDepth
                               << " files or " << zMetaParser::MaxTagDepth << " tags in file '" << fileName
                               << "'.\n";
+        frame.Outermost().aborted = true;
         return false;
     }
     IncludeFrame inner;
-    inner.name = normalized;
+    inner.name = name.Get();
     inner.parent = &frame;
     inner.includeDepth = frame.includeDepth + 1;
     inner.tagDepth = depth + 1;
@@ -477,7 +501,7 @@ bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t
     if (!LoadFile(name.Get(), &included, document, inner)) {
         LogError(ParseMethod) << "Failed to include external ZML file '" << name << "' from file '" << fileName
                               << "'.\n";
-        return true;
+        return !frame.Outermost().aborted;
     }
     tag->type = zMetaTag::TypeNode;
     while (auto* root = included.GetFirstRootTag()) {
@@ -623,11 +647,22 @@ bool zMetaParser::LoadBuffer(const char* text, size_t size, zMetaFile* document,
     return true;
 }
 
-bool zMetaParser::LoadFile(const char* fileName, zMetaFile*, const zMetaFile*, const IncludeFrame&)
+bool zMetaParser::LoadFile(const char* fileName, zMetaFile* document, const zMetaFile* including,
+                           const IncludeFrame& frame)
 {
-    // Files are read through the virtual file system once it is in place.
-    LogError(LoadMethod) << "Could not access file '" << fileName << "'.\n";
-    return false;
+    if (fileName == nullptr || *fileName == '\0') {
+        LogError(LoadMethod) << "No filename specified.\n";
+        return false;
+    }
+    char* text = nullptr;
+    const uint32_t size = zStream::LoadFile(fileName, text);
+    if (text == nullptr) {
+        LogError(LoadMethod) << "Could not access file '" << fileName << "'.\n";
+        return false;
+    }
+    const bool loaded = LoadBuffer(text, size, document, fileName, including, frame);
+    delete[] text;
+    return loaded;
 }
 
 bool zMetaParser::LoadText(const char* text, size_t size, zMetaFile* document, const char* fileName,
@@ -672,7 +707,7 @@ bool zMetaParser::ParseTag(zMetaTag* tag, zMetaFile* document, const char* start
 {
     const IncludeFrame frame = IncludeFrame::Top(document != nullptr ? document->GetFileName().Get() : nullptr);
     const ArenaReference arena;
-    TagReader reader(end, frame.name.Get(), document, includingDocument, frame, arena.Get());
+    TagReader reader(end, frame.name, document, includingDocument, frame, arena.Get());
     const char* p = start;
     // The caller's tag is not in the arena; its children are.
     if (!reader.Parse(tag, p, 0, false))

@@ -1,5 +1,6 @@
 #include "framework/metafile/zMetaParser.h"
 
+#include "framework/filesystem/zStream.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
@@ -171,6 +172,28 @@ bool zMetaParser::SaveText(const zMetaFile* document, std::string& text)
     for (auto* tag = document->GetFirstRootTag(); tag != nullptr; tag = tag->GetNextSibling()) {
         if (!SaveTag(text, document, tag, 0))
             return false;
+    }
+    return true;
+}
+
+bool zMetaParser::Save(const char* fileName, const zMetaFile* document)
+{
+    if (fileName == nullptr || *fileName == '\0')
+        return false;
+    // The whole text first: a document that cannot be written leaves the file as it was.
+    std::string text;
+    if (!SaveText(document, text))
+        return false;
+    zStream stream(1);
+    if (!stream.Open(fileName, false, true, false)) {
+        LogError("zMetaParser::Save") << "Failed to open ML output '" << fileName << "'.\n";
+        return false;
+    }
+    const bool written = stream.Write(text.data(), uint32_t(text.size())) == text.size();
+    const bool closed = stream.Close();
+    if (!written || !closed) {
+        LogError("zMetaParser::Save") << "Failed to write ML output '" << fileName << "'.\n";
+        return false;
     }
     return true;
 }
