@@ -128,8 +128,10 @@ bool zBIH::Build(int32_t count, const zMinMax* volumes)
     for (uint32_t i = 0; i < n; ++i)
         indices[i] = i;
 
-    bounds = volumes[0];
-    for (uint32_t i = 1; i < n; ++i) {
+    // Grown from an empty box rather than the first volume, so that a volume
+    // with a NaN coordinate cannot poison the bounds of all the others.
+    bounds = zMinMax(zVector(FLT_MAX, FLT_MAX, FLT_MAX), zVector(-FLT_MAX, -FLT_MAX, -FLT_MAX));
+    for (uint32_t i = 0; i < n; ++i) {
         for (int a = 0; a < 3; ++a) {
             if (Axis(volumes[i].min, a) < Axis(bounds.min, a))
                 Axis(bounds.min, a) = Axis(volumes[i].min, a);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -400,5 +402,34 @@ TEST(zBIHBox, BoxMustOverlapTheBoundsStrictly)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(tree.GatherInBox(c.box, out, 8), c.count);
+    }
+}
+
+TEST(zBIHBuild, NonFiniteVolumesDoNotHideTheOthers)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* name;
+        zMinMax bad;
+    };
+    const Case cases[] = {
+        {"not a number", Box(nan, nan, nan, nan, nan, nan)},
+        {"infinite", Box(-inf, 0.0f, 0.0f, inf, 1.0f, 1.0f)},
+        {"half infinite", Box(0.0f, 0.0f, 0.0f, 1.0f, inf, 1.0f)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<zMinMax> boxes = RowAlongX(20);
+        boxes.insert(boxes.begin(), c.bad);
+        BoxBIH tree;
+        LogCapture quiet;
+        tree.BuildFromBoxes(boxes);
+        EXPECT_LE(tree.GetDepth(), zBIH::MaxDepth);
+        const zBIHQuery query = RunRay(tree, zVector(20.5f, 0.5f, -5.0f), zVector(0.0f, 0.0f, 1.0f));
+        EXPECT_TRUE(query.hitFound);
+        uint32_t out[32];
+        const uint32_t count = tree.GatherInBox(Box(20.2f, 0.2f, 0.2f, 20.4f, 0.4f, 0.4f), out, 32);
+        EXPECT_NE(std::find(out, out + count, 11u), out + count);
     }
 }
