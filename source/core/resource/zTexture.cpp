@@ -1,0 +1,5 @@
+#include "core/resource/zTexture.h"
+
+void zTexture::UpdateStream(int32_t)
+{
+}

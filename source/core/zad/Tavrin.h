@@ -1,0 +1,49 @@
+#pragma once
+
+#include "core/resource/zResourceSet.h"
+#include "core/zad/TavrinGlobals.h"
+#include "framework/system/zClock.h"
+
+#include <cstdint>
+
+class zMixer;
+class zRenderer;
+
+// The engine core's one central object: the current renderer and mixer, the
+// resource caches, and the frame bracket whose outermost end presents the
+// frame and advances the program-wide frame clock.
+class Tavrin {
+public:
+    // Creates the null renderer and the null mixer as defaults and current ones.
+    Tavrin();
+    ~Tavrin();
+    Tavrin(const Tavrin&) = delete;
+    Tavrin& operator=(const Tavrin&) = delete;
+
+    // Opens a frame; only the outermost bracket begins a renderer frame.
+    void BeginDraw(bool updateStreams);
+    // Closes a frame. The outermost end (or a forced one) ends the renderer
+    // frame, updates the mixer, presents, calls the end-of-frame hook and
+    // advances the clock. Unless retained the item stack is emptied.
+    void EndDraw(bool force, bool retainItemStack);
+    // Advances every streamed texture of the texture cache by delta ticks.
+    void UpdateTextureStreams(int32_t delta);
+    // Deletes every texture, geometry and sound of the current set.
+    void DeleteAllResources();
+
+    zLinkedListId& GetTextures() { return currentResources->GetTextures(); }
+    zLinkedListId& GetGeometries() { return currentResources->GetGeometries(); }
+    zLinkedListId& GetSounds() { return currentResources->GetSounds(); }
+
+    // The renderer all drawing goes to; never owned through this field.
+    zRenderer* renderer = nullptr;
+    zMixer* mixer = nullptr;
+    // The null renderer and mixer, owned.
+    zRenderer* defaultRenderer = nullptr;
+    zMixer* defaultMixer = nullptr;
+    // The built-in set of caches and the set the loaders use.
+    zResourceSet resources;
+    zResourceSet* currentResources = &resources;
+    // From one BeginDraw to the next.
+    zTimer frameTimer;
+};
