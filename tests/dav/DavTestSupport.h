@@ -159,3 +159,84 @@ inline std::vector<uint8_t> ReadFileBytes(const std::string& path)
     }
     return bytes;
 }
+
+// A packet as a demuxer delivered it.
+struct CapturedPacket {
+    bool video = false;
+    int32_t codecId = 0;
+    std::vector<uint8_t> bytes;
+    int32_t timeStamp = 0;
+};
+
+class CaptureVideoDecoder : public dAV_VideoDecoder {
+public:
+    CaptureVideoDecoder(std::vector<CapturedPacket>* packets, int32_t codecId) : packets(packets), codecId(codecId) {}
+    bool Open() override { return true; }
+    void Close() override {}
+    void Decode(dAV_Stream*, const uint8_t* begin, const uint8_t* end, int32_t timeStamp) override
+    {
+        packets->push_back({true, codecId, std::vector<uint8_t>(begin, end), timeStamp});
+    }
+
+private:
+    std::vector<CapturedPacket>* packets;
+    int32_t codecId;
+};
+
+class CaptureAudioDecoder : public dAV_AudioDecoder {
+public:
+    CaptureAudioDecoder(std::vector<CapturedPacket>* packets, int32_t codecId) : packets(packets), codecId(codecId) {}
+    void ResetTime() override {}
+    int32_t Seek(const uint8_t*, const uint8_t*, int32_t) override { return 0; }
+    int32_t GetTime() override { return 0; }
+    bool Init() override { return true; }
+    void Close() override {}
+    void Decode(dAV_Stream*, const uint8_t* begin, const uint8_t* end, int32_t timeStamp) override
+    {
+        packets->push_back({false, codecId, std::vector<uint8_t>(begin, end), timeStamp});
+    }
+
+private:
+    std::vector<CapturedPacket>* packets;
+    int32_t codecId;
+};
+
+// A stream whose decoders record the packets instead of decoding them.
+class CaptureStream : public dAV_Stream {
+public:
+    CaptureStream() : dAV_Stream(nullptr, nullptr) {}
+
+    bool SelectVideoDecoder(int32_t codecId) override
+    {
+        if (VideoCodecSlot() == codecId && VideoDecoderSlot() != nullptr)
+            return true;
+        delete VideoDecoderSlot();
+        VideoDecoderSlot() = new CaptureVideoDecoder(&packets, codecId);
+        VideoCodecSlot() = codecId;
+        return true;
+    }
+    bool SelectAudioDecoder(int32_t codecId) override
+    {
+        if (AudioCodecSlot() == codecId && AudioDecoderSlot() != nullptr)
+            return true;
+        delete AudioDecoderSlot();
+        AudioDecoderSlot() = new CaptureAudioDecoder(&packets, codecId);
+        AudioCodecSlot() = codecId;
+        return true;
+    }
+
+    // Every byte of one kind in delivery order, with the time stamp it came with.
+    std::vector<std::pair<uint8_t, int32_t>> Bytes(bool video) const
+    {
+        std::vector<std::pair<uint8_t, int32_t>> bytes;
+        for (const CapturedPacket& packet : packets) {
+            if (packet.video == video) {
+                for (uint8_t byte : packet.bytes)
+                    bytes.emplace_back(byte, packet.timeStamp);
+            }
+        }
+        return bytes;
+    }
+
+    std::vector<CapturedPacket> packets;
+};

@@ -166,14 +166,13 @@ void dAV_OVDemuxer::CheckPages(bool dropGarbage)
         if (!serialKnown) {
             serial = pageSerial;
             serialKnown = true;
+        } else if ((page[5] & 0x02) != 0 && (pageSerial == serial || streamEndSeen)) {
+            // A stream that begins again (a chained file) may change
+            // everything: the side ends there.
+            formatChanged = true;
+            break;
         } else if (pageSerial != serial) {
-            // A new logical stream after the end of ours (a chained file) may
-            // change everything: the side ends there. Pages of a stream
-            // multiplexed beside ours are not ours to decode.
-            if (streamEndSeen || (page[5] & 0x02) != 0) {
-                formatChanged = true;
-                break;
-            }
+            // Pages of another logical stream are not ours to decode.
             drop(size);
             continue;
         }
@@ -210,6 +209,7 @@ bool dAV_OVDemuxer::OpenDecoder()
             decoder = stb_vorbis_open_pushdata(input.get(), int(checked), &used, &error, nullptr);
             if (decoder != nullptr) {
                 Consume(uint32_t(std::max(used, 0)));
+                dataStart = reader->Tell() - pending;
                 return true;
             }
             if (error != VORBIS_need_more_data)
@@ -389,9 +389,11 @@ bool dAV_OVDemuxer::Seek(dAV_Stream*, int32_t ms)
         return false;
 
     // Bisect over byte positions for a page a little before the target. Every
-    // step halves the interval; once it cannot, decoding goes forward from its start.
-    uint32_t low = 0;
-    uint32_t high = reader->GetSize();
+    // step halves the interval; once it cannot, decoding goes forward from its
+    // start. The header pages stay out: their granule positions of 0 say
+    // nothing about the samples after them.
+    uint32_t low = dataStart;
+    uint32_t high = std::max(reader->GetSize(), low);
     bool found = false;
     while (high - low >= 2) {
         const uint32_t middle = low + (high - low) / 2;
@@ -406,7 +408,7 @@ bool dAV_OVDemuxer::Seek(dAV_Stream*, int32_t ms)
         }
     }
     if (!found) {
-        if (low == 0) {
+        if (low == dataStart) {
             reader->Rewind();
             OnRewind();
             if (decoder == nullptr)

@@ -62,6 +62,7 @@ private:
     uint32_t pending = 0;
     uint32_t checked = 0;
     bool inputEnded = false;
+    uint32_t dataStart = 0; // file offset of the first page after the headers
     std::unique_ptr<int16_t[]> output;
     int outputFrames = 0;   // frames waiting in the output buffer after a seek
     int32_t skipSamples = 0;
