@@ -120,8 +120,15 @@ void dAV_MADDecoder::Decode(dAV_Stream* stream, const uint8_t* begin, const uint
     for (;;) {
         const unsigned char* before = source.next_frame;
         if (mad_frame_decode(&mad->frame, &source) != 0) {
-            if (source.error == MAD_ERROR_BUFLEN || source.error == MAD_ERROR_LOSTSYNC)
+            if (source.error == MAD_ERROR_BUFLEN)
                 break;
+            // libmad moves one byte on per lost-sync report: it goes on quietly
+            // until it finds the next frame.
+            if (source.error == MAD_ERROR_LOSTSYNC) {
+                if (source.next_frame == before)
+                    break;
+                continue;
+            }
             if (MAD_RECOVERABLE(source.error)) {
                 LogError("dAV_MADDecoder::Decode") << "Recoverable frame level error (" << mad_stream_errorstr(&source) << ").\n";
                 // An error that does not move libmad on would repeat forever.

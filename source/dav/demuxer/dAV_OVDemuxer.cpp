@@ -398,7 +398,9 @@ bool dAV_OVDemuxer::Seek(dAV_Stream*, int32_t ms)
     while (high - low >= 2) {
         const uint32_t middle = low + (high - low) / 2;
         const int64_t position = PositionAt(middle);
-        if (position < 0 || position > target) {
+        // After a page found this way the decoder drops one frame to prime
+        // itself: a target inside that frame needs an earlier page.
+        if (position < 0 || position + 2 * int64_t(maxFrameSize) > target) {
             high = middle;
         } else if (position <= target - ForwardWindow) {
             low = middle;
