@@ -53,8 +53,9 @@ TEST_F(MPEGAudioTest, ID3TagsAreSkipped)
         LogCapture capture;
         EXPECT_EQ(demuxer.TestDemux(&stream), test.accepted);
         EXPECT_TRUE(capture.Contains("Skipping ID3 tag v2." + std::to_string(test.major) + ".0"));
-        if (test.accepted)
+        if (test.accepted) {
             EXPECT_EQ(reader.Tell(), test.syncAt);
+        }
     }
 }
 

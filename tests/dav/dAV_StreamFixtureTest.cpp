@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -44,7 +46,12 @@ INSTANTIATE_TEST_SUITE_P(Files, AudioFixtureTest,
         AudioFixture{"tone.mp3", 44100, false, 40 * 1152, "MPEG-Audio elementary stream demuxer"},
         AudioFixture{"tone.ogg", 22050, true, 22050, "OGG Vorbis stream demuxer"},
         AudioFixture{"av_mpeg1.mpg", 32000, false, 28 * 1152, "MPEG-PS demuxer"},
-        AudioFixture{"av_mpeg2.vob", 48000, false, 42 * 1152, "MPEG-PS demuxer"}));
+        AudioFixture{"av_mpeg2.vob", 48000, false, 42 * 1152, "MPEG-PS demuxer"}),
+    [](const testing::TestParamInfo<AudioFixture>& info) {
+        std::string name = info.param.file;
+        std::replace(name.begin(), name.end(), '.', '_');
+        return name;
+    });
 
 TEST(StreamFixture, ProgramStreamDecodesEveryVideoFrame)
 {
