@@ -16,6 +16,7 @@ bool dAV_MPEGVideoDecoder::Open()
         return false;
     bytesFed = 0;
     ended = false;
+    pictureSeen = false;
     return true;
 }
 
@@ -40,6 +41,7 @@ void dAV_MPEGVideoDecoder::Discard()
         return;
     // Keeps the sequence: decoding goes on at the next picture of the new position.
     mpeg2_reset(decoder, 0);
+    pictureSeen = false;
     packets.clear();
     frontGiven = false;
     framePending = false;
@@ -86,13 +88,19 @@ void dAV_MPEGVideoDecoder::Resume(dAV_Stream* stream)
             frontGiven = false;
             break;
         case STATE_SEQUENCE:
+            pictureSeen = false;
             OnSequence(stream);
+            break;
+        case STATE_PICTURE:
+            pictureSeen = true;
             break;
         case STATE_SLICE:
         case STATE_END:
         case STATE_INVALID_END:
             ended = state != STATE_SLICE;
-            if (info->display_fbuf != nullptr && driver != nullptr) {
+            // Until a picture of the current sequence was decoded, libmpeg2 may
+            // name a frame buffer it has already released.
+            if (pictureSeen && info->display_fbuf != nullptr && driver != nullptr) {
                 if (driver->HasFrame()) {
                     framePending = true;
                     pendingTimeStamp = packet.timeStamp;

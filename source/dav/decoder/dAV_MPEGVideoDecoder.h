@@ -43,4 +43,5 @@ private:
     int32_t pendingTimeStamp = 0;
     int32_t lastTimeStamp = 0;
     bool ended = false;        // the last data fed closed with a sequence end
+    bool pictureSeen = false;  // a picture began since the last sequence header or reset
 };
