@@ -1,0 +1,161 @@
+#include "dav/decoder/dAV_MPEGVideoDecoder.h"
+
+#include "dav/core/dAV_Stream.h"
+
+#include <cstdint>
+#include <cstdio>
+extern "C" {
+#include <mpeg2dec/mpeg2.h>
+}
+
+bool dAV_MPEGVideoDecoder::Open()
+{
+    Close();
+    decoder = mpeg2_init();
+    if (decoder == nullptr)
+        return false;
+    bytesFed = 0;
+    ended = false;
+    pictureSeen = false;
+    return true;
+}
+
+void dAV_MPEGVideoDecoder::Close()
+{
+    if (decoder != nullptr)
+        mpeg2_close(decoder);
+    decoder = nullptr;
+    packets.clear();
+    frontGiven = false;
+    framePending = false;
+}
+
+dAV_MPEGVideoDecoder::~dAV_MPEGVideoDecoder()
+{
+    Close();
+}
+
+void dAV_MPEGVideoDecoder::Discard()
+{
+    if (decoder == nullptr)
+        return;
+    // Keeps the sequence: decoding goes on at the next picture of the new position.
+    mpeg2_reset(decoder, 0);
+    pictureSeen = false;
+    packets.clear();
+    frontGiven = false;
+    framePending = false;
+    ended = false;
+}
+
+void dAV_MPEGVideoDecoder::Decode(dAV_Stream* stream, const uint8_t* begin, const uint8_t* end, int32_t timeStamp)
+{
+    if (decoder == nullptr || begin == nullptr || end <= begin)
+        return;
+    packets.emplace_back();
+    packets.back().bytes.assign(begin, end);
+    packets.back().timeStamp = timeStamp;
+    lastTimeStamp = timeStamp;
+    bytesFed += int32_t(end - begin);
+    ended = false;
+    Resume(stream);
+}
+
+void dAV_MPEGVideoDecoder::Resume(dAV_Stream* stream)
+{
+    if (decoder == nullptr)
+        return;
+    const mpeg2_info_t* info = mpeg2_info(decoder);
+    dAV_Driver* driver = stream->GetVideoDriver();
+    if (framePending) {
+        if (driver != nullptr && driver->HasFrame())
+            return;
+        framePending = false;
+        if (driver != nullptr && info->display_fbuf != nullptr)
+            driver->WriteFrame(info->display_fbuf->buf, pendingTimeStamp);
+    }
+    while (!packets.empty()) {
+        Packet& packet = packets.front();
+        if (!frontGiven) {
+            // libmpeg2 only reads the bytes, and only until it asks for the next packet.
+            mpeg2_buffer(decoder, packet.bytes.data(), packet.bytes.data() + packet.bytes.size());
+            frontGiven = true;
+        }
+        const mpeg2_state_t state = mpeg2_parse(decoder);
+        switch (state) {
+        case STATE_BUFFER:
+            packets.pop_front();
+            frontGiven = false;
+            break;
+        case STATE_SEQUENCE:
+            pictureSeen = false;
+            OnSequence(stream);
+            break;
+        case STATE_PICTURE:
+            pictureSeen = true;
+            break;
+        case STATE_SLICE:
+        case STATE_END:
+        case STATE_INVALID_END:
+            ended = state != STATE_SLICE;
+            // Until a picture of the current sequence was decoded, libmpeg2 may
+            // name a frame buffer it has already released.
+            if (pictureSeen && info->display_fbuf != nullptr && driver != nullptr) {
+                if (driver->HasFrame()) {
+                    framePending = true;
+                    pendingTimeStamp = packet.timeStamp;
+                    return;
+                }
+                driver->WriteFrame(info->display_fbuf->buf, packet.timeStamp);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void dAV_MPEGVideoDecoder::Finish(dAV_Stream* stream)
+{
+    if (decoder == nullptr || ended || bytesFed == 0)
+        return;
+    static const uint8_t sequenceEnd[] = {0x00, 0x00, 0x01, 0xB7};
+    Decode(stream, sequenceEnd, sequenceEnd + sizeof(sequenceEnd), lastTimeStamp);
+    ended = true;
+}
+
+void dAV_MPEGVideoDecoder::OnSequence(dAV_Stream* stream)
+{
+    const mpeg2_sequence_t* sequence = mpeg2_info(decoder)->sequence;
+    const int width = int(sequence->width);
+    const int height = int(sequence->height);
+    const int chromaWidth = int(sequence->chroma_width);
+    const int chromaHeight = int(sequence->chroma_height);
+    const unsigned period = sequence->frame_period;
+    std::printf("-- Video: MPEG-1/MPEG-2 %dx%d@%dhz [chroma: %dx%d] (libmpeg2).\n", width, height,
+        period != 0 ? int(27000000u / period) : 0, chromaWidth, chromaHeight);
+
+    dAV_Driver* driver = stream->GetVideoDriver();
+    if (driver != nullptr) {
+        // The bottom 8 lines are dropped; a picture too small to keep any is not announced.
+        if (height > 8 && chromaHeight > 0 && height / chromaHeight > 0) {
+            dAV_FrameFormat format;
+            format.kind = dAV_FrameFormat::YUV420;
+            format.width = width;
+            format.height = height - 8;
+            format.chromaWidth = chromaWidth;
+            format.chromaHeight = (height - 8) / (height / chromaHeight);
+            driver->SetFormat(format);
+        }
+        if (sequence->pixel_height != 0)
+            driver->pixelAspect = float(sequence->pixel_width) / float(sequence->pixel_height);
+    }
+    // Periods below 10000 units of 27 MHz would divide by zero.
+    const unsigned units = period / 10000;
+    if (units == 0)
+        return;
+    const int32_t rate = int32_t(27000000u / units);
+    stream->SetFramePeriod(rate);
+    if (driver != nullptr)
+        driver->frameRate = rate;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "dav/core/dAV_Decoder.h"
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+struct mpeg2dec_s;
+
+// MPEG-1 and MPEG-2 video through libmpeg2: frames go to the stream's video
+// driver as planar YUV 4:2:0. Packets are kept until libmpeg2 has parsed them,
+// so decoding can pause while the driver still holds a frame.
+class dAV_MPEGVideoDecoder : public dAV_VideoDecoder {
+public:
+    dAV_MPEGVideoDecoder() = default;
+
+    bool Open() override;
+    void Close() override;
+    void Decode(dAV_Stream* stream, const uint8_t* begin, const uint8_t* end, int32_t timeStamp) override;
+    ~dAV_MPEGVideoDecoder() override;
+    bool HasBacklog() override { return framePending || !packets.empty(); }
+    void Resume(dAV_Stream* stream) override;
+    // A stream that stops without a sequence end code still has its last picture.
+    void Finish(dAV_Stream* stream) override;
+    void Discard() override;
+
+    int32_t GetBytesFed() const { return bytesFed; }
+
+private:
+    struct Packet {
+        std::vector<uint8_t> bytes;
+        int32_t timeStamp = 0;
+    };
+
+    void OnSequence(dAV_Stream* stream);
+
+    mpeg2dec_s* decoder = nullptr;
+    int32_t bytesFed = 0;
+    std::deque<Packet> packets;
+    bool frontGiven = false;   // libmpeg2 reads the front packet
+    bool framePending = false; // a decoded frame waits for the driver
+    int32_t pendingTimeStamp = 0;
+    int32_t lastTimeStamp = 0;
+    bool ended = false;        // the last data fed closed with a sequence end
+    bool pictureSeen = false;  // a picture began since the last sequence header or reset
+};

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "dav/core/dAV_Stream.h"
+#include "dav/decoder/dAV_FrameConvert.h"
+#include "framework/filesystem/zIOBaseFS.h"
+#include "framework/filesystem/zIOHandle.h"
+#include "framework/filesystem/zStream.h"
+#include "framework/system/zLogStream.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+// Shared by the media fuzz targets: the input served as the file "input", and
+// output drivers that take part of what they are given, as a full device would.
+namespace media_fuzz {
+
+class InputFS : public zIOBaseFS {
+public:
+    struct Handle : zIOHandle {
+        uint32_t position = 0;
+    };
+
+    InputFS(const uint8_t* data, size_t size) : data(data), size(uint32_t(size)) {}
+    ~InputFS() override { CloseAll(); }
+
+    uint32_t GetCapabilities() override { return 0; }
+    zIOHandle* OpenDirect(const char* path, bool read, bool write, bool) override
+    {
+        if (path == nullptr || std::strcmp(path, "input") != 0 || !read || write)
+            return nullptr;
+        Handle* handle = new Handle;
+        AddHandle(handle);
+        return handle;
+    }
+    uint32_t Read(zIOHandle* h, void* buffer, uint32_t count) override
+    {
+        Handle* handle = static_cast<Handle*>(h);
+        const uint32_t left = size - handle->position;
+        count = count < left ? count : left;
+        if (count != 0)
+            std::memcpy(buffer, data + handle->position, count);
+        handle->position += count;
+        return count;
+    }
+    uint32_t Write(zIOHandle*, const void*, uint32_t) override { return 0; }
+    uint32_t GetSize(zIOHandle*) override { return size; }
+    bool Seek(zIOHandle* h, int32_t offset, int mode) override
+    {
+        Handle* handle = static_cast<Handle*>(h);
+        const int64_t base = mode == 1 ? handle->position : mode == 2 ? size : 0;
+        const int64_t target = base + offset;
+        if (target < 0 || target > size)
+            return false;
+        handle->position = uint32_t(target);
+        return true;
+    }
+    uint32_t Rewind(zIOHandle* h) override { return static_cast<Handle*>(h)->position = 0; }
+    uint32_t Tell(zIOHandle* h) override { return static_cast<Handle*>(h)->position; }
+    bool Close(zIOHandle* h) override
+    {
+        if (!RemoveHandle(h))
+            return false;
+        delete static_cast<Handle*>(h);
+        return true;
+    }
+
+private:
+    const uint8_t* data;
+    uint32_t size;
+};
+
+class Silent : public zLogSink {
+public:
+    void Write(const char*) override {}
+};
+
+class VideoDriver : public dAV_Driver {
+public:
+    bool IsBusy() override { return false; }
+    void BeginUpdate() override {}
+    void EndUpdate() override {}
+    bool IsValid() override { return true; }
+    void Flush() override {}
+    bool SetFormat(const dAV_FrameFormat& format) override
+    {
+        frameKind = format.kind;
+        frameWidth = format.width;
+        frameHeight = format.height;
+        if (int64_t(frameWidth) * frameHeight <= 4096 * 4096)
+            picture.resize(size_t(frameWidth) * size_t(frameHeight) * 4);
+        return true;
+    }
+    bool WriteFrame(uint8_t* const planes[3], int32_t) override
+    {
+        // The picture is converted only when it matches the announced size.
+        if (frameKind == dAV_FrameFormat::YUV420 && picture.size() == size_t(frameWidth) * size_t(frameHeight) * 4)
+            ConvertYUV420ToRGB32(planes[0], planes[1], planes[2], picture.data(), frameWidth, frameHeight);
+        frameWaiting = true;
+        return true;
+    }
+    bool HasFrame() override { return frameWaiting; }
+    bool NoFrame() override { return !frameWaiting; }
+    bool PresentFrame() override
+    {
+        frameWaiting = false;
+        return true;
+    }
+    bool IsReady() override { return true; }
+
+    std::vector<uint8_t> picture;
+};
+
+class AudioDriver : public dAV_AudioDriver {
+public:
+    bool Start() override { return true; }
+    void Stop() override {}
+    bool SetFormat(const dAV_AudioFormat&) override { return true; }
+    uint32_t Write(const void*, uint32_t byteCount, int32_t) override
+    {
+        const uint32_t room = held >= 8192 ? 0 : 8192 - held;
+        const uint32_t taken = byteCount < room ? byteCount : room;
+        held += taken;
+        return taken;
+    }
+    bool IsBufferFull() override { return held >= 4096; }
+    bool IsBufferNotFull() override { return !IsBufferFull(); }
+    bool FillDone() override
+    {
+        held = held > 3000 ? held - 3000 : 0;
+        return true;
+    }
+
+    uint32_t held = 0;
+};
+
+// Opens the input as a stream with both drivers and plays, seeks and rewinds it.
+inline void PlayInput(const uint8_t* data, size_t size)
+{
+    static Silent silent;
+    zLogSink* previousSink = GlobalLog.SetSink(&silent);
+
+    InputFS input(data, size);
+    zIOBaseFS* previous = zStream::GetCurrentFS();
+    zStream::SetCurrentFS(&input);
+    VideoDriver video;
+    AudioDriver audio;
+    {
+        dAV_Stream stream(&video, &audio);
+        if (stream.Open("input", (size & 1) != 0)) {
+            auto play = [&stream](int updates) {
+                for (int i = 0; i < updates && stream.GetState() == dAV_Stream::Playing; ++i)
+                    stream.Update(400);
+            };
+            play(5000);
+            stream.Seek(int32_t(size % 1500));
+            play(200);
+            stream.Rewind();
+            play(200);
+            stream.Close();
+        }
+    }
+    zStream::SetCurrentFS(previous);
+    GlobalLog.SetSink(previousSink);
+}
+
+} // namespace media_fuzz
