@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
 
 class PlatformJoystick {
@@ -15,6 +16,9 @@ public:
 };
 
 namespace {
+
+// Open controllers, so that closing the service can let go of them.
+std::vector<PlatformJoystick*> OpenJoysticks;
 
 constexpr uint32_t PointOfViewCentred = 0xFFFFFFFFu;
 
@@ -114,23 +118,41 @@ PlatformJoystick* PlatformOpenJoystick(const uint8_t instance[16])
         opened->joystick = joystick;
         if (HasHaptics() && SDL_JoystickIsHaptic(joystick) == SDL_TRUE)
             opened->haptic = SDL_HapticOpenFromJoystick(joystick);
+        OpenJoysticks.push_back(opened);
         return opened;
     }
     return nullptr;
 }
 
-void PlatformCloseJoystick(PlatformJoystick* joystick)
+static void PlatformReleaseJoystick(PlatformJoystick* joystick)
 {
-    if (joystick == nullptr)
-        return;
     if (joystick->haptic != nullptr) {
         if (joystick->effect >= 0) {
             SDL_HapticStopEffect(joystick->haptic, joystick->effect);
             SDL_HapticDestroyEffect(joystick->haptic, joystick->effect);
         }
         SDL_HapticClose(joystick->haptic);
+        joystick->haptic = nullptr;
+        joystick->effect = -1;
     }
-    SDL_JoystickClose(joystick->joystick);
+    if (joystick->joystick != nullptr) {
+        SDL_JoystickClose(joystick->joystick);
+        joystick->joystick = nullptr;
+    }
+}
+
+void PlatformReleaseJoysticks()
+{
+    for (PlatformJoystick* joystick : OpenJoysticks)
+        PlatformReleaseJoystick(joystick);
+}
+
+void PlatformCloseJoystick(PlatformJoystick* joystick)
+{
+    if (joystick == nullptr)
+        return;
+    PlatformReleaseJoystick(joystick);
+    OpenJoysticks.erase(std::remove(OpenJoysticks.begin(), OpenJoysticks.end(), joystick), OpenJoysticks.end());
     delete joystick;
 }
 
@@ -192,7 +214,7 @@ bool PlatformJoystickSetConstantForce(PlatformJoystick* joystick, int32_t magnit
 
 bool PlatformReadJoystick(PlatformJoystick* joystick, PlatformJoystickState& state)
 {
-    if (joystick == nullptr || !IsUsable())
+    if (joystick == nullptr || joystick->joystick == nullptr || !IsUsable())
         return false;
     SDL_JoystickUpdate();
     SDL_Joystick* device = joystick->joystick;

@@ -45,6 +45,9 @@ class PlatformJoystick;
 PlatformJoystick* PlatformOpenJoystick(const uint8_t instance[16]);
 // Stops its effect and releases it; null is ignored.
 void PlatformCloseJoystick(PlatformJoystick* joystick);
+// Lets go of the devices of every open controller: closing the service
+// invalidates them. The controllers stay to be closed, reading nothing.
+void PlatformReleaseJoysticks();
 
 bool PlatformJoystickHasForceFeedback(const PlatformJoystick* joystick);
 // Turns the self-centring spring off (true when the device has none); false

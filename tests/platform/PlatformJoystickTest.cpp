@@ -166,3 +166,25 @@ TEST_F(PlatformJoystickTest, DetachedControllerCannotBeRead)
     EXPECT_EQ(PlatformOpenJoystick(info.instance), nullptr);
     PlatformCloseJoystick(joystick);
 }
+
+TEST(PlatformJoystickShutdown, ControllersOpenAtShutdownReadNothingAndStillClose)
+{
+    ASSERT_TRUE(PlatformInputInitialize());
+    PlatformJoystick* joystick = nullptr;
+    {
+        VirtualJoystick pad("Pad", 2, 2, 0);
+        std::vector<PlatformJoystickInfo> list;
+        ASSERT_TRUE(PlatformEnumerateJoysticks(list));
+        ASSERT_EQ(list.size(), 1u);
+        joystick = PlatformOpenJoystick(list[0].instance);
+        ASSERT_NE(joystick, nullptr);
+    }
+    PlatformInputShutdown();
+    PlatformJoystickState state{};
+    EXPECT_FALSE(PlatformReadJoystick(joystick, state));
+    EXPECT_FALSE(PlatformJoystickHasForceFeedback(joystick));
+    ASSERT_TRUE(PlatformInputInitialize());
+    EXPECT_FALSE(PlatformReadJoystick(joystick, state));
+    PlatformCloseJoystick(joystick);
+    PlatformInputShutdown();
+}

@@ -18,7 +18,8 @@ struct zInputDeviceInfo {
 // Remembers the main window and opens the controller services; true when
 // they can be used. Further calls only replace the window.
 bool InitializeDirectInput(PlatformWindow* window);
-// Closes what InitializeDirectInput opened; controllers must be destroyed first.
+// Closes what InitializeDirectInput opened; controllers still alive read
+// nothing more.
 void ShutdownDirectInput();
 // Appends the attached controllers in enumeration order (none before
 // InitializeDirectInput) and logs every record of the list; true.

@@ -234,3 +234,13 @@ TEST_F(zInterfaceInstanceTest, DetachedDeviceQueuesNothingMore)
     EXPECT_FALSE(device.Update());
     EXPECT_EQ(Drain(device, 0), std::vector<int32_t>{32778});
 }
+
+TEST_F(zInterfaceInstanceTest, ControllerOutlivingTheServiceReadsNothing)
+{
+    VirtualJoystick pad("Pad", 2, 2, 0);
+    zInterfaceInstance device(FindOnly());
+    pad.Detach();
+    ShutdownDirectInput();
+    EXPECT_FALSE(device.Update());
+    EXPECT_TRUE(Drain(device, 0).empty());
+}
