@@ -330,6 +330,13 @@ zMetaTag* zMetaTag::CreateBinary(const char* name, const void* data, int32_t siz
     return AdoptChild(tag);
 }
 
+zMetaTag* zMetaTag::FindChild(const char* name) const
+{
+    if (name == nullptr)
+        return nullptr;
+    return FindRange(&children, name, name + std::strlen(name));
+}
+
 zMetaTag* zMetaTag::NextChild(zLinkedListCursor& cursor, const zMetaFile* document) const
 {
     for (;;) {

@@ -111,7 +111,7 @@ public:
     zMetaTag* GetNextSibling() const { return static_cast<zMetaTag*>(next); }
     // First direct child of that name; prebuilt zString names compare by hash first.
     zMetaTag* FindChild(const zString& name) const { return static_cast<zMetaTag*>(children.Find(name)); }
-    zMetaTag* FindChild(const char* name) const { return FindChild(zString(name)); }
+    zMetaTag* FindChild(const char* name) const;
 
     // The next child (cursor starts zeroed). With a document, a shortcut child
     // gives its target; a shortcut whose target is missing is logged and skipped.
