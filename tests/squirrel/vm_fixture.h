@@ -10,7 +10,7 @@
 
 class SquirrelTest : public ::testing::Test
 {
-protected:
+public:
     void SetUp() override
     {
         v = sq_open(1024);

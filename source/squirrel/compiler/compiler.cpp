@@ -792,10 +792,9 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
 // Emits `R[?] = R[lhsReg] op rhs` choosing immediate and constant forms; returns its pc.
 int Parser::EmitArith(char op, int lhsReg, Exp &rhs)
 {
-    if ((op == '+' || op == '-') && rhs.k == EK::Int) {
-        SQInteger v = op == '+' ? rhs.ival : -rhs.ival;
-        if (v >= -128 && v <= 127) return EmitABC(OP_ADDI, 0, lhsReg, static_cast<int>(v) & 0xFF);
-    }
+    // Only `+` has an immediate form: `-` must keep its own error for non-numbers.
+    if (op == '+' && rhs.k == EK::Int && rhs.ival >= -128 && rhs.ival <= 127)
+        return EmitABC(OP_ADDI, 0, lhsReg, static_cast<int>(rhs.ival) & 0xFF);
     int k;
     if (ConstOperand(rhs, k)) {
         OpCode kop = op == '+' ? OP_ADDK : op == '-' ? OP_SUBK : op == '*' ? OP_MULK : op == '/' ? OP_DIVK : OP_MODK;
@@ -860,20 +859,18 @@ Exp Parser::SubExpr(int limit)
         }
         break;
     case '~':
-        Next();
-        if (tok() == TOK_INT) {
-            e.k = EK::Int;
-            e.ival = ~lex_.intValue();
-            Next();
-            break;
-        }
-        [[fallthrough]];
     case '!':
     case TOK_TYPEOF:
     case TOK_CLONE:
     case TOK_RESUME: {
         int t = tok();
-        if (t != '~') Next();
+        Next();
+        if (t == '~' && tok() == TOK_INT) {
+            e.k = EK::Int;
+            e.ival = ~lex_.intValue();
+            Next();
+            break;
+        }
         e = SubExpr(kUnaryPriority);
         int r = ToAnyReg(e);
         FreeExp(e);
@@ -1197,7 +1194,7 @@ Exp Parser::TableLiteral(int terminator)
             key = ToNextReg(k);
             Expect('=');
             Exp v = Expression();
-            val = ToNextReg(v);
+            val = ToAnyReg(v);
         } else if (tok() == TOK_STRING) {
             Value s = rt_->String(lex_.text().data(), static_cast<SQInteger>(lex_.text().size()));
             Next();
@@ -1205,14 +1202,14 @@ Exp Parser::TableLiteral(int terminator)
             Emit(MakeABx(OP_LOADK, static_cast<uint32_t>(key), static_cast<uint32_t>(StringConstant(s))));
             Expect(':');
             Exp v = Expression();
-            val = ToNextReg(v);
+            val = ToAnyReg(v);
         } else {
             Value name = ExpectName();
             key = AllocReg();
             Emit(MakeABx(OP_LOADK, static_cast<uint32_t>(key), static_cast<uint32_t>(StringConstant(name))));
             Expect('=');
             Exp v = Expression();
-            val = ToNextReg(v);
+            val = ToAnyReg(v);
         }
         if (tok() == ',') Next();
         EmitABC(OP_NEWSLOT, r, key, val);
@@ -1266,14 +1263,14 @@ Exp Parser::ClassExpr()
             key = ToNextReg(k);
             Expect('=');
             Exp v = Expression();
-            val = ToNextReg(v);
+            val = ToAnyReg(v);
         } else {
             Value name = ExpectName();
             key = AllocReg();
             Emit(MakeABx(OP_LOADK, static_cast<uint32_t>(key), static_cast<uint32_t>(StringConstant(name))));
             Expect('=');
             Exp v = Expression();
-            val = ToNextReg(v);
+            val = ToAnyReg(v);
         }
         if (tok() == ';') Next();
         EmitABC(OP_NEWMEMBER, r, key, val);

@@ -230,7 +230,9 @@ void Fiber::PopFrame()
     uint32_t restore = f.savedTop;
     CloseUpvalues(fbase);
     frames.pop_back();
-    for (uint32_t i = fbase; i < ftop && i < stackSize; i++) stack[i].SetNull();
+    // Slots inside the caller's window keep their values, as the caller's temporaries
+    // (a `this` passed in a call stays alive until the register is reused).
+    for (uint32_t i = fbase > restore ? fbase : restore; i < ftop && i < stackSize; i++) stack[i].SetNull();
     if (!frames.empty()) {
         base = frames.back().base;
     } else {

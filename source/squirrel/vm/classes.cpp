@@ -66,10 +66,11 @@ static int MetaIndexOf(Runtime *rt, const Value &key)
 bool Class::AddMember(const Value &key, const Value &val, bool isStatic)
 {
     bool isFunction = val.kind() == Kind::Closure || val.kind() == Kind::NativeClosure;
-    bool sharedSlot = isFunction || isStatic;
-    if (locked && !sharedSlot) return false;
     SQInteger slot;
     bool exists = Lookup(key, slot);
+    // An existing static stays static whatever is assigned to it.
+    bool sharedSlot = isFunction || isStatic || (exists && !IsFieldSlot(slot));
+    if (locked && !sharedSlot) return false;
     if (exists && IsFieldSlot(slot)) {
         fields[static_cast<size_t>(slot)] = val;
         return true;

@@ -53,13 +53,18 @@ RunStatus Fiber::RunLoop(Value &out)
         NUT_OPCODES(NUT_OP_LABEL)
 #undef NUT_OP_LABEL
     };
+// A computed goto skips the destructors of locals it jumps out of: handlers holding
+// Values continue through NEXT(), an ordinary goto, and only local-free fast paths
+// dispatch directly.
 #define DISPATCH()                                                                                                  \
     do {                                                                                                            \
         i = *pc++;                                                                                                  \
         goto *kLabels[OpOf(i)];                                                                                     \
     } while (0)
+#define NEXT() goto next_instruction
 
     RELOAD();
+next_instruction:
     DISPATCH();
 
 L_MOVE:
@@ -80,7 +85,7 @@ L_LOADBOOL:
 L_LOADROOT: {
     Value root = cl->root ? cl->root->Get() : Value();
     R[A] = root.IsNull() ? rootTable : root;
-    DISPATCH();
+    NEXT();
 }
 L_GETUPVAL:
     R[A] = *cl->Up(B)->loc;
@@ -93,13 +98,13 @@ L_GETFIELD: {
     if (o.kind() == Kind::Table) {
         if (Table::Entry *e = o.As<Table>()->FindString(K[C].As<Str>())) {
             R[A] = Deref(e->val);
-            DISPATCH();
+            NEXT();
         }
     } else if (o.kind() == Kind::Instance) {
         Value v;
         if (o.As<Instance>()->Get(K[C], v)) {
             R[A] = std::move(v);
-            DISPATCH();
+            NEXT();
         }
     }
     SAVEPC();
@@ -107,7 +112,7 @@ L_GETFIELD: {
     Value v = Get(obj, key, B == 0);
     REFRESH();
     R[A] = std::move(v);
-    DISPATCH();
+    NEXT();
 }
 L_GETINDEX: {
     const Value &o = R[B];
@@ -117,12 +122,12 @@ L_GETINDEX: {
         SQInteger n = k.AsInt();
         if (n >= 0 && n < a->Size()) {
             R[A] = Deref(a->items[static_cast<size_t>(n)]);
-            DISPATCH();
+            NEXT();
         }
     } else if (o.kind() == Kind::Table) {
         if (Table::Entry *e = o.As<Table>()->Find(k)) {
             R[A] = Deref(e->val);
-            DISPATCH();
+            NEXT();
         }
     }
     SAVEPC();
@@ -130,23 +135,23 @@ L_GETINDEX: {
     Value v = Get(obj, key, B == 0);
     REFRESH();
     R[A] = std::move(v);
-    DISPATCH();
+    NEXT();
 }
 L_SETFIELD: {
     const Value &o = R[A];
     if (o.kind() == Kind::Table) {
         if (Table::Entry *e = o.As<Table>()->FindString(K[B].As<Str>())) {
             e->val = R[C];
-            DISPATCH();
+            NEXT();
         }
     } else if (o.kind() == Kind::Instance && o.As<Instance>()->SetField(K[B], R[C])) {
-        DISPATCH();
+        NEXT();
     }
     SAVEPC();
     Value obj = o, key = K[B], val = R[C];
     Set(obj, key, val, A == 0);
     REFRESH();
-    DISPATCH();
+    NEXT();
 }
 L_SETINDEX: {
     const Value &o = R[A];
@@ -156,30 +161,30 @@ L_SETINDEX: {
         SQInteger n = k.AsInt();
         if (n >= 0 && n < a->Size()) {
             a->items[static_cast<size_t>(n)] = R[C];
-            DISPATCH();
+            NEXT();
         }
     } else if (o.kind() == Kind::Table) {
         if (Table::Entry *e = o.As<Table>()->Find(k)) {
             e->val = R[C];
-            DISPATCH();
+            NEXT();
         }
     }
     SAVEPC();
     Value obj = o, key = k, val = R[C];
     Set(obj, key, val, A == 0);
     REFRESH();
-    DISPATCH();
+    NEXT();
 }
 L_NEWSLOT: {
     SAVEPC();
     Value obj = R[A], key = R[B], val = R[C];
     if (obj.kind() == Kind::Table && !key.IsNull() && !obj.As<Table>()->delegate) {
         obj.As<Table>()->NewSlot(key, val);
-        DISPATCH();
+        NEXT();
     }
     NewSlot(obj, key, val, false);
     REFRESH();
-    DISPATCH();
+    NEXT();
 }
 L_NEWMEMBER: {
     uint32_t extra = *pc++;
@@ -188,7 +193,7 @@ L_NEWMEMBER: {
     Value attrs = ArgB(extra) != kNoReg ? R[ArgB(extra)] : Value();
     NewMember(cls, key, val, attrs, (ArgA(extra) & 1) != 0, false);
     REFRESH();
-    DISPATCH();
+    NEXT();
 }
 L_DELETE: {
     SAVEPC();
@@ -196,7 +201,7 @@ L_DELETE: {
     Value v = Delete(obj, key);
     REFRESH();
     R[A] = std::move(v);
-    DISPATCH();
+    NEXT();
 }
 L_METHOD:
 L_METHODR: {
@@ -206,14 +211,14 @@ L_METHODR: {
         if (Table::Entry *e = obj.As<Table>()->FindString(key.As<Str>())) {
             R[A] = Deref(e->val);
             R[A + 1] = std::move(obj);
-            DISPATCH();
+            NEXT();
         }
     } else if (obj.kind() == Kind::Instance) {
         Value v;
         if (obj.As<Instance>()->Get(key, v)) {
             R[A] = std::move(v);
             R[A + 1] = std::move(obj);
-            DISPATCH();
+            NEXT();
         }
     }
     SAVEPC();
@@ -222,7 +227,7 @@ L_METHODR: {
     REFRESH();
     R[A] = std::move(v);
     R[A + 1] = std::move(obj);
-    DISPATCH();
+    NEXT();
 }
 L_CALL: {
     SAVEPC();
@@ -233,11 +238,11 @@ L_CALL: {
         Value gen;
         if (PushScriptFrame(fn.As<Closure>(), func, B, C ? static_cast<int32_t>(func) : -1, false, false, gen)) {
             RELOAD();
-            DISPATCH();
+            NEXT();
         }
         REFRESH();
         if (C) R[A] = std::move(gen);
-        DISPATCH();
+        NEXT();
     }
     case Kind::NativeClosure: {
         bool suspend;
@@ -251,14 +256,14 @@ L_CALL: {
         }
         REFRESH();
         if (C) R[A] = std::move(r);
-        DISPATCH();
+        NEXT();
     }
     case Kind::Class: {
         Class *k = fn.As<Class>();
         Value inst = Value::Ref(Kind::Instance, Instance::New(rt, k));
         if (k->ctor < 0) {
             R[A] = std::move(inst);
-            DISPATCH();
+            NEXT();
         }
         Value ctor = k->shared[static_cast<size_t>(k->ctor)];
         R[A] = inst;
@@ -266,7 +271,7 @@ L_CALL: {
         if (ctor.kind() == Kind::Closure) {
             Value gen;
             if (PushScriptFrame(ctor.As<Closure>(), func, B, -1, false, false, gen)) RELOAD();
-            DISPATCH();
+            NEXT();
         }
         if (ctor.kind() == Kind::NativeClosure) {
             bool suspend;
@@ -277,13 +282,13 @@ L_CALL: {
         }
         REFRESH();
         R[A] = std::move(inst);
-        DISPATCH();
+        NEXT();
     }
     default: {
         Value r = Invoke(func, B, false);
         REFRESH();
         if (C) R[A] = std::move(r);
-        DISPATCH();
+        NEXT();
     }
     }
 }
@@ -300,7 +305,7 @@ L_TAILCALL: {
         Value gen;
         PushScriptFrame(c.As<Closure>(), fbase - 1, n, 0, false, true, gen);
         RELOAD();
-        DISPATCH();
+        NEXT();
     }
     goto L_CALL;
 }
@@ -320,7 +325,7 @@ L_RETURN: {
     }
     if (retSlot >= 0) stack[retSlot] = std::move(ret);
     RELOAD();
-    DISPATCH();
+    NEXT();
 }
 
 #define ARITH(op, opchar, lhs, rhs)                                                                                 \
@@ -367,10 +372,10 @@ L_ADDI: {
     const Value &x = R[B];
     if (x.kind() == Kind::Int) {
         R[A].SetInt(static_cast<SQInteger>(static_cast<uint32_t>(x.AsInt()) + static_cast<uint32_t>(ArgSC(i))));
-        DISPATCH();
+        NEXT();
     }
     SLOWARITH('+', x, Value::Int(ArgSC(i)));
-    DISPATCH();
+    NEXT();
 }
 L_ADDK:
     ARITH(+, '+', R[B], K[C]);
@@ -393,7 +398,7 @@ L_UNM: {
     Value r = Negate(x);
     REFRESH();
     R[A] = std::move(r);
-    DISPATCH();
+    NEXT();
 }
 L_NOT:
     R[A].SetBool(R[B].IsFalsy());
@@ -401,7 +406,7 @@ L_NOT:
 L_BNOT:
     if (R[B].kind() == Kind::Int) {
         R[A].SetInt(~R[B].AsInt());
-        DISPATCH();
+        NEXT();
     }
     SAVEPC();
     Throw("attempt to perform a bitwise op on a %s", KindName(R[B].kind()));
@@ -414,7 +419,7 @@ L_USHR: {
     SAVEPC();
     Value r = BitOp(OpOf(i), R[B], R[C]);
     R[A] = std::move(r);
-    DISPATCH();
+    NEXT();
 }
 
 #define COMPARE_VALUE(cmpop, lhs, rhs)                                                                              \
@@ -494,7 +499,7 @@ L_CMP3: {
     SQInteger r = Compare(x, y);
     REFRESH();
     R[A].SetInt(r);
-    DISPATCH();
+    NEXT();
 }
 L_LT:
     COMPARE_JUMP(<, R[A], R[B]);
@@ -541,7 +546,7 @@ L_IN: {
     bool r = InOperator(k, c);
     REFRESH();
     R[A].SetBool(r);
-    DISPATCH();
+    NEXT();
 }
 L_INSTANCEOF: {
     const Value &c = R[C];
@@ -551,7 +556,7 @@ L_INSTANCEOF: {
     }
     bool r = R[B].kind() == Kind::Instance && R[B].As<Instance>()->InstanceOf(c.As<Class>());
     R[A].SetBool(r);
-    DISPATCH();
+    NEXT();
 }
 L_TYPEOF: {
     SAVEPC();
@@ -559,7 +564,7 @@ L_TYPEOF: {
     Value r = TypeOf(x);
     REFRESH();
     R[A] = std::move(r);
-    DISPATCH();
+    NEXT();
 }
 L_CLONE: {
     SAVEPC();
@@ -567,7 +572,7 @@ L_CLONE: {
     Value r = Clone(x);
     REFRESH();
     R[A] = std::move(r);
-    DISPATCH();
+    NEXT();
 }
 L_RESUME: {
     SAVEPC();
@@ -578,7 +583,7 @@ L_RESUME: {
     ResumeGenerator(g.As<Generator>(), r);
     REFRESH();
     R[A] = std::move(r);
-    DISPATCH();
+    NEXT();
 }
 L_YIELD: {
     SAVEPC();
@@ -591,16 +596,16 @@ L_YIELD: {
 L_CLOSURE: {
     Value c = MakeClosure(p->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
     R[A] = std::move(c);
-    DISPATCH();
+    NEXT();
 }
 L_NEWTABLE:
     R[A] = Value::Ref(Kind::Table, Table::New(rt, ArgBx(i)));
-    DISPATCH();
+    NEXT();
 L_NEWARRAY: {
     Array *a = Array::New(rt, 0);
     a->items.reserve(ArgBx(i));
     R[A] = Value::Ref(Kind::Array, a);
-    DISPATCH();
+    NEXT();
 }
 L_APPEND:
     R[A].As<Array>()->items.push_back(R[B]);
@@ -612,7 +617,7 @@ L_NEWCLASS: {
     Value cls = NewClass(B != kNoReg ? &base : nullptr, attrs);
     REFRESH();
     R[A] = std::move(cls);
-    DISPATCH();
+    NEXT();
 }
 L_FOREACH: {
     SAVEPC();
@@ -627,7 +632,7 @@ L_FOREACH: {
     } else {
         DO_NEXT_JUMP();
     }
-    DISPATCH();
+    NEXT();
 }
 L_PUSHTRAP: {
     uint32_t j = *pc++;
@@ -637,11 +642,11 @@ L_PUSHTRAP: {
     t.handler = pc + ArgSJ(j);
     t.errorReg = static_cast<uint8_t>(A);
     traps.push_back(t);
-    DISPATCH();
+    NEXT();
 }
 L_POPTRAP:
     for (uint32_t k = 0; k < A && !traps.empty(); k++) traps.pop_back();
-    DISPATCH();
+    NEXT();
 L_THROW: {
     SAVEPC();
     Value err = R[A];
@@ -652,19 +657,19 @@ L_GETBASE:
         R[A] = Value::Ref(Kind::Class, cl->base);
     else
         R[A].SetNull();
-    DISPATCH();
+    NEXT();
 L_CLOSE:
     CloseUpvalues(FBASE + A);
-    DISPATCH();
+    NEXT();
 L_LINE:
     if (hooksOn) {
         SAVEPC();
         CallDebugHook('l', ArgSJ(i));
         REFRESH();
     }
-    DISPATCH();
+    NEXT();
 L_EXTRA:
-    DISPATCH();
+    NEXT();
 
 #undef RELOAD
 #undef SAVEPC

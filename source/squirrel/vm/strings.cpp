@@ -13,9 +13,16 @@ Str *const kTombstone = reinterpret_cast<Str *>(uintptr_t(1));
 
 uint32_t HashBytes(const char *s, size_t len)
 {
-    uint32_t h = 2166136261u; // FNV-1a
-    for (size_t i = 0; i < len; i++) {
+    // FNV-1a over at most 64 sampled bytes: building long strings piece by piece must not
+    // cost a full pass per piece. Equal hashes still compare the whole content.
+    uint32_t h = 2166136261u ^ static_cast<uint32_t>(len);
+    size_t step = len > 64 ? len / 64 : 1;
+    for (size_t i = 0; i < len; i += step) {
         h ^= static_cast<unsigned char>(s[i]);
+        h *= 16777619u;
+    }
+    if (len > 64) {
+        h ^= static_cast<unsigned char>(s[len - 1]);
         h *= 16777619u;
     }
     return h;
@@ -41,7 +48,7 @@ void StringSet::Grow()
     uint32_t oldCap = mask_ + 1;
     Str **old = slots_;
     uint32_t cap = oldCap;
-    if (live_ * 2 >= oldCap) cap *= 2; // otherwise only tombstones are cleared
+    if (live_ * 4 >= oldCap) cap *= 2; // otherwise only tombstones are cleared
     slots_ = static_cast<Str **>(calloc(cap, sizeof(Str *)));
     if (!slots_) abort();
     mask_ = cap - 1;
@@ -87,7 +94,7 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
         used_++;
     }
     live_++;
-    if (used_ * 4 >= (mask_ + 1) * 3) Grow();
+    if (used_ * 2 >= mask_ + 1) Grow();
     return str;
 }
 
@@ -95,8 +102,18 @@ void StringSet::Remove(Str *s)
 {
     uint32_t i = s->hash & mask_;
     while (slots_[i] != s) i = (i + 1) & mask_;
-    slots_[i] = kTombstone;
     live_--;
+    if (slots_[(i + 1) & mask_] != nullptr) {
+        slots_[i] = kTombstone;
+        return;
+    }
+    // The end of a probe run: this slot and the tombstones before it become free again.
+    slots_[i] = nullptr;
+    used_--;
+    for (uint32_t j = (i - 1) & mask_; slots_[j] == kTombstone; j = (j - 1) & mask_) {
+        slots_[j] = nullptr;
+        used_--;
+    }
 }
 
 Value MakeString(Runtime *rt, const char *s, SQInteger len)
