@@ -8,6 +8,7 @@
 #include "framework/tools/zString.h"
 #include "framework/tools/zTextScanner.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -43,6 +44,32 @@ namespace {
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
+}
+
+// The writer's form, "-123.456" with an optional "f", is read correctly
+// rounded so that every float written reads back as the same float; other
+// tokens go through ParseFloat as they always did.
+float ReadFloat(const char* begin, const char* end)
+{
+    const char* digitsEnd = end > begin && end[-1] == 'f' ? end - 1 : end;
+    const char* p = begin < digitsEnd && *begin == '-' ? begin + 1 : begin;
+    int32_t dots = 0;
+    int32_t digits = 0;
+    for (; p < digitsEnd; ++p) {
+        if (*p == '.')
+            ++dots;
+        else if (IsDigit(*p))
+            ++digits;
+        else
+            break;
+    }
+    if (p == digitsEnd && dots <= 1 && digits > 0) {
+        float value = 0.0f;
+        const auto result = std::from_chars(begin, digitsEnd, value, std::chars_format::fixed);
+        if (result.ec == std::errc() && result.ptr == digitsEnd)
+            return value;
+    }
+    return ParseFloat(begin, end, true);
 }
 
 char* CopyRange(const char* begin, const char* end)
@@ -228,7 +255,7 @@ bool zMetaParser::TagReader::ParseNumber(zMetaTag* tag, const char*& p)
             digitsOnly = false;
     }
     if (isFloat) {
-        tag->SetFloat(ParseFloat(start, tokenEnd, true));
+        tag->SetFloat(ReadFloat(start, tokenEnd));
     } else if (digitsOnly) {
         // Exact, unlike a reading through a 32-bit float.
         int64_t magnitude = 0;

@@ -336,7 +336,8 @@ zMetaTag* zMetaTag::NextChild(zLinkedListCursor& cursor, const zMetaFile* docume
         auto* child = children.NextAs<zMetaTag>(cursor);
         if (child == nullptr || document == nullptr || child->type != TypeShortcut)
             return child;
-        if (zMetaTag* target = GetTagAt(document, child->value.text, document, false, 1))
+        int32_t steps = 0;
+        if (zMetaTag* target = GetTagAt(document, child->value.text, document, false, 1, steps))
             return target;
         // Later siblings are still visited.
         LogWarning("zMetaTag::NextChild") << "skipping shortcut '" << child->id << "' to missing tag '"
@@ -346,31 +347,35 @@ zMetaTag* zMetaTag::NextChild(zLinkedListCursor& cursor, const zMetaFile* docume
 
 zMetaTag* zMetaTag::GetTag(const char* path, const zMetaFile* document, bool log) const
 {
-    return GetTagAt(&children, path, document, log, 0);
+    int32_t steps = 0;
+    return GetTagAt(&children, path, document, log, 0, steps);
 }
 
 zMetaTag* zMetaTag::GetTypedTag(const char* path, int32_t wanted, const zMetaFile* document, bool log) const
 {
-    zMetaTag* tag = GetTagAt(&children, path, document, log, 0);
+    int32_t steps = 0;
+    zMetaTag* tag = GetTagAt(&children, path, document, log, 0, steps);
     return tag != nullptr && tag->type == wanted ? tag : nullptr;
 }
 
 zMetaTag* zMetaTag::GetTagEx(const zLinkedListId* list, const char* path, const zMetaFile* document, bool log)
 {
-    return GetTagAt(list, path, document, log, 0);
+    int32_t steps = 0;
+    return GetTagAt(list, path, document, log, 0, steps);
 }
 
 zMetaTag* zMetaTag::ResolveShortcut(zMetaTag* tag, const zMetaFile* document)
 {
     if (tag == nullptr || tag->type != TypeShortcut || document == nullptr)
         return tag;
-    return ResolveAt(tag, document, 0);
+    int32_t steps = 0;
+    return ResolveAt(tag, document, 0, steps);
 }
 
-zMetaTag* zMetaTag::ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth)
+zMetaTag* zMetaTag::ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth, int32_t& steps)
 {
-    zMetaTag* target = depth < MaxShortcutDepth
-        ? GetTagAt(document, shortcut->value.text, document, false, depth + 1)
+    zMetaTag* target = depth < MaxShortcutDepth && ++steps <= MaxShortcutSteps
+        ? GetTagAt(document, shortcut->value.text, document, false, depth + 1, steps)
         : nullptr;
     if (target == nullptr) {
         LogError("zMetaTag::GetTagEx") << "failed runtime ZML shortcut resolution '" << shortcut->value.text
@@ -380,7 +385,7 @@ zMetaTag* zMetaTag::ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int
 }
 
 zMetaTag* zMetaTag::GetTagAt(const zLinkedListId* list, const char* path, const zMetaFile* document, bool log,
-                             int32_t depth)
+                             int32_t depth, int32_t& steps)
 {
     if (path == nullptr || *path == '\0')
         return nullptr;
@@ -418,7 +423,7 @@ zMetaTag* zMetaTag::GetTagAt(const zLinkedListId* list, const char* path, const 
             return nullptr;
         }
         if (found->type == TypeShortcut && document != nullptr) {
-            found = ResolveAt(found, document, depth);
+            found = ResolveAt(found, document, depth, steps);
             if (found == nullptr)
                 return nullptr;
             current = found->type == TypeNode ? &found->children : nullptr;

@@ -30,8 +30,10 @@ public:
     static constexpr int32_t NoInteger = -999;
     static constexpr float NoFloat = -999.0f;
     // Shortcuts that lead to shortcuts are followed this deep at most, so a
-    // loop of shortcuts ends.
+    // loop of shortcuts ends; one query resolves this many shortcuts at most,
+    // so shortcuts whose paths pass through shortcuts cannot take forever.
     static constexpr int32_t MaxShortcutDepth = 32;
+    static constexpr int32_t MaxShortcutSteps = 4096;
 
     zMetaTag();
     explicit zMetaTag(const char* name);
@@ -131,8 +133,8 @@ private:
     friend class zMetaParser;
 
     static zMetaTag* GetTagAt(const zLinkedListId* list, const char* path, const zMetaFile* document, bool log,
-                              int32_t depth);
-    static zMetaTag* ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth);
+                              int32_t depth, int32_t& steps);
+    static zMetaTag* ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth, int32_t& steps);
     zMetaTag* AdoptChild(zMetaTag* child);
     // Takes a NUL-terminated text for a string or shortcut: malloc'ed and
     // owned, or held by the arena the tag lives in.
