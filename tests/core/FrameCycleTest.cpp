@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,27 @@ TEST_F(FrameCycleTest, HundredsOfFramesOnTheNullRendererAndMixerKeepClockAndDept
         ASSERT_EQ(endOfFrameCalls, frame + 1);
     }
     EXPECT_EQ(renderer->statistics[zRenderer::StatObjectsSent], 400u);
+
+    // The same cycle against a renderer that counts its frames.
+    RecordingRenderer counting(&core, true);
+    for (int frame = 0; frame < 200; ++frame) {
+        core.BeginDraw(true);
+        if (frame % 4 == 0) {
+            core.BeginDraw(false);
+            core.BeginDraw(false);
+            core.EndDraw(false, false);
+            core.EndDraw(false, false);
+        }
+        FrameClockFixture::ticks += 166;
+        core.EndDraw(false, false);
+        ASSERT_EQ(GlobalDrawDepth, 0);
+    }
+    EXPECT_EQ(counting.Count("BeginFrame"), 200);
+    EXPECT_EQ(counting.Count("EndFrame"), 200);
+    EXPECT_EQ(counting.Count("Present"), 200);
+    EXPECT_EQ(endOfFrameCalls, 500);
+    EXPECT_EQ(GlobalClock, expectedClock + 200 * 166);
+    EXPECT_EQ(GlobalFrameDelta, 166);
 }
 
 TEST_F(FrameCycleTest, OnlyTheOuterBracketRunsTheFrameInOrder)
@@ -261,6 +283,11 @@ const ClockCase clockCases[] = {
     {"HugeProductIsClamped", std::numeric_limits<int32_t>::max(), -1, -1, 1u << 20,
      std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::max()},
 };
+
+void PrintTo(const ClockCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class FrameClockCaseTest : public ::testing::TestWithParam<ClockCase> {
 protected:
