@@ -1,4 +1,4 @@
-#include "ResourceTestSupport.h"
+#include "GeometryTestSupport.h"
 #include "support/LogCapture.h"
 
 #include "core/material/zMaterial.h"
