@@ -234,8 +234,9 @@ void zMaterial::Free()
 
 void zMaterial::AppendContent(std::string& out) const
 {
+    // Derived values (transparency, channel table, UV maps used) follow from
+    // these and are left out, so that an updated and a fresh copy agree.
     AppendBytes(out, physicMaterial);
-    AppendBytes(out, transparent);
     AppendBytes(out, shader.GetLength());
     if (!shader.IsEmpty())
         out.append(shader.Get(), size_t(shader.GetLength()));
@@ -256,7 +257,6 @@ void zMaterial::AppendContent(std::string& out) const
         AppendBytes(out, stage.uvIndex);
         AppendBytes(out, stage.operation);
     }
-    AppendBytes(out, uvMapsUsed);
 }
 
 int32_t zMaterial::ComputeChecksum() const

@@ -122,8 +122,8 @@ public:
 
     // A hash of the content; materials that IsEquivalent calls equal agree on it.
     int32_t ComputeChecksum() const;
-    // Same appearance and physics: everything but the name, the owner and the
-    // renderer's record. Generated shader maps follow from the other fields; a
+    // Same appearance and physics: everything but the name, the owner, the
+    // renderer's record and what Update derives. Generated shader maps follow from the other fields; a
     // map read from a file is only equal to itself.
     bool IsEquivalent(const zMaterial& other) const;
 
