@@ -173,7 +173,7 @@ class Parser
 {
 public:
     Parser(Fiber *f, SQLEXREADFUNC read, SQUserPointer src, const char *sourceName)
-        : fiber_(f), rt_(f->rt), lex_(read, src)
+        : rt_(f->rt), lex_(read, src)
     {
         source_ = rt_->String(sourceName);
     }
@@ -304,7 +304,6 @@ private:
     Loop &PushLoop(bool isSwitch);
     void PopLoop(int continueTarget);
 
-    Fiber *fiber_;
     Runtime *rt_;
     Lexer lex_;
     Value source_;
