@@ -88,8 +88,11 @@ public:
         frameKind = format.kind;
         frameWidth = format.width;
         frameHeight = format.height;
-        if (int64_t(frameWidth) * frameHeight <= 4096 * 4096)
+        // Huge pictures are decoded but not converted: the sanitised conversion would outlast the time limit.
+        if (int64_t(frameWidth) * frameHeight <= 1024 * 1024)
             picture.resize(size_t(frameWidth) * size_t(frameHeight) * 4);
+        else
+            picture.clear();
         return true;
     }
     bool WriteFrame(uint8_t* const planes[3], int32_t) override
