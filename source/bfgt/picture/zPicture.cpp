@@ -2,6 +2,7 @@
 
 #include "framework/system/zLogStream.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -121,12 +122,28 @@ void zPicture::Free()
     bufferFlags &= ~BufferNotOwned;
 }
 
+namespace {
+
+std::atomic<uint64_t> BufferLimit{zPicture::DefaultBufferLimit};
+
+} // namespace
+
+uint64_t zPicture::SetBufferLimit(uint64_t bytes)
+{
+    return BufferLimit.exchange(bytes);
+}
+
+uint64_t zPicture::GetBufferLimit()
+{
+    return BufferLimit.load();
+}
+
 uint64_t zPicture::BufferBytes(int32_t w, int32_t h, uint8_t bitsPerPixel)
 {
     if (w <= 0 || h <= 0 || bitsPerPixel / 8 == 0)
         return 0;
     uint64_t bytes = uint64_t(w) * uint64_t(bitsPerPixel / 8) * uint64_t(h);
-    return bytes > MaxBufferBytes ? 0 : bytes;
+    return bytes > BufferLimit.load(std::memory_order_relaxed) ? 0 : bytes;
 }
 
 bool zPicture::AllocAs(int32_t newWidth, int32_t newHeight, const zPixelFormat& newFormat)

@@ -13,8 +13,9 @@ public:
     static constexpr uint32_t StateSizeOnly = 2;
     // Buffer flag: the buffer belongs to someone else and is never released here.
     static constexpr uint32_t BufferNotOwned = 2;
-    // Largest buffer a picture allocates; sizes read from files are checked against it.
-    static constexpr uint64_t MaxBufferBytes = uint64_t(1) << 30;
+    // Largest buffer a picture allocates by default; sizes read from files are
+    // checked against the limit.
+    static constexpr uint64_t DefaultBufferLimit = uint64_t(1) << 30;
 
     // Blit modes.
     static constexpr int BlitCopy = 0;
@@ -56,8 +57,11 @@ public:
     bool HasBuffer() const { return pixels != nullptr; }
     bool IsSizeOnly() const { return (stateFlags & StateSizeOnly) != 0; }
     // Bytes of a width x height buffer at the given depth; 0 when a size is not
-    // positive, the depth has no whole byte or the buffer would exceed MaxBufferBytes.
+    // positive, the depth has no whole byte or the buffer would pass the limit.
     static uint64_t BufferBytes(int32_t w, int32_t h, uint8_t bitsPerPixel);
+    // The buffer limit of every picture (fuzzing lowers it); returns the old one.
+    static uint64_t SetBufferLimit(uint64_t bytes);
+    static uint64_t GetBufferLimit();
 
     // Drawing on 32-bit pictures. Colours are floats 0..1, clamped; whatever
     // lies outside the picture is clipped away.

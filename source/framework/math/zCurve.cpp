@@ -1,6 +1,8 @@
 #include "framework/math/zCurve.h"
 
+#include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
+#include "framework/tools/zString.h"
 
 #include <cmath>
 #include <new>
@@ -354,4 +356,231 @@ int zCurve::Optimize(float tolerance)
     delete[] source;
     delete[] kept;
     return dropped;
+}
+
+namespace {
+
+// Kinds as stored in "KnotEx" differ from the kinds in memory.
+int32_t FileCodeFromKind(int32_t kind)
+{
+    switch (kind) {
+    case zCurveKey::TCB: return 5;
+    case zCurveKey::Hermite: return 4;
+    case zCurveKey::HermiteAlt: return 2;
+    case zCurveKey::Bezier: return 3;
+    case zCurveKey::Step: return 6;
+    case zCurveKey::Linear: return 1;
+    default: return 0;
+    }
+}
+
+int32_t KindFromFileCode(int32_t code)
+{
+    switch (code) {
+    case 1: return zCurveKey::Linear;
+    case 2: return zCurveKey::HermiteAlt;
+    case 3: return zCurveKey::Bezier;
+    case 4: return zCurveKey::Hermite;
+    case 5: return zCurveKey::TCB;
+    case 6: return zCurveKey::Step;
+    default: return zCurveKey::Zero;
+    }
+}
+
+const char* const BehaviourNames[] = {"Reset", "Constant", "Repeat", "Oscillate", "OffsetRepeat"};
+
+int32_t BehaviourFromName(const char* word)
+{
+    if (word == nullptr)
+        return -1;
+    for (int32_t i = 0; i < 5; ++i) {
+        if (zString(word) == BehaviourNames[i])
+            return i;
+    }
+    return -1;
+}
+
+// The fields of a key text, separated by ':'; a trailing ':' ends the last one.
+class FieldReader {
+public:
+    explicit FieldReader(const char* text) : cursor(text) {}
+
+    bool Next(const char*& begin, const char*& end)
+    {
+        if (*cursor == '\0')
+            return false;
+        begin = cursor;
+        end = FindChar(cursor, ':');
+        cursor = *end == ':' ? end + 1 : end;
+        return true;
+    }
+
+    bool NextFloat(float& value)
+    {
+        const char* begin;
+        const char* end;
+        if (!Next(begin, end))
+            return false;
+        value = ParseFloat(begin, end, true);
+        return true;
+    }
+
+private:
+    const char* cursor;
+};
+
+void ReadKnot(zCurveKey& key, const char* text)
+{
+    FieldReader fields(text);
+    fields.NextFloat(key.time);
+    fields.NextFloat(key.value);
+}
+
+void ReadExtendedKnot(zCurveKey& key, const char* text)
+{
+    FieldReader fields(text);
+    fields.NextFloat(key.time);
+    const char* begin;
+    const char* end;
+    if (fields.Next(begin, end)) {
+        const zString code = zString().AssignRange(begin, end);
+        key.kind = KindFromFileCode(ParseInt(code.Get() != nullptr ? code.Get() : ""));
+    }
+    fields.NextFloat(key.value);
+    for (int p = 0; p < zCurveKey::ParameterCount; ++p) {
+        if (!fields.NextFloat(key.parameters[p])) {
+            // Older files end after the sixth parameter.
+            if (p == zCurveKey::OutValue)
+                key.parameters[p] = -1.0f;
+            break;
+        }
+    }
+}
+
+} // namespace
+
+bool zCurve::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
+{
+    if (tag == nullptr)
+        return false;
+    if (!(tag->GetName() == "Curve")) {
+        LogError("zCurve::FromMetaTag") << "Could not parse curve. Root tag id is incorrect (" << tag->GetName() << ").\n";
+        return false;
+    }
+    Clear();
+    // The writer leaves out Constant behaviours, so a missing one means Constant.
+    preBehaviour = Constant;
+    postBehaviour = Constant;
+    static const zString knotName("Knot");
+    zLinkedListCursor cursor = {};
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        const zString& name = child->GetName();
+        if (name == knotName) {
+            if (!ReadKnots(document, child))
+                return false;
+        } else if (name == "PreBehavior" || name == "PostBehavior") {
+            const bool pre = name == "PreBehavior";
+            const char* word = child->GetString();
+            const int32_t behaviour = BehaviourFromName(word);
+            if (behaviour < 0) {
+                LogWarning("zCurve::FromMetaTag") << (pre ? "Unknown pre-behavior '" : "Unknown post-behavior '")
+                                                  << (word != nullptr ? word : "") << "'.\n";
+            } else if (pre) {
+                preBehaviour = behaviour;
+            } else {
+                postBehaviour = behaviour;
+            }
+        } else {
+            LogWarning("zCurve::FromMetaTag") << "Unknown tag '" << name << "' in <Curve>.\n";
+        }
+    }
+    return true;
+}
+
+bool zCurve::ReadKnots(const zMetaFile* document, const zMetaTag* knots)
+{
+    static const zString knotName("Knot");
+    static const zString extendedName("KnotEx");
+    zLinkedListCursor cursor = {};
+    const zMetaTag* countTag = knots->NextChild(cursor, document);
+    if (countTag == nullptr || !(countTag->GetName() == "Count") || !countTag->IsNumber()) {
+        LogError("zCurve::FromMetaTag") << "First sub-tag in <Curve> must be the knot <Count> tag.\n";
+        return false;
+    }
+    const int32_t count = countTag->GetInteger();
+    // A count beyond the tags present cannot be met; allocating it would let
+    // a file size our memory.
+    const int32_t present = knots->GetChildCount() - 1;
+    const int32_t allocated = count < 0 ? 0 : (count < present ? count : present);
+    if (!Allocate(uint32_t(allocated))) {
+        Clear();
+        LogError("zCurve::FromMetaTag") << "<Curve> is corrupted, discarding.\n";
+        return false;
+    }
+    int32_t read = 0;
+    while (const zMetaTag* child = knots->NextChild(cursor, document)) {
+        const zString& name = child->GetName();
+        const bool extended = name == extendedName;
+        if (!extended && !(name == knotName)) {
+            LogWarning("zCurve::FromMetaTag") << "Unsupported knot tag '" << name << "'.\n";
+            continue;
+        }
+        const char* text = child->GetString();
+        if (text == nullptr) {
+            LogWarning("zCurve::FromMetaTag") << (extended ? "Invalid extended knot tag while parsing curve.\n"
+                                                           : "Invalid knot tag while parsing curve.\n");
+            continue;
+        }
+        if (read >= count || read >= allocated) {
+            LogError("zCurve::FromMetaTag") << (extended ? "Too many knot in <Knot>, " : "Too many knot in <Curve>, ")
+                                            << count << ".\n";
+            return false;
+        }
+        zCurveKey& key = *GetKey(uint32_t(read++));
+        if (extended)
+            ReadExtendedKnot(key, text);
+        else
+            ReadKnot(key, text);
+    }
+    if (read < count) {
+        Clear();
+        LogError("zCurve::FromMetaTag") << "<Curve> is corrupted, discarding.\n";
+        return false;
+    }
+    return true;
+}
+
+zMetaTag* zCurve::AsMetaTag() const
+{
+    zMetaTag* root = new (std::nothrow) zMetaTag("Curve");
+    if (root == nullptr) {
+        LogError("zCurve::AsMetaTag") << "Could not create curve root tag to serialize.\n";
+        return nullptr;
+    }
+    zMetaTag* knots = new (std::nothrow) zMetaTag("Knot");
+    if (knots == nullptr) {
+        LogWarning("zCurve::AsMetaTag") << "Could not allocate knot ZML tag.\n";
+    } else {
+        root->AddChild(knots);
+        const uint32_t n = keys.GetCount();
+        knots->CreateInteger("Count", int32_t(n));
+        for (uint32_t i = 0; i < n; ++i) {
+            const zCurveKey& key = *GetKey(i);
+            if (key.kind == zCurveKey::Linear) {
+                knots->CreateString("Knot", zString::Format("%.3f:%.6f", double(key.time), double(key.value)).Get());
+                continue;
+            }
+            const float* p = key.parameters;
+            const zString text = zString::Format("%.3f:%d:%.6f:%.3f:%.3f:%.3f:%.3f:%.3f:%.3f:%.3f:", double(key.time),
+                                                 int(FileCodeFromKind(key.kind)), double(key.value), double(p[0]),
+                                                 double(p[1]), double(p[2]), double(p[3]), double(p[4]), double(p[5]),
+                                                 double(p[6]));
+            knots->CreateString("KnotEx", text.Get());
+        }
+    }
+    if (preBehaviour != Constant && preBehaviour >= Reset && preBehaviour <= OffsetRepeat)
+        root->CreateString("PreBehavior", BehaviourNames[preBehaviour]);
+    if (postBehaviour != Constant && postBehaviour >= Reset && postBehaviour <= OffsetRepeat)
+        root->CreateString("PostBehavior", BehaviourNames[postBehaviour]);
+    return root;
 }

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+class zMetaFile;
+class zMetaTag;
+
 // One keyframe. The kind of a segment's end key decides how the segment
 // leading to it is interpolated.
 class zCurveKey : public zArrayItem {
@@ -72,11 +75,17 @@ public:
     // Drops redundant middle keys in one pass; returns how many.
     int Optimize(float tolerance);
 
+    // Reads a "Curve" tag; false on the errors that stop reading.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
+    // A new "Curve" tag, or null.
+    zMetaTag* AsMetaTag() const;
+
     int32_t preBehaviour = Constant;
     int32_t postBehaviour = Constant;
 
 private:
     float EvaluateSegment(int i, float time) const;
+    bool ReadKnots(const zMetaFile* document, const zMetaTag* knots);
 
     zArray keys;
     int cachedIndex = -1;

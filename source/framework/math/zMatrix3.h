@@ -3,6 +3,8 @@
 #include "framework/math/zVector.h"
 
 class zMatrix4;
+class zMetaFile;
+class zMetaTag;
 
 // Rotation orders of the Euler conversions; the script constants carry these names.
 enum zRotationOrder : int {
@@ -53,6 +55,13 @@ public:
     static zMatrix3 FromEulerVector(const zVector& angles, int order = RotationOrderYXZ);
     // Orders 2, 4 and 6 are recovered; the others give (0, 0, 0).
     zVector ToEuler(int order) const;
+
+    // A node named name ("Mtx3" without one) with the rows as "R0" .. "R2".
+    zMetaTag* AsMetaTag(const char* name = nullptr) const;
+    // The first three children in order (names not checked, shortcuts
+    // resolved) as rows 0 .. 2; false when one is missing or short, keeping
+    // the rows read so far.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
 
     float m[9];
 };

@@ -2,6 +2,7 @@
 
 #include "framework/math/zMatrix3.h"
 #include "framework/math/zQuaternion.h"
+#include "framework/metafile/zMetaTag.h"
 
 #include <cmath>
 
@@ -186,6 +187,31 @@ zMatrix4 zMatrix4::Interpolate(const zMatrix4& a, const zMatrix4& b, float t, bo
     return TranslationMatrix(position) * FromMatrix3(q.ToMatrix3()) * ScaleMatrix(scale);
 }
 
+zMetaTag* zMatrix4::AsMetaTag(const char* name) const
+{
+    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Mtx4");
+    const char* rowNames[4] = {"R0", "R1", "R2", "R3"};
+    for (int i = 0; i < 4; ++i)
+        tag->AddChild(GetRow(i).AsMetaTag(rowNames[i], true));
+    return tag;
+}
+
+bool zMatrix4::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
+{
+    zMetaTag* child = tag != nullptr ? tag->GetFirstChild() : nullptr;
+    for (int i = 0; i < 4; ++i, child = child->GetNextSibling()) {
+        const zMetaTag* rowTag = zMetaTag::ResolveShortcut(child, document);
+        if (rowTag == nullptr)
+            return false;
+        zVector row = GetRow(i);
+        const bool complete = row.FromMetaTag(rowTag);
+        SetRow(i, row);
+        if (!complete)
+            return false;
+    }
+    return true;
+}
+
 void zTransformMatrix::Set(const zMatrix4& m)
 {
     matrix = m;
@@ -196,4 +222,11 @@ void zTransformMatrix::SetRow(int i, const zVector& v, bool forceW)
 {
     matrix.SetRow(i, v, forceW);
     inverse = matrix.InverseAffine();
+}
+
+bool zTransformMatrix::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
+{
+    const bool result = matrix.FromMetaTag(document, tag);
+    inverse = matrix.InverseAffine();
+    return result;
 }

@@ -3,6 +3,8 @@
 #include "framework/math/zVector.h"
 
 class zMatrix3;
+class zMetaFile;
+class zMetaTag;
 
 // Sixteen floats m0 .. m15. A point becomes x' = m0 x + m1 y + m2 z + m3,
 // y' = m4 x + .. + m7, z' = m8 x + .. + m11, w' = m12 x + m13 y + m14 z + m15 w.
@@ -38,6 +40,11 @@ public:
     zMatrix4 InverseAffine() const;
     static zMatrix4 Interpolate(const zMatrix4& a, const zMatrix4& b, float t, bool linear);
 
+    // A node named name ("Mtx4" without one) with the rows, w included, as "R0" .. "R3".
+    zMetaTag* AsMetaTag(const char* name = nullptr) const;
+    // The first four children in order as rows 0 .. 3, w included when given.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
+
     float m[16];
 };
 
@@ -50,6 +57,11 @@ public:
     void SetRow(int i, const zVector& v, bool forceW = false);
     const zMatrix4& GetMatrix() const { return matrix; }
     const zMatrix4& GetInverse() const { return inverse; }
+
+    // The matrix part as a "Mtx4" node.
+    zMetaTag* AsMetaTag(const char* name = nullptr) const { return matrix.AsMetaTag(name); }
+    // Whatever was read, the inverse is recomputed.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
 
 private:
     zMatrix4 matrix;

@@ -1,6 +1,7 @@
 #include "framework/math/zQuaternion.h"
 
 #include "framework/math/zMatrix3.h"
+#include "framework/metafile/zMetaTag.h"
 
 #include <cmath>
 
@@ -131,4 +132,25 @@ zQuaternion zQuaternion::Slerp(const zQuaternion& a, const zQuaternion& b, float
         wb = std::sin(t * theta) / s;
     }
     return zQuaternion(wa * a.x + wb * to.x, wa * a.y + wb * to.y, wa * a.z + wb * to.z, wa * a.w + wb * to.w);
+}
+
+zMetaTag* zQuaternion::AsMetaTag(const char* name) const
+{
+    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Quaternion");
+    tag->CreateFloat("X", x);
+    tag->CreateFloat("Y", y);
+    tag->CreateFloat("Z", z);
+    tag->CreateFloat("W", w);
+    return tag;
+}
+
+bool zQuaternion::FromMetaTag(const zMetaFile*, const zMetaTag* tag)
+{
+    if (tag == nullptr)
+        return false;
+    float* components[4] = {&x, &y, &z, &w};
+    int read = 0;
+    for (const zMetaTag* child = tag->GetFirstChild(); child != nullptr && read < 4; child = child->GetNextSibling())
+        *components[read++] = child->GetFloat();
+    return read == 4;
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 class zMatrix3;
+class zMetaFile;
+class zMetaTag;
 
 // x, y, z and the scalar part w; a unit quaternion is a rotation.
 class zQuaternion {
@@ -22,6 +24,12 @@ public:
     float Distance(const zQuaternion& b) const;
     // Along the shorter arc; not renormalised.
     static zQuaternion Slerp(const zQuaternion& a, const zQuaternion& b, float t);
+
+    // A node named name ("Quaternion" without one) with "X", "Y", "Z", "W".
+    zMetaTag* AsMetaTag(const char* name = nullptr) const;
+    // The first four children by position (shortcuts not resolved); false
+    // when there are fewer, keeping what was read.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
 
     float x = 0.0f;
     float y = 0.0f;

@@ -3,6 +3,8 @@
 #include "framework/math/zMatrix3.h"
 #include "framework/math/zMatrix4.h"
 #include "framework/math/zRandom.h"
+#include "framework/metafile/zMetaFile.h"
+#include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
 
 #include <cmath>
@@ -136,4 +138,50 @@ float VectorDistanceSquared(const zVector& a, const zVector& b)
 float VectorDistance(const zVector& a, const zVector& b)
 {
     return (a - b).Length();
+}
+
+zMetaTag* zVector::AsMetaTag(const char* name, bool withW) const
+{
+    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Vector");
+    tag->CreateFloat("X", x);
+    tag->CreateFloat("Y", y);
+    tag->CreateFloat("Z", z);
+    if (withW)
+        tag->CreateFloat("W", w);
+    return tag;
+}
+
+bool zVector::FromMetaTag(const zMetaTag* tag)
+{
+    if (tag == nullptr)
+        return false;
+    float* components[4] = {&x, &y, &z, &w};
+    int read = 0;
+    for (const zMetaTag* child = tag->GetFirstChild(); child != nullptr && read < 4; child = child->GetNextSibling())
+        *components[read++] = child->GetFloat();
+    return read >= 3;
+}
+
+zMetaTag* zVector2::AsMetaTag(const char* name) const
+{
+    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Vector2");
+    tag->CreateFloat("X", x);
+    tag->CreateFloat("Y", y);
+    return tag;
+}
+
+bool zVector2::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
+{
+    if (tag == nullptr)
+        return false;
+    float* components[2] = {&x, &y};
+    int read = 0;
+    for (zMetaTag* child = tag->GetFirstChild(); child != nullptr && read < 2; child = child->GetNextSibling()) {
+        // A shortcut whose target is missing ends the reading there.
+        const zMetaTag* value = zMetaTag::ResolveShortcut(child, document);
+        if (value == nullptr)
+            return false;
+        *components[read++] = value->GetFloat();
+    }
+    return read == 2;
 }

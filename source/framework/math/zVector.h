@@ -2,6 +2,8 @@
 
 class zMatrix3;
 class zMatrix4;
+class zMetaFile;
+class zMetaTag;
 
 // A point or direction. Operations that produce a vector set w to 1; only
 // x, y and z carry the value.
@@ -37,6 +39,13 @@ public:
     static zVector Random(float lo, float hi);
     void Print(const char* name = nullptr) const;
 
+    // A new node named name ("Vector" without one) with the float children
+    // "X", "Y", "Z" and, when asked, "W".
+    zMetaTag* AsMetaTag(const char* name = nullptr, bool withW = false) const;
+    // Children by position, not by name, shortcuts not resolved: x, y, z and
+    // an optional w. Fewer than three gives false, keeping what was read.
+    bool FromMetaTag(const zMetaTag* tag);
+
     zVector operator+(const zVector& v) const { return {x + v.x, y + v.y, z + v.z}; }
     zVector operator-(const zVector& v) const { return {x - v.x, y - v.y, z - v.z}; }
     zVector operator-() const { return {-x, -y, -z}; }
@@ -55,6 +64,10 @@ class zVector2 {
 public:
     zVector2() = default;
     zVector2(float x_, float y_) : x(x_), y(y_) {}
+
+    zMetaTag* AsMetaTag(const char* name = nullptr) const;
+    // The first two children, shortcuts resolved against the document.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
 
     float x = 0.0f;
     float y = 0.0f;

@@ -1,5 +1,6 @@
 #include "framework/metafile/zMetaParser.h"
 
+#include "framework/metafile/zMetaArena.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
@@ -7,6 +8,7 @@
 #include "framework/tools/zString.h"
 #include "framework/tools/zTextScanner.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -44,6 +46,32 @@ bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// The writer's form, "-123.456" with an optional "f", is read correctly
+// rounded so that every float written reads back as the same float; other
+// tokens go through ParseFloat as they always did.
+float ReadFloat(const char* begin, const char* end)
+{
+    const char* digitsEnd = end > begin && end[-1] == 'f' ? end - 1 : end;
+    const char* p = begin < digitsEnd && *begin == '-' ? begin + 1 : begin;
+    int32_t dots = 0;
+    int32_t digits = 0;
+    for (; p < digitsEnd; ++p) {
+        if (*p == '.')
+            ++dots;
+        else if (IsDigit(*p))
+            ++digits;
+        else
+            break;
+    }
+    if (p == digitsEnd && dots <= 1 && digits > 0) {
+        float value = 0.0f;
+        const auto result = std::from_chars(begin, digitsEnd, value, std::chars_format::fixed);
+        if (result.ec == std::errc() && result.ptr == digitsEnd)
+            return value;
+    }
+    return ParseFloat(begin, end, true);
+}
+
 char* CopyRange(const char* begin, const char* end)
 {
     const size_t length = size_t(end - begin);
@@ -76,13 +104,16 @@ const char* ReadSize(const char* p, const char* end, int32_t& value, bool& overf
 class zMetaParser::TagReader {
 public:
     TagReader(const char* end, const char* fileName, zMetaFile* document, const zMetaFile* including,
-              const IncludeFrame& frame)
+              const IncludeFrame& frame, zMetaArena* arena)
         : end(end), fileName(fileName != nullptr ? fileName : ""), document(document), including(including),
-          frame(frame)
+          frame(frame), arena(arena)
     {
     }
 
-    bool Parse(zMetaTag* tag, const char*& cursor, int32_t depth);
+    // inArena: the tag lives in the reader's arena, so its values may too.
+    bool Parse(zMetaTag* tag, const char*& cursor, int32_t depth, bool inArena);
+    // A new unset tag in the arena (or on the heap without one), or null.
+    zMetaTag* NewTag() { return arena != nullptr ? new (arena) zMetaTag() : new (std::nothrow) zMetaTag(); }
 
 private:
     // Messages that name a tag carry the file they come from.
@@ -104,9 +135,13 @@ private:
 
     bool ParseChild(zMetaTag* tag, const char*& p, int32_t depth);
     bool ParseNumber(zMetaTag* tag, const char*& p);
-    bool ParseString(zMetaTag* tag, const char*& p);
-    bool ParseShortcut(zMetaTag* tag, const char*& p);
-    bool ParseBinary(zMetaTag* tag, const char*& p);
+    bool ParseString(zMetaTag* tag, const char*& p, bool inArena);
+    bool ParseShortcut(zMetaTag* tag, const char*& p, bool inArena);
+    bool ParseBinary(zMetaTag* tag, const char*& p, bool inArena);
+    char* CopyValue(const char* begin, const char* end, bool inArena)
+    {
+        return inArena ? arena->CopyText(begin, end) : CopyRange(begin, end);
+    }
     bool ParseDirective(zMetaTag* tag, const char*& p, int32_t depth);
     bool ParseInclude(zMetaTag* tag, const char*& p, int32_t depth);
     bool Include(zMetaTag* tag, const zString& name, int32_t depth);
@@ -117,9 +152,10 @@ private:
     zMetaFile* document;
     const zMetaFile* including;
     const IncludeFrame& frame;
+    zMetaArena* arena;
 };
 
-bool zMetaParser::TagReader::Parse(zMetaTag* tag, const char*& cursor, int32_t depth)
+bool zMetaParser::TagReader::Parse(zMetaTag* tag, const char*& cursor, int32_t depth, bool inArena)
 {
     if (tag == nullptr) {
         LogError(ParseMethod) << "No tag to parse in file '" << fileName << "'.\n";
@@ -162,13 +198,13 @@ bool zMetaParser::TagReader::Parse(zMetaTag* tag, const char*& cursor, int32_t d
         } else if (tag->type != zMetaTag::TypeUnset) {
             return Incoherent(tag);
         } else if (c == '=') {
-            parsed = ParseBinary(tag, p);
+            parsed = ParseBinary(tag, p, inArena);
         } else if (IsDigit(c) || c == '.' || c == '-') {
             parsed = ParseNumber(tag, p);
         } else if (c == '"') {
-            parsed = ParseString(tag, p);
+            parsed = ParseString(tag, p, inArena);
         } else if (c == '@') {
-            parsed = ParseShortcut(tag, p);
+            parsed = ParseShortcut(tag, p, inArena);
         } else {
             const char character[2] = {c, '\0'};
             NamedError() << "Unexpected '" << character << "' in assignation, metatag '" << tag->id << "'.\n";
@@ -189,10 +225,10 @@ bool zMetaParser::TagReader::ParseChild(zMetaTag* tag, const char*& p, int32_t d
         return false;
     }
     tag->type = zMetaTag::TypeNode;
-    auto* child = new (std::nothrow) zMetaTag();
+    zMetaTag* child = NewTag();
     if (child != nullptr)
         tag->children.Append(child);
-    if (!Parse(child, p, depth + 1)) {
+    if (!Parse(child, p, depth + 1, arena != nullptr)) {
         LogError(ParseMethod) << "In file '" << fileName << "': in metatag '" << tag->id << "'.\n";
         return false;
     }
@@ -219,7 +255,7 @@ bool zMetaParser::TagReader::ParseNumber(zMetaTag* tag, const char*& p)
             digitsOnly = false;
     }
     if (isFloat) {
-        tag->SetFloat(ParseFloat(start, tokenEnd, true));
+        tag->SetFloat(ReadFloat(start, tokenEnd));
     } else if (digitsOnly) {
         // Exact, unlike a reading through a 32-bit float.
         int64_t magnitude = 0;
@@ -248,19 +284,19 @@ bool zMetaParser::TagReader::ParseNumber(zMetaTag* tag, const char*& p)
     return true;
 }
 
-bool zMetaParser::TagReader::ParseString(zMetaTag* tag, const char*& p)
+bool zMetaParser::TagReader::ParseString(zMetaTag* tag, const char*& p, bool inArena)
 {
     const char* close = FindClosingQuote(p + 1, end);
     if (close >= end) {
         NamedError() << "Mangled string declaration, metatag '" << tag->id << "'.\n";
         return false;
     }
-    char* text = CopyRange(p + 1, close);
+    char* text = CopyValue(p + 1, close, inArena);
     if (text == nullptr) {
         NamedError() << "Failed to allocate string buffer, metatag '" << tag->id << "'.\n";
         return false;
     }
-    tag->TakeText(text, zMetaTag::TypeString);
+    tag->TakeText(text, zMetaTag::TypeString, inArena);
     p = SkipBlanksAndComments(close + 1, end);
     if (p >= end) {
         NamedError() << "Unexpected EOF after string declaration, metatag '" << tag->id << "'.\n";
@@ -273,7 +309,7 @@ bool zMetaParser::TagReader::ParseString(zMetaTag* tag, const char*& p)
     return true;
 }
 
-bool zMetaParser::TagReader::ParseShortcut(zMetaTag* tag, const char*& p)
+bool zMetaParser::TagReader::ParseShortcut(zMetaTag* tag, const char*& p, bool inArena)
 {
     if (end - p < 2 || p[1] != '"') {
         NamedError() << "Expected string as shortcut adress, metatag '" << tag->id << "'.\n";
@@ -284,12 +320,12 @@ bool zMetaParser::TagReader::ParseShortcut(zMetaTag* tag, const char*& p)
         NamedError() << "Mangled shortcut declaration, metatag '" << tag->id << "'.\n";
         return false;
     }
-    char* text = CopyRange(p + 2, close);
+    char* text = CopyValue(p + 2, close, inArena);
     if (text == nullptr) {
         NamedError() << "Failed to allocate string buffer, metatag '" << tag->id << "'.\n";
         return false;
     }
-    tag->TakeText(text, zMetaTag::TypeShortcut);
+    tag->TakeText(text, zMetaTag::TypeShortcut, inArena);
     p = close + 1;
     if (p >= end) {
         NamedError() << "Unexpected EOF after shortcut declaration, metatag '" << tag->id << "'.\n";
@@ -302,7 +338,7 @@ bool zMetaParser::TagReader::ParseShortcut(zMetaTag* tag, const char*& p)
     return true;
 }
 
-bool zMetaParser::TagReader::ParseBinary(zMetaTag* tag, const char*& p)
+bool zMetaParser::TagReader::ParseBinary(zMetaTag* tag, const char*& p, bool inArena)
 {
     ++p;
     if (p >= end || !IsDigit(*p)) {
@@ -351,14 +387,14 @@ bool zMetaParser::TagReader::ParseBinary(zMetaTag* tag, const char*& p)
     }
     char* data = nullptr;
     if (encoded > 0) {
-        data = static_cast<char*>(std::malloc(size_t(encoded)));
+        data = static_cast<char*>(inArena ? arena->Allocate(size_t(encoded)) : std::malloc(size_t(encoded)));
         if (data == nullptr) {
             NamedError() << "Failed to allocate binary buffer in binary tag '" << tag->id << "'.\n";
             return false;
         }
         std::memcpy(data, p, size_t(encoded));
     }
-    tag->TakeBinary(data, encoded, raw, encoding);
+    tag->TakeBinary(data, encoded, raw, encoding, inArena);
     p += encoded;
     return true;
 }
@@ -518,6 +554,24 @@ bool zMetaParser::TagReader::ParseAppend(zMetaTag* tag, const char*& p)
 
 namespace {
 
+// The reader's own hold on its arena; the tags placed there hold the rest.
+class ArenaReference {
+public:
+    ArenaReference() : arena(zMetaArena::Create()) {}
+    ~ArenaReference()
+    {
+        if (arena != nullptr)
+            arena->Release();
+    }
+    ArenaReference(const ArenaReference&) = delete;
+    ArenaReference& operator=(const ArenaReference&) = delete;
+
+    zMetaArena* Get() const { return arena; }
+
+private:
+    zMetaArena* arena;
+};
+
 void CheckVersion(const zMetaTag& header, const char* fileName)
 {
     if (header.GetType() == zMetaTag::TypeInteger) {
@@ -543,13 +597,14 @@ bool zMetaParser::LoadBuffer(const char* text, size_t size, zMetaFile* document,
 {
     if (fileName == nullptr)
         fileName = "";
+    const ArenaReference arena;
     // Read into a document of our own, so a failure leaves the caller's as it was.
     zMetaFile parsed(fileName);
     const char* end = text + size;
-    TagReader reader(end, fileName, &parsed, including, frame);
+    TagReader reader(end, fileName, &parsed, including, frame, arena.Get());
     const char* p = text;
     zMetaTag header;
-    if (text == nullptr || !reader.Parse(&header, p, frame.tagDepth)) {
+    if (text == nullptr || !reader.Parse(&header, p, frame.tagDepth, false)) {
         LogError(LoadMethod) << "Invalid ZML file '" << fileName << "'.\n";
         return false;
     }
@@ -559,9 +614,9 @@ bool zMetaParser::LoadBuffer(const char* text, size_t size, zMetaFile* document,
     }
     CheckVersion(header, fileName);
     for (p = SkipBlanksAndComments(p, end); p < end; p = SkipBlanksAndComments(p, end)) {
-        auto* tag = new (std::nothrow) zMetaTag();
+        zMetaTag* tag = reader.NewTag();
         parsed.AddRootTag(tag);
-        if (!reader.Parse(tag, p, frame.tagDepth))
+        if (!reader.Parse(tag, p, frame.tagDepth, arena.Get() != nullptr))
             return false;
     }
     document->Swap(parsed);
@@ -616,9 +671,11 @@ bool zMetaParser::ParseTag(zMetaTag* tag, zMetaFile* document, const char* start
                            const char*& cursor, const zMetaFile* includingDocument)
 {
     const IncludeFrame frame = IncludeFrame::Top(document != nullptr ? document->GetFileName().Get() : nullptr);
-    TagReader reader(end, frame.name.Get(), document, includingDocument, frame);
+    const ArenaReference arena;
+    TagReader reader(end, frame.name.Get(), document, includingDocument, frame, arena.Get());
     const char* p = start;
-    if (!reader.Parse(tag, p, 0))
+    // The caller's tag is not in the arena; its children are.
+    if (!reader.Parse(tag, p, 0, false))
         return false;
     cursor = p;
     return true;

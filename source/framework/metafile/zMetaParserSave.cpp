@@ -14,9 +14,19 @@ namespace {
 constexpr const char* SaveTagMethod = "zMetaParser::SaveTag";
 
 // The characters that end a name when it is read back.
+struct NameStops {
+    constexpr NameStops()
+    {
+        for (const char* c = " \t\r\n\"()*+,/:;<=>-"; *c != '\0'; ++c)
+            stop[uint8_t(*c)] = true;
+    }
+    bool stop[256] = {};
+};
+constexpr NameStops Stops;
+
 bool IsNameStop(char c)
 {
-    return std::strchr(" \t\r\n\"()*+,/:;<=>-", c) != nullptr && c != '\0';
+    return Stops.stop[uint8_t(c)];
 }
 
 // A quoted text reads back whole only when the reader's closing-quote search

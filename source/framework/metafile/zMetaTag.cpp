@@ -97,14 +97,16 @@ void zMetaTag::Init()
 {
     type = TypeUnset;
     value.text = nullptr;
+    arenaValue = false;
     encoding = 0;
 }
 
 void zMetaTag::ClearValue()
 {
-    if (type == TypeString || type == TypeBinary || type == TypeShortcut)
+    if ((type == TypeString || type == TypeBinary || type == TypeShortcut) && !arenaValue)
         std::free(value.text);
     value.text = nullptr;
+    arenaValue = false;
     encodedSize = 0;
     rawSize = 0;
     type = TypeUnset;
@@ -148,17 +150,19 @@ bool zMetaTag::SetShortcut(const char* path)
     return true;
 }
 
-void zMetaTag::TakeText(char* text, int32_t newType)
+void zMetaTag::TakeText(char* text, int32_t newType, bool inArena)
 {
     ClearValue();
     value.text = text;
+    arenaValue = inArena;
     type = newType;
 }
 
-void zMetaTag::TakeBinary(char* data, int32_t encoded, int32_t raw, int32_t newEncoding)
+void zMetaTag::TakeBinary(char* data, int32_t encoded, int32_t raw, int32_t newEncoding, bool inArena)
 {
     ClearValue();
     value.text = data;
+    arenaValue = inArena;
     encodedSize = encoded;
     rawSize = raw;
     encoding = newEncoding;
@@ -332,7 +336,8 @@ zMetaTag* zMetaTag::NextChild(zLinkedListCursor& cursor, const zMetaFile* docume
         auto* child = children.NextAs<zMetaTag>(cursor);
         if (child == nullptr || document == nullptr || child->type != TypeShortcut)
             return child;
-        if (zMetaTag* target = GetTagAt(document, child->value.text, document, false, 1))
+        int32_t steps = 0;
+        if (zMetaTag* target = GetTagAt(document, child->value.text, document, false, 1, steps))
             return target;
         // Later siblings are still visited.
         LogWarning("zMetaTag::NextChild") << "skipping shortcut '" << child->id << "' to missing tag '"
@@ -342,31 +347,35 @@ zMetaTag* zMetaTag::NextChild(zLinkedListCursor& cursor, const zMetaFile* docume
 
 zMetaTag* zMetaTag::GetTag(const char* path, const zMetaFile* document, bool log) const
 {
-    return GetTagAt(&children, path, document, log, 0);
+    int32_t steps = 0;
+    return GetTagAt(&children, path, document, log, 0, steps);
 }
 
 zMetaTag* zMetaTag::GetTypedTag(const char* path, int32_t wanted, const zMetaFile* document, bool log) const
 {
-    zMetaTag* tag = GetTagAt(&children, path, document, log, 0);
+    int32_t steps = 0;
+    zMetaTag* tag = GetTagAt(&children, path, document, log, 0, steps);
     return tag != nullptr && tag->type == wanted ? tag : nullptr;
 }
 
 zMetaTag* zMetaTag::GetTagEx(const zLinkedListId* list, const char* path, const zMetaFile* document, bool log)
 {
-    return GetTagAt(list, path, document, log, 0);
+    int32_t steps = 0;
+    return GetTagAt(list, path, document, log, 0, steps);
 }
 
 zMetaTag* zMetaTag::ResolveShortcut(zMetaTag* tag, const zMetaFile* document)
 {
     if (tag == nullptr || tag->type != TypeShortcut || document == nullptr)
         return tag;
-    return ResolveAt(tag, document, 0);
+    int32_t steps = 0;
+    return ResolveAt(tag, document, 0, steps);
 }
 
-zMetaTag* zMetaTag::ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth)
+zMetaTag* zMetaTag::ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth, int32_t& steps)
 {
-    zMetaTag* target = depth < MaxShortcutDepth
-        ? GetTagAt(document, shortcut->value.text, document, false, depth + 1)
+    zMetaTag* target = depth < MaxShortcutDepth && ++steps <= MaxShortcutSteps
+        ? GetTagAt(document, shortcut->value.text, document, false, depth + 1, steps)
         : nullptr;
     if (target == nullptr) {
         LogError("zMetaTag::GetTagEx") << "failed runtime ZML shortcut resolution '" << shortcut->value.text
@@ -376,7 +385,7 @@ zMetaTag* zMetaTag::ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int
 }
 
 zMetaTag* zMetaTag::GetTagAt(const zLinkedListId* list, const char* path, const zMetaFile* document, bool log,
-                             int32_t depth)
+                             int32_t depth, int32_t& steps)
 {
     if (path == nullptr || *path == '\0')
         return nullptr;
@@ -414,7 +423,7 @@ zMetaTag* zMetaTag::GetTagAt(const zLinkedListId* list, const char* path, const 
             return nullptr;
         }
         if (found->type == TypeShortcut && document != nullptr) {
-            found = ResolveAt(found, document, depth);
+            found = ResolveAt(found, document, depth, steps);
             if (found == nullptr)
                 return nullptr;
             current = found->type == TypeNode ? &found->children : nullptr;

@@ -3,8 +3,11 @@
 #include "framework/data_structure/zLinkedList.h"
 #include "framework/tools/zString.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
+class zMetaArena;
 class zMetaFile;
 
 // One named, typed node of a ZML tree. Its name is the list entry's id, so a
@@ -27,8 +30,10 @@ public:
     static constexpr int32_t NoInteger = -999;
     static constexpr float NoFloat = -999.0f;
     // Shortcuts that lead to shortcuts are followed this deep at most, so a
-    // loop of shortcuts ends.
+    // loop of shortcuts ends; one query resolves this many shortcuts at most,
+    // so shortcuts whose paths pass through shortcuts cannot take forever.
     static constexpr int32_t MaxShortcutDepth = 32;
+    static constexpr int32_t MaxShortcutSteps = 4096;
 
     zMetaTag();
     explicit zMetaTag(const char* name);
@@ -39,6 +44,15 @@ public:
     ~zMetaTag() override;
     zMetaTag(const zMetaTag&) = delete;
     zMetaTag& operator=(const zMetaTag&) = delete;
+
+    // Tags live on the heap or, when read from text, in the document's arena;
+    // delete works for both.
+    static void* operator new(size_t size);
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept;
+    static void* operator new(size_t size, zMetaArena* arena) noexcept;
+    static void operator delete(void* memory) noexcept;
+    static void operator delete(void* memory, const std::nothrow_t&) noexcept;
+    static void operator delete(void* memory, zMetaArena* arena) noexcept;
 
     // Name and a 0/1 integer value.
     void InitBool(const char* name, bool value);
@@ -119,19 +133,21 @@ private:
     friend class zMetaParser;
 
     static zMetaTag* GetTagAt(const zLinkedListId* list, const char* path, const zMetaFile* document, bool log,
-                              int32_t depth);
-    static zMetaTag* ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth);
+                              int32_t depth, int32_t& steps);
+    static zMetaTag* ResolveAt(zMetaTag* shortcut, const zMetaFile* document, int32_t depth, int32_t& steps);
     zMetaTag* AdoptChild(zMetaTag* child);
-    // Takes ownership of a malloc'ed NUL-terminated text for a string or shortcut.
-    void TakeText(char* text, int32_t newType);
-    // Takes ownership of a malloc'ed encoded buffer as read from a file.
-    void TakeBinary(char* data, int32_t encoded, int32_t raw, int32_t newEncoding);
+    // Takes a NUL-terminated text for a string or shortcut: malloc'ed and
+    // owned, or held by the arena the tag lives in.
+    void TakeText(char* text, int32_t newType, bool inArena = false);
+    // Takes an encoded buffer as read from a file, in the same two ways.
+    void TakeBinary(char* data, int32_t encoded, int32_t raw, int32_t newEncoding, bool inArena = false);
 
     int32_t type = TypeUnset;
     zLinkedListId children;
     int32_t encodedSize = 0;
     int32_t rawSize = 0;
     int32_t encoding = 0;
+    bool arenaValue = false;
     union Value {
         int32_t integer;
         float number;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 // A picture of the given format holding exactly these bytes.
@@ -58,3 +60,31 @@ public:
     std::vector<uint8_t> storage;
     zPicture picture;
 };
+
+// Runs a decoder over an exact-size heap copy of the bytes, so that the
+// address sanitizer sees any read past their end.
+template <class Decoder>
+bool DecodeExact(const std::vector<uint8_t>& bytes, Decoder decoder)
+{
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[bytes.size() + (bytes.empty() ? 1 : 0)]);
+    if (!bytes.empty())
+        std::memcpy(copy.get(), bytes.data(), bytes.size());
+    return decoder(copy.get(), bytes.size());
+}
+
+inline void AppendU16(std::vector<uint8_t>& bytes, uint32_t value)
+{
+    bytes.push_back(uint8_t(value));
+    bytes.push_back(uint8_t(value >> 8));
+}
+
+inline void AppendU32(std::vector<uint8_t>& bytes, uint32_t value)
+{
+    AppendU16(bytes, value & 0xFFFF);
+    AppendU16(bytes, value >> 16);
+}
+
+inline std::string AsString(const std::vector<uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}

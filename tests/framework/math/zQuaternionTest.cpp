@@ -191,6 +191,8 @@ TEST(zQuaternion, FromMatrixTakesEachBranch)
     const float s = std::sqrt(0.5f);
     zMatrix3 tie;
     tie.Set(0.5f, 0, 0, 0, 0.5f, 0, 0, 0, -1);
+    zMatrix3 lateTie;
+    lateTie.Set(-1, 0, 0, 0, 0.5f, 0, 0, 0, 0.5f);
     const Case cases[] = {
         {zMatrix3(), {0, 0, 0, 1}},
         {TestRotationZ(HalfPi), {0, 0, s, s}},
@@ -199,6 +201,8 @@ TEST(zQuaternion, FromMatrixTakesEachBranch)
         {TestRotationZ(float(M_PI)), {0, 0, 1, 0}},   // else
         // Trace 0 with a == b: the strict comparison hands the tie to the y branch.
         {tie, {0, s, 0, 0}},
+        // b == c: the tie goes on to the z branch.
+        {lateTie, {0, 0, s, 0}},
     };
     for (const Case& c : cases)
         EXPECT_TRUE(SameRotation(zQuaternion::FromMatrix3(c.m), c.expected, 1e-6f));

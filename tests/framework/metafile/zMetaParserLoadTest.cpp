@@ -97,6 +97,13 @@ TEST(MetaParserLoad, NumbersAreIntegersUnlessTheyHoldADotOrAnF)
         {"2147483647", zMetaTag::TypeInteger, INT32_MAX, 2147483647.0f},
         {"-2147483648", zMetaTag::TypeInteger, INT32_MIN, -2147483648.0f},
         {"0007", zMetaTag::TypeInteger, 7, 7.0f},
+        // Decimal text reads as the nearest float.
+        {"1234.567017", zMetaTag::TypeFloat, 1234, 1234.567017f},
+        {"10858530545311155720000000.000000", zMetaTag::TypeFloat, INT32_MAX, 10858530545311155720000000.0f},
+        {"-0.000001f", zMetaTag::TypeFloat, 0, -0.000001f},
+        // Other forms read through the system's decimal reader.
+        {"1.5x", zMetaTag::TypeFloat, 1, 1.5f},
+        {"2e3", zMetaTag::TypeInteger, 2, 2.0f},
     };
     for (const Case& c : cases) {
         Loaded loaded(std::string("<A=") + c.value + ">");

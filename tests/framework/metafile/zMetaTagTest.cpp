@@ -270,6 +270,22 @@ TEST(MetaTag, ShortcutsThatCannotResolveGiveNullAndAnErrorEvenWithoutLogging)
     }
 }
 
+TEST(MetaTag, OneQueryResolvesABoundedNumberOfShortcuts)
+{
+    zMetaFile document("steps.zml");
+    document.AddRootTag(new zMetaTag("N"))->CreateShortcut("s", "N;");
+    auto path = [](int32_t hops) {
+        std::string text = "N";
+        for (int32_t i = 0; i < hops; ++i)
+            text += ":s";
+        return text + ";";
+    };
+    EXPECT_TRUE(document.GetTag(path(zMetaTag::MaxShortcutSteps).c_str())->GetName() == "N");
+    LogCapture log;
+    EXPECT_EQ(document.GetTag(path(zMetaTag::MaxShortcutSteps + 1).c_str()), nullptr);
+    EXPECT_TRUE(log.Contains("failed runtime ZML shortcut resolution 'N;'.\n"));
+}
+
 TEST(MetaTag, IteratorsResolveShortcutsAndSkipDanglingOnes)
 {
     zMetaFile document("iterate.zml");

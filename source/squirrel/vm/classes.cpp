@@ -1,0 +1,209 @@
+#include "classes.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "function.h"
+#include "runtime.h"
+#include "table.h"
+
+namespace nut {
+
+const char *const kMetaMethodNames[MM_COUNT] = {
+    "_add",  "_sub",   "_mul",     "_div",      "_modulo", "_unm",    "_set",      "_get",       "_typeof",
+    "_nexti", "_cmp",  "_call",    "_cloned",   "_newslot", "_delslot", "_tostring", "_newmember", "_inherited"};
+
+Class *Class::New(Runtime *rt, Class *base)
+{
+    Class *c = new (AllocObject(rt, sizeof(Class))) Class();
+    c->kind = Kind::Class;
+    c->rt = rt;
+    c->members = Table::New(rt, base ? base->members->Count() : 0);
+    c->members->refs++;
+    if (base) {
+        // A derived class starts as a copy of its base.
+        c->base = base;
+        base->refs++;
+        c->fields = base->fields;
+        c->fieldAttrs = base->fieldAttrs;
+        c->shared = base->shared;
+        c->sharedAttrs = base->sharedAttrs;
+        for (int i = 0; i < MM_COUNT; i++) c->meta[i] = base->meta[i];
+        c->ctor = base->ctor;
+        c->udSize = base->udSize;
+        Value k, v;
+        for (int32_t pos = base->members->Next(-1, k, v); pos >= 0; pos = base->members->Next(pos, k, v))
+            c->members->NewSlot(k, v);
+    }
+    LinkCollectable(rt, c);
+    return c;
+}
+
+bool Class::Lookup(const Value &key, SQInteger &slot) const
+{
+    Table::Entry *e = members->Find(key);
+    if (!e) return false;
+    slot = e->val.AsInt();
+    return true;
+}
+
+bool Class::Get(const Value &key, Value &out) const
+{
+    SQInteger slot;
+    if (!Lookup(key, slot)) return false;
+    out = IsFieldSlot(slot) ? Deref(fields[static_cast<size_t>(slot)]) : shared[static_cast<size_t>(SharedIndex(slot))];
+    return true;
+}
+
+static int MetaIndexOf(Runtime *rt, const Value &key)
+{
+    if (!key.IsString()) return -1;
+    for (int i = 0; i < MM_COUNT; i++)
+        if (rt->metaNames[i].AsObject() == key.AsObject()) return i;
+    return -1;
+}
+
+bool Class::AddMember(const Value &key, const Value &val, bool isStatic)
+{
+    bool isFunction = val.kind() == Kind::Closure || val.kind() == Kind::NativeClosure;
+    SQInteger slot;
+    bool exists = Lookup(key, slot);
+    // An existing static stays static whatever is assigned to it.
+    bool sharedSlot = isFunction || isStatic || (exists && !IsFieldSlot(slot));
+    if (locked && !sharedSlot) return false;
+    if (exists && IsFieldSlot(slot)) {
+        fields[static_cast<size_t>(slot)] = val;
+        return true;
+    }
+    if (!sharedSlot) {
+        members->NewSlot(key, Value::Int(static_cast<SQInteger>(fields.size())));
+        fields.push_back(val);
+        fieldAttrs.emplace_back();
+        return true;
+    }
+    int mm = isFunction ? MetaIndexOf(rt, key) : -1;
+    if (mm >= 0) {
+        meta[mm] = val;
+        return true;
+    }
+    Value stored = val;
+    if (base && val.kind() == Kind::Closure) {
+        // Methods of a derived class carry the class `base` refers to inside them.
+        Closure *m = val.As<Closure>()->Clone();
+        stored = Value::Ref(Kind::Closure, m);
+        if (m->base) ReleaseObject(m->base);
+        m->base = base;
+        base->refs++;
+    }
+    if (exists) {
+        shared[static_cast<size_t>(SharedIndex(slot))] = stored;
+        return true;
+    }
+    SQInteger idx = static_cast<SQInteger>(shared.size());
+    if (key.SameAs(rt->ctorName)) ctor = idx;
+    members->NewSlot(key, Value::Int(~idx));
+    shared.push_back(stored);
+    sharedAttrs.emplace_back();
+    return true;
+}
+
+bool Class::GetAttributes(const Value &key, Value &out) const
+{
+    SQInteger slot;
+    if (!Lookup(key, slot)) return false;
+    out = IsFieldSlot(slot) ? fieldAttrs[static_cast<size_t>(slot)] : sharedAttrs[static_cast<size_t>(SharedIndex(slot))];
+    return true;
+}
+
+bool Class::SetAttributes(const Value &key, const Value &val)
+{
+    SQInteger slot;
+    if (!Lookup(key, slot)) return false;
+    if (IsFieldSlot(slot))
+        fieldAttrs[static_cast<size_t>(slot)] = val;
+    else
+        sharedAttrs[static_cast<size_t>(SharedIndex(slot))] = val;
+    return true;
+}
+
+void Class::Lock()
+{
+    for (Class *c = this; c; c = c->base) c->locked = true;
+}
+
+void ClearClass(Class *c)
+{
+    std::vector<Value> a, b, d, e;
+    a.swap(c->fields);
+    b.swap(c->fieldAttrs);
+    d.swap(c->shared);
+    e.swap(c->sharedAttrs);
+    for (int i = 0; i < MM_COUNT; i++) c->meta[i].SetNull();
+    c->attributes.SetNull();
+    if (Class *b0 = c->base) {
+        c->base = nullptr;
+        ReleaseObject(b0);
+    }
+}
+
+static size_t InstanceSize(uint32_t nfields, SQInteger udSize, size_t &udOffset)
+{
+    size_t size = sizeof(Instance) + (nfields > 1 ? nfields - 1 : 0) * sizeof(Value);
+    udOffset = (size + 15) & ~size_t(15);
+    return udOffset + static_cast<size_t>(udSize);
+}
+
+Instance *Instance::New(Runtime *rt, Class *c)
+{
+    uint32_t n = static_cast<uint32_t>(c->fields.size());
+    size_t udOffset;
+    size_t size = InstanceSize(n, c->udSize, udOffset);
+    Instance *inst = new (AllocObject(rt, size)) Instance();
+    for (uint32_t i = 1; i < n; i++) new (&inst->fields[i]) Value();
+    inst->kind = Kind::Instance;
+    inst->rt = rt;
+    inst->cls = c;
+    c->refs++;
+    inst->nfields = n;
+    inst->allocSize = static_cast<uint32_t>(size);
+    for (uint32_t i = 0; i < n; i++) inst->fields[i] = c->fields[i];
+    if (c->udSize > 0) {
+        inst->up = reinterpret_cast<char *>(inst) + udOffset;
+        memset(inst->up, 0, static_cast<size_t>(c->udSize));
+    }
+    c->Lock();
+    LinkCollectable(rt, inst);
+    return inst;
+}
+
+Instance *Instance::Clone() const
+{
+    Instance *copy = New(rt, cls);
+    for (uint32_t i = 0; i < nfields && i < copy->nfields; i++) copy->fields[i] = fields[i];
+    return copy;
+}
+
+bool Instance::Get(const Value &key, Value &out) const
+{
+    SQInteger slot;
+    if (!cls->Lookup(key, slot)) return false;
+    out = IsFieldSlot(slot) ? Deref(fields[slot]) : cls->shared[static_cast<size_t>(SharedIndex(slot))];
+    return true;
+}
+
+bool Instance::SetField(const Value &key, const Value &val)
+{
+    SQInteger slot;
+    if (!cls->Lookup(key, slot) || !IsFieldSlot(slot)) return false;
+    fields[slot] = val;
+    return true;
+}
+
+bool Instance::InstanceOf(const Class *c) const
+{
+    for (const Class *k = cls; k; k = k->base)
+        if (k == c) return true;
+    return false;
+}
+
+} // namespace nut

@@ -1,0 +1,149 @@
+// A thread of execution: a value stack, a call stack and exception traps. Each VM handle
+// (HSQUIRRELVM) is a fiber; threads made with newthread share their creator's runtime.
+//
+// Errors inside the VM are C++ exceptions (ScriptError) thrown after `lastError` is set.
+// They unwind to the nearest exception trap of the current interpreter entry, or leave
+// the entry; the C API turns them into SQ_ERROR. Natives never see them.
+#pragma once
+
+#include <vector>
+
+#include "function.h"
+#include "../compiler/opcodes.h"
+#include "runtime.h"
+
+namespace nut {
+
+struct ScriptError {};
+
+constexpr int kMaxNativeDepth = 100;
+constexpr uint32_t kStackHeadroom = 16;   // free slots guaranteed above a frame
+constexpr uint32_t kMaxStackSlots = 1u << 22;
+constexpr SQInteger kSuspendSignal = -0x5355; // what sq_suspendvm returns to its native
+
+struct Frame {
+    const uint32_t *pc = nullptr; // next instruction (script frames)
+    Value callee;                 // the closure or native closure running
+    Generator *gen = nullptr;     // running generator, if any
+    uint32_t base = 0;            // stack slot of R[0], `this`
+    uint32_t top = 0;             // stack top while this frame runs
+    uint32_t savedTop = 0;        // the stack top to restore when the frame goes
+    int32_t retSlot = -1;         // stack slot for the result; -1 discards it
+    uint32_t tailcalls = 0;
+    bool entry = false;  // first frame of an interpreter entry: returning from it leaves Execute
+    bool native = false;
+};
+
+enum class RunStatus { Returned, Yielded, Suspended };
+
+struct Fiber : GcObject {
+    static Fiber *New(Runtime *rt, Fiber *parent, SQInteger stackSize);
+    Fiber() = default;
+    Fiber(const Fiber &) = delete;
+    Fiber &operator=(const Fiber &) = delete;
+    ~Fiber() { delete[] stack; }
+
+    // Errors
+    [[noreturn]] void Throw(const char *fmt, ...);
+    [[noreturn]] void ThrowValue(const Value &err);
+    [[noreturn]] void ThrowIndexError(const Value &key);
+    [[noreturn]] void ThrowCompareError(const Value &a, const Value &b);
+    [[noreturn]] void ThrowParamType(SQInteger param, SQInteger mask, Kind actual);
+    Value Describe(const Value &v); // a value as error messages quote it
+
+    // Stack
+    void EnsureStack(uint32_t slotsAboveTop);
+    void Push(const Value &v) { stack[top++] = v; }
+    void PushChecked(const Value &v)
+    {
+        if (top + kStackHeadroom >= stackSize) EnsureStack(kStackHeadroom);
+        stack[top++] = v;
+    }
+    void Pop(uint32_t n = 1)
+    {
+        while (n--) stack[--top].SetNull();
+    }
+    Value &At(uint32_t slot) { return stack[slot]; }
+
+    // Calls: the callee at stack[func], `this` and the arguments right above it.
+    RunStatus Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &out);
+    Value Invoke(uint32_t func, uint32_t nargs, bool raiseError)
+    {
+        Value out;
+        Invoke(func, nargs, raiseError, out);
+        return out;
+    }
+    // Calls `fn` with copies of `args` (this first) pushed on top of the stack.
+    Value CallWith(const Value &fn, const Value *args, uint32_t nargs, bool raiseError);
+    Value CallMeta(const Value &fn, const Value *args, uint32_t nargs) { return CallWith(fn, args, nargs, false); }
+    RunStatus Execute(bool raiseError, Value &out, bool throwFirst = false);
+    RunStatus RunLoop(Value &out);
+    // Returns false when `c` is a generator function: `out` then holds the new generator.
+    bool PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
+                         Value &out);
+    Value CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend);
+    void PopFrame();
+    void CloseUpvalues(uint32_t slot);
+    Value FindUpvalue(uint32_t slot);
+    Value MakeGenerator(Closure *c, uint32_t base);
+    RunStatus ResumeGenerator(Generator *g, Value &out);
+    void YieldFrame();
+    bool CatchError(uint32_t entryFrame);
+    uint32_t EntryFrameIndex() const;
+    void EnsureSlots(uint32_t end);
+    void CallErrorHandler(const Value &err);
+    void CallDebugHook(SQInteger type, SQInteger line);
+    SQRESULT Suspend();
+
+    // Value semantics
+    bool TryGet(const Value &obj, const Value &key, Value &out, bool raw);
+    Value Get(const Value &obj, const Value &key, bool implicitThis);
+    void Set(const Value &obj, const Value &key, const Value &val, bool implicitThis);
+    void NewSlot(const Value &obj, const Value &key, const Value &val, bool isStatic);
+    void NewMember(const Value &cls, const Value &key, const Value &val, const Value &attrs, bool isStatic, bool raw);
+    Value Delete(const Value &obj, const Value &key);
+    Value Arith(char op, const Value &a, const Value &b);
+    Value Negate(const Value &a);
+    Value BitOp(OpCode op, const Value &a, const Value &b);
+    SQInteger Compare(const Value &a, const Value &b);
+    static bool Equal(const Value &a, const Value &b);
+    Value ToString(const Value &v);
+    Value TypeOf(const Value &v);
+    Value Clone(const Value &v);
+    bool InOperator(const Value &key, const Value &container);
+    // One foreach step; false at the end.
+    bool ForeachStep(const Value &container, Value &key, Value &val, Value &iter);
+    bool GetMetaMethod(const Value &obj, MetaMethod mm, Value &fn);
+    Value MakeClosure(Proto *p, Closure *enclosing, uint32_t base);
+    Value NewClass(const Value *base, const Value &attrs);
+    void Clear();
+
+    Value *stack = nullptr;
+    uint32_t stackSize = 0;
+    uint32_t top = 0;  // first free slot
+    uint32_t base = 0; // R[0] of the current frame: API index 1
+    std::vector<Frame> frames;
+    std::vector<Trap> traps;
+    Upvalue *openUps = nullptr;
+
+    Value rootTable;
+    Value lastError;
+    Value errorHandler;
+    Value debugHook;
+    SQDEBUGHOOK nativeHook = nullptr;
+    bool hooksOn = false;
+    bool inHook = false;
+    SQUserPointer foreign = nullptr;
+    SQRELEASEHOOK releaseHook = nullptr;
+
+    int nativeDepth = 0;         // interpreter entries and native calls on the C stack
+    bool directNative = false;   // the running native was called straight from script code
+    bool suspended = false;
+    int32_t suspendRetSlot = -1; // where the suspended call's result goes on wakeup
+};
+
+} // namespace nut
+
+// The public handle type is the fiber itself.
+struct SQVM final : nut::Fiber {
+};

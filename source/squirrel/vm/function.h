@@ -1,0 +1,113 @@
+// Compiled functions (prototypes), script closures, native closures, captured variables
+// and generators.
+#pragma once
+
+#include <vector>
+
+#include "object.h"
+
+namespace nut {
+
+struct Class;
+struct Fiber;
+
+// How a closure finds one captured variable when it is created: a register of the
+// enclosing function, or one of the enclosing closure's own captures.
+struct UpvalDesc {
+    Value name;
+    bool inParentRegs;
+    uint8_t index;
+};
+
+// A named register's lifetime, for stack listings and sq_getlocal.
+struct LocalInfo {
+    Value name;
+    uint32_t startPc; // first instruction where the local holds its value
+    uint32_t endPc;   // first instruction after its scope
+    uint8_t reg;
+};
+
+struct Proto : Object {
+    std::vector<uint32_t> code;
+    std::vector<int32_t> lines; // source line of each instruction
+    std::vector<Value> consts;
+    std::vector<Value> protos; // nested functions
+    std::vector<UpvalDesc> upvals;
+    std::vector<LocalInfo> locals; // in the order scopes closed: innermost first
+    std::vector<Value> params;     // `this` first; `vargv` last for varargs
+    std::vector<uint8_t> defaultRegs; // registers holding each default when the closure is made
+    Value name;
+    Value source;
+    uint8_t maxStack = 0;
+    bool varargs = false;
+    bool generator = false;
+
+    SQInteger LineAt(size_t pc) const { return pc < lines.size() ? lines[pc] : (lines.empty() ? 0 : lines.back()); }
+    static Proto *New(Runtime *rt);
+};
+
+// A captured variable: open while its register is live (`loc` points into a stack),
+// closed afterwards (`loc` points at `closed`).
+struct Upvalue : GcObject {
+    Value *loc;
+    Value closed;
+    Upvalue *nextOpen = nullptr; // open list of a fiber or generator, highest slot first
+    uint32_t slot = 0;           // stack index while open
+};
+
+struct Closure : GcObject {
+    static Closure *New(Runtime *rt, Proto *p, WeakRef *root);
+    Closure *Clone() const;
+    Upvalue *Up(size_t i) const { return slots[i].As<Upvalue>(); }
+    Value &Default(size_t i) { return slots[nups + i]; }
+    void SetRoot(WeakRef *r);
+
+    Proto *proto;
+    WeakRef *env = nullptr;  // bindenv target, weak
+    WeakRef *root = nullptr; // root table when created, weak
+    Class *base = nullptr;   // for methods: the class `base` names (strong)
+    uint32_t nups;
+    uint32_t ndefaults;
+    Value slots[1]; // captures, then default parameter values
+};
+
+struct NativeClosure : GcObject {
+    static NativeClosure *New(Runtime *rt, SQFUNCTION fn, uint32_t nfree);
+    NativeClosure *Clone() const;
+
+    SQFUNCTION fn;
+    SQInteger paramCheck = 0;        // 0 any, n exactly, -n at least
+    std::vector<SQInteger> typeMask; // per parameter from `this`; -1 any
+    Value name;
+    WeakRef *env = nullptr;
+    uint32_t nfree;
+    Value freeVars[1];
+};
+
+struct Trap {
+    uint32_t frame;    // index of the frame that owns the trap
+    uint32_t top;      // stack top to restore (relative to the frame base)
+    const uint32_t *handler;
+    uint8_t errorReg;
+};
+
+struct Generator : GcObject {
+    enum class State : uint8_t { Suspended, Running, Dead };
+    static Generator *New(Runtime *rt, Closure *c);
+    void Kill();
+
+    Value closure;
+    std::vector<Value> saved; // the frame's registers while suspended; `this` held weakly
+    const uint32_t *pc = nullptr;
+    std::vector<Trap> traps; // while suspended: frame field unused, top relative
+    Upvalue *openUps = nullptr; // captures of the saved registers, pointing into `saved`
+    State state = State::Suspended;
+};
+
+// Shared teardown used by freeing and by the cycle collector.
+void ClearClosure(Closure *c);
+void ClearNativeClosure(NativeClosure *c);
+void ClearGenerator(Generator *g);
+void CloseGeneratorUpvalues(Generator *g);
+
+} // namespace nut

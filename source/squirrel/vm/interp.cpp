@@ -1,0 +1,682 @@
+// The interpreter loop. pc, the register window R and the constants K live in locals;
+// anything that may raise, call out or move the stack saves pc first (SAVEPC) and
+// reloads R afterwards (REFRESH), because a call may reallocate the stack.
+#include "array.h"
+#include "classes.h"
+#include "fiber.h"
+#include "strings.h"
+#include "table.h"
+
+namespace nut {
+
+RunStatus Fiber::RunLoop(Value &out)
+{
+    Frame *f;
+    Closure *cl;
+    Proto *p;
+    const Value *K;
+    const uint32_t *pc;
+    Value *R;
+    uint32_t i;
+
+#define RELOAD()                                                                                                    \
+    do {                                                                                                            \
+        f = &frames.back();                                                                                         \
+        cl = f->callee.As<Closure>();                                                                               \
+        p = cl->proto;                                                                                              \
+        K = p->consts.data();                                                                                       \
+        pc = f->pc;                                                                                                 \
+        R = stack + f->base;                                                                                        \
+    } while (0)
+#define SAVEPC() (frames.back().pc = pc)
+#define REFRESH() (R = stack + frames.back().base)
+#define A ArgA(i)
+#define B ArgB(i)
+#define C ArgC(i)
+#define FBASE (frames.back().base)
+// Performs the JMP that follows a test.
+#define DO_NEXT_JUMP()                                                                                              \
+    do {                                                                                                            \
+        uint32_t j_ = *pc;                                                                                          \
+        pc += ArgSJ(j_) + 1;                                                                                        \
+    } while (0)
+#define COND_JUMP(cond)                                                                                             \
+    do {                                                                                                            \
+        if ((cond) != (C != 0))                                                                                     \
+            pc++;                                                                                                   \
+        else                                                                                                        \
+            DO_NEXT_JUMP();                                                                                         \
+    } while (0)
+
+    static const void *const kLabels[OP_COUNT] = {
+#define NUT_OP_LABEL(name, fmt, meaning) &&L_##name,
+        NUT_OPCODES(NUT_OP_LABEL)
+#undef NUT_OP_LABEL
+    };
+// A computed goto skips the destructors of locals it jumps out of: handlers holding
+// Values continue through NEXT(), an ordinary goto, and only local-free fast paths
+// dispatch directly.
+#define DISPATCH()                                                                                                  \
+    do {                                                                                                            \
+        i = *pc++;                                                                                                  \
+        goto *kLabels[OpOf(i)];                                                                                     \
+    } while (0)
+#define NEXT() goto next_instruction
+
+    RELOAD();
+next_instruction:
+    DISPATCH();
+
+L_MOVE:
+    R[A] = R[B];
+    DISPATCH();
+L_LOADK:
+    R[A] = K[ArgBx(i)];
+    DISPATCH();
+L_LOADI:
+    R[A].SetInt(ArgSBx(i));
+    DISPATCH();
+L_LOADNULL:
+    for (uint32_t k = 0; k < B; k++) R[A + k].SetNull();
+    DISPATCH();
+L_LOADBOOL:
+    R[A].SetBool(B != 0);
+    DISPATCH();
+L_LOADROOT: {
+    Value root = cl->root ? cl->root->Get() : Value();
+    R[A] = root.IsNull() ? rootTable : root;
+    NEXT();
+}
+L_GETUPVAL:
+    R[A] = *cl->Up(B)->loc;
+    DISPATCH();
+L_SETUPVAL:
+    *cl->Up(B)->loc = R[A];
+    DISPATCH();
+L_GETFIELD: {
+    const Value &o = R[B];
+    if (o.kind() == Kind::Table) {
+        if (Table::Entry *e = o.As<Table>()->FindString(K[C].As<Str>())) {
+            R[A] = Deref(e->val);
+            NEXT();
+        }
+    } else if (o.kind() == Kind::Instance) {
+        Value v;
+        if (o.As<Instance>()->Get(K[C], v)) {
+            R[A] = std::move(v);
+            NEXT();
+        }
+    }
+    SAVEPC();
+    Value obj = o, key = K[C];
+    Value v = Get(obj, key, B == 0);
+    REFRESH();
+    R[A] = std::move(v);
+    NEXT();
+}
+L_GETINDEX: {
+    const Value &o = R[B];
+    const Value &k = R[C];
+    if (o.kind() == Kind::Array && k.IsInt()) {
+        Array *a = o.As<Array>();
+        SQInteger n = k.AsInt();
+        if (n >= 0 && n < a->Size()) {
+            R[A] = Deref(a->items[static_cast<size_t>(n)]);
+            NEXT();
+        }
+    } else if (o.kind() == Kind::Table) {
+        if (Table::Entry *e = o.As<Table>()->Find(k)) {
+            R[A] = Deref(e->val);
+            NEXT();
+        }
+    }
+    SAVEPC();
+    Value obj = o, key = k;
+    Value v = Get(obj, key, B == 0);
+    REFRESH();
+    R[A] = std::move(v);
+    NEXT();
+}
+L_SETFIELD: {
+    const Value &o = R[A];
+    if (o.kind() == Kind::Table) {
+        if (Table::Entry *e = o.As<Table>()->FindString(K[B].As<Str>())) {
+            e->val = R[C];
+            NEXT();
+        }
+    } else if (o.kind() == Kind::Instance && o.As<Instance>()->SetField(K[B], R[C])) {
+        NEXT();
+    }
+    SAVEPC();
+    Value obj = o, key = K[B], val = R[C];
+    Set(obj, key, val, A == 0);
+    REFRESH();
+    NEXT();
+}
+L_SETINDEX: {
+    const Value &o = R[A];
+    const Value &k = R[B];
+    if (o.kind() == Kind::Array && k.IsInt()) {
+        Array *a = o.As<Array>();
+        SQInteger n = k.AsInt();
+        if (n >= 0 && n < a->Size()) {
+            a->items[static_cast<size_t>(n)] = R[C];
+            NEXT();
+        }
+    } else if (o.kind() == Kind::Table) {
+        if (Table::Entry *e = o.As<Table>()->Find(k)) {
+            e->val = R[C];
+            NEXT();
+        }
+    }
+    SAVEPC();
+    Value obj = o, key = k, val = R[C];
+    Set(obj, key, val, A == 0);
+    REFRESH();
+    NEXT();
+}
+L_NEWSLOT: {
+    SAVEPC();
+    Value obj = R[A], key = R[B], val = R[C];
+    if (obj.kind() == Kind::Table && !key.IsNull() && !obj.As<Table>()->delegate) {
+        obj.As<Table>()->NewSlot(key, val);
+        NEXT();
+    }
+    NewSlot(obj, key, val, false);
+    REFRESH();
+    NEXT();
+}
+L_NEWMEMBER: {
+    uint32_t extra = *pc++;
+    SAVEPC();
+    Value cls = R[A], key = R[B], val = R[C];
+    Value attrs = ArgB(extra) != kNoReg ? R[ArgB(extra)] : Value();
+    NewMember(cls, key, val, attrs, (ArgA(extra) & 1) != 0, false);
+    REFRESH();
+    NEXT();
+}
+L_DELETE: {
+    SAVEPC();
+    Value obj = R[B], key = R[C];
+    Value v = Delete(obj, key);
+    REFRESH();
+    R[A] = std::move(v);
+    NEXT();
+}
+L_METHOD:
+L_METHODR: {
+    Value obj = R[B];
+    const Value &key = OpOf(i) == OP_METHOD ? K[C] : R[C];
+    if (obj.kind() == Kind::Table && key.IsString()) {
+        if (Table::Entry *e = obj.As<Table>()->FindString(key.As<Str>())) {
+            R[A] = Deref(e->val);
+            R[A + 1] = std::move(obj);
+            NEXT();
+        }
+    } else if (obj.kind() == Kind::Instance) {
+        Value v;
+        if (obj.As<Instance>()->Get(key, v)) {
+            R[A] = std::move(v);
+            R[A + 1] = std::move(obj);
+            NEXT();
+        }
+    }
+    SAVEPC();
+    Value k = key;
+    Value v = Get(obj, k, B == 0);
+    REFRESH();
+    R[A] = std::move(v);
+    R[A + 1] = std::move(obj);
+    NEXT();
+}
+L_CALL: {
+    SAVEPC();
+    const Value &fn = R[A];
+    uint32_t func = FBASE + A;
+    switch (fn.kind()) {
+    case Kind::Closure: {
+        Value gen;
+        if (PushScriptFrame(fn.As<Closure>(), func, B, C ? static_cast<int32_t>(func) : -1, false, false, gen)) {
+            RELOAD();
+            NEXT();
+        }
+        REFRESH();
+        if (C) R[A] = std::move(gen);
+        NEXT();
+    }
+    case Kind::NativeClosure: {
+        bool suspend;
+        Value nc = fn;
+        Value r = CallNative(nc.As<NativeClosure>(), func, B, true, suspend);
+        if (suspend) {
+            suspended = true;
+            suspendRetSlot = C ? static_cast<int32_t>(func) : -1;
+            out = std::move(r);
+            return RunStatus::Suspended;
+        }
+        REFRESH();
+        if (C) R[A] = std::move(r);
+        NEXT();
+    }
+    case Kind::Class: {
+        Class *k = fn.As<Class>();
+        Value inst = Value::Ref(Kind::Instance, Instance::New(rt, k));
+        if (k->ctor < 0) {
+            R[A] = std::move(inst);
+            NEXT();
+        }
+        Value ctor = k->shared[static_cast<size_t>(k->ctor)];
+        R[A] = inst;
+        R[A + 1] = inst;
+        if (ctor.kind() == Kind::Closure) {
+            Value gen;
+            if (PushScriptFrame(ctor.As<Closure>(), func, B, -1, false, false, gen)) RELOAD();
+            NEXT();
+        }
+        if (ctor.kind() == Kind::NativeClosure) {
+            bool suspend;
+            CallNative(ctor.As<NativeClosure>(), func, B, false, suspend);
+        } else {
+            std::vector<Value> args(stack + func + 1, stack + func + 1 + B);
+            CallWith(ctor, args.data(), B, false);
+        }
+        REFRESH();
+        R[A] = std::move(inst);
+        NEXT();
+    }
+    default: {
+        Value r = Invoke(func, B, false);
+        REFRESH();
+        if (C) R[A] = std::move(r);
+        NEXT();
+    }
+    }
+}
+L_TAILCALL: {
+    const Value &fn = R[A];
+    if (fn.kind() == Kind::Closure && !fn.As<Closure>()->proto->generator && !frames.back().gen) {
+        SAVEPC();
+        Value c = fn;
+        uint32_t fbase = FBASE;
+        CloseUpvalues(fbase);
+        uint32_t n = B;
+        for (uint32_t k = 0; k < n; k++) stack[fbase + k] = std::move(stack[fbase + A + 1 + k]);
+        for (uint32_t k = fbase + n; k < frames.back().top; k++) stack[k].SetNull();
+        Value gen;
+        PushScriptFrame(c.As<Closure>(), fbase - 1, n, 0, false, true, gen);
+        RELOAD();
+        NEXT();
+    }
+    goto L_CALL;
+}
+L_RETURN: {
+    Value ret = B ? R[A] : Value();
+    Frame &fr = frames.back();
+    if (hooksOn)
+        for (uint32_t k = 0; k <= fr.tailcalls; k++) CallDebugHook('r', 0);
+    Frame &fr2 = frames.back();
+    if (fr2.gen) fr2.gen->Kill();
+    bool entry = fr2.entry;
+    int32_t retSlot = fr2.retSlot;
+    PopFrame();
+    if (entry) {
+        out = std::move(ret);
+        return RunStatus::Returned;
+    }
+    if (retSlot >= 0) stack[retSlot] = std::move(ret);
+    RELOAD();
+    NEXT();
+}
+
+#define ARITH(op, opchar, lhs, rhs)                                                                                 \
+    do {                                                                                                            \
+        const Value &x_ = (lhs);                                                                                    \
+        const Value &y_ = (rhs);                                                                                    \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+            R[A].SetInt(static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) op static_cast<uint32_t>(y_.AsInt()))); \
+        } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
+            R[A].SetFloat(x_.AsFloat() op y_.AsFloat());                                                            \
+        } else {                                                                                                    \
+            SAVEPC();                                                                                               \
+            Value a_ = x_, b_ = y_;                                                                                 \
+            Value r_ = Arith(opchar, a_, b_);                                                                       \
+            REFRESH();                                                                                              \
+            R[A] = std::move(r_);                                                                                   \
+        }                                                                                                           \
+    } while (0)
+#define SLOWARITH(opchar, lhs, rhs)                                                                                 \
+    do {                                                                                                            \
+        SAVEPC();                                                                                                   \
+        Value a_ = (lhs), b_ = (rhs);                                                                               \
+        Value r_ = Arith(opchar, a_, b_);                                                                           \
+        REFRESH();                                                                                                  \
+        R[A] = std::move(r_);                                                                                       \
+    } while (0)
+
+L_ADD:
+    ARITH(+, '+', R[B], R[C]);
+    DISPATCH();
+L_SUB:
+    ARITH(-, '-', R[B], R[C]);
+    DISPATCH();
+L_MUL:
+    ARITH(*, '*', R[B], R[C]);
+    DISPATCH();
+L_DIV:
+    SLOWARITH('/', R[B], R[C]);
+    DISPATCH();
+L_MOD:
+    SLOWARITH('%', R[B], R[C]);
+    DISPATCH();
+L_ADDI: {
+    const Value &x = R[B];
+    if (x.kind() == Kind::Int) {
+        R[A].SetInt(static_cast<SQInteger>(static_cast<uint32_t>(x.AsInt()) + static_cast<uint32_t>(ArgSC(i))));
+        NEXT();
+    }
+    SLOWARITH('+', x, Value::Int(ArgSC(i)));
+    NEXT();
+}
+L_ADDK:
+    ARITH(+, '+', R[B], K[C]);
+    DISPATCH();
+L_SUBK:
+    ARITH(-, '-', R[B], K[C]);
+    DISPATCH();
+L_MULK:
+    ARITH(*, '*', R[B], K[C]);
+    DISPATCH();
+L_DIVK:
+    SLOWARITH('/', R[B], K[C]);
+    DISPATCH();
+L_MODK:
+    SLOWARITH('%', R[B], K[C]);
+    DISPATCH();
+L_UNM: {
+    SAVEPC();
+    Value x = R[B];
+    Value r = Negate(x);
+    REFRESH();
+    R[A] = std::move(r);
+    NEXT();
+}
+L_NOT:
+    R[A].SetBool(R[B].IsFalsy());
+    DISPATCH();
+L_BNOT:
+    if (R[B].kind() == Kind::Int) {
+        R[A].SetInt(~R[B].AsInt());
+        NEXT();
+    }
+    SAVEPC();
+    Throw("attempt to perform a bitwise op on a %s", KindName(R[B].kind()));
+L_BAND:
+L_BOR:
+L_BXOR:
+L_SHL:
+L_SHR:
+L_USHR: {
+    SAVEPC();
+    Value r = BitOp(OpOf(i), R[B], R[C]);
+    R[A] = std::move(r);
+    NEXT();
+}
+
+#define COMPARE_VALUE(cmpop, lhs, rhs)                                                                              \
+    do {                                                                                                            \
+        const Value &x_ = (lhs);                                                                                    \
+        const Value &y_ = (rhs);                                                                                    \
+        bool r_;                                                                                                    \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+            r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
+        } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
+            r_ = x_.AsFloat() cmpop y_.AsFloat();                                                                   \
+        } else {                                                                                                    \
+            SAVEPC();                                                                                               \
+            Value a_ = x_, b_ = y_;                                                                                 \
+            r_ = Compare(a_, b_) cmpop 0;                                                                           \
+            REFRESH();                                                                                              \
+        }                                                                                                           \
+        R[A].SetBool(r_);                                                                                           \
+    } while (0)
+#define COMPARE_JUMP(cmpop, lhs, rhs)                                                                               \
+    do {                                                                                                            \
+        const Value &x_ = (lhs);                                                                                    \
+        const Value &y_ = (rhs);                                                                                    \
+        bool r_;                                                                                                    \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+            r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
+        } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
+            r_ = x_.AsFloat() cmpop y_.AsFloat();                                                                   \
+        } else {                                                                                                    \
+            SAVEPC();                                                                                               \
+            Value a_ = x_, b_ = y_;                                                                                 \
+            r_ = Compare(a_, b_) cmpop 0;                                                                           \
+            REFRESH();                                                                                              \
+        }                                                                                                           \
+        COND_JUMP(r_);                                                                                              \
+    } while (0)
+
+L_LTV:
+    COMPARE_VALUE(<, R[B], R[C]);
+    DISPATCH();
+L_LEV:
+    COMPARE_VALUE(<=, R[B], R[C]);
+    DISPATCH();
+L_GTV:
+    COMPARE_VALUE(>, R[B], R[C]);
+    DISPATCH();
+L_GEV:
+    COMPARE_VALUE(>=, R[B], R[C]);
+    DISPATCH();
+L_LTIV:
+    COMPARE_VALUE(<, R[B], Value::Int(ArgSC(i)));
+    DISPATCH();
+L_LEIV:
+    COMPARE_VALUE(<=, R[B], Value::Int(ArgSC(i)));
+    DISPATCH();
+L_GTIV:
+    COMPARE_VALUE(>, R[B], Value::Int(ArgSC(i)));
+    DISPATCH();
+L_GEIV:
+    COMPARE_VALUE(>=, R[B], Value::Int(ArgSC(i)));
+    DISPATCH();
+L_EQV:
+    R[A].SetBool(Equal(R[B], R[C]));
+    DISPATCH();
+L_NEV:
+    R[A].SetBool(!Equal(R[B], R[C]));
+    DISPATCH();
+L_EQKV:
+    R[A].SetBool(Equal(R[B], K[C]));
+    DISPATCH();
+L_NEKV:
+    R[A].SetBool(!Equal(R[B], K[C]));
+    DISPATCH();
+L_CMP3: {
+    SAVEPC();
+    Value x = R[B], y = R[C];
+    SQInteger r = Compare(x, y);
+    REFRESH();
+    R[A].SetInt(r);
+    NEXT();
+}
+L_LT:
+    COMPARE_JUMP(<, R[A], R[B]);
+    DISPATCH();
+L_LE:
+    COMPARE_JUMP(<=, R[A], R[B]);
+    DISPATCH();
+L_GT:
+    COMPARE_JUMP(>, R[A], R[B]);
+    DISPATCH();
+L_GE:
+    COMPARE_JUMP(>=, R[A], R[B]);
+    DISPATCH();
+L_LTI:
+    COMPARE_JUMP(<, R[A], Value::Int(ArgSB(i)));
+    DISPATCH();
+L_LEI:
+    COMPARE_JUMP(<=, R[A], Value::Int(ArgSB(i)));
+    DISPATCH();
+L_GTI:
+    COMPARE_JUMP(>, R[A], Value::Int(ArgSB(i)));
+    DISPATCH();
+L_GEI:
+    COMPARE_JUMP(>=, R[A], Value::Int(ArgSB(i)));
+    DISPATCH();
+L_EQ:
+    COND_JUMP(Equal(R[A], R[B]));
+    DISPATCH();
+L_EQK:
+    COND_JUMP(Equal(R[A], K[B]));
+    DISPATCH();
+L_TEST:
+    if (R[A].IsFalsy() == (B != 0))
+        pc++;
+    else
+        DO_NEXT_JUMP();
+    DISPATCH();
+L_JMP:
+    pc += ArgSJ(i);
+    DISPATCH();
+L_IN: {
+    SAVEPC();
+    Value k = R[B], c = R[C];
+    bool r = InOperator(k, c);
+    REFRESH();
+    R[A].SetBool(r);
+    NEXT();
+}
+L_INSTANCEOF: {
+    const Value &c = R[C];
+    if (c.kind() != Kind::Class) {
+        SAVEPC();
+        Throw("cannot apply instanceof between a %s and a %s", KindName(c.kind()), KindName(R[B].kind()));
+    }
+    bool r = R[B].kind() == Kind::Instance && R[B].As<Instance>()->InstanceOf(c.As<Class>());
+    R[A].SetBool(r);
+    NEXT();
+}
+L_TYPEOF: {
+    SAVEPC();
+    Value x = R[B];
+    Value r = TypeOf(x);
+    REFRESH();
+    R[A] = std::move(r);
+    NEXT();
+}
+L_CLONE: {
+    SAVEPC();
+    Value x = R[B];
+    Value r = Clone(x);
+    REFRESH();
+    R[A] = std::move(r);
+    NEXT();
+}
+L_RESUME: {
+    SAVEPC();
+    Value g = R[B];
+    if (g.kind() != Kind::Generator)
+        Throw("trying to resume a '%s',only genenerator can be resumed", KindName(g.kind()));
+    Value r;
+    ResumeGenerator(g.As<Generator>(), r);
+    REFRESH();
+    R[A] = std::move(r);
+    NEXT();
+}
+L_YIELD: {
+    SAVEPC();
+    if (!frames.back().gen) Throw("trying to yield a '%s',only genenerator can be yielded", "function");
+    Value v = B ? R[A] : Value();
+    YieldFrame();
+    out = std::move(v);
+    return RunStatus::Yielded;
+}
+L_CLOSURE: {
+    Value c = MakeClosure(p->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
+    R[A] = std::move(c);
+    NEXT();
+}
+L_NEWTABLE:
+    R[A] = Value::Ref(Kind::Table, Table::New(rt, ArgBx(i)));
+    NEXT();
+L_NEWARRAY: {
+    Array *a = Array::New(rt, 0);
+    a->items.reserve(ArgBx(i));
+    R[A] = Value::Ref(Kind::Array, a);
+    NEXT();
+}
+L_APPEND:
+    R[A].As<Array>()->items.push_back(R[B]);
+    DISPATCH();
+L_NEWCLASS: {
+    SAVEPC();
+    Value base = B != kNoReg ? R[B] : Value();
+    Value attrs = C != kNoReg ? R[C] : Value();
+    Value cls = NewClass(B != kNoReg ? &base : nullptr, attrs);
+    REFRESH();
+    R[A] = std::move(cls);
+    NEXT();
+}
+L_FOREACH: {
+    SAVEPC();
+    Value container = R[A], key = R[A + 1], val = R[A + 2], iter = R[A + 3];
+    bool more = ForeachStep(container, key, val, iter);
+    REFRESH();
+    if (more) {
+        R[A + 1] = std::move(key);
+        R[A + 2] = std::move(val);
+        R[A + 3] = std::move(iter);
+        pc++;
+    } else {
+        DO_NEXT_JUMP();
+    }
+    NEXT();
+}
+L_PUSHTRAP: {
+    uint32_t j = *pc++;
+    Trap t;
+    t.frame = static_cast<uint32_t>(frames.size() - 1);
+    t.top = top - FBASE;
+    t.handler = pc + ArgSJ(j);
+    t.errorReg = static_cast<uint8_t>(A);
+    traps.push_back(t);
+    NEXT();
+}
+L_POPTRAP:
+    for (uint32_t k = 0; k < A && !traps.empty(); k++) traps.pop_back();
+    NEXT();
+L_THROW: {
+    SAVEPC();
+    Value err = R[A];
+    ThrowValue(err);
+}
+L_GETBASE:
+    if (cl->base)
+        R[A] = Value::Ref(Kind::Class, cl->base);
+    else
+        R[A].SetNull();
+    NEXT();
+L_CLOSE:
+    CloseUpvalues(FBASE + A);
+    NEXT();
+L_LINE:
+    if (hooksOn) {
+        SAVEPC();
+        CallDebugHook('l', ArgSJ(i));
+        REFRESH();
+    }
+    NEXT();
+L_EXTRA:
+    NEXT();
+
+#undef RELOAD
+#undef SAVEPC
+#undef REFRESH
+#undef A
+#undef B
+#undef C
+}
+
+} // namespace nut

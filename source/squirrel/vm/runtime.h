@@ -1,0 +1,72 @@
+// State shared by a VM and its threads: interned strings, the tables every thread sees,
+// default delegates, host hooks, and the list of collectable objects.
+#pragma once
+
+#include <unordered_map>
+#include <vector>
+
+#include "classes.h"
+#include "strings.h"
+
+namespace nut {
+
+struct Fiber;
+
+struct HostRef {
+    Value value;
+    SQUnsignedInteger count = 0;
+};
+
+struct Runtime {
+    Runtime();
+    ~Runtime();
+    Runtime(const Runtime &) = delete;
+    Runtime &operator=(const Runtime &) = delete;
+
+    Value String(const char *s, SQInteger len = -1) { return MakeString(this, s, len); }
+    // Frees everything the roots no longer reach; returns how many objects went.
+    SQInteger CollectGarbage();
+    // The unreachable objects in an array (null if none), without freeing them.
+    Value Unreachable();
+    // Frees every object, roots included: the state is unusable afterwards.
+    void Shutdown();
+
+    StringSet strings;
+    GcObject *gcList = nullptr;
+    std::vector<Object *> dying; // objects whose last reference went, freed iteratively
+    bool freeing = false;
+
+    Value registry;
+    Value consts;
+    Value mainFiber;
+    Value delegates[kKindCount]; // default delegate table per kind (some kinds share)
+    Value metaNames[MM_COUNT];
+    Value ctorName;
+    std::unordered_map<Object *, HostRef> hostRefs;
+
+    SQCOMPILERERROR compilerErrorHandler = nullptr;
+    SQPRINTFUNCTION printFn = nullptr;
+    SQPRINTFUNCTION errorFn = nullptr;
+    bool debugInfo = false;
+    bool notifyAllExceptions = false;
+    SQUserPointer foreign = nullptr;
+    SQRELEASEHOOK releaseHook = nullptr;
+    std::vector<char> scratch;
+
+private:
+    void MarkRoots(std::vector<GcObject *> &gray);
+};
+
+// Frees an object whose count reached zero. Frees run one at a time from a queue, so
+// releasing a long chain of objects never recurses.
+void FreeObject(Object *o);
+
+// Drops every reference an object holds (cycle breaking, shutdown).
+void ClearObject(GcObject *o);
+
+// Pushes the collectable objects `o` references onto `gray`.
+void MarkChildren(GcObject *o, std::vector<GcObject *> &gray);
+
+void MarkValue(const Value &v, std::vector<GcObject *> &gray);
+
+} // namespace nut

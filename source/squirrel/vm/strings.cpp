@@ -1,0 +1,125 @@
+#include "strings.h"
+
+#include <cstdlib>
+#include <new>
+
+#include "runtime.h"
+
+namespace nut {
+
+namespace {
+Str *const kTombstone = reinterpret_cast<Str *>(uintptr_t(1));
+}
+
+uint32_t HashBytes(const char *s, size_t len)
+{
+    // FNV-1a over at most 64 sampled bytes: building long strings piece by piece must not
+    // cost a full pass per piece. Equal hashes still compare the whole content.
+    uint32_t h = 2166136261u ^ static_cast<uint32_t>(len);
+    size_t step = len > 64 ? len / 64 : 1;
+    for (size_t i = 0; i < len; i += step) {
+        h ^= static_cast<unsigned char>(s[i]);
+        h *= 16777619u;
+    }
+    if (len > 64) {
+        h ^= static_cast<unsigned char>(s[len - 1]);
+        h *= 16777619u;
+    }
+    return h;
+}
+
+StringSet::StringSet() : mask_(63), used_(0), live_(0)
+{
+    slots_ = static_cast<Str **>(calloc(mask_ + 1, sizeof(Str *)));
+    if (!slots_) abort();
+}
+
+StringSet::~StringSet()
+{
+    for (uint32_t i = 0; i <= mask_; i++) {
+        Str *s = slots_[i];
+        if (s && s != kTombstone) free(s);
+    }
+    free(slots_);
+}
+
+void StringSet::Grow()
+{
+    uint32_t oldCap = mask_ + 1;
+    Str **old = slots_;
+    uint32_t cap = oldCap;
+    if (live_ * 4 >= oldCap) cap *= 2; // otherwise only tombstones are cleared
+    slots_ = static_cast<Str **>(calloc(cap, sizeof(Str *)));
+    if (!slots_) abort();
+    mask_ = cap - 1;
+    used_ = live_;
+    for (uint32_t i = 0; i < oldCap; i++) {
+        Str *s = old[i];
+        if (!s || s == kTombstone) continue;
+        uint32_t j = s->hash & mask_;
+        while (slots_[j]) j = (j + 1) & mask_;
+        slots_[j] = s;
+    }
+    free(old);
+}
+
+Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
+{
+    uint32_t h = HashBytes(s, static_cast<size_t>(len));
+    uint32_t i = h & mask_;
+    int64_t firstFree = -1;
+    for (;;) {
+        Str *e = slots_[i];
+        if (!e) break;
+        if (e == kTombstone) {
+            if (firstFree < 0) firstFree = i;
+        } else if (e->hash == h && e->len == len && memcmp(e->chars, s, static_cast<size_t>(len)) == 0) {
+            return e;
+        }
+        i = (i + 1) & mask_;
+    }
+    Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
+    if (!str) abort();
+    new (str) Str();
+    str->kind = Kind::String;
+    str->rt = rt;
+    str->hash = h;
+    str->len = len;
+    if (len) memcpy(str->chars, s, static_cast<size_t>(len));
+    str->chars[len] = '\0';
+    if (firstFree >= 0) {
+        slots_[firstFree] = str;
+    } else {
+        slots_[i] = str;
+        used_++;
+    }
+    live_++;
+    if (used_ * 2 >= mask_ + 1) Grow();
+    return str;
+}
+
+void StringSet::Remove(Str *s)
+{
+    uint32_t i = s->hash & mask_;
+    while (slots_[i] != s) i = (i + 1) & mask_;
+    live_--;
+    if (slots_[(i + 1) & mask_] != nullptr) {
+        slots_[i] = kTombstone;
+        return;
+    }
+    // The end of a probe run: this slot and the tombstones before it become free again.
+    slots_[i] = nullptr;
+    used_--;
+    for (uint32_t j = (i - 1) & mask_; slots_[j] == kTombstone; j = (j - 1) & mask_) {
+        slots_[j] = nullptr;
+        used_--;
+    }
+}
+
+Value MakeString(Runtime *rt, const char *s, SQInteger len)
+{
+    if (len < 0) len = static_cast<SQInteger>(strlen(s));
+    return Value::Ref(Kind::String, rt->strings.Intern(rt, s, len));
+}
+
+} // namespace nut

@@ -1,0 +1,27 @@
+#include "bfgt/picture/JpegCodec.h"
+#include "framework/system/zLogStream.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    GlobalLog.VerbosityMask = 0;
+    zPicture::SetBufferLimit(uint64_t(16) << 20);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    JpegCodec codec;
+    int32_t width = 0, height = 0;
+    void* pixels = nullptr;
+    if (JpegCodec::DecodeMemory(data, size, width, height, pixels)) {
+        if (pixels == nullptr || width <= 0 || height <= 0)
+            __builtin_trap();
+        volatile uint8_t last = static_cast<uint8_t*>(pixels)[size_t(width) * size_t(height) * 4 - 1];
+        (void)last;
+        codec.FreeBuffer(&pixels);
+    }
+    return 0;
+}
