@@ -156,7 +156,7 @@ inline void PlayInput(const uint8_t* data, size_t size)
                 for (int i = 0; i < updates && stream.GetState() == dAV_Stream::Playing; ++i)
                     stream.Update(400);
             };
-            play(5000);
+            play(2000);
             stream.Seek(int32_t(size % 1500));
             play(200);
             stream.Rewind();
