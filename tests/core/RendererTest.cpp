@@ -165,7 +165,6 @@ TEST_F(ItemStackTest, PushTakesOnlyVisibleObjectsWithARenderableGeometryButCount
     EXPECT_EQ(renderer.itemArray[0].visibility, 1);
     EXPECT_EQ(renderer.itemArray[1].item, octree.get());
     EXPECT_EQ(renderer.sortArray[1].value, 1);
-    delete split.octree;
 }
 
 TEST_F(ItemStackTest, SortKeysAreViewDepthsOfTheGeometryCentreAndSortAscending)

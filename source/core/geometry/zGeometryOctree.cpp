@@ -1,6 +1,7 @@
 #include "core/geometry/zGeometryOctree.h"
 
 #include "core/geometry/zGeometry.h"
+#include "core/zad/TavrinGlobals.h"
 #include "framework/math/zFrustum.h"
 
 zGeometryOctree::~zGeometryOctree()
@@ -22,4 +23,16 @@ void zGeometryOctree::MarkVisible(const zFrustum& frustum, const zMatrix4* matri
         left->MarkVisible(frustum, matrix);
     if (right != nullptr)
         right->MarkVisible(frustum, matrix);
+}
+
+void zGeometryOctree::SetupLeaves()
+{
+    if (leaf != nullptr)
+        leaf->Setup();
+    if (left != nullptr)
+        left->SetupLeaves();
+    if (right != nullptr)
+        right->SetupLeaves();
+    if (GlobalSetupProgressHook != nullptr)
+        GlobalSetupProgressHook("Octree Leaf Setup");
 }

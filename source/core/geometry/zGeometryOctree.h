@@ -24,6 +24,9 @@ public:
     // matrix when one is given). A node inside marks its whole subtree inside;
     // a node outside is not descended into.
     void MarkVisible(const zFrustum& frustum, const zMatrix4* matrix);
+    // Sets up every leaf geometry, depth first, reporting each finished node
+    // to the set-up progress hook as "Octree Leaf Setup".
+    void SetupLeaves();
 
     Tavrin* core;
     // Frustum class of the last culling: 0 outside, 1 inside, 2 clipped.

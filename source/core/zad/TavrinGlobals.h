@@ -35,6 +35,21 @@ extern int32_t GlobalClockDrift;
 extern int32_t GlobalModuleTag;
 // Always 0 in this program.
 extern int32_t GlobalToolMode;
+// The renderer setting "DebugChannel": when a channel 0-9, material set-up
+// shows only the texture of that channel; -1 (off) at start.
+extern int32_t GlobalDebugChannel;
+
+// Sets GlobalModuleTag for the life of the scope and restores it after.
+class zModuleTagScope {
+public:
+    explicit zModuleTagScope(int32_t module) : previous(GlobalModuleTag) { GlobalModuleTag = module; }
+    ~zModuleTagScope() { GlobalModuleTag = previous; }
+    zModuleTagScope(const zModuleTagScope&) = delete;
+    zModuleTagScope& operator=(const zModuleTagScope&) = delete;
+
+private:
+    int32_t previous;
+};
 
 // Hooks the core calls when they are set (all null at start). A missing-resource
 // hook may rewrite the path it is given.

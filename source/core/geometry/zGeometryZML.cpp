@@ -1,0 +1,1041 @@
+#include "core/geometry/zGeometry.h"
+
+#include "core/material/zMaterial.h"
+#include "framework/metafile/zMetaFile.h"
+#include "framework/metafile/zMetaTag.h"
+#include "framework/system/zClock.h"
+#include "framework/system/zLogStream.h"
+#include "framework/tools/zAsciiEncoder.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <utility>
+
+// Binary blocks hold fixed-width little-endian fields:
+//   Vertex   per vertex  float32 x, y, z                      12 bytes
+//   Polygon  per polygon int32 n, n int32 indices, int32 material
+//   PNormal  per polygon int8 x, y, z (component x 127)          3 bytes
+//   VNormal  per binding int8 x, y, z                            3 bytes
+//   RGB      per binding float32 r, g, b                        12 bytes
+//   UV       per binding float32 u, v (one block per set)        8 bytes
+// A block is accepted only when its size is exactly what the counts read
+// before it require.
+
+namespace {
+
+constexpr uint64_t VertexRecord = 12;
+constexpr uint64_t NormalRecord = 3;
+constexpr uint64_t ColourRecord = 12;
+constexpr uint64_t UVRecord = 8;
+
+uint32_t FromLittleEndian(uint32_t value)
+{
+    if constexpr (std::endian::native == std::endian::big)
+        return __builtin_bswap32(value);
+    return value;
+}
+
+// Reads fields from a decoded block; a read past its end fails from then on
+// and gives zeros.
+class BlockReader {
+public:
+    BlockReader(const uint8_t* data, uint64_t size) : cursor(data), end(data + size) {}
+
+    uint32_t Word()
+    {
+        uint32_t value = 0;
+        if (!failed && end - cursor >= 4) {
+            std::memcpy(&value, cursor, 4);
+            cursor += 4;
+        } else {
+            failed = true;
+        }
+        return FromLittleEndian(value);
+    }
+    int32_t Int32() { return int32_t(Word()); }
+    float Float32() { return std::bit_cast<float>(Word()); }
+    int8_t Int8()
+    {
+        if (failed || cursor == end) {
+            failed = true;
+            return 0;
+        }
+        return int8_t(*cursor++);
+    }
+    bool Failed() const { return failed; }
+    bool AtEnd() const { return cursor == end; }
+
+private:
+    const uint8_t* cursor;
+    const uint8_t* end;
+    bool failed = false;
+};
+
+// Writes fields into a buffer sized beforehand.
+class BlockWriter {
+public:
+    explicit BlockWriter(uint8_t* data) : cursor(data) {}
+
+    void Word(uint32_t value)
+    {
+        value = FromLittleEndian(value);
+        std::memcpy(cursor, &value, 4);
+        cursor += 4;
+    }
+    void Int32(int32_t value) { Word(uint32_t(value)); }
+    void Float32(float value) { Word(std::bit_cast<uint32_t>(value)); }
+    void Int8(int8_t value) { *cursor++ = uint8_t(value); }
+
+private:
+    uint8_t* cursor;
+};
+
+// A decoded block of exactly the expected size, or null after an error naming
+// the block (what) and the geometry.
+std::unique_ptr<uint8_t[]> DecodeBlock(const zMetaTag* data, uint64_t expected, const char* method, const char* block,
+                                       const char* what, const zString& name)
+{
+    if (data->GetType() != zMetaTag::TypeBinary) {
+        LogError(method) << "Expected a binary <Data> tag in <" << block << "> of geometry '" << name << "'.\n";
+        return nullptr;
+    }
+    if (expected == 0 || uint64_t(data->GetRawSize()) != expected) {
+        LogError(method) << "Wrong size of the <" << block << "> data block of geometry '" << name << "': "
+                         << data->GetRawSize() << " bytes for "
+                         << zString::Format("%llu", static_cast<unsigned long long>(expected)) << " expected.\n";
+        return nullptr;
+    }
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[expected]);
+    if (buffer == nullptr) {
+        LogError(method) << "Could not allocate buffer to decode " << what << " while loading '" << name << "'.\n";
+        return nullptr;
+    }
+    if (!data->GetBinaryData(buffer.get(), int32_t(expected))) {
+        LogError(method) << "Could not decode the <" << block << "> data block of geometry '" << name << "'.\n";
+        return nullptr;
+    }
+    return buffer;
+}
+
+zVector ReadNormal(BlockReader& reader)
+{
+    const float x = reader.Int8();
+    const float y = reader.Int8();
+    const float z = reader.Int8();
+    return zVector(x / 127.0f, y / 127.0f, z / 127.0f).Normalized();
+}
+
+int8_t EncodeNormalComponent(float value)
+{
+    const float scaled = value * 127.0f;
+    if (!(scaled > -127.0f))
+        return scaled <= -127.0f ? -127 : 0;
+    return scaled >= 127.0f ? 127 : int8_t(scaled);
+}
+
+void WriteNormal(BlockWriter& writer, const zVector& normal)
+{
+    writer.Int8(EncodeNormalComponent(normal.x));
+    writer.Int8(EncodeNormalComponent(normal.y));
+    writer.Int8(EncodeNormalComponent(normal.z));
+}
+
+// Parses "b0,b1,b2,b3:w0,w1,w2,w3": eight decimal integers, each followed by
+// optional blanks and one separator character (the last may end the text).
+bool ParseWeightText(const char* text, int32_t values[8])
+{
+    if (text == nullptr)
+        return false;
+    const char* p = text;
+    for (int i = 0; i < 8; ++i) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        const bool negative = *p == '-';
+        if (negative)
+            ++p;
+        if (*p < '0' || *p > '9')
+            return false;
+        int64_t value = 0;
+        while (*p >= '0' && *p <= '9') {
+            value = value * 10 + (*p++ - '0');
+            if (value > 100000)
+                return false;
+        }
+        values[i] = int32_t(negative ? -value : value);
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p == '\0')
+            return i == 7;
+        ++p;
+    }
+    return true;
+}
+
+int32_t IntegerOf(const zMetaTag* tag)
+{
+    return tag != nullptr && tag->GetType() == zMetaTag::TypeInteger ? tag->GetInteger() : zMetaTag::NoInteger;
+}
+
+} // namespace
+
+bool zGeometry::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
+{
+    zTimer timer;
+    timer.Start();
+    *GlobalLogStream << "Loading geometry '" << (document != nullptr ? document->GetFileName().Get() : nullptr)
+                     << "'.\n";
+    if (tag == nullptr || tag->GetName().IsEmpty() || tag->GetName() != "Geometry") {
+        LogError("zGeometry::FromMetaTag") << "Could not parse material. Root tag id is incorrect ("
+                                           << (tag != nullptr ? tag->GetName().Get() : nullptr) << ")...\n";
+        return false;
+    }
+
+    // The new content is built aside and replaces the old one only once the
+    // whole tag was accepted.
+    zGeometry loaded(core, id.Get());
+    if (!loaded.ReadChildren(document, tag))
+        return false;
+    if (loaded.vertexCount == 0) {
+        LogError("zGeometry::FromMetaTag") << "No vertice in geometry '" << id << "'.\n";
+        return false;
+    }
+    if (loaded.polygonCount == 0) {
+        LogError("zGeometry::FromMetaTag") << "No polygon in geometry '" << id << "'.\n";
+        return false;
+    }
+    if (loaded.materialCount == 0) {
+        LogError("zGeometry::FromMetaTag") << "Expected at least one material in geometry '" << id << "'.\n";
+        return false;
+    }
+    if (!loaded.EnforceValid())
+        return false;
+
+    timer.Stop();
+    *GlobalLogStream << "Done in " << timer.GetLastMilliseconds() << "ms. " << unsigned(loaded.vertexCount)
+                     << " vertice, " << unsigned(loaded.polygonCount) << " polygon(s), "
+                     << unsigned(loaded.materialCount) << " material(s).\n";
+    std::swap(static_cast<zGeometryData&>(*this), static_cast<zGeometryData&>(loaded));
+    // The old content, renderer copy included, leaves with the temporary.
+    return true;
+}
+
+bool zGeometry::ReadChildren(const zMetaFile* document, const zMetaTag* tag)
+{
+    const auto child = [&](const char* path) { return tag->GetTag(path, document); };
+    const zMetaTag* found = nullptr;
+    if ((found = child("Materials;")) != nullptr && !ParseMaterials(document, found))
+        return false;
+    if ((found = child("RenderWord;")) != nullptr && !ParseRenderWord(document, found))
+        return false;
+    if ((found = child("Vertex;")) != nullptr) {
+        if (!ParseVertex(document, found))
+            return false;
+    } else if ((found = child("AVertex;")) != nullptr && !ParseAsciiVertex(document, found)) {
+        return false;
+    }
+    if ((found = child("Polygon;")) != nullptr) {
+        if (!ParsePolygon(document, found))
+            return false;
+    } else if ((found = child("APolygon;")) != nullptr && !ParseAsciiPolygon(document, found)) {
+        return false;
+    }
+    if ((found = child("PNormal;")) != nullptr && !ParsePolygonNormal(document, found))
+        return false;
+    if ((found = child("VNormal;")) != nullptr && !ParseVertexNormal(document, found))
+        return false;
+    if ((found = child("Skin;")) != nullptr && !ParseSkin(document, found))
+        return false;
+    if ((found = child("RGB;")) != nullptr && !ParseRGB(document, found))
+        return false;
+    if ((found = child("UV;")) != nullptr) {
+        if (!ParseUV(document, found))
+            return false;
+    } else if ((found = child("AUV;")) != nullptr && !ParseAsciiUV(document, found)) {
+        return false;
+    }
+    return ParseLodAndZFar(document, tag);
+}
+
+bool zGeometry::ParseMaterials(const zMetaFile* document, const zMetaTag* tag)
+{
+    uint32_t count = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document))
+        count += child->GetName() == "Material" ? 1 : 0;
+    if (!AllocateMaterials(count, true))
+        return false;
+    uint32_t index = 0;
+    cursor = zLinkedListCursor();
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Material" && index < materialCount)
+            materials[index++]->FromMetaTag(document, child);
+    }
+    return true;
+}
+
+bool zGeometry::ParseRenderWord(const zMetaFile* document, const zMetaTag* tag)
+{
+    renderWord = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        const zString& name = child->GetName();
+        if (name == "Lit")
+            renderWord |= RenderLit;
+        else if (name == "RGB")
+            renderWord |= RenderRGB;
+        else if (name == "UseNormal")
+            renderWord |= RenderUseNormal;
+        else
+            LogWarning("zGeometry::ParseRenderWord") << "Unknown tag '" << name << "' in geometry '" << id << "'.\n";
+    }
+    return true;
+}
+
+bool zGeometry::ParseVertex(const zMetaFile* document, const zMetaTag* tag)
+{
+    int32_t count = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Count") {
+            count = IntegerOf(child);
+        } else if (child->GetName() == "Data") {
+            if (count <= 0) {
+                LogError("zGeometry::ParseVertex") << "Incomplete vertex chunk loading '" << id
+                                                   << "', expected vertex count integer tag.\n";
+                return false;
+            }
+            auto block = DecodeBlock(child, VertexRecord * uint64_t(count), "zGeometry::ParseVertex", "Vertex",
+                                     "vertice", id);
+            if (block == nullptr)
+                return false;
+            zVector* array = new (std::nothrow) zVector[uint32_t(count)];
+            if (array == nullptr) {
+                LogError("zGeometry::ParseVertex") << "Could not allocate buffer to decode vertice while loading '"
+                                                   << id << "'.\n";
+                return false;
+            }
+            BlockReader reader(block.get(), VertexRecord * uint64_t(count));
+            for (int32_t v = 0; v < count; ++v) {
+                const float x = reader.Float32();
+                const float y = reader.Float32();
+                const float z = reader.Float32();
+                array[v] = zVector(x, y, z);
+            }
+            delete[] vertices;
+            vertices = array;
+            vertexCount = uint32_t(count);
+        }
+    }
+    return true;
+}
+
+bool zGeometry::ParseAsciiVertex(const zMetaFile* document, const zMetaTag* tag)
+{
+    int32_t count = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Count") {
+            count = IntegerOf(child);
+            continue;
+        }
+        if (child->GetName() != "Data")
+            continue;
+        if (count <= 0) {
+            LogError("zGeometry::ParseAsciiVertex") << "Incomplete vertex chunk loading '" << id
+                                                    << "', expected vertex count integer tag.\n";
+            return false;
+        }
+        // The count comes from the file: it may not promise more vertice than
+        // the tag holds.
+        if (uint32_t(count) > uint32_t(child->GetChildCount())) {
+            LogError("zGeometry::ParseAsciiVertex") << "Incomplete <AVertex> tag, " << child->GetChildCount()
+                                                    << " vertice for a count of " << count << ".\n";
+            return false;
+        }
+        zVector* array = new (std::nothrow) zVector[uint32_t(count)];
+        if (array == nullptr) {
+            LogError("zGeometry::ParseAsciiVertex") << "Could not allocate buffer to decode vertice while loading '"
+                                                    << id << "'.\n";
+            return false;
+        }
+        int32_t filled = 0;
+        zLinkedListCursor vectors;
+        while (const zMetaTag* vector = child->NextChild(vectors, document)) {
+            if (filled == count) {
+                LogError("zGeometry::ParseAsciiVertex") << "Corrupter <AVertex> tag, more vertice than expected.\n";
+                break;
+            }
+            array[filled].FromMetaTag(vector);
+            array[filled++].w = 1.0f;
+        }
+        if (filled < count) {
+            delete[] array;
+            LogError("zGeometry::ParseAsciiVertex") << "Incomplete <AVertex> tag, " << filled
+                                                    << " vertice for a count of " << count << ".\n";
+            return false;
+        }
+        delete[] vertices;
+        vertices = array;
+        vertexCount = uint32_t(count);
+    }
+    return true;
+}
+
+bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
+{
+    int32_t count = 0;
+    int32_t bindings = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Count") {
+            count = IntegerOf(child);
+            continue;
+        }
+        if (child->GetName() == "BindingCount") {
+            bindings = IntegerOf(child);
+            continue;
+        }
+        if (child->GetName() != "Data")
+            continue;
+        if (count <= 0 || bindings <= 0) {
+            LogError("zGeometry::ParsePolygon") << "Incomplete polygon chunk loading '" << id << "'.\n";
+            return false;
+        }
+        const uint64_t size = 4 * uint64_t(bindings) + 8 * uint64_t(count);
+        auto block = DecodeBlock(child, size, "zGeometry::ParsePolygon", "Polygon", "polygons", id);
+        if (block == nullptr)
+            return false;
+        std::unique_ptr<int32_t[]> indexBlock(new (std::nothrow) int32_t[uint32_t(bindings)]);
+        std::unique_ptr<zPolygon[]> array(new (std::nothrow) zPolygon[uint32_t(count)]);
+        if (indexBlock == nullptr || array == nullptr) {
+            LogError("zGeometry::ParsePolygon") << "Could not allocate polygon/binding memory.\n";
+            return false;
+        }
+        BlockReader reader(block.get(), size);
+        uint32_t used = 0;
+        for (int32_t p = 0; p < count; ++p) {
+            const int32_t corners = reader.Int32();
+            // The corner count is stored in 16 bits and must fit the bindings
+            // the block still holds.
+            if (corners < 0 || corners > 65535 || uint32_t(corners) > uint32_t(bindings) - used) {
+                LogError("zGeometry::ParsePolygon") << "Polygon " << p << " of '" << id << "' has " << corners
+                                                    << " corner(s), more than its block holds.\n";
+                return false;
+            }
+            zPolygon& polygon = array[p];
+            polygon.vertexCount = uint16_t(corners);
+            polygon.indices = indexBlock.get() + used;
+            for (int32_t c = 0; c < corners; ++c)
+                indexBlock[used++] = reader.Int32();
+            polygon.material = uint16_t(reader.Int32());
+        }
+        if (reader.Failed() || !reader.AtEnd() || used != uint32_t(bindings)) {
+            LogError("zGeometry::ParsePolygon") << "The polygon corners of '" << id << "' do not add up to its binding count "
+                                                << bindings << ".\n";
+            return false;
+        }
+        delete[] polygons;
+        delete[] bindingIndices;
+        delete[] polygonFirst;
+        polygonFirst = nullptr;
+        polygons = array.release();
+        bindingIndices = indexBlock.release();
+        polygonCount = uint32_t(count);
+        bindingCount = uint32_t(bindings);
+    }
+    return true;
+}
+
+bool zGeometry::ParseAsciiPolygon(const zMetaFile* document, const zMetaTag* tag)
+{
+    int32_t count = 0;
+    int32_t bindings = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Count") {
+            count = IntegerOf(child);
+            continue;
+        }
+        if (child->GetName() == "BindingCount") {
+            bindings = IntegerOf(child);
+            continue;
+        }
+        if (child->GetName() != "Data")
+            continue;
+        if (count <= 0 || bindings <= 0) {
+            LogError("zGeometry::ParseAsciiPolygon") << "Incomplete polygon chunk loading '" << id << "'.\n";
+            return false;
+        }
+        // The counts come from the file: they may not promise more polygons or
+        // corners than the tag holds.
+        static const zString indexName("Index");
+        uint32_t listed = 0;
+        uint64_t indexTags = 0;
+        zLinkedListCursor scan;
+        while (const zMetaTag* entry = child->NextChild(scan, document)) {
+            if (listed++ >= uint32_t(count))
+                break;
+            for (const zMetaTag* corner = entry->GetFirstChild(); corner != nullptr; corner = corner->GetNextSibling())
+                indexTags += corner->GetName() == indexName ? 1 : 0;
+        }
+        if (listed < uint32_t(count) || indexTags < uint64_t(bindings)) {
+            LogError("zGeometry::ParseAsciiPolygon") << "Incomplete <APolygon> tag, fewer polygons or index tags than "
+                                                        "its counts in '"
+                                                     << id << "'.\n";
+            return false;
+        }
+        std::unique_ptr<int32_t[]> indexBlock(new (std::nothrow) int32_t[uint32_t(bindings)]);
+        std::unique_ptr<zPolygon[]> array(new (std::nothrow) zPolygon[uint32_t(count)]);
+        if (indexBlock == nullptr || array == nullptr) {
+            LogError("zGeometry::ParseAsciiPolygon") << "Could not allocate polygon/binding memory.\n";
+            return false;
+        }
+        uint32_t used = 0;
+        int32_t p = 0;
+        zLinkedListCursor entries;
+        while (const zMetaTag* entry = child->NextChild(entries, document)) {
+            if (p == count) {
+                LogError("zGeometry::ParseAsciiPolygon") << "Corrupted <APolygon> tag, too many polygons.\n";
+                break;
+            }
+            zPolygon& polygon = array[p++];
+            polygon.indices = indexBlock.get() + used;
+            const zMetaTag* countTag = entry->GetTag("Count;", document);
+            const zMetaTag* materialTag = entry->GetTag("Material;", document);
+            if (countTag == nullptr || materialTag == nullptr) {
+                LogError("zGeometry::ParseAsciiPolygon") << "Corrupt <Polygon> tag in <APolygon>.\n";
+            } else {
+                // Non-integers keep the old reading: -999 in 16 bits.
+                polygon.vertexCount = uint16_t(IntegerOf(countTag));
+                polygon.material = uint16_t(IntegerOf(materialTag));
+            }
+            const uint32_t start = used;
+            for (const zMetaTag* corner = entry->GetFirstChild(); corner != nullptr; corner = corner->GetNextSibling()) {
+                if (corner->GetName() != indexName)
+                    continue;
+                if (used == uint32_t(bindings)) {
+                    LogError("zGeometry::ParseAsciiPolygon")
+                        << "Corrupted <APolygon> tag, more index tags than its binding count " << bindings << ".\n";
+                    return false;
+                }
+                indexBlock[used++] = IntegerOf(corner);
+            }
+            if (used - start != polygon.vertexCount) {
+                LogError("zGeometry::ParseAsciiPolygon")
+                    << "Corrupt <Polygon> tag in <APolygon>, " << unsigned(used - start) << " index tag(s) for "
+                    << unsigned(polygon.vertexCount) << " corner(s).\n";
+                return false;
+            }
+        }
+        if (used != uint32_t(bindings)) {
+            LogError("zGeometry::ParseAsciiPolygon") << "The polygon corners of '" << id
+                                                     << "' do not add up to its binding count " << bindings << ".\n";
+            return false;
+        }
+        delete[] polygons;
+        delete[] bindingIndices;
+        delete[] polygonFirst;
+        polygonFirst = nullptr;
+        polygons = array.release();
+        bindingIndices = indexBlock.release();
+        polygonCount = uint32_t(count);
+        bindingCount = uint32_t(bindings);
+    }
+    return true;
+}
+
+bool zGeometry::ParsePolygonNormal(const zMetaFile* document, const zMetaTag* tag)
+{
+    int32_t count = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Count") {
+            count = IntegerOf(child);
+            continue;
+        }
+        if (child->GetName() != "Data")
+            continue;
+        if (count <= 0) {
+            LogError("zGeometry::ParsePolygonNormal") << "Incomplete polygon normal chunk loading '" << id << "'.\n";
+            return false;
+        }
+        // One normal per polygon already read; another count is refused
+        // rather than changing the polygon count.
+        if (uint32_t(count) != polygonCount) {
+            LogError("zGeometry::ParsePolygonNormal") << "Polygon normal count " << count << " differs from the "
+                                                      << unsigned(polygonCount) << " polygon(s) of '" << id << "'.\n";
+            return false;
+        }
+        const uint64_t size = NormalRecord * uint64_t(count);
+        auto block = DecodeBlock(child, size, "zGeometry::ParsePolygonNormal", "PNormal", "polygon normals", id);
+        if (block == nullptr)
+            return false;
+        zVector* array = new (std::nothrow) zVector[uint32_t(count)];
+        if (array == nullptr) {
+            LogError("zGeometry::ParsePolygonNormal") << "Incomplete polygon normal chunk loading '" << id << "'.\n";
+            return false;
+        }
+        BlockReader reader(block.get(), size);
+        for (int32_t p = 0; p < count; ++p)
+            array[p] = ReadNormal(reader);
+        delete[] polygonNormals;
+        polygonNormals = array;
+    }
+    return true;
+}
+
+bool zGeometry::ParseVertexNormal(const zMetaFile* document, const zMetaTag* tag)
+{
+    int32_t count = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Count") {
+            count = IntegerOf(child);
+            continue;
+        }
+        if (child->GetName() != "Data")
+            continue;
+        if (count <= 0) {
+            LogError("zGeometry::ParseVertexNormal") << "Incomplete vertex normal chunk loading '" << id << "'.\n";
+            return false;
+        }
+        if (uint32_t(count) != bindingCount) {
+            LogError("zGeometry::ParseVertexNormal") << "Vertex normal count " << count << " differs from the binding "
+                                                     << "count " << unsigned(bindingCount) << " of '" << id << "'.\n";
+            return false;
+        }
+        const uint64_t size = NormalRecord * uint64_t(count);
+        auto block = DecodeBlock(child, size, "zGeometry::ParseVertexNormal", "VNormal", "vertex normals", id);
+        if (block == nullptr)
+            return false;
+        zVector* array = new (std::nothrow) zVector[uint32_t(count)];
+        if (array == nullptr) {
+            LogError("zGeometry::ParseVertexNormal") << "Could not allocate vertex normal memory.\n";
+            return false;
+        }
+        BlockReader reader(block.get(), size);
+        for (int32_t b = 0; b < count; ++b)
+            array[b] = ReadNormal(reader);
+        delete[] vertexNormals;
+        vertexNormals = array;
+    }
+    return true;
+}
+
+bool zGeometry::ParseSkin(const zMetaFile* document, const zMetaTag* tag)
+{
+    const zMetaTag* bones = tag->GetTag("Bones;", document);
+    const int32_t bonesListed = bones != nullptr ? bones->GetChildCount() : 0;
+    if (bonesListed <= 0) {
+        LogWarning("zGeometry::ParseSkin") << "Invalid bone count in skin (" << bonesListed << ").\n";
+        boneCount = 0;
+        return true;
+    }
+    zString* names = new (std::nothrow) zString[uint32_t(bonesListed)];
+    if (names == nullptr) {
+        LogError("zGeometry::ParseSkin") << "Failed to allocate bone id list.\n";
+        return false;
+    }
+    int32_t named = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* bone = bones->NextChild(cursor, document)) {
+        if (named < bonesListed)
+            names[named++].Assign(bone->GetString());
+    }
+    delete[] boneIds;
+    boneIds = names;
+    boneCount = bonesListed;
+
+    const zMetaTag* weights = tag->GetTag("Weights;", document);
+    if (weights == nullptr || vertexCount == 0)
+        return true;
+    const uint32_t records = uint32_t(weights->GetChildCount());
+    if (records != vertexCount) {
+        LogWarning("zGeometry::ParseSkin") << "Incoherent weight count (" << records << " for "
+                                           << unsigned(vertexCount)
+                                           << " vertice (is the skin being declared before the vertice?)).\n";
+    }
+    // One record per vertex whatever the file holds: vertice without a record
+    // keep zero weights, records beyond the vertice are ignored.
+    std::unique_ptr<zSkinWeight[]> array(new (std::nothrow) zSkinWeight[vertexCount]);
+    if (array == nullptr) {
+        LogError("zGeometry::ParseSkin") << "Failed to allocate skin weights array.\n";
+        return false;
+    }
+    uint32_t v = 0;
+    cursor = zLinkedListCursor();
+    while (const zMetaTag* record = weights->NextChild(cursor, document)) {
+        if (v == vertexCount)
+            break;
+        int32_t values[8];
+        if (!ParseWeightText(record->GetString(), values)) {
+            LogError("zGeometry::ParseSkin") << "Malformed skin weight '" << record->GetString() << "' for vertex "
+                                             << v << " of '" << id << "'.\n";
+            return false;
+        }
+        zSkinWeight& weight = array[v++];
+        float sum = 0.0f;
+        for (int i = 0; i < 4; ++i) {
+            if (values[i] < 0 || values[i] >= boneCount || values[i] > 65535 || values[4 + i] < 0
+                || values[4 + i] > 255) {
+                LogError("zGeometry::ParseSkin") << "Skin weight '" << record->GetString() << "' of '" << id
+                                                 << "' names a bone or weight out of range (" << boneCount
+                                                 << " bone(s), weights 0-255).\n";
+                return false;
+            }
+            weight.bones[i] = uint16_t(values[i]);
+            weight.weights[i] = float(values[4 + i]) * (1.0f / 255.0f);
+            sum += weight.weights[i];
+        }
+        // Four zero weights stay zero rather than becoming 0/0.
+        if (sum > 0.0f) {
+            for (float& w : weight.weights)
+                w *= 1.0f / sum;
+        }
+    }
+    delete[] skinWeights;
+    skinWeights = array.release();
+    return true;
+}
+
+bool zGeometry::ParseRGB(const zMetaFile* document, const zMetaTag* tag)
+{
+    const zMetaTag* data = tag->GetTag("Data;", document);
+    if (data == nullptr) {
+        LogError("zGeometry::ParseRGB") << "Expected <Data> tag under <RGB> tag.\n";
+        return false;
+    }
+    const uint64_t size = ColourRecord * bindingCount;
+    auto block = DecodeBlock(data, size, "zGeometry::ParseRGB", "RGB", "RGB", id);
+    if (block == nullptr)
+        return false;
+    zVector* array = new (std::nothrow) zVector[bindingCount];
+    if (array == nullptr) {
+        LogError("zGeometry::ParseRGB") << "Could not allocate RGB channel for geometry '" << id << "'.\n";
+        return false;
+    }
+    BlockReader reader(block.get(), size);
+    for (uint32_t b = 0; b < bindingCount; ++b) {
+        const float r = reader.Float32();
+        const float g = reader.Float32();
+        const float bl = reader.Float32();
+        array[b] = zVector(r, g, bl);
+    }
+    delete[] vertexColours;
+    vertexColours = array;
+    return true;
+}
+
+namespace {
+
+// The number of UV sets a tag asks for, at most the sets this build holds.
+uint32_t ReadUVSetCount(const zMetaTag* countTag, const zString& name)
+{
+    const uint32_t wanted = uint32_t(IntegerOf(countTag));
+    if (wanted <= zGeometry::MaxUVSets)
+        return wanted;
+    LogWarning("zGeometry::ParseUV") << "'" << name << "' requires more UV channels than this build can handle.\n";
+    LogWarning("zGeometry::ParseUV") << "   Please increase zUVMapCount and recompile Tavrin to fully import this "
+                                        "object.\n";
+    return zGeometry::MaxUVSets;
+}
+
+} // namespace
+
+bool zGeometry::ParseUV(const zMetaFile* document, const zMetaTag* tag)
+{
+    const zMetaTag* countTag = tag->GetTag("Count;", document);
+    if (countTag == nullptr) {
+        LogError("zGeometry::ParseUV") << "Could not locate Count tag in UV tag while loading '" << id << "'.\n";
+        return false;
+    }
+    const uint32_t sets = ReadUVSetCount(countTag, id);
+    std::unique_ptr<zUV[]> read[MaxUVSets];
+    uint32_t filled = 0;
+    const uint64_t size = UVRecord * bindingCount;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (filled == sets)
+            break;
+        if (child->GetName() != "Data")
+            continue;
+        auto block = DecodeBlock(child, size, "zGeometry::ParseUV", "UV", "UV", id);
+        if (block == nullptr)
+            return false;
+        read[filled].reset(new (std::nothrow) zUV[bindingCount]);
+        if (read[filled] == nullptr) {
+            LogError("zGeometry::ParseUV") << "could not allocate UV channel for geometry '" << id << "'.\n";
+            return false;
+        }
+        BlockReader reader(block.get(), size);
+        for (uint32_t b = 0; b < bindingCount; ++b) {
+            read[filled][b].u = reader.Float32();
+            read[filled][b].v = reader.Float32();
+        }
+        ++filled;
+    }
+    if (filled < sets) {
+        LogError("zGeometry::ParseUV") << "Expected " << sets << " UV set(s) in '" << id << "', found " << filled
+                                       << ".\n";
+        return false;
+    }
+    for (uint32_t s = 0; s < MaxUVSets; ++s) {
+        delete[] uvSets[s];
+        uvSets[s] = read[s].release();
+    }
+    uvSetCount = sets;
+    return true;
+}
+
+bool zGeometry::ParseAsciiUV(const zMetaFile* document, const zMetaTag* tag)
+{
+    const zMetaTag* countTag = tag->GetTag("Count;", document);
+    if (countTag == nullptr) {
+        LogError("zGeometry::ParseAsciiUV") << "Could not locate Count tag in UV tag while loading '" << id << "'.\n";
+        return false;
+    }
+    const uint32_t sets = ReadUVSetCount(countTag, id);
+    std::unique_ptr<zUV[]> read[MaxUVSets];
+    uint32_t filled = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (filled == sets)
+            break;
+        if (child->GetName() != "Data")
+            continue;
+        read[filled].reset(new (std::nothrow) zUV[bindingCount > 0 ? bindingCount : 1]());
+        if (read[filled] == nullptr) {
+            LogError("zGeometry::ParseAsciiUV") << "could not allocate UV channel for geometry '" << id << "'.\n";
+            return false;
+        }
+        uint32_t b = 0;
+        zLinkedListCursor values;
+        while (const zMetaTag* value = child->NextChild(values, document)) {
+            if (b == bindingCount) {
+                LogError("zGeometry::ParseAsciiUV") << "Too many <Value> tags in UV channel " << filled
+                                                    << " of geometry '" << id << "'.\n";
+                break;
+            }
+            const zMetaTag* u = value->GetTypedTag("U;", zMetaTag::TypeFloat, document);
+            const zMetaTag* v = value->GetTypedTag("V;", zMetaTag::TypeFloat, document);
+            read[filled][b].u = u != nullptr ? u->GetFloat() : 0.0f;
+            read[filled][b].v = v != nullptr ? v->GetFloat() : 0.0f;
+            ++b;
+        }
+        ++filled;
+    }
+    if (filled < sets) {
+        LogError("zGeometry::ParseAsciiUV") << "Expected " << sets << " UV set(s) in '" << id << "', found "
+                                            << filled << ".\n";
+        return false;
+    }
+    for (uint32_t s = 0; s < MaxUVSets; ++s) {
+        delete[] uvSets[s];
+        uvSets[s] = read[s].release();
+    }
+    uvSetCount = sets;
+    return true;
+}
+
+bool zGeometry::ParseLodAndZFar(const zMetaFile* document, const zMetaTag* tag)
+{
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        const zString& name = child->GetName();
+        if (name == "LodDistance")
+            lodDistance = child->GetFloat();
+        else if (name == "ZFar")
+            zFar = child->GetFloat();
+        else if (name == "LodNull")
+            flags = IntegerOf(child) != 0 && child->GetType() == zMetaTag::TypeInteger ? flags | FlagLodNull
+                                                                                        : flags & ~FlagLodNull;
+        else if (name == "ShadowNull")
+            flags = IntegerOf(child) != 0 && child->GetType() == zMetaTag::TypeInteger ? flags | FlagShadowNull
+                                                                                        : flags & ~FlagShadowNull;
+    }
+    return true;
+}
+
+zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
+{
+    if (vertexCount == 0 || polygonCount == 0 || materialCount == 0 || vertices == nullptr || polygons == nullptr) {
+        LogError("zGeometry::AsMetaTag") << "Cannot serialize '" << id << "', geometry is empty.\n";
+        return nullptr;
+    }
+    // The polygon block and every per-binding block are sized by the binding
+    // count, so the corners must add up to it.
+    uint64_t corners = 0;
+    bool cornersListed = true;
+    for (uint32_t p = 0; p < polygonCount; ++p) {
+        corners += polygons[p].vertexCount;
+        cornersListed = cornersListed && (polygons[p].vertexCount == 0 || polygons[p].indices != nullptr);
+    }
+    if (corners != bindingCount || !cornersListed) {
+        LogError("zGeometry::AsMetaTag") << "Cannot serialize '" << id
+                                         << "', its polygon corners do not add up to its binding count.\n";
+        return nullptr;
+    }
+    zMetaTag* root = new (std::nothrow) zMetaTag("Geometry");
+    if (root == nullptr) {
+        LogError("zGeometry::AsMetaTag") << "Could not create root tag to serialize geometry '" << id << "'.\n";
+        return nullptr;
+    }
+
+    zMetaTag* word = root->CreateChild("RenderWord");
+    if ((renderWord & RenderLit) != 0)
+        word->CreateChild("Lit");
+    if ((renderWord & RenderRGB) != 0)
+        word->CreateChild("RGB");
+    if ((renderWord & RenderUseNormal) != 0)
+        word->CreateChild("UseNormal");
+
+    const auto addBlock = [](zMetaTag* parent, const uint8_t* data, uint64_t size) {
+        parent->CreateBinary("Data", data, int32_t(size), zAsciiEncoder::EncodingYEnc);
+    };
+
+    zMetaTag* vertexTag = root->CreateChild("Vertex");
+    vertexTag->CreateInteger("Count", int32_t(vertexCount));
+    {
+        const uint64_t size = VertexRecord * vertexCount;
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+        if (buffer == nullptr) {
+            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw vertice buffer.\n";
+        } else {
+            BlockWriter writer(buffer.get());
+            for (uint32_t v = 0; v < vertexCount; ++v) {
+                writer.Float32(vertices[v].x);
+                writer.Float32(vertices[v].y);
+                writer.Float32(vertices[v].z);
+            }
+            addBlock(vertexTag, buffer.get(), size);
+        }
+    }
+
+    zMetaTag* polygonTag = root->CreateChild("Polygon");
+    polygonTag->CreateInteger("Count", int32_t(polygonCount));
+    polygonTag->CreateInteger("BindingCount", int32_t(bindingCount));
+    {
+        const uint64_t size = 4 * uint64_t(bindingCount) + 8 * uint64_t(polygonCount);
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+        if (buffer == nullptr) {
+            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw polygon buffer.\n";
+        } else {
+            BlockWriter writer(buffer.get());
+            for (uint32_t p = 0; p < polygonCount; ++p) {
+                writer.Int32(polygons[p].vertexCount);
+                for (uint16_t c = 0; c < polygons[p].vertexCount; ++c)
+                    writer.Int32(polygons[p].indices[c]);
+                writer.Int32(polygons[p].material);
+            }
+            addBlock(polygonTag, buffer.get(), size);
+        }
+    }
+
+    const auto addNormals = [&](const char* name, const zVector* normals, uint32_t count) {
+        zMetaTag* tag = root->CreateChild(name);
+        tag->CreateInteger("Count", int32_t(count));
+        const uint64_t size = NormalRecord * count;
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+        if (buffer == nullptr) {
+            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw normal buffer.\n";
+            return;
+        }
+        BlockWriter writer(buffer.get());
+        for (uint32_t i = 0; i < count; ++i)
+            WriteNormal(writer, normals[i]);
+        addBlock(tag, buffer.get(), size);
+    };
+    if (polygonNormals != nullptr)
+        addNormals("PNormal", polygonNormals, polygonCount);
+    if (vertexNormals != nullptr)
+        addNormals("VNormal", vertexNormals, bindingCount);
+
+    if (vertexColours != nullptr) {
+        zMetaTag* tag = root->CreateChild("RGB");
+        const uint64_t size = ColourRecord * bindingCount;
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+        if (buffer == nullptr) {
+            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw RGB buffer.\n";
+        } else {
+            BlockWriter writer(buffer.get());
+            for (uint32_t b = 0; b < bindingCount; ++b) {
+                writer.Float32(vertexColours[b].x);
+                writer.Float32(vertexColours[b].y);
+                writer.Float32(vertexColours[b].z);
+            }
+            addBlock(tag, buffer.get(), size);
+        }
+    }
+
+    if (uvSetCount != 0) {
+        // Only the sets up to the first missing one are written, so that the
+        // count written matches the blocks that follow it.
+        uint32_t present = 0;
+        while (present < uvSetCount && present < MaxUVSets && uvSets[present] != nullptr)
+            ++present;
+        if (present < uvSetCount)
+            LogError("zGeometry::AsMetaTag") << "Cannot serialize UV channel as it does not exist.\n";
+        if (present > 0) {
+            zMetaTag* tag = root->CreateChild("UV");
+            tag->CreateInteger("Count", int32_t(present));
+            const uint64_t size = UVRecord * bindingCount;
+            for (uint32_t s = 0; s < present; ++s) {
+                std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
+                if (buffer == nullptr) {
+                    LogError("zGeometry::AsMetaTag") << "Failed to allocate raw UVs buffer.\n";
+                    continue;
+                }
+                BlockWriter writer(buffer.get());
+                for (uint32_t b = 0; b < bindingCount; ++b) {
+                    writer.Float32(uvSets[s][b].u);
+                    writer.Float32(uvSets[s][b].v);
+                }
+                addBlock(tag, buffer.get(), size);
+            }
+        }
+    }
+
+    if (boneCount != 0 && boneIds != nullptr) {
+        zMetaTag* skin = root->CreateChild("Skin");
+        zMetaTag* bones = skin->CreateChild("Bones");
+        for (int32_t b = 0; b < boneCount; ++b) {
+            if (bones->CreateString("Id", boneIds[b].Get() != nullptr ? boneIds[b].Get() : "") == nullptr)
+                LogError("zGeometry::AsMetaTag") << "Failed to allocate bone id tag.\n";
+        }
+        zMetaTag* weights = skin->CreateChild("Weights");
+        for (uint32_t v = 0; skinWeights != nullptr && v < vertexCount; ++v) {
+            const zSkinWeight& w = skinWeights[v];
+            int32_t bytes[4];
+            for (int i = 0; i < 4; ++i) {
+                const float scaled = w.weights[i] * 255.0f;
+                bytes[i] = scaled >= 255.0f ? 255 : scaled > 0.0f ? int32_t(scaled) : 0;
+            }
+            const zString text = zString::Format("%d,%d,%d,%d:%d,%d,%d,%d", w.bones[0], w.bones[1], w.bones[2],
+                                                 w.bones[3], bytes[0], bytes[1], bytes[2], bytes[3]);
+            weights->CreateString("W", text.Get());
+        }
+    }
+
+    if (lodProxy != nullptr)
+        root->CreateString("LodProxy", lodProxy->id.Get() != nullptr ? lodProxy->id.Get() : "");
+    if (lodDistance != DefaultLodDistance)
+        root->CreateFloat("LodDistance", lodDistance);
+    if ((flags & FlagLodNull) != 0)
+        root->CreateInteger("LodNull", 1);
+    if (shadowProxy != nullptr)
+        root->CreateString("ShadowProxy", shadowProxy->id.Get() != nullptr ? shadowProxy->id.Get() : "");
+    if ((flags & FlagShadowNull) != 0)
+        root->CreateInteger("ShadowNull", 1);
+    if (zFar >= 0.0f)
+        root->CreateFloat("ZFar", zFar);
+
+    zMetaTag* materialsTag = root->CreateChild("Materials");
+    for (uint32_t i = 0; i < materialCount; ++i) {
+        if (materials[i] != nullptr)
+            materialsTag->AddChild(materials[i]->AsMetaTag(list));
+    }
+    return root;
+}
