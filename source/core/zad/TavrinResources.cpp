@@ -1,0 +1,148 @@
+#include "core/zad/Tavrin.h"
+
+#include "bfgt/picture/zPictureIO.h"
+#include "core/render/zRenderer.h"
+#include "core/resource/zTexture.h"
+#include "framework/filesystem/zIOBaseFS.h"
+#include "framework/filesystem/zStream.h"
+#include "framework/metafile/zMetaFile.h"
+#include "framework/metafile/zMetaParser.h"
+#include "framework/metafile/zMetaTag.h"
+#include "framework/system/zLogStream.h"
+
+#include <cstring>
+
+namespace {
+
+// The name a resource found through the missing-resource hook is cached
+// under: the path the hook gave, without its search-path prefix.
+zString NameFromHookPath(const zString& located)
+{
+    zString name(located);
+    StripSearchPath(name);
+    return name;
+}
+
+// The path of a texture's engine attribute file: the extension of the file
+// name replaced by ".zmd", or ".zmd" appended when it has none. Dots in
+// directory names are not extensions.
+zString SideFilePath(const zString& located)
+{
+    const char* text = located.Get() != nullptr ? located.Get() : "";
+    const char* slash = std::strrchr(text, '/');
+    const char* dot = std::strrchr(slash != nullptr ? slash : text, '.');
+    zString side;
+    if (dot != nullptr)
+        side.AssignRange(text, dot);
+    else
+        side.Assign(text);
+    side.Append(".zmd");
+    return side;
+}
+
+// Reads the "Priority" tags of a texture's attribute file, if it has one.
+void LoadTextureAttributes(zTexture& texture, const zString& located)
+{
+    zString sidePath = SideFilePath(located);
+    if (!zStream::LocateFile(sidePath))
+        return;
+    zMetaFile attributes;
+    if (!zMetaParser::Load(sidePath.Get(), &attributes)) {
+        LogWarning("Tavrin::LoadTexture") << "Ignoring unreadable engine attributes '" << sidePath << "'.\n";
+        return;
+    }
+    *GlobalLogStream << "Loading texture '" << texture.id << "' engine attributes.\n";
+    zLinkedListCursor cursor;
+    while (const zMetaTag* tag = attributes.NextRootTag(cursor, true)) {
+        if (tag->GetName() == "Priority")
+            texture.priority = tag->GetFloat();
+    }
+}
+
+} // namespace
+
+zTexture* Tavrin::LoadTexture(const char* path, bool useCache, bool keepInCache, float priority, bool skipSetup)
+{
+    if (path == nullptr) {
+        LogError("Tavrin::LoadTexture") << "No texture path given.\n";
+        return nullptr;
+    }
+    zString name(path);
+    zString located(path);
+    const bool setup = GlobalResourceAutoSetup != 0 && !skipSetup;
+
+    if (useCache) {
+        zLinkedListCursor cursor;
+        while (zTexture* cached = GetTextures().NextAs<zTexture>(cursor)) {
+            if (cached->path.EqualsCString(path) || cached->id.EqualsCString(path)) {
+                if (setup)
+                    cached->Setup();
+                return cached;
+            }
+        }
+    }
+
+    zTexture* texture = nullptr;
+    const bool found = zStream::LocateFile(located);
+    if (!found && GlobalTextureMissingHook != nullptr) {
+        GlobalTextureMissingHook(located);
+        name = NameFromHookPath(located);
+        texture = GetTextures().FindAs<zTexture>(name);
+    }
+
+    if (texture == nullptr) {
+        texture = zTexture::New(this, name.Get(), 0, 0, false, 0.5f);
+        if (texture == nullptr) {
+            LogError("Tavrin::LoadTexture") << "Could not allocate new texture.\n";
+            return nullptr;
+        }
+        LoadTextureAttributes(*texture, located);
+        SetTextureContent(texture, located.Get());
+        if (priority != 0.5f)
+            texture->priority = priority;
+        if (!keepInCache)
+            GetTextures().Unlink(texture);
+    }
+
+    if (setup)
+        texture->Setup();
+    return texture;
+}
+
+bool Tavrin::SetTextureContent(zTexture* texture, const char* path)
+{
+    if (texture == nullptr || path == nullptr) {
+        LogError("Tavrin::SetTextureContent") << "No texture or path to set texture content.\n";
+        return false;
+    }
+    zString located(path);
+    if (!zStream::LocateFile(located)) {
+        LogWarning("Tavrin::SetTextureContent") << "Failed to locate '" << path
+                                                << "', could not set texture content.\n";
+        return false;
+    }
+    texture->path = located;
+
+    const char* dot = std::strrchr(located.Get(), '.');
+    bool loaded = false;
+    // Only the exact lower-case extension opens a video stream.
+    if (dot != nullptr && std::strcmp(dot + 1, "mpg") == 0)
+        loaded = texture->SetupStreamInterface(located.Get());
+    else
+        loaded = zPictureIO::Load(texture->picture, located.Get());
+
+    if (!loaded && (renderer == nullptr || !renderer->LoadTextureContent(texture, path))) {
+        LogWarning("Tavrin::SetTextureContent") << "Failed to set texture content from '" << located << "'.\n";
+        return false;
+    }
+    if (GlobalTextureContentHook != nullptr)
+        GlobalTextureContentHook(texture);
+    return true;
+}
+
+void Tavrin::SetupResources()
+{
+    zLinkedListCursor textures;
+    while (zTexture* texture = GetTextures().NextAs<zTexture>(textures))
+        texture->Setup();
+}
