@@ -296,12 +296,16 @@ TEST_F(TextureLoaderTest, DeletingAllResourcesFreesEveryTextureOnTheRenderer)
     EXPECT_EQ(renderer.frees, (std::vector<zTexture*>{a, missing}));
 }
 
-TEST_F(TextureLoaderTest, ANullPathIsRefused)
+TEST_F(TextureLoaderTest, ANullPathIsRefusedAndAnEmptyOneMatchesNoTextureWithoutAPath)
 {
     LogCapture capture;
     EXPECT_EQ(core.LoadTexture(nullptr, true, true, 0.5f, false), nullptr);
     EXPECT_TRUE(capture.Contains("Tavrin::LoadTexture"));
     EXPECT_EQ(core.GetTextures().GetCount(), 0);
+
+    zTexture* missing = core.LoadTexture("missing.tga", true, true, 0.5f, false);
+    ASSERT_TRUE(missing->path.IsEmpty());
+    EXPECT_NE(core.LoadTexture("", true, true, 0.5f, false), missing);
 }
 
 } // namespace

@@ -18,8 +18,8 @@ zTexture::~zTexture()
     DeleteStreamInterface();
     if (core != nullptr) {
         // The loaders may have switched sets since the texture was cached.
-        core->currentResources->GetTextures().Unlink(this);
-        core->resources.GetTextures().Unlink(this);
+        LeaveCache(core->currentResources->GetTextures());
+        LeaveCache(core->resources.GetTextures());
     }
 }
 

@@ -71,10 +71,13 @@ zTexture* Tavrin::LoadTexture(const char* path, bool useCache, bool keepInCache,
     zString located(path);
     const bool setup = GlobalResourceAutoSetup != 0 && !skipSetup;
 
-    if (useCache) {
+    // An empty path matches nothing, not the empty path of a texture whose
+    // file was never found.
+    if (useCache && !name.IsEmpty()) {
+        // Hashed comparisons: every texture of the cache is looked at.
         zLinkedListCursor cursor;
         while (zTexture* cached = GetTextures().NextAs<zTexture>(cursor)) {
-            if (cached->path.EqualsCString(path) || cached->id.EqualsCString(path)) {
+            if (cached->path.EqualsString(name) || cached->id.EqualsString(name)) {
                 if (setup)
                     cached->Setup();
                 return cached;
