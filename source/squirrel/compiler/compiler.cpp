@@ -173,7 +173,7 @@ class Parser
 {
 public:
     Parser(Fiber *f, SQLEXREADFUNC read, SQUserPointer src, const char *sourceName)
-        : fiber_(f), rt_(f->rt), lex_(read, src)
+        : rt_(f->rt), lex_(read, src)
     {
         source_ = rt_->String(sourceName);
     }
@@ -304,7 +304,19 @@ private:
     Loop &PushLoop(bool isSwitch);
     void PopLoop(int continueTarget);
 
-    Fiber *fiber_;
+    // Nesting guard: the parser recurses per nested expression and statement, and hostile
+    // input must end in an error before the C stack does.
+    struct Nesting {
+        Parser *p;
+        explicit Nesting(Parser *parser) : p(parser)
+        {
+            if (++p->depth_ > kMaxNesting) p->Error("expression or statement nested too deeply");
+        }
+        ~Nesting() { p->depth_--; }
+    };
+    static constexpr int kMaxNesting = 500;
+    int depth_ = 0;
+
     Runtime *rt_;
     Lexer lex_;
     Value source_;
@@ -839,6 +851,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
 
 Exp Parser::SubExpr(int limit)
 {
+    Nesting guard(this);
     Exp e;
     switch (tok()) {
     case '-':
@@ -1389,6 +1402,7 @@ void Parser::Block(bool close)
 
 void Parser::Statement(bool closeFrame)
 {
+    Nesting guard(this);
     fs_->line = static_cast<int32_t>(lex_.tokenLine());
     if (rt_->debugInfo && fs_->line != fs_->lineEventLine) {
         Emit(MakeSJ(OP_LINE, fs_->line));
