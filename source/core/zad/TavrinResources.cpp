@@ -1,8 +1,10 @@
 #include "core/zad/Tavrin.h"
 
+#include "bfat/sample/zSampleIO.h"
 #include "bfgt/picture/zPictureIO.h"
 #include "core/render/zRenderer.h"
 #include "core/resource/zTexture.h"
+#include "core/sound/zSound.h"
 #include "framework/filesystem/zIOBaseFS.h"
 #include "framework/filesystem/zStream.h"
 #include "framework/metafile/zMetaFile.h"
@@ -112,6 +114,49 @@ zTexture* Tavrin::LoadTexture(const char* path, bool useCache, bool keepInCache,
     return texture;
 }
 
+zSound* Tavrin::LoadSound(const char* path)
+{
+    if (path == nullptr) {
+        LogError("Tavrin::LoadSound") << "No sound path given.\n";
+        return nullptr;
+    }
+    zString name(path);
+    zString located(path);
+    if (zSound* cached = GetSounds().FindAs<zSound>(name))
+        return cached;
+
+    bool found = zStream::LocateFile(located);
+    if (!found && GlobalSoundMissingHook != nullptr) {
+        GlobalSoundMissingHook(located);
+        name = NameFromHookPath(located);
+        if (zSound* cached = GetSounds().FindAs<zSound>(name))
+            return cached;
+    }
+
+    zSound* sound = zSound::New(this, name.Get());
+    if (sound == nullptr) {
+        LogError("Tavrin::LoadSound") << "Could not allocate new sound.\n";
+        return nullptr;
+    }
+    *GlobalLogStream << "Loading sound '" << name << "'.\n";
+
+    if (found || zStream::LocateFile(located)) {
+        sound->path = located;
+        if (zSampleIO::Load(sound->sample, located.Get())) {
+            if (GlobalSoundLoadedHook != nullptr)
+                GlobalSoundLoadedHook(sound);
+        } else {
+            LogWarning("Tavrin::LoadSound") << "Failed to load sound from '" << located << "'.\n";
+        }
+    } else {
+        LogWarning("Tavrin::LoadSound") << "Failed to locate '" << name << "', could not load sound.\n";
+    }
+
+    if (GlobalResourceAutoSetup != 0)
+        sound->Setup();
+    return sound;
+}
+
 bool Tavrin::SetTextureContent(zTexture* texture, const char* path)
 {
     if (texture == nullptr || path == nullptr) {
@@ -148,4 +193,7 @@ void Tavrin::SetupResources()
     zLinkedListCursor textures;
     while (zTexture* texture = GetTextures().NextAs<zTexture>(textures))
         texture->Setup();
+    zLinkedListCursor sounds;
+    while (zSound* sound = GetSounds().NextAs<zSound>(sounds))
+        sound->Setup();
 }
