@@ -13,7 +13,7 @@ public:
 
     // Unlinks the resource from the cache if it is there; one that no list
     // holds (as while a cache is cleared) costs no walk.
-    void LeaveCache(zLinkedList& cache)
+    void UnlinkFromCache(zLinkedList& cache)
     {
         if (prev != nullptr || next != nullptr || cache.GetFirst() == this)
             cache.Unlink(this);

@@ -18,8 +18,8 @@ zTexture::~zTexture()
     DeleteStreamInterface();
     if (core != nullptr) {
         // The loaders may have switched sets since the texture was cached.
-        LeaveCache(core->currentResources->GetTextures());
-        LeaveCache(core->resources.GetTextures());
+        UnlinkFromCache(core->currentResources->GetTextures());
+        UnlinkFromCache(core->resources.GetTextures());
     }
 }
 

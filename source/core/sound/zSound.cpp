@@ -13,8 +13,8 @@ zSound::~zSound()
         if (core->mixer != nullptr)
             core->mixer->FreeSound(this);
         // A sound deleted on its own must not stay behind in a cache.
-        LeaveCache(core->currentResources->GetSounds());
-        LeaveCache(core->resources.GetSounds());
+        UnlinkFromCache(core->currentResources->GetSounds());
+        UnlinkFromCache(core->resources.GetSounds());
     }
 }
 
