@@ -31,6 +31,11 @@ public:
     // Deletes every texture, geometry and sound of the current set.
     void DeleteAllResources();
 
+    // Sets the current renderer's option and effect flags and the debug
+    // channel from the settings, or from the ZML file at path when there are
+    // none. A key that is missing clears its flag.
+    bool LoadRendererSettings(const char* path, const zLinkedListId* settings);
+
     zLinkedListId& GetTextures() { return currentResources->GetTextures(); }
     zLinkedListId& GetGeometries() { return currentResources->GetGeometries(); }
     zLinkedListId& GetSounds() { return currentResources->GetSounds(); }
