@@ -98,7 +98,8 @@ TEST_F(RendererSettingsTest, AnUnreadableFileChangesNothing)
     core.renderer->effectFlags = zRendererEffect::Bloom;
     core.renderer->optionFlags = zRendererOption::Antialiasing;
     GlobalDebugChannel = 1;
-    for (const char* path : {broken.c_str(), dir.Path("missing.conf").c_str(), static_cast<const char*>(nullptr)}) {
+    const std::string missing = dir.Path("missing.conf");
+    for (const char* path : {broken.c_str(), missing.c_str(), static_cast<const char*>(nullptr)}) {
         EXPECT_FALSE(core.LoadRendererSettings(path, nullptr));
         EXPECT_EQ(core.renderer->effectFlags, zRendererEffect::Bloom);
         EXPECT_EQ(core.renderer->optionFlags, zRendererOption::Antialiasing);

@@ -143,6 +143,11 @@ public:
                                            const zShaderBlockMap* map);
     static zMetaTag* BlockMapAsMetaTag(const zMetaFile* document, const std::vector<zShaderBlock*>& blocks);
     zMetaTag* BranchAsMetaTag(const zMetaFile* document, const std::vector<zShaderBlock*>& blocks) const;
+    // For each non-null root, a child of the parent named after its channel
+    // holding the root's branch. Blocks met again are written by index alone
+    // once writing every path in full would take too many tags.
+    static void ChannelsAsMetaTag(zMetaTag* parent, zShaderBlock* const* roots, const char* const* names,
+                                  int32_t count, const std::vector<zShaderBlock*>& blocks);
     // Appends this block unless listed, then its connected inputs in input
     // order (pre-order, first occurrence wins).
     void CollectBlocks(std::vector<zShaderBlock*>& blocks);
