@@ -129,7 +129,7 @@ TEST_F(ShaderMapTest, AGraphOfEveryBlockTypeRoundTrips)
     auto* uv = Make<zUVStreamShaderBlock>(1);
     auto* tex = Make<zTextureShaderBlock>(texture);
     auto* sampler = Make<zSampler2DShaderBlock>();
-    sampler->wrapU = 1;
+    sampler->wrapV = 0;
     Connect(sampler, {tex, uv});
     auto* clock = Make<zClockShaderBlock>();
     auto* view = Make<zViewVectorShaderBlock>();
@@ -483,6 +483,30 @@ TEST_F(ShaderMapTest, AGraphSharingBlocksAlongManyPathsWritesInBoundedSize)
     EXPECT_LT(text.size(), 100000u);
     EXPECT_EQ(Describe(*back), Describe(map));
     EXPECT_EQ(back->roots[zShaderMap::Diffuse]->GetOutputType(), Vector4);
+}
+
+TEST_F(ShaderMapTest, OnlyClampedSamplersWriteWrapFlagsAndTheSmoothFlagIsNotStored)
+{
+    zShaderMap map;
+    auto* repeat = Make<zSampler2DShaderBlock>();
+    auto* clampU = Make<zSampler2DShaderBlock>();
+    clampU->wrapU = 0;
+    auto* normal = Make<NormalStreamBlock>();
+    normal->smooth = 1;
+    map.roots[zShaderMap::Diffuse] = repeat;
+    map.roots[zShaderMap::Specular] = clampU;
+    map.roots[zShaderMap::Normal] = normal;
+    std::string text;
+    std::unique_ptr<zShaderMap> back = RoundTrip(map, &text);
+    EXPECT_EQ(text.find("WrapV"), std::string::npos) << text;
+    EXPECT_NE(text.find("<WrapU=0>"), std::string::npos) << text;
+    EXPECT_STREQ(back->roots[zShaderMap::Diffuse]->GetId().Get(), "Spl2dTT_");
+    EXPECT_STREQ(back->roots[zShaderMap::Specular]->GetId().Get(), "Spl2dFT_");
+    EXPECT_STREQ(back->roots[zShaderMap::Normal]->GetId().Get(), "Nrm_");
+
+    zMetaFile document;
+    document.AddRootTag(map.AsMetaTag(&document));
+    EXPECT_EQ(document.GetTag("ShaderMap:Map:Entry:Param"), nullptr);
 }
 
 TEST_F(ShaderMapTest, SmallGraphsWriteEveryOccurrenceInFull)

@@ -124,8 +124,9 @@ public:
     virtual zString GetId() const;
     virtual ~zShaderBlock() = default;
 
-    // Parameters in ZML ("Param" children). HasParam: the type reads a "Param"
-    // tag. ParamFromMetaTag: false on a value the block cannot use (logged).
+    // Parameters in ZML ("Param" children). HasParam: the type needs a "Param"
+    // tag (others may take optional ones). ParamFromMetaTag: false on a value
+    // the block cannot use (logged).
     virtual bool HasParam() const { return false; }
     virtual bool ParamFromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* param);
     // A new "Param" tag, or null for types without one.

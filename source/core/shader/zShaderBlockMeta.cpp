@@ -139,14 +139,14 @@ zShaderBlockMap* zShaderBlock::BlockMapFromMetaTag(Tavrin* core, const zMetaFile
                 << "Invalid block type '" << (typeName != nullptr ? typeName : "") << "'.\n";
             continue;
         }
-        if (block->HasParam()) {
-            const zMetaTag* param = entry->GetTag("Param", document);
-            if (param == nullptr) {
+        // Types without parameters may still carry optional ones.
+        const zMetaTag* param = entry->GetTag("Param", document);
+        if (param == nullptr) {
+            if (block->HasParam())
                 LogError("zShaderBlock::BlockMapFromMetaTag") << "Parameter tag expected, none found.\n";
-            } else if (!block->ParamFromMetaTag(core, document, param)) {
-                delete block;
-                continue;
-            }
+        } else if (!block->ParamFromMetaTag(core, document, param)) {
+            delete block;
+            continue;
         }
         map->slots[index] = block;
     }

@@ -180,6 +180,29 @@ zString zSampler2DShaderBlock::GetId() const
     return zString::Format("Spl2d%s%s_", wrapU != 0 ? "T" : "F", wrapV != 0 ? "T" : "F");
 }
 
+bool zSampler2DShaderBlock::ParamFromMetaTag(Tavrin*, const zMetaFile* document, const zMetaTag* param)
+{
+    const zMetaTag* u = param->GetTypedTag("WrapU", zMetaTag::TypeInteger, document);
+    const zMetaTag* v = param->GetTypedTag("WrapV", zMetaTag::TypeInteger, document);
+    if (u != nullptr)
+        wrapU = u->GetInteger() != 0 ? 1 : 0;
+    if (v != nullptr)
+        wrapV = v->GetInteger() != 0 ? 1 : 0;
+    return true;
+}
+
+zMetaTag* zSampler2DShaderBlock::ParamAsMetaTag() const
+{
+    if (wrapU != 0 && wrapV != 0)
+        return nullptr;
+    auto* param = new zMetaTag("Param");
+    if (wrapU == 0)
+        param->CreateInteger("WrapU", 0);
+    if (wrapV == 0)
+        param->CreateInteger("WrapV", 0);
+    return param;
+}
+
 zString zConstantShaderBlock::GetId() const
 {
     switch (kind) {

@@ -50,8 +50,13 @@ public:
     zSampler2DShaderBlock();
     int32_t GetOutputType() const override;
     zString GetId() const override;
+    // Optional: only a clamped direction is written ("WrapU", "WrapV" 0), so
+    // maps that repeat keep the plain form and readers without wrap flags
+    // still read every map.
+    bool ParamFromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* param) override;
+    zMetaTag* ParamAsMetaTag() const override;
 
-    // Repeat (1) or clamp (0) along U and V; not stored in ZML.
+    // Repeat (1) or clamp (0) along U and V.
     uint8_t wrapU = 1;
     uint8_t wrapV = 1;
 };
