@@ -9,8 +9,6 @@
 #include <cstddef>
 #include <iterator>
 
-int32_t GlobalDebugChannel = -1;
-
 namespace {
 
 struct SettingsKey {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/zad/TavrinGlobals.h"
+
 #include <cstdint>
 
 // Bits of the renderer's option flag word, read from the configuration.
@@ -28,6 +30,3 @@ constexpr uint32_t AmbientOcclusion = 128;
 constexpr uint32_t FramebufferAsTexture = 256;
 constexpr uint32_t LowResolutionFx = 512;
 } // namespace zRendererEffect
-
-// The only texture stage the material set-up shows, or -1 for all of them.
-extern int32_t GlobalDebugChannel;

@@ -80,7 +80,7 @@ bool zShaderMap::FromMetaTag(Tavrin* core, const zMetaFile* document, const zMet
     return true;
 }
 
-zMetaTag* zShaderMap::AsMetaTag(const zMetaFile* document) const
+zMetaTag* zShaderMap::AsMetaTag(zLinkedListId*) const
 {
     auto* tag = new (std::nothrow) zMetaTag("ShaderMap");
     if (tag == nullptr) {
@@ -88,7 +88,7 @@ zMetaTag* zShaderMap::AsMetaTag(const zMetaFile* document) const
         return nullptr;
     }
     const std::vector<zShaderBlock*> blocks = CollectRoots(roots, StoredChannelCount);
-    tag->AddChild(zShaderBlock::BlockMapAsMetaTag(document, blocks));
+    tag->AddChild(zShaderBlock::BlockMapAsMetaTag(nullptr, blocks));
     zShaderBlock::ChannelsAsMetaTag(tag, roots, ChannelNames, StoredChannelCount, blocks);
     return tag;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class Tavrin;
+class zLinkedListId;
 class zMetaFile;
 class zMetaTag;
 class zShaderBlock;
@@ -39,8 +40,9 @@ public:
     // Reads the roots of the channels present in the tag; the others keep
     // theirs. Blocks that no root reaches afterwards are deleted.
     bool FromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag);
-    // A new "ShaderMap" tag, or null.
-    zMetaTag* AsMetaTag(const zMetaFile* document) const;
+    // A new "ShaderMap" tag (the caller owns it), or null. The list is where
+    // the tag is going to be added.
+    zMetaTag* AsMetaTag(zLinkedListId* list) const;
 
     // The ZML name of a stored channel.
     static const char* GetChannelName(int32_t channel);

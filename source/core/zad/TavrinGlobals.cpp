@@ -17,6 +17,7 @@ int32_t GlobalClockDrift = 0;
 
 int32_t GlobalModuleTag = 0;
 int32_t GlobalToolMode = 0;
+int32_t GlobalDebugChannel = -1;
 
 zResourceMissingHook GlobalGeometryMissingHook = nullptr;
 zResourceMissingHook GlobalTextureMissingHook = nullptr;

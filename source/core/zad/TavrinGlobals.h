@@ -35,6 +35,9 @@ extern int32_t GlobalClockDrift;
 extern int32_t GlobalModuleTag;
 // Always 0 in this program.
 extern int32_t GlobalToolMode;
+// The renderer setting "DebugChannel": when a channel 0-9, material set-up
+// shows only the texture of that channel; -1 (off) at start.
+extern int32_t GlobalDebugChannel;
 
 // Hooks the core calls when they are set (all null at start). A missing-resource
 // hook may rewrite the path it is given.
