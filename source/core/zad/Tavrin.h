@@ -47,6 +47,10 @@ public:
     // Sets every cached texture, geometry and sound up on the current renderer
     // and mixer.
     void SetupResources();
+    // Sets the current renderer's option and effect flags and the debug
+    // channel from the settings, or from the ZML file at path when there are
+    // none. A key that is missing clears its flag.
+    bool LoadRendererSettings(const char* path, const zLinkedListId* settings);
 
     zLinkedListId& GetTextures() { return currentResources->GetTextures(); }
     zLinkedListId& GetGeometries() { return currentResources->GetGeometries(); }
