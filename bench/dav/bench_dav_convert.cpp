@@ -45,5 +45,5 @@ static void BM_ConvertYUV420ToRGB32(benchmark::State& state)
     state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(picture.size()));
 }
-// 1: one thread; 0: every core.
-BENCHMARK(BM_ConvertYUV420ToRGB32)->Arg(1)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);
+// Threads: 1, 2, 4, or 0 for every core.
+BENCHMARK(BM_ConvertYUV420ToRGB32)->Arg(1)->Arg(2)->Arg(4)->Arg(0)->UseRealTime()->Unit(benchmark::kMillisecond);

@@ -429,6 +429,7 @@ TEST_F(FrameCycleTest, MemoryLayoutListsTheMachineAndCoreTypes)
     EXPECT_TRUE(capture.Contains("    sizeof(zMinMax) = 32\n"));
     EXPECT_TRUE(capture.Contains("    sizeof(Tavrin) = "));
     EXPECT_TRUE(capture.Contains("    sizeof(zItem) = "));
+    EXPECT_TRUE(capture.Contains("    sizeof(zSound) = "));
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 
 #include "core/material/zMaterial.h"
 #include "core/material/zPhysicMaterial.h"
-#include "core/material/zShaderMap.h"
+#include "core/shader/zShaderMap.h"
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
 
@@ -493,7 +493,8 @@ TEST_F(MaterialTest, EquivalenceIgnoresNamesAndRendererRecordsButNotContent)
 
 TEST_F(MaterialTest, ShaderMapIsKeptAndWrittenBackUnchanged)
 {
-    const char* map = "<ShaderMap=<Map=<Entry=<Type=\"Color\">>><Diffuse=<Block=<Index=0>>>>";
+    const char* map = "<ShaderMap=<Map=<Entry=<Type=\"Color\"><Param=<Color=<X=0.5><Y=0.25><Z=1.0><W=1.0>>>>>"
+                      "<Diffuse=<Block=<Index=0>>>>";
     ASSERT_TRUE(Read(std::string("<Material=<Id=\"m\">") + map + ">"));
     ASSERT_NE(material.shaderMap, nullptr);
     std::unique_ptr<zMetaTag> tag(material.AsMetaTag(nullptr));

@@ -6,7 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <string>
+extern "C" {
+#include <mpeg2dec/mpeg2.h>
+}
 
 namespace {
 
@@ -92,6 +98,75 @@ TEST(MPEGVideo, FramesWaitForTheDriverAndNoneIsLost)
     drain();
     EXPECT_EQ(video.framesWritten, 25);
     EXPECT_EQ(video.stamps.back(), 77);
+}
+
+// libmpeg2's allocations, filled with garbage as reused memory would be.
+std::map<uintptr_t, size_t> LibraryBlocks;
+
+void* DirtyAllocate(unsigned size, mpeg2_alloc_t)
+{
+    const size_t rounded = (size_t(size) + 63) / 64 * 64;
+    void* block = std::aligned_alloc(64, rounded != 0 ? rounded : 64);
+    if (block != nullptr) {
+        std::memset(block, 0xBE, rounded);
+        LibraryBlocks[uintptr_t(block)] = rounded;
+    }
+    return block;
+}
+
+int DirtyFree(void* block)
+{
+    if (LibraryBlocks.erase(uintptr_t(block)) == 0)
+        return 0;
+    std::free(block);
+    return 1;
+}
+
+bool InsideLibraryBlock(const uint8_t* pointer)
+{
+    auto block = LibraryBlocks.upper_bound(uintptr_t(pointer));
+    if (block == LibraryBlocks.begin())
+        return false;
+    --block;
+    return uintptr_t(pointer) < block->first + block->second;
+}
+
+// Checks the planes it is given instead of reading them.
+class PlaneCheckingDriver : public RecordingVideoDriver {
+public:
+    bool WriteFrame(uint8_t* const planes[3], int32_t) override
+    {
+        ++framesWritten;
+        for (int plane = 0; plane < 3; ++plane)
+            strayPlanes += InsideLibraryBlock(planes[plane]) ? 0 : 1;
+        frameWaiting = true;
+        return true;
+    }
+
+    int strayPlanes = 0;
+};
+
+TEST(MPEGVideo, NoFrameIsHandedOutBeforeAPictureWasDecoded)
+{
+    // Found by the program-stream fuzz target: sequences without a valid
+    // picture, where libmpeg2 names a frame whose buffers it never set.
+    mpeg2_malloc_hooks(DirtyAllocate, DirtyFree);
+    int frames = 0;
+    int stray = 0;
+    {
+        PlaneCheckingDriver video;
+        RecordingAudioDriver audio;
+        dAV_Stream stream(&video, &audio);
+        ASSERT_TRUE(stream.Open(MediaPath("fuzz_stale_frame.mpg").c_str()));
+        ASSERT_TRUE(PlayToEnd(stream, &audio));
+        ASSERT_TRUE(stream.Seek(947));
+        ASSERT_TRUE(PlayToEnd(stream, &audio));
+        frames = video.framesWritten;
+        stray = video.strayPlanes;
+    }
+    mpeg2_malloc_hooks(nullptr, nullptr);
+    EXPECT_TRUE(LibraryBlocks.empty());
+    EXPECT_EQ(stray, 0) << "of " << frames << " frames";
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "dav/DavTestSupport.h"
-#include "fuzz/MediaFuzz.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -102,21 +101,5 @@ std::vector<Case> Cases()
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, MalformedStreamTest, testing::ValuesIn(Cases()), Name);
-
-} // namespace
-
-namespace {
-
-// Inputs the fuzz targets found; each once did harm. They are played here as
-// the fuzz targets play them, so the sanitised suites catch them again.
-TEST(MalformedStream, FuzzFindingsPlayCleanly)
-{
-    for (const char* file : {"fuzz_stale_frame.mpg"}) {
-        SCOPED_TRACE(file);
-        const Bytes bytes = ReadFileBytes(MediaPath(file));
-        ASSERT_FALSE(bytes.empty());
-        media_fuzz::PlayInput(bytes.data(), bytes.size());
-    }
-}
 
 } // namespace

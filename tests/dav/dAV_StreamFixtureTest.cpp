@@ -41,6 +41,20 @@ TEST_P(AudioFixtureTest, DecodesEveryFrameInTheFileFormat)
     EXPECT_EQ(audio.pcm.size() % size_t(audio.current.GetFrameBytes()), 0u);
 }
 
+TEST_P(AudioFixtureTest, FormatIsKnownBeforeAnythingIsDecoded)
+{
+    const AudioFixture& fixture = GetParam();
+    RecordingAudioDriver audio;
+    audio.fullAt = 1;
+    audio.held = 1; // full from the start: the prefill decodes nothing
+    dAV_Stream stream(nullptr, &audio);
+    ASSERT_TRUE(stream.Open(MediaPath(fixture.file).c_str()));
+    EXPECT_TRUE(audio.pcm.empty());
+    EXPECT_EQ(stream.GetAudioFormat().rate, fixture.rate);
+    EXPECT_EQ(stream.GetAudioFormat().bits, 16);
+    EXPECT_EQ(stream.GetAudioFormat().stereo, fixture.stereo);
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, AudioFixtureTest,
     testing::Values(AudioFixture{"tone.mp2", 32000, false, 28 * 1152, "MPEG-Audio elementary stream demuxer"},
         AudioFixture{"tone.mp3", 44100, false, 40 * 1152, "MPEG-Audio elementary stream demuxer"},

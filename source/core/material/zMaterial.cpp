@@ -1,6 +1,6 @@
 #include "core/material/zMaterial.h"
 
-#include "core/material/zShaderMap.h"
+#include "core/shader/zShaderMap.h"
 #include "core/render/zRenderer.h"
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
@@ -514,4 +514,11 @@ zMetaTag* zMaterial::StageAsMetaTag(int32_t index) const
         tag->CreateString("UVSource", uvSourceNames[stage.uvSource]);
     }
     return tag;
+}
+
+zShaderMap* zMaterial::AsShaderMap() const
+{
+    // Maps are not generated from a material's fields yet: a material without
+    // an explicit map has none, which every renderer accepts.
+    return nullptr;
 }

@@ -137,6 +137,13 @@ public:
     // previous one; far is at least near + 0.001.
     void SetFog(bool on, const float* colour, float nearDistance, float farDistance);
 
+    // Reads the shader library at path once (whatever the profile) and
+    // registers the programs of the profile ("Default" when null) through
+    // LoadShader. False when the library or its profile cannot be used.
+    bool LoadShaderLibrary(const char* path, const char* profile);
+    // FreeShader for every loaded shader in list order, then deletes them.
+    void FreeAllShaders();
+
     // Debug shapes made of Line3D calls; colour null is the shape's default.
     void DrawCross(const zVector& position, float size, const float* colour);
     void DrawSphere(const zMatrix4& placement, float radius, const float* colour);

@@ -184,7 +184,7 @@ void zMixer::Update()
             if (channel.loop == 1)
                 stream->SeekContent(channel.loopPoint);
             else
-                stream->ended = 1;
+                stream->MarkEnded();
         }
         if (channel.streamInterface != stream)
             continue;

@@ -8,6 +8,7 @@
 #include "core/render/zNullRenderer.h"
 #include "core/resource/zTexture.h"
 #include "core/sound/zNullMixer.h"
+#include "core/sound/zSound.h"
 #include "framework/math/zCurve.h"
 #include "framework/math/zMatrix3.h"
 #include "framework/math/zMatrix4.h"
@@ -113,11 +114,12 @@ void DumpMemoryLayout(bool withCoreTypes)
         {"zMatrix4", sizeof(zMatrix4)},
         {"zMinMax", sizeof(zMinMax)},
     };
-    // The hierarchy, sound, light and material records join the list with
-    // their classes.
+    // The hierarchy, light and material records join the list with their
+    // classes.
     static const LayoutLine core[] = {
         {"Tavrin", sizeof(Tavrin)},       {"zItem", sizeof(zItem)},       {"zACEUnit", sizeof(zACEUnit)},
-        {"zObj", sizeof(zObject)},        {"zTexture", sizeof(zTexture)}, {"zGeometry", sizeof(zGeometry)},
+        {"zObj", sizeof(zObject)},        {"zTexture", sizeof(zTexture)}, {"zSound", sizeof(zSound)},
+        {"zGeometry", sizeof(zGeometry)},
         {"zCam", sizeof(zCamera)},        {"zPolygon", sizeof(zPolygon)}, {"zCurve", sizeof(zCurve)},
     };
 

@@ -8,6 +8,8 @@
 
 class zMixer;
 class zRenderer;
+class zSound;
+class zTexture;
 
 // The engine core's one central object: the current renderer and mixer, the
 // resource caches, and the frame bracket whose outermost end presents the
@@ -30,6 +32,25 @@ public:
     void UpdateTextureStreams(int32_t delta);
     // Deletes every texture, geometry and sound of the current set.
     void DeleteAllResources();
+
+    // The texture cached under the path (as its name or the path it was loaded
+    // from), else a new one loaded from the located file, with the priority of
+    // its ".zmd" side file unless the priority given is other than 0.5. A file
+    // that cannot be found or read still gives an empty texture. Null only
+    // when no texture can be allocated.
+    zTexture* LoadTexture(const char* path, bool useCache, bool keepInCache, float priority, bool skipSetup);
+    // The sound cached under the path, else a new cached one loaded from the
+    // located WAV file; empty when the file cannot be found or read.
+    zSound* LoadSound(const char* path);
+    // Loads a picture, or opens an "mpg" video stream, into the texture.
+    bool SetTextureContent(zTexture* texture, const char* path);
+    // Sets every cached texture, geometry and sound up on the current renderer
+    // and mixer.
+    void SetupResources();
+    // Sets the current renderer's option and effect flags and the debug
+    // channel from the settings, or from the ZML file at path when there are
+    // none. A key that is missing clears its flag.
+    bool LoadRendererSettings(const char* path, const zLinkedListId* settings);
 
     zLinkedListId& GetTextures() { return currentResources->GetTextures(); }
     zLinkedListId& GetGeometries() { return currentResources->GetGeometries(); }

@@ -29,6 +29,14 @@ zTextureHook GlobalTextureContentHook = nullptr;
 zLibraryHook GlobalShaderLibraryLoadedHook = nullptr;
 zProgressHook GlobalSetupProgressHook = nullptr;
 zFrameHook GlobalEndOfFrameHook = nullptr;
+uint8_t GlobalResourceAutoSetup = 1;
+
+void SetResourceMissingHook(zResourceMissingHook hook)
+{
+    GlobalGeometryMissingHook = hook;
+    GlobalTextureMissingHook = hook;
+    GlobalSoundMissingHook = hook;
+}
 
 namespace {
 

@@ -74,6 +74,14 @@ extern zProgressHook GlobalSetupProgressHook;
 // Called by Tavrin::EndDraw after the renderer presented the frame.
 extern zFrameHook GlobalEndOfFrameHook;
 
+// Installs one function in the geometry, texture and sound missing-resource
+// hooks, as the application does before anything is loaded; null clears them.
+void SetResourceMissingHook(zResourceMissingHook hook);
+
+// Non-zero (the start value): the texture and sound loaders set each resource
+// up on the renderer or mixer as soon as it is loaded.
+extern uint8_t GlobalResourceAutoSetup;
+
 // "1.1.7".
 const char* GetVersionString();
 

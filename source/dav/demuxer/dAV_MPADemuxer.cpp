@@ -38,6 +38,26 @@ bool dAV_MPADemuxer::TestDemux(dAV_Stream*)
     return true;
 }
 
+bool dAV_MPADemuxer::FindFormat(const uint8_t* bytes, size_t count, dAV_AudioFormat& format)
+{
+    // Rates by version (bits 4-3 of byte 1: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5) and index.
+    static const int32_t rates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    for (size_t i = 0; i + 4 <= count; ++i) {
+        const uint8_t* header = bytes + i;
+        if (header[0] != 0xFF || (header[1] & 0xE0) != 0xE0 || (header[1] & 0x06) == 0)
+            continue;
+        const int version = (header[1] >> 3) & 3;
+        const int rateIndex = (header[2] >> 2) & 3;
+        if (rateIndex == 3 || rates[version][rateIndex] == 0 || (header[2] >> 4) == 15)
+            continue;
+        format.rate = rates[version][rateIndex];
+        format.bits = 16;
+        format.stereo = (header[3] >> 6) != 3;
+        return true;
+    }
+    return false;
+}
+
 bool dAV_MPADemuxer::Init(dAV_Stream* stream, bool)
 {
     if ((sideFlags & DeliversAudio) == 0)
@@ -45,19 +65,9 @@ bool dAV_MPADemuxer::Init(dAV_Stream* stream, bool)
     uint8_t header[4];
     const uint32_t count = reader->Read(header, 4);
     reader->Seek(-int32_t(count), 1);
-    if (count < 4)
-        return true;
-    // Rates by version (bits 4-3 of byte 1: 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5) and index.
-    static const int32_t rates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
-    const int version = (header[1] >> 3) & 3;
-    const int rateIndex = (header[2] >> 2) & 3;
-    if (rateIndex == 3 || rates[version][rateIndex] == 0)
-        return true;
     dAV_AudioFormat format;
-    format.rate = rates[version][rateIndex];
-    format.bits = 16;
-    format.stereo = (header[3] >> 6) != 3;
-    stream->SetAudioFormat(format);
+    if (FindFormat(header, count, format))
+        stream->SetAudioFormat(format);
     return true;
 }
 

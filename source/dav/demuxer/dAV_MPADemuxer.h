@@ -1,7 +1,9 @@
 #pragma once
 
 #include "dav/core/dAV_Demuxer.h"
+#include "dav/core/dAV_Driver.h"
 
+#include <cstddef>
 #include <cstdint>
 
 // Elementary MPEG audio (MP1, MP2, MP3), optionally behind an ID3v2 tag: cut
@@ -22,6 +24,10 @@ public:
     // Moves the reader past an ID3v2 tag at its position; false (reader
     // unmoved) when there is none.
     bool SkipID3(bool log);
+
+    // Rate and channels of the first MPEG audio frame header among the bytes;
+    // false when there is none.
+    static bool FindFormat(const uint8_t* bytes, size_t count, dAV_AudioFormat& format);
 
 private:
     uint8_t block[BlockSize];

@@ -1,6 +1,7 @@
 #include "dav/demuxer/dAV_PSDemuxer.h"
 
 #include "dav/core/dAV_Stream.h"
+#include "dav/demuxer/dAV_MPADemuxer.h"
 #include "framework/filesystem/zStream.h"
 
 #include <algorithm>
@@ -68,6 +69,27 @@ bool dAV_PSDemuxer::Init(dAV_Stream* stream, bool scan)
         stream->duration = float(lastVideoTimeStamp) / 90000.0f;
         ResetParser();
         reader->Rewind();
+    }
+    if ((sideFlags & DeliversAudio) != 0) {
+        // The audio format is told before anything plays: from the first frame
+        // header among the first audio payloads of the first blocks.
+        const uint32_t start = reader->Tell();
+        std::vector<uint8_t> probe;
+        audioProbe = &probe;
+        dAV_AudioFormat format;
+        for (int block = 0; block < 64; ++block) {
+            const bool full = ReadBlock();
+            const bool programEnd = Demux(stream, false);
+            if (dAV_MPADemuxer::FindFormat(probe.data(), probe.size(), format)) {
+                stream->SetAudioFormat(format);
+                break;
+            }
+            if (programEnd || !full)
+                break;
+        }
+        audioProbe = nullptr;
+        ResetParser();
+        reader->Seek(int32_t(start), 0);
     }
     return true;
 }
@@ -162,6 +184,8 @@ size_t dAV_PSDemuxer::Parse(dAV_Stream* stream, const uint8_t* data, size_t posi
             if (position >= dataEnd)
                 return position;
             const size_t count = std::min(stateLeft, dataEnd - position);
+            if (audioProbe != nullptr && parserState == InAudioPayload && audioProbe->size() < 4096)
+                audioProbe->insert(audioProbe->end(), data + position, data + position + std::min<size_t>(count, 4096));
             if (deliver && parserState == InVideoPayload && (sideFlags & DeliversVideo) != 0)
                 stream->DecodeVideo(codecId, data + position, data + position + count, int32_t(lastVideoTimeStamp / 9));
             else if (deliver && parserState == InAudioPayload && (sideFlags & DeliversAudio) != 0)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // MPEG-1 and MPEG-2 program streams: packs, system headers and PES packets of
 // one video (0xE0) and one audio (0xC0) stream. The parser resumes across
@@ -66,6 +67,8 @@ private:
     uint8_t audioStreamId = 0xC0;
     uint32_t lastVideoTimeStamp = 0;
     uint32_t lastAudioTimeStamp = 0;
+    // The first audio payload bytes, collected while Init looks for the audio format.
+    std::vector<uint8_t>* audioProbe = nullptr;
     // The start of a header that the previous block cut off.
     uint8_t headerBuffer[2 * MaxHeader];
     size_t headerLength = 0;

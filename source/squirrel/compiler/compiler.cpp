@@ -173,7 +173,7 @@ class Parser
 {
 public:
     Parser(Fiber *f, SQLEXREADFUNC read, SQUserPointer src, const char *sourceName)
-        : fiber_(f), rt_(f->rt), lex_(read, src)
+        : rt_(f->rt), lex_(read, src)
     {
         source_ = rt_->String(sourceName);
     }
@@ -304,7 +304,19 @@ private:
     Loop &PushLoop(bool isSwitch);
     void PopLoop(int continueTarget);
 
-    Fiber *fiber_;
+    // Nesting guard: the parser recurses per nested expression and statement, and hostile
+    // input must end in an error before the C stack does.
+    struct Nesting {
+        Parser *p;
+        explicit Nesting(Parser *parser) : p(parser)
+        {
+            if (++p->depth_ > kMaxNesting) p->Error("expression or statement nested too deeply");
+        }
+        ~Nesting() { p->depth_--; }
+    };
+    static constexpr int kMaxNesting = 500;
+    int depth_ = 0;
+
     Runtime *rt_;
     Lexer lex_;
     Value source_;
@@ -839,6 +851,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
 
 Exp Parser::SubExpr(int limit)
 {
+    Nesting guard(this);
     Exp e;
     switch (tok()) {
     case '-':
@@ -1092,11 +1105,19 @@ Exp Parser::PrimaryExp()
 {
     Exp e;
     switch (tok()) {
+    case TOK_THIS:
+        Next();
+        if (tok() == '.' || tok() == '[') {
+            // Slots read through register 0 fall back to the root table like bare names;
+            // an explicit `this.x` must not, so it reads through a copy.
+            int r = AllocReg();
+            EmitABC(OP_MOVE, r, 0, 0);
+            return MakeExp(EK::Reg, r);
+        }
+        return SingleVar(rt_->String("this"));
     case TOK_IDENT:
-    case TOK_CONSTRUCTOR:
-    case TOK_THIS: {
-        Value name = tok() == TOK_THIS ? rt_->String("this")
-                                       : rt_->String(lex_.text().data(), static_cast<SQInteger>(lex_.text().size()));
+    case TOK_CONSTRUCTOR: {
+        Value name = rt_->String(lex_.text().data(), static_cast<SQInteger>(lex_.text().size()));
         Next();
         return SingleVar(name);
     }
@@ -1389,6 +1410,7 @@ void Parser::Block(bool close)
 
 void Parser::Statement(bool closeFrame)
 {
+    Nesting guard(this);
     fs_->line = static_cast<int32_t>(lex_.tokenLine());
     if (rt_->debugInfo && fs_->line != fs_->lineEventLine) {
         Emit(MakeSJ(OP_LINE, fs_->line));

@@ -4,7 +4,11 @@
 
 #include <squirrel.h>
 #include <sqstdaux.h>
+#include <sqstdblob.h>
 #include <sqstdio.h>
+#include <sqstdmath.h>
+#include <sqstdstring.h>
+#include <sqstdsystem.h>
 
 namespace {
 
@@ -33,6 +37,8 @@ void PrintUsage()
 {
     fprintf(stderr, "usage: sq <options> <scriptpath [args]>.\n"
                     "Available options are:\n"
+                    "   -o              specifies output file for the -c option\n"
+                    "   -c              compiles only\n"
                     "   -d              generates debug infos\n"
                     "   -v              displays version infos\n"
                     "   -h              prints help\n");
@@ -42,9 +48,15 @@ void PrintUsage()
 int Run(HSQUIRRELVM v, int argc, char *argv[])
 {
     int arg = 1;
+    bool compileOnly = false;
+    const char *output = nullptr;
     for (; arg < argc && argv[arg][0] == '-'; arg++) {
         switch (argv[arg][1]) {
         case 'd': sq_enabledebuginfo(v, SQTrue); break;
+        case 'c': compileOnly = true; break;
+        case 'o':
+            if (arg + 1 < argc) output = argv[++arg];
+            break;
         case 'v': PrintVersion(); return 0;
         case 'h':
             PrintVersion();
@@ -64,6 +76,13 @@ int Run(HSQUIRRELVM v, int argc, char *argv[])
     }
     const char *script = argv[arg++];
     if (SQ_SUCCEEDED(sqstd_loadfile(v, script, SQTrue))) {
+        if (compileOnly) {
+            if (SQ_SUCCEEDED(sqstd_writeclosuretofile(v, output ? output : "out.cnut"))) return 0;
+            const SQChar *err;
+            sq_getlasterror(v);
+            if (SQ_SUCCEEDED(sq_getstring(v, -1, &err))) printf("Error [%s]\n", err);
+            return -2;
+        }
         sq_pushroottable(v);
         for (int i = arg; i < argc; i++) sq_pushstring(v, argv[i], -1);
         if (SQ_FAILED(sq_call(v, argc - arg + 1, SQTrue, SQTrue))) return 0; // already reported
@@ -84,6 +103,11 @@ int main(int argc, char *argv[])
     HSQUIRRELVM v = sq_open(1024);
     sq_setprintfunc(v, PrintToStdout, PrintToStderr);
     sq_pushroottable(v);
+    sqstd_register_bloblib(v);
+    sqstd_register_iolib(v);
+    sqstd_register_systemlib(v);
+    sqstd_register_mathlib(v);
+    sqstd_register_stringlib(v);
     sqstd_seterrorhandlers(v);
     int status = Run(v, argc, argv);
     sq_close(v);

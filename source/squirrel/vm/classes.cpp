@@ -5,6 +5,7 @@
 
 #include "function.h"
 #include "runtime.h"
+#include "strings.h"
 #include "table.h"
 
 namespace nut {
@@ -41,7 +42,7 @@ Class *Class::New(Runtime *rt, Class *base)
 
 bool Class::Lookup(const Value &key, SQInteger &slot) const
 {
-    Table::Entry *e = members->Find(key);
+    Table::Entry *e = key.kind() == Kind::String ? members->FindString(key.As<Str>()) : members->Find(key);
     if (!e) return false;
     slot = e->val.AsInt();
     return true;

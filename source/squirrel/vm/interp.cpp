@@ -608,6 +608,11 @@ L_NEWARRAY: {
     NEXT();
 }
 L_APPEND:
+    // The compiler only appends to the array it just made; loaded bytecode is not trusted.
+    if (R[A].kind() != Kind::Array) {
+        SAVEPC();
+        Throw("invalid bytecode");
+    }
     R[A].As<Array>()->items.push_back(R[B]);
     DISPATCH();
 L_NEWCLASS: {
@@ -645,7 +650,7 @@ L_PUSHTRAP: {
     NEXT();
 }
 L_POPTRAP:
-    for (uint32_t k = 0; k < A && !traps.empty(); k++) traps.pop_back();
+    for (uint32_t k = 0; k < A && !traps.empty() && traps.back().frame == frames.size() - 1; k++) traps.pop_back();
     NEXT();
 L_THROW: {
     SAVEPC();

@@ -467,7 +467,7 @@ bool Fiber::ForeachStep(const Value &container, Value &key, Value &val, Value &i
     case Kind::Array: {
         Array *a = container.As<Array>();
         SQInteger i = iter.IsNull() ? 0 : iter.AsInt();
-        if (i >= a->Size()) return false;
+        if (i < 0 || i >= a->Size()) return false;
         key.SetInt(i);
         val = Deref(a->items[static_cast<size_t>(i)]);
         iter.SetInt(i + 1);
@@ -476,7 +476,7 @@ bool Fiber::ForeachStep(const Value &container, Value &key, Value &val, Value &i
     case Kind::String: {
         Str *s = container.As<Str>();
         SQInteger i = iter.IsNull() ? 0 : iter.AsInt();
-        if (i >= s->len) return false;
+        if (i < 0 || i >= s->len) return false;
         key.SetInt(i);
         val.SetInt(static_cast<signed char>(s->chars[i]));
         iter.SetInt(i + 1);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "bfat/sample/zSample.h"
+
+// Loads samples from files; WAV is the one format read.
+class zSampleIO {
+public:
+    // False without a log line when no file system has the file.
+    static bool Load(zSample& sample, const char* path);
+};
+
+// Reads a RIFF WAVE file into the sample; false, without a log line, for a
+// file of another kind.
+bool lowlevel_wav_load(const char* path, zSample& sample);

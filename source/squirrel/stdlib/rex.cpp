@@ -1,0 +1,590 @@
+// Regular expressions as the string library documents them: greedy repeats that stop as
+// soon as the next element can match (no backtracking into a repeat), alternatives tried
+// in order, and a pattern compiled to a small tree.
+#include <sqstdstring.h>
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum class NodeKind { Char, Any, Set, Bol, Eol, WordBoundary, NotWordBoundary, Balanced, Group, Repeat };
+
+struct Node;
+using Sequence = std::vector<Node>;
+
+struct Node {
+    NodeKind kind;
+    unsigned char ch = 0;     // Char; Balanced: opening char
+    unsigned char close = 0;  // Balanced: closing char
+    bool set[256] = {};       // Set (negation already applied)
+    int capture = -1;         // Group: capture index, -1 for (?: )
+    std::vector<Sequence> alternatives; // Group
+    std::vector<Node> child;            // Repeat: one node
+    int min = 0, max = -1;              // Repeat: max -1 is unbounded
+};
+
+constexpr int kMaxDepth = 64; // pattern nesting bound: keeps matcher recursion bounded
+
+bool ClassMatches(char cls, unsigned char c)
+{
+    switch (cls) {
+    case 'a': return isalpha(c) != 0;
+    case 'A': return !isalpha(c);
+    case 'w': return isalnum(c) || c == '_';
+    case 'W': return !(isalnum(c) || c == '_');
+    case 's': return isspace(c) != 0;
+    case 'S': return !isspace(c);
+    case 'd': return isdigit(c) != 0;
+    case 'D': return !isdigit(c);
+    case 'x': return isxdigit(c) != 0;
+    case 'X': return !isxdigit(c);
+    case 'c': return iscntrl(c) != 0;
+    case 'C': return !iscntrl(c);
+    case 'p': return ispunct(c) != 0;
+    case 'P': return !ispunct(c);
+    case 'l': return islower(c) != 0;
+    case 'u': return isupper(c) != 0;
+    default: return false;
+    }
+}
+
+bool IsClassLetter(char c) { return strchr("aAwWsSdDxXcCpPlu", c) != nullptr && c != 0; }
+
+unsigned char EscapedChar(char c)
+{
+    switch (c) {
+    case 't': return '\t';
+    case 'n': return '\n';
+    case 'r': return '\r';
+    case 'f': return '\f';
+    case 'v': return '\v';
+    default: return static_cast<unsigned char>(c);
+    }
+}
+
+struct CompileError {
+    const char *message;
+};
+
+class Compiler
+{
+public:
+    explicit Compiler(const char *p) : p_(p) {}
+    std::vector<Sequence> Compile(int &groups)
+    {
+        std::vector<Sequence> top = Alternation(0);
+        if (*p_ == ')') Fail("unexpected character");
+        if (*p_) Fail("unexpected character");
+        groups = groups_;
+        return top;
+    }
+
+private:
+    [[noreturn]] void Fail(const char *m) { throw CompileError{m}; }
+
+    std::vector<Sequence> Alternation(int depth)
+    {
+        if (depth > kMaxDepth) Fail("expected paren");
+        std::vector<Sequence> alts;
+        alts.push_back(Seq(depth));
+        while (*p_ == '|') {
+            p_++;
+            alts.push_back(Seq(depth));
+        }
+        return alts;
+    }
+
+    Sequence Seq(int depth)
+    {
+        Sequence seq;
+        while (*p_ && *p_ != '|' && *p_ != ')') {
+            Node atom = Atom(depth, seq.empty());
+            Quantify(atom, seq);
+        }
+        return seq;
+    }
+
+    int Number()
+    {
+        if (!isdigit(static_cast<unsigned char>(*p_))) Fail("number expected");
+        long n = 0;
+        while (isdigit(static_cast<unsigned char>(*p_))) {
+            n = n * 10 + (*p_++ - '0');
+            if (n > 0xFFFF) Fail("overflow in numeric constant");
+        }
+        return static_cast<int>(n);
+    }
+
+    void Quantify(Node &atom, Sequence &seq)
+    {
+        int min, max;
+        switch (*p_) {
+        case '*': min = 0; max = -1; p_++; break;
+        case '+': min = 1; max = -1; p_++; break;
+        case '?': min = 0; max = 1; p_++; break;
+        case '{':
+            p_++;
+            min = max = Number();
+            if (*p_ == ',') {
+                p_++;
+                max = isdigit(static_cast<unsigned char>(*p_)) ? Number() : -1;
+            }
+            if (*p_ != '}') Fail(", or } expected");
+            p_++;
+            break;
+        default: seq.push_back(std::move(atom)); return;
+        }
+        Node r;
+        r.kind = NodeKind::Repeat;
+        r.min = min;
+        r.max = max;
+        r.child.push_back(std::move(atom));
+        seq.push_back(std::move(r));
+    }
+
+    Node Atom(int depth, bool branchStart)
+    {
+        Node n;
+        char c = *p_++;
+        switch (c) {
+        case '(':
+            n.kind = NodeKind::Group;
+            if (p_[0] == '?' && p_[1] == ':') {
+                p_ += 2;
+            } else {
+                n.capture = groups_++;
+            }
+            n.alternatives = Alternation(depth + 1);
+            if (*p_ != ')') Fail("expected paren");
+            p_++;
+            return n;
+        case '[': return Class();
+        case '.': n.kind = NodeKind::Any; return n;
+        case '$': n.kind = NodeKind::Eol; return n;
+        case '^':
+            if (branchStart) {
+                n.kind = NodeKind::Bol;
+                return n;
+            }
+            break;
+        case '*':
+        case '+':
+        case '?':
+        case '{': Fail("unexpected character");
+        case '\\': return Escape();
+        default: break;
+        }
+        n.kind = NodeKind::Char;
+        n.ch = static_cast<unsigned char>(c);
+        return n;
+    }
+
+    Node Escape()
+    {
+        Node n;
+        char c = *p_;
+        if (!c) Fail("letter expected");
+        p_++;
+        if (c == 'b' || c == 'B') {
+            n.kind = c == 'b' ? NodeKind::WordBoundary : NodeKind::NotWordBoundary;
+            return n;
+        }
+        if (c == 'm') {
+            if (!p_[0] || !p_[1]) Fail("balanced chars expected");
+            if (p_[0] == p_[1]) Fail("open/close char can't be the same");
+            n.kind = NodeKind::Balanced;
+            n.ch = static_cast<unsigned char>(p_[0]);
+            n.close = static_cast<unsigned char>(p_[1]);
+            p_ += 2;
+            return n;
+        }
+        if (IsClassLetter(c)) {
+            n.kind = NodeKind::Set;
+            for (int i = 0; i < 256; i++) n.set[i] = ClassMatches(c, static_cast<unsigned char>(i));
+            return n;
+        }
+        n.kind = NodeKind::Char;
+        n.ch = EscapedChar(c);
+        return n;
+    }
+
+    Node Class()
+    {
+        Node n;
+        n.kind = NodeKind::Set;
+        bool negate = false;
+        if (*p_ == '^') {
+            negate = true;
+            p_++;
+        }
+        if (*p_ == ']') Fail("empty class");
+        while (*p_ != ']') {
+            if (!*p_) Fail("unfinished range");
+            bool isClass = false;
+            unsigned char first;
+            if (*p_ == '\\') {
+                p_++;
+                if (!*p_) Fail("letter expected");
+                if (IsClassLetter(*p_)) {
+                    for (int i = 0; i < 256; i++)
+                        if (ClassMatches(*p_, static_cast<unsigned char>(i))) n.set[i] = true;
+                    isClass = true;
+                    first = 0;
+                } else {
+                    first = EscapedChar(*p_);
+                }
+                p_++;
+            } else {
+                first = static_cast<unsigned char>(*p_++);
+            }
+            if (*p_ == '-' && p_[1] != ']') {
+                p_++;
+                if (isClass) Fail("cannot use character classes in ranges");
+                if (!*p_) Fail("unfinished range");
+                unsigned char last;
+                if (*p_ == '\\') {
+                    p_++;
+                    if (!*p_) Fail("unfinished range");
+                    if (IsClassLetter(*p_)) Fail("cannot use character classes in ranges");
+                    last = EscapedChar(*p_++);
+                } else {
+                    last = static_cast<unsigned char>(*p_++);
+                }
+                if (last < first) Fail("invalid range");
+                for (int i = first; i <= last; i++) n.set[i] = true;
+            } else if (!isClass) {
+                n.set[first] = true;
+            }
+        }
+        p_++;
+        if (negate)
+            for (bool &b : n.set) b = !b;
+        return n;
+    }
+
+    const char *p_;
+    int groups_ = 0;
+};
+
+} // namespace
+
+struct SQRex {
+    std::vector<Sequence> top;
+    int groups = 0;
+    std::vector<SQRexMatch> matches; // 0: whole match, then each group
+    const char *bol = nullptr;
+    const char *eol = nullptr;
+};
+
+namespace {
+
+// The rest of the pattern after the current element, used by repeats to stop early.
+struct Continuation {
+    const Sequence *seq;
+    size_t index;
+    const Continuation *outer;
+};
+
+class Matcher
+{
+public:
+    explicit Matcher(SQRex *r) : r_(r) {}
+
+    // Matches `seq` from element `i` at `s`; nullptr when it does not match.
+    const char *MatchSeq(const Sequence &seq, size_t i, const char *s, const Continuation *outer)
+    {
+        for (; i < seq.size(); i++) {
+            Continuation next{&seq, i + 1, outer};
+            s = MatchNode(seq[i], s, &next);
+            if (!s) return nullptr;
+        }
+        return s;
+    }
+
+    const char *MatchGroup(const Node &g, const char *s, const Continuation *next)
+    {
+        for (const Sequence &alt : g.alternatives) {
+            const char *e = MatchSeq(alt, 0, s, nullptr);
+            if (e) {
+                if (g.capture >= 0) {
+                    r_->matches[static_cast<size_t>(g.capture) + 1].begin = s;
+                    r_->matches[static_cast<size_t>(g.capture) + 1].len = static_cast<SQInteger>(e - s);
+                }
+                return e;
+            }
+        }
+        (void)next;
+        return nullptr;
+    }
+
+    // The element a repeat checks before taking another round.
+    const Node *FollowingNode(const Continuation *c)
+    {
+        for (; c; c = c->outer)
+            if (c->index < c->seq->size()) return &(*c->seq)[c->index];
+        return nullptr;
+    }
+
+    const char *MatchNode(const Node &n, const char *s, const Continuation *next)
+    {
+        const char *eol = r_->eol;
+        switch (n.kind) {
+        case NodeKind::Char: return (s < eol && static_cast<unsigned char>(*s) == n.ch) ? s + 1 : nullptr;
+        case NodeKind::Any: return s < eol ? s + 1 : nullptr;
+        case NodeKind::Set: return (s < eol && n.set[static_cast<unsigned char>(*s)]) ? s + 1 : nullptr;
+        case NodeKind::Bol: return s == r_->bol ? s : nullptr;
+        case NodeKind::Eol: return s == eol ? s : nullptr;
+        case NodeKind::WordBoundary:
+        case NodeKind::NotWordBoundary: {
+            auto word = [](char c) { return isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+            bool before = s > r_->bol && word(s[-1]);
+            bool after = s < eol && word(*s);
+            bool boundary = before != after;
+            return (boundary == (n.kind == NodeKind::WordBoundary)) ? s : nullptr;
+        }
+        case NodeKind::Balanced: {
+            if (s >= eol || static_cast<unsigned char>(*s) != n.ch) return nullptr;
+            int depth = 1;
+            for (const char *p = s + 1; p < eol; p++) {
+                unsigned char c = static_cast<unsigned char>(*p);
+                if (c == n.close) {
+                    if (--depth == 0) return p + 1;
+                } else if (c == n.ch) {
+                    depth++;
+                }
+            }
+            return nullptr;
+        }
+        case NodeKind::Group: return MatchGroup(n, s, next);
+        case NodeKind::Repeat: {
+            const Node &item = n.child[0];
+            const Node *following = FollowingNode(next);
+            // A following repeat that accepts nothing would always stop this one at once.
+            if (following && following->kind == NodeKind::Repeat && following->min == 0) following = nullptr;
+            int count = 0;
+            while (n.max < 0 || count < n.max) {
+                const char *e = MatchNode(item, s, nullptr);
+                if (!e) break;
+                bool progressed = e != s;
+                s = e;
+                count++;
+                if (!progressed) break; // an empty round would repeat forever
+                if (following && count >= n.min && MatchNode(*following, s, nullptr)) break;
+            }
+            return count >= n.min ? s : nullptr;
+        }
+        }
+        return nullptr;
+    }
+
+private:
+    SQRex *r_;
+};
+
+// Tries the whole pattern at `s`; fills match 0 on success.
+bool MatchAt(SQRex *r, const char *s, const char **end)
+{
+    for (SQRexMatch &m : r->matches) {
+        m.begin = nullptr;
+        m.len = 0;
+    }
+    Matcher m(r);
+    for (const Sequence &alt : r->top) {
+        const char *e = m.MatchSeq(alt, 0, s, nullptr);
+        if (e) {
+            r->matches[0].begin = s;
+            r->matches[0].len = static_cast<SQInteger>(e - s);
+            *end = e;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+SQRex *sqstd_rex_compile(const SQChar *pattern, const SQChar **error)
+{
+    std::unique_ptr<SQRex> r(new SQRex());
+    try {
+        Compiler c(pattern);
+        r->top = c.Compile(r->groups);
+    } catch (CompileError &e) {
+        if (error) *error = e.message;
+        return nullptr;
+    }
+    r->matches.resize(static_cast<size_t>(r->groups) + 1);
+    return r.release();
+}
+
+void sqstd_rex_free(SQRex *exp) { delete exp; }
+
+SQBool sqstd_rex_match(SQRex *exp, const SQChar *text)
+{
+    exp->bol = text;
+    exp->eol = text + strlen(text);
+    const char *end;
+    return (MatchAt(exp, text, &end) && end == exp->eol) ? SQTrue : SQFalse;
+}
+
+SQBool sqstd_rex_searchrange(SQRex *exp, const SQChar *text_begin, const SQChar *text_end, const SQChar **out_begin,
+                             const SQChar **out_end)
+{
+    exp->bol = text_begin;
+    exp->eol = text_end;
+    for (const char *s = text_begin; s < text_end; s++) {
+        const char *end;
+        if (MatchAt(exp, s, &end)) {
+            if (out_begin) *out_begin = s;
+            if (out_end) *out_end = end;
+            return SQTrue;
+        }
+    }
+    return SQFalse;
+}
+
+SQBool sqstd_rex_search(SQRex *exp, const SQChar *text, const SQChar **out_begin, const SQChar **out_end)
+{
+    return sqstd_rex_searchrange(exp, text, text + strlen(text), out_begin, out_end);
+}
+
+SQInteger sqstd_rex_getsubexpcount(SQRex *exp) { return static_cast<SQInteger>(exp->matches.size()); }
+
+SQBool sqstd_rex_getsubexp(SQRex *exp, SQInteger n, SQRexMatch *subexp)
+{
+    if (n < 0 || n >= static_cast<SQInteger>(exp->matches.size())) return SQFalse;
+    *subexp = exp->matches[static_cast<size_t>(n)];
+    return SQTrue;
+}
+
+// The script class
+
+namespace {
+
+const int kRexTag = 0;
+
+SQRex *Self(HSQUIRRELVM v)
+{
+    SQUserPointer p = nullptr;
+    if (SQ_FAILED(sq_getinstanceup(v, 1, &p, const_cast<int *>(&kRexTag)))) return nullptr;
+    return static_cast<SQRex *>(p);
+}
+
+SQInteger rex_constructor(HSQUIRRELVM v)
+{
+    const SQChar *pattern;
+    sq_getstring(v, 2, &pattern);
+    const SQChar *error = nullptr;
+    SQRex *r = sqstd_rex_compile(pattern, &error);
+    if (!r) return sq_throwerror(v, error);
+    sq_setinstanceup(v, 1, r);
+    sq_setreleasehook(v, 1, [](SQUserPointer p, SQInteger) -> SQInteger {
+        sqstd_rex_free(static_cast<SQRex *>(p));
+        return 0;
+    });
+    return 0;
+}
+
+void PushRange(HSQUIRRELVM v, SQInteger begin, SQInteger end)
+{
+    sq_newtable(v);
+    sq_pushstring(v, "begin", -1);
+    sq_pushinteger(v, begin);
+    sq_newslot(v, -3, SQFalse);
+    sq_pushstring(v, "end", -1);
+    sq_pushinteger(v, end);
+    sq_newslot(v, -3, SQFalse);
+}
+
+SQInteger rex_match(HSQUIRRELVM v)
+{
+    SQRex *r = Self(v);
+    if (!r) return SQ_ERROR;
+    const SQChar *s;
+    sq_getstring(v, 2, &s);
+    sq_pushbool(v, sqstd_rex_match(r, s));
+    return 1;
+}
+
+// Searches from the optional start index; false when nothing matched.
+bool Search(HSQUIRRELVM v, SQRex *r, const SQChar *&text, const SQChar *&begin, const SQChar *&end)
+{
+    sq_getstring(v, 2, &text);
+    SQInteger len = sq_getsize(v, 2);
+    SQInteger start = 0;
+    if (sq_gettop(v) > 2) sq_getinteger(v, 3, &start);
+    if (start < 0 || start > len) return false;
+    return sqstd_rex_searchrange(r, text + start, text + len, &begin, &end) != 0;
+}
+
+SQInteger rex_search(HSQUIRRELVM v)
+{
+    SQRex *r = Self(v);
+    if (!r) return SQ_ERROR;
+    const SQChar *text, *begin, *end;
+    if (!Search(v, r, text, begin, end)) return 0;
+    PushRange(v, static_cast<SQInteger>(begin - text), static_cast<SQInteger>(end - text));
+    return 1;
+}
+
+SQInteger rex_capture(HSQUIRRELVM v)
+{
+    SQRex *r = Self(v);
+    if (!r) return SQ_ERROR;
+    const SQChar *text, *begin, *end;
+    if (!Search(v, r, text, begin, end)) return 0;
+    SQInteger n = sqstd_rex_getsubexpcount(r);
+    sq_newarray(v, 0);
+    for (SQInteger i = 0; i < n; i++) {
+        SQRexMatch m = {nullptr, 0};
+        sqstd_rex_getsubexp(r, i, &m);
+        if (m.begin)
+            PushRange(v, static_cast<SQInteger>(m.begin - text), static_cast<SQInteger>(m.begin - text + m.len));
+        else
+            PushRange(v, 0, 0);
+        sq_arrayappend(v, -2);
+    }
+    return 1;
+}
+
+SQInteger rex_subexpcount(HSQUIRRELVM v)
+{
+    SQRex *r = Self(v);
+    if (!r) return SQ_ERROR;
+    sq_pushinteger(v, sqstd_rex_getsubexpcount(r));
+    return 1;
+}
+
+SQInteger rex_typeof(HSQUIRRELVM v)
+{
+    sq_pushstring(v, "regexp", -1);
+    return 1;
+}
+
+} // namespace
+
+void RegisterRegexpClass(HSQUIRRELVM v)
+{
+    sq_pushstring(v, "regexp", -1);
+    sq_newclass(v, SQFalse);
+    sq_settypetag(v, -1, const_cast<int *>(&kRexTag));
+    const SQRegFunction methods[] = {{"constructor", rex_constructor, 2, ".s"},
+                                     {"search", rex_search, -2, "xsn"},
+                                     {"match", rex_match, 2, "xs"},
+                                     {"capture", rex_capture, -2, "xsn"},
+                                     {"subexpcount", rex_subexpcount, 1, "x"},
+                                     {"_typeof", rex_typeof, 1, "x"},
+                                     {nullptr, nullptr, 0, nullptr}};
+    for (const SQRegFunction *f = methods; f->name; f++) {
+        sq_pushstring(v, f->name, -1);
+        sq_newclosure(v, f->f, 0);
+        sq_setparamscheck(v, f->nparamscheck, f->typemask);
+        sq_setnativeclosurename(v, -1, f->name);
+        sq_newslot(v, -3, SQFalse);
+    }
+    sq_newslot(v, -3, SQFalse);
+}

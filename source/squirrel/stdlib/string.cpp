@@ -1,0 +1,218 @@
+// The string library: format, trimming, splitting, escaping, prefix tests and the
+// regexp class (see rex.cpp for the matcher).
+#include <sqstdstring.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "register.h"
+
+namespace {
+
+bool IsFlag(char c) { return c == '-' || c == '+' || c == ' ' || c == '#' || c == '0'; }
+
+} // namespace
+
+SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outlen, SQChar **output)
+{
+    const SQChar *fmt;
+    if (SQ_FAILED(sq_getstring(v, nformatstringidx, &fmt))) return SQ_ERROR;
+    SQInteger fmtlen = sq_getsize(v, nformatstringidx);
+    SQInteger nparam = nformatstringidx + 1;
+    std::string out;
+    for (SQInteger n = 0; n < fmtlen;) {
+        if (fmt[n] != '%') {
+            out.push_back(fmt[n++]);
+            continue;
+        }
+        if (n + 1 < fmtlen && fmt[n + 1] == '%') {
+            out.push_back('%');
+            n += 2;
+            continue;
+        }
+        // %[flags][width][.precision]conversion
+        SQInteger start = n++;
+        while (n < fmtlen && IsFlag(fmt[n])) n++;
+        SQInteger digits = 0;
+        while (n < fmtlen && isdigit(static_cast<unsigned char>(fmt[n]))) {
+            n++;
+            if (++digits > 2) return sq_throwerror(v, "width format too long");
+        }
+        if (n < fmtlen && fmt[n] == '.') {
+            n++;
+            digits = 0;
+            while (n < fmtlen && isdigit(static_cast<unsigned char>(fmt[n]))) {
+                n++;
+                if (++digits > 2) return sq_throwerror(v, "precision format too long");
+            }
+        }
+        if (n >= fmtlen) return sq_throwerror(v, "invalid format");
+        if (n - start + 1 > 20) return sq_throwerror(v, "format too long");
+        char conv = fmt[n++];
+        std::string spec(fmt + start, static_cast<size_t>(n - start));
+        if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough paramters for the given format string");
+        char buf[512];
+        switch (conv) {
+        case 'd':
+        case 'i':
+        case 'o':
+        case 'u':
+        case 'x':
+        case 'X':
+        case 'c': {
+            SQInteger i;
+            if (SQ_FAILED(sq_getinteger(v, nparam, &i)))
+                return sq_throwerror(v, "integer expected for the specified format");
+            snprintf(buf, sizeof(buf), spec.c_str(), static_cast<int>(i));
+            out += buf;
+            break;
+        }
+        case 'f':
+        case 'g':
+        case 'G':
+        case 'e':
+        case 'E': {
+            SQFloat f;
+            if (SQ_FAILED(sq_getfloat(v, nparam, &f))) return sq_throwerror(v, "float expected for the specified format");
+            snprintf(buf, sizeof(buf), spec.c_str(), static_cast<double>(f));
+            out += buf;
+            break;
+        }
+        case 's': {
+            const SQChar *s;
+            if (SQ_FAILED(sq_getstring(v, nparam, &s))) return sq_throwerror(v, "string expected for the specified format");
+            int needed = snprintf(nullptr, 0, spec.c_str(), s);
+            std::string piece(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
+            if (needed > 0) snprintf(&piece[0], piece.size() + 1, spec.c_str(), s);
+            out += piece;
+            break;
+        }
+        default: return sq_throwerror(v, "invalid format");
+        }
+        nparam++;
+    }
+    *outlen = static_cast<SQInteger>(out.size());
+    *output = sq_getscratchpad(v, *outlen + 1);
+    memcpy(*output, out.data(), out.size());
+    (*output)[out.size()] = '\0';
+    return SQ_OK;
+}
+
+namespace {
+
+SQInteger string_format(HSQUIRRELVM v)
+{
+    SQChar *dest = nullptr;
+    SQInteger len = 0;
+    if (SQ_FAILED(sqstd_format(v, 2, &len, &dest))) return SQ_ERROR;
+    sq_pushstring(v, dest, len);
+    return 1;
+}
+
+void Trim(const SQChar *s, SQInteger len, bool left, bool right, SQInteger &start, SQInteger &end)
+{
+    start = 0;
+    end = len;
+    if (left)
+        while (start < end && isspace(static_cast<unsigned char>(s[start]))) start++;
+    if (right)
+        while (end > start && isspace(static_cast<unsigned char>(s[end - 1]))) end--;
+}
+
+template <bool Left, bool Right> SQInteger string_trim(HSQUIRRELVM v)
+{
+    const SQChar *s;
+    sq_getstring(v, 2, &s);
+    SQInteger start, end;
+    Trim(s, sq_getsize(v, 2), Left, Right, start, end);
+    sq_pushstring(v, s + start, end - start);
+    return 1;
+}
+
+SQInteger string_split(HSQUIRRELVM v)
+{
+    const SQChar *s, *seps;
+    sq_getstring(v, 2, &s);
+    sq_getstring(v, 3, &seps);
+    SQInteger len = sq_getsize(v, 2);
+    SQInteger nseps = sq_getsize(v, 3);
+    if (nseps == 0) return sq_throwerror(v, "empty separators string");
+    sq_newarray(v, 0);
+    SQInteger start = 0;
+    for (SQInteger i = 0; i < len; i++) {
+        if (memchr(seps, s[i], static_cast<size_t>(nseps))) {
+            sq_pushstring(v, s + start, i - start);
+            sq_arrayappend(v, -2);
+            start = i + 1;
+        }
+    }
+    if (start < len) {
+        sq_pushstring(v, s + start, len - start);
+        sq_arrayappend(v, -2);
+    }
+    return 1;
+}
+
+SQInteger string_escape(HSQUIRRELVM v)
+{
+    const SQChar *s;
+    sq_getstring(v, 2, &s);
+    SQInteger len = sq_getsize(v, 2);
+    std::string out;
+    for (SQInteger i = 0; i < len; i++) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '"': out += "\\\""; break;
+        case '\'': out += "\\'"; break;
+        case '\0': out += "\\0"; break;
+        default:
+            if (isprint(c)) {
+                out.push_back(static_cast<char>(c));
+            } else {
+                char hex[8];
+                snprintf(hex, sizeof(hex), "\\x%02x", c);
+                out += hex;
+            }
+        }
+    }
+    sq_pushstring(v, out.data(), static_cast<SQInteger>(out.size()));
+    return 1;
+}
+
+SQInteger Affix(HSQUIRRELVM v, bool atStart)
+{
+    const SQChar *s, *p;
+    sq_getstring(v, 2, &s);
+    sq_getstring(v, 3, &p);
+    SQInteger slen = sq_getsize(v, 2), plen = sq_getsize(v, 3);
+    bool r = plen <= slen && memcmp(atStart ? s : s + (slen - plen), p, static_cast<size_t>(plen)) == 0;
+    sq_pushbool(v, r ? SQTrue : SQFalse);
+    return 1;
+}
+
+SQInteger string_startswith(HSQUIRRELVM v) { return Affix(v, true); }
+SQInteger string_endswith(HSQUIRRELVM v) { return Affix(v, false); }
+
+const SQRegFunction kString[] = {{"format", string_format, -2, ".s"},
+                                 {"strip", string_trim<true, true>, 2, ".s"},
+                                 {"lstrip", string_trim<true, false>, 2, ".s"},
+                                 {"rstrip", string_trim<false, true>, 2, ".s"},
+                                 {"split", string_split, 3, ".ss"},
+                                 {"escape", string_escape, 2, ".s"},
+                                 {"startswith", string_startswith, 3, ".ss"},
+                                 {"endswith", string_endswith, 3, ".ss"},
+                                 {nullptr, nullptr, 0, nullptr}};
+
+} // namespace
+
+void RegisterRegexpClass(HSQUIRRELVM v);
+
+SQRESULT sqstd_register_stringlib(HSQUIRRELVM v)
+{
+    RegisterRegexpClass(v);
+    nutstd::RegisterFunctions(v, kString);
+    return SQ_OK;
+}

@@ -1,0 +1,2 @@
+print("before\n");
+return 260;

@@ -1,0 +1,3 @@
+local a = 1;
+function f(x) { return x.foo; }
+f({});
