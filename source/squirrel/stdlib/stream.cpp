@@ -206,7 +206,7 @@ SQInteger stream__cloned(HSQUIRRELVM v) { return sq_throwerror(v, "this object c
 const SQRegFunction kStreamMethods[] = {
     {"readblob", stream_readblob, 2, "xn"},
     {"readn", stream_readn, 2, "xn"},
-    {"writeblob", stream_writeblob, -2, "xx"},
+    {"writeblob", stream_writeblob, 2, "x."},
     {"writen", stream_writen, 3, "xnn"},
     {"seek", stream_seek, -2, "xnn"},
     {"tell", stream_tell, 1, "x"},

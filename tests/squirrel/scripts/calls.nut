@@ -31,3 +31,34 @@ class a.b.K { function m() { return "nested class"; } }
 print(a.b.K().m() + "\n");
 function rec(n) { if (n == 0) return 0; return rec(n - 1); }
 print(rec(50000) + "\n");
+
+// Only bare names fall back to the root table; an explicit `this.x` does not.
+shared <- "root";
+local holder = {
+    bare = function() { return shared },
+    explicit = function() { return this.shared },
+    assignExplicit = function() { this.shared = 1 },
+    assignBare = function() { shared = "set through a bare name" },
+};
+print(holder.bare() + "\n");
+foreach (name in ["explicit", "assignExplicit"]) {
+    try {
+        holder[name]();
+    } catch (e) {
+        print(e + "\n");
+    }
+}
+holder.assignBare();
+print(shared + " " + ("shared" in holder) + "\n");
+class WithField {
+    y = 1;
+    function sum() { return this.y + y }
+    function set() { this.y = 5; return y }
+    function global() { return this.shared }
+}
+print(WithField().sum() + " " + WithField().set() + "\n");
+try {
+    WithField().global();
+} catch (e) {
+    print(e + "\n");
+}
