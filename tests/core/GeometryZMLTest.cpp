@@ -1,4 +1,5 @@
 #include "GeometryTestSupport.h"
+#include "ResourceTestSupport.h"
 #include "support/LogCapture.h"
 
 #include "core/geometry/zGeometry.h"
@@ -492,6 +493,49 @@ TEST_F(GeometryZMLTest, WriterSkipsMissingUVSetsAndKeepsTheFileReadable)
     zGeometry back(&core, "g");
     ASSERT_TRUE(back.FromMetaTag(&written.zml->document, written.Root()));
     EXPECT_EQ(back.uvSetCount, 1u);
+}
+
+// A geometry file of one triangle whose children end with extra.
+std::string TriangleFile(const std::string& extra)
+{
+    return "<ZML=1>\n<Geometry=<Materials=<Material=<Id=\"m\">>>"
+           "<AVertex=<Count=3><Data=<V=<X=0><Y=0><Z=0>><V=<X=1><Y=0><Z=0>><V=<X=0><Y=1><Z=0>>>>"
+           "<APolygon=<Count=1><BindingCount=3><Data=<P=<Count=3><Material=0><Index=0><Index=1><Index=2>>>>"
+           + extra + ">\n";
+}
+
+TEST_F(GeometryZMLTest, ProxiesAreLoadedThroughTheCacheAndWrittenByName)
+{
+    ResourceFiles files;
+    files.Write("near.zml", TriangleFile("<LodProxy=\"far.zml\"><ShadowProxy=\"near.zml\"><LodDistance=30>"));
+    files.Write("far.zml", TriangleFile("<LodProxy=\"near.zml\"><ShadowProxy=\"missing.zml\">"));
+
+    zGeometry* near = core.LoadGeometry("near.zml", true, true);
+    ASSERT_NE(near, nullptr);
+    zGeometry* far = near->lodProxy;
+    ASSERT_NE(far, nullptr);
+    EXPECT_TRUE(far->id == "far.zml");
+    EXPECT_EQ(far->lodProxy, near) << "a proxy naming a geometry being read finds it in the cache";
+    EXPECT_EQ(near->shadowProxy, near);
+    ASSERT_NE(far->shadowProxy, nullptr);
+    EXPECT_EQ(far->shadowProxy->vertexCount, 0u) << "a missing file gives an empty cached geometry";
+    EXPECT_EQ(near->lodDistance, 30.0f);
+    EXPECT_EQ(core.GetGeometries().GetCount(), 3);
+    EXPECT_TRUE(log.Contains("Failed to locate 'missing.zml', could not load geometry."));
+
+    std::unique_ptr<zMetaTag> tag(near->AsMetaTag(nullptr));
+    ASSERT_NE(tag, nullptr);
+    EXPECT_STREQ(tag->GetTag("LodProxy;")->GetString(), "far.zml");
+    EXPECT_STREQ(tag->GetTag("ShadowProxy;")->GetString(), "near.zml");
+    EXPECT_EQ(tag->GetTag("LodDistance;")->GetFloat(), 30.0f);
+
+    // Read again, the proxies resolve to the same cached geometries.
+    zGeometry again(&core, "again");
+    ASSERT_TRUE(again.FromMetaTag(nullptr, tag.get()));
+    EXPECT_EQ(again.lodProxy, far);
+    EXPECT_EQ(again.shadowProxy, near);
+    EXPECT_EQ(core.GetGeometries().GetCount(), 3);
+    core.DeleteAllResources();
 }
 
 } // namespace

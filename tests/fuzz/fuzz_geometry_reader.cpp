@@ -15,20 +15,13 @@
 // loads is consistent (every corner names a vertex, every polygon a material),
 // survives the adjacency builders and the set-up, and what the writer makes of
 // it loads again with the same counts.
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+namespace {
+
+void ReadOne(Tavrin* core, const zMetaFile& document)
 {
-    GlobalLog.VerbosityMask = 0;
-    static Tavrin* core = new Tavrin;
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    // Includes would reach the disk; the ZML reader's own target covers them.
-    if (text.find("#include") != std::string_view::npos)
-        return 0;
-    zMetaFile document;
-    if (!zMetaParser::LoadText(text.data(), text.size(), &document, "fuzz.zml"))
-        return 0;
     zGeometry geometry(core, "fuzz");
     if (!geometry.FromMetaFile(&document))
-        return 0;
+        return;
 
     for (uint32_t p = 0; p < geometry.polygonCount; ++p) {
         const zPolygon& polygon = geometry.polygons[p];
@@ -51,5 +44,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         || again.polygonCount != geometry.polygonCount || again.bindingCount != geometry.bindingCount)
         __builtin_trap();
     geometry.Setup();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    GlobalLog.VerbosityMask = 0;
+    static Tavrin* core = new Tavrin;
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    // Includes would reach the disk; the ZML reader's own target covers them.
+    if (text.find("#include") != std::string_view::npos)
+        return 0;
+    zMetaFile document;
+    if (!zMetaParser::LoadText(text.data(), text.size(), &document, "fuzz.zml"))
+        return 0;
+    ReadOne(core, document);
+    // Proxies the input named were cached; the next input starts clean.
+    core->DeleteAllResources();
     return 0;
 }

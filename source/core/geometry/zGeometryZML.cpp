@@ -1,6 +1,7 @@
 #include "core/geometry/zGeometry.h"
 
 #include "core/material/zMaterial.h"
+#include "core/zad/Tavrin.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/zClock.h"
@@ -855,6 +856,19 @@ bool zGeometry::ParseAsciiUV(const zMetaFile* document, const zMetaTag* tag)
 
 bool zGeometry::ParseLodAndZFar(const zMetaFile* document, const zMetaTag* tag)
 {
+    // Proxies come through the cache: a geometry is cached before it is read,
+    // so proxies that name each other end at a cache hit.
+    const auto proxy = [&](const char* path) -> zGeometry* {
+        const zMetaTag* name = tag->GetTag(path, document);
+        if (name == nullptr || name->GetString() == nullptr || core == nullptr)
+            return nullptr;
+        return core->LoadGeometry(name->GetString(), true, true);
+    };
+    if (zGeometry* lod = proxy("LodProxy;"))
+        lodProxy = lod;
+    if (zGeometry* shadow = proxy("ShadowProxy;"))
+        shadowProxy = shadow;
+
     zLinkedListCursor cursor;
     while (const zMetaTag* child = tag->NextChild(cursor, document)) {
         const zString& name = child->GetName();
