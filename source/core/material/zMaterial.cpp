@@ -1,16 +1,19 @@
 #include "core/material/zMaterial.h"
 
-#include "core/shader/zShaderMap.h"
 #include "core/render/zRenderer.h"
+#include "core/render/zShaderRecord.h"
 #include "core/resource/zTexture.h"
+#include "core/shader/zShaderMap.h"
 #include "core/zad/Tavrin.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/metafile/zMetaFile.h"
+#include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -232,6 +235,19 @@ void zMaterial::Free()
     name.Clear();
 }
 
+namespace {
+
+std::string ShaderMapText(const zShaderMap& map)
+{
+    std::string text;
+    std::unique_ptr<zMetaTag> tag(map.AsMetaTag(nullptr));
+    if (tag != nullptr)
+        zMetaParser::SaveTag(text, nullptr, tag.get(), 0);
+    return text;
+}
+
+} // namespace
+
 void zMaterial::AppendContent(std::string& out) const
 {
     // Derived values (transparency, channel table, UV maps used) follow from
@@ -245,7 +261,17 @@ void zMaterial::AppendContent(std::string& out) const
     for (float value : {glossiness, opacity, reflection, ior, maxSmoothingAngle})
         AppendBytes(out, value);
     AppendBytes(out, flags);
-    AppendBytes(out, explicitShaderMap != 0 ? shaderMap : nullptr);
+    // A map counts by its content, and only where it differs from the map the
+    // other fields generate: so a generated map, a written and read copy of
+    // one, and no map at all agree.
+    if (shaderMap != nullptr) {
+        const std::string text = ShaderMapText(*shaderMap);
+        std::unique_ptr<zShaderMap> generated(AsShaderMap());
+        if (generated == nullptr || ShaderMapText(*generated) != text) {
+            AppendBytes(out, text.size());
+            out += text;
+        }
+    }
     for (const zTextureStage& stage : stages) {
         AppendBytes(out, stage.active);
         AppendBytes(out, stage.channel);
@@ -314,7 +340,8 @@ bool zMaterial::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
         } else if (childName == "Opacity") {
             opacity = child->GetFloat();
         } else if (childName == "ShaderLibrary") {
-            // Loading libraries comes with the renderer's shader library.
+            if (core != nullptr && core->renderer != nullptr)
+                core->renderer->LoadShaderLibrary(child->GetString(), nullptr);
         } else if (childName == "Shader") {
             shader.Assign(child->GetString());
         } else if (childName == "PhysicMaterial") {
@@ -462,8 +489,14 @@ zMetaTag* zMaterial::AsMetaTag(zLinkedListId* list)
             }
         }
     }
-    if (!shader.IsEmpty())
+    if (!shader.IsEmpty()) {
+        const zShaderRecord* record = core != nullptr && core->renderer != nullptr
+            ? core->renderer->shaders.FindAs<zShaderRecord>(shader)
+            : nullptr;
+        if (record != nullptr && record->library != nullptr)
+            root->CreateString("ShaderLibrary", record->library->value.Get());
         root->CreateString("Shader", shader.Get());
+    }
     if (shaderMap != nullptr)
         root->AddChild(shaderMap->AsMetaTag(list));
     for (int32_t index = 0; index < StageCount; ++index) {
@@ -514,11 +547,4 @@ zMetaTag* zMaterial::StageAsMetaTag(int32_t index) const
         tag->CreateString("UVSource", uvSourceNames[stage.uvSource]);
     }
     return tag;
-}
-
-zShaderMap* zMaterial::AsShaderMap() const
-{
-    // Maps are not generated from a material's fields yet: a material without
-    // an explicit map has none, which every renderer accepts.
-    return nullptr;
 }
