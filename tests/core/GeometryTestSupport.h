@@ -55,6 +55,11 @@ public:
         return true;
     }
     void FreeGeometry(zGeometry*) override { Note("FreeGeometry"); }
+    bool SetupTexture(zTexture*) override
+    {
+        Note("SetupTexture");
+        return true;
+    }
 
     std::vector<int32_t> moduleTags;
 };

@@ -3,6 +3,7 @@
 
 #include "core/material/zMaterial.h"
 #include "core/material/zPhysicMaterial.h"
+#include "core/render/zShaderRecord.h"
 #include "core/shader/zShaderBlock.h"
 #include "core/shader/zShaderMap.h"
 #include "core/resource/zTexture.h"
@@ -469,6 +470,68 @@ TEST_F(MaterialTest, WriterListsStagesWithATextureAndRefusesBogusValues)
     const zMetaTag* last = tag->GetChildren().GetAs<zMetaTag>(tag->GetChildCount() - 1);
     EXPECT_EQ(last->GetTag("Channel;"), nullptr);
     EXPECT_EQ(last->GetTag("UVSource;"), nullptr);
+}
+
+TEST_F(MaterialTest, StageTexturesComeThroughTheTextureCache)
+{
+    LogCapture log;
+    ASSERT_TRUE(Read("<Material=<Id=\"m\">"
+                     "<TextureStage=<Index=0><Texture=\"no/such/wall.tga\"><Active=1><UV=0>>"
+                     "<TextureStage=<Index=1><Channel=\"Normal\"><Texture=\"no/such/bump.tga\"><Active=1><UV=1>>"
+                     "<TextureStage=<Index=2><Channel=\"Reflection\"><Texture=\"no/such/sky.tga\"><UV=0>>"
+                     "<TextureStage=<Index=3><Channel=\"Detail\"><Texture=\"no/such/wall.tga\"><UV=2>>"
+                     "<TextureStage=<Index=4><Texture=5>>>"));
+    zTexture* wall = material.stages[0].texture;
+    ASSERT_NE(wall, nullptr);
+    EXPECT_TRUE(wall->id == "no/such/wall.tga");
+    EXPECT_EQ(material.stages[3].texture, wall) << "one cached texture per name";
+    EXPECT_EQ(core.GetTextures().GetCount(), 3);
+    EXPECT_EQ(wall->priority, 0.5f);
+    EXPECT_EQ(wall->flags & zMaterial::TextureFlagNormalMap, 0u);
+    const zTexture* bump = material.stages[1].texture;
+    ASSERT_NE(bump, nullptr);
+    EXPECT_EQ(bump->flags & zMaterial::TextureFlagNormalMap, zMaterial::TextureFlagNormalMap);
+    EXPECT_FLOAT_EQ(bump->priority, 0.75f);
+    ASSERT_NE(material.stages[2].texture, nullptr);
+    EXPECT_FLOAT_EQ(material.stages[2].texture->priority, 0.6f);
+    EXPECT_EQ(material.stages[4].texture, nullptr) << "a texture that is not a string";
+    EXPECT_EQ(material.stages[0].active, 1) << "a stage with a texture and a UV map passes the check";
+    EXPECT_EQ(material.stages[1].active, 1);
+    EXPECT_EQ(material.uvMapsUsed[0], 1);
+    EXPECT_EQ(material.uvMapsUsed[1], 1);
+    EXPECT_EQ(material.uvMapsUsed[2], 0) << "stage 3 is inactive";
+    EXPECT_EQ(renderer.Count("SetupTexture"), 0) << "set-up waits for the resources' set-up";
+
+    // Written and read back, every stage names the same cached texture.
+    std::unique_ptr<zMetaTag> tag(material.AsMetaTag(nullptr));
+    zMaterial back(&core);
+    ASSERT_TRUE(back.FromMetaTag(nullptr, tag.get()));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(back.stages[i].texture, material.stages[i].texture) << i;
+    EXPECT_EQ(core.GetTextures().GetCount(), 3);
+    back.stages[1].texture = nullptr;
+    material.stages[1].texture = nullptr;
+    EXPECT_TRUE(back.IsEquivalent(material));
+}
+
+TEST_F(MaterialTest, ShaderLibraryIsLoadedWhenReadAndNamedWhenWritten)
+{
+    LogCapture log;
+    ASSERT_TRUE(Read("<Material=<Id=\"m\"><ShaderLibrary=\"no/such/library.zml\"><Shader=\"Glass\">>"));
+    EXPECT_TRUE(log.Contains("Loading shader library 'no/such/library.zml'"));
+    EXPECT_TRUE(material.shader == "Glass");
+
+    std::unique_ptr<zMetaTag> plain(material.AsMetaTag(nullptr));
+    EXPECT_EQ(plain->GetTag("ShaderLibrary;"), nullptr) << "no loaded shader of that name";
+
+    auto* record = new zShaderRecord("Glass");
+    record->library = renderer.shaderLibraries.Add(zString("shaders/glass.zml"));
+    renderer.shaders.Append(record);
+    std::unique_ptr<zMetaTag> tag(material.AsMetaTag(nullptr));
+    ASSERT_NE(tag->GetTag("ShaderLibrary;"), nullptr);
+    EXPECT_STREQ(tag->GetTag("ShaderLibrary;")->GetString(), "shaders/glass.zml");
+    const zMetaTag* library = tag->GetTag("ShaderLibrary;");
+    EXPECT_EQ(library->GetNextSibling(), tag->GetTag("Shader;")) << "the library comes first";
 }
 
 TEST_F(MaterialTest, EquivalenceIgnoresNamesAndRendererRecordsButNotContent)

@@ -157,6 +157,8 @@ public:
 
     // Bits of the flag word.
     enum : uint32_t {
+        // Set by the scene to keep the geometry from being drawn; not stored.
+        FlagHidden = 0x01,
         FlagLodNull = 0x02,
         FlagShadowNull = 0x04,
         // The material array belongs to another geometry: never deleted here.

@@ -340,7 +340,7 @@ bool zMaterial::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
         } else if (childName == "Opacity") {
             opacity = child->GetFloat();
         } else if (childName == "ShaderLibrary") {
-            if (core != nullptr && core->renderer != nullptr)
+            if (core != nullptr && core->renderer != nullptr && child->GetString() != nullptr)
                 core->renderer->LoadShaderLibrary(child->GetString(), nullptr);
         } else if (childName == "Shader") {
             shader.Assign(child->GetString());
@@ -422,7 +422,9 @@ void zMaterial::ReadStage(const zMetaFile* document, const zMetaTag* tag)
     zLinkedListCursor cursor;
     while (const zMetaTag* child = tag->NextChild(cursor, document)) {
         const zString& childName = child->GetName();
-        if (childName == "Active") {
+        if (childName == "Texture") {
+            stage.texture = LoadStageTexture(child->GetString(), stage.channel);
+        } else if (childName == "Active") {
             stage.active = child->IsNumber() && child->GetFloat() != 0.0f ? 1 : 0;
         } else if (childName == "UV") {
             // 25 is out of range on purpose: the stage check refuses it.
@@ -448,6 +450,24 @@ void zMaterial::ReadStage(const zMetaFile* document, const zMetaTag* tag)
             }
         }
     }
+}
+
+zTexture* zMaterial::LoadStageTexture(const char* path, int32_t channel) const
+{
+    if (core == nullptr || path == nullptr)
+        return nullptr;
+    zTexture* texture = core->LoadTexture(path, true, true, 0.5f, true);
+    if (texture == nullptr)
+        return nullptr;
+    // Normal maps are marked for the renderer and kept sharper than other
+    // textures; reflections a little sharper.
+    if (channel == ChannelNormal) {
+        texture->flags |= TextureFlagNormalMap;
+        texture->priority += 0.25f;
+    } else if (channel == ChannelReflection) {
+        texture->priority += 0.1f;
+    }
+    return texture;
 }
 
 zMetaTag* zMaterial::AsMetaTag(zLinkedListId* list)
@@ -493,7 +513,7 @@ zMetaTag* zMaterial::AsMetaTag(zLinkedListId* list)
         const zShaderRecord* record = core != nullptr && core->renderer != nullptr
             ? core->renderer->shaders.FindAs<zShaderRecord>(shader)
             : nullptr;
-        if (record != nullptr && record->library != nullptr)
+        if (record != nullptr && record->library != nullptr && !record->library->value.IsEmpty())
             root->CreateString("ShaderLibrary", record->library->value.Get());
         root->CreateString("Shader", shader.Get());
     }

@@ -93,6 +93,9 @@ public:
         OperatorAdd = 2,
     };
 
+    // The bit a texture read for a Normal stage gets in its flag word.
+    static constexpr uint32_t TextureFlagNormalMap = 1u << 4;
+
     static constexpr int32_t StageCount = 6;
     static constexpr int32_t UVMapCount = 3;
     static constexpr float MinGlossiness = 0.0001f;
@@ -171,6 +174,8 @@ public:
 
 private:
     void ReadStage(const zMetaFile* document, const zMetaTag* tag);
+    // The cached or newly loaded texture of a stage feeding the channel.
+    zTexture* LoadStageTexture(const char* path, int32_t channel) const;
     void ReadRenderMask(const zMetaFile* document, const zMetaTag* tag);
     zMetaTag* StageAsMetaTag(int32_t index) const;
     // The bytes IsEquivalent compares.
