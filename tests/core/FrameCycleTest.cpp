@@ -123,11 +123,12 @@ TEST_F(FrameCycleTest, OnlyTheOuterBracketRunsTheFrameInOrder)
     std::vector<std::string> log;
     hookLog = &log;
     GlobalEndOfFrameHook = CountEndOfFrame;
+    // Outlives the mixer, which deletes the interface.
+    int deletions = 0;
     Tavrin core;
     RecordingRenderer renderer(&core, true, &log);
     RecordingMixer mixer(&core, true, &log);
     // A streamed channel makes the mixer's update visible in the log.
-    int deletions = 0;
     mixer.channels[5].streamInterface = new FakeStreamInterface(&mixer, 5, &deletions);
     renderer.AllocateItemStack(4);
     PushableObject pushed(&core);

@@ -19,53 +19,6 @@
 
 namespace {
 
-// A unit cube of six quads with two materials, normals, colours, two UV sets
-// and a skin of two bones.
-void FillCube(zGeometry& g)
-{
-    FillGeometry(g, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 1}, {1, 1, 1}, {0, 1, 1}},
-                 {{{0, 3, 2, 1}, 0},
-                  {{4, 5, 6, 7}, 0},
-                  {{0, 1, 5, 4}, 1},
-                  {{2, 3, 7, 6}, 1},
-                  {{1, 2, 6, 5}, 0},
-                  {{3, 0, 4, 7}, 1}},
-                 2);
-    g.materials[0]->name = "Red";
-    g.materials[0]->diffuse = {1.0f, 0.0f, 0.0f, 1.0f};
-    g.materials[1]->name = "Glass";
-    g.materials[1]->diffuse.a = 0.5f;
-    g.materials[1]->flags = zMaterial::FlagLit | zMaterial::FlagDoubleSided;
-    g.renderWord = zGeometry::RenderLit | zGeometry::RenderUseNormal;
-    const zVector faceNormals[6] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {1, 0, 0}, {-1, 0, 0}};
-    g.polygonNormals = new zVector[6];
-    g.vertexNormals = new zVector[24];
-    g.vertexColours = new zVector[24];
-    g.uvSetCount = 2;
-    g.uvSets[0] = new zUV[24];
-    g.uvSets[1] = new zUV[24];
-    for (uint32_t b = 0; b < 24; ++b) {
-        g.vertexNormals[b] = faceNormals[b / 4];
-        g.vertexColours[b] = zVector(float(b) / 24.0f, 0.25f, 1.0f);
-        g.uvSets[0][b] = {float(b % 2), float((b / 2) % 2)};
-        g.uvSets[1][b] = {float(b) * 0.125f, -float(b)};
-    }
-    for (int p = 0; p < 6; ++p)
-        g.polygonNormals[p] = faceNormals[p];
-    g.boneCount = 2;
-    g.boneIds = new zString[2];
-    g.boneIds[0] = "Hip";
-    g.boneIds[1] = "Knee";
-    g.skinWeights = new zSkinWeight[8];
-    for (uint32_t v = 0; v < 8; ++v) {
-        const float w = v < 4 ? 1.0f : 0.6f;
-        g.skinWeights[v] = {{w, 1.0f - w, 0.0f, 0.0f}, {uint16_t(v < 4 ? 0 : 1), uint16_t(v < 4 ? 1 : 0), 0, 0}};
-    }
-    g.lodDistance = 42.5f;
-    g.zFar = 900.0f;
-    g.flags |= zGeometry::FlagLodNull | zGeometry::FlagShadowNull;
-}
-
 // The tag as text, read back into a document of its own.
 struct Written {
     explicit Written(zGeometry& g)

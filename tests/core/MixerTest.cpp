@@ -37,6 +37,8 @@ class MixerTest : public ::testing::Test {
 protected:
     MixerTest() : mixer(&core, true) {}
 
+    // Counts deleted fake interfaces; outlives the mixer, which deletes those still on channels.
+    int deletions = 0;
     Tavrin core;
     RecordingMixer mixer;
 };
@@ -63,7 +65,6 @@ TEST_F(MixerTest, FreeChannelIsTheLowestIdleUnlockedOneWithoutAStream)
 {
     mixer.states[0] = zMixer::ChannelPlaying;
     mixer.channels[1].locked = 1;
-    int deletions = 0;
     mixer.channels[2].streamInterface = new FakeStreamInterface(&mixer, 2, &deletions);
     EXPECT_EQ(mixer.GetFreeChannel(), 3);
     EXPECT_EQ(mixer.LockFreeChannel(), 3);
@@ -166,7 +167,6 @@ TEST_F(MixerTest, MuteSavesTheGainOnceAndUnmuteRestoresIt)
 
 TEST_F(MixerTest, StopAllChannelsStopsStreamsAndDeletesTheirInterfaces)
 {
-    int deletions = 0;
     mixer.channels[10].streamInterface = new FakeStreamInterface(&mixer, 10, &deletions);
     mixer.StopAllChannels();
     EXPECT_EQ(deletions, 1);
@@ -183,7 +183,6 @@ TEST_F(MixerTest, StopAllChannelsStopsStreamsAndDeletesTheirInterfaces)
 
 TEST_F(MixerTest, UpdateLoopsAStreamOnlyWhenLoopIsExactlyOne)
 {
-    int deletions = 0;
     auto* looping = new FakeStreamInterface(&mixer, 1, &deletions);
     auto* twice = new FakeStreamInterface(&mixer, 2, &deletions);
     mixer.channels[1].streamInterface = looping;
@@ -204,7 +203,6 @@ TEST_F(MixerTest, UpdateLoopsAStreamOnlyWhenLoopIsExactlyOne)
 
 TEST_F(MixerTest, ADrainedFinishedStreamIsReleasedOnceAndFreesItsChannel)
 {
-    int deletions = 0;
     auto* stream = new FakeStreamInterface(&mixer, 0, &deletions);
     mixer.channels[0].streamInterface = stream;
     stream->contentState = 2;
@@ -233,7 +231,6 @@ TEST_F(MixerTest, ADrainedFinishedStreamIsReleasedOnceAndFreesItsChannel)
 
 TEST_F(MixerTest, TheStreamLockIsReleasedAroundEveryUpdate)
 {
-    int deletions = 0;
     auto* stream = new FakeStreamInterface(&mixer, 6, &deletions);
     mixer.channels[6].streamInterface = stream;
     mixer.Update();

@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include "bfgt/picture/zPictureIO.h"
+#include "core/geometry/zGeometry.h"
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
 #include "core/zad/TavrinGlobals.h"
@@ -13,8 +14,9 @@
 #include <string>
 #include <vector>
 
-// A renderer that records which texture it is asked to set up, free or load.
-class TextureRecordingRenderer : public RecordingRenderer {
+// A renderer that records which textures it is asked to set up, free or load
+// and which geometries to set up or free.
+class ResourceRecordingRenderer : public RecordingRenderer {
 public:
     using RecordingRenderer::RecordingRenderer;
 
@@ -31,6 +33,19 @@ public:
         return answersContent;
     }
 
+    bool SetupGeometry(zGeometry* geometry) override
+    {
+        geometrySetups.push_back(geometry);
+        // As a renderer keeps its record there.
+        geometry->rendererData = geometry;
+        return true;
+    }
+    void FreeGeometry(zGeometry* geometry) override
+    {
+        geometryFrees.push_back(geometry);
+        geometry->rendererData = nullptr;
+    }
+
     int CountSetups(const zTexture* texture) const
     {
         int n = 0;
@@ -44,6 +59,8 @@ public:
     std::vector<zTexture*> contentRequests;
     std::vector<std::string> contentPaths;
     bool answersContent = false;
+    std::vector<zGeometry*> geometrySetups;
+    std::vector<zGeometry*> geometryFrees;
 };
 
 // Puts the resource hooks and switches back to their start values around a test.

@@ -102,7 +102,7 @@ protected:
     ResourceFiles files;
     Tavrin core;
     SoundRecordingMixer mixer;
-    TextureRecordingRenderer renderer;
+    ResourceRecordingRenderer renderer;
 };
 
 TEST_F(SoundTest, NewAppendsToTheCacheAndNamesAnUnnamedSoundSd)

@@ -39,7 +39,7 @@ protected:
 
     ResourceFiles files;
     Tavrin core;
-    TextureRecordingRenderer renderer;
+    ResourceRecordingRenderer renderer;
 };
 
 TEST_F(TextureLoaderTest, ASecondLoadOfTheSamePathReturnsTheCachedTextureWithoutTouchingTheFile)

@@ -23,7 +23,7 @@ protected:
 
     ResourceGlobalsGuard globals;
     Tavrin core;
-    TextureRecordingRenderer renderer;
+    ResourceRecordingRenderer renderer;
 };
 
 TEST_F(TextureTest, NewAppendsToTheCacheWithTheGivenFieldsAndNamesAnUnnamedTextureTx)

@@ -56,6 +56,21 @@ public:
         return FromLittleEndian(value);
     }
     int32_t Int32() { return int32_t(Word()); }
+    // count 32-bit fields at once, into out.
+    void Words(void* out, uint64_t count)
+    {
+        if (failed || uint64_t(end - cursor) / 4 < count) {
+            failed = true;
+            return;
+        }
+        std::memcpy(out, cursor, size_t(count) * 4);
+        cursor += count * 4;
+        if constexpr (std::endian::native == std::endian::big) {
+            auto* words = static_cast<uint32_t*>(out);
+            for (uint64_t i = 0; i < count; ++i)
+                words[i] = FromLittleEndian(words[i]);
+        }
+    }
     float Float32() { return std::bit_cast<float>(Word()); }
     int8_t Int8()
     {
@@ -428,8 +443,8 @@ bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
             zPolygon& polygon = array[p];
             polygon.vertexCount = uint16_t(corners);
             polygon.indices = indexBlock.get() + used;
-            for (int32_t c = 0; c < corners; ++c)
-                indexBlock[used++] = reader.Int32();
+            reader.Words(indexBlock.get() + used, uint32_t(corners));
+            used += uint32_t(corners);
             polygon.material = uint16_t(reader.Int32());
         }
         if (reader.Failed() || !reader.AtEnd() || used != uint32_t(bindings)) {
@@ -770,11 +785,9 @@ bool zGeometry::ParseUV(const zMetaFile* document, const zMetaTag* tag)
             LogError("zGeometry::ParseUV") << "could not allocate UV channel for geometry '" << id << "'.\n";
             return false;
         }
+        static_assert(sizeof(zUV) == 8, "a UV record is two 32-bit floats");
         BlockReader reader(block.get(), size);
-        for (uint32_t b = 0; b < bindingCount; ++b) {
-            read[filled][b].u = reader.Float32();
-            read[filled][b].v = reader.Float32();
-        }
+        reader.Words(read[filled].get(), 2 * uint64_t(bindingCount));
         ++filled;
     }
     if (filled < sets) {

@@ -26,6 +26,7 @@ zTexture::~zTexture()
 zTexture* zTexture::New(Tavrin* core, const char* name, int32_t mode, int32_t usage, bool creationFlag,
                         float priority)
 {
+    zModuleTagScope module(1);
     auto* texture = new (std::nothrow) zTexture(core, name != nullptr ? name : "tx");
     if (texture == nullptr) {
         LogError("zTexture::New") << "Could not allocate new texture object.\n";

@@ -20,6 +20,7 @@ zSound::~zSound()
 
 zSound* zSound::New(Tavrin* core, const char* name)
 {
+    zModuleTagScope module(6);
     auto* sound = new (std::nothrow) zSound(core, name != nullptr ? name : "sd");
     if (sound == nullptr) {
         LogError("zSound::New") << "Could not allocate new sound object.\n";

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+class zGeometry;
 class zMixer;
 class zRenderer;
 class zSound;
@@ -33,6 +34,11 @@ public:
     // Deletes every texture, geometry and sound of the current set.
     void DeleteAllResources();
 
+    // The geometry cached under the path (unless the cache is bypassed), else
+    // a new one read from the located ZML file, kept in the cache unless told
+    // otherwise. A file that cannot be found or read still gives an empty
+    // geometry. Null only when no geometry can be allocated.
+    zGeometry* LoadGeometry(const char* path, bool useCache, bool keepInCache);
     // The texture cached under the path (as its name or the path it was loaded
     // from), else a new one loaded from the located file, with the priority of
     // its ".zmd" side file unless the priority given is other than 0.5. A file

@@ -2,6 +2,7 @@
 
 #include "bfat/sample/zSampleIO.h"
 #include "bfgt/picture/zPictureIO.h"
+#include "core/geometry/zGeometry.h"
 #include "core/render/zRenderer.h"
 #include "core/resource/zTexture.h"
 #include "core/sound/zSound.h"
@@ -62,6 +63,51 @@ void LoadTextureAttributes(zTexture& texture, const zString& located)
 }
 
 } // namespace
+
+zGeometry* Tavrin::LoadGeometry(const char* path, bool useCache, bool keepInCache)
+{
+    if (path == nullptr) {
+        LogError("Tavrin::LoadGeometry") << "No geometry path given.\n";
+        return nullptr;
+    }
+    zString name(path);
+    zString located(path);
+    if (useCache) {
+        if (zGeometry* cached = GetGeometries().FindAs<zGeometry>(name))
+            return cached;
+    } else {
+        *GlobalLogStream << "Ignoring geometry cache for '" << path << "'.\n";
+    }
+
+    bool found = zStream::LocateFile(located);
+    if (!found && GlobalGeometryMissingHook != nullptr) {
+        GlobalGeometryMissingHook(located);
+        name = NameFromHookPath(located);
+        if (zGeometry* cached = GetGeometries().FindAs<zGeometry>(name))
+            return cached;
+    }
+
+    zGeometry* geometry = zGeometry::New(this, name.Get());
+    if (geometry == nullptr) {
+        LogError("Tavrin::LoadGeometry") << "Could not allocate new geometry.\n";
+        return nullptr;
+    }
+
+    if (found || zStream::LocateFile(located)) {
+        geometry->path = located;
+        if (geometry->LoadFromFile(located.Get())) {
+            if (GlobalGeometryLoadedHook != nullptr)
+                GlobalGeometryLoadedHook(geometry);
+        } else {
+            LogWarning("Tavrin::LoadGeometry") << "Failed to load geometry from '" << located << "'.\n";
+        }
+    } else {
+        LogWarning("Tavrin::LoadGeometry") << "Failed to locate '" << name << "', could not load geometry.\n";
+    }
+    if (!keepInCache)
+        GetGeometries().Unlink(geometry);
+    return geometry;
+}
 
 zTexture* Tavrin::LoadTexture(const char* path, bool useCache, bool keepInCache, float priority, bool skipSetup)
 {
@@ -193,6 +239,9 @@ void Tavrin::SetupResources()
     zLinkedListCursor textures;
     while (zTexture* texture = GetTextures().NextAs<zTexture>(textures))
         texture->Setup();
+    zLinkedListCursor geometries;
+    while (zGeometry* geometry = GetGeometries().NextAs<zGeometry>(geometries))
+        geometry->Setup();
     zLinkedListCursor sounds;
     while (zSound* sound = GetSounds().NextAs<zSound>(sounds))
         sound->Setup();
