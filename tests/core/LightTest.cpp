@@ -1,4 +1,5 @@
 #include "CoreTestSupport.h"
+#include "ResourceTestSupport.h"
 #include "SlotOrder.h"
 #include "support/LogCapture.h"
 
@@ -482,6 +483,42 @@ TEST(LightTagTest, EveryFieldRoundTripsThroughText)
     EXPECT_FLOAT_EQ(read.coneAngle, 0.25f);
     EXPECT_FLOAT_EQ(read.edgeAngle, 0.125f);
     EXPECT_STREQ(read.shader.Get(), "SpotShader");
+}
+
+TEST(LightTagTest, ProjectionMapComesThroughTheTextureCacheAndIsWrittenByName)
+{
+    ResourceFiles files;
+    files.Write("spot.tga", MakeTga(4, 2));
+    Tavrin core;
+    zLight light(&core);
+    auto document = Parse("<ZML=1.0>\n<Light=<ProjectionMap=\"spot.tga\">>\n<Light=<ProjectionMap=\"spot.tga\">>\n");
+    ASSERT_TRUE(light.FromMetaTag(document.get(), document->GetFirstRootTag()));
+    zTexture* map = light.projectionMap;
+    ASSERT_NE(map, nullptr);
+    EXPECT_STREQ(map->id.Get(), "spot.tga");
+    EXPECT_EQ(map->picture.width, 4);
+    EXPECT_TRUE(core.GetTextures().Contains(map));
+    zLight other(&core);
+    ASSERT_TRUE(other.FromMetaTag(document.get(), document->GetFirstRootTag()->GetNextSibling()));
+    EXPECT_EQ(other.projectionMap, map) << "the cached texture is shared";
+
+    std::unique_ptr<zMetaTag> tag(light.AsMetaTag());
+    ASSERT_NE(tag->FindChild("ProjectionMap"), nullptr);
+    EXPECT_STREQ(tag->FindChild("ProjectionMap")->GetString(), "spot.tga");
+
+    // A missing file still gives an (empty) cached texture; a value that is
+    // not a text names none.
+    LogCapture capture;
+    auto missing = Parse("<ZML=1.0>\n<Light=<ProjectionMap=\"gone.tga\">>\n<Light=<ProjectionMap=3>>\n");
+    ASSERT_TRUE(light.FromMetaTag(missing.get(), missing->GetFirstRootTag()));
+    ASSERT_NE(light.projectionMap, nullptr);
+    EXPECT_STREQ(light.projectionMap->id.Get(), "gone.tga");
+    EXPECT_TRUE(capture.Contains("gone.tga")) << "the loader reports the missing file";
+    ASSERT_TRUE(light.FromMetaTag(missing.get(), missing->GetFirstRootTag()->GetNextSibling()));
+    EXPECT_EQ(light.projectionMap, nullptr);
+    EXPECT_TRUE(capture.Contains("No texture path given."));
+    std::unique_ptr<zMetaTag> none(light.AsMetaTag());
+    EXPECT_EQ(none->FindChild("ProjectionMap"), nullptr);
 }
 
 TEST(LightTagTest, NearBelowATenthIsRaisedOnReading)

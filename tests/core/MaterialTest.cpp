@@ -4,6 +4,7 @@
 #include "core/material/zMaterial.h"
 #include "core/material/zPhysicMaterial.h"
 #include "core/render/zShaderRecord.h"
+#include "core/shader/zShaderBlock.h"
 #include "core/shader/zShaderMap.h"
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
@@ -420,6 +421,8 @@ TEST_F(MaterialTest, WriterLeavesOutDefaultsAndReadsBackEqual)
     material.shader = "glass";
     material.physicMaterial.restitution = 0.8f;
     material.Update();
+    // As a material read from a file, it carries the map its fields generate.
+    material.shaderMap = material.AsShaderMap();
     std::unique_ptr<zMetaTag> tag(material.AsMetaTag(nullptr));
     ASSERT_NE(tag, nullptr);
 
@@ -565,7 +568,10 @@ TEST_F(MaterialTest, ShaderMapIsKeptAndWrittenBackUnchanged)
     EXPECT_EQ(TagText(tag->GetTag("ShaderMap;")), TagText(expected.Root()));
 
     ASSERT_TRUE(Read("<Material=<Id=\"n\">>"));
-    EXPECT_EQ(material.shaderMap, nullptr) << "reading resets the map";
+    ASSERT_NE(material.shaderMap, nullptr) << "without a map one is generated";
+    EXPECT_EQ(material.explicitShaderMap, 0);
+    ASSERT_NE(material.shaderMap->roots[zShaderMap::Diffuse], nullptr);
+    EXPECT_STREQ(material.shaderMap->roots[zShaderMap::Diffuse]->GetId().Get(), "MatParm0_");
 }
 
 TEST_F(MaterialTest, FreeReleasesTheRendererRecordAndTheNames)

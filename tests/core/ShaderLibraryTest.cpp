@@ -2,11 +2,16 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
+#include "core/material/zMaterial.h"
 #include "core/render/zShaderRecord.h"
 #include "core/zad/Tavrin.h"
+#include "framework/metafile/zMetaFile.h"
+#include "framework/metafile/zMetaParser.h"
+#include "framework/metafile/zMetaTag.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -274,6 +279,34 @@ TEST_F(ShaderLibraryTest, FreeAllShadersFreesInListOrderAndEmptiesTheList)
     // The library stays known: its programs are not read again.
     EXPECT_TRUE(renderer.LoadShaderLibrary(path.c_str(), nullptr));
     EXPECT_EQ(renderer.shaders.GetCount(), 0);
+}
+
+TEST(MaterialShaderLibraryTest, AMaterialLoadsItsLibraryAndNamesItWhenWritten)
+{
+    TempDir dir;
+    Tavrin core;
+    ShaderRenderer renderer(&core, true);
+    const std::string path = dir.Write("glass.zml", Library("<Default=" + Shader("Glass") + ">\n"));
+    const std::string text = "<ZML=1.0>\n<Material=<Id=\"m\"><ShaderLibrary=\"" + path + "\"><Shader=\"Glass\">>\n";
+    zMetaFile document;
+    ASSERT_TRUE(zMetaParser::LoadText(text.data(), text.size(), &document));
+    zMaterial material(&core);
+    ASSERT_TRUE(material.FromMetaTag(&document, document.GetFirstRootTag()));
+    EXPECT_EQ(renderer.loaded, std::vector<std::string>{"Glass|v|p"});
+    EXPECT_TRUE(material.shader == "Glass");
+
+    std::unique_ptr<zMetaTag> written(material.AsMetaTag(nullptr));
+    ASSERT_NE(written, nullptr);
+    const zMetaTag* library = written->GetTag("ShaderLibrary");
+    ASSERT_NE(library, nullptr);
+    EXPECT_STREQ(library->GetString(), path.c_str());
+    EXPECT_EQ(library->GetNextSibling(), written->GetTag("Shader"));
+
+    // A shader no library provided is written without one.
+    material.shader = "Unknown";
+    written.reset(material.AsMetaTag(nullptr));
+    EXPECT_EQ(written->GetTag("ShaderLibrary"), nullptr);
+    EXPECT_NE(written->GetTag("Shader"), nullptr);
 }
 
 } // namespace

@@ -228,7 +228,9 @@ bool zLight::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
         } else if (name == ClipDistanceName) {
             clipDistance = value->GetFloat();
         } else if (name == ProjectionMapName) {
-            // Loaded through the texture cache once the loaders are in.
+            // A value that is not a text names nothing; the loader reports it.
+            if (core != nullptr)
+                projectionMap = core->LoadTexture(value->GetString(), true, true, 0.5f, false);
         } else if (name == DiffuseName) {
             ColourFromMetaTag(diffuse, document, value);
         } else if (name == SpecularName) {

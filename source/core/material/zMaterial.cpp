@@ -7,11 +7,13 @@
 #include "core/zad/Tavrin.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/metafile/zMetaFile.h"
+#include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -233,6 +235,19 @@ void zMaterial::Free()
     name.Clear();
 }
 
+namespace {
+
+std::string ShaderMapText(const zShaderMap& map)
+{
+    std::string text;
+    std::unique_ptr<zMetaTag> tag(map.AsMetaTag(nullptr));
+    if (tag != nullptr)
+        zMetaParser::SaveTag(text, nullptr, tag.get(), 0);
+    return text;
+}
+
+} // namespace
+
 void zMaterial::AppendContent(std::string& out) const
 {
     // Derived values (transparency, channel table, UV maps used) follow from
@@ -246,7 +261,17 @@ void zMaterial::AppendContent(std::string& out) const
     for (float value : {glossiness, opacity, reflection, ior, maxSmoothingAngle})
         AppendBytes(out, value);
     AppendBytes(out, flags);
-    AppendBytes(out, explicitShaderMap != 0 ? shaderMap : nullptr);
+    // A map counts by its content, and only where it differs from the map the
+    // other fields generate: so a generated map, a written and read copy of
+    // one, and no map at all agree.
+    if (shaderMap != nullptr) {
+        const std::string text = ShaderMapText(*shaderMap);
+        std::unique_ptr<zShaderMap> generated(AsShaderMap());
+        if (generated == nullptr || ShaderMapText(*generated) != text) {
+            AppendBytes(out, text.size());
+            out += text;
+        }
+    }
     for (const zTextureStage& stage : stages) {
         AppendBytes(out, stage.active);
         AppendBytes(out, stage.channel);
@@ -542,11 +567,4 @@ zMetaTag* zMaterial::StageAsMetaTag(int32_t index) const
         tag->CreateString("UVSource", uvSourceNames[stage.uvSource]);
     }
     return tag;
-}
-
-zShaderMap* zMaterial::AsShaderMap() const
-{
-    // Maps are not generated from a material's fields yet: a material without
-    // an explicit map has none, which every renderer accepts.
-    return nullptr;
 }

@@ -126,8 +126,8 @@ public:
     // A hash of the content; materials that IsEquivalent calls equal agree on it.
     int32_t ComputeChecksum() const;
     // Same appearance and physics: everything but the name, the owner, the
-    // renderer's record and what Update derives. Generated shader maps follow from the other fields; a
-    // map read from a file is only equal to itself.
+    // renderer's record and what Update derives. A shader map counts by its
+    // content where it differs from the one the other fields generate.
     bool IsEquivalent(const zMaterial& other) const;
 
     // True when transparent by its flags, its diffuse alpha or an active

@@ -156,7 +156,7 @@ bool zTextureShaderBlock::ParamFromMetaTag(Tavrin* core, const zMetaFile* docume
     const zMetaTag* name = param->GetTypedTag("Texture", zMetaTag::TypeString, document);
     if (name == nullptr || core == nullptr)
         return true;
-    texture = static_cast<zTexture*>(core->GetTextures().FindByName(name->GetString()));
+    texture = core->LoadTexture(name->GetString(), true, true, 0.5f, false);
     return true;
 }
 
