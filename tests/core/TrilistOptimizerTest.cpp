@@ -211,6 +211,49 @@ TEST(TrilistOptimizerTest, OrderMatchesTheFullScanOnRandomLists)
             EXPECT_EQ(TriangleCounts(fast), TriangleCounts(indices));
         }
     }
+    // A few vertices used often but not in a row (so they leave the cache
+    // and come back) among many used rarely.
+    for (uint32_t triangles : {400u, 1500u, 4000u}) {
+        for (double share : {0.1, 0.3}) {
+            const uint32_t vertices = triangles;
+            std::uniform_int_distribution<int32_t> pick(0, int32_t(vertices) - 1);
+            std::uniform_int_distribution<int32_t> pickHub(0, 3);
+            std::uniform_int_distribution<int32_t> pickCorner(0, 2);
+            std::bernoulli_distribution useHub(share);
+            Indices indices(3 * triangles);
+            for (uint32_t t = 0; t < triangles; ++t) {
+                for (uint32_t k = 0; k < 3; ++k)
+                    indices[3 * t + k] = pick(random);
+                if (useHub(random))
+                    indices[3 * t + uint32_t(pickCorner(random))] = pickHub(random);
+            }
+            const Indices fast = Optimized(indices, vertices);
+            ASSERT_EQ(fast, ScanOrder(indices, vertices)) << "hubs " << triangles << " " << share;
+            EXPECT_EQ(TriangleCounts(fast), TriangleCounts(indices));
+        }
+    }
+    // Fans around one or two centres, stored shuffled or in order, with a
+    // grid beside them: vertices of high valence next to ordinary ones.
+    for (uint32_t fan : {30u, 200u, 1200u}) {
+        for (bool shuffled : {false, true}) {
+            Indices indices = ShuffledGrid(12, random);
+            const int32_t base = 13 * 13;
+            for (uint32_t k = 0; k < fan; ++k) {
+                const int32_t centre = k % 3 == 2 && fan > 30 ? base + 1 : base;
+                indices.insert(indices.end(), {centre, base + 2 + int32_t(k), base + 3 + int32_t(k)});
+            }
+            const uint32_t vertices = uint32_t(base) + fan + 3;
+            if (shuffled) {
+                for (size_t t = indices.size() / 3; t > 1; --t) {
+                    const size_t other = std::uniform_int_distribution<size_t>(0, t - 1)(random);
+                    std::swap_ranges(indices.begin() + 3 * (t - 1), indices.begin() + 3 * t, indices.begin() + 3 * other);
+                }
+            }
+            const Indices fast = Optimized(indices, vertices);
+            ASSERT_EQ(fast, ScanOrder(indices, vertices)) << "fan " << fan << " " << shuffled;
+            EXPECT_EQ(TriangleCounts(fast), TriangleCounts(indices));
+        }
+    }
     for (uint32_t side : {1u, 3u, 10u, 31u}) {
         const Indices indices = ShuffledGrid(side, random);
         const uint32_t vertices = (side + 1) * (side + 1);

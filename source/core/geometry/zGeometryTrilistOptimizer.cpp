@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -19,6 +20,12 @@
 // leaves the cache, so a step costs about the cached vertices' valence plus a
 // few heap operations instead of a pass over every triangle. Sums are formed
 // exactly as a full scan forms them, so the order is the same to the bit.
+//
+// A vertex used by many triangles (the centre of a large polygon's fan) would
+// make every step cost its valence. For such a hub the step skips its list
+// when a bound on the sums there falls below the best found elsewhere; the
+// bound covers the hub's triangles with no other cached corner of small
+// valence (those are summed through that corner anyway).
 
 namespace {
 
@@ -34,6 +41,8 @@ public:
     {
         records = NewArray<zTrilistVertexRecord>(maxVertices);
         counted = NewArray<uint8_t>(maxVertices);
+        hub = NewArray<uint8_t>(maxVertices);
+        hubBound = NewArray<double>(maxVertices);
         adjacencyStart = NewArray<uint32_t>(size_t(maxVertices) + 1);
         adjacencyEnd = NewArray<uint32_t>(maxVertices);
         adjacency = NewArray<uint32_t>(3 * size_t(maxTriangles));
@@ -42,7 +51,7 @@ public:
         heapScore = NewArray<float>(maxTriangles);
         heap = NewArray<uint32_t>(maxTriangles);
         heapPosition = NewArray<uint32_t>(maxTriangles);
-        return records && counted && adjacencyStart && adjacencyEnd && adjacency && emitted && cachedCorners
+        return records && counted && hub && hubBound && adjacencyStart && adjacencyEnd && adjacency && emitted && cachedCorners
             && heapScore && heap && heapPosition;
     }
 
@@ -71,8 +80,10 @@ public:
         for (uint32_t v = 0; v <= vertexCount; ++v) {
             total += v < vertexCount ? uint32_t(records[v].remaining) : 0;
             adjacencyStart[v] = total;
-            if (v < vertexCount)
+            if (v < vertexCount) {
                 adjacencyEnd[v] = total;
+                hub[v] = records[v].remaining > HubValence ? 1 : 0;
+            }
         }
         for (uint32_t i = indexCount; i-- > 0;)
             adjacency[--adjacencyStart[indices[i]]] = i / 3;
@@ -124,6 +135,13 @@ public:
 
 private:
     static constexpr uint32_t NoTriangle = ~0u;
+    // Vertices used by more triangles than this are hubs.
+    static constexpr int32_t HubValence = 24;
+    // No vertex scores more: cache term 1 at position 3 plus 2 for one triangle left.
+    static constexpr double MaxScore = 3.0;
+    // Above the rounding of two float additions of scores up to MaxScore.
+    static constexpr double BoundSlack = 1e-5;
+    static constexpr double NoBound = -std::numeric_limits<double>::infinity();
 
     float Sum(uint32_t t) const
     {
@@ -135,34 +153,96 @@ private:
     // lowest index among equals; NoTriangle when none is above -1.
     uint32_t Choose()
     {
-        uint32_t best = NoTriangle;
-        float bestScore = -1.0f;
-        if (heapSize > 0 && heapScore[heap[0]] > bestScore) {
-            best = heap[0];
-            bestScore = heapScore[best];
+        Best best;
+        if (heapSize > 0 && heapScore[heap[0]] > best.score) {
+            best.triangle = heap[0];
+            best.score = heapScore[best.triangle];
         }
         for (int32_t v : cache) {
             if (v < 0)
                 break;
-            // Emitted triangles are dropped from the list on the way.
-            uint32_t a = adjacencyStart[v];
-            uint32_t end = adjacencyEnd[v];
-            while (a < end) {
-                const uint32_t t = adjacency[a];
-                if (emitted[t] != 0) {
-                    adjacency[a] = adjacency[--end];
-                    continue;
-                }
-                const float score = Sum(t);
-                if (score > bestScore || (score == bestScore && t < best)) {
-                    best = t;
-                    bestScore = score;
-                }
-                ++a;
-            }
-            adjacencyEnd[v] = end;
+            if (hub[v] == 0)
+                Scan(v, best);
         }
-        return best;
+        for (int32_t v : cache) {
+            if (v < 0)
+                break;
+            if (hub[v] == 0)
+                continue;
+            if (best.triangle != NoTriangle && double(records[v].score) + hubBound[v] + BoundSlack < double(best.score))
+                continue;
+            hubBound[v] = Scan(v, best);
+        }
+        return best.triangle;
+    }
+
+    struct Best {
+        uint32_t triangle = NoTriangle;
+        float score = -1.0f;
+    };
+
+    // Sums the triangles left around v into best, dropping emitted ones from
+    // the list on the way; returns the bound of v's triangles as a hub.
+    double Scan(int32_t v, Best& best)
+    {
+        double bound = NoBound;
+        uint32_t a = adjacencyStart[v];
+        uint32_t end = adjacencyEnd[v];
+        while (a < end) {
+            const uint32_t t = adjacency[a];
+            if (emitted[t] != 0) {
+                adjacency[a] = adjacency[--end];
+                continue;
+            }
+            const float score = Sum(t);
+            if (score > best.score || (score == best.score && t < best.triangle)) {
+                best.triangle = t;
+                best.score = score;
+            }
+            if (hub[v] != 0)
+                bound = std::max(bound, OthersBound(t, v));
+            ++a;
+        }
+        adjacencyEnd[v] = end;
+        return bound;
+    }
+
+    // A bound on the sum of t's corners other than one use of the cached hub
+    // h: cached hubs count the highest score there is, uncached vertices their
+    // fixed score. NoBound when another corner is cached and of small valence.
+    double OthersBound(uint32_t t, int32_t h) const
+    {
+        double sum = 0.0;
+        bool skipped = false;
+        for (uint32_t k = 0; k < 3; ++k) {
+            const int32_t v = indices[3 * t + k];
+            if (v == h && !skipped) {
+                skipped = true;
+            } else if (records[v].cachePosition < 0) {
+                sum += records[v].score;
+            } else if (hub[v] != 0) {
+                sum += MaxScore;
+            } else {
+                return NoBound;
+            }
+        }
+        return sum;
+    }
+
+    // v has just left the cache with a fixed score: the cached hubs around its
+    // triangles take those triangles into their bounds.
+    void RaiseHubBounds(int32_t v)
+    {
+        for (uint32_t a = adjacencyStart[v]; a < adjacencyEnd[v]; ++a) {
+            const uint32_t t = adjacency[a];
+            if (emitted[t] != 0)
+                continue;
+            for (uint32_t k = 0; k < 3; ++k) {
+                const int32_t h = indices[3 * t + k];
+                if (h != v && hub[h] != 0 && records[h].cachePosition >= 0)
+                    hubBound[h] = std::max(hubBound[h], OthersBound(t, h));
+            }
+        }
     }
 
     // A vertex now in the cache: its triangles leave the heap.
@@ -176,6 +256,10 @@ private:
             if (emitted[t] == 0 && cachedCorners[t]++ == 0)
                 Remove(t);
         }
+        // Unknown until its list is next summed; that sum also covers the
+        // triangles other cached hubs share with it.
+        if (hub[v] != 0)
+            hubBound[v] = std::numeric_limits<double>::infinity();
     }
 
     // A vertex pushed out of the cache: triangles left with no cached corner
@@ -192,6 +276,7 @@ private:
                 Insert(t);
             }
         }
+        RaiseHubBounds(v);
     }
 
     // True when triangle a comes out before triangle b.
@@ -256,6 +341,9 @@ private:
     std::unique_ptr<zTrilistVertexRecord[]> records;
     // 1 while a vertex's corners are counted in cachedCorners.
     std::unique_ptr<uint8_t[]> counted;
+    std::unique_ptr<uint8_t[]> hub;
+    // For a cached hub, a bound on OthersBound over its triangles left.
+    std::unique_ptr<double[]> hubBound;
     // Triangles of each vertex: adjacency[adjacencyStart[v] .. adjacencyEnd[v]),
     // emitted ones dropped as they are met.
     std::unique_ptr<uint32_t[]> adjacencyStart;
