@@ -1,6 +1,7 @@
 #include "core/render/zRenderer.h"
 
 #include "core/camera/zCamera.h"
+#include "core/font/zRasterFont.h"
 #include "core/geometry/zGeometry.h"
 #include "core/geometry/zGeometryOctree.h"
 #include "core/object/zObject.h"
@@ -165,4 +166,18 @@ uint32_t ComputeTextureSize(uint32_t size, bool forcePowerOfTwo)
         } while (c < MaxTextureSize && 1.5 * double(c) < double(size));
     }
     return c < MaxTextureSize ? c : MaxTextureSize;
+}
+
+zRasterFont* zRenderer::LoadRasterFont(const char* path, const char* base)
+{
+    auto* font = new (std::nothrow) zRasterFont(core);
+    if (font == nullptr) {
+        LogError("zRenderer::LoadRasterFont") << "Failed to allocate a new raster font object.\n";
+        return nullptr;
+    }
+    if (!font->Load(path, base)) {
+        delete font;
+        return nullptr;
+    }
+    return font;
 }
