@@ -260,6 +260,8 @@ TEST_F(TextureStreamTest, FramesForAPictureOfAnotherSizeAreDropped)
             ? std::vector<uint8_t>(texture->picture.pixels, texture->picture.pixels + before.size())
             : std::vector<uint8_t>();
         EXPECT_EQ(after, before);
+        // Nothing of the stream is in the picture, so nothing is uploaded.
+        EXPECT_TRUE(renderer.uploads.empty());
         EXPECT_EQ(texture->streamInterface->content->GetState(), dAV_Stream::Playing);
         delete texture;
     }

@@ -82,7 +82,9 @@ bool TextureStreamInterface::PresentFrame()
 {
     zRenderer* renderer = texture->core != nullptr ? texture->core->renderer : nullptr;
     const zPicture& picture = texture->picture;
-    if (renderer != nullptr && picture.HasBuffer())
+    // A picture the stream could not write into holds no frame of it, and may
+    // not even hold the 32-bit pixels the upload reads.
+    if (renderer != nullptr && CanTakeFrame())
         renderer->UpdateTexture(texture, picture.pixels, picture.width, picture.height, 0, 0);
     frameReady = 0;
     return true;

@@ -32,7 +32,7 @@ public:
     bool NoFrame() override { return frameReady == 0; }
     void ClearFrame() override { frameReady = 0; }
     bool SupportsGapless() override { return false; }
-    // Uploads the picture to the current renderer.
+    // Uploads the picture to the current renderer, unless it lacks the announced size.
     bool PresentFrame() override;
     bool IsReady() override { return true; }
 
