@@ -2,6 +2,7 @@
 
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
+#include "core/zad/TavrinGlobals.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
@@ -43,6 +44,7 @@ void zRasterFont::Free()
 
 bool zRasterFont::Load(const char* descriptionPath, const char* base)
 {
+    zModuleTagScope module(1);
     Free();
     // Nothing of a previous font may outlive a failed load.
     path.Assign("");

@@ -7,6 +7,7 @@
 #include "core/object/zObject.h"
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
+#include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMinMax.h"
 #include "framework/system/zLogStream.h"
 
@@ -170,6 +171,7 @@ uint32_t ComputeTextureSize(uint32_t size, bool forcePowerOfTwo)
 
 zRasterFont* zRenderer::LoadRasterFont(const char* path, const char* base)
 {
+    zModuleTagScope module(1);
     auto* font = new (std::nothrow) zRasterFont(core);
     if (font == nullptr) {
         LogError("zRenderer::LoadRasterFont") << "Failed to allocate a new raster font object.\n";

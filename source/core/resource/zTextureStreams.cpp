@@ -1,6 +1,7 @@
 #include "core/resource/TextureStreamInterface.h"
 #include "core/resource/zTexture.h"
 
+#include "core/zad/TavrinGlobals.h"
 #include "dav/core/dAV_Stream.h"
 #include "framework/system/zLogStream.h"
 
@@ -8,6 +9,7 @@
 
 bool zTexture::SetupStreamInterface(const char* path)
 {
+    zModuleTagScope module(1);
     DeleteStreamInterface();
     auto* stream = new (std::nothrow) TextureStreamInterface(this);
     if (stream == nullptr) {
