@@ -1,11 +1,13 @@
 #include "core/render/zRenderer.h"
 
 #include "core/camera/zCamera.h"
+#include "core/font/zRasterFont.h"
 #include "core/geometry/zGeometry.h"
 #include "core/geometry/zGeometryOctree.h"
 #include "core/object/zObject.h"
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
+#include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMinMax.h"
 #include "framework/system/zLogStream.h"
 
@@ -165,4 +167,19 @@ uint32_t ComputeTextureSize(uint32_t size, bool forcePowerOfTwo)
         } while (c < MaxTextureSize && 1.5 * double(c) < double(size));
     }
     return c < MaxTextureSize ? c : MaxTextureSize;
+}
+
+zRasterFont* zRenderer::LoadRasterFont(const char* path, const char* base)
+{
+    zModuleTagScope module(1);
+    auto* font = new (std::nothrow) zRasterFont(core);
+    if (font == nullptr) {
+        LogError("zRenderer::LoadRasterFont") << "Failed to allocate a new raster font object.\n";
+        return nullptr;
+    }
+    if (!font->Load(path, base)) {
+        delete font;
+        return nullptr;
+    }
+    return font;
 }

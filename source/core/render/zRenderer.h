@@ -144,6 +144,10 @@ public:
     // FreeShader for every loaded shader in list order, then deletes them.
     void FreeAllShaders();
 
+    // A raster font of the renderer's core loaded from its description and
+    // pages; null when it cannot be allocated or loaded. The caller owns it.
+    zRasterFont* LoadRasterFont(const char* path, const char* base);
+
     // Debug shapes made of Line3D calls; colour null is the shape's default.
     void DrawCross(const zVector& position, float size, const float* colour);
     void DrawSphere(const zMatrix4& placement, float radius, const float* colour);
