@@ -86,28 +86,29 @@ struct Feature {
     int count = 0;
 };
 
-// Keeps the two deepest of three corners (largest projections when
-// deepestIsLargest), else the first four of more than four.
+// Keeps the two deepest of three corners, or the four deepest of more than
+// four (largest projections when deepestIsLargest), in corner order. Under
+// deep penetration the first four corners need not form a face at all,
+// while the deepest four are the face turned towards the other box.
 void ReduceFeature(Feature& f, bool deepestIsLargest)
 {
-    if (f.count == 3) {
+    int keep = f.count;
+    if (f.count == 3)
+        keep = 2;
+    else if (f.count > 4)
+        keep = 4;
+    while (f.count > keep) {
         int drop = 0;
-        for (int i = 1; i < 3; ++i) {
+        for (int i = 1; i < f.count; ++i) {
             const bool shallower = deepestIsLargest ? f.projections[i] < f.projections[drop] : f.projections[i] > f.projections[drop];
             if (shallower)
                 drop = i;
         }
-        int n = 0;
-        for (int i = 0; i < 3; ++i) {
-            if (i != drop) {
-                f.corners[n] = f.corners[i];
-                f.projections[n] = f.projections[i];
-                ++n;
-            }
+        for (int i = drop; i + 1 < f.count; ++i) {
+            f.corners[i] = f.corners[i + 1];
+            f.projections[i] = f.projections[i + 1];
         }
-        f.count = 2;
-    } else if (f.count > 4) {
-        f.count = 4;
+        --f.count;
     }
 }
 
@@ -365,8 +366,16 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
                 found.Add(ends[k]);
         }
     }
-    if (found.count == 0)
-        return 0;
+    // The boxes overlap on every axis, so a contact exists even when every
+    // clipped edge fell outside: B's deepest corner then stands for it.
+    if (found.count == 0) {
+        int deepest = 0;
+        for (int i = 1; i < fb.count; ++i) {
+            if (fb.projections[i] < fb.projections[deepest])
+                deepest = i;
+        }
+        found.Add(fb.corners[deepest]);
+    }
     const uint32_t written = found.count < output->pointCapacity ? found.count : output->pointCapacity;
     float m = 0.0f;
     float projections[ConvexPointCapacity];

@@ -5,10 +5,7 @@
 
 #include <cmath>
 
-namespace {
-
-// Keeps the nearer of two hits; a hit behind the origin never replaces one.
-bool TakeNearer(GColRayHit& kept, const GColRayHit& candidate)
+bool KeepNearerHit(GColRayHit& kept, const GColRayHit& candidate)
 {
     if (candidate.distance < 0.0f)
         return false;
@@ -17,8 +14,6 @@ bool TakeNearer(GColRayHit& kept, const GColRayHit& candidate)
         return true;
     }
     return false;
-}
-
 }
 
 bool IntersectRayWithCentredBox(const zVector& centre, const zVector& size, const zVector& origin, const zVector& direction,
@@ -100,7 +95,7 @@ bool GColItem::Raytrace(const zVector& origin, const zVector& direction, GColRay
     for (const GColShape* shape = GetFirstShape(); shape != nullptr; shape = NextShape(shape)) {
         GColRayHit candidate;
         if (shape->Raytrace(origin, direction, candidate, kindFlags))
-            TakeNearer(hit, candidate);
+            KeepNearerHit(hit, candidate);
     }
     return !(hit.distance < 0.0f);
 }
@@ -114,7 +109,7 @@ bool GCollide::Raytrace(const zVector& origin, const zVector& direction, GColRay
             continue;
         GColRayHit candidate;
         if (item->Raytrace(origin, direction, candidate, kindFlags))
-            TakeNearer(hit, candidate);
+            KeepNearerHit(hit, candidate);
     }
     return !(hit.distance < 0.0f);
 }

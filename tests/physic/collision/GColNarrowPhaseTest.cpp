@@ -143,6 +143,10 @@ const std::vector<CuboidCuboidCase>& CuboidCases()
          {{0, 1, 1}, {1, 1, 1}, {1, 1, -1}, {0, 1, -1}}},
         {"EdgeOnFace", cube2, MakeBox({0, 1 + Root2 - 0.1f, 0}, {2, 2, 2}, zMatrix3::RotationZ(float(M_PI / 4))), true, {0, 1, 0},
          -0.1f, {{0, 0.9f, 1}, {0, 0.9f, -1}}},
+        // Deeper than the thin box is wide: all its corners reach into the
+        // other, and its face turned towards it makes the contact.
+        {"DeepOverlap", MakeBox({0, 0, 0}, {0.5f, 2, 2}), MakeBox({0.3f, 0, 0}, {2, 2, 2}), true, {1, 0, 0}, -0.95f,
+         {{0.25f, 1, 1}, {0.25f, -1, 1}, {0.25f, 1, -1}, {0.25f, -1, -1}}},
         {"VertexOnFace", cube2, MakeBox({0, 1 + Root3 - 0.1f, 0}, {2, 2, 2}, DiagonalDown()), true, {0, 1, 0}, -0.1f,
          {{0, 0.9f, 0}}},
     };
@@ -159,7 +163,7 @@ TEST(CuboidCuboidTest, NormalDepthPointsAndMirror)
         EXPECT_EQ(GCollide::CuboidCuboid(c.a, c.b, nullptr), c.contact ? 1u : 0u);
         TestOutput mirror;
         const uint32_t m = GCollide::CuboidCuboid(c.b, c.a, &mirror.output);
-        EXPECT_EQ(m > 0, c.contact);
+        EXPECT_EQ(m, n);
         if (!c.contact)
             continue;
         ExpectNear(out.normal, c.normal);
@@ -169,6 +173,9 @@ TEST(CuboidCuboidTest, NormalDepthPointsAndMirror)
             EXPECT_NEAR(out.pointDepths[i], c.depth, 1e-4f);
         ExpectNear(mirror.normal, -c.normal);
         EXPECT_NEAR(mirror.depth, c.depth, 1e-4f);
+        if (std::string(c.name) == "DeepOverlap") {
+            EXPECT_TRUE(SamePointSet(mirror.Points(m), c.points));
+        }
         // The mirrored points lie on the other box's side of the overlap.
         for (uint32_t i = 0; i < m; ++i)
             EXPECT_LE(std::fabs((mirror.points[i] - out.points[0]).Dot(c.normal)), std::fabs(c.depth) + 1e-4f);
