@@ -195,7 +195,9 @@ TEST_F(GeometryNormalsTest, ExistingArraysAreKeptUnlessForced)
 
 TEST_F(GeometryNormalsTest, AWrongBindingCountIsReportedAndRebuilt)
 {
-    const uint32_t counts[] = {0, 2, 50};
+    // Missing or too small for the polygons' corners, which would be
+    // written past the end of the arrays.
+    const uint32_t counts[] = {0, 2, 5};
     for (uint32_t count : counts) {
         zGeometry g(&core, "count");
         FillHinge(g, 0);
@@ -212,6 +214,18 @@ TEST_F(GeometryNormalsTest, AWrongBindingCountIsReportedAndRebuilt)
                                  "updates this flag."));
         EXPECT_EQ(g.bindingCount, 6u);
     }
+
+    // A larger count holds every corner and is left as it is.
+    zGeometry g(&core, "large");
+    FillHinge(g, 0);
+    g.bindingCount = 8;
+    LogCapture log;
+    ASSERT_TRUE(g.ComputeVertexNormal(false));
+    ASSERT_TRUE(g.ComputeVertexTangent(false));
+    EXPECT_FALSE(log.Contains("binding count"));
+    EXPECT_FALSE(log.Contains("pol_binding_count"));
+    EXPECT_EQ(g.bindingCount, 8u);
+    EXPECT_TRUE(Near(g.vertexNormals[5], {R2, 0, R2}));
 }
 
 TEST_F(GeometryNormalsTest, AverageVertexNormalsAreMeansOfThePolygonNormals)

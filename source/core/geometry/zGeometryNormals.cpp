@@ -43,6 +43,18 @@ bool FirstThreeCorners(const zGeometry& g, const zPolygon& polygon, const zVecto
 
 } // namespace
 
+bool zGeometry::BindingCountHoldsPolygons()
+{
+    // The per-binding arrays are written by binding number, so a count below
+    // the polygons' corners (not only a missing one) would write past them.
+    const uint32_t declared = bindingCount;
+    CountBindings();
+    if (declared == 0 || declared < bindingCount)
+        return false;
+    bindingCount = declared;
+    return true;
+}
+
 bool zGeometry::ComputePolygonNormal()
 {
     if (polygonNormals != nullptr)
@@ -124,11 +136,7 @@ bool zGeometry::ComputeVertexNormal(bool force)
         return true;
     if (polygonCount == 0 || vertexCount == 0 || polygons == nullptr || vertices == nullptr)
         return false;
-    // The array is written by binding number, so a count that disagrees with
-    // the polygons would write past it.
-    const uint32_t declared = bindingCount;
-    CountBindings();
-    if (declared != bindingCount)
+    if (!BindingCountHoldsPolygons())
         LogError("zGeometry::ComputeVertexNormal")
             << "The total binding count is wrong. Check that the importer did properly update this flag.\n";
     if (!ComputePolygonNormal() || !ComputePolygonTangent() || !BuildVertexToPolygon() || !BuildPolygonIndex())
@@ -177,9 +185,7 @@ bool zGeometry::ComputeVertexTangent(bool force)
         return true;
     if (polygonCount == 0 || vertexCount == 0 || polygons == nullptr || vertices == nullptr)
         return false;
-    const uint32_t declared = bindingCount;
-    CountBindings();
-    if (declared != bindingCount)
+    if (!BindingCountHoldsPolygons())
         LogError("zGeometry::ComputeVertexTangent")
             << "ComputeVertexTangent() pol_binding_count member wasn't set! Check that the importer updates this flag.\n";
     if (!ComputePolygonTangent() || !BuildVertexToPolygon() || !BuildPolygonIndex())
