@@ -68,6 +68,8 @@ const CubeCase cubeCases[] = {
     {"BelowMinusOneIsClamped", -3.0f, true, -1.0f},
     {"NearOneStaysFlat", 0.9f, false, 0.9f},
     {"JustBelowZeroSmooths", -0.01f, true, -0.01f},
+    {"NotANumberFallsBackToZero", std::nanf(""), false, 0.0f},
+    {"InfinityActsAsMinusOne", INFINITY, true, -1.0f},
 };
 
 class CubeSmoothingTest : public GeometryNormalsTest, public ::testing::WithParamInterface<CubeCase> {};

@@ -4,6 +4,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace {
@@ -155,7 +156,11 @@ bool zGeometry::ComputeVertexNormal(bool force)
             std::fill(out, out + polygon.vertexCount, Zero);
             continue;
         }
-        float threshold = std::clamp(material->maxSmoothingAngle, -1.0f, 1.0f);
+        // A threshold that is not a number (read from a file) would let no
+        // polygon in, not even the corner's own: it falls back to the default.
+        float threshold = std::isnan(material->maxSmoothingAngle)
+            ? 0.0f
+            : std::clamp(material->maxSmoothingAngle, -1.0f, 1.0f);
         if (threshold == 1.0f)
             threshold = -1.0f;
         material->maxSmoothingAngle = threshold;
