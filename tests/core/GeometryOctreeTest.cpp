@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -374,6 +375,7 @@ TEST_F(OctreeTest, SplitThresholdsFollowTheLeafSize)
         {2000, 1000, 2000, true},  // twice the leaf size
         {2001, 1000, 2000, false},
         {3000, -5, 1024, false},
+        {1100, INT32_MAX, 1100, true}, // no overflow of the threshold
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.polygons) + " polygons, leaf size " + std::to_string(c.leafSize));
@@ -786,6 +788,11 @@ TEST_F(OctreeTest, RayWalksFindTheNearestPolygonAsBruteForceDoes)
         EXPECT_EQ(hit.backSide, n.Dot(direction) > 0.0f ? 1 : 0);
     }
     EXPECT_GT(hits, 120);
+    // A ray of NaNs meets nothing.
+    zOctreeRayHit hit;
+    EXPECT_FALSE(g.octree->IntersectRay(zVector(NAN, 0, 0), zVector(0, 0, 1), 0.0f, hit));
+    EXPECT_FALSE(g.octree->IntersectRay(zVector(0, 0, 0), zVector(NAN, NAN, NAN), 0.0f, hit));
+    EXPECT_EQ(hit.leaf, nullptr);
     EXPECT_GT(limited, 40);
 }
 

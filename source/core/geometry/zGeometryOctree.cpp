@@ -10,6 +10,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -59,7 +60,8 @@ bool IntersectTriangle(const zVector& origin, const zVector& direction, const zV
     if (v < -Tolerance || u + v > 1.0f + Tolerance)
         return false;
     const float hit = e2.Dot(q) * inverse;
-    if (hit < 0.0f || hit > limit)
+    // Written so that a NaN (from a NaN ray) is no hit.
+    if (!(hit >= 0.0f && hit <= limit))
         return false;
     t = hit;
     back = e1.Cross(e2).Dot(direction) > 0.0f;
@@ -152,7 +154,8 @@ bool zGeometry::CreateOctree(int32_t leafSize)
         list[p] = int32_t(p);
     zGeometryOctree::ResetCounters();
 
-    const int32_t threshold = 2 * std::max(leafSize, zGeometryOctree::MinLeafSize);
+    const int32_t threshold =
+        int32_t(std::min<int64_t>(2 * int64_t(std::max(leafSize, zGeometryOctree::MinLeafSize)), INT32_MAX));
     if (!root->Build(this, list, int32_t(polygonCount), zGeometryOctree::MaxDepth, threshold)) {
         // A tree with holes would lose polygons once the mesh is freed.
         delete root;
