@@ -396,6 +396,41 @@ TEST_F(OctreeTest, SplitThresholdsFollowTheLeafSize)
     }
 }
 
+TEST_F(OctreeTest, TheSplitIsTheBisectedMedianOfTheLowestCorners)
+{
+    struct Case {
+        std::vector<float> lowest;
+        float lo;
+        float hi;
+        float split;
+    };
+    const Case cases[] = {
+        {{0, 1, 2, 3}, 0, 4, 2.0f},          // the first trial halves the set
+        {{3, 1, 2, 0}, 0, 4, 2.0f},          // order does not matter
+        {{0, 0, 0, 10}, 0, 10, 5.0f},        // no trial does better than the first
+        {{8, 8.5f, 9, 9.5f}, 0, 10, 8.75f},  // the third trial halves the set
+        {{0, 9, 9, 9, 9}, 0, 10, 5.0f},      // 1 or 5 below: the first trial stays best
+        {{7, 7}, 7, 7, 7.0f},                // no extent: the middle
+    };
+    for (const Case& c : cases) {
+        zGeometry g(&core, "line");
+        std::vector<zVector> vertices;
+        std::vector<PolygonSpec> specs;
+        std::vector<int32_t> list;
+        for (float x : c.lowest) {
+            const int32_t first = int32_t(vertices.size());
+            // The other corners lie above the lowest one.
+            vertices.insert(vertices.end(), {{x + 0.5f, 0, 0}, {x, 1, 0}, {x + 0.25f, 0, 1}});
+            specs.push_back({{first, first + 1, first + 2}, 0});
+            list.push_back(int32_t(list.size()));
+        }
+        FillGeometry(g, vertices, specs, 1);
+        const zMinMax box(zVector(c.lo, 0, 0), zVector(c.hi, 1, 1));
+        EXPECT_FLOAT_EQ(zGeometryOctree::ChooseSplit(0, &g, list.data(), int32_t(list.size()), box), c.split)
+            << c.lowest.size() << " polygons from " << c.lo;
+    }
+}
+
 TEST_F(OctreeTest, PolygonsThatCannotBeSeparatedEndInOneLeafAtTheDepthLimit)
 {
     // Every polygon is the same triangle: each split keeps them together.

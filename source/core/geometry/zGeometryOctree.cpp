@@ -68,6 +68,36 @@ bool IntersectTriangle(const zVector& origin, const zVector& direction, const zV
     return true;
 }
 
+// The bisection for the median by polygon count over [lo, hi]. A polygon has
+// a vertex below a value exactly when its lowest one is: the sorted lowest
+// values count each trial in a binary search.
+float SplitFromSortedLowest(const float* lowest, int32_t count, float lo, float hi)
+{
+    float best = (lo + hi) * 0.5f;
+    const int32_t half = count / 2;
+    int32_t bestDifference = count;
+    while (hi - lo > 0.001f) {
+        const float mid = (lo + hi) * 0.5f;
+        // Far from the origin neighbouring floats lie further apart than the
+        // tolerance: the interval cannot shrink any more.
+        if (!(mid > lo && mid < hi))
+            break;
+        const int32_t below = int32_t(std::lower_bound(lowest, lowest + count, mid) - lowest);
+        const int32_t difference = std::abs(half - below);
+        if (difference < bestDifference) {
+            bestDifference = difference;
+            best = mid;
+        }
+        if (below == half)
+            break;
+        if (below >= half)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return best;
+}
+
 } // namespace
 
 zOBB MinMaxToOBB(const zMinMax& box)
@@ -218,12 +248,26 @@ bool zGeometryOctree::Build(zGeometry* geometry, int32_t* list, int32_t count, i
             node->splitAxis = 1;
         else
             node->splitAxis = 2;
-        node->splitValue = ChooseSplit(node->splitAxis, geometry, list, count, node->bounds);
-
         std::unique_ptr<int32_t[]> input(list);
+        // Each polygon's lowest coordinate on the axis decides both the split
+        // and its side.
+        std::unique_ptr<float[]> lowest(new (std::nothrow) float[std::max(count, 1)]);
+        std::unique_ptr<float[]> sorted(new (std::nothrow) float[std::max(count, 1)]);
+        if (lowest == nullptr || sorted == nullptr) {
+            LogError("zGeometryOctree::Build") << "Failed to allocate polygon lists.\n";
+            return false;
+        }
+        for (int32_t i = 0; i < count; ++i)
+            lowest[i] = LowestOnAxis(geometry, input[i], node->splitAxis);
+        std::copy(lowest.get(), lowest.get() + count, sorted.get());
+        std::sort(sorted.get(), sorted.get() + count);
+        node->splitValue = SplitFromSortedLowest(sorted.get(), count, Component(node->bounds.min, node->splitAxis),
+                                                 Component(node->bounds.max, node->splitAxis));
+        sorted.reset();
+
         int32_t leftCount = 0;
         for (int32_t i = 0; i < count; ++i)
-            leftCount += LowestOnAxis(geometry, input[i], node->splitAxis) < node->splitValue ? 1 : 0;
+            leftCount += lowest[i] < node->splitValue ? 1 : 0;
         std::unique_ptr<int32_t[]> leftList(new (std::nothrow) int32_t[std::max(leftCount, 1)]);
         std::unique_ptr<int32_t[]> rightList(new (std::nothrow) int32_t[std::max(count - leftCount, 1)]);
         if (leftList == nullptr || rightList == nullptr) {
@@ -233,12 +277,13 @@ bool zGeometryOctree::Build(zGeometry* geometry, int32_t* list, int32_t count, i
         int32_t l = 0;
         int32_t r = 0;
         for (int32_t i = 0; i < count; ++i) {
-            if (LowestOnAxis(geometry, input[i], node->splitAxis) < node->splitValue)
+            if (lowest[i] < node->splitValue)
                 leftList[l++] = input[i];
             else
                 rightList[r++] = input[i];
         }
         input.reset();
+        lowest.reset();
 
         if (l > 0) {
             node->left = new (std::nothrow) zGeometryOctree(core);
@@ -264,40 +309,15 @@ bool zGeometryOctree::Build(zGeometry* geometry, int32_t* list, int32_t count, i
 float zGeometryOctree::ChooseSplit(int32_t axis, const zGeometry* geometry, const int32_t* list, int32_t count,
                                    const zMinMax& box)
 {
-    float lo = Component(box.min, axis);
-    float hi = Component(box.max, axis);
-    float best = (lo + hi) * 0.5f;
-    // A polygon has a vertex below a value exactly when its lowest one is:
-    // sorted lowest values count each trial in a binary search.
+    const float lo = Component(box.min, axis);
+    const float hi = Component(box.max, axis);
     std::unique_ptr<float[]> lowest(new (std::nothrow) float[std::max(count, 1)]);
     if (lowest == nullptr)
-        return best;
+        return (lo + hi) * 0.5f;
     for (int32_t i = 0; i < count; ++i)
         lowest[i] = LowestOnAxis(geometry, list[i], axis);
     std::sort(lowest.get(), lowest.get() + count);
-
-    const int32_t half = count / 2;
-    int32_t bestDifference = count;
-    while (hi - lo > 0.001f) {
-        const float mid = (lo + hi) * 0.5f;
-        // Far from the origin neighbouring floats lie further apart than the
-        // tolerance: the interval cannot shrink any more.
-        if (!(mid > lo && mid < hi))
-            break;
-        const int32_t below = int32_t(std::lower_bound(lowest.get(), lowest.get() + count, mid) - lowest.get());
-        const int32_t difference = std::abs(half - below);
-        if (difference < bestDifference) {
-            bestDifference = difference;
-            best = mid;
-        }
-        if (below == half)
-            break;
-        if (below >= half)
-            hi = mid;
-        else
-            lo = mid;
-    }
-    return best;
+    return SplitFromSortedLowest(lowest.get(), count, lo, hi);
 }
 
 bool zGeometryOctree::CreateLeaf(zGeometry* geometry, int32_t* list, int32_t count)
