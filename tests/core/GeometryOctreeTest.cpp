@@ -2,6 +2,7 @@
 #include "support/LogCapture.h"
 
 #include "core/geometry/zGeometry.h"
+#include "core/geometry/zGeometryBIH.h"
 #include "core/geometry/zGeometryOctree.h"
 #include "core/material/zMaterial.h"
 #include "core/zad/Tavrin.h"
@@ -70,6 +71,9 @@ std::vector<SourcePolygon> RandomPolygons(std::mt19937& random, int count, float
             corner.uv1 = {unit(random), unit(random)};
             p.corners.push_back(corner);
         }
+        // Quads are parallelograms: flat, as a mesh's polygons are.
+        if (corners == 4)
+            p.corners[3].position = p.corners[0].position + p.corners[2].position - p.corners[1].position;
         p.material = uint16_t(random() % 3);
         p.normal = zVector(unit(random), unit(random), unit(random));
     }
@@ -568,6 +572,45 @@ TEST_F(OctreeTest, TheParentKeepsWhatRayAndCollisionQueriesNeed)
         g.Free();
         EXPECT_NE(g.vertices, nullptr);
         EXPECT_NE(g.octree, nullptr);
+    }
+}
+
+TEST_F(OctreeTest, RayQueriesOfTheParentWorkWhicheverIsBuiltFirst)
+{
+    std::uniform_real_distribution<float> place(-40.0f, 40.0f);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    for (bool treeFirst : {true, false}) {
+        SCOPED_TRACE(treeFirst ? "tree first" : "octree first");
+        zGeometry g(&core, "both");
+        Fill(g, RandomPolygons(random, 3000, 30.0f, 3.0f));
+        // Both sides count, as in the octree's walk.
+        for (uint32_t m = 0; m < g.materialCount; ++m)
+            g.materials[m]->flags |= zMaterial::FlagDoubleSided;
+        if (treeFirst) {
+            ASSERT_TRUE(g.CreateTree());
+        }
+        ASSERT_TRUE(g.CreateOctree(0));
+        if (!treeFirst) {
+            ASSERT_TRUE(g.CreateTree());
+        }
+        ASSERT_NE(g.tree, nullptr);
+        ASSERT_EQ(g.tree->GetPolygonCount(), 3000u);
+        int hits = 0;
+        for (int trial = 0; trial < 300; ++trial) {
+            const zVector origin(place(random), place(random), place(random));
+            const zVector direction(unit(random), unit(random), unit(random));
+            zBIHQuery query;
+            query.nearestHit = 1;
+            g.tree->TraceRay(query, origin, direction, 0.0f);
+            zOctreeRayHit hit;
+            const bool found = g.octree->IntersectRay(origin, direction, 0.0f, hit);
+            ASSERT_EQ(query.hitFound != 0, found) << trial;
+            if (found) {
+                ++hits;
+                EXPECT_NEAR(query.hitT, hit.t, 1e-3f * (1.0f + hit.t)) << trial;
+            }
+        }
+        EXPECT_GT(hits, 60);
     }
 }
 
