@@ -287,6 +287,9 @@ public:
     bool ParseLodAndZFar(const zMetaFile* document, const zMetaTag* tag);
 
 private:
+    // False, with the count rebuilt from the polygons, when it is missing or
+    // too small for them.
+    bool BindingCountHoldsPolygons();
     void FreeMaterialArray();
     bool PurgeUnusedMaterials();
     bool ReadChildren(const zMetaFile* document, const zMetaTag* tag);

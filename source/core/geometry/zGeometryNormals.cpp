@@ -4,6 +4,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 namespace {
@@ -42,6 +43,18 @@ bool FirstThreeCorners(const zGeometry& g, const zPolygon& polygon, const zVecto
 }
 
 } // namespace
+
+bool zGeometry::BindingCountHoldsPolygons()
+{
+    // The per-binding arrays are written by binding number, so a count below
+    // the polygons' corners (not only a missing one) would write past them.
+    const uint32_t declared = bindingCount;
+    CountBindings();
+    if (declared == 0 || declared < bindingCount)
+        return false;
+    bindingCount = declared;
+    return true;
+}
 
 bool zGeometry::ComputePolygonNormal()
 {
@@ -124,11 +137,7 @@ bool zGeometry::ComputeVertexNormal(bool force)
         return true;
     if (polygonCount == 0 || vertexCount == 0 || polygons == nullptr || vertices == nullptr)
         return false;
-    // The array is written by binding number, so a count that disagrees with
-    // the polygons would write past it.
-    const uint32_t declared = bindingCount;
-    CountBindings();
-    if (declared != bindingCount)
+    if (!BindingCountHoldsPolygons())
         LogError("zGeometry::ComputeVertexNormal")
             << "The total binding count is wrong. Check that the importer did properly update this flag.\n";
     if (!ComputePolygonNormal() || !ComputePolygonTangent() || !BuildVertexToPolygon() || !BuildPolygonIndex())
@@ -147,7 +156,11 @@ bool zGeometry::ComputeVertexNormal(bool force)
             std::fill(out, out + polygon.vertexCount, Zero);
             continue;
         }
-        float threshold = std::clamp(material->maxSmoothingAngle, -1.0f, 1.0f);
+        // A threshold that is not a number (read from a file) would let no
+        // polygon in, not even the corner's own: it falls back to the default.
+        float threshold = std::isnan(material->maxSmoothingAngle)
+            ? 0.0f
+            : std::clamp(material->maxSmoothingAngle, -1.0f, 1.0f);
         if (threshold == 1.0f)
             threshold = -1.0f;
         material->maxSmoothingAngle = threshold;
@@ -177,9 +190,7 @@ bool zGeometry::ComputeVertexTangent(bool force)
         return true;
     if (polygonCount == 0 || vertexCount == 0 || polygons == nullptr || vertices == nullptr)
         return false;
-    const uint32_t declared = bindingCount;
-    CountBindings();
-    if (declared != bindingCount)
+    if (!BindingCountHoldsPolygons())
         LogError("zGeometry::ComputeVertexTangent")
             << "ComputeVertexTangent() pol_binding_count member wasn't set! Check that the importer updates this flag.\n";
     if (!ComputePolygonTangent() || !BuildVertexToPolygon() || !BuildPolygonIndex())
