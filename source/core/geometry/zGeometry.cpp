@@ -147,17 +147,30 @@ void zGeometry::Setup()
     if (GlobalSetupProgressHook != nullptr)
         GlobalSetupProgressHook("Geometry Setup");
     ComputeRenderFlags();
-    if (vertexCount == 0 || polygonCount == 0 || vertices == nullptr || polygons == nullptr)
+    if (vertexCount == 0 || polygonCount == 0 || vertices == nullptr || polygons == nullptr) {
+        // The leaves of a split geometry hold what is drawn, with or
+        // without the parent's mesh.
+        if (octree != nullptr) {
+            SetupMaterials();
+            keepMask |= KeepMaterials | KeepProxies | KeepRendererCopy;
+            octree->SetupLeaves();
+        }
         return;
+    }
     zVector sum(0.0f, 0.0f, 0.0f);
     for (uint32_t i = 0; i < vertexCount; ++i)
         sum = sum + vertices[i];
     centre = sum * (1.0f / float(vertexCount));
-    if ((renderWord & RenderLit) != 0)
-        ComputeVertexNormal(false);
-    if ((renderWord & RenderTangents) != 0)
-        ComputeVertexTangent(false);
-    SetupMaterials();
+    // A split geometry is drawn by its leaves, which make their own.
+    if (octree == nullptr) {
+        if ((renderWord & RenderLit) != 0)
+            ComputeVertexNormal(false);
+        if ((renderWord & RenderTangents) != 0)
+            ComputeVertexTangent(false);
+    }
+    // Octree leaves share their parent's materials, which the parent sets up.
+    if ((flags & FlagSharedMaterials) == 0)
+        SetupMaterials();
     keepMask |= KeepMaterials | KeepProxies | KeepRendererCopy;
     ComputeMinMax(bounds);
     if (octree != nullptr)

@@ -191,7 +191,8 @@ public:
 
     // Derives the render flags, sets the materials up and hands the geometry
     // (or its octree leaves) to the renderer; a geometry without vertices or
-    // polygons only gets its flags.
+    // polygons only gets its flags, unless it has an octree. Shared materials
+    // are left to the geometry that owns them.
     void Setup();
     // Checks every polygon corner against the vertices and repairs the
     // material references. False, with nothing changed, when a corner names a
@@ -221,6 +222,12 @@ public:
     void FreeHomogeneousTable();
     // Deletes the octree of this geometry and of its LOD and shadow proxies.
     void DeleteOctrees();
+    // Splits the mesh into a tree of leaf geometries of no more than twice
+    // leafSize (at least 1024) polygons each, which the renderer then draws
+    // in its place. The parent keeps its positions and polygons for ray and
+    // collision queries. False, with nothing changed, for an empty mesh, one
+    // whose corners name missing vertices, or when memory runs out.
+    bool CreateOctree(int32_t leafSize);
 
     // Builds the polygon hierarchy once; true when it exists or was built.
     bool CreateTree();
