@@ -1,0 +1,234 @@
+#include "physic/collision/GColItem.h"
+
+#include "core/geometry/zGeometry.h"
+#include "core/zad/TavrinGlobals.h"
+#include "framework/system/zLogStream.h"
+#include "physic/collision/GColMeshAccess.h"
+
+#include <cmath>
+#include <new>
+
+namespace {
+
+constexpr int32_t CollisionModule = 3;
+constexpr float ChangeTolerance = 1e-6f;
+
+bool VectorDiffers(const zVector& a, const zVector& b)
+{
+    return std::fabs(a.x - b.x) >= ChangeTolerance || std::fabs(a.y - b.y) >= ChangeTolerance ||
+           std::fabs(a.z - b.z) >= ChangeTolerance;
+}
+
+bool Matrix3Differs(const zMatrix3& a, const zMatrix3& b)
+{
+    for (int i = 0; i < 9; ++i) {
+        if (std::fabs(a.m[i] - b.m[i]) >= ChangeTolerance)
+            return true;
+    }
+    return false;
+}
+
+void MergeInto(zMinMax& box, const zMinMax& other)
+{
+    box.min = zVector(std::fmin(box.min.x, other.min.x), std::fmin(box.min.y, other.min.y), std::fmin(box.min.z, other.min.z));
+    box.max = zVector(std::fmax(box.max.x, other.max.x), std::fmax(box.max.y, other.max.y), std::fmax(box.max.z, other.max.z));
+}
+
+zMinMax CuboidBounds(const zVector& size, const zMatrix4& placement)
+{
+    zOBB box;
+    box.centre = placement.GetRow(3, true);
+    box.size = size;
+    box.orientation = zMatrix3::FromMatrix4(placement);
+    return box.GetMinMax();
+}
+
+zMinMax SphereBounds(const zVector& centre, float radius)
+{
+    const zVector r(radius, radius, radius);
+    return zMinMax(centre - r, centre + r);
+}
+
+}
+
+GColItem::GColItem()
+{
+    Reset();
+}
+
+GColItem::~GColItem()
+{
+    shapes.Clear(true);
+}
+
+GColShape* GColItem::AddShape()
+{
+    zModuleTagScope module(CollisionModule);
+    GColShape* shape = new (std::nothrow) GColShape();
+    if (shape == nullptr)
+        return nullptr;
+    shape->owner = this;
+    shapes.Add(shape, true, true);
+    return shape;
+}
+
+GColShape* GColItem::AddMeshShape(zGeometry* geometry, const zVector* localPosition, const zVector* angles)
+{
+    GColShape* shape = AddShape();
+    if (shape != nullptr)
+        shape->AsMesh(geometry, localPosition, angles);
+    return shape;
+}
+
+GColShape* GColItem::AddCuboidShape(const zVector* size, const zVector* localPosition, const zVector* angles)
+{
+    GColShape* shape = AddShape();
+    if (shape != nullptr)
+        shape->AsCuboid(size, localPosition, angles);
+    return shape;
+}
+
+GColShape* GColItem::AddSphereShape(float radius, const zVector* localPosition, const zVector* angles)
+{
+    GColShape* shape = AddShape();
+    if (shape != nullptr)
+        shape->AsSphere(radius, localPosition, angles);
+    return shape;
+}
+
+bool GColItem::RemoveShape(GColShape* shape)
+{
+    if (shape == nullptr || shape->owner != this)
+        return false;
+    return shapes.Remove(shape, true);
+}
+
+void GColItem::Setup()
+{
+    for (GColShape* shape = GetFirstShape(); shape != nullptr; shape = NextShape(shape)) {
+        if (shape->type == GColShapeMesh && shape->meshTree == nullptr) {
+            shape->type = GColShapeNone;
+            LogError("GColItem::Setup") << "Collision shape declared as mesh but has no mesh tree registered.\n";
+        }
+    }
+}
+
+float GColItem::GetMass() const
+{
+    float mass = 0.0f;
+    for (const GColShape* shape = GetFirstShape(); shape != nullptr; shape = NextShape(shape))
+        mass += shape->Mass;
+    return mass;
+}
+
+void GColItem::SetTransformation(const zVector& newPosition, const zMatrix3* newRotation, const zVector* newScale, bool force)
+{
+    bool changed = VectorDiffers(newPosition, position);
+    if (newRotation != nullptr && Matrix3Differs(*newRotation, rotation))
+        changed = true;
+    moved = changed ? 1 : 0;
+    if (!changed && !force)
+        return;
+
+    previousPosition = resetPending ? newPosition : position;
+    position = zVector(newPosition.x, newPosition.y, newPosition.z);
+    if (newRotation != nullptr) {
+        previousRotation = resetPending ? *newRotation : rotation;
+        rotation = *newRotation;
+    }
+    if (newScale != nullptr)
+        scale = zVector(newScale->x, newScale->y, newScale->z);
+    UpdateWorldShapes();
+    if (resetPending) {
+        SavePreviousShapeTransforms();
+        UpdateBounds(bounds);
+        resetPending = 0;
+    }
+}
+
+void GColItem::Reset()
+{
+    moved = 0;
+    touching = 0;
+    resetPending = 1;
+    position = zVector(0.0f, 0.0f, 0.0f);
+    rotation = zMatrix3();
+    scale = zVector(1.0f, 1.0f, 1.0f);
+    UpdateWorldShapes();
+    SavePreviousShapeTransforms();
+    UpdateBounds(bounds);
+}
+
+void GColItem::SavePreviousShapeTransforms()
+{
+    for (GColShape* shape = GetFirstShape(); shape != nullptr; shape = NextShape(shape)) {
+        if (shape->Active == 1) {
+            shape->previousWorld = shape->world;
+            shape->previousWorldInverse = shape->worldInverse;
+        }
+    }
+}
+
+void GColItem::UpdateWorldShapes()
+{
+    SavePreviousShapeTransforms();
+    for (GColShape* shape = GetFirstShape(); shape != nullptr; shape = NextShape(shape)) {
+        if (shape->Active != 1)
+            continue;
+        const zVector scaled(shape->position.x * scale.x, shape->position.y * scale.y, shape->position.z * scale.z);
+        const zVector centre = scaled.Rotate(rotation) + position;
+        // The shape's own orientation first, then the item's rotation.
+        shape->world = zMatrix4::FromMatrix3(rotation * shape->orientation);
+        shape->world.SetRow(3, centre, true);
+        shape->worldInverse = shape->world.InverseAffine();
+    }
+}
+
+void GColItem::UpdateBounds(zMinMax& out)
+{
+    bool first = true;
+    for (GColShape* shape = GetFirstShape(); shape != nullptr; shape = NextShape(shape)) {
+        zMinMax previous(zVector(0.0f, 0.0f, 0.0f), zVector(0.0f, 0.0f, 0.0f));
+        switch (shape->type) {
+        case GColShapeMesh: {
+            const zGeometry* geometry = GColMesh::GetGeometry(shape->meshTree);
+            if (geometry != nullptr) {
+                geometry->ComputeMinMax(previous, &shape->previousWorld);
+                geometry->ComputeMinMax(shape->bounds, &shape->world);
+            }
+            break;
+        }
+        case GColShapeSphere:
+            previous = SphereBounds(shape->GetPreviousCentre(), shape->GetRadius());
+            shape->bounds = SphereBounds(shape->GetCentre(), shape->GetRadius());
+            break;
+        case GColShapeCuboid: {
+            const zVector size = shape->GetScaledSize();
+            previous = CuboidBounds(size, shape->previousWorld);
+            shape->bounds = CuboidBounds(size, shape->world);
+            break;
+        }
+        default:
+            break;
+        }
+        MergeInto(shape->bounds, previous);
+        if (first)
+            out = shape->bounds;
+        else
+            MergeInto(out, shape->bounds);
+        first = false;
+    }
+}
+
+zMatrix4 GColItem::GetMatrix() const
+{
+    zMatrix4 m = zMatrix4::FromMatrix3(rotation);
+    m.SetRow(3, position, true);
+    return m;
+}
+
+zMatrix4 GColItem::GetInverseMatrix() const
+{
+    // Translation by the negated position, then the transposed rotation.
+    return zMatrix4::FromMatrix3(rotation.Transposed()) * zMatrix4::TranslationMatrix(-position);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "framework/data_structure/zArray.h"
+#include "framework/math/zVector.h"
+
+#include <cstdint>
+
+class GColItem;
+
+// Contact manifold of two collision items over one frame: up to four points.
+class GColPair : public zArrayItem {
+public:
+    static constexpr uint32_t MaxPoints = 4;
+
+    // a and b in collision-id order.
+    GColPair(GColItem* a, GColItem* b);
+
+    // Dropped when full or when close to a kept point with a like normal.
+    void AddPoint(const zVector& position, const zVector& normal, float depth);
+
+    int32_t hash = 0;
+    // The item with the lower collision id.
+    GColItem* itemA = nullptr;
+    GColItem* itemB = nullptr;
+    uint32_t pointCount = 0;
+    zVector positions[MaxPoints];
+    // Oriented for item a.
+    zVector normals[MaxPoints];
+    float depths[MaxPoints] = {0.0f, 0.0f, 0.0f, 0.0f};
+};
+
+// Jenkins' 32-bit integer hash of the two collision ids, lower first.
+int32_t GColPairHash(uint32_t lowerId, uint32_t higherId);
+
+// The pairs found since the scene last cleared the table, in 64 buckets.
+class GColPairTable {
+public:
+    static constexpr uint32_t BucketCount = 64;
+    static constexpr uint32_t BucketReserve = 64;
+
+    GColPairTable();
+    GColPairTable(const GColPairTable&) = delete;
+    GColPairTable& operator=(const GColPairTable&) = delete;
+
+    // The pair of the two items in either order, or null.
+    GColPair* Find(const GColItem* p, const GColItem* q) const;
+    // Deletes every pair.
+    void Clear();
+    // Stores the pair at the end of its bucket; false when the bucket refuses it.
+    bool Insert(GColPair* pair);
+
+    uint32_t GetCount() const { return count; }
+    const zArray& GetBucket(uint32_t index) const { return buckets[index]; }
+    GColPair* GetPair(uint32_t bucket, uint32_t index) const { return static_cast<GColPair*>(buckets[bucket][index]); }
+
+    uint32_t count = 0;
+    zArray buckets[BucketCount];
+};

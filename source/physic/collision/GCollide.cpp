@@ -1,0 +1,116 @@
+#include "physic/collision/GCollide.h"
+
+#include "core/zad/TavrinGlobals.h"
+#include "framework/system/zLogStream.h"
+
+#include <new>
+
+namespace {
+constexpr int32_t CollisionModule = 3;
+}
+
+GCollide::GCollide()
+{
+    zModuleTagScope module(CollisionModule);
+    activeItems.SetNotOwned(true);
+    inactiveItems.SetNotOwned(true);
+    SAP_Allocate(DefaultSAPSize);
+    UseSAP = 1;
+}
+
+GCollide::~GCollide()
+{
+    SAP_Free();
+    pairTable.Clear();
+    inactiveItems.Clear(false);
+    activeItems.Clear(false);
+}
+
+bool GCollide::SAP_Allocate(uint32_t n)
+{
+    zModuleTagScope module(CollisionModule);
+    // Shrinking below the entries held would drop active items from the sweep.
+    if (n < sapCount) {
+        LogError("GCollide::SAP_Allocate") << "Cannot shrink SAP structures below the " << sapCount << " items held (n = " << n
+                                           << ").\n";
+        return false;
+    }
+    GColItem** entries = n < SAPSizeLimit ? new (std::nothrow) GColItem*[n] : nullptr;
+    if (entries == nullptr) {
+        LogError("GCollide::SAP_Allocate") << "Failed to allocate SAP structures (n = " << n << ").\n";
+        return false;
+    }
+    for (uint32_t i = 0; i < sapCount; ++i)
+        entries[i] = sapArray[i];
+    delete[] sapArray;
+    sapArray = entries;
+    sapCapacity = n;
+    return true;
+}
+
+void GCollide::SAP_Free()
+{
+    delete[] sapArray;
+    sapArray = nullptr;
+    sapCount = 0;
+    sapCapacity = 0;
+}
+
+void GCollide::AddItem(GColItem* item)
+{
+    if (item == nullptr || activeItems.Contains(item) || inactiveItems.Contains(item))
+        return;
+    zModuleTagScope module(CollisionModule);
+    if (sapCount >= sapCapacity) {
+        LogError("GCollide::AddItem")
+            << "Cannot add item to the collision list, increase the Sweep and Prune limit or disable Sweep and Prune phase.\n";
+        return;
+    }
+    if (item->collisionId == 0)
+        item->collisionId = nextCollisionId++;
+    activeItems.Add(item, true, true);
+    sapArray[sapCount++] = item;
+}
+
+bool GCollide::RemoveItem(GColItem* item)
+{
+    if (item == nullptr)
+        return false;
+    zModuleTagScope module(CollisionModule);
+    if (activeItems.Unlink(item)) {
+        for (uint32_t i = 0; i < sapCount; ++i) {
+            if (sapArray[i] == item) {
+                sapArray[i] = sapArray[sapCount - 1];
+                --sapCount;
+                break;
+            }
+        }
+        return true;
+    }
+    return inactiveItems.Unlink(item);
+}
+
+bool GCollide::SetItemInactive(GColItem* item, bool inactive)
+{
+    if (item == nullptr)
+        return false;
+    zModuleTagScope module(CollisionModule);
+    if (inactive) {
+        if (!activeItems.Contains(item))
+            return false;
+        RemoveItem(item);
+        inactiveItems.Add(item, true, true);
+        return true;
+    }
+    if (!inactiveItems.Unlink(item))
+        return false;
+    AddItem(item);
+    return true;
+}
+
+void GCollide::ResetItems()
+{
+    zLinkedListCursor cursor;
+    while (GColItem* item = activeItems.NextAs<GColItem>(cursor))
+        item->Reset();
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "framework/data_structure/zLinkedList.h"
+#include "physic/collision/GColContact.h"
+#include "physic/collision/GColItem.h"
+#include "physic/collision/GColPair.h"
+#include "physic/collision/GColShape.h"
+
+#include <cstdint>
+
+class zOBB;
+class zRenderer;
+
+// The collision world of one scene: its collision items, the sweep-and-prune
+// broad phase, the shape-pair tests and the pair table the scene reads.
+class GCollide {
+public:
+    static constexpr uint32_t DefaultSAPSize = 4096;
+    // Requests at or above this many SAP entries count as failed allocations.
+    static constexpr uint32_t SAPSizeLimit = 1u << 30;
+    // Triangle indices gathered from a mesh tree per batch.
+    static constexpr uint32_t GatherBatchSize = 1024;
+    // Box-triangle clipping room; larger polygons are split into their fan triangles.
+    static constexpr uint32_t MaxPolygonVertices = 64;
+    static constexpr uint32_t ConvexPointCapacity = 8;
+    static constexpr uint32_t MeshPointCapacity = 32;
+
+    GCollide();
+    ~GCollide();
+    GCollide(const GCollide&) = delete;
+    GCollide& operator=(const GCollide&) = delete;
+
+    // Item management. The lists only link items; their owners delete them.
+    void AddItem(GColItem* item);
+    bool RemoveItem(GColItem* item);
+    bool SetItemInactive(GColItem* item, bool inactive);
+    void ResetItems();
+    bool IsActive(const GColItem* item) const { return activeItems.Contains(item); }
+    bool IsInactive(const GColItem* item) const { return inactiveItems.Contains(item); }
+
+    // Replaces the SAP array by one of n slots, keeping the entries. A size
+    // below the current count, or at the limit, is refused with an error line.
+    bool SAP_Allocate(uint32_t n);
+    void SAP_Free();
+    // Bidirectional bubble sort on minimum x, stable.
+    void SAP_Sort();
+
+    // The detection pass: writes contact nodes and points for the solver
+    // (bounded by the capacities) and, with sweep and prune, fills the pair
+    // table. Returns the number of nodes written.
+    uint32_t Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauContactPoint* points, uint32_t pointCapacity,
+                    bool skipHook = false);
+    bool CollideItems(GColItem* a, GColItem* b, GColContactBuffer& buffer);
+    // True when some shape pair of the two items touches; writes nothing.
+    bool ItemsOverlap(GColItem* a, GColItem* b);
+    // Null when the table refuses it.
+    GColPair* CreatePair(GColItem* p, GColItem* q);
+
+    // Narrow phase.
+    bool CollideShapes(GColShape* a, GColShape* b, GColContactBuffer* buffer);
+    bool CollideConvexShapes(GColShape* a, GColShape* b, GColContactBuffer* buffer);
+    bool CollideMeshShape(GColShape* shape, GColShape* mesh, GColContactBuffer* buffer);
+
+    // Single shape-pair tests. Each returns 0 for no contact, else the number
+    // of points written (1 when the output wants no points).
+    static uint32_t SphereSphere(const zVector& previousA, const zVector& centreA, float radiusA, const zVector& previousB,
+                                 const zVector& centreB, float radiusB, GColContactOutput* output);
+    static uint32_t SphereCuboid(const zVector& previousCentre, const zVector& centre, float radius, const zOBB& previousBox,
+                                 const zOBB& box, GColContactOutput* output);
+    static uint32_t CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput* output);
+    // Box against one convex polygon given by its world-space vertices (at
+    // most MaxPolygonVertices).
+    static uint32_t OBBOverlapPolygon(const zOBB& box, const zVector* vertices, uint32_t vertexCount, GColContactOutput* output);
+    // Sphere against one polygon, all in the polygon's frame; the plane is
+    // n . x + offset = 0.
+    static uint32_t SpherePolygon(const zVector& previousCentre, const zVector& centre, float radius, const zVector* vertices,
+                                  uint32_t vertexCount, const zVector& planeNormal, float planeOffset, GColContactOutput* output);
+
+    // Ray casts: the nearest hit ahead of the origin among the active items
+    // whose SelfMask shares a bit with mask.
+    bool Raytrace(const zVector& origin, const zVector& direction, GColRayHit& hit, int32_t mask, uint32_t kindFlags) const;
+
+    // Debug drawing.
+    void DrawDebug(zRenderer* renderer) const;
+    void DrawItem(const GColItem* item, zRenderer* renderer, uint32_t highlightedCount, const GColItem* const* highlighted) const;
+    void SAP_Draw(zRenderer* renderer) const;
+
+    zLinkedListId& GetActiveItems() { return activeItems; }
+    zLinkedListId& GetInactiveItems() { return inactiveItems; }
+    GColPairTable& GetPairTable() { return pairTable; }
+    uint32_t GetSAPCapacity() const { return sapCapacity; }
+    uint32_t GetSAPCount() const { return sapCount; }
+    GColItem* GetSAPEntry(uint32_t index) const { return index < sapCount ? sapArray[index] : nullptr; }
+
+    zLinkedListId activeItems;
+    zLinkedListId inactiveItems;
+    GColPairTable pairTable;
+    uint32_t sapCapacity = 0;
+    uint32_t sapCount = 0;
+    uint8_t UseSAP = 1;
+    GColItem** sapArray = nullptr;
+    // The next collision id handed to an item added for the first time.
+    uint32_t nextCollisionId = 1;
+
+private:
+    bool ItemPairTest(GColItem* a, GColItem* b, GColContactBuffer* buffer, bool stopAtFirst);
+    void AddManifold(GColItem* first, GColItem* second, const GColContactBuffer& buffer, uint32_t firstNode);
+};
