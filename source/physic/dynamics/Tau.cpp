@@ -8,6 +8,7 @@
 #include "physic/collision/GColItem.h"
 #include "physic/collision/GCollide.h"
 #include "physic/dynamics/TauConstraint.h"
+#include "physic/dynamics/TauVectorMath.h"
 
 #include <cmath>
 #include <cstdint>
@@ -100,6 +101,10 @@ void Tau::FreeCollisionNodes()
     delete[] nodeBuffers[0];
     delete[] nodeBuffers[1];
     delete[] points;
+    delete[] solverNodes;
+    delete[] solverPoints;
+    solverNodes = nullptr;
+    solverPoints = nullptr;
     nodeBuffers[0] = nodeBuffers[1] = nullptr;
     nodes = previousNodes = nullptr;
     points = nullptr;
@@ -120,24 +125,32 @@ bool Tau::AllocateCollisionNode(uint32_t nodeTotal, uint32_t pointTotal)
     TauContactNode* a = nullptr;
     TauContactNode* b = nullptr;
     TauContactPoint* p = nullptr;
+    SolverNode* sn = nullptr;
+    SolverPoint* sp = nullptr;
     if (nodeBytes <= UINT32_MAX && pointBytes <= UINT32_MAX) {
         a = new (std::nothrow) TauContactNode[nodeTotal];
         b = new (std::nothrow) TauContactNode[nodeTotal];
         p = new (std::nothrow) TauContactPoint[pointTotal];
+        sn = new (std::nothrow) SolverNode[nodeTotal];
+        sp = new (std::nothrow) SolverPoint[pointTotal];
     }
     LogInfo("Tau::AllocateCollisionNode") << "Tau alloc = "
                                           << nodeTotal * 64u + pointTotal * 20u << " byte(s) (" << nodeTotal
                                           << " node(s), " << pointTotal << " contact(s)).\n";
-    if (a == nullptr || b == nullptr || p == nullptr) {
+    if (a == nullptr || b == nullptr || p == nullptr || sn == nullptr || sp == nullptr) {
         delete[] a;
         delete[] b;
         delete[] p;
+        delete[] sn;
+        delete[] sp;
         LogError("Tau::AllocateCollisionNode") << "Could not allocate Tau collision nodes.\n";
         return false;
     }
     nodeBuffers[0] = a;
     nodeBuffers[1] = b;
     points = p;
+    solverNodes = sn;
+    solverPoints = sp;
     nodeCount = previousNodeCount = 0;
     previousNodes = nullptr;
     nodeCapacity = nodeTotal;
@@ -469,11 +482,16 @@ void Tau::InterpolateStaticItems()
         t0 = (accumulator - accumulatorAtUpdateStart) / frameTime;
         t1 = (step + accumulator - accumulatorAtUpdateStart) / frameTime;
     }
+    // A body met again in a later node would be given the same two poses: once is enough.
+    if (++interpolationPass == 0)
+        interpolationPass = 1;
     for (uint32_t i = 0; i < nodeCount; ++i) {
         for (const GColShape* shape : {nodes[i].shapeA, nodes[i].shapeB}) {
             TauItem* body = GetBodyOf(shape);
-            if (body == nullptr || body->inverseMass != 0.0f || body->owner == nullptr || body->collisionItem == nullptr)
+            if (body == nullptr || body->inverseMass != 0.0f || body->owner == nullptr ||
+                body->collisionItem == nullptr || body->interpolationPass == interpolationPass)
                 continue;
+            body->interpolationPass = interpolationPass;
             const zItem* item = body->owner;
             for (const float t : {t0, t1}) {
                 const zMatrix4 m = zMatrix4::Interpolate(item->previousWorldMatrix, item->worldMatrix, t, false);
@@ -487,79 +505,131 @@ void Tau::InterpolateStaticItems()
     }
 }
 
+namespace {
+
+using TauMath::Cross;
+using TauMath::Rotate;
+
+inline bool Moves(const TauItem* body)
+{
+    return body != nullptr && body->IsAwake() && body->inverseMass != 0.0f;
+}
+
+} // namespace
+
+uint32_t Tau::PrepareContactSolve(bool contactPass)
+{
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < nodeCount; ++i) {
+        const TauContactNode& node = nodes[i];
+        SolverNode& s = solverNodes[i];
+        s.a = GetBodyOf(node.shapeA);
+        s.b = GetBodyOf(node.shapeB);
+        s.pointCount = 0;
+        s.firstPoint = node.firstPoint;
+        const float invA = s.a != nullptr ? s.a->inverseMass : 0.0f;
+        const float invB = s.b != nullptr ? s.b->inverseMass : 0.0f;
+        if (invA == 0.0f && invB == 0.0f)
+            continue;
+        const zVector& n = node.normal;
+        s.restitution = 0.0f;
+        s.bias = Zero;
+        if (!contactPass) {
+            const float e = node.shapeA->Restitution + node.shapeB->Restitution;
+            s.restitution = e < 0.0f ? 0.0f : (e > 1.0f ? 1.0f : e);
+            s.bias = n * (node.depth * Frequency * 0.125f);
+        }
+        s.friction = 0.45f * node.shapeA->DynamicFriction * node.shapeB->DynamicFriction;
+        s.slow = node.depth < 0.01f;
+        s.pushA = invA != 0.0f && (s.b == nullptr || (s.b->Flag & TauItem::FlagGhost) == 0);
+        s.pushB = invB != 0.0f && (s.a == nullptr || (s.a->Flag & TauItem::FlagGhost) == 0);
+        s.movingA = Moves(s.a);
+        s.movingB = Moves(s.b);
+        // Points beyond the buffer are not the node's.
+        uint32_t count = node.pointCount;
+        if (node.firstPoint >= pointCapacity)
+            count = 0;
+        else if (count > pointCapacity - node.firstPoint)
+            count = pointCapacity - node.firstPoint;
+        s.pointCount = count;
+        for (uint32_t j = 0; j < count; ++j) {
+            const zVector& p = points[node.firstPoint + j].position;
+            SolverPoint& sp = solverPoints[node.firstPoint + j];
+            float k = 0.0f;
+            for (int side = 0; side < 2; ++side) {
+                TauItem* body = side == 0 ? s.a : s.b;
+                zVector& r = side == 0 ? sp.rA : sp.rB;
+                if (body != nullptr && body->inverseMass != 0.0f) {
+                    r = p - body->state.worldCenterOfMass;
+                    k += body->inverseMass + n.Dot(Cross(Rotate(Cross(r, n), body->state.worldInverseInertia), r));
+                } else if (body != nullptr && body->owner != nullptr) {
+                    r = p.Transform(body->owner->inverseWorldMatrix);
+                } else {
+                    r = zVector(p.x, p.y, p.z);
+                }
+                zVector& fixed = side == 0 ? sp.fixedA : sp.fixedB;
+                fixed = Zero;
+                if (body != nullptr && !Moves(body))
+                    body->GetPointVelocity(r, fixed);
+            }
+            sp.inverseK = k != 0.0f ? 1.0f / k : 0.0f;
+        }
+        ++kept;
+    }
+    return kept;
+}
+
 void Tau::SolveContacts(bool contactPass)
 {
-    if (nodes == nullptr)
+    if (nodes == nullptr || solverNodes == nullptr)
         return;
-    for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
-        const bool backward = (pass & 1) == 0;
-        for (uint32_t k = 0; k < nodeCount; ++k) {
-            const TauContactNode& node = nodes[backward ? nodeCount - 1 - k : k];
-            TauItem* a = GetBodyOf(node.shapeA);
-            TauItem* b = GetBodyOf(node.shapeB);
-            const float invA = a != nullptr ? a->inverseMass : 0.0f;
-            const float invB = b != nullptr ? b->inverseMass : 0.0f;
-            if (invA == 0.0f && invB == 0.0f)
-                continue;
-            const zVector& n = node.normal;
-            float e = 0.0f;
-            zVector bias = Zero;
-            if (!contactPass) {
-                e = node.shapeA->Restitution + node.shapeB->Restitution;
-                e = e < 0.0f ? 0.0f : (e > 1.0f ? 1.0f : e);
-                bias = n * (node.depth * Frequency * 0.125f);
-            }
-            const float friction = 0.45f * node.shapeA->DynamicFriction * node.shapeB->DynamicFriction;
-            const bool pushA = invA != 0.0f && (b == nullptr || (b->Flag & TauItem::FlagGhost) == 0);
-            const bool pushB = invB != 0.0f && (a == nullptr || (a->Flag & TauItem::FlagGhost) == 0);
-            const uint32_t count = node.pointCount;
-            for (uint32_t j = 0; j < count; ++j) {
-                const uint32_t index = node.firstPoint + (backward ? count - 1 - j : j);
-                if (index >= pointCapacity)
+    if (PrepareContactSolve(contactPass) != 0) {
+        for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
+            const bool backward = (pass & 1) == 0;
+            for (uint32_t k = 0; k < nodeCount; ++k) {
+                const uint32_t index = backward ? nodeCount - 1 - k : k;
+                const SolverNode& s = solverNodes[index];
+                const uint32_t count = s.pointCount;
+                if (count == 0)
                     continue;
-                const zVector& p = points[index].position;
-                zVector rA;
-                zVector rB;
-                float k2 = 0.0f;
-                for (int side = 0; side < 2; ++side) {
-                    TauItem* body = side == 0 ? a : b;
-                    zVector& r = side == 0 ? rA : rB;
-                    if (body != nullptr && body->inverseMass != 0.0f) {
-                        r = p - body->state.worldCenterOfMass;
-                        k2 += body->inverseMass +
-                              n.Dot(r.Cross(n).Rotate(body->state.worldInverseInertia).Cross(r));
-                    } else if (body != nullptr && body->owner != nullptr) {
-                        r = p.Transform(body->owner->inverseWorldMatrix);
-                    } else {
-                        r = zVector(p.x, p.y, p.z);
+                const zVector& n = nodes[index].normal;
+                TauItem* a = s.a;
+                TauItem* b = s.b;
+                for (uint32_t j = 0; j < count; ++j) {
+                    const SolverPoint& p = solverPoints[s.firstPoint + (backward ? count - 1 - j : j)];
+                    zVector vA = p.fixedA;
+                    zVector vB = p.fixedB;
+                    if (s.movingA) {
+                        vA = a->state.linearVelocity;
+                        if ((a->Flag & TauItem::FlagMobile) == 0)
+                            vA = vA + Cross(a->state.angularVelocity, p.rA);
                     }
-                }
-                const float l = k2 != 0.0f ? 1.0f / k2 : 0.0f;
-                zVector vA = Zero;
-                zVector vB = Zero;
-                if (a != nullptr)
-                    a->GetPointVelocity(rA, vA);
-                if (b != nullptr)
-                    b->GetPointVelocity(rB, vB);
-                const zVector dv = vA - vB;
-                const float vn = dv.Dot(n);
-                if (vn < 0.0f)
-                    continue;
-                zVector normalPart = n * vn;
-                const zVector tangent = dv - normalPart;
-                if (dv.SquaredLength() < 0.1f * 0.1f && node.depth < 0.01f)
-                    normalPart = normalPart * 0.25f;
-                const zVector impulse = (normalPart * -(1.0f + e) - tangent * friction + bias) * l;
-                if (pushA) {
-                    a->state.linearVelocity = a->state.linearVelocity + impulse * invA;
-                    a->state.angularVelocity =
-                        a->state.angularVelocity + rA.Cross(impulse).Rotate(a->state.worldInverseInertia);
-                }
-                if (pushB) {
-                    const zVector jb = -impulse;
-                    b->state.linearVelocity = b->state.linearVelocity + jb * invB;
-                    b->state.angularVelocity =
-                        b->state.angularVelocity + rB.Cross(jb).Rotate(b->state.worldInverseInertia);
+                    if (s.movingB) {
+                        vB = b->state.linearVelocity;
+                        if ((b->Flag & TauItem::FlagMobile) == 0)
+                            vB = vB + Cross(b->state.angularVelocity, p.rB);
+                    }
+                    const zVector dv = vA - vB;
+                    const float vn = dv.Dot(n);
+                    if (vn < 0.0f)
+                        continue;
+                    zVector normalPart = n * vn;
+                    const zVector tangent = dv - normalPart;
+                    if (dv.SquaredLength() < 0.1f * 0.1f && s.slow)
+                        normalPart = normalPart * 0.25f;
+                    const zVector impulse =
+                        (normalPart * -(1.0f + s.restitution) - tangent * s.friction + s.bias) * p.inverseK;
+                    if (s.pushA) {
+                        a->state.linearVelocity = a->state.linearVelocity + impulse * a->inverseMass;
+                        a->state.angularVelocity =
+                            a->state.angularVelocity + Rotate(Cross(p.rA, impulse), a->state.worldInverseInertia);
+                    }
+                    if (s.pushB) {
+                        const zVector opposite = -impulse;
+                        b->state.linearVelocity = b->state.linearVelocity + opposite * b->inverseMass;
+                        b->state.angularVelocity =
+                            b->state.angularVelocity + Rotate(Cross(p.rB, opposite), b->state.worldInverseInertia);
+                    }
                 }
             }
         }

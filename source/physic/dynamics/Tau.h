@@ -130,8 +130,39 @@ public:
     zTimer::TickSource clock = GetClockTicks;
 
 private:
+    // What the contact solver keeps of a node and of a point between passes:
+    // arms, inverse effective masses and the motion of bodies that do not
+    // move in the solve depend only on the poses, which the passes leave alone.
+    struct SolverNode {
+        TauItem* a;
+        TauItem* b;
+        zVector bias;
+        float restitution;
+        float friction;
+        bool slow;
+        bool pushA;
+        bool pushB;
+        bool movingA;
+        bool movingB;
+        uint32_t firstPoint;
+        uint32_t pointCount;
+    };
+    struct SolverPoint {
+        zVector rA;
+        zVector rB;
+        // The point velocity of a body that the solve does not move.
+        zVector fixedA;
+        zVector fixedB;
+        float inverseK;
+    };
+    // Fills the solver records of the current nodes; the number of nodes kept.
+    uint32_t PrepareContactSolve(bool contactPass);
     uint32_t Detect();
     // Frequency, or the last accepted one when a caller stored a bad value.
     float CheckedFrequency();
     float lastGoodFrequency = 75.0f;
+    uint32_t interpolationPass = 0;
+    // Scratch of the contact solver, sized with the node and point buffers.
+    SolverNode* solverNodes = nullptr;
+    SolverPoint* solverPoints = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "framework/system/zLogStream.h"
 #include "physic/collision/GColItem.h"
 #include "physic/dynamics/Tau.h"
+#include "physic/dynamics/TauVectorMath.h"
 
 #include <cmath>
 
@@ -168,7 +169,7 @@ void TauItem::GetPointVelocity(const zVector& r, zVector& out, const TauItemStat
     if (IsAwake() && inverseMass != 0.0f) {
         out = s.linearVelocity;
         if ((Flag & FlagMobile) == 0)
-            out = out + s.angularVelocity.Cross(r);
+            out = out + TauMath::Cross(s.angularVelocity, r);
         out.w = 1.0f;
         return;
     }
@@ -199,7 +200,7 @@ void TauItem::IntegrateForces()
 {
     const float h = world != nullptr ? world->step : 1.0f / 75.0f;
     state.linearVelocity = state.linearVelocity + state.force * (inverseMass * h);
-    state.angularVelocity = state.angularVelocity + state.torque.Rotate(state.worldInverseInertia) * h;
+    state.angularVelocity = state.angularVelocity + TauMath::Rotate(state.torque, state.worldInverseInertia) * h;
 }
 
 void TauItem::IntegrateVelocities(float fraction)
@@ -228,7 +229,7 @@ void TauItem::UpdateWorldState()
         state.worldInverseInertia = TauMatrixProduct(r.Transposed(), TauMatrixProduct(inverseInertiaTensor, r));
         TauSymmetrize(state.worldInverseInertia);
     }
-    const zVector c = Pivot.Rotate(state.rotation);
+    const zVector c = TauMath::Rotate(Pivot, state.rotation);
     state.position = state.position + (previous.worldCenterOfMass - previous.position) - c;
     state.worldCenterOfMass = state.position + c;
 }

@@ -118,6 +118,8 @@ public:
     TauItemState previous;
     // The world list that links the body, null in none (kept by Tau).
     zLinkedList* worldList = nullptr;
+    // The world's interpolation pass that last placed this static body.
+    uint32_t interpolationPass = 0;
 
 private:
     void WakeForPush();

@@ -11,8 +11,8 @@
 #include <vector>
 
 // What the scene embeds per item: the item, its collision item and its body.
-struct TestBody {
-    explicit TestBody(Tau* world) : item(nullptr), body(world)
+struct SceneBody {
+    explicit SceneBody(Tau* world) : item(nullptr), body(world)
     {
         item.orientationMethod = zItem::OrientationQuaternion;
         body.owner = &item;
@@ -43,23 +43,23 @@ public:
             collide.RemoveItem(&b->collision);
     }
 
-    TestBody* Add(const zVector& position, float mass)
+    SceneBody* Add(const zVector& position, float mass)
     {
-        bodies.push_back(std::make_unique<TestBody>(&tau));
-        TestBody* b = bodies.back().get();
+        bodies.push_back(std::make_unique<SceneBody>(&tau));
+        SceneBody* b = bodies.back().get();
         b->uid = static_cast<int32_t>(bodies.size()) + 100;
         b->body.Mode = TauItem::ModeRigid;
         return Finish(b, position, mass);
     }
-    TestBody* AddBox(const zVector& size, const zVector& position, float mass)
+    SceneBody* AddBox(const zVector& size, const zVector& position, float mass)
     {
-        TestBody* b = Add(position, mass);
+        SceneBody* b = Add(position, mass);
         b->collision.AddCuboidShape(&size)->Mass = mass;
         return Setup(b, position);
     }
-    TestBody* AddSphere(float radius, const zVector& position, float mass)
+    SceneBody* AddSphere(float radius, const zVector& position, float mass)
     {
-        TestBody* b = Add(position, mass);
+        SceneBody* b = Add(position, mass);
         b->collision.AddSphereShape(radius)->Mass = mass;
         return Setup(b, position);
     }
@@ -105,18 +105,18 @@ public:
 
     GCollide collide;
     Tau tau;
-    std::vector<std::unique_ptr<TestBody>> bodies;
+    std::vector<std::unique_ptr<SceneBody>> bodies;
     std::vector<std::vector<TauConstraint*>*> groups;
 
 private:
-    TestBody* Finish(TestBody* b, const zVector& position, float)
+    SceneBody* Finish(SceneBody* b, const zVector& position, float)
     {
         b->item.position = position;
         b->item.UpdateWorldMatrix();
         b->item.previousWorldMatrix = b->item.worldMatrix;
         return b;
     }
-    TestBody* Setup(TestBody* b, const zVector& position)
+    SceneBody* Setup(SceneBody* b, const zVector& position)
     {
         TauItem& body = b->body;
         const float mass = b->collision.GetMass();
