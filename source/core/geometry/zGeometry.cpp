@@ -1,5 +1,6 @@
 #include "core/geometry/zGeometry.h"
 
+#include "core/geometry/zGeometryBIH.h"
 #include "core/geometry/zGeometryOctree.h"
 #include "core/material/zMaterial.h"
 #include "core/render/zRenderer.h"
@@ -93,6 +94,8 @@ void zGeometry::Free()
         polygons = nullptr;
         bindingIndices = polygonFirst = nullptr;
         vertexCount = polygonCount = bindingCount = 0;
+        delete tree;
+        tree = nullptr;
     }
     if ((keepMask & KeepAdjacency) == 0) {
         FreeVertexToPolygon();
@@ -150,6 +153,10 @@ void zGeometry::Setup()
     for (uint32_t i = 0; i < vertexCount; ++i)
         sum = sum + vertices[i];
     centre = sum * (1.0f / float(vertexCount));
+    if ((renderWord & RenderLit) != 0)
+        ComputeVertexNormal(false);
+    if ((renderWord & RenderTangents) != 0)
+        ComputeVertexTangent(false);
     SetupMaterials();
     keepMask |= KeepMaterials | KeepProxies | KeepRendererCopy;
     ComputeMinMax(bounds);
@@ -308,6 +315,10 @@ bool zGeometry::EnforceValid()
     }
 
     PurgeUnusedMaterials();
+    // After the material repair, so that a polygon whose material index was
+    // out of range is smoothed by the material it now has.
+    if ((renderWord & RenderLit) != 0)
+        ComputeVertexNormal(false);
     for (uint32_t i = 0; i < materialCount; ++i) {
         if (materials[i] != nullptr)
             materials[i]->Update();
@@ -564,4 +575,29 @@ void zGeometry::DeleteOctreesAt(int32_t depth)
             geometry->lodProxy->DeleteOctreesAt(depth + 1);
         geometry = geometry->shadowProxy != geometry ? geometry->shadowProxy : nullptr;
     }
+}
+
+bool zGeometry::CreateTree()
+{
+    if (tree != nullptr)
+        return true;
+    zModuleTagScope module(1);
+    zGeometryBIH* built = new (std::nothrow) zGeometryBIH();
+    if (built == nullptr) {
+        LogError("zGeometry::CreateTree") << "Failed to allocate geotree.\n";
+        return false;
+    }
+    if (!built->BuildFromGeometry(this)) {
+        delete built;
+        return false;
+    }
+    tree = built;
+    return true;
+}
+
+zGeometryBIH* zGeometry::GetTree()
+{
+    if (tree == nullptr)
+        CreateTree();
+    return tree;
 }

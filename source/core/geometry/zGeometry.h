@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class zGeometry;
+class zGeometryBIH;
 class zGeometryOctree;
 class zMaterial;
 class zMatrix4;
@@ -71,6 +72,9 @@ struct zGeometryData {
     uint32_t renderWord = 0;
     // OR of the flag words of all materials, by ComputeRenderFlags.
     uint32_t materialFlagUnion = 0;
+    // Ray and box query hierarchy over the polygons, built on demand
+    // (CreateTree); owned, freed with the mesh.
+    zGeometryBIH* tree = nullptr;
     // zGeometry::Flag*.
     uint32_t flags = 0;
     // Mean of the vertex positions, set by the set-up.
@@ -217,6 +221,29 @@ public:
     void FreeHomogeneousTable();
     // Deletes the octree of this geometry and of its LOD and shadow proxies.
     void DeleteOctrees();
+
+    // Builds the polygon hierarchy once; true when it exists or was built.
+    bool CreateTree();
+    // The polygon hierarchy, built on first use; null when it cannot be.
+    zGeometryBIH* GetTree();
+
+    // Normals and tangents (zGeometryNormals.cpp). Each array is made once
+    // and kept; the vertex operations remake theirs when forced.
+    // One unit normal per polygon from its first three corners. True when the
+    // array exists afterwards.
+    bool ComputePolygonNormal();
+    // Tangent and bitangent per polygon with an active "Normal" stage; zero
+    // for every other polygon.
+    bool ComputePolygonTangent();
+    // Per binding, the normalised sum of the normals of the polygons sharing
+    // its vertex that pass the material's smoothing threshold.
+    bool ComputeVertexNormal(bool force);
+    // Per binding, the normalised sums of the tangents and bitangents of the
+    // polygons sharing its vertex, each turned to agree with the polygon's own.
+    bool ComputeVertexTangent(bool force);
+    // Per vertex, the mean of the normals of the polygons that use it (not
+    // renormalised; zero when none does) into out, vertexCount long.
+    bool ComputeAverageVertexNormals(zVector* out);
 
     // Materials (zGeometryMaterials.cpp).
     // Index of the first material of that name, or NoMaterial with a warning.

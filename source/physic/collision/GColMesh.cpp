@@ -10,6 +10,22 @@ const zGeometry* GColMesh::GetGeometry(const zGeometryBIH* tree)
     return nullptr;
 }
 
+const zBIH* GColMesh::GetHierarchy(const zGeometryBIH* tree)
+{
+    (void)tree;
+    return nullptr;
+}
+
+bool GColMesh::TraceRay(const zGeometryBIH* tree, const zVector& origin, const zVector& direction, int32_t& polygon, float& t)
+{
+    (void)tree;
+    (void)origin;
+    (void)direction;
+    (void)polygon;
+    (void)t;
+    return false;
+}
+
 bool GColShape::AsMesh(zGeometry* geometry, const zVector* localPosition, const zVector* angles)
 {
     (void)localPosition;

@@ -41,6 +41,10 @@ struct GColRayHit {
     float distance = -1.0f;
 };
 
+// Keeps the nearer of two hits; a hit behind the origin (negative distance)
+// never replaces one. True when the candidate was taken.
+bool KeepNearerHit(GColRayHit& kept, const GColRayHit& candidate);
+
 // One collision shape of an item, placed in the item's frame.
 class GColShape : public zLinkedListEntry {
 public:

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+class zBIH;
+class zGeometry;
 class zOBB;
 class zRenderer;
 
@@ -20,7 +22,7 @@ public:
     static constexpr uint32_t SAPSizeLimit = 1u << 30;
     // Triangle indices gathered from a mesh tree per batch.
     static constexpr uint32_t GatherBatchSize = 1024;
-    // Box-triangle clipping room; larger polygons are split into their fan triangles.
+    // Box-polygon clipping room; larger polygons are tested as their fan triangles.
     static constexpr uint32_t MaxPolygonVertices = 64;
     static constexpr uint32_t ConvexPointCapacity = 8;
     static constexpr uint32_t MeshPointCapacity = 32;
@@ -60,6 +62,8 @@ public:
     bool CollideShapes(GColShape* a, GColShape* b, GColContactBuffer* buffer);
     bool CollideConvexShapes(GColShape* a, GColShape* b, GColContactBuffer* buffer);
     bool CollideMeshShape(GColShape* shape, GColShape* mesh, GColContactBuffer* buffer);
+    // The same with the mesh's geometry and hierarchy given.
+    bool CollideMeshGeometry(GColShape* shape, GColShape* mesh, const zGeometry& geometry, const zBIH& tree, GColContactBuffer* buffer);
 
     // Single shape-pair tests. Each returns 0 for no contact, else the number
     // of points written (1 when the output wants no points).
@@ -70,11 +74,14 @@ public:
     static uint32_t CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput* output);
     // Box against one convex polygon given by its world-space vertices (at
     // most MaxPolygonVertices).
-    static uint32_t OBBOverlapPolygon(const zOBB& box, const zVector* vertices, uint32_t vertexCount, GColContactOutput* output);
+    // Polygons are given by their corners pool[indices[i]].
+    static uint32_t OBBOverlapPolygon(const zOBB& box, const zMatrix4& meshWorld, const zVector* pool, const int32_t* indices,
+                                      uint32_t count, GColContactOutput* output);
     // Sphere against one polygon, all in the polygon's frame; the plane is
     // n . x + offset = 0.
-    static uint32_t SpherePolygon(const zVector& previousCentre, const zVector& centre, float radius, const zVector* vertices,
-                                  uint32_t vertexCount, const zVector& planeNormal, float planeOffset, GColContactOutput* output);
+    static uint32_t SpherePolygon(const zVector& previousCentre, const zVector& centre, float radius, const zVector* pool,
+                                  const int32_t* indices, uint32_t count, const zVector& planeNormal, float planeOffset,
+                                  GColContactOutput* output);
 
     // Ray casts: the nearest hit ahead of the origin among the active items
     // whose SelfMask shares a bit with mask.
@@ -106,3 +113,8 @@ private:
     bool ItemPairTest(GColItem* a, GColItem* b, GColContactBuffer* buffer, bool stopAtFirst);
     void AddManifold(GColItem* first, GColItem* second, const GColContactBuffer& buffer, uint32_t firstNode);
 };
+
+// Ray against the box of that centre and size: the point where it enters and
+// the face normal; a ray starting inside gives its origin and a zero normal.
+bool IntersectRayWithCentredBox(const zVector& centre, const zVector& size, const zVector& origin, const zVector& direction,
+                                zVector& position, zVector* normal);

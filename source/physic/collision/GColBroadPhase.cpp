@@ -1,0 +1,181 @@
+#include "physic/collision/GCollide.h"
+
+#include "core/zad/TavrinGlobals.h"
+
+#include <new>
+
+namespace {
+
+bool OverlapYZ(const zMinMax& a, const zMinMax& b)
+{
+    return !(a.min.y > b.max.y || b.min.y > a.max.y || a.min.z > b.max.z || b.min.z > a.max.z);
+}
+
+bool OverlapXYZ(const zMinMax& a, const zMinMax& b)
+{
+    return !(a.min.x > b.max.x || b.min.x > a.max.x) && OverlapYZ(a, b);
+}
+
+}
+
+void GCollide::SAP_Sort()
+{
+    if (sapCount < 2)
+        return;
+    uint32_t lower = 0;
+    uint32_t upper = sapCount - 1;
+    for (;;) {
+        bool exchanged = false;
+        for (uint32_t k = lower; k < upper; ++k) {
+            if (sapArray[k]->bounds.min.x > sapArray[k + 1]->bounds.min.x) {
+                GColItem* t = sapArray[k];
+                sapArray[k] = sapArray[k + 1];
+                sapArray[k + 1] = t;
+                exchanged = true;
+            }
+        }
+        if (!exchanged)
+            return;
+        --upper;
+        exchanged = false;
+        for (uint32_t l = upper; l > lower; --l) {
+            if (sapArray[l - 1]->bounds.min.x > sapArray[l]->bounds.min.x) {
+                GColItem* t = sapArray[l - 1];
+                sapArray[l - 1] = sapArray[l];
+                sapArray[l] = t;
+                exchanged = true;
+            }
+        }
+        ++lower;
+        if (!exchanged || lower >= upper)
+            return;
+    }
+}
+
+GColPair* GCollide::CreatePair(GColItem* p, GColItem* q)
+{
+    if (p == nullptr || q == nullptr || p == q)
+        return nullptr;
+    zModuleTagScope module(3);
+    if (q->collisionId < p->collisionId) {
+        GColItem* t = p;
+        p = q;
+        q = t;
+    }
+    GColPair* pair = new (std::nothrow) GColPair(p, q);
+    if (pair == nullptr)
+        return nullptr;
+    if (!pairTable.Insert(pair)) {
+        delete pair;
+        return nullptr;
+    }
+    return pair;
+}
+
+bool GCollide::ItemPairTest(GColItem* a, GColItem* b, GColContactBuffer* buffer, bool stopAtFirst)
+{
+    if ((a->SelfMask & b->Mask) == 0)
+        return false;
+    bool touched = false;
+    for (GColShape* sa = a->GetFirstShape(); sa != nullptr; sa = GColItem::NextShape(sa)) {
+        for (GColShape* sb = b->GetFirstShape(); sb != nullptr; sb = GColItem::NextShape(sb)) {
+            if (CollideShapes(sa, sb, buffer)) {
+                touched = true;
+                if (stopAtFirst)
+                    return true;
+            }
+        }
+    }
+    return touched;
+}
+
+bool GCollide::CollideItems(GColItem* a, GColItem* b, GColContactBuffer& buffer)
+{
+    return ItemPairTest(a, b, &buffer, false);
+}
+
+bool GCollide::ItemsOverlap(GColItem* a, GColItem* b)
+{
+    return ItemPairTest(a, b, nullptr, true);
+}
+
+void GCollide::AddManifold(GColItem* first, GColItem* second, const GColContactBuffer& buffer, uint32_t firstNode)
+{
+    GColPair* pair = pairTable.Find(first, second);
+    if (pair == nullptr)
+        pair = CreatePair(first, second);
+    if (pair == nullptr)
+        return;
+    const float sign = pair->itemA == first ? 1.0f : -1.0f;
+    if (buffer.HasNodes() && buffer.HasPoints()) {
+        for (uint32_t n = firstNode; n < buffer.nodeCount; ++n) {
+            const TauContactNode& node = buffer.nodes[n];
+            const zVector normal = node.normal * sign;
+            for (uint32_t k = 0; k < node.pointCount; ++k) {
+                const TauContactPoint& point = buffer.points[node.firstPoint + k];
+                pair->AddPoint(point.position, normal, node.depth * sign);
+            }
+        }
+    }
+}
+
+uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauContactPoint* points, uint32_t pointCapacity,
+                          bool skipHook)
+{
+    bool anyMoved = false;
+    zLinkedListCursor cursor;
+    while (GColItem* item = activeItems.NextAs<GColItem>(cursor)) {
+        if (item->moved == 1) {
+            item->UpdateBounds(item->bounds);
+            item->touching = 0;
+            anyMoved = true;
+        }
+    }
+    if (!anyMoved)
+        return 0;
+
+    GColContactBuffer buffer;
+    buffer.nodes = nodes;
+    buffer.nodeCapacity = nodes != nullptr ? nodeCapacity : 0;
+    buffer.points = points;
+    buffer.pointCapacity = points != nullptr ? pointCapacity : 0;
+
+    if (UseSAP == 1 && sapCount != 0) {
+        SAP_Sort();
+        for (uint32_t i = 0; i + 1 < sapCount; ++i) {
+            GColItem* s = sapArray[i];
+            for (uint32_t k = i + 1; k < sapCount && !(sapArray[k]->bounds.min.x > s->bounds.max.x); ++k) {
+                GColItem* other = sapArray[k];
+                if (s->moved != 1 && other->moved != 1)
+                    continue;
+                if (!OverlapYZ(s->bounds, other->bounds))
+                    continue;
+                const uint32_t firstNode = buffer.nodeCount;
+                if (!CollideItems(s, other, buffer))
+                    continue;
+                AddManifold(s, other, buffer, firstNode);
+                s->touching = 1;
+                other->touching = 1;
+            }
+        }
+    } else if (UseSAP != 1) {
+        zLinkedListCursor outer;
+        while (GColItem* p = activeItems.NextAs<GColItem>(outer)) {
+            p->visited = 1;
+            zLinkedListCursor inner;
+            while (GColItem* s = activeItems.NextAs<GColItem>(inner)) {
+                if (s->visited != 0)
+                    continue;
+                if ((p->moved == 1 || s->moved == 1) && OverlapXYZ(p->bounds, s->bounds))
+                    CollideItems(p, s, buffer);
+            }
+        }
+        zLinkedListCursor reset;
+        while (GColItem* item = activeItems.NextAs<GColItem>(reset))
+            item->visited = 0;
+    }
+
+    if (!skipHook && GlobalContactHook != nullptr)
+        GlobalContactHook(buffer.nodeCount, nodes, points);
+    return buffer.nodeCount;
+}

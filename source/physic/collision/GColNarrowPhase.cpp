@@ -1,0 +1,844 @@
+#include "core/geometry/zGeometry.h"
+#include "framework/math/zColor.h"
+#include "framework/system/zLogStream.h"
+#include "framework/spatial_structure/zBIH.h"
+#include "physic/collision/GColGeometry.h"
+#include "physic/collision/GColMeshAccess.h"
+#include "physic/collision/GCollide.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr float Tiny = 1e-6f;
+constexpr float NeverChosen = -1e8f;
+
+float Component(const zVector& v, int axis)
+{
+    return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
+}
+
+zVector ToBoxFrame(const zVector& p, const zOBB& box)
+{
+    return (p - box.centre).Rotate(box.orientation.Transposed());
+}
+
+zVector FromBoxFrame(const zVector& p, const zOBB& box)
+{
+    return p.Rotate(box.orientation) + box.centre;
+}
+
+zOBB ShapeBox(const GColShape& shape, const zMatrix4& placement)
+{
+    zOBB box;
+    box.centre = placement.GetRow(3, true);
+    box.size = shape.GetScaledSize();
+    box.orientation = zMatrix3::FromMatrix4(placement);
+    return box;
+}
+
+bool BoundsOverlap(const zMinMax& a, const zMinMax& b)
+{
+    return !(a.min.x > b.max.x || b.min.x > a.max.x || a.min.y > b.max.y || b.min.y > a.max.y || a.min.z > b.max.z ||
+             b.min.z > a.max.z);
+}
+
+bool InsideBox(const zVector& p, const zVector& h)
+{
+    return p.x >= -h.x && p.x <= h.x && p.y >= -h.y && p.y <= h.y && p.z >= -h.z && p.z <= h.z;
+}
+
+// Clips a world-space edge to a box, leaving the axis along the normal
+// unclipped; the surviving ends come back in world space.
+int ClipEdgeToBox(const zVector& p, const zVector& q, const zOBB& box, const zVector& normal, zVector out[2])
+{
+    zVector a = ToBoxFrame(p, box);
+    zVector b = ToBoxFrame(q, box);
+    const zVector n = normal.Rotate(box.orientation.Transposed());
+    zVector h = box.size * 0.5f;
+    if (std::fabs(n.x) > 0.9f)
+        h.x = -1.0f;
+    else if (std::fabs(n.y) > 0.9f)
+        h.y = -1.0f;
+    else
+        h.z = -1.0f;
+    if (ClipSegmentToBox(a, b, h) == 0)
+        return 0;
+    out[0] = FromBoxFrame(a, box);
+    out[1] = FromBoxFrame(b, box);
+    return 2;
+}
+
+void BoxCorners(const zOBB& box, zVector corners[8])
+{
+    static const float offsets[8][3] = {{-0.5f, 0.5f, 0.5f},  {0.5f, 0.5f, 0.5f},   {0.5f, -0.5f, 0.5f},  {-0.5f, -0.5f, 0.5f},
+                                        {-0.5f, 0.5f, -0.5f}, {0.5f, 0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {-0.5f, -0.5f, -0.5f}};
+    for (int i = 0; i < 8; ++i) {
+        const zVector local(offsets[i][0] * box.size.x, offsets[i][1] * box.size.y, offsets[i][2] * box.size.z);
+        corners[i] = FromBoxFrame(local, box);
+    }
+}
+
+// The corners of one box that reach into the other along the normal.
+struct Feature {
+    zVector corners[8];
+    float projections[8];
+    int count = 0;
+};
+
+// Keeps the two deepest of three corners, or the four deepest of more than
+// four (largest projections when deepestIsLargest), in corner order. Under
+// deep penetration the first four corners need not form a face at all,
+// while the deepest four are the face turned towards the other box.
+void ReduceFeature(Feature& f, bool deepestIsLargest)
+{
+    int keep = f.count;
+    if (f.count == 3)
+        keep = 2;
+    else if (f.count > 4)
+        keep = 4;
+    while (f.count > keep) {
+        int drop = 0;
+        for (int i = 1; i < f.count; ++i) {
+            const bool shallower = deepestIsLargest ? f.projections[i] < f.projections[drop] : f.projections[i] > f.projections[drop];
+            if (shallower)
+                drop = i;
+        }
+        for (int i = drop; i + 1 < f.count; ++i) {
+            f.corners[i] = f.corners[i + 1];
+            f.projections[i] = f.projections[i + 1];
+        }
+        --f.count;
+    }
+}
+
+// Collects points, skipping near duplicates, at most capacity of them.
+struct PointSet {
+    zVector points[GCollide::ConvexPointCapacity];
+    uint32_t count = 0;
+
+    void Add(const zVector& p)
+    {
+        if (count >= GCollide::ConvexPointCapacity)
+            return;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (VectorDistanceSquared(points[i], p) < 0.001f)
+                return;
+        }
+        points[count++] = p;
+    }
+};
+
+// Puts four face corners in cycle order: the two neighbours of the first are
+// the pair whose vectors from it are nearly perpendicular.
+void CycleOrder(zVector c[4])
+{
+    for (int i = 1; i < 4; ++i) {
+        for (int j = i + 1; j < 4; ++j) {
+            const zVector di = (c[i] - c[0]).Normalized();
+            const zVector dj = (c[j] - c[0]).Normalized();
+            if (std::fabs(di.Dot(dj)) < 0.1f) {
+                const int opposite = 6 - i - j;
+                const zVector a = c[i];
+                const zVector b = c[j];
+                const zVector o = c[opposite];
+                c[1] = a;
+                c[2] = o;
+                c[3] = b;
+                return;
+            }
+        }
+    }
+}
+
+void WriteResult(GColContactOutput* output, const zVector& normal, float depth)
+{
+    *output->normal = zVector(normal.x, normal.y, normal.z);
+    *output->depth = depth;
+}
+
+}
+
+uint32_t GCollide::SphereSphere(const zVector& previousA, const zVector& centreA, float radiusA, const zVector& previousB,
+                                const zVector& centreB, float radiusB, GColContactOutput* output)
+{
+    const zVector d0 = previousA - previousB;
+    const zVector d1 = centreA - centreB;
+    const zVector s = d1 - d0;
+    const float R = radiusA + radiusB;
+    const float motion = s.SquaredLength();
+    if (std::fabs(motion) <= Tiny)
+        return 0;
+    const float d0Squared = d0.SquaredLength();
+    zVector normal;
+    float depth;
+    if (R * R > d0Squared) {
+        if (std::fabs(d0Squared) > Tiny)
+            normal = (-d0).Normalized();
+        else if (std::fabs(d1.SquaredLength()) > Tiny)
+            normal = (-d1).Normalized();
+        else
+            normal = zVector(0.0f, 1.0f, 0.0f);
+        depth = std::sqrt(d0Squared) - R;
+    } else {
+        // Time of impact along the relative motion: |d0 + t s| = R.
+        const float e = (-d0).Dot(s);
+        const float disc = e * e - motion * (d0Squared - R * R);
+        if (disc < 0.0f)
+            return 0;
+        const float t = (e - std::sqrt(disc)) / motion;
+        if (t < 0.0f || t > 1.0f)
+            return 0;
+        const float length = std::sqrt(motion);
+        normal = s * (1.0f / length);
+        depth = -(1.0f - t) * length;
+    }
+    if (output == nullptr || !output->WantsResult())
+        return 1;
+    WriteResult(output, normal, depth);
+    if (output->WantsPoints()) {
+        output->points[0] = centreB - normal * radiusB;
+        output->pointDepths[0] = depth;
+    }
+    return 1;
+}
+
+uint32_t GCollide::SphereCuboid(const zVector& previousCentre, const zVector& centre, float radius, const zOBB& previousBox,
+                                const zOBB& box, GColContactOutput* output)
+{
+    const zVector p0 = ToBoxFrame(previousCentre, previousBox);
+    const zVector p1 = ToBoxFrame(centre, box);
+    if (std::fabs((p1 - p0).SquaredLength()) <= Tiny)
+        return 0;
+    const zVector h = box.size * 0.5f;
+    const zVector q = ClampToBox(p1, h);
+    const zVector d = q - p1;
+    const float dSquared = d.SquaredLength();
+    if (!(radius * radius > dSquared))
+        return 0;
+    if (output == nullptr || !output->WantsResult())
+        return 1;
+    const zVector direction = std::fabs(dSquared) > Tiny ? d : p1 - p0;
+    const zVector normal = direction.Normalized().Rotate(box.orientation);
+    const float depth = -(radius - std::sqrt(dSquared));
+    WriteResult(output, normal, depth);
+    if (output->WantsPoints()) {
+        output->points[0] = previousCentre + normal * radius;
+        output->pointDepths[0] = depth;
+    }
+    return 1;
+}
+
+uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput* output)
+{
+    const zVector axesA[3] = {a.orientation.GetRow(0), a.orientation.GetRow(1), a.orientation.GetRow(2)};
+    const zVector axesB[3] = {b.orientation.GetRow(0), b.orientation.GetRow(1), b.orientation.GetRow(2)};
+    const float ha[3] = {a.size.x * 0.5f, a.size.y * 0.5f, a.size.z * 0.5f};
+    const float hb[3] = {b.size.x * 0.5f, b.size.y * 0.5f, b.size.z * 0.5f};
+    const zVector T = b.centre - a.centre;
+
+    zVector axes[15];
+    float separations[15];
+    for (int i = 0; i < 3; ++i) {
+        axes[i] = axesA[i];
+        axes[3 + i] = axesB[i];
+    }
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            axes[6 + 3 * i + j] = axesA[i].Cross(axesB[j]);
+    }
+    for (int k = 0; k < 15; ++k) {
+        const zVector& L = axes[k];
+        float length = 1.0f;
+        if (k >= 6) {
+            length = L.Length();
+            // Parallel edges: the cross product is noise, not an axis.
+            if (!(length > Tiny)) {
+                separations[k] = NeverChosen;
+                continue;
+            }
+        }
+        float radius = 0.0f;
+        for (int i = 0; i < 3; ++i)
+            radius += ha[i] * std::fabs(axesA[i].Dot(L)) + hb[i] * std::fabs(axesB[i].Dot(L));
+        const float separation = std::fabs(T.Dot(L)) - radius;
+        if (separation > 0.0f)
+            return 0;
+        separations[k] = separation / length;
+    }
+    int chosen = 0;
+    for (int k = 1; k < 15; ++k) {
+        if (separations[k] > separations[chosen])
+            chosen = k;
+    }
+    if (separations[chosen] == NeverChosen)
+        return 0;
+    zVector normal = axes[chosen].Normalized();
+    if (normal.Dot(T) < 0.0f)
+        normal = -normal;
+    const float depth = separations[chosen];
+    if (output == nullptr || !output->WantsResult())
+        return 1;
+    if (!output->WantsPoints()) {
+        WriteResult(output, normal, depth);
+        return 1;
+    }
+
+    zVector cornersA[8];
+    zVector cornersB[8];
+    BoxCorners(a, cornersA);
+    BoxCorners(b, cornersB);
+    float projA[8];
+    float projB[8];
+    float maxA = 0.0f;
+    float minB = 0.0f;
+    for (int i = 0; i < 8; ++i) {
+        projA[i] = cornersA[i].Dot(normal);
+        projB[i] = cornersB[i].Dot(normal);
+        maxA = i == 0 ? projA[i] : std::fmax(maxA, projA[i]);
+        minB = i == 0 ? projB[i] : std::fmin(minB, projB[i]);
+    }
+    Feature fa;
+    Feature fb;
+    for (int i = 0; i < 8; ++i) {
+        if (projA[i] >= minB) {
+            fa.corners[fa.count] = cornersA[i];
+            fa.projections[fa.count++] = projA[i];
+        }
+        if (projB[i] <= maxA) {
+            fb.corners[fb.count] = cornersB[i];
+            fb.projections[fb.count++] = projB[i];
+        }
+    }
+    if (fa.count == 0 || fb.count == 0)
+        return 0;
+    ReduceFeature(fa, true);
+    ReduceFeature(fb, false);
+
+    PointSet found;
+    if (fa.count == 1) {
+        found.Add(fa.corners[0]);
+    } else if (fb.count == 1) {
+        found.Add(fb.corners[0]);
+    } else if (fa.count == 2 && fb.count == 2) {
+        float st[2];
+        if (ClosestPointsOfLines(fa.corners[0], fa.corners[1], fb.corners[0], fb.corners[1], st)) {
+            const float s = std::fmin(std::fmax(st[0], 0.0f), 1.0f);
+            const float t = std::fmin(std::fmax(st[1], 0.0f), 1.0f);
+            const zVector pa = fa.corners[0] + (fa.corners[1] - fa.corners[0]) * s;
+            const zVector pb = fb.corners[0] + (fb.corners[1] - fb.corners[0]) * t;
+            found.Add((pa + pb) * 0.5f);
+        } else {
+            for (int i = 0; i < 2; ++i) {
+                zVector projected;
+                ClosestPointOnSegment(fa.corners[0], fa.corners[1], fb.corners[i], &projected);
+                found.Add(projected);
+            }
+        }
+    } else if (fa.count == 2 || fb.count == 2) {
+        // Edge against face: the edge clipped to the face's box.
+        const Feature& edge = fa.count == 2 ? fa : fb;
+        const zOBB& faceBox = fa.count == 2 ? b : a;
+        zVector ends[2];
+        const int n = ClipEdgeToBox(edge.corners[0], edge.corners[1], faceBox, normal, ends);
+        for (int i = 0; i < n; ++i) {
+            if (i == 1 && output->pointCapacity < 2)
+                break;
+            found.Add(ends[i]);
+        }
+    } else {
+        // Face against face: a face with a corner inside the other box is
+        // clipped to it edge by edge.
+        const zVector hb2 = b.size * 0.5f;
+        bool clipA = false;
+        for (int i = 0; i < 4 && !clipA; ++i)
+            clipA = InsideBox(ToBoxFrame(fa.corners[i], b), hb2);
+        zVector face[4];
+        const Feature& clipped = clipA ? fa : fb;
+        const zOBB& other = clipA ? b : a;
+        for (int i = 0; i < 4; ++i)
+            face[i] = clipped.corners[i];
+        CycleOrder(face);
+        for (int i = 0; i < 4; ++i) {
+            zVector ends[2];
+            const int n = ClipEdgeToBox(face[i], face[(i + 1) % 4], other, normal, ends);
+            for (int k = 0; k < n; ++k)
+                found.Add(ends[k]);
+        }
+    }
+    // The boxes overlap on every axis, so a contact exists even when every
+    // clipped edge fell outside: B's deepest corner then stands for it.
+    if (found.count == 0) {
+        int deepest = 0;
+        for (int i = 1; i < fb.count; ++i) {
+            if (fb.projections[i] < fb.projections[deepest])
+                deepest = i;
+        }
+        found.Add(fb.corners[deepest]);
+    }
+    const uint32_t written = found.count < output->pointCapacity ? found.count : output->pointCapacity;
+    float m = 0.0f;
+    float projections[ConvexPointCapacity];
+    for (uint32_t i = 0; i < found.count; ++i) {
+        projections[i] = (found.points[i] - b.centre).Dot(normal);
+        m = std::fmin(m, projections[i]);
+    }
+    WriteResult(output, normal, depth);
+    for (uint32_t i = 0; i < written; ++i) {
+        output->points[i] = found.points[i];
+        output->pointDepths[i] = depth + projections[i] - m;
+    }
+    return written;
+}
+
+uint32_t GCollide::SpherePolygon(const zVector& previousCentre, const zVector& centre, float radius, const zVector* pool,
+                                 const int32_t* indices, uint32_t count, const zVector& n, float offset, GColContactOutput* output)
+{
+    if (count < 3)
+        return 0;
+    if (n.Dot(centre - previousCentre) > 0.0f)
+        return 0;
+    const float distance = n.Dot(centre) + offset;
+    if (distance < 0.0f || !(radius > distance))
+        return 0;
+    zVector contact = centre - n * distance;
+    float depth = radius - distance;
+    if (!PolygonClosestPoint(contact, pool, indices, count, n)) {
+        const float e = VectorDistance(centre, contact);
+        if (!(radius > e))
+            return 0;
+        depth = radius - e;
+    }
+    if (output == nullptr || !output->WantsResult())
+        return 1;
+    WriteResult(output, (previousCentre - contact).Normalized(), depth);
+    if (output->WantsPoints()) {
+        output->points[0] = contact;
+        output->pointDepths[0] = depth;
+    }
+    return 1;
+}
+
+uint32_t GCollide::OBBOverlapPolygon(const zOBB& box, const zMatrix4& meshWorld, const zVector* pool, const int32_t* indices,
+                                     uint32_t count, GColContactOutput* output)
+{
+    if (count > MaxPolygonVertices) {
+        LogWarning("GCollide::OBBOverlapPolygon") << "polygon vertex count exceeds internal OBB SAT limit (n = " << count << ").\n";
+        return 0;
+    }
+    if (count < 3)
+        return 0;
+    zVector v[MaxPolygonVertices];
+    for (uint32_t i = 0; i < count; ++i)
+        v[i] = ToBoxFrame(pool[indices[i]].Transform(meshWorld), box);
+    const zVector h = box.size * 0.5f;
+    const float he[3] = {h.x, h.y, h.z};
+
+    const auto interval = [&](const zVector& axis, float& lo, float& hi) {
+        lo = hi = v[0].Dot(axis);
+        for (uint32_t i = 1; i < count; ++i) {
+            const float p = v[i].Dot(axis);
+            lo = std::fmin(lo, p);
+            hi = std::fmax(hi, p);
+        }
+    };
+    const auto boxRadius = [&](const zVector& axis) {
+        return he[0] * std::fabs(axis.x) + he[1] * std::fabs(axis.y) + he[2] * std::fabs(axis.z);
+    };
+
+    float best = 0.0f;
+    zVector bestDirection;
+    bool haveBest = false;
+    const auto consider = [&](const zVector& direction, float separation) {
+        if (!haveBest || separation > best) {
+            best = separation;
+            bestDirection = direction;
+            haveBest = true;
+        }
+    };
+
+    const zVector boxAxes[3] = {{1.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f}};
+    for (int k = 0; k < 3; ++k) {
+        float lo = 0.0f;
+        float hi = 0.0f;
+        interval(boxAxes[k], lo, hi);
+        if (hi < -he[k] || lo > he[k])
+            return 0;
+        consider(lo < 0.0f ? -boxAxes[k] : boxAxes[k], std::fmax(-he[k] - hi, lo - he[k]));
+    }
+
+    zVector n = (v[1] - v[0]).Cross(v[2] - v[0]).Normalized();
+    if (n.Dot(v[0]) < 0.0f)
+        n = -n;
+    {
+        const float R = boxRadius(n);
+        const float d = n.Dot(v[0]);
+        if (d < -R || d > R)
+            return 0;
+        float lo = 0.0f;
+        float hi = 0.0f;
+        interval(n, lo, hi);
+        consider(n, std::fmax(-R - hi, lo - R));
+    }
+
+    for (uint32_t i = 0; i < count; ++i) {
+        const zVector edge = v[(i + 1) % count] - v[i];
+        for (int k = 0; k < 3; ++k) {
+            zVector axis = boxAxes[k].Cross(edge);
+            const float length = axis.Length();
+            if (!(length > Tiny)) {
+                consider(axis, NeverChosen);
+                continue;
+            }
+            axis = axis * (1.0f / length);
+            float lo = 0.0f;
+            float hi = 0.0f;
+            interval(axis, lo, hi);
+            if (lo < 0.0f) {
+                axis = -axis;
+                const float t = lo;
+                lo = -hi;
+                hi = -t;
+            }
+            const float R = boxRadius(axis);
+            if (hi < -R || lo > R)
+                return 0;
+            consider(axis, std::fmax(-R - hi, lo - R));
+        }
+    }
+
+    if (output == nullptr || !output->WantsResult())
+        return 1;
+    const float depth = -best;
+    WriteResult(output, bestDirection.Rotate(box.orientation), depth);
+    if (!output->WantsPoints())
+        return 1;
+
+    // Sutherland-Hodgman against the six face planes.
+    const uint32_t limit = (output->pointCapacity < MaxPolygonVertices ? output->pointCapacity : MaxPolygonVertices) - 1;
+    zVector bufferA[MaxPolygonVertices + 2];
+    zVector bufferB[MaxPolygonVertices + 2];
+    zVector* input = bufferA;
+    zVector* result = bufferB;
+    uint32_t inputCount = count;
+    for (uint32_t i = 0; i < count; ++i)
+        input[i] = v[i];
+    for (int plane = 0; plane < 6 && inputCount > 0; ++plane) {
+        const int axis = plane >> 1;
+        const float sign = (plane & 1) ? -1.0f : 1.0f;
+        // Inside: sign * x < h on that axis.
+        const auto inside = [&](const zVector& p) { return sign * Component(p, axis) < he[axis]; };
+        uint32_t resultCount = 0;
+        for (uint32_t i = 0; i < inputCount; ++i) {
+            if (resultCount >= limit) {
+                LogWarning("GCollide::OBBOverlapPolygon") << "OBB/Poly contact overflow.\n";
+                break;
+            }
+            const zVector& current = input[i];
+            const zVector& previous = input[(i + inputCount - 1) % inputCount];
+            const bool currentIn = inside(current);
+            const bool previousIn = inside(previous);
+            if (currentIn != previousIn) {
+                const float pc = sign * Component(previous, axis) - he[axis];
+                const float cc = sign * Component(current, axis) - he[axis];
+                result[resultCount++] = previous + (current - previous) * (pc / (pc - cc));
+            }
+            if (currentIn)
+                result[resultCount++] = current;
+        }
+        zVector* t = input;
+        input = result;
+        result = t;
+        inputCount = resultCount;
+    }
+    for (uint32_t i = 0; i < inputCount; ++i) {
+        output->points[i] = FromBoxFrame(input[i], box);
+        output->pointDepths[i] = depth;
+    }
+    return inputCount;
+}
+
+bool GCollide::CollideShapes(GColShape* a, GColShape* b, GColContactBuffer* buffer)
+{
+    if (a == nullptr || b == nullptr || a->Active == 0 || b->Active == 0)
+        return false;
+    if (!BoundsOverlap(a->bounds, b->bounds))
+        return false;
+    if (b->type < a->type) {
+        GColShape* t = a;
+        a = b;
+        b = t;
+    }
+    switch (a->type) {
+    case GColShapeMesh:
+        return CollideMeshShape(b, a, buffer);
+    case GColShapeSphere:
+    case GColShapeCuboid:
+        return CollideConvexShapes(a, b, buffer);
+    default:
+        return false;
+    }
+}
+
+bool GCollide::CollideConvexShapes(GColShape* a, GColShape* b, GColContactBuffer* buffer)
+{
+    zVector normal;
+    float depth = 0.0f;
+    zVector points[ConvexPointCapacity];
+    float pointDepths[ConvexPointCapacity];
+    GColContactOutput output;
+    // Without room for a node the test still decides whether they touch.
+    const bool writeNode = buffer != nullptr && buffer->HasNodes() && buffer->ReserveNode();
+    if (writeNode) {
+        output.normal = &normal;
+        output.depth = &depth;
+        if (buffer->HasPoints()) {
+            output.pointCapacity = ConvexPointCapacity;
+            output.points = points;
+            output.pointDepths = pointDepths;
+        }
+    }
+    uint32_t result = 0;
+    if (a->type == GColShapeSphere && b->type == GColShapeSphere) {
+        result = SphereSphere(a->GetPreviousCentre(), a->GetCentre(), a->GetRadius(), b->GetPreviousCentre(), b->GetCentre(),
+                              b->GetRadius(), &output);
+    } else if (a->type == GColShapeSphere && b->type == GColShapeCuboid) {
+        result = SphereCuboid(a->GetPreviousCentre(), a->GetCentre(), a->GetRadius(), ShapeBox(*b, b->previousWorld),
+                              ShapeBox(*b, b->world), &output);
+    } else if (a->type == GColShapeCuboid && b->type == GColShapeCuboid) {
+        result = CuboidCuboid(ShapeBox(*a, a->world), ShapeBox(*b, b->world), &output);
+    }
+    if (result == 0)
+        return false;
+    if (!writeNode)
+        return true;
+    TauContactNode& node = buffer->nodes[buffer->nodeCount++];
+    node.shapeA = a;
+    node.shapeB = b;
+    node.normal = zVector(normal.x, normal.y, normal.z);
+    node.depth = depth;
+    node.firstPoint = static_cast<uint16_t>(buffer->pointCount);
+    node.pointCount = 0;
+    if (buffer->HasPoints()) {
+        for (uint32_t i = 0; i < result && buffer->ReservePoint(); ++i) {
+            TauContactPoint& point = buffer->points[buffer->pointCount++];
+            point.position = points[i];
+            point.depth = pointDepths[i];
+            ++node.pointCount;
+        }
+    }
+    return true;
+}
+
+namespace {
+
+// State of one shape-against-mesh test, shared by the batches of triangles.
+struct MeshPass {
+    GColShape* shape = nullptr;
+    GColShape* mesh = nullptr;
+    const zGeometry* geometry = nullptr;
+    GColContactBuffer* buffer = nullptr;
+    bool touched = false;
+    // Sphere: centres in the mesh frame.
+    zVector previousCentre;
+    zVector centre;
+    // Cuboid: its current world placement.
+    zOBB box;
+};
+
+// Appends a box-triangle result to the last node when it is for the same
+// shapes with a like normal, else to a new node.
+void MergeMeshContacts(MeshPass& pass, const zVector& normal, float depth, const zVector* points, const float* pointDepths,
+                       uint32_t count)
+{
+    GColContactBuffer& buffer = *pass.buffer;
+    TauContactNode* node = nullptr;
+    if (buffer.nodeCount > 0) {
+        TauContactNode& last = buffer.nodes[buffer.nodeCount - 1];
+        if (last.shapeA == pass.shape && last.shapeB == pass.mesh && last.normal.Dot(normal) > 0.99f &&
+            last.firstPoint + last.pointCount == buffer.pointCount) {
+            node = &last;
+            node->normal = (node->normal + normal).Normalized();
+            node->depth = (node->depth + depth) * 0.5f;
+        }
+    }
+    if (node == nullptr) {
+        if (!buffer.ReserveNode())
+            return;
+        node = &buffer.nodes[buffer.nodeCount++];
+        node->shapeA = pass.shape;
+        node->shapeB = pass.mesh;
+        node->normal = zVector(normal.x, normal.y, normal.z);
+        node->depth = depth;
+        node->firstPoint = static_cast<uint16_t>(buffer.pointCount);
+        node->pointCount = 0;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        bool duplicate = false;
+        for (uint32_t k = 0; k < node->pointCount && !duplicate; ++k)
+            duplicate = VectorDistanceSquared(buffer.points[node->firstPoint + k].position, points[i]) < 0.001f;
+        if (duplicate || node->pointCount == 0xFFFFu)
+            continue;
+        if (!buffer.ReservePoint())
+            return;
+        TauContactPoint& point = buffer.points[buffer.pointCount++];
+        point.position = points[i];
+        point.depth = pointDepths[i];
+        ++node->pointCount;
+    }
+}
+
+// One polygon or fan triangle against the box; false stops the pass.
+bool BoxAgainstPolygon(MeshPass& pass, const int32_t* corners, uint32_t count)
+{
+    GColContactBuffer* buffer = pass.buffer;
+    const bool wantNode = buffer != nullptr && buffer->HasNodes();
+    zVector normal;
+    float depth = 0.0f;
+    zVector points[GCollide::MeshPointCapacity];
+    float pointDepths[GCollide::MeshPointCapacity];
+    GColContactOutput output;
+    if (wantNode) {
+        output.normal = &normal;
+        output.depth = &depth;
+        if (buffer->HasPoints()) {
+            output.pointCapacity = GCollide::MeshPointCapacity;
+            output.points = points;
+            output.pointDepths = pointDepths;
+        }
+    }
+    const uint32_t k = GCollide::OBBOverlapPolygon(pass.box, pass.mesh->world, pass.geometry->vertices, corners, count, &output);
+    if (k == 0)
+        return true;
+    pass.touched = true;
+    if (!wantNode)
+        return false;
+    if (buffer->HasPoints()) {
+        MergeMeshContacts(pass, normal, depth, points, pointDepths, k);
+    } else if (buffer->ReserveNode()) {
+        TauContactNode& node = buffer->nodes[buffer->nodeCount++];
+        node.shapeA = pass.shape;
+        node.shapeB = pass.mesh;
+        node.normal = normal;
+        node.depth = depth;
+        node.firstPoint = static_cast<uint16_t>(buffer->pointCount);
+        node.pointCount = 0;
+    }
+    return true;
+}
+
+bool SphereAgainstPolygon(MeshPass& pass, const int32_t* corners, uint32_t count)
+{
+    const zVector* vertices = pass.geometry->vertices;
+    const zVector& p0 = vertices[corners[0]];
+    const zVector n = (vertices[corners[1]] - p0).Cross(vertices[corners[2]] - p0).Normalized();
+    GColContactBuffer* buffer = pass.buffer;
+    const bool wantNode = buffer != nullptr && buffer->HasNodes();
+    zVector normal;
+    float depth = 0.0f;
+    zVector point;
+    float pointDepth = 0.0f;
+    GColContactOutput output;
+    if (wantNode) {
+        output.normal = &normal;
+        output.depth = &depth;
+        output.pointCapacity = 1;
+        output.points = &point;
+        output.pointDepths = &pointDepth;
+    }
+    if (GCollide::SpherePolygon(pass.previousCentre, pass.centre, pass.shape->GetRadius(), vertices, corners, count, n, -n.Dot(p0),
+                                &output) == 0)
+        return true;
+    pass.touched = true;
+    if (!wantNode)
+        return false;
+    if (!buffer->ReserveNode())
+        return true;
+    TauContactNode& node = buffer->nodes[buffer->nodeCount++];
+    node.shapeA = pass.shape;
+    node.shapeB = pass.mesh;
+    node.normal = normal.Rotate(zMatrix3::FromMatrix4(pass.mesh->world));
+    node.depth = depth;
+    node.firstPoint = static_cast<uint16_t>(buffer->pointCount);
+    node.pointCount = 0;
+    if (buffer->HasPoints() && buffer->ReservePoint()) {
+        TauContactPoint& contact = buffer->points[buffer->pointCount++];
+        contact.position = point.Transform(pass.mesh->world);
+        contact.depth = pointDepth;
+        node.pointCount = 1;
+    }
+    return true;
+}
+
+bool MeshBatch(void* context, const uint32_t* polygons, uint32_t count)
+{
+    MeshPass& pass = *static_cast<MeshPass*>(context);
+    const zGeometry& geometry = *pass.geometry;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (polygons[i] >= geometry.polygonCount)
+            continue;
+        const zPolygon& polygon = geometry.polygons[polygons[i]];
+        const uint32_t n = polygon.vertexCount;
+        if (n < 3 || polygon.indices == nullptr)
+            continue;
+        bool valid = true;
+        for (uint32_t k = 0; k < n && valid; ++k)
+            valid = polygon.indices[k] >= 0 && static_cast<uint32_t>(polygon.indices[k]) < geometry.vertexCount;
+        if (!valid)
+            continue;
+        if (pass.shape->type == GColShapeSphere) {
+            if (!SphereAgainstPolygon(pass, polygon.indices, n))
+                return false;
+        } else if (n <= GCollide::MaxPolygonVertices) {
+            if (!BoxAgainstPolygon(pass, polygon.indices, n))
+                return false;
+        } else {
+            // Larger polygons than the clipping room: their fan triangles.
+            for (uint32_t k = 1; k + 1 < n; ++k) {
+                const int32_t fan[3] = {polygon.indices[0], polygon.indices[k], polygon.indices[k + 1]};
+                if (!BoxAgainstPolygon(pass, fan, 3))
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+}
+
+bool GCollide::CollideMeshShape(GColShape* shape, GColShape* mesh, GColContactBuffer* buffer)
+{
+    const zGeometry* geometry = GColMesh::GetGeometry(mesh->meshTree);
+    const zBIH* tree = GColMesh::GetHierarchy(mesh->meshTree);
+    if (geometry == nullptr || tree == nullptr)
+        return false;
+    return CollideMeshGeometry(shape, mesh, *geometry, *tree, buffer);
+}
+
+bool GCollide::CollideMeshGeometry(GColShape* shape, GColShape* mesh, const zGeometry& geometry, const zBIH& tree,
+                                   GColContactBuffer* buffer)
+{
+    if (shape->type != GColShapeSphere && shape->type != GColShapeCuboid)
+        return false;
+    if (geometry.vertices == nullptr || geometry.polygons == nullptr)
+        return false;
+    zOBB query;
+    query.centre = (shape->bounds.min + shape->bounds.max) * 0.5f;
+    query.size = shape->bounds.max - shape->bounds.min;
+    query.Transform(mesh->worldInverse);
+
+    MeshPass pass;
+    pass.shape = shape;
+    pass.mesh = mesh;
+    pass.geometry = &geometry;
+    pass.buffer = buffer;
+    if (shape->type == GColShapeSphere) {
+        pass.previousCentre = shape->GetPreviousCentre().Transform(mesh->worldInverse);
+        pass.centre = shape->GetCentre().Transform(mesh->worldInverse);
+    } else {
+        pass.box = ShapeBox(*shape, shape->world);
+    }
+    uint32_t batch[GatherBatchSize];
+    GatherInBoxBatches(tree, query.GetMinMax(), batch, GatherBatchSize, MeshBatch, &pass);
+    return pass.touched;
+}
