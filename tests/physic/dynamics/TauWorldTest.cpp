@@ -238,3 +238,51 @@ TEST(TauWorld, AllocationIsLoggedAndBoundedAndFailureLeavesNoBuffers)
 }
 
 } // namespace
+
+namespace {
+
+// A static floor whose item moved up by 0.1 over the frame, touching a box.
+class TauStaticSweepTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ground = world.AddBox(zVector(10.0f, 1.0f, 10.0f), zVector(0.0f, -0.5f, 0.0f), 0.0f);
+        box = world.AddBox(zVector(1.0f, 1.0f, 1.0f), zVector(0.0f, 0.5f, 0.0f), 1.0f);
+        ground->item.previousWorldMatrix = ground->item.worldMatrix;
+        ground->item.position = zVector(0.0f, -0.4f, 0.0f);
+        ground->item.UpdateWorldMatrix();
+        Tau& tau = world.tau;
+        tau.nodes[0].shapeA = ground->collision.GetFirstShape();
+        tau.nodes[0].shapeB = box->collision.GetFirstShape();
+        tau.nodeCount = 1;
+        tau.step = 1.0f / 75.0f;
+    }
+
+    TestWorld world;
+    SceneBody* ground = nullptr;
+    SceneBody* box = nullptr;
+};
+
+TEST_F(TauStaticSweepTest, TheStepSweepsFromItsStartToItsEndPose)
+{
+    Tau& tau = world.tau;
+    tau.frameTime = tau.step;
+    tau.accumulatorAtUpdateStart = -tau.step;
+    tau.accumulator = -tau.step;
+    tau.InterpolateStaticItems();
+    EXPECT_NEAR(ground->collision.previousPosition.y, -0.5f, 1e-5f);
+    EXPECT_NEAR(ground->collision.position.y, -0.4f, 1e-5f);
+}
+
+TEST_F(TauStaticSweepTest, AFrameOfNoTimeTakesTheEndPose)
+{
+    Tau& tau = world.tau;
+    tau.frameTime = 0.0f;
+    tau.accumulatorAtUpdateStart = 0.0f;
+    tau.accumulator = 0.0f;
+    tau.InterpolateStaticItems();
+    EXPECT_NEAR(ground->collision.position.y, -0.4f, 1e-5f);
+    EXPECT_TRUE(std::isfinite(ground->collision.position.x));
+}
+
+} // namespace
