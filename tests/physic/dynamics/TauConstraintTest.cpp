@@ -180,8 +180,8 @@ TEST(TauPendulum, DistanceAndHingeKeepTheLength)
 
 TEST(TauConstraintLife, DeletedConstraintsLeaveTheirGroupsAndWorld)
 {
-    TestWorld world;
     std::vector<TauConstraint*> group;
+    TestWorld world;
     auto* c = new TauDistanceConstraint(&world.tau, nullptr, nullptr, nullptr, nullptr, 0.0f, 0.0f);
     world.tau.AddConstraint(c);
     world.AddConstraintToGroup(&group, c);
