@@ -62,6 +62,47 @@ TEST_P(TauDropTest, ADroppedBoxRestsOnTheFloorAndFallsAsleep)
 // The sequential solver turns a hard flat landing a little, so the box may tumble aside.
 INSTANTIATE_TEST_SUITE_P(Heights, TauDropTest, ::testing::Values(DropCase{0.01f, 0.02f}, DropCase{1.5f, 0.5f}));
 
+TEST(TauScenario, ABouncingBallLosesHeightAtEveryBounceAndRests)
+{
+    TestWorld world;
+    AddFloor(world);
+    SceneBody* ball = world.AddSphere(0.5f, zVector(0.0f, 3.0f, 0.0f), 1.0f);
+    std::vector<float> peaks;
+    float last = ball->body.state.position.y;
+    bool rising = false;
+    for (int frame = 0; frame < 600 && ball->body.IsAwake(); ++frame) {
+        world.Frame(Frame);
+        const float y = ball->body.state.position.y;
+        if (rising && y < last)
+            peaks.push_back(last);
+        rising = y > last;
+        last = y;
+    }
+    ASSERT_FALSE(ball->body.IsAwake());
+    ASSERT_GE(peaks.size(), 1u);
+    float previous = 3.0f;
+    for (const float peak : peaks) {
+        EXPECT_LT(peak, previous);
+        previous = peak;
+    }
+    EXPECT_NEAR(ball->body.state.position.y, 0.5f, 0.02f);
+}
+
+TEST(TauScenario, APendulumNeverGainsEnergy)
+{
+    TestWorld world;
+    SceneBody* bob = world.AddSphere(0.1f, zVector(1.0f, 0.0f, 0.0f), 1.0f);
+    world.tau.AddConstraint(new TauDistanceConstraint(&world.tau, nullptr, &bob->body, nullptr, nullptr, 1.0f, 1.0f));
+    float highest = 0.0f;
+    for (int frame = 0; frame < 600; ++frame) {
+        world.Frame(Frame);
+        const TauItemState& s = bob->body.state;
+        const float energy = 0.5f * s.linearVelocity.SquaredLength() + 9.8f * s.position.y;
+        highest = std::fmax(highest, energy);
+    }
+    EXPECT_LT(highest, 0.05f);
+}
+
 TEST(TauScenario, ASleepingStackWakesWhenHit)
 {
     TestWorld world;
