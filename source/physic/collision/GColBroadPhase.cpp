@@ -158,7 +158,7 @@ uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauConta
                 other->touching = 1;
             }
         }
-    } else if (UseSAP != 1) {
+    } else {
         zLinkedListCursor outer;
         while (GColItem* p = activeItems.NextAs<GColItem>(outer)) {
             p->visited = 1;

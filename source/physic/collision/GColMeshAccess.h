@@ -17,4 +17,6 @@ const zBIH* GetHierarchy(const zGeometryBIH* tree);
 // The nearest polygon the ray meets, at origin + direction x t, in the
 // tree's frame; false when none.
 bool TraceRay(const zGeometryBIH* tree, const zVector& origin, const zVector& direction, int32_t& polygon, float& t);
+// The plane normal the tree keeps for the polygon; false when it has none.
+bool GetPlaneNormal(const zGeometryBIH* tree, uint32_t polygon, zVector& normal);
 }

@@ -43,10 +43,8 @@ bool GColShape::Raytrace(const zVector& origin, const zVector& direction, GColRa
             static_cast<uint32_t>(polygon) >= geometry->polygonCount)
             return false;
         const zPolygon& p = geometry->polygons[polygon];
-        if (p.vertexCount < 3)
+        if (!GColMesh::GetPlaneNormal(meshTree, uint32_t(polygon), normal))
             return false;
-        const zVector& v0 = geometry->vertices[p.indices[0]];
-        normal = (geometry->vertices[p.indices[1]] - v0).Cross(geometry->vertices[p.indices[2]] - v0).Normalized();
         position = localOrigin + localDirection * t;
         hit.material = geometry->GetMaterialFromIndex(p.material);
         break;
