@@ -61,8 +61,9 @@ void TauItem::ComputeInertiaTensorAndCoM(const GColItem* item)
         const zMatrix3 rotated = TauMatrixProduct(r.Transposed(), TauMatrixProduct(local, r));
         const zVector p = shape->position.Transform(toItem);
         const zMatrix3 s = zMatrix3::CrossProductMatrix(p);
-        const zMatrix3 offset = TauMatrixProduct(s, s).MulScalar(-m);
-        tensor = tensor.AddMatrix(rotated.AddMatrix(offset));
+        zMatrix3 contribution;
+        zMatrix3::Subtract(rotated, TauMatrixProduct(s, s).MulScalar(m), contribution);
+        tensor = tensor.AddMatrix(contribution);
     }
 
     zMatrix3 inverse;

@@ -63,6 +63,23 @@ INSTANTIATE_TEST_SUITE_P(
                   {1.0f, 1.0f, 1.0f}, 0.0f}),
     [](const ::testing::TestParamInfo<ShapeCase>& info) { return info.param.name; });
 
+TEST(TauInertia, SubtractIsElementByElement)
+{
+    zMatrix3 a;
+    zMatrix3 b;
+    for (int i = 0; i < 9; ++i) {
+        a.m[i] = static_cast<float>(i * i);
+        b.m[i] = static_cast<float>(2 * i - 3);
+    }
+    zMatrix3 out;
+    zMatrix3::Subtract(a, b, out);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(out.m[i], static_cast<float>(i * i - (2 * i - 3))) << i;
+    zMatrix3::Subtract(a, a, a);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(a.m[i], 0.0f) << i;
+}
+
 TEST(TauInertia, NoItemLeavesTheBodyAlone)
 {
     LogCapture capture;
