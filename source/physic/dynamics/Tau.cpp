@@ -114,6 +114,7 @@ void Tau::FreeCollisionNodes()
 
 bool Tau::AllocateCollisionNode(uint32_t nodeTotal, uint32_t pointTotal)
 {
+    zModuleTagScope moduleTag(ModuleTagPhysics);
     FreeCollisionNodes();
     if (pointTotal > MaxPointCapacity) {
         LogWarning("Tau::AllocateCollisionNode") << "Contact count " << pointTotal << " capped to " << MaxPointCapacity

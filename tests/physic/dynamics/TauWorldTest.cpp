@@ -1,3 +1,4 @@
+#include "core/zad/TavrinGlobals.h"
 #include "physic/dynamics/TauConstraint.h"
 #include "support/LogCapture.h"
 #include "TauTestWorld.h"
@@ -17,12 +18,14 @@ public:
     {
         EXPECT_EQ(userData, expectedUserData);
         (isStep ? stepped : dropped) += 1;
+        moduleTag = GlobalModuleTag;
         TestWorld::now += ticksPerStep;
     }
     void* expectedUserData = nullptr;
     int stepped = 0;
     int dropped = 0;
     uint32_t ticksPerStep = 0;
+    int32_t moduleTag = 0;
 };
 
 // One floating body and a step counter, no contacts.
@@ -60,6 +63,15 @@ TEST_F(TauWorldTest, SeventyFiveHertzRunsFiveStepsPerFourFramesOfASixtieth)
         EXPECT_EQ(total, n * 5 / 4 + 1) << "after " << n << " frames";
     }
     EXPECT_EQ(counter.dropped, 0);
+}
+
+TEST_F(TauWorldTest, TheUpdateRunsUnderThePhysicsModuleTag)
+{
+    GlobalModuleTag = 8;
+    world.Frame(1.0f / 60.0f);
+    EXPECT_EQ(counter.moduleTag, 4);
+    EXPECT_EQ(GlobalModuleTag, 8);
+    GlobalModuleTag = 0;
 }
 
 TEST_F(TauWorldTest, FirstUpdateOfNoTimeRunsOneStep)
