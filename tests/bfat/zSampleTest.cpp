@@ -182,6 +182,7 @@ TEST_F(SampleTest, DamagedFilesFailWithTheirReason)
     };
     const std::string format = Format(2, 44100, 16);
     const std::string wrongBits = Chunk("fmt ", U16(1) + U16(2) + U32(44100) + U32(0) + U16(0) + U16(4));
+    const std::string oddBits = Chunk("fmt ", U16(1) + U16(1) + U32(8000) + U32(0) + U16(0) + U16(12));
     const std::string noChannels = Chunk("fmt ", U16(1) + U16(0) + U32(44100) + U32(0) + U16(0) + U16(16));
     for (const Case& test : {
              Case{"format only", Wave(format), "Sample format: 44KHz@16bit, 2 channel(s)."},
@@ -191,6 +192,7 @@ TEST_F(SampleTest, DamagedFilesFailWithTheirReason)
              Case{"data larger than any file", Wave(format + Chunk("data", Pcm(8, 1), 0xFFFFFFF0u)), "mangled WAV 'data' chunk in '"},
              Case{"data before format", Wave(Chunk("data", Pcm(8, 1)) + format), "WAV 'data' chunk without a usable format"},
              Case{"bits below 8", Wave(wrongBits + Chunk("data", Pcm(8, 1))), "WAV 'data' chunk without a usable format"},
+             Case{"bits not whole bytes", Wave(oddBits + Chunk("data", Pcm(8, 1))), "WAV 'data' chunk without a usable format"},
              Case{"no channels", Wave(noChannels + Chunk("data", Pcm(8, 1))), "WAV 'data' chunk without a usable format"},
              Case{"chunk past the end", Wave(format + Chunk("junk", "ab", 0x7FFFFFF0u) + Chunk("data", Pcm(8, 1))), nullptr},
          }) {
@@ -203,6 +205,43 @@ TEST_F(SampleTest, DamagedFilesFailWithTheirReason)
         }
         EXPECT_TRUE(capture.Contains("No sample decoder for '"));
         EXPECT_TRUE(sample.data == nullptr || sample.frameCount > 0);
+    }
+}
+
+TEST_F(SampleTest, OnlyPcmDataIsRead)
+{
+    struct Case {
+        const char* name;
+        uint16_t tag;
+        std::string extension; // bytes after the 16 common ones
+        bool loads;
+    };
+    const std::string pcmGuid = U16(1) + std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
+    const std::string floatGuid = U16(3) + pcmGuid.substr(2);
+    const std::string extensible = U16(22) + U16(16) + U32(3);
+    for (const Case& test : {
+             Case{"pcm", 1, "", true},
+             Case{"adpcm", 2, U16(0), false},
+             Case{"float", 3, "", false},
+             Case{"mu-law", 7, U16(0), false},
+             Case{"extensible pcm", 0xFFFE, extensible + pcmGuid, true},
+             Case{"extensible float", 0xFFFE, extensible + floatGuid, false},
+             Case{"extensible cut short", 0xFFFE, U16(0), false},
+         }) {
+        SCOPED_TRACE(test.name);
+        const std::string fmt = Chunk("fmt ", U16(test.tag) + U16(2) + U32(8000) + U32(32000) + U16(4) + U16(16) + test.extension);
+        const std::string path = Write(Wave(fmt + Chunk("data", Pcm(16, 5))));
+        LogCapture capture;
+        EXPECT_EQ(zSampleIO::Load(sample, path.c_str()), test.loads);
+        if (test.loads) {
+            EXPECT_EQ(sample.frameCount, 4);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(sample.data), 16), Pcm(16, 5));
+        } else {
+            const unsigned tag = test.tag;
+            const unsigned shown = test.extension.size() >= 24 ? uint8_t(test.extension[8]) : tag;
+            EXPECT_TRUE(capture.Contains("Unsupported WAV format tag " + std::to_string(shown) + " in '" + path + "': only PCM is read."));
+            EXPECT_EQ(sample.data, nullptr);
+        }
     }
 }
 

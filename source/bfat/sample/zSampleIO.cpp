@@ -20,6 +20,12 @@ namespace {
 
 constexpr uint32_t FormatChunkSize = 16;
 
+// Format tags: only integer PCM is read. An extensible header names its real
+// format in the first two bytes of the sub-format GUID at content offset 24.
+constexpr uint16_t FormatTagPcm = 1;
+constexpr uint16_t FormatTagExtensible = 0xFFFE;
+constexpr uint32_t ExtensibleChunkSize = 40;
+
 uint16_t ReadU16(const uint8_t* p)
 {
     return uint16_t(p[0] | p[1] << 8);
@@ -70,14 +76,32 @@ bool lowlevel_wav_load(const char* path, zSample& sample)
                 LogError("lowlevel_wav_load") << "Mangled WAV 'format' chunk in '" << path << "'.\n";
                 return false;
             }
-            if (size > FormatChunkSize && (size - FormatChunkSize > left - FormatChunkSize || !file.Seek(int32_t(size - FormatChunkSize), 1)))
+            uint16_t tag = ReadU16(content);
+            uint32_t consumed = FormatChunkSize;
+            if (tag == FormatTagExtensible && size >= ExtensibleChunkSize && left >= ExtensibleChunkSize) {
+                uint8_t extension[ExtensibleChunkSize - FormatChunkSize];
+                if (file.Read(extension, sizeof(extension)) != sizeof(extension)) {
+                    LogError("lowlevel_wav_load") << "Mangled WAV 'format' chunk in '" << path << "'.\n";
+                    return false;
+                }
+                consumed = ExtensibleChunkSize;
+                tag = ReadU16(extension + 8);
+            }
+            // Compressed and floating-point data would otherwise play as noise.
+            if (tag != FormatTagPcm) {
+                LogError("lowlevel_wav_load") << "Unsupported WAV format tag " << unsigned(tag) << " in '" << path
+                                              << "': only PCM is read.\n";
+                return false;
+            }
+            if (size > consumed && (size - consumed > left - consumed || !file.Seek(int32_t(size - consumed), 1)))
                 break;
             format.channels = ReadU16(content + 2);
             format.rate = int32_t(ReadU32(content + 4));
             format.bits = ReadU16(content + 14);
             formatSeen = true;
         } else if (std::memcmp(id, "data", 4) == 0) {
-            if (!formatSeen || format.bits < 8 || format.channels <= 0) {
+            // Values must fill whole bytes: the buffer is sized from the bit count.
+            if (!formatSeen || format.bits < 8 || format.bits % 8 != 0 || format.channels <= 0) {
                 LogError("lowlevel_wav_load") << "WAV 'data' chunk without a usable format in '" << path << "'.\n";
                 return false;
             }
