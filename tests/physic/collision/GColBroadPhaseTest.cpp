@@ -153,6 +153,27 @@ TEST(GColDetectTest, PointsOfOnePairAccumulateOverTheStepsOfAFrame)
     EXPECT_EQ(s.world.GetPairTable().GetCount(), 0u);
 }
 
+TEST(GColSortTest, SortsOnMinimumXKeepingEqualKeysInOrder)
+{
+    const float keys[] = {3, 1, 2, 1, 0, 5, 4, 1};
+    GCollide world;
+    GColItem items[8];
+    for (int i = 0; i < 8; ++i) {
+        world.AddItem(&items[i]);
+        items[i].bounds.min.x = keys[i];
+    }
+    world.SAP_Sort();
+    const int expected[] = {4, 1, 3, 7, 2, 0, 6, 5};
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(world.GetSAPEntry(i), &items[expected[i]]) << i;
+    // Sorted input stays as it is.
+    world.SAP_Sort();
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(world.GetSAPEntry(i), &items[expected[i]]) << i;
+    for (GColItem& item : items)
+        world.RemoveItem(&item);
+}
+
 TEST(GColPairTest, AddPointKeepsFourDistinctPoints)
 {
     GColItem a;
