@@ -1,3 +1,6 @@
+#include "core/geometry/zGeometry.h"
+#include "core/item/zItem.h"
+#include "core/zad/Tavrin.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
@@ -7,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -197,6 +201,49 @@ TEST(GColShapeZML, TypesAndKeys)
     EXPECT_EQ(lost->type, GColShapeNone);
     EXPECT_EQ(lost->meshTree, nullptr);
     EXPECT_EQ(lost->Active, 1);
+}
+
+} // namespace
+
+namespace {
+
+// A square of two triangles, in the core's geometry cache under a name.
+zGeometry* AddSquare(Tavrin& core, const char* name)
+{
+    zGeometry* g = zGeometry::New(&core, name);
+    const zVector corners[4] = {{-1.0f, 0.0f, -1.0f}, {-1.0f, 0.0f, 1.0f}, {1.0f, 0.0f, 1.0f}, {1.0f, 0.0f, -1.0f}};
+    const int32_t indices[6] = {0, 1, 2, 0, 2, 3};
+    g->vertexCount = 4;
+    g->vertices = new zVector[4];
+    std::copy(corners, corners + 4, g->vertices);
+    g->bindingCount = 6;
+    g->bindingIndices = new int32_t[6];
+    std::copy(indices, indices + 6, g->bindingIndices);
+    g->polygonCount = 2;
+    g->polygons = new zPolygon[2];
+    for (int p = 0; p < 2; ++p) {
+        g->polygons[p].vertexCount = 3;
+        g->polygons[p].indices = g->bindingIndices + 3 * p;
+    }
+    return g;
+}
+
+TEST(GColShapeZML, AMeshIsFetchedThroughTheCoreOfTheOwnerItem)
+{
+    Tavrin core;
+    AddSquare(core, "square.zml");
+    zItem owner(&core);
+    GColItem item;
+    item.owner = &owner;
+    auto document = Parse("<ZML=1.0>\n<GColShape=<Type=\"Mesh\"> <Position=<X=0><Y=2><Z=0>> <Polymesh=\"square.zml\">>\n");
+    GColShape* shape = item.AddShape();
+    ASSERT_TRUE(shape->FromMetaTag(document.get(), document->GetFirstRootTag()));
+    EXPECT_EQ(shape->type, GColShapeMesh);
+    EXPECT_NE(shape->meshTree, nullptr);
+    EXPECT_EQ(shape->position.y, 2.0f);
+    std::unique_ptr<zMetaTag> written(shape->AsMetaTag());
+    ASSERT_NE(written->FindChild("Mesh"), nullptr);
+    EXPECT_STREQ(written->FindChild("Mesh")->GetString(), "square.zml");
 }
 
 } // namespace
