@@ -197,6 +197,13 @@ float Tau::Update(float dt)
     zModuleTagScope moduleTag(ModuleTagPhysics);
     updateTimer.Start(false);
     const uint32_t t0 = clock();
+    // Steps are owed one by one: a frame time that is not a number, or so
+    // long that adding a step no longer changes the owed time, would never end.
+    if (!(dt >= -MaxFrameTime && dt <= MaxFrameTime)) {
+        const float clamped = dt > MaxFrameTime ? MaxFrameTime : (dt < -MaxFrameTime ? -MaxFrameTime : 0.0f);
+        LogWarning("Tau::Update") << "Frame time " << dt << " taken as " << clamped << ".\n";
+        dt = clamped;
+    }
     frameTime = dt;
     step = 1.0f / CheckedFrequency();
     accumulator -= dt;

@@ -51,7 +51,9 @@ public:
     static constexpr uint32_t DefaultPointCapacity = 4096;
     // A node addresses its first point with 16 bits.
     static constexpr uint32_t MaxPointCapacity = 65535;
-    static constexpr float MaxFrequency = 100000.0f;
+    static constexpr float MaxFrequency = 10000.0f;
+    // Longer frames are cut to this many seconds.
+    static constexpr float MaxFrameTime = 60.0f;
 
     Tau();
     ~Tau();

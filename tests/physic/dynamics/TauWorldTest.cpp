@@ -113,6 +113,27 @@ TEST_F(TauWorldTest, ALateUpdateDropsTheRestAndTellsTheCallback)
     EXPECT_GT(world.tau.accumulator, 0.0f);
 }
 
+TEST_F(TauWorldTest, FrameTimesThatCouldNeverBeSteppedAreBounded)
+{
+    LogCapture capture;
+    counter.ticksPerStep = 200;
+    struct Case {
+        float dt;
+        int owed;
+    } cases[] = {{std::nanf(""), 1}, {-INFINITY, 0}, {INFINITY, 60 * 75}, {1e9f, 60 * 75}};
+    for (const Case& c : cases) {
+        world.tau.Reset();
+        counter.stepped = counter.dropped = 0;
+        const float fraction = world.Frame(c.dt);
+        EXPECT_TRUE(std::isfinite(fraction)) << c.dt;
+        EXPECT_GT(world.tau.accumulator, -1e-3f) << c.dt;
+        // A slow first step: the rest of a long frame is dropped.
+        EXPECT_NEAR(counter.stepped + counter.dropped, c.owed, 1) << c.dt;
+    }
+    EXPECT_TRUE(capture.Contains("Frame time nan taken as 0.000.\n"));
+    EXPECT_TRUE(capture.Contains("Frame time 1000000000.000 taken as 60.000.\n"));
+}
+
 TEST_F(TauWorldTest, FastStepsNeverSkip)
 {
     LogCapture capture;
