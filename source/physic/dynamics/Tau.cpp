@@ -603,19 +603,44 @@ void Tau::SolveContacts(bool contactPass)
                 const zVector& n = nodes[index].normal;
                 TauItem* a = s.a;
                 TauItem* b = s.b;
+                // The two bodies' velocities stay in locals for the node's
+                // points: the same arithmetic, without reloading through the bodies.
+                const bool same = a == b;
+                zVector linearA;
+                zVector angularA;
+                zVector linearB;
+                zVector angularB;
+                zMatrix3 inertiaA;
+                zMatrix3 inertiaB;
+                float massA = 0.0f;
+                float massB = 0.0f;
+                const bool spinA = a != nullptr && (a->Flag & TauItem::FlagMobile) == 0;
+                const bool spinB = b != nullptr && (b->Flag & TauItem::FlagMobile) == 0;
+                if (a != nullptr) {
+                    linearA = a->state.linearVelocity;
+                    angularA = a->state.angularVelocity;
+                    inertiaA = a->state.worldInverseInertia;
+                    massA = a->inverseMass;
+                }
+                if (b != nullptr) {
+                    linearB = b->state.linearVelocity;
+                    angularB = b->state.angularVelocity;
+                    inertiaB = b->state.worldInverseInertia;
+                    massB = b->inverseMass;
+                }
                 for (uint32_t j = 0; j < count; ++j) {
                     const SolverPoint& p = solverPoints[s.firstPoint + (backward ? count - 1 - j : j)];
                     zVector vA = p.fixedA;
                     zVector vB = p.fixedB;
                     if (s.movingA) {
-                        vA = a->state.linearVelocity;
-                        if ((a->Flag & TauItem::FlagMobile) == 0)
-                            vA = vA + Cross(a->state.angularVelocity, p.rA);
+                        vA = linearA;
+                        if (spinA)
+                            vA = vA + Cross(angularA, p.rA);
                     }
                     if (s.movingB) {
-                        vB = b->state.linearVelocity;
-                        if ((b->Flag & TauItem::FlagMobile) == 0)
-                            vB = vB + Cross(b->state.angularVelocity, p.rB);
+                        vB = linearB;
+                        if (spinB)
+                            vB = vB + Cross(angularB, p.rB);
                     }
                     const zVector dv = vA - vB;
                     const float vn = dv.Dot(n);
@@ -628,16 +653,30 @@ void Tau::SolveContacts(bool contactPass)
                     const zVector impulse =
                         (normalPart * -(1.0f + s.restitution) - tangent * s.friction + s.bias) * p.inverseK;
                     if (s.pushA) {
-                        a->state.linearVelocity = a->state.linearVelocity + impulse * a->inverseMass;
-                        a->state.angularVelocity =
-                            a->state.angularVelocity + Rotate(Cross(p.rA, impulse), a->state.worldInverseInertia);
+                        linearA = linearA + impulse * massA;
+                        angularA = angularA + Rotate(Cross(p.rA, impulse), inertiaA);
+                        if (same) {
+                            linearB = linearA;
+                            angularB = angularA;
+                        }
                     }
                     if (s.pushB) {
                         const zVector opposite = -impulse;
-                        b->state.linearVelocity = b->state.linearVelocity + opposite * b->inverseMass;
-                        b->state.angularVelocity =
-                            b->state.angularVelocity + Rotate(Cross(p.rB, opposite), b->state.worldInverseInertia);
+                        linearB = linearB + opposite * massB;
+                        angularB = angularB + Rotate(Cross(p.rB, opposite), inertiaB);
+                        if (same) {
+                            linearA = linearB;
+                            angularA = angularB;
+                        }
                     }
+                }
+                if (s.pushA) {
+                    a->state.linearVelocity = linearA;
+                    a->state.angularVelocity = angularA;
+                }
+                if (s.pushB) {
+                    b->state.linearVelocity = linearB;
+                    b->state.angularVelocity = angularB;
                 }
             }
         }
