@@ -80,6 +80,12 @@ zMatrix3 zMatrix3::MulScalar(float s) const
     return out;
 }
 
+void zMatrix3::Subtract(const zMatrix3& a, const zMatrix3& b, zMatrix3& out)
+{
+    for (int i = 0; i < 9; ++i)
+        out.m[i] = a.m[i] - b.m[i];
+}
+
 zMatrix3 zMatrix3::Transposed() const
 {
     zMatrix3 out;

@@ -36,6 +36,8 @@ public:
     // Transforming by the product applies other first, then this.
     zMatrix3 operator*(const zMatrix3& other) const;
     zMatrix3 AddMatrix(const zMatrix3& other) const;
+    // out = a - b element by element.
+    static void Subtract(const zMatrix3& a, const zMatrix3& b, zMatrix3& out);
     zMatrix3 MulScalar(float s) const;
     zMatrix3 Transposed() const;
     // False, with the adjugate left in out, when the determinant is exactly 0.

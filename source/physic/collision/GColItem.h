@@ -10,6 +10,8 @@
 #include <cstdint>
 
 class zGeometry;
+class zMetaFile;
+class zMetaTag;
 
 // A rigid set of collision shapes: one per scene item, linked in one of the
 // collision world's two lists.
@@ -50,6 +52,10 @@ public:
 
     // Nearest hit among the shapes, whatever their Active flag.
     bool Raytrace(const zVector& origin, const zVector& direction, GColRayHit& hit, uint32_t kindFlags) const;
+
+    // The "GColItem" tag with its shapes.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
+    zMetaTag* AsMetaTag(const zMetaFile* document = nullptr) const;
 
     zVector previousPosition{0.0f, 0.0f, 0.0f, 1.0f};
     zVector position{0.0f, 0.0f, 0.0f, 1.0f};

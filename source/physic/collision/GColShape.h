@@ -13,6 +13,8 @@ class GColShape;
 class zGeometry;
 class zGeometryBIH;
 class zMaterial;
+class zMetaFile;
+class zMetaTag;
 
 enum GColShapeType : int32_t {
     // Never collides: a shape just added, or a mesh without a tree.
@@ -57,6 +59,10 @@ public:
 
     // In world space; see GColRayHit for the distance.
     bool Raytrace(const zVector& origin, const zVector& direction, GColRayHit& hit, uint32_t kindFlags) const;
+
+    // The "GColShape" tag; a mesh is loaded through the core of the owner's scene item.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
+    zMetaTag* AsMetaTag(const zMetaFile* document = nullptr) const;
 
     float GetRadius() const { return dimensions.x; }
     zVector GetCentre() const { return world.GetRow(3, true); }

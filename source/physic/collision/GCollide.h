@@ -10,6 +10,8 @@
 
 class zBIH;
 class zGeometry;
+class zMetaFile;
+class zMetaTag;
 class zOBB;
 class zRenderer;
 
@@ -37,6 +39,9 @@ public:
     bool RemoveItem(GColItem* item);
     bool SetItemInactive(GColItem* item, bool inactive);
     void ResetItems();
+    // The "GCollide" tag; with apply false only its name is checked.
+    bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag, bool apply);
+    zMetaTag* AsMetaTag(const zMetaFile* document = nullptr) const;
     bool IsActive(const GColItem* item) const { return activeItems.Contains(item); }
     bool IsInactive(const GColItem* item) const { return inactiveItems.Contains(item); }
 

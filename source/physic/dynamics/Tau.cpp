@@ -1,0 +1,734 @@
+#include "physic/dynamics/Tau.h"
+
+#include "core/item/zItem.h"
+#include "core/render/zRenderer.h"
+#include "core/zad/TavrinGlobals.h"
+#include "framework/math/zMatrix4.h"
+#include "framework/system/zLogStream.h"
+#include "physic/collision/GColItem.h"
+#include "physic/collision/GCollide.h"
+#include "physic/dynamics/TauConstraint.h"
+#include "physic/dynamics/TauVectorMath.h"
+
+#include <cmath>
+#include <cstdint>
+#include <new>
+
+namespace {
+
+constexpr int32_t ModuleTagPhysics = 4;
+const zVector Zero{0.0f, 0.0f, 0.0f, 1.0f};
+
+} // namespace
+
+void TauItemList::Append(TauItem* body)
+{
+    body->prev = last;
+    body->next = nullptr;
+    if (last != nullptr)
+        last->next = body;
+    else
+        first = body;
+    last = body;
+    body->worldList = this;
+    ++count;
+}
+
+void TauItemList::Prepend(TauItem* body)
+{
+    body->prev = nullptr;
+    body->next = first;
+    if (first != nullptr)
+        first->prev = body;
+    else
+        last = body;
+    first = body;
+    body->worldList = this;
+    ++count;
+}
+
+bool TauItemList::Unlink(TauItem* body)
+{
+    if (body == nullptr || body->worldList != this)
+        return false;
+    if (body->prev != nullptr)
+        body->prev->next = body->next;
+    else
+        first = body->next;
+    if (body->next != nullptr)
+        body->next->prev = body->prev;
+    else
+        last = body->prev;
+    body->prev = nullptr;
+    body->next = nullptr;
+    body->worldList = nullptr;
+    --count;
+    return true;
+}
+
+void TauItemList::Clear(bool deleteBodies)
+{
+    while (TauItem* body = First()) {
+        Unlink(body);
+        if (deleteBodies)
+            delete body;
+    }
+}
+
+Tau::Tau()
+{
+    Reset();
+    Frequency = 75.0f;
+    collision = nullptr;
+    ContactIteration = 16;
+    ConstraintIteration = 16;
+    AllocateCollisionNode(DefaultNodeCapacity, DefaultPointCapacity);
+    sleepingEnabled = 1;
+}
+
+Tau::~Tau()
+{
+    FreeCollisionNodes();
+    constraints.Clear(true);
+    // The bodies belong to the scene items that embed them.
+    inactiveItems.Clear(false);
+    sleepingItems.Clear(false);
+    activeItems.Clear(false);
+}
+
+void Tau::FreeCollisionNodes()
+{
+    delete[] nodeBuffers[0];
+    delete[] nodeBuffers[1];
+    delete[] points;
+    delete[] solverNodes;
+    delete[] solverPoints;
+    solverNodes = nullptr;
+    solverPoints = nullptr;
+    nodeBuffers[0] = nodeBuffers[1] = nullptr;
+    nodes = previousNodes = nullptr;
+    points = nullptr;
+    nodeCapacity = pointCapacity = 0;
+    nodeCount = previousNodeCount = 0;
+}
+
+bool Tau::AllocateCollisionNode(uint32_t nodeTotal, uint32_t pointTotal)
+{
+    zModuleTagScope moduleTag(ModuleTagPhysics);
+    FreeCollisionNodes();
+    if (pointTotal > MaxPointCapacity) {
+        LogWarning("Tau::AllocateCollisionNode") << "Contact count " << pointTotal << " capped to " << MaxPointCapacity
+                                                 << ".\n";
+        pointTotal = MaxPointCapacity;
+    }
+    const uint64_t nodeBytes = static_cast<uint64_t>(nodeTotal) * sizeof(TauContactNode);
+    const uint64_t pointBytes = static_cast<uint64_t>(pointTotal) * sizeof(TauContactPoint);
+    TauContactNode* a = nullptr;
+    TauContactNode* b = nullptr;
+    TauContactPoint* p = nullptr;
+    SolverNode* sn = nullptr;
+    SolverPoint* sp = nullptr;
+    if (nodeBytes <= UINT32_MAX && pointBytes <= UINT32_MAX) {
+        a = new (std::nothrow) TauContactNode[nodeTotal];
+        b = new (std::nothrow) TauContactNode[nodeTotal];
+        p = new (std::nothrow) TauContactPoint[pointTotal];
+        sn = new (std::nothrow) SolverNode[nodeTotal];
+        sp = new (std::nothrow) SolverPoint[pointTotal];
+    }
+    LogInfo("Tau::AllocateCollisionNode") << "Tau alloc = "
+                                          << nodeTotal * 64u + pointTotal * 20u << " byte(s) (" << nodeTotal
+                                          << " node(s), " << pointTotal << " contact(s)).\n";
+    if (a == nullptr || b == nullptr || p == nullptr || sn == nullptr || sp == nullptr) {
+        delete[] a;
+        delete[] b;
+        delete[] p;
+        delete[] sn;
+        delete[] sp;
+        LogError("Tau::AllocateCollisionNode") << "Could not allocate Tau collision nodes.\n";
+        return false;
+    }
+    nodeBuffers[0] = a;
+    nodeBuffers[1] = b;
+    points = p;
+    solverNodes = sn;
+    solverPoints = sp;
+    nodeCount = previousNodeCount = 0;
+    previousNodes = nullptr;
+    nodeCapacity = nodeTotal;
+    nodes = nodeBuffers[0];
+    pointCapacity = pointTotal;
+    return true;
+}
+
+bool Tau::SetFrequency(float frequency)
+{
+    if (!(frequency > 0.0f) || !(frequency <= MaxFrequency)) {
+        LogError("Tau::SetFrequency") << "Invalid frequency " << frequency << ", " << lastGoodFrequency << " kept.\n";
+        return false;
+    }
+    Frequency = lastGoodFrequency = frequency;
+    return true;
+}
+
+float Tau::CheckedFrequency()
+{
+    if (Frequency != lastGoodFrequency && !SetFrequency(Frequency))
+        Frequency = lastGoodFrequency;
+    return Frequency;
+}
+
+TauItem* Tau::GetBodyOf(const GColShape* shape) const
+{
+    if (shape == nullptr || shape->owner == nullptr)
+        return nullptr;
+    return static_cast<TauItem*>(shape->owner->body);
+}
+
+uint32_t Tau::Detect()
+{
+    if (collision == nullptr)
+        return 0;
+    return collision->Detect(nodes, nodes != nullptr ? nodeCapacity : 0, points, points != nullptr ? pointCapacity : 0,
+                             true);
+}
+
+float Tau::Update(float dt)
+{
+    zModuleTagScope moduleTag(ModuleTagPhysics);
+    updateTimer.Start(false);
+    const uint32_t t0 = clock();
+    // Steps are owed one by one: a frame time that is not a number, or so
+    // long that adding a step no longer changes the owed time, would never end.
+    if (!(dt >= -MaxFrameTime && dt <= MaxFrameTime)) {
+        const float clamped = dt > MaxFrameTime ? MaxFrameTime : (dt < -MaxFrameTime ? -MaxFrameTime : 0.0f);
+        LogWarning("Tau::Update") << "Frame time " << dt << " taken as " << clamped << ".\n";
+        dt = clamped;
+    }
+    frameTime = dt;
+    step = 1.0f / CheckedFrequency();
+    accumulator -= dt;
+    accumulatorAtUpdateStart = accumulator;
+    stepped = 0;
+    while (!(accumulator > 0.0f)) {
+        for (TauItem* body = activeItems.First(); body != nullptr; body = TauItemList::Next(body)) {
+            if (zItem* item = body->owner) {
+                item->position = body->state.position;
+                item->quaternion = body->state.orientation;
+                item->UpdateWorldMatrix();
+                if ((body->Flag & TauItem::FlagMobile) != 0)
+                    body->state.rotation = item->orientation;
+            }
+            if (body->inverseMass != 0.0f) {
+                body->previous = body->state;
+                if ((body->Flag & TauItem::FlagNoGravity) == 0)
+                    body->ApplyLinearForce(gravity * (body->GravityScale / body->inverseMass));
+            }
+        }
+        Step();
+        accumulator += step;
+        stepped = 1;
+        const float elapsed = static_cast<float>(static_cast<uint32_t>(clock() - t0)) * 0.0001f;
+        if (elapsed > 1.0f / 60.0f) {
+            const int skipped = static_cast<int>(-accumulator / step);
+            LogWarning("Tau::Update") << "Physic skipping " << skipped << " update(s)...\n";
+            while (!(accumulator > 0.0f)) {
+                if (stepCallback != nullptr)
+                    stepCallback->OnStep(callbackUserData, false);
+                accumulator += step;
+            }
+            break;
+        }
+    }
+    updateTimer.Stop();
+    sleepingCount = static_cast<uint32_t>(sleepingItems.GetCount());
+    restingPairCount = 0;
+    pairCount = nodeCount;
+    pointCount = 0;
+    for (uint32_t i = 0; i < nodeCount && nodes != nullptr; ++i)
+        pointCount += nodes[i].pointCount;
+    return Frequency * accumulator;
+}
+
+void Tau::DetectContacts()
+{
+    nodeCount = Detect();
+}
+
+void Tau::Reset()
+{
+    accumulator = 0.0f;
+    nodeCount = 0;
+    for (TauItem* body = sleepingItems.First(); body != nullptr;) {
+        TauItem* next = TauItemList::Next(body);
+        WakeItem(body);
+        body = next;
+    }
+}
+
+void Tau::AddItem(TauItem* body)
+{
+    zModuleTagScope moduleTag(ModuleTagPhysics);
+    if (body == nullptr || body->worldList != nullptr)
+        return;
+    activeItems.Prepend(body);
+}
+
+bool Tau::RemoveItem(TauItem* body, bool detachConstraints)
+{
+    if (body == nullptr)
+        return false;
+    if (detachConstraints) {
+        zLinkedListCursor cursor;
+        while (TauConstraint* c = constraints.NextAs<TauConstraint>(cursor)) {
+            if (c->anchor == body)
+                c->SetAnchor(nullptr);
+            if (c->target == body)
+                c->SetTarget(nullptr);
+            if (c->anchor == nullptr && c->target == nullptr)
+                RemoveConstraint(c);
+        }
+    }
+    return activeItems.Unlink(body) || sleepingItems.Unlink(body) || inactiveItems.Unlink(body);
+}
+
+bool Tau::SetItemInactive(TauItem* body, bool inactive)
+{
+    zModuleTagScope moduleTag(ModuleTagPhysics);
+    if (body == nullptr)
+        return true;
+    if (inactive) {
+        if (activeItems.Unlink(body) || sleepingItems.Unlink(body))
+            inactiveItems.Append(body);
+    } else {
+        if (inactiveItems.Unlink(body))
+            activeItems.Append(body);
+        body->ResetDynamics();
+    }
+    return true;
+}
+
+void Tau::WakeItem(TauItem* body)
+{
+    zModuleTagScope moduleTag(ModuleTagPhysics);
+    if (body == nullptr || body->Mode == 0 || !sleepingItems.Unlink(body))
+        return;
+    body->ResetDynamics();
+    if (body->collisionItem != nullptr)
+        body->collisionItem->moved = 1;
+    body->SynchronizeCollision();
+    activeItems.Append(body);
+}
+
+void Tau::SleepItem(TauItem* body)
+{
+    zModuleTagScope moduleTag(ModuleTagPhysics);
+    if (!activeItems.Unlink(body))
+        return;
+    body->awake = 0;
+    if (body->collisionItem != nullptr)
+        body->collisionItem->moved = 0;
+    sleepingItems.Append(body);
+}
+
+void Tau::Clear(bool deleteBodies)
+{
+    activeItems.Clear(deleteBodies);
+    sleepingItems.Clear(deleteBodies);
+    inactiveItems.Clear(deleteBodies);
+    constraints.Clear(true);
+}
+
+void Tau::AddConstraint(TauConstraint* constraint)
+{
+    zModuleTagScope moduleTag(ModuleTagPhysics);
+    if (constraint == nullptr)
+        return;
+    constraints.Add(constraint, true, true);
+    constraint->world = this;
+}
+
+void Tau::RemoveConstraint(TauConstraint* constraint)
+{
+    if (constraint == nullptr)
+        return;
+    constraints.Remove(constraint, true);
+}
+
+TauItem** Tau::GetActiveItemArray() const
+{
+    const int32_t n = activeItems.GetCount();
+    TauItem** array = new (std::nothrow) TauItem*[n > 0 ? n : 1];
+    if (array == nullptr)
+        return nullptr;
+    int32_t i = 0;
+    for (TauItem* body = activeItems.First(); body != nullptr; body = TauItemList::Next(body))
+        array[i++] = body;
+    return array;
+}
+
+void Tau::Step()
+{
+    for (TauItem* body = sleepingItems.First(); body != nullptr;) {
+        TauItem* next = TauItemList::Next(body);
+        if (body->state.force.SquaredLength() > 1e-4f)
+            WakeItem(body);
+        else
+            body->ClearAccumulators();
+        body = next;
+    }
+    if (collision == nullptr || activeItems.IsEmpty()) {
+        nodeCount = 0;
+        return;
+    }
+    TauItem** bodies = GetActiveItemArray();
+    if (bodies == nullptr) {
+        // Without the array the step cannot run; the bodies keep their poses.
+        LogError("Tau::Step") << "Could not allocate the active body array.\n";
+        nodeCount = 0;
+        return;
+    }
+    const int32_t n = activeItems.GetCount();
+
+    previousNodeCount = nodeCount;
+    previousNodes = nodes;
+    nodes = nodes == nodeBuffers[0] ? nodeBuffers[1] : nodeBuffers[0];
+
+    for (int32_t i = 0; i < n; ++i) {
+        TauItem* body = bodies[i];
+        body->IntegrateForces();
+        body->IntegrateVelocities(1.0f);
+        body->UpdateWorldState();
+        body->SynchronizeCollision();
+        body->state.linearVelocity = body->previous.linearVelocity;
+        body->state.angularVelocity = body->previous.angularVelocity;
+    }
+
+    detectionTimer.Start(stepped != 0);
+    nodeCount = Detect();
+    detectionTimer.Stop();
+
+    for (uint32_t i = 0; i < nodeCount; ++i) {
+        TauItem* a = GetBodyOf(nodes[i].shapeA);
+        TauItem* b = GetBodyOf(nodes[i].shapeB);
+        if (a == nullptr || b == nullptr)
+            continue;
+        if (!a->IsAwake() && (b->Flag & TauItem::FlagGhost) == 0 && !b->IsQuiet(2100.0f)) {
+            WakeItem(a);
+            continue;
+        }
+        if (!b->IsAwake() && (a->Flag & TauItem::FlagGhost) == 0 && !a->IsQuiet(2100.0f))
+            WakeItem(b);
+    }
+
+    InterpolateStaticItems();
+    solverTimer.Start(stepped != 0);
+    SolveContacts(false);
+    solverTimer.Stop();
+
+    for (int32_t i = 0; i < n; ++i) {
+        TauItem* body = bodies[i];
+        body->RestorePreviousPose();
+        body->IntegrateForces();
+        body->ClearAccumulators();
+        body->IntegrateVelocities(1.0f);
+        body->UpdateWorldState();
+        body->SynchronizeCollision();
+        if (body->collisionItem != nullptr)
+            body->collisionItem->moved = 1;
+    }
+
+    detectionTimer.Start(true);
+    nodeCount = Detect();
+    detectionTimer.Stop();
+    InterpolateStaticItems();
+
+    solverTimer.Start(true);
+    SolveContacts(true);
+    solverTimer.Stop();
+
+    const int32_t quietLimit = static_cast<int32_t>(Frequency * 0.75f);
+
+    for (int32_t i = 0; i < n; ++i) {
+        bodies[i]->RestorePreviousPose();
+        bodies[i]->IntegrateVelocities(1.0f);
+    }
+
+    if (stepCallback != nullptr)
+        stepCallback->OnStep(callbackUserData, true);
+
+    for (int32_t i = 0; i < n; ++i) {
+        TauItem* body = bodies[i];
+        body->UpdateWorldState();
+        body->SynchronizeCollision();
+        if (body->IsQuiet(2000.0f) && sleepingEnabled != 0) {
+            if (++body->quietSteps >= quietLimit) {
+                body->state.linearVelocity = Zero;
+                body->state.angularVelocity = Zero;
+                SleepItem(body);
+            }
+        } else {
+            body->quietSteps = 0;
+        }
+        zVector& v = body->state.linearVelocity;
+        v.x *= body->LinearDamping;
+        v.y *= body->LinearDamping;
+        v.z *= body->LinearDamping;
+        zVector& w = body->state.angularVelocity;
+        w.x *= body->AngularDamping;
+        w.y *= body->AngularDamping;
+        w.z *= body->AngularDamping;
+    }
+    delete[] bodies;
+}
+
+void Tau::InterpolateStaticItems()
+{
+    // A frame of no time has no inside: both ends take the frame's end pose.
+    float t0 = 1.0f;
+    float t1 = 1.0f;
+    if (frameTime > 0.0f) {
+        t0 = (accumulator - accumulatorAtUpdateStart) / frameTime;
+        t1 = (step + accumulator - accumulatorAtUpdateStart) / frameTime;
+    }
+    // A body met again in a later node would be given the same two poses: once is enough.
+    if (++interpolationPass == 0)
+        interpolationPass = 1;
+    for (uint32_t i = 0; i < nodeCount; ++i) {
+        for (const GColShape* shape : {nodes[i].shapeA, nodes[i].shapeB}) {
+            TauItem* body = GetBodyOf(shape);
+            if (body == nullptr || body->inverseMass != 0.0f || body->owner == nullptr ||
+                body->collisionItem == nullptr || body->interpolationPass == interpolationPass)
+                continue;
+            body->interpolationPass = interpolationPass;
+            const zItem* item = body->owner;
+            for (const float t : {t0, t1}) {
+                const zMatrix4 m = zMatrix4::Interpolate(item->previousWorldMatrix, item->worldMatrix, t, false);
+                zVector position;
+                zVector scale;
+                zMatrix3 rotation;
+                m.Decompose(&position, &scale, &rotation);
+                body->collisionItem->SetTransformation(position, &rotation, &scale, false);
+            }
+        }
+    }
+}
+
+namespace {
+
+using TauMath::Cross;
+using TauMath::Rotate;
+
+inline bool Moves(const TauItem* body)
+{
+    return body != nullptr && body->IsAwake() && body->inverseMass != 0.0f;
+}
+
+} // namespace
+
+uint32_t Tau::PrepareContactSolve(bool contactPass)
+{
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < nodeCount; ++i) {
+        const TauContactNode& node = nodes[i];
+        SolverNode& s = solverNodes[i];
+        s.a = GetBodyOf(node.shapeA);
+        s.b = GetBodyOf(node.shapeB);
+        s.pointCount = 0;
+        s.firstPoint = node.firstPoint;
+        const float invA = s.a != nullptr ? s.a->inverseMass : 0.0f;
+        const float invB = s.b != nullptr ? s.b->inverseMass : 0.0f;
+        if (invA == 0.0f && invB == 0.0f)
+            continue;
+        const zVector& n = node.normal;
+        s.restitution = 0.0f;
+        s.bias = Zero;
+        if (!contactPass) {
+            const float e = node.shapeA->Restitution + node.shapeB->Restitution;
+            s.restitution = e < 0.0f ? 0.0f : (e > 1.0f ? 1.0f : e);
+            s.bias = n * (node.depth * Frequency * 0.125f);
+        }
+        s.friction = 0.45f * node.shapeA->DynamicFriction * node.shapeB->DynamicFriction;
+        s.slow = node.depth < 0.01f;
+        s.pushA = invA != 0.0f && (s.b == nullptr || (s.b->Flag & TauItem::FlagGhost) == 0);
+        s.pushB = invB != 0.0f && (s.a == nullptr || (s.a->Flag & TauItem::FlagGhost) == 0);
+        s.movingA = Moves(s.a);
+        s.movingB = Moves(s.b);
+        // Points beyond the buffer are not the node's.
+        uint32_t count = node.pointCount;
+        if (node.firstPoint >= pointCapacity)
+            count = 0;
+        else if (count > pointCapacity - node.firstPoint)
+            count = pointCapacity - node.firstPoint;
+        s.pointCount = count;
+        for (uint32_t j = 0; j < count; ++j) {
+            const zVector& p = points[node.firstPoint + j].position;
+            SolverPoint& sp = solverPoints[node.firstPoint + j];
+            float k = 0.0f;
+            for (int side = 0; side < 2; ++side) {
+                TauItem* body = side == 0 ? s.a : s.b;
+                zVector& r = side == 0 ? sp.rA : sp.rB;
+                if (body != nullptr && body->inverseMass != 0.0f) {
+                    r = p - body->state.worldCenterOfMass;
+                    k += body->inverseMass + n.Dot(Cross(Rotate(Cross(r, n), body->state.worldInverseInertia), r));
+                } else if (body != nullptr && body->owner != nullptr) {
+                    r = p.Transform(body->owner->inverseWorldMatrix);
+                } else {
+                    r = zVector(p.x, p.y, p.z);
+                }
+                zVector& fixed = side == 0 ? sp.fixedA : sp.fixedB;
+                fixed = Zero;
+                if (body != nullptr && !Moves(body))
+                    body->GetPointVelocity(r, fixed);
+            }
+            sp.inverseK = k != 0.0f ? 1.0f / k : 0.0f;
+        }
+        ++kept;
+    }
+    return kept;
+}
+
+void Tau::SolveContacts(bool contactPass)
+{
+    if (nodes == nullptr || solverNodes == nullptr)
+        return;
+    if (PrepareContactSolve(contactPass) != 0) {
+        for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
+            const bool backward = (pass & 1) == 0;
+            for (uint32_t k = 0; k < nodeCount; ++k) {
+                const uint32_t index = backward ? nodeCount - 1 - k : k;
+                const SolverNode& s = solverNodes[index];
+                const uint32_t count = s.pointCount;
+                if (count == 0)
+                    continue;
+                const zVector& n = nodes[index].normal;
+                TauItem* a = s.a;
+                TauItem* b = s.b;
+                // The two bodies' velocities stay in locals for the node's
+                // points: the same arithmetic, without reloading through the bodies.
+                const bool same = a == b;
+                zVector linearA;
+                zVector angularA;
+                zVector linearB;
+                zVector angularB;
+                zMatrix3 inertiaA;
+                zMatrix3 inertiaB;
+                float massA = 0.0f;
+                float massB = 0.0f;
+                const bool spinA = a != nullptr && (a->Flag & TauItem::FlagMobile) == 0;
+                const bool spinB = b != nullptr && (b->Flag & TauItem::FlagMobile) == 0;
+                if (a != nullptr) {
+                    linearA = a->state.linearVelocity;
+                    angularA = a->state.angularVelocity;
+                    inertiaA = a->state.worldInverseInertia;
+                    massA = a->inverseMass;
+                }
+                if (b != nullptr) {
+                    linearB = b->state.linearVelocity;
+                    angularB = b->state.angularVelocity;
+                    inertiaB = b->state.worldInverseInertia;
+                    massB = b->inverseMass;
+                }
+                for (uint32_t j = 0; j < count; ++j) {
+                    const SolverPoint& p = solverPoints[s.firstPoint + (backward ? count - 1 - j : j)];
+                    zVector vA = p.fixedA;
+                    zVector vB = p.fixedB;
+                    if (s.movingA) {
+                        vA = linearA;
+                        if (spinA)
+                            vA = vA + Cross(angularA, p.rA);
+                    }
+                    if (s.movingB) {
+                        vB = linearB;
+                        if (spinB)
+                            vB = vB + Cross(angularB, p.rB);
+                    }
+                    const zVector dv = vA - vB;
+                    const float vn = dv.Dot(n);
+                    if (vn < 0.0f)
+                        continue;
+                    zVector normalPart = n * vn;
+                    const zVector tangent = dv - normalPart;
+                    if (dv.SquaredLength() < 0.1f * 0.1f && s.slow)
+                        normalPart = normalPart * 0.25f;
+                    const zVector impulse =
+                        (normalPart * -(1.0f + s.restitution) - tangent * s.friction + s.bias) * p.inverseK;
+                    if (s.pushA) {
+                        linearA = linearA + impulse * massA;
+                        angularA = angularA + Rotate(Cross(p.rA, impulse), inertiaA);
+                        if (same) {
+                            linearB = linearA;
+                            angularB = angularA;
+                        }
+                    }
+                    if (s.pushB) {
+                        const zVector opposite = -impulse;
+                        linearB = linearB + opposite * massB;
+                        angularB = angularB + Rotate(Cross(p.rB, opposite), inertiaB);
+                        if (same) {
+                            linearA = linearB;
+                            angularA = angularB;
+                        }
+                    }
+                }
+                if (s.pushA) {
+                    a->state.linearVelocity = linearA;
+                    a->state.angularVelocity = angularA;
+                }
+                if (s.pushB) {
+                    b->state.linearVelocity = linearB;
+                    b->state.angularVelocity = angularB;
+                }
+            }
+        }
+    }
+    if (points == nullptr)
+        return;
+    PrepareConstraints();
+    for (uint32_t pass = 0; pass < ConstraintIteration; ++pass) {
+        zLinkedListCursor cursor;
+        while (TauConstraint* c = constraints.NextAs<TauConstraint>(cursor))
+            c->Solve();
+    }
+}
+
+void Tau::PrepareConstraints()
+{
+    zLinkedListCursor cursor;
+    while (TauConstraint* c = constraints.NextAs<TauConstraint>(cursor))
+        c->Prepare(true);
+}
+
+void Tau::DrawDebugContacts(zRenderer* renderer, float scale) const
+{
+    if (renderer == nullptr || nodes == nullptr)
+        return;
+    static const float red[4] = {1.0f, 0.0f, 0.0f, 1.0f};
+    for (uint32_t i = 0; i < nodeCount; ++i) {
+        const TauContactNode& node = nodes[i];
+        if (node.pointCount == 0)
+            continue;
+        zVector n = node.normal.y < 0.0f ? -node.normal : zVector(node.normal.x, node.normal.y, node.normal.z);
+        n = n * (scale * 0.1f);
+        for (uint32_t j = 0; j < node.pointCount; ++j) {
+            const uint32_t index = node.firstPoint + j;
+            if (index >= pointCapacity)
+                break;
+            const zVector& p = points[index].position;
+            renderer->DrawCross(p, scale * 0.025f, nullptr);
+            renderer->Line3D(p, p + n, red);
+        }
+    }
+}
+
+void Tau::DrawDebugItems(zRenderer* renderer, float scale) const
+{
+    if (renderer == nullptr)
+        return;
+    const float limit = Frequency * 0.75f;
+    for (const TauItem* body = activeItems.First(); body != nullptr; body = TauItemList::Next(body)) {
+        const float g = limit != 0.0f ? 1.0f - static_cast<float>(body->quietSteps) / limit : 1.0f;
+        const float colour[4] = {g, g, g, 1.0f};
+        const zVector c = body->state.position + body->Pivot.Rotate(body->state.orientation.ToMatrix3());
+        renderer->DrawCross(c, scale * 0.05f, colour);
+    }
+}

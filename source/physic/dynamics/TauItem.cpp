@@ -1,0 +1,272 @@
+#include "physic/dynamics/TauItem.h"
+
+#include "core/item/zItem.h"
+#include "framework/math/zMatrix4.h"
+#include "framework/system/zLogStream.h"
+#include "physic/collision/GColItem.h"
+#include "physic/dynamics/Tau.h"
+#include "physic/dynamics/TauVectorMath.h"
+
+#include <cmath>
+
+namespace {
+
+const zVector Zero{0.0f, 0.0f, 0.0f, 1.0f};
+
+zMatrix3 ZeroMatrix3()
+{
+    zMatrix3 m;
+    for (float& value : m.m)
+        value = 0.0f;
+    return m;
+}
+
+} // namespace
+
+void TauSymmetrize(zMatrix3& m)
+{
+    m.m[3] = m.m[1];
+    m.m[6] = m.m[2];
+    m.m[7] = m.m[5];
+}
+
+void TauItemState::Set(const zMatrix3& inverseInertia, const zVector* newPosition, const zVector* euler)
+{
+    force = Zero;
+    torque = Zero;
+    linearVelocity = Zero;
+    angularVelocity = Zero;
+    worldInverseInertia = inverseInertia;
+    position = newPosition != nullptr ? zVector(newPosition->x, newPosition->y, newPosition->z) : Zero;
+    orientation = euler != nullptr ? zQuaternion::FromEuler(euler->x, euler->y, euler->z, RotationOrderYXZ)
+                                   : zQuaternion::FromEuler(0.0f, 0.0f, 0.0f, RotationOrderYXZ);
+}
+
+TauItem::TauItem(Tau* world_) : world(world_), inverseInertiaTensor(ZeroMatrix3())
+{
+}
+
+TauItem::~TauItem()
+{
+    if (worldList != nullptr && world != nullptr)
+        world->RemoveItem(this, false);
+}
+
+zVector TauItem::PositionInItem(const zVector& p) const
+{
+    if (owner == nullptr)
+        return {p.x, p.y, p.z};
+    return p.Transform(owner->offsetMatrix.GetInverse());
+}
+
+void TauItem::ResetTransformation(const zVector* newPosition, const zVector* euler)
+{
+    if (Mode == 0)
+        return;
+    if (world != nullptr)
+        world->WakeItem(this);
+    state.Set(inverseInertiaTensor, newPosition, euler);
+    state.rotation = state.orientation.ToMatrix3();
+    const zVector base = PositionInItem(state.position);
+    state.worldCenterOfMass = base + Pivot.Rotate(state.rotation);
+    SynchronizeCollision();
+    previous = state;
+    if (owner != nullptr) {
+        zMatrix4 m = zMatrix4::FromMatrix3(state.rotation);
+        m.SetRow(3, state.position, true);
+        owner->SetMatrix(m, true);
+    }
+    angularThresholdVector = zVector(inverseInertiaTensor.m[0], inverseInertiaTensor.m[4], inverseInertiaTensor.m[8]);
+    const float length = angularThresholdVector.Length();
+    const float scale = length != 0.0f ? AngularThreshold / length : 1.0f;
+    angularThresholdVector = angularThresholdVector * scale;
+    quietSteps = 0;
+    if (inverseMass != 0.0f)
+        awake = 1;
+}
+
+void TauItem::ComputeInverseMass()
+{
+    awake = 1;
+    inverseMass = Mass != 0.0f ? 1.0f / Mass : 0.0f;
+}
+
+void TauItem::SetMass(float m)
+{
+    if (m == Mass)
+        return;
+    const float product = inverseMass * m;
+    const float factor = inverseMass != 0.0f && product != 0.0f ? 1.0f / product : 1.0f;
+    inverseInertiaTensor = inverseInertiaTensor.MulScalar(factor);
+    inverseMass = m != 0.0f ? 1.0f / m : 0.0f;
+    Mass = m;
+    awake = inverseMass != 0.0f ? 1 : 0;
+}
+
+bool TauItem::SetInertiaTensorAndCom(const zMatrix3& tensor, const zVector& centre)
+{
+    Pivot = zVector(centre.x, centre.y, centre.z);
+    zMatrix3 inverse;
+    if (!tensor.Inverse(inverse)) {
+        LogWarning("TauItem::SetInertiaTensorAndCom") << "Singular inertia tensor, previous one kept.\n";
+        return false;
+    }
+    inverseInertiaTensor = inverse;
+    return true;
+}
+
+void TauItem::WakeForPush()
+{
+    if (!IsAwake() && world != nullptr)
+        world->WakeItem(this);
+}
+
+void TauItem::ApplyLinearForce(const zVector& f)
+{
+    WakeForPush();
+    state.force = state.force + f;
+}
+
+void TauItem::ApplyForce(const zVector& point, const zVector& f)
+{
+    WakeForPush();
+    state.force = state.force + f;
+    state.torque = state.torque + (point - state.position).Cross(f);
+}
+
+void TauItem::ApplyTorque(const zVector& t)
+{
+    WakeForPush();
+    state.torque = state.torque + t;
+}
+
+void TauItem::ApplyLinearImpulse(const zVector& velocityChange)
+{
+    WakeForPush();
+    if (inverseMass == 0.0f)
+        return;
+    state.linearVelocity = state.linearVelocity + velocityChange;
+}
+
+void TauItem::ApplyImpulse(const zVector& point, const zVector& impulse)
+{
+    if (impulse.SquaredLength() < 1e-7f)
+        return;
+    WakeForPush();
+    const zVector r = point - state.worldCenterOfMass;
+    const zVector n = impulse.Normalized();
+    const float k = inverseMass + n.Dot(r.Cross(n).Rotate(state.worldInverseInertia).Cross(r));
+    if (k == 0.0f)
+        return;
+    const zVector j = impulse * (1.0f / k);
+    state.linearVelocity = state.linearVelocity + j * inverseMass;
+    state.angularVelocity = state.angularVelocity + r.Cross(j).Rotate(state.worldInverseInertia);
+}
+
+void TauItem::GetPointVelocity(const zVector& r, zVector& out, const TauItemState* from) const
+{
+    const TauItemState& s = from != nullptr ? *from : state;
+    if (IsAwake() && inverseMass != 0.0f) {
+        out = s.linearVelocity;
+        if ((Flag & FlagMobile) == 0)
+            out = out + TauMath::Cross(s.angularVelocity, r);
+        out.w = 1.0f;
+        return;
+    }
+    if (owner == nullptr) {
+        out = Zero;
+        return;
+    }
+    out = r.Transform(owner->worldMatrix) - r.Transform(owner->previousWorldMatrix);
+}
+
+void TauItem::GetWorldPointVelocity(const zVector& point, zVector& out, const TauItemState* from) const
+{
+    zVector r;
+    if (inverseMass != 0.0f)
+        r = point - state.worldCenterOfMass;
+    else
+        r = owner != nullptr ? point.Transform(owner->inverseWorldMatrix) : zVector(point.x, point.y, point.z);
+    GetPointVelocity(r, out, from);
+}
+
+void TauItem::ClearAccumulators()
+{
+    state.force = Zero;
+    state.torque = Zero;
+}
+
+void TauItem::IntegrateForces()
+{
+    const float h = world != nullptr ? world->step : 1.0f / 75.0f;
+    state.linearVelocity = state.linearVelocity + state.force * (inverseMass * h);
+    state.angularVelocity = state.angularVelocity + TauMath::Rotate(state.torque, state.worldInverseInertia) * h;
+}
+
+void TauItem::IntegrateVelocities(float fraction)
+{
+    const float h = fraction * (world != nullptr ? world->step : 1.0f / 75.0f);
+    const zVector move = state.linearVelocity * h;
+    state.position = state.position + move;
+    state.worldCenterOfMass = state.worldCenterOfMass + move;
+    if ((Flag & FlagMobile) != 0)
+        return;
+    const zVector& w = state.angularVelocity;
+    const zQuaternion spin = zQuaternion(w.x, w.y, w.z, 0.0f).Multiply(state.orientation);
+    const float k = 0.5f * h;
+    zQuaternion q(state.orientation.x + spin.x * k, state.orientation.y + spin.y * k,
+                  state.orientation.z + spin.z * k, state.orientation.w + spin.w * k);
+    // A zero quaternion has no direction: the body falls back to no rotation.
+    if (q.Dot(q) == 0.0f || !std::isfinite(q.Dot(q)))
+        q = zQuaternion();
+    state.orientation = q.Normalized();
+}
+
+void TauItem::UpdateWorldState()
+{
+    if ((Flag & FlagMobile) == 0) {
+        const zMatrix3& r = state.rotation = state.orientation.ToMatrix3();
+        state.worldInverseInertia = TauMatrixProduct(r.Transposed(), TauMatrixProduct(inverseInertiaTensor, r));
+        TauSymmetrize(state.worldInverseInertia);
+    }
+    const zVector c = TauMath::Rotate(Pivot, state.rotation);
+    state.position = state.position + (previous.worldCenterOfMass - previous.position) - c;
+    state.worldCenterOfMass = state.position + c;
+}
+
+bool TauItem::IsQuiet(float factor) const
+{
+    const float u = factor != 0.0f ? 1.0f / factor : 0.0f;
+    const zVector& w = state.angularVelocity;
+    return std::fabs(w.x * u) <= angularThresholdVector.x && std::fabs(w.y * u) <= angularThresholdVector.y &&
+           std::fabs(w.z * u) <= angularThresholdVector.z &&
+           state.linearVelocity.SquaredLength() <= LinearThreshold * factor * 4.0f;
+}
+
+void TauItem::SynchronizeCollision()
+{
+    if (collisionItem == nullptr)
+        return;
+    const zVector one{1.0f, 1.0f, 1.0f, 1.0f};
+    collisionItem->SetTransformation(PositionInItem(state.position), &state.rotation, &one, false);
+}
+
+void TauItem::ResetDynamics()
+{
+    quietSteps = 0;
+    if (awake == 0) {
+        state.linearVelocity = Zero;
+        state.angularVelocity = Zero;
+    }
+    ClearAccumulators();
+    awake = 1;
+}
+
+void TauItem::RestorePreviousPose()
+{
+    state.position = previous.position;
+    state.orientation = previous.orientation;
+    state.rotation = previous.rotation;
+    state.worldInverseInertia = previous.worldInverseInertia;
+    state.worldCenterOfMass = previous.worldCenterOfMass;
+}
