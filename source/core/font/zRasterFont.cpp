@@ -141,7 +141,7 @@ bool zRasterFont::ReadDescription(const char* file, int32_t& pageCount)
         }
     }
 
-    if (glyphs[' '].defined == 0)
+    if (glyphs[uint8_t(' ')].defined == 0)
         LogWarning("zRasterFont::Load") << "No space character in font '" << file << "'.\n";
     return true;
 }
