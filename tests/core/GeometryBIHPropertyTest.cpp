@@ -1,5 +1,6 @@
 #include "GeometryTestSupport.h"
 #include "support/LogCapture.h"
+#include "support/SeededRandom.h"
 
 #include "core/geometry/zGeometry.h"
 #include "core/geometry/zGeometryBIH.h"
@@ -23,20 +24,7 @@
 
 namespace {
 
-class Random {
-public:
-    explicit Random(uint32_t seed) : engine(seed) {}
-    float Range(float lo, float hi) { return lo + float(engine() >> 8) * (1.0f / 16777216.0f) * (hi - lo); }
-    uint32_t Below(uint32_t n) { return uint32_t(engine() % n); }
-    bool Chance(uint32_t percent) { return Below(100) < percent; }
-    zVector Point(const zVector& centre, float half)
-    {
-        return zVector(centre.x + Range(-half, half), centre.y + Range(-half, half), centre.z + Range(-half, half));
-    }
-
-private:
-    std::mt19937 engine;
-};
+using Random = SeededRandom;
 
 struct Mesh {
     std::vector<zVector> vertices;

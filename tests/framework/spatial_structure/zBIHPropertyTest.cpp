@@ -1,6 +1,7 @@
 #include "framework/spatial_structure/BIHTestSupport.h"
 
 #include "support/LogCapture.h"
+#include "support/SeededRandom.h"
 
 #include <gtest/gtest.h>
 
@@ -17,21 +18,7 @@
 
 namespace {
 
-class Random {
-public:
-    explicit Random(uint32_t seed) : engine(seed) {}
-    // Uniform in [lo, hi), the same on every standard library.
-    float Range(float lo, float hi) { return lo + float(engine() >> 8) * (1.0f / 16777216.0f) * (hi - lo); }
-    uint32_t Below(uint32_t n) { return uint32_t(engine() % n); }
-    bool Chance(uint32_t percent) { return Below(100) < percent; }
-    zVector Point(const zVector& centre, float half)
-    {
-        return zVector(centre.x + Range(-half, half), centre.y + Range(-half, half), centre.z + Range(-half, half));
-    }
-
-private:
-    std::mt19937 engine;
-};
+using Random = SeededRandom;
 
 struct Scene {
     const char* name;
