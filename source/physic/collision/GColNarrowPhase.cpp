@@ -12,6 +12,11 @@ namespace {
 
 constexpr float Tiny = 1e-6f;
 constexpr float NeverChosen = -1e8f;
+// Face against face, each face is widened by this factor before the other is
+// clipped to it: faces that nearly coincide then keep their own corners
+// instead of crossings of almost parallel edges, and a corner on the rim
+// stays in whichever way it rounds.
+constexpr float FaceRim = 1.01f;
 
 float Component(const zVector& v, int axis)
 {
@@ -50,12 +55,12 @@ bool InsideBox(const zVector& p, const zVector& h)
 
 // Clips a world-space edge to a box, leaving the axis along the normal
 // unclipped; the surviving ends come back in world space.
-int ClipEdgeToBox(const zVector& p, const zVector& q, const zOBB& box, const zVector& normal, zVector out[2])
+int ClipEdgeToBox(const zVector& p, const zVector& q, const zOBB& box, const zVector& normal, zVector out[2], float rim = 1.0f)
 {
     zVector a = ToBoxFrame(p, box);
     zVector b = ToBoxFrame(q, box);
     const zVector n = normal.Rotate(box.orientation.Transposed());
-    zVector h = box.size * 0.5f;
+    zVector h = box.size * (0.5f * rim);
     if (std::fabs(n.x) > 0.9f)
         h.x = -1.0f;
     else if (std::fabs(n.y) > 0.9f)
@@ -64,6 +69,13 @@ int ClipEdgeToBox(const zVector& p, const zVector& q, const zOBB& box, const zVe
         h.z = -1.0f;
     if (ClipSegmentToBox(a, b, h) == 0)
         return 0;
+    if (rim != 1.0f) {
+        // What the widened rim let through is put back on the true rim.
+        const zVector e = box.size * 0.5f;
+        const zVector limit(h.x < 0.0f ? 1e30f : e.x, h.y < 0.0f ? 1e30f : e.y, h.z < 0.0f ? 1e30f : e.z);
+        a = ClampToBox(a, limit);
+        b = ClampToBox(b, limit);
+    }
     out[0] = FromBoxFrame(a, box);
     out[1] = FromBoxFrame(b, box);
     return 2;
@@ -128,6 +140,36 @@ struct PointSet {
         points[count++] = p;
     }
 };
+
+// Adds the corners of one face that lie over the face of the given box
+// touching it (that face holds faceCorner), moved along the box axis nearest
+// the normal onto that face, so that the overlap's points share its plane.
+void AddCornersInsideFace(const Feature& corners, const zOBB& box, const zVector& faceCorner, const zVector& normal,
+                          PointSet& found)
+{
+    const zVector n = normal.Rotate(box.orientation.Transposed());
+    const int axis = std::fabs(n.x) > 0.9f ? 0 : (std::fabs(n.y) > 0.9f ? 1 : 2);
+    const zVector h = box.size * 0.5f;
+    const float plane = Component(ToBoxFrame(faceCorner, box), axis);
+    for (int i = 0; i < corners.count; ++i) {
+        zVector p = ToBoxFrame(corners.corners[i], box);
+        bool inside = true;
+        for (int k = 0; k < 3 && inside; ++k) {
+            if (k != axis)
+                inside = std::fabs(Component(p, k)) <= Component(h, k) * FaceRim;
+        }
+        if (!inside)
+            continue;
+        p = ClampToBox(p, h);
+        if (axis == 0)
+            p.x = plane;
+        else if (axis == 1)
+            p.y = plane;
+        else
+            p.z = plane;
+        found.Add(FromBoxFrame(p, box));
+    }
+}
 
 // Puts four face corners in cycle order: the two neighbours of the first are
 // the pair whose vectors from it are nearly perpendicular.
@@ -349,7 +391,7 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
     } else {
         // Face against face: a face with a corner inside the other box is
         // clipped to it edge by edge.
-        const zVector hb2 = b.size * 0.5f;
+        const zVector hb2 = b.size * (0.5f * FaceRim);
         bool clipA = false;
         for (int i = 0; i < 4 && !clipA; ++i)
             clipA = InsideBox(ToBoxFrame(fa.corners[i], b), hb2);
@@ -361,10 +403,16 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
         CycleOrder(face);
         for (int i = 0; i < 4; ++i) {
             zVector ends[2];
-            const int n = ClipEdgeToBox(face[i], face[(i + 1) % 4], other, normal, ends);
+            const int n = ClipEdgeToBox(face[i], face[(i + 1) % 4], other, normal, ends, FaceRim);
             for (int k = 0; k < n; ++k)
                 found.Add(ends[k]);
         }
+        // The clipped edges miss the corners of the overlap that belong to
+        // the other face: two equal faces a little apart otherwise lose one
+        // corner, and a stack resting on three points tips over.
+        const Feature& inner = clipA ? fb : fa;
+        const zOBB& faceBox = clipA ? a : b;
+        AddCornersInsideFace(inner, faceBox, face[0], normal, found);
     }
     // The boxes overlap on every axis, so a contact exists even when every
     // clipped edge fell outside: B's deepest corner then stands for it.
