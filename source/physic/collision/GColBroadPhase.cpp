@@ -162,13 +162,15 @@ uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauConta
             e.maxZ = item->bounds.max.z;
             e.moved = item->moved == 1 ? 1u : 0u;
         }
-        for (uint32_t i = 0; i + 1 < sapCount; ++i) {
-            const SweepEntry& e = sweep[i];
-            for (uint32_t k = i + 1; k < sapCount && !(sweep[k].minX > e.maxX); ++k) {
-                const SweepEntry& f = sweep[k];
-                if (e.moved == 0 && f.moved == 0)
-                    continue;
+        const uint32_t count = sapCount;
+        const SweepEntry* entries = sweep;
+        for (uint32_t i = 0; i + 1 < count; ++i) {
+            const SweepEntry e = entries[i];
+            for (uint32_t k = i + 1; k < count && !(entries[k].minX > e.maxX); ++k) {
+                const SweepEntry& f = entries[k];
                 if (e.minY > f.maxY || f.minY > e.maxY || e.minZ > f.maxZ || f.minZ > e.maxZ)
+                    continue;
+                if ((e.moved | f.moved) == 0)
                     continue;
                 GColItem* s = sapArray[i];
                 GColItem* other = sapArray[k];
