@@ -358,34 +358,51 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
     const float hb[3] = {b.size.x * 0.5f, b.size.y * 0.5f, b.size.z * 0.5f};
     const zVector T = b.centre - a.centre;
 
-    zVector axes[15];
-    float separations[15];
+    // The fifteen axes side by side, component by component, so that the
+    // same arithmetic runs for all of them at once; the sixteenth is padding.
+    constexpr int Lanes = 16;
+    alignas(64) float lx[Lanes];
+    alignas(64) float ly[Lanes];
+    alignas(64) float lz[Lanes];
     for (int i = 0; i < 3; ++i) {
-        axes[i] = axesA[i];
-        axes[3 + i] = axesB[i];
+        lx[i] = axesA[i].x;
+        ly[i] = axesA[i].y;
+        lz[i] = axesA[i].z;
+        lx[3 + i] = axesB[i].x;
+        ly[3 + i] = axesB[i].y;
+        lz[3 + i] = axesB[i].z;
     }
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j)
-            axes[6 + 3 * i + j] = CrossOf(axesA[i], axesB[j]);
-    }
-    for (int k = 0; k < 15; ++k) {
-        const zVector& L = axes[k];
-        float length = 1.0f;
-        if (k >= 6) {
-            length = std::sqrt(L.SquaredLength());
-            // Parallel edges: the cross product is noise, not an axis.
-            if (!(length > Tiny)) {
-                separations[k] = NeverChosen;
-                continue;
-            }
+        for (int j = 0; j < 3; ++j) {
+            const zVector L = CrossOf(axesA[i], axesB[j]);
+            lx[6 + 3 * i + j] = L.x;
+            ly[6 + 3 * i + j] = L.y;
+            lz[6 + 3 * i + j] = L.z;
         }
-        float radius = 0.0f;
-        for (int i = 0; i < 3; ++i)
-            radius += ha[i] * std::fabs(axesA[i].Dot(L)) + hb[i] * std::fabs(axesB[i].Dot(L));
-        const float separation = std::fabs(T.Dot(L)) - radius;
-        if (separation > 0.0f)
+    }
+    lx[15] = ly[15] = lz[15] = 0.0f;
+    alignas(64) float gap[Lanes];
+    alignas(64) float length[Lanes];
+    for (int k = 0; k < Lanes; ++k) {
+        float r = 0.0f;
+        for (int i = 0; i < 3; ++i) {
+            const float da = axesA[i].x * lx[k] + axesA[i].y * ly[k] + axesA[i].z * lz[k];
+            const float db = axesB[i].x * lx[k] + axesB[i].y * ly[k] + axesB[i].z * lz[k];
+            r += ha[i] * std::fabs(da) + hb[i] * std::fabs(db);
+        }
+        gap[k] = std::fabs(T.x * lx[k] + T.y * ly[k] + T.z * lz[k]) - r;
+        length[k] = std::sqrt(lx[k] * lx[k] + ly[k] * ly[k] + lz[k] * lz[k]);
+    }
+    float separations[15];
+    for (int k = 0; k < 15; ++k) {
+        // Parallel edges: the cross product is noise, not an axis.
+        if (k >= 6 && !(length[k] > Tiny)) {
+            separations[k] = NeverChosen;
+            continue;
+        }
+        if (gap[k] > 0.0f)
             return 0;
-        separations[k] = separation / length;
+        separations[k] = k >= 6 ? gap[k] / length[k] : gap[k];
     }
     int chosen = 0;
     for (int k = 1; k < 15; ++k) {
@@ -394,7 +411,7 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
     }
     if (separations[chosen] == NeverChosen)
         return 0;
-    zVector normal = NormalizedOf(axes[chosen]);
+    zVector normal = NormalizedOf(zVector(lx[chosen], ly[chosen], lz[chosen]));
     if (normal.Dot(T) < 0.0f)
         normal = -normal;
     const float depth = separations[chosen];
