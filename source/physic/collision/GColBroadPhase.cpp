@@ -22,15 +22,25 @@ void GCollide::SAP_Sort()
 {
     if (sapCount < 2)
         return;
+    // The keys are read once into the sweep array and sorted alongside the
+    // entries; the exchanges are those of a sort on the items' bounds.
+    for (uint32_t i = 0; i < sapCount; ++i)
+        sweep[i].minX = sapArray[i]->bounds.min.x;
+    const auto exchange = [this](uint32_t i, uint32_t j) {
+        GColItem* t = sapArray[i];
+        sapArray[i] = sapArray[j];
+        sapArray[j] = t;
+        const float key = sweep[i].minX;
+        sweep[i].minX = sweep[j].minX;
+        sweep[j].minX = key;
+    };
     uint32_t lower = 0;
     uint32_t upper = sapCount - 1;
     for (;;) {
         bool exchanged = false;
         for (uint32_t k = lower; k < upper; ++k) {
-            if (sapArray[k]->bounds.min.x > sapArray[k + 1]->bounds.min.x) {
-                GColItem* t = sapArray[k];
-                sapArray[k] = sapArray[k + 1];
-                sapArray[k + 1] = t;
+            if (sweep[k].minX > sweep[k + 1].minX) {
+                exchange(k, k + 1);
                 exchanged = true;
             }
         }
@@ -39,10 +49,8 @@ void GCollide::SAP_Sort()
         --upper;
         exchanged = false;
         for (uint32_t l = upper; l > lower; --l) {
-            if (sapArray[l - 1]->bounds.min.x > sapArray[l]->bounds.min.x) {
-                GColItem* t = sapArray[l - 1];
-                sapArray[l - 1] = sapArray[l];
-                sapArray[l] = t;
+            if (sweep[l - 1].minX > sweep[l].minX) {
+                exchange(l - 1, l);
                 exchanged = true;
             }
         }
@@ -142,14 +150,30 @@ uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauConta
 
     if (UseSAP == 1 && sapCount != 0) {
         SAP_Sort();
-        for (uint32_t i = 0; i + 1 < sapCount; ++i) {
-            GColItem* s = sapArray[i];
-            for (uint32_t k = i + 1; k < sapCount && !(sapArray[k]->bounds.min.x > s->bounds.max.x); ++k) {
+        // Nothing in the sweep changes bounds or moved flags: one copy serves.
+        for (uint32_t i = 0; i < sapCount; ++i) {
+            const GColItem* item = sapArray[i];
+            SweepEntry& e = sweep[i];
+            e.minX = item->bounds.min.x;
+            e.maxX = item->bounds.max.x;
+            e.minY = item->bounds.min.y;
+            e.maxY = item->bounds.max.y;
+            e.minZ = item->bounds.min.z;
+            e.maxZ = item->bounds.max.z;
+            e.moved = item->moved == 1 ? 1u : 0u;
+        }
+        const uint32_t count = sapCount;
+        const SweepEntry* entries = sweep;
+        for (uint32_t i = 0; i + 1 < count; ++i) {
+            const SweepEntry e = entries[i];
+            for (uint32_t k = i + 1; k < count && !(entries[k].minX > e.maxX); ++k) {
+                const SweepEntry& f = entries[k];
+                if (e.minY > f.maxY || f.minY > e.maxY || e.minZ > f.maxZ || f.minZ > e.maxZ)
+                    continue;
+                if ((e.moved | f.moved) == 0)
+                    continue;
+                GColItem* s = sapArray[i];
                 GColItem* other = sapArray[k];
-                if (s->moved != 1 && other->moved != 1)
-                    continue;
-                if (!OverlapYZ(s->bounds, other->bounds))
-                    continue;
                 const uint32_t firstNode = buffer.nodeCount;
                 if (!CollideItems(s, other, buffer))
                     continue;

@@ -34,13 +34,27 @@ void MergeInto(zMinMax& box, const zMinMax& other)
     box.max = zVector(std::fmax(box.max.x, other.max.x), std::fmax(box.max.y, other.max.y), std::fmax(box.max.z, other.max.z));
 }
 
+// The bounds of the oriented box, as zOBB::GetMinMax gives them, inline:
+// the extent on each axis is the largest of |corner rotated| over the four
+// corners (h), (-h.x, h.y, h.z), (h.x, -h.y, h.z), (h.x, h.y, -h.z).
 zMinMax CuboidBounds(const zVector& size, const zMatrix4& placement)
 {
-    zOBB box;
-    box.centre = placement.GetRow(3, true);
-    box.size = size;
-    box.orientation = zMatrix3::FromMatrix4(placement);
-    return box.GetMinMax();
+    const float* m = placement.m;
+    const zVector centre(m[3], m[7], m[11]);
+    const float o[9] = {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
+    const zVector h = size * 0.5f;
+    const zVector corners[4] = {{h.x, h.y, h.z}, {-h.x, h.y, h.z}, {h.x, -h.y, h.z}, {h.x, h.y, -h.z}};
+    float extent[3] = {0.0f, 0.0f, 0.0f};
+    for (const zVector& c : corners) {
+        for (int axis = 0; axis < 3; ++axis) {
+            const float r = std::fabs(o[3 * axis] * c.x + o[3 * axis + 1] * c.y + o[3 * axis + 2] * c.z);
+            // fmax of two numbers, neither of them negative.
+            if (r > extent[axis])
+                extent[axis] = r;
+        }
+    }
+    const zVector e(extent[0], extent[1], extent[2]);
+    return zMinMax(centre - e, centre + e);
 }
 
 zMinMax SphereBounds(const zVector& centre, float radius)

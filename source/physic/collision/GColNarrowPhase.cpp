@@ -12,28 +12,100 @@ namespace {
 
 constexpr float Tiny = 1e-6f;
 constexpr float NeverChosen = -1e8f;
+// Face against face, each face is widened by this factor before the other is
+// clipped to it: faces that nearly coincide then keep their own corners
+// instead of crossings of almost parallel edges, and a corner on the rim
+// stays in whichever way it rounds.
+constexpr float FaceRim = 1.01f;
 
 float Component(const zVector& v, int axis)
 {
     return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
 }
 
-zVector ToBoxFrame(const zVector& p, const zOBB& box)
+// Inline forms of the vector operations every box pair repeats; each
+// computes exactly what the zVector or zMatrix3 operation named beside it does.
+
+// v.Rotate(r)
+inline zVector RotateBy(const zVector& v, const zMatrix3& r)
 {
-    return (p - box.centre).Rotate(box.orientation.Transposed());
+    const float* m = r.m;
+    return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z, m[6] * v.x + m[7] * v.y + m[8] * v.z};
 }
 
-zVector FromBoxFrame(const zVector& p, const zOBB& box)
+// v.Rotate(r.Transposed())
+inline zVector RotateByTransposed(const zVector& v, const zMatrix3& r)
 {
-    return p.Rotate(box.orientation) + box.centre;
+    const float* m = r.m;
+    return {m[0] * v.x + m[3] * v.y + m[6] * v.z, m[1] * v.x + m[4] * v.y + m[7] * v.z, m[2] * v.x + m[5] * v.y + m[8] * v.z};
+}
+
+// r.GetRow(i)
+inline zVector RowOf(const zMatrix3& r, int i)
+{
+    return {r.m[i], r.m[i + 3], r.m[i + 6]};
+}
+
+// a.Cross(b)
+inline zVector CrossOf(const zVector& a, const zVector& b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// v.Normalized()
+inline zVector NormalizedOf(const zVector& v)
+{
+    const float length = std::sqrt(v.SquaredLength());
+    if (length < 1e-6f)
+        return {0.0f, 0.0f, 0.0f};
+    return {v.x / length, v.y / length, v.z / length};
+}
+
+// VectorDistanceSquared(a, b)
+inline float DistanceSquared(const zVector& a, const zVector& b)
+{
+    return (a - b).SquaredLength();
+}
+
+// std::fmax and std::fmin for numbers, without the library call.
+inline float Larger(float a, float b)
+{
+    return a < b ? b : a;
+}
+
+inline float Smaller(float a, float b)
+{
+    return b < a ? b : a;
+}
+
+inline zVector ToBoxFrame(const zVector& p, const zOBB& box)
+{
+    return RotateByTransposed(p - box.centre, box.orientation);
+}
+
+inline zVector FromBoxFrame(const zVector& p, const zOBB& box)
+{
+    return RotateBy(p, box.orientation) + box.centre;
 }
 
 zOBB ShapeBox(const GColShape& shape, const zMatrix4& placement)
 {
     zOBB box;
-    box.centre = placement.GetRow(3, true);
-    box.size = shape.GetScaledSize();
-    box.orientation = zMatrix3::FromMatrix4(placement);
+    const float* m = placement.m;
+    box.centre = zVector(m[3], m[7], m[11]);
+    box.size = shape.owner == nullptr ? shape.dimensions
+                                      : zVector(shape.dimensions.x * shape.owner->scale.x, shape.dimensions.y * shape.owner->scale.y,
+                                                shape.dimensions.z * shape.owner->scale.z);
+    float* o = box.orientation.m;
+    o[0] = m[0];
+    o[1] = m[1];
+    o[2] = m[2];
+    o[3] = m[4];
+    o[4] = m[5];
+    o[5] = m[6];
+    o[6] = m[8];
+    o[7] = m[9];
+    o[8] = m[10];
     return box;
 }
 
@@ -50,12 +122,12 @@ bool InsideBox(const zVector& p, const zVector& h)
 
 // Clips a world-space edge to a box, leaving the axis along the normal
 // unclipped; the surviving ends come back in world space.
-int ClipEdgeToBox(const zVector& p, const zVector& q, const zOBB& box, const zVector& normal, zVector out[2])
+int ClipEdgeToBox(const zVector& p, const zVector& q, const zOBB& box, const zVector& normal, zVector out[2], float rim = 1.0f)
 {
     zVector a = ToBoxFrame(p, box);
     zVector b = ToBoxFrame(q, box);
-    const zVector n = normal.Rotate(box.orientation.Transposed());
-    zVector h = box.size * 0.5f;
+    const zVector n = RotateByTransposed(normal, box.orientation);
+    zVector h = box.size * (0.5f * rim);
     if (std::fabs(n.x) > 0.9f)
         h.x = -1.0f;
     else if (std::fabs(n.y) > 0.9f)
@@ -64,18 +136,37 @@ int ClipEdgeToBox(const zVector& p, const zVector& q, const zOBB& box, const zVe
         h.z = -1.0f;
     if (ClipSegmentToBox(a, b, h) == 0)
         return 0;
+    if (rim != 1.0f) {
+        // What the widened rim let through is put back on the true rim.
+        const zVector e = box.size * 0.5f;
+        const zVector limit(h.x < 0.0f ? 1e30f : e.x, h.y < 0.0f ? 1e30f : e.y, h.z < 0.0f ? 1e30f : e.z);
+        a = ClampToBox(a, limit);
+        b = ClampToBox(b, limit);
+    }
     out[0] = FromBoxFrame(a, box);
     out[1] = FromBoxFrame(b, box);
     return 2;
 }
 
+// The corners in the order (-+ +), (+ + +), (+ - +), (- - +), then the same
+// with -z. Each corner's offsets are +-half the size exactly, so the products
+// with the rotation are formed once and only their signs differ per corner.
 void BoxCorners(const zOBB& box, zVector corners[8])
 {
-    static const float offsets[8][3] = {{-0.5f, 0.5f, 0.5f},  {0.5f, 0.5f, 0.5f},   {0.5f, -0.5f, 0.5f},  {-0.5f, -0.5f, 0.5f},
-                                        {-0.5f, 0.5f, -0.5f}, {0.5f, 0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {-0.5f, -0.5f, -0.5f}};
+    const float* m = box.orientation.m;
+    const float hx = 0.5f * box.size.x;
+    const float hy = 0.5f * box.size.y;
+    const float hz = 0.5f * box.size.z;
+    const zVector ex(m[0] * hx, m[3] * hx, m[6] * hx);
+    const zVector ey(m[1] * hy, m[4] * hy, m[7] * hy);
+    const zVector ez(m[2] * hz, m[5] * hz, m[8] * hz);
+    static const float signs[8][3] = {{-1, 1, 1}, {1, 1, 1}, {1, -1, 1}, {-1, -1, 1}, {-1, 1, -1}, {1, 1, -1}, {1, -1, -1}, {-1, -1, -1}};
     for (int i = 0; i < 8; ++i) {
-        const zVector local(offsets[i][0] * box.size.x, offsets[i][1] * box.size.y, offsets[i][2] * box.size.z);
-        corners[i] = FromBoxFrame(local, box);
+        const float sx = signs[i][0];
+        const float sy = signs[i][1];
+        const float sz = signs[i][2];
+        corners[i] = zVector(sx * ex.x + sy * ey.x + sz * ez.x + box.centre.x, sx * ex.y + sy * ey.y + sz * ez.y + box.centre.y,
+                             sx * ex.z + sy * ey.z + sz * ez.z + box.centre.z);
     }
 }
 
@@ -122,12 +213,42 @@ struct PointSet {
         if (count >= GCollide::ConvexPointCapacity)
             return;
         for (uint32_t i = 0; i < count; ++i) {
-            if (VectorDistanceSquared(points[i], p) < 0.001f)
+            if (DistanceSquared(points[i], p) < 0.001f)
                 return;
         }
         points[count++] = p;
     }
 };
+
+// Adds the corners of one face that lie over the face of the given box
+// touching it (that face holds faceCorner), moved along the box axis nearest
+// the normal onto that face, so that the overlap's points share its plane.
+void AddCornersInsideFace(const Feature& corners, const zOBB& box, const zVector& faceCorner, const zVector& normal,
+                          PointSet& found)
+{
+    const zVector n = RotateByTransposed(normal, box.orientation);
+    const int axis = std::fabs(n.x) > 0.9f ? 0 : (std::fabs(n.y) > 0.9f ? 1 : 2);
+    const zVector h = box.size * 0.5f;
+    const float plane = Component(ToBoxFrame(faceCorner, box), axis);
+    for (int i = 0; i < corners.count; ++i) {
+        zVector p = ToBoxFrame(corners.corners[i], box);
+        bool inside = true;
+        for (int k = 0; k < 3 && inside; ++k) {
+            if (k != axis)
+                inside = std::fabs(Component(p, k)) <= Component(h, k) * FaceRim;
+        }
+        if (!inside)
+            continue;
+        p = ClampToBox(p, h);
+        if (axis == 0)
+            p.x = plane;
+        else if (axis == 1)
+            p.y = plane;
+        else
+            p.z = plane;
+        found.Add(FromBoxFrame(p, box));
+    }
+}
 
 // Puts four face corners in cycle order: the two neighbours of the first are
 // the pair whose vectors from it are nearly perpendicular.
@@ -135,8 +256,8 @@ void CycleOrder(zVector c[4])
 {
     for (int i = 1; i < 4; ++i) {
         for (int j = i + 1; j < 4; ++j) {
-            const zVector di = (c[i] - c[0]).Normalized();
-            const zVector dj = (c[j] - c[0]).Normalized();
+            const zVector di = NormalizedOf(c[i] - c[0]);
+            const zVector dj = NormalizedOf(c[j] - c[0]);
             if (std::fabs(di.Dot(dj)) < 0.1f) {
                 const int opposite = 6 - i - j;
                 const zVector a = c[i];
@@ -231,40 +352,57 @@ uint32_t GCollide::SphereCuboid(const zVector& previousCentre, const zVector& ce
 
 uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput* output)
 {
-    const zVector axesA[3] = {a.orientation.GetRow(0), a.orientation.GetRow(1), a.orientation.GetRow(2)};
-    const zVector axesB[3] = {b.orientation.GetRow(0), b.orientation.GetRow(1), b.orientation.GetRow(2)};
+    const zVector axesA[3] = {RowOf(a.orientation, 0), RowOf(a.orientation, 1), RowOf(a.orientation, 2)};
+    const zVector axesB[3] = {RowOf(b.orientation, 0), RowOf(b.orientation, 1), RowOf(b.orientation, 2)};
     const float ha[3] = {a.size.x * 0.5f, a.size.y * 0.5f, a.size.z * 0.5f};
     const float hb[3] = {b.size.x * 0.5f, b.size.y * 0.5f, b.size.z * 0.5f};
     const zVector T = b.centre - a.centre;
 
-    zVector axes[15];
-    float separations[15];
+    // The fifteen axes side by side, component by component, so that the
+    // same arithmetic runs for all of them at once; the sixteenth is padding.
+    constexpr int Lanes = 16;
+    alignas(64) float lx[Lanes];
+    alignas(64) float ly[Lanes];
+    alignas(64) float lz[Lanes];
     for (int i = 0; i < 3; ++i) {
-        axes[i] = axesA[i];
-        axes[3 + i] = axesB[i];
+        lx[i] = axesA[i].x;
+        ly[i] = axesA[i].y;
+        lz[i] = axesA[i].z;
+        lx[3 + i] = axesB[i].x;
+        ly[3 + i] = axesB[i].y;
+        lz[3 + i] = axesB[i].z;
     }
     for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j)
-            axes[6 + 3 * i + j] = axesA[i].Cross(axesB[j]);
-    }
-    for (int k = 0; k < 15; ++k) {
-        const zVector& L = axes[k];
-        float length = 1.0f;
-        if (k >= 6) {
-            length = L.Length();
-            // Parallel edges: the cross product is noise, not an axis.
-            if (!(length > Tiny)) {
-                separations[k] = NeverChosen;
-                continue;
-            }
+        for (int j = 0; j < 3; ++j) {
+            const zVector L = CrossOf(axesA[i], axesB[j]);
+            lx[6 + 3 * i + j] = L.x;
+            ly[6 + 3 * i + j] = L.y;
+            lz[6 + 3 * i + j] = L.z;
         }
-        float radius = 0.0f;
-        for (int i = 0; i < 3; ++i)
-            radius += ha[i] * std::fabs(axesA[i].Dot(L)) + hb[i] * std::fabs(axesB[i].Dot(L));
-        const float separation = std::fabs(T.Dot(L)) - radius;
-        if (separation > 0.0f)
+    }
+    lx[15] = ly[15] = lz[15] = 0.0f;
+    alignas(64) float gap[Lanes];
+    alignas(64) float length[Lanes];
+    for (int k = 0; k < Lanes; ++k) {
+        float r = 0.0f;
+        for (int i = 0; i < 3; ++i) {
+            const float da = axesA[i].x * lx[k] + axesA[i].y * ly[k] + axesA[i].z * lz[k];
+            const float db = axesB[i].x * lx[k] + axesB[i].y * ly[k] + axesB[i].z * lz[k];
+            r += ha[i] * std::fabs(da) + hb[i] * std::fabs(db);
+        }
+        gap[k] = std::fabs(T.x * lx[k] + T.y * ly[k] + T.z * lz[k]) - r;
+        length[k] = std::sqrt(lx[k] * lx[k] + ly[k] * ly[k] + lz[k] * lz[k]);
+    }
+    float separations[15];
+    for (int k = 0; k < 15; ++k) {
+        // Parallel edges: the cross product is noise, not an axis.
+        if (k >= 6 && !(length[k] > Tiny)) {
+            separations[k] = NeverChosen;
+            continue;
+        }
+        if (gap[k] > 0.0f)
             return 0;
-        separations[k] = separation / length;
+        separations[k] = k >= 6 ? gap[k] / length[k] : gap[k];
     }
     int chosen = 0;
     for (int k = 1; k < 15; ++k) {
@@ -273,7 +411,7 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
     }
     if (separations[chosen] == NeverChosen)
         return 0;
-    zVector normal = axes[chosen].Normalized();
+    zVector normal = NormalizedOf(zVector(lx[chosen], ly[chosen], lz[chosen]));
     if (normal.Dot(T) < 0.0f)
         normal = -normal;
     const float depth = separations[chosen];
@@ -295,8 +433,8 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
     for (int i = 0; i < 8; ++i) {
         projA[i] = cornersA[i].Dot(normal);
         projB[i] = cornersB[i].Dot(normal);
-        maxA = i == 0 ? projA[i] : std::fmax(maxA, projA[i]);
-        minB = i == 0 ? projB[i] : std::fmin(minB, projB[i]);
+        maxA = i == 0 ? projA[i] : Larger(maxA, projA[i]);
+        minB = i == 0 ? projB[i] : Smaller(minB, projB[i]);
     }
     Feature fa;
     Feature fb;
@@ -349,7 +487,7 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
     } else {
         // Face against face: a face with a corner inside the other box is
         // clipped to it edge by edge.
-        const zVector hb2 = b.size * 0.5f;
+        const zVector hb2 = b.size * (0.5f * FaceRim);
         bool clipA = false;
         for (int i = 0; i < 4 && !clipA; ++i)
             clipA = InsideBox(ToBoxFrame(fa.corners[i], b), hb2);
@@ -361,10 +499,16 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
         CycleOrder(face);
         for (int i = 0; i < 4; ++i) {
             zVector ends[2];
-            const int n = ClipEdgeToBox(face[i], face[(i + 1) % 4], other, normal, ends);
+            const int n = ClipEdgeToBox(face[i], face[(i + 1) % 4], other, normal, ends, FaceRim);
             for (int k = 0; k < n; ++k)
                 found.Add(ends[k]);
         }
+        // The clipped edges miss the corners of the overlap that belong to
+        // the other face: two equal faces a little apart otherwise lose one
+        // corner, and a stack resting on three points tips over.
+        const Feature& inner = clipA ? fb : fa;
+        const zOBB& faceBox = clipA ? a : b;
+        AddCornersInsideFace(inner, faceBox, face[0], normal, found);
     }
     // The boxes overlap on every axis, so a contact exists even when every
     // clipped edge fell outside: B's deepest corner then stands for it.
@@ -381,7 +525,7 @@ uint32_t GCollide::CuboidCuboid(const zOBB& a, const zOBB& b, GColContactOutput*
     float projections[ConvexPointCapacity];
     for (uint32_t i = 0; i < found.count; ++i) {
         projections[i] = (found.points[i] - b.centre).Dot(normal);
-        m = std::fmin(m, projections[i]);
+        m = Smaller(m, projections[i]);
     }
     WriteResult(output, normal, depth);
     for (uint32_t i = 0; i < written; ++i) {

@@ -55,4 +55,20 @@ public:
 
     uint32_t count = 0;
     zArray buckets[BucketCount];
+
+private:
+    // An open-addressing index over the same pairs, keyed by the two ids, so
+    // that a lookup does not walk a bucket of pairs scattered over the heap.
+    struct Slot {
+        uint64_t key;
+        GColPair* pair;
+    };
+    void IndexPair(GColPair* pair);
+    bool GrowIndex();
+    Slot* slots = nullptr;
+    uint32_t slotCount = 0;
+    uint32_t indexed = 0;
+
+public:
+    ~GColPairTable();
 };

@@ -36,14 +36,18 @@ bool GCollide::SAP_Allocate(uint32_t n)
         return false;
     }
     GColItem** entries = n < SAPSizeLimit ? new (std::nothrow) GColItem*[n] : nullptr;
-    if (entries == nullptr) {
+    SweepEntry* copies = entries != nullptr ? new (std::nothrow) SweepEntry[n] : nullptr;
+    if (entries == nullptr || copies == nullptr) {
+        delete[] entries;
         LogError("GCollide::SAP_Allocate") << "Failed to allocate SAP structures (n = " << n << ").\n";
         return false;
     }
     for (uint32_t i = 0; i < sapCount; ++i)
         entries[i] = sapArray[i];
     delete[] sapArray;
+    delete[] sweep;
     sapArray = entries;
+    sweep = copies;
     sapCapacity = n;
     return true;
 }
@@ -51,7 +55,9 @@ bool GCollide::SAP_Allocate(uint32_t n)
 void GCollide::SAP_Free()
 {
     delete[] sapArray;
+    delete[] sweep;
     sapArray = nullptr;
+    sweep = nullptr;
     sapCount = 0;
     sapCapacity = 0;
 }

@@ -111,6 +111,18 @@ public:
     uint32_t sapCount = 0;
     uint8_t UseSAP = 1;
     GColItem** sapArray = nullptr;
+    // The sweep's copy of each entry's bounds and moved flag, in sapArray's
+    // order, so that the sweep reads one compact array instead of the items.
+    struct SweepEntry {
+        float minX;
+        float maxX;
+        float minY;
+        float maxY;
+        float minZ;
+        float maxZ;
+        uint32_t moved;
+    };
+    SweepEntry* sweep = nullptr;
     // The next collision id handed to an item added for the first time.
     uint32_t nextCollisionId = 1;
 

@@ -103,8 +103,11 @@ void Tau::FreeCollisionNodes()
     delete[] points;
     delete[] solverNodes;
     delete[] solverPoints;
+    delete[] solverBodies;
     solverNodes = nullptr;
     solverPoints = nullptr;
+    solverBodies = nullptr;
+    solverBodyCount = 0;
     nodeBuffers[0] = nodeBuffers[1] = nullptr;
     nodes = previousNodes = nullptr;
     points = nullptr;
@@ -128,22 +131,26 @@ bool Tau::AllocateCollisionNode(uint32_t nodeTotal, uint32_t pointTotal)
     TauContactPoint* p = nullptr;
     SolverNode* sn = nullptr;
     SolverPoint* sp = nullptr;
+    SolverBody* sb = nullptr;
     if (nodeBytes <= UINT32_MAX && pointBytes <= UINT32_MAX) {
         a = new (std::nothrow) TauContactNode[nodeTotal];
         b = new (std::nothrow) TauContactNode[nodeTotal];
         p = new (std::nothrow) TauContactPoint[pointTotal];
         sn = new (std::nothrow) SolverNode[nodeTotal];
         sp = new (std::nothrow) SolverPoint[pointTotal];
+        // Two bodies per node at most, and the empty entry.
+        sb = new (std::nothrow) SolverBody[2 * static_cast<uint64_t>(nodeTotal) + 1];
     }
     LogInfo("Tau::AllocateCollisionNode") << "Tau alloc = "
                                           << nodeTotal * 64u + pointTotal * 20u << " byte(s) (" << nodeTotal
                                           << " node(s), " << pointTotal << " contact(s)).\n";
-    if (a == nullptr || b == nullptr || p == nullptr || sn == nullptr || sp == nullptr) {
+    if (a == nullptr || b == nullptr || p == nullptr || sn == nullptr || sp == nullptr || sb == nullptr) {
         delete[] a;
         delete[] b;
         delete[] p;
         delete[] sn;
         delete[] sp;
+        delete[] sb;
         LogError("Tau::AllocateCollisionNode") << "Could not allocate Tau collision nodes.\n";
         return false;
     }
@@ -152,6 +159,7 @@ bool Tau::AllocateCollisionNode(uint32_t nodeTotal, uint32_t pointTotal)
     points = p;
     solverNodes = sn;
     solverPoints = sp;
+    solverBodies = sb;
     nodeCount = previousNodeCount = 0;
     previousNodes = nullptr;
     nodeCapacity = nodeTotal;
@@ -525,9 +533,30 @@ inline bool Moves(const TauItem* body)
 
 } // namespace
 
+uint32_t Tau::SolverSlotOf(TauItem* body)
+{
+    const uint32_t empty = 2 * nodeCapacity;
+    if (body == nullptr)
+        return empty;
+    const uint32_t slot = body->solverSlot;
+    if (slot < solverBodyCount && solverBodies[slot].body == body)
+        return slot;
+    SolverBody& entry = solverBodies[solverBodyCount];
+    entry.body = body;
+    entry.linear = body->state.linearVelocity;
+    entry.angular = body->state.angularVelocity;
+    entry.inertia = body->state.worldInverseInertia;
+    entry.mass = body->inverseMass;
+    entry.spin = (body->Flag & TauItem::FlagMobile) == 0;
+    body->solverSlot = solverBodyCount;
+    return solverBodyCount++;
+}
+
 uint32_t Tau::PrepareContactSolve(bool contactPass)
 {
     uint32_t kept = 0;
+    solverBodyCount = 0;
+    solverBodies[2 * nodeCapacity] = SolverBody();
     for (uint32_t i = 0; i < nodeCount; ++i) {
         const TauContactNode& node = nodes[i];
         SolverNode& s = solverNodes[i];
@@ -553,6 +582,8 @@ uint32_t Tau::PrepareContactSolve(bool contactPass)
         s.pushB = invB != 0.0f && (s.a == nullptr || (s.a->Flag & TauItem::FlagGhost) == 0);
         s.movingA = Moves(s.a);
         s.movingB = Moves(s.b);
+        s.slotA = SolverSlotOf(s.a);
+        s.slotB = SolverSlotOf(s.b);
         // Points beyond the buffer are not the node's.
         uint32_t count = node.pointCount;
         if (node.firstPoint >= pointCapacity)
@@ -589,7 +620,7 @@ uint32_t Tau::PrepareContactSolve(bool contactPass)
 
 void Tau::SolveContacts(bool contactPass)
 {
-    if (nodes == nullptr || solverNodes == nullptr)
+    if (nodes == nullptr || solverNodes == nullptr || solverBodies == nullptr)
         return;
     if (PrepareContactSolve(contactPass) != 0) {
         for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
@@ -601,33 +632,21 @@ void Tau::SolveContacts(bool contactPass)
                 if (count == 0)
                     continue;
                 const zVector& n = nodes[index].normal;
-                TauItem* a = s.a;
-                TauItem* b = s.b;
+                SolverBody& bodyA = solverBodies[s.slotA];
+                SolverBody& bodyB = solverBodies[s.slotB];
                 // The two bodies' velocities stay in locals for the node's
-                // points: the same arithmetic, without reloading through the bodies.
-                const bool same = a == b;
-                zVector linearA;
-                zVector angularA;
-                zVector linearB;
-                zVector angularB;
-                zMatrix3 inertiaA;
-                zMatrix3 inertiaB;
-                float massA = 0.0f;
-                float massB = 0.0f;
-                const bool spinA = a != nullptr && (a->Flag & TauItem::FlagMobile) == 0;
-                const bool spinB = b != nullptr && (b->Flag & TauItem::FlagMobile) == 0;
-                if (a != nullptr) {
-                    linearA = a->state.linearVelocity;
-                    angularA = a->state.angularVelocity;
-                    inertiaA = a->state.worldInverseInertia;
-                    massA = a->inverseMass;
-                }
-                if (b != nullptr) {
-                    linearB = b->state.linearVelocity;
-                    angularB = b->state.angularVelocity;
-                    inertiaB = b->state.worldInverseInertia;
-                    massB = b->inverseMass;
-                }
+                // points: the same arithmetic, without reloading them.
+                const bool same = s.a == s.b;
+                zVector linearA = bodyA.linear;
+                zVector angularA = bodyA.angular;
+                zVector linearB = bodyB.linear;
+                zVector angularB = bodyB.angular;
+                const zMatrix3& inertiaA = bodyA.inertia;
+                const zMatrix3& inertiaB = bodyB.inertia;
+                const float massA = bodyA.mass;
+                const float massB = bodyB.mass;
+                const bool spinA = bodyA.spin;
+                const bool spinB = bodyB.spin;
                 for (uint32_t j = 0; j < count; ++j) {
                     const SolverPoint& p = solverPoints[s.firstPoint + (backward ? count - 1 - j : j)];
                     zVector vA = p.fixedA;
@@ -671,14 +690,19 @@ void Tau::SolveContacts(bool contactPass)
                     }
                 }
                 if (s.pushA) {
-                    a->state.linearVelocity = linearA;
-                    a->state.angularVelocity = angularA;
+                    bodyA.linear = linearA;
+                    bodyA.angular = angularA;
                 }
                 if (s.pushB) {
-                    b->state.linearVelocity = linearB;
-                    b->state.angularVelocity = angularB;
+                    bodyB.linear = linearB;
+                    bodyB.angular = angularB;
                 }
             }
+        }
+        for (uint32_t i = 0; i < solverBodyCount; ++i) {
+            TauItem* body = solverBodies[i].body;
+            body->state.linearVelocity = solverBodies[i].linear;
+            body->state.angularVelocity = solverBodies[i].angular;
         }
     }
     if (points == nullptr)

@@ -138,6 +138,9 @@ private:
     struct SolverNode {
         TauItem* a;
         TauItem* b;
+        // Entries of a and b in the compact body array.
+        uint32_t slotA;
+        uint32_t slotB;
         zVector bias;
         float restitution;
         float friction;
@@ -159,6 +162,20 @@ private:
     };
     // Fills the solver records of the current nodes; the number of nodes kept.
     uint32_t PrepareContactSolve(bool contactPass);
+    // The velocities, inverse inertia and mass of each body of the solve, side
+    // by side: the passes read and write these instead of the scattered bodies,
+    // and the velocities go back to the bodies once the passes are done.
+    struct SolverBody {
+        TauItem* body = nullptr;
+        zVector linear;
+        zVector angular;
+        zMatrix3 inertia;
+        float mass = 0.0f;
+        bool spin = false;
+    };
+    // The entry of the body, made on first use in this solve; null bodies
+    // share the last, empty entry.
+    uint32_t SolverSlotOf(TauItem* body);
     uint32_t Detect();
     // Frequency, or the last accepted one when a caller stored a bad value.
     float CheckedFrequency();
@@ -167,4 +184,6 @@ private:
     // Scratch of the contact solver, sized with the node and point buffers.
     SolverNode* solverNodes = nullptr;
     SolverPoint* solverPoints = nullptr;
+    SolverBody* solverBodies = nullptr;
+    uint32_t solverBodyCount = 0;
 };

@@ -120,6 +120,9 @@ public:
     zLinkedList* worldList = nullptr;
     // The world's interpolation pass that last placed this static body.
     uint32_t interpolationPass = 0;
+    // The body's entry in the contact solver's compact body array, valid
+    // while that entry names the body.
+    uint32_t solverSlot = 0;
 
 private:
     void WakeForPush();

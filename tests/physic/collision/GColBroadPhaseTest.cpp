@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -224,6 +226,48 @@ TEST(GColPairTest, TableFindsPairsInEitherOrder)
         EXPECT_GT(world.GetPairTable().GetBucket(bucket).GetCount(), 0u);
     }
     EXPECT_EQ(world.GetPairTable().Find(items[0].get(), items[2].get()), nullptr);
+    for (auto& item : items)
+        world.RemoveItem(item.get());
+}
+
+TEST(GColPairTest, ThousandsOfPairsStayFoundThroughGrowthAndClearing)
+{
+    GCollide world;
+    std::vector<std::unique_ptr<GColItem>> items;
+    for (int i = 0; i < 120; ++i) {
+        items.push_back(std::make_unique<GColItem>());
+        world.AddItem(items.back().get());
+    }
+    // Each item with its next 25: 2,675 pairs, several times what a table of
+    // a few hundred holds before it grows.
+    const auto paired = [](int i, int j) { return j > i && j - i <= 25; };
+    GColPairTable& table = world.GetPairTable();
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round == 0 ? "first fill" : "after clearing");
+        for (int i = 0; i < 120; ++i) {
+            for (int j = i + 1; j < 120; ++j) {
+                if (paired(i, j)) {
+                    ASSERT_NE(world.CreatePair(items[j].get(), items[i].get()), nullptr);
+                }
+            }
+        }
+        EXPECT_EQ(table.GetCount(), 2675u);
+        for (int i = 0; i < 120; ++i) {
+            for (int j = 0; j < 120; ++j) {
+                const GColPair* pair = table.Find(items[i].get(), items[j].get());
+                if (paired(i, j) || paired(j, i)) {
+                    ASSERT_NE(pair, nullptr) << i << " " << j;
+                    EXPECT_EQ(pair->itemA, items[std::min(i, j)].get());
+                    EXPECT_EQ(pair->itemB, items[std::max(i, j)].get());
+                } else {
+                    EXPECT_EQ(pair, nullptr) << i << " " << j;
+                }
+            }
+        }
+        table.Clear();
+        EXPECT_EQ(table.GetCount(), 0u);
+        EXPECT_EQ(table.Find(items[0].get(), items[1].get()), nullptr);
+    }
     for (auto& item : items)
         world.RemoveItem(item.get());
 }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -202,6 +204,83 @@ TEST(CuboidCuboidTest, FaceContactsStayWithinEightDistinctPoints)
     TestOutput one(1);
     EXPECT_EQ(GCollide::CuboidCuboid(floor, top, &one.output), 1u);
 }
+
+// Box b resting on box a, faces nearly or exactly coincident: the contact is
+// the overlap of the two faces, one point per corner of it, whatever the
+// rounding of equal extents. Points are given across the faces (x, z).
+struct FaceOnFaceCase {
+    const char* name;
+    zVector sizeA;
+    zVector sizeB;
+    // Offset of b's centre from resting exactly on a, and b's turn about y
+    // and tilt about z.
+    zVector offset;
+    float turn;
+    float tilt;
+    std::vector<std::pair<float, float>> points;
+    float tolerance;
+};
+
+const FaceOnFaceCase faceOnFaceCases[] = {
+    {"EqualAligned", {1, 1, 1}, {1, 1, 1}, {}, 0, 0, {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}}, 1e-4f},
+    {"EqualTinyOffset", {1, 1, 1}, {1, 1, 1}, {1e-4f, 0, -7e-5f}, 0, 0,
+     {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}}, 2e-4f},
+    {"EqualOffsetAlongX", {1, 1, 1}, {1, 1, 1}, {0.3f, 0, 0}, 0, 0, {{-0.2f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.2f, 0.5f}}, 1e-4f},
+    // The overlap's corner (-0.2, -0.2) is a corner of b's face only.
+    {"EqualDiagonalOffset", {1, 1, 1}, {1, 1, 1}, {0.3f, 0, 0.3f}, 0, 0,
+     {{-0.2f, -0.2f}, {0.5f, -0.2f}, {0.5f, 0.5f}, {-0.2f, 0.5f}}, 1e-4f},
+    {"EqualTurnedSlightly", {1, 1, 1}, {1, 1, 1}, {}, 0.004f, 0, {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}}, 3e-3f},
+    {"EqualTiltedSlightly", {1, 1, 1}, {1, 1, 1}, {}, 0, 0.002f, {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}}, 3e-3f},
+    {"SmallOnLarge", {2, 1, 2}, {1, 1, 1}, {}, 0, 0, {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}}, 1e-4f},
+    {"LargeOnSmall", {1, 1, 1}, {2, 1, 2}, {}, 0, 0, {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}}, 1e-4f},
+    {"SmallOverhangingLarge", {2, 1, 2}, {1, 0.5f, 1}, {0.8f, 0, 0.1f}, 0, 0, {{0.3f, -0.4f}, {1, -0.4f}, {1, 0.6f}, {0.3f, 0.6f}}, 1e-4f},
+    {"SmallTurnedOnLarge", {4, 1, 4}, {1, 1, 1}, {0.2f, 0, 0.1f}, 0.3f, 0, {}, 1e-4f},
+};
+
+class FaceOnFaceTest : public testing::TestWithParam<FaceOnFaceCase> {};
+
+TEST_P(FaceOnFaceTest, TheOverlapOfTheFacesGivesOnePointPerCorner)
+{
+    const FaceOnFaceCase& c = GetParam();
+    // Well away from the origin, where equal extents round unequally.
+    const zVector base(37.35f, 12.5f, -21.7f);
+    const float depth = -0.01f;
+    const zOBB a = MakeBox(base, c.sizeA);
+    const zVector centreB = base + zVector(0, (c.sizeA.y + c.sizeB.y) * 0.5f + depth, 0) + c.offset;
+    const zOBB b = MakeBox(centreB, c.sizeB, zMatrix3::RotationZ(c.tilt) * zMatrix3::FromEuler(0, c.turn, 0, RotationOrderYXZ));
+    std::vector<std::pair<float, float>> expected = c.points;
+    if (expected.empty()) {
+        // The turned face lies inside: its own corners.
+        const zVector h = c.sizeB * 0.5f;
+        for (const auto& [sx, sz] : {std::pair{-1.0f, -1.0f}, {1.0f, -1.0f}, {1.0f, 1.0f}, {-1.0f, 1.0f}}) {
+            const zVector corner = zVector(sx * h.x, 0, sz * h.z).Rotate(b.orientation);
+            expected.push_back({c.offset.x + corner.x, c.offset.z + corner.z});
+        }
+    }
+    for (const bool mirrored : {false, true}) {
+        SCOPED_TRACE(mirrored ? "b against a" : "a against b");
+        TestOutput out;
+        const uint32_t n = mirrored ? GCollide::CuboidCuboid(b, a, &out.output) : GCollide::CuboidCuboid(a, b, &out.output);
+        ASSERT_EQ(n, expected.size());
+        ExpectNear(out.normal, zVector(0, mirrored ? -1.0f : 1.0f, 0), 5e-3f);
+        EXPECT_NEAR(out.depth, depth, 2e-3f);
+        const float top = base.y + c.sizeA.y * 0.5f;
+        for (uint32_t i = 0; i < n; ++i) {
+            const zVector p = out.points[i] - base;
+            EXPECT_GE(p.y + base.y, top + depth - 2e-3f);
+            EXPECT_LE(p.y + base.y, top + 2e-3f);
+            const bool listed = std::any_of(expected.begin(), expected.end(), [&](const std::pair<float, float>& e) {
+                return std::fabs(p.x - e.first) <= c.tolerance && std::fabs(p.z - e.second) <= c.tolerance;
+            });
+            EXPECT_TRUE(listed) << "unexpected point (" << p.x << ", " << p.z << ")";
+            for (uint32_t k = 0; k < i; ++k)
+                EXPECT_GE(VectorDistanceSquared(out.points[i], out.points[k]), 0.001f);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FaceOnFaceTest, testing::ValuesIn(faceOnFaceCases),
+                         [](const testing::TestParamInfo<FaceOnFaceCase>& info) { return std::string(info.param.name); });
 
 struct BoxPolygonFixture {
     std::vector<zVector> pool;

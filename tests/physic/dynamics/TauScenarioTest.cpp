@@ -132,6 +132,36 @@ TEST(TauScenario, ASleepingStackWakesWhenHit)
     EXPECT_GT(stack[0]->body.state.position.x, 0.05f);
 }
 
+TEST(TauScenario, AColumnOfFiveEqualBoxesStandsAndFallsAsleep)
+{
+    TestWorld world;
+    AddFloor(world);
+    std::vector<SceneBody*> column;
+    for (int i = 0; i < 5; ++i)
+        column.push_back(world.AddBox(zVector(1.0f, 1.0f, 1.0f), zVector(0.0f, 0.5f + 1.0f * i, 0.0f), 1.0f));
+    int frame = 0;
+    for (; frame < 600; ++frame) {
+        bool allAsleep = true;
+        for (SceneBody* b : column)
+            allAsleep = allAsleep && !b->body.IsAwake();
+        if (allAsleep)
+            break;
+        world.Frame(Frame);
+        // Every box rests on the one below on a whole face.
+        for (uint32_t i = 0; i < world.tau.nodeCount; ++i)
+            EXPECT_EQ(world.tau.nodes[i].pointCount, 4u) << "frame " << frame;
+    }
+    ASSERT_LT(frame, 600) << "still awake after 10 s";
+    for (int i = 0; i < 5; ++i) {
+        const TauItemState& s = column[i]->body.state;
+        EXPECT_NEAR(s.position.x, 0.0f, 0.05f) << "box " << i;
+        EXPECT_NEAR(s.position.z, 0.0f, 0.05f) << "box " << i;
+        EXPECT_NEAR(s.position.y, 0.5f + 1.0f * i, 0.1f) << "box " << i;
+        const zVector up = zVector(0.0f, 1.0f, 0.0f).Rotate(s.rotation);
+        EXPECT_GT(up.y, 0.999f) << "box " << i;
+    }
+}
+
 TEST(TauScenario, MomentumIsKeptInAFreeCollision)
 {
     TestWorld world;
