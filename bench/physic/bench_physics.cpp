@@ -10,7 +10,10 @@
 #include <btBulletDynamicsCommon.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -197,10 +200,46 @@ BENCHMARK(BM_TauWall)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_TauWallWithEvents)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_BulletWall)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Hashes every body's pose and velocities after each of the first frames of
+// the wall, so that a change meant to keep results bit-identical can be
+// checked against the hash from before it.
+uint64_t WallStateHash(int frames)
+{
+    TauScene scene;
+    uint64_t hash = 14695981039346656037ull;
+    auto mix = [&hash](const void* data, size_t size) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < size; ++i)
+            hash = (hash ^ bytes[i]) * 1099511628211ull;
+    };
+    for (int frame = 0; frame < frames; ++frame) {
+        for (auto& b : scene.bodies)
+            b->item.previousWorldMatrix = b->item.worldMatrix;
+        scene.collide.pairTable.Clear();
+        scene.tau.Update(FrameTime);
+        for (auto& b : scene.bodies) {
+            const TauItemState& s = b->body.state;
+            mix(&s.position, sizeof(float) * 3);
+            mix(&s.orientation, sizeof(s.orientation));
+            mix(&s.linearVelocity, sizeof(float) * 3);
+            mix(&s.angularVelocity, sizeof(float) * 3);
+            mix(&b->item.worldMatrix, sizeof(b->item.worldMatrix));
+            mix(&b->body.awake, sizeof(b->body.awake));
+        }
+        mix(&scene.tau.pointCount, sizeof(scene.tau.pointCount));
+    }
+    return hash;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--state-hash") == 0) {
+        const int frames = argc > 2 ? std::atoi(argv[2]) : 240;
+        std::printf("%016llx\n", static_cast<unsigned long long>(WallStateHash(frames)));
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

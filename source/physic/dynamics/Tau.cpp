@@ -14,6 +14,10 @@
 #include <cstdint>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr int32_t ModuleTagPhysics = 4;
@@ -546,6 +550,11 @@ uint32_t Tau::SolverSlotOf(TauItem* body)
     entry.linear = body->state.linearVelocity;
     entry.angular = body->state.angularVelocity;
     entry.inertia = body->state.worldInverseInertia;
+    for (int column = 0; column < 3; ++column) {
+        for (int row = 0; row < 3; ++row)
+            entry.inertiaColumns[4 * column + row] = entry.inertia.m[3 * row + column];
+        entry.inertiaColumns[4 * column + 3] = 0.0f;
+    }
     entry.mass = body->inverseMass;
     entry.spin = (body->Flag & TauItem::FlagMobile) == 0;
     body->solverSlot = solverBodyCount;
@@ -569,6 +578,7 @@ uint32_t Tau::PrepareContactSolve(bool contactPass)
         if (invA == 0.0f && invB == 0.0f)
             continue;
         const zVector& n = node.normal;
+        s.normal = n;
         s.restitution = 0.0f;
         s.bias = Zero;
         if (!contactPass) {
@@ -618,11 +628,153 @@ uint32_t Tau::PrepareContactSolve(bool contactPass)
     return kept;
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// x, y and z of v; lane three is zero.
+inline __m128 LoadVector(const zVector& v)
+{
+    return _mm_and_ps(_mm_loadu_ps(&v.x), _mm_castsi128_ps(_mm_set_epi32(0, -1, -1, -1)));
+}
+
+inline __m128 PackedCross(__m128 a, __m128 b)
+{
+    const __m128 ayzx = _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 0, 2, 1));
+    const __m128 azxy = _mm_shuffle_ps(a, a, _MM_SHUFFLE(3, 1, 0, 2));
+    const __m128 byzx = _mm_shuffle_ps(b, b, _MM_SHUFFLE(3, 0, 2, 1));
+    const __m128 bzxy = _mm_shuffle_ps(b, b, _MM_SHUFFLE(3, 1, 0, 2));
+    return _mm_sub_ps(_mm_mul_ps(ayzx, bzxy), _mm_mul_ps(azxy, byzx));
+}
+
+// v x M with M given by columns: (m0 vx + m1 vy) + m2 vz per row, as Rotate.
+inline __m128 PackedRotate(__m128 v, const float* columns)
+{
+    const __m128 x = _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 0, 0, 0));
+    const __m128 y = _mm_shuffle_ps(v, v, _MM_SHUFFLE(1, 1, 1, 1));
+    const __m128 z = _mm_shuffle_ps(v, v, _MM_SHUFFLE(2, 2, 2, 2));
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_load_ps(columns), x), _mm_mul_ps(_mm_load_ps(columns + 4), y)),
+                      _mm_mul_ps(_mm_load_ps(columns + 8), z));
+}
+
+// (x + y) + z of the lane products, as zVector::Dot.
+inline float PackedDot(__m128 a, __m128 b)
+{
+    const __m128 p = _mm_mul_ps(a, b);
+    const float x = _mm_cvtss_f32(p);
+    const float y = _mm_cvtss_f32(_mm_shuffle_ps(p, p, _MM_SHUFFLE(1, 1, 1, 1)));
+    const float z = _mm_cvtss_f32(_mm_movehl_ps(p, p));
+    return x + y + z;
+}
+
+inline void StoreVector(zVector& out, __m128 v)
+{
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, v);
+    out.x = lanes[0];
+    out.y = lanes[1];
+    out.z = lanes[2];
+}
+
+} // namespace
+
+void Tau::SolvePassesPacked()
+{
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
+        const bool backward = (pass & 1) == 0;
+        for (uint32_t k = 0; k < nodeCount; ++k) {
+            const uint32_t index = backward ? nodeCount - 1 - k : k;
+            const SolverNode& s = solverNodes[index];
+            const uint32_t count = s.pointCount;
+            if (count == 0)
+                continue;
+            const __m128 n = LoadVector(s.normal);
+            const __m128 bias = LoadVector(s.bias);
+            SolverBody& bodyA = solverBodies[s.slotA];
+            SolverBody& bodyB = solverBodies[s.slotB];
+            const bool same = s.a == s.b;
+            __m128 linearA = LoadVector(bodyA.linear);
+            __m128 angularA = LoadVector(bodyA.angular);
+            __m128 linearB = LoadVector(bodyB.linear);
+            __m128 angularB = LoadVector(bodyB.angular);
+            const float* inertiaA = bodyA.inertiaColumns;
+            const float* inertiaB = bodyB.inertiaColumns;
+            const __m128 massA = _mm_set1_ps(bodyA.mass);
+            const __m128 massB = _mm_set1_ps(bodyB.mass);
+            const bool spinA = bodyA.spin;
+            const bool spinB = bodyB.spin;
+            const bool movingA = s.movingA;
+            const bool movingB = s.movingB;
+            const bool pushA = s.pushA;
+            const bool pushB = s.pushB;
+            const bool slow = s.slow;
+            const __m128 normalScale = _mm_set1_ps(-(1.0f + s.restitution));
+            const __m128 friction = _mm_set1_ps(s.friction);
+            const SolverPoint* first = solverPoints + s.firstPoint;
+            for (uint32_t j = 0; j < count; ++j) {
+                const SolverPoint& p = first[backward ? count - 1 - j : j];
+                const __m128 rA = LoadVector(p.rA);
+                const __m128 rB = LoadVector(p.rB);
+                __m128 vA;
+                __m128 vB;
+                if (movingA)
+                    vA = spinA ? _mm_add_ps(linearA, PackedCross(angularA, rA)) : linearA;
+                else
+                    vA = LoadVector(p.fixedA);
+                if (movingB)
+                    vB = spinB ? _mm_add_ps(linearB, PackedCross(angularB, rB)) : linearB;
+                else
+                    vB = LoadVector(p.fixedB);
+                const __m128 dv = _mm_sub_ps(vA, vB);
+                const float vn = PackedDot(dv, n);
+                if (vn < 0.0f)
+                    continue;
+                __m128 normalPart = _mm_mul_ps(n, _mm_set1_ps(vn));
+                const __m128 tangent = _mm_sub_ps(dv, normalPart);
+                if (PackedDot(dv, dv) < 0.1f * 0.1f && slow)
+                    normalPart = _mm_mul_ps(normalPart, _mm_set1_ps(0.25f));
+                const __m128 impulse = _mm_mul_ps(
+                    _mm_add_ps(_mm_sub_ps(_mm_mul_ps(normalPart, normalScale), _mm_mul_ps(tangent, friction)), bias),
+                    _mm_set1_ps(p.inverseK));
+                if (pushA) {
+                    linearA = _mm_add_ps(linearA, _mm_mul_ps(impulse, massA));
+                    angularA = _mm_add_ps(angularA, PackedRotate(PackedCross(rA, impulse), inertiaA));
+                    if (same) {
+                        linearB = linearA;
+                        angularB = angularA;
+                    }
+                }
+                if (pushB) {
+                    const __m128 opposite = _mm_xor_ps(impulse, sign);
+                    linearB = _mm_add_ps(linearB, _mm_mul_ps(opposite, massB));
+                    angularB = _mm_add_ps(angularB, PackedRotate(PackedCross(rB, opposite), inertiaB));
+                    if (same) {
+                        linearA = linearB;
+                        angularA = angularB;
+                    }
+                }
+            }
+            if (pushA) {
+                StoreVector(bodyA.linear, linearA);
+                StoreVector(bodyA.angular, angularA);
+            }
+            if (pushB) {
+                StoreVector(bodyB.linear, linearB);
+                StoreVector(bodyB.angular, angularB);
+            }
+        }
+    }
+}
+#endif
+
 void Tau::SolveContacts(bool contactPass)
 {
     if (nodes == nullptr || solverNodes == nullptr || solverBodies == nullptr)
         return;
     if (PrepareContactSolve(contactPass) != 0) {
+#if defined(__SSE2__)
+        SolvePassesPacked();
+#else
         for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
             const bool backward = (pass & 1) == 0;
             for (uint32_t k = 0; k < nodeCount; ++k) {
@@ -699,6 +851,7 @@ void Tau::SolveContacts(bool contactPass)
                 }
             }
         }
+#endif
         for (uint32_t i = 0; i < solverBodyCount; ++i) {
             TauItem* body = solverBodies[i].body;
             body->state.linearVelocity = solverBodies[i].linear;

@@ -141,6 +141,7 @@ private:
         // Entries of a and b in the compact body array.
         uint32_t slotA;
         uint32_t slotB;
+        zVector normal;
         zVector bias;
         float restitution;
         float friction;
@@ -170,9 +171,14 @@ private:
         zVector linear;
         zVector angular;
         zMatrix3 inertia;
+        // The inverse inertia by columns (fourth lane zero), for the packed passes.
+        alignas(16) float inertiaColumns[12] = {};
         float mass = 0.0f;
         bool spin = false;
     };
+    // The passes over the prepared nodes, four lanes at a time; each lane
+    // computes what the scalar passes compute, in the same order.
+    void SolvePassesPacked();
     // The entry of the body, made on first use in this solve; null bodies
     // share the last, empty entry.
     uint32_t SolverSlotOf(TauItem* body);
