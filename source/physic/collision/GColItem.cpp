@@ -10,6 +10,11 @@
 
 namespace {
 
+inline float Component(const zVector& v, int i)
+{
+    return i == 0 ? v.x : (i == 1 ? v.y : v.z);
+}
+
 constexpr int32_t CollisionModule = 3;
 constexpr float ChangeTolerance = 1e-6f;
 
@@ -185,16 +190,46 @@ void GColItem::SavePreviousShapeTransforms()
 
 void GColItem::UpdateWorldShapes()
 {
-    SavePreviousShapeTransforms();
+    // The arithmetic of Rotate, the zMatrix3 product, FromMatrix3, SetRow and
+    // InverseAffine, written out so that it runs inline for every step of every body.
+    const float* r = rotation.m;
     for (GColShape* shape = GetFirstShape(); shape != nullptr; shape = NextShape(shape)) {
         if (shape->Active != 1)
             continue;
-        const zVector scaled(shape->position.x * scale.x, shape->position.y * scale.y, shape->position.z * scale.z);
-        const zVector centre = scaled.Rotate(rotation) + position;
+        shape->previousWorld = shape->world;
+        shape->previousWorldInverse = shape->worldInverse;
+        const float sx = shape->position.x * scale.x;
+        const float sy = shape->position.y * scale.y;
+        const float sz = shape->position.z * scale.z;
+        const float* o = shape->orientation.m;
         // The shape's own orientation first, then the item's rotation.
-        shape->world = zMatrix4::FromMatrix3(rotation * shape->orientation);
-        shape->world.SetRow(3, centre, true);
-        shape->worldInverse = shape->world.InverseAffine();
+        float* w = shape->world.m;
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j)
+                w[4 * i + j] = r[3 * i] * o[j] + r[3 * i + 1] * o[3 + j] + r[3 * i + 2] * o[6 + j];
+            w[4 * i + 3] = (r[3 * i] * sx + r[3 * i + 1] * sy + r[3 * i + 2] * sz) + Component(position, i);
+        }
+        w[12] = 0.0f;
+        w[13] = 0.0f;
+        w[14] = 0.0f;
+        w[15] = 1.0f;
+        float* v = shape->worldInverse.m;
+        for (int i = 0; i < 3; ++i) {
+            const float length = std::sqrt(w[i] * w[i] + w[i + 4] * w[i + 4] + w[i + 8] * w[i + 8]);
+            // A collapsed axis stays collapsed instead of filling the inverse with NaN.
+            const float inverse = length != 0.0f ? 1.0f / length : 0.0f;
+            for (int j = 0; j < 3; ++j)
+                v[4 * i + j] = (w[i + 4 * j] * inverse) * inverse;
+        }
+        const float tx = -w[3];
+        const float ty = -w[7];
+        const float tz = -w[11];
+        for (int i = 0; i < 3; ++i)
+            v[4 * i + 3] = v[4 * i] * tx + v[4 * i + 1] * ty + v[4 * i + 2] * tz;
+        v[12] = 0.0f;
+        v[13] = 0.0f;
+        v[14] = 0.0f;
+        v[15] = 1.0f;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -283,6 +284,47 @@ TEST(GColItemTest, InverseMatrixUndoesTheItemMatrix)
     const zVector p(0.5f, 1.5f, -2.5f);
     ExpectVector(p.Transform(item.GetMatrix()).Transform(item.GetInverseMatrix()), p.x, p.y, p.z);
     ExpectVector(zVector(0.0f, 0.0f, 0.0f).Transform(item.GetMatrix()), 3.0f, -2.0f, 7.0f);
+}
+
+
+// The shape matrices are exactly the composed item and shape transforms and
+// their affine inverse, bit for bit, and the previous ones follow one move behind.
+TEST(GColItemTest, ShapeMatricesAreExactlyTheComposedTransforms)
+{
+    struct Case {
+        zVector itemAngles;
+        zVector position;
+        zVector scale;
+        zVector shapeAngles;
+        zVector shapeOffset;
+    };
+    const Case cases[] = {
+        {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}},
+        {{0.3f, 1.1f, -0.4f}, {3.0f, -2.0f, 7.0f}, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}},
+        {{-2.0f, 0.7f, 2.9f}, {-0.125f, 1e3f, -5e-4f}, {2.0f, 0.5f, 3.0f}, {0.2f, -1.3f, 0.6f}, {1.0f, -2.0f, 0.25f}},
+        {{1.5707964f, 0.0f, 0.0f}, {0.0f, -0.0f, 0.0f}, {1.0f, 0.0f, 1.0f}, {0.0f, 3.1415927f, 0.0f}, {-3.0f, 0.0f, 4.0f}},
+    };
+    for (const Case& c : cases) {
+        GColItem item;
+        const zVector size(1.0f, 2.0f, 3.0f);
+        GColShape* box = item.AddCuboidShape(&size, &c.shapeOffset, &c.shapeAngles);
+        const zMatrix3 turn = zMatrix3::FromEuler(c.itemAngles.x, c.itemAngles.y, c.itemAngles.z, RotationOrderYXZ);
+        item.SetTransformation(zVector(0.5f, 0.5f, 0.5f), nullptr, nullptr, true);
+        const zMatrix4 before = box->world;
+        const zMatrix4 beforeInverse = box->worldInverse;
+        item.SetTransformation(c.position, &turn, &c.scale, true);
+
+        const zVector scaled(box->position.x * c.scale.x, box->position.y * c.scale.y, box->position.z * c.scale.z);
+        zMatrix4 world = zMatrix4::FromMatrix3(turn * box->orientation);
+        world.SetRow(3, scaled.Rotate(turn) + zVector(c.position.x, c.position.y, c.position.z), true);
+        const zMatrix4 inverse = world.InverseAffine();
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(std::memcmp(&box->world.m[i], &world.m[i], sizeof(float)), 0) << i;
+            EXPECT_EQ(std::memcmp(&box->worldInverse.m[i], &inverse.m[i], sizeof(float)), 0) << i;
+            EXPECT_EQ(std::memcmp(&box->previousWorld.m[i], &before.m[i], sizeof(float)), 0) << i;
+            EXPECT_EQ(std::memcmp(&box->previousWorldInverse.m[i], &beforeInverse.m[i], sizeof(float)), 0) << i;
+        }
+    }
 }
 
 }
