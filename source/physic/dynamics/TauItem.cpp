@@ -212,21 +212,49 @@ void TauItem::IntegrateVelocities(float fraction)
     if ((Flag & FlagMobile) != 0)
         return;
     const zVector& w = state.angularVelocity;
-    const zQuaternion spin = zQuaternion(w.x, w.y, w.z, 0.0f).Multiply(state.orientation);
+    // zQuaternion::Multiply of (w, 0) by the orientation, inline.
+    const zQuaternion& o = state.orientation;
+    const float s = 0.0f;
+    const zQuaternion spin(s * o.x + w.x * o.w + w.y * o.z - w.z * o.y, s * o.y - w.x * o.z + w.y * o.w + w.z * o.x,
+                           s * o.z + w.x * o.y - w.y * o.x + w.z * o.w, s * o.w - w.x * o.x - w.y * o.y - w.z * o.z);
     const float k = 0.5f * h;
     zQuaternion q(state.orientation.x + spin.x * k, state.orientation.y + spin.y * k,
                   state.orientation.z + spin.z * k, state.orientation.w + spin.w * k);
     // A zero quaternion has no direction: the body falls back to no rotation.
-    if (q.Dot(q) == 0.0f || !std::isfinite(q.Dot(q)))
+    const float dot = q.Dot(q);
+    if (dot == 0.0f || !std::isfinite(dot))
         q = zQuaternion();
-    state.orientation = q.Normalized();
+    // zQuaternion::Normalized, inline.
+    const float length = std::sqrt(q.Dot(q));
+    state.orientation = length == 0.0f ? zQuaternion(1.0f, 1.0f, 1.0f, 1.0f)
+                                       : zQuaternion(q.x / length, q.y / length, q.z / length, q.w / length);
 }
 
 void TauItem::UpdateWorldState()
 {
     if ((Flag & FlagMobile) == 0) {
-        const zMatrix3& r = state.rotation = state.orientation.ToMatrix3();
-        state.worldInverseInertia = TauMatrixProduct(r.Transposed(), TauMatrixProduct(inverseInertiaTensor, r));
+        // zQuaternion::ToMatrix3 and Transposed, inline.
+        const float x = state.orientation.x;
+        const float y = state.orientation.y;
+        const float z = state.orientation.z;
+        const float w = state.orientation.w;
+        float* m = state.rotation.m;
+        m[0] = 1.0f - 2.0f * (y * y + z * z);
+        m[1] = 2.0f * (x * y - w * z);
+        m[2] = 2.0f * (x * z + w * y);
+        m[3] = 2.0f * (x * y + w * z);
+        m[4] = 1.0f - 2.0f * (x * x + z * z);
+        m[5] = 2.0f * (y * z - w * x);
+        m[6] = 2.0f * (x * z - w * y);
+        m[7] = 2.0f * (y * z + w * x);
+        m[8] = 1.0f - 2.0f * (x * x + y * y);
+        const zMatrix3& r = state.rotation;
+        zMatrix3 transposed;
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j)
+                transposed.m[3 * i + j] = r.m[3 * j + i];
+        }
+        state.worldInverseInertia = TauMatrixProduct(transposed, TauMatrixProduct(inverseInertiaTensor, r));
         TauSymmetrize(state.worldInverseInertia);
     }
     const zVector c = TauMath::Rotate(Pivot, state.rotation);

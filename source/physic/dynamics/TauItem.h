@@ -4,6 +4,7 @@
 #include "framework/math/zMatrix3.h"
 #include "framework/math/zQuaternion.h"
 #include "framework/math/zVector.h"
+#include "physic/dynamics/TauVectorMath.h"
 
 #include <cstdint>
 
@@ -132,7 +133,7 @@ private:
 // The row-vector product a x b (v x (a x b) = (v x a) x b).
 inline zMatrix3 TauMatrixProduct(const zMatrix3& a, const zMatrix3& b)
 {
-    return b * a;
+    return TauMath::Multiply(b, a);
 }
 
 // Copies element 1 into 3, 2 into 6 and 5 into 7.

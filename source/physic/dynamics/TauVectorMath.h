@@ -20,4 +20,15 @@ inline zVector Rotate(const zVector& v, const zMatrix3& matrix)
             m[6] * v.x + m[7] * v.y + m[8] * v.z};
 }
 
+// a * b as zMatrix3's product forms it, inline.
+inline zMatrix3 Multiply(const zMatrix3& a, const zMatrix3& b)
+{
+    zMatrix3 out;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            out.m[3 * i + j] = a.m[3 * i] * b.m[j] + a.m[3 * i + 1] * b.m[3 + j] + a.m[3 * i + 2] * b.m[6 + j];
+    }
+    return out;
+}
+
 } // namespace TauMath
