@@ -4,6 +4,10 @@
 
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 bool OverlapYZ(const zMinMax& a, const zMinMax& b)
@@ -25,21 +29,21 @@ void GCollide::SAP_Sort()
     // The keys are read once into the sweep array and sorted alongside the
     // entries; the exchanges are those of a sort on the items' bounds.
     for (uint32_t i = 0; i < sapCount; ++i)
-        sweep[i].minX = sapArray[i]->bounds.min.x;
+        sweep.minX[i] = sapArray[i]->bounds.min.x;
     const auto exchange = [this](uint32_t i, uint32_t j) {
         GColItem* t = sapArray[i];
         sapArray[i] = sapArray[j];
         sapArray[j] = t;
-        const float key = sweep[i].minX;
-        sweep[i].minX = sweep[j].minX;
-        sweep[j].minX = key;
+        const float key = sweep.minX[i];
+        sweep.minX[i] = sweep.minX[j];
+        sweep.minX[j] = key;
     };
     uint32_t lower = 0;
     uint32_t upper = sapCount - 1;
     for (;;) {
         bool exchanged = false;
         for (uint32_t k = lower; k < upper; ++k) {
-            if (sweep[k].minX > sweep[k + 1].minX) {
+            if (sweep.minX[k] > sweep.minX[k + 1]) {
                 exchange(k, k + 1);
                 exchanged = true;
             }
@@ -49,7 +53,7 @@ void GCollide::SAP_Sort()
         --upper;
         exchanged = false;
         for (uint32_t l = upper; l > lower; --l) {
-            if (sweep[l - 1].minX > sweep[l].minX) {
+            if (sweep.minX[l - 1] > sweep.minX[l]) {
                 exchange(l - 1, l);
                 exchanged = true;
             }
@@ -127,6 +131,16 @@ void GCollide::AddManifold(GColItem* first, GColItem* second, const GColContactB
     }
 }
 
+void GCollide::Sweep(GColItem* s, GColItem* other, GColContactBuffer& buffer)
+{
+    const uint32_t firstNode = buffer.nodeCount;
+    if (!CollideItems(s, other, buffer))
+        return;
+    AddManifold(s, other, buffer, firstNode);
+    s->touching = 1;
+    other->touching = 1;
+}
+
 uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauContactPoint* points, uint32_t pointCapacity,
                           bool skipHook)
 {
@@ -151,39 +165,60 @@ uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauConta
     if (UseSAP == 1 && sapCount != 0) {
         SAP_Sort();
         // Nothing in the sweep changes bounds or moved flags: one copy serves.
+        const SweepColumns c = sweep;
         for (uint32_t i = 0; i < sapCount; ++i) {
             const GColItem* item = sapArray[i];
-            SweepEntry& e = sweep[i];
-            e.minX = item->bounds.min.x;
-            e.maxX = item->bounds.max.x;
-            e.minY = item->bounds.min.y;
-            e.maxY = item->bounds.max.y;
-            e.minZ = item->bounds.min.z;
-            e.maxZ = item->bounds.max.z;
-            e.moved = item->moved == 1 ? 1u : 0u;
+            c.minX[i] = item->bounds.min.x;
+            c.maxX[i] = item->bounds.max.x;
+            c.minY[i] = item->bounds.min.y;
+            c.maxY[i] = item->bounds.max.y;
+            c.minZ[i] = item->bounds.min.z;
+            c.maxZ[i] = item->bounds.max.z;
+            c.moved[i] = item->moved == 1 ? 1.0f : 0.0f;
         }
         const uint32_t count = sapCount;
-        const SweepEntry* entries = sweep;
         for (uint32_t i = 0; i + 1 < count; ++i) {
-            const SweepEntry e = entries[i];
-            for (uint32_t k = i + 1; k < count && !(entries[k].minX > e.maxX); ++k) {
-                const SweepEntry& f = entries[k];
-                // One branch on all the tests: each test alone goes either way
-                // about as often, which costs more in mispredictions than
-                // evaluating them all.
-                const bool apart = (e.minY > f.maxY) | (f.minY > e.maxY) | (e.minZ > f.maxZ) | (f.minZ > e.maxZ) |
-                                   ((e.moved | f.moved) == 0);
-                if (apart)
-                    continue;
-                GColItem* s = sapArray[i];
-                GColItem* other = sapArray[k];
-                const uint32_t firstNode = buffer.nodeCount;
-                if (!CollideItems(s, other, buffer))
-                    continue;
-                AddManifold(s, other, buffer, firstNode);
-                s->touching = 1;
-                other->touching = 1;
+#if defined(__SSE2__)
+            // Four candidates at a time: the ones that reach this entry's
+            // maximum on x and overlap it on y and z are taken in sweep order,
+            // up to the first that starts past it. The lanes past the count
+            // read the padding and are masked off.
+            const __m128 eMaxX = _mm_set1_ps(c.maxX[i]);
+            const __m128 eMinY = _mm_set1_ps(c.minY[i]);
+            const __m128 eMaxY = _mm_set1_ps(c.maxY[i]);
+            const __m128 eMinZ = _mm_set1_ps(c.minZ[i]);
+            const __m128 eMaxZ = _mm_set1_ps(c.maxZ[i]);
+            const bool eMoved = c.moved[i] != 0.0f;
+            for (uint32_t k = i + 1; k < count; k += 4) {
+                const uint32_t left = count - k;
+                int stops = _mm_movemask_ps(_mm_cmpgt_ps(_mm_loadu_ps(c.minX + k), eMaxX));
+                if (left < 4)
+                    stops |= 0xF & (0xF << left);
+                __m128 apart = _mm_or_ps(_mm_or_ps(_mm_cmpgt_ps(eMinY, _mm_loadu_ps(c.maxY + k)),
+                                                   _mm_cmpgt_ps(_mm_loadu_ps(c.minY + k), eMaxY)),
+                                         _mm_or_ps(_mm_cmpgt_ps(eMinZ, _mm_loadu_ps(c.maxZ + k)),
+                                                   _mm_cmpgt_ps(_mm_loadu_ps(c.minZ + k), eMaxZ)));
+                if (!eMoved)
+                    apart = _mm_or_ps(apart, _mm_cmpeq_ps(_mm_loadu_ps(c.moved + k), _mm_setzero_ps()));
+                int found = ~_mm_movemask_ps(apart) & 0xF;
+                if (stops != 0)
+                    found &= (1 << __builtin_ctz(static_cast<unsigned>(stops))) - 1;
+                while (found != 0) {
+                    const uint32_t other = k + static_cast<uint32_t>(__builtin_ctz(static_cast<unsigned>(found)));
+                    found &= found - 1;
+                    Sweep(sapArray[i], sapArray[other], buffer);
+                }
+                if (stops != 0)
+                    break;
             }
+#else
+            for (uint32_t k = i + 1; k < count && !(c.minX[k] > c.maxX[i]); ++k) {
+                const bool apart = (c.minY[i] > c.maxY[k]) | (c.minY[k] > c.maxY[i]) | (c.minZ[i] > c.maxZ[k]) |
+                                   (c.minZ[k] > c.maxZ[i]) | (c.moved[i] == 0.0f && c.moved[k] == 0.0f);
+                if (!apart)
+                    Sweep(sapArray[i], sapArray[k], buffer);
+            }
+#endif
         }
     } else {
         zLinkedListCursor outer;

@@ -36,7 +36,8 @@ bool GCollide::SAP_Allocate(uint32_t n)
         return false;
     }
     GColItem** entries = n < SAPSizeLimit ? new (std::nothrow) GColItem*[n] : nullptr;
-    SweepEntry* copies = entries != nullptr ? new (std::nothrow) SweepEntry[n] : nullptr;
+    const size_t stride = size_t(n) + SweepPadding;
+    float* copies = entries != nullptr ? new (std::nothrow) float[7 * stride]() : nullptr;
     if (entries == nullptr || copies == nullptr) {
         delete[] entries;
         LogError("GCollide::SAP_Allocate") << "Failed to allocate SAP structures (n = " << n << ").\n";
@@ -45,9 +46,16 @@ bool GCollide::SAP_Allocate(uint32_t n)
     for (uint32_t i = 0; i < sapCount; ++i)
         entries[i] = sapArray[i];
     delete[] sapArray;
-    delete[] sweep;
+    delete[] sweepStorage;
     sapArray = entries;
-    sweep = copies;
+    sweepStorage = copies;
+    sweep.minX = copies;
+    sweep.maxX = copies + stride;
+    sweep.minY = copies + 2 * stride;
+    sweep.maxY = copies + 3 * stride;
+    sweep.minZ = copies + 4 * stride;
+    sweep.maxZ = copies + 5 * stride;
+    sweep.moved = copies + 6 * stride;
     sapCapacity = n;
     return true;
 }
@@ -55,9 +63,10 @@ bool GCollide::SAP_Allocate(uint32_t n)
 void GCollide::SAP_Free()
 {
     delete[] sapArray;
-    delete[] sweep;
+    delete[] sweepStorage;
     sapArray = nullptr;
-    sweep = nullptr;
+    sweepStorage = nullptr;
+    sweep = SweepColumns();
     sapCount = 0;
     sapCapacity = 0;
 }

@@ -112,23 +112,30 @@ public:
     uint8_t UseSAP = 1;
     GColItem** sapArray = nullptr;
     // The sweep's copy of each entry's bounds and moved flag, in sapArray's
-    // order, so that the sweep reads one compact array instead of the items.
-    struct SweepEntry {
-        float minX;
-        float maxX;
-        float minY;
-        float maxY;
-        float minZ;
-        float maxZ;
-        uint32_t moved;
+    // order, one array per field so that the sweep tests four candidates at a
+    // time; each array has SweepPadding entries to spare past the capacity.
+    static constexpr uint32_t SweepPadding = 4;
+    struct SweepColumns {
+        float* minX = nullptr;
+        float* maxX = nullptr;
+        float* minY = nullptr;
+        float* maxY = nullptr;
+        float* minZ = nullptr;
+        float* maxZ = nullptr;
+        // 1 for a moved item, else 0.
+        float* moved = nullptr;
     };
-    SweepEntry* sweep = nullptr;
+    SweepColumns sweep;
+    // Holds the arrays of sweep.
+    float* sweepStorage = nullptr;
     // The next collision id handed to an item added for the first time.
     uint32_t nextCollisionId = 1;
 
 private:
     bool ItemPairTest(GColItem* a, GColItem* b, GColContactBuffer* buffer, bool stopAtFirst);
     void AddManifold(GColItem* first, GColItem* second, const GColContactBuffer& buffer, uint32_t firstNode);
+    // One candidate pair of the sweep: its contacts and its manifold.
+    void Sweep(GColItem* s, GColItem* other, GColContactBuffer& buffer);
 };
 
 // Ray against the box of that centre and size: the point where it enters and
