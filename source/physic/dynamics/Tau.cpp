@@ -612,7 +612,7 @@ uint32_t Tau::PrepareContactSolve(bool contactPass)
                     r = p - body->state.worldCenterOfMass;
                     k += body->inverseMass + n.Dot(Cross(Rotate(Cross(r, n), body->state.worldInverseInertia), r));
                 } else if (body != nullptr && body->owner != nullptr) {
-                    r = p.Transform(body->owner->inverseWorldMatrix);
+                    r = TauMath::Transform(p, body->owner->inverseWorldMatrix);
                 } else {
                     r = zVector(p.x, p.y, p.z);
                 }

@@ -56,7 +56,7 @@ zVector TauItem::PositionInItem(const zVector& p) const
 {
     if (owner == nullptr)
         return {p.x, p.y, p.z};
-    return p.Transform(owner->offsetMatrix.GetInverse());
+    return TauMath::Transform(p, owner->offsetMatrix.GetInverse());
 }
 
 void TauItem::ResetTransformation(const zVector* newPosition, const zVector* euler)
@@ -177,7 +177,7 @@ void TauItem::GetPointVelocity(const zVector& r, zVector& out, const TauItemStat
         out = Zero;
         return;
     }
-    out = r.Transform(owner->worldMatrix) - r.Transform(owner->previousWorldMatrix);
+    out = TauMath::Transform(r, owner->worldMatrix) - TauMath::Transform(r, owner->previousWorldMatrix);
 }
 
 void TauItem::GetWorldPointVelocity(const zVector& point, zVector& out, const TauItemState* from) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/math/zMatrix3.h"
+#include "framework/math/zMatrix4.h"
 #include "framework/math/zVector.h"
 
 // Inline forms of the vector operations the step repeats for every body and
@@ -18,6 +19,14 @@ inline zVector Rotate(const zVector& v, const zMatrix3& matrix)
     const float* m = matrix.m;
     return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[3] * v.x + m[4] * v.y + m[5] * v.z,
             m[6] * v.x + m[7] * v.y + m[8] * v.z};
+}
+
+// zVector::Transform, inline.
+inline zVector Transform(const zVector& v, const zMatrix4& matrix)
+{
+    const float* m = matrix.m;
+    return {m[0] * v.x + m[1] * v.y + m[2] * v.z + m[3], m[4] * v.x + m[5] * v.y + m[6] * v.z + m[7],
+            m[8] * v.x + m[9] * v.y + m[10] * v.z + m[11]};
 }
 
 // a * b as zMatrix3's product forms it, inline.
