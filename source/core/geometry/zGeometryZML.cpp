@@ -195,6 +195,26 @@ int32_t IntegerOf(const zMetaTag* tag)
     return tag != nullptr && tag->GetType() == zMetaTag::TypeInteger ? tag->GetInteger() : zMetaTag::NoInteger;
 }
 
+
+// Calls onData(data, count, bindings) for each "Data" child with the "Count"
+// and "BindingCount" values read before it; stops at the first failure.
+template <typename OnData>
+bool ForEachDataBlock(const zMetaFile* document, const zMetaTag* tag, OnData&& onData)
+{
+    int32_t count = 0;
+    int32_t bindings = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (child->GetName() == "Count")
+            count = IntegerOf(child);
+        else if (child->GetName() == "BindingCount")
+            bindings = IntegerOf(child);
+        else if (child->GetName() == "Data" && !onData(child, count, bindings))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool zGeometry::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
@@ -312,53 +332,39 @@ bool zGeometry::ParseRenderWord(const zMetaFile* document, const zMetaTag* tag)
 
 bool zGeometry::ParseVertex(const zMetaFile* document, const zMetaTag* tag)
 {
-    int32_t count = 0;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (child->GetName() == "Count") {
-            count = IntegerOf(child);
-        } else if (child->GetName() == "Data") {
-            if (count <= 0) {
-                LogError("zGeometry::ParseVertex") << "Incomplete vertex chunk loading '" << id
-                                                   << "', expected vertex count integer tag.\n";
-                return false;
-            }
-            auto block = DecodeBlock(child, VertexRecord * uint64_t(count), "zGeometry::ParseVertex", "Vertex",
-                                     "vertice", id);
-            if (block == nullptr)
-                return false;
-            zVector* array = new (std::nothrow) zVector[uint32_t(count)];
-            if (array == nullptr) {
-                LogError("zGeometry::ParseVertex") << "Could not allocate buffer to decode vertice while loading '"
-                                                   << id << "'.\n";
-                return false;
-            }
-            BlockReader reader(block.get(), VertexRecord * uint64_t(count));
-            for (int32_t v = 0; v < count; ++v) {
-                const float x = reader.Float32();
-                const float y = reader.Float32();
-                const float z = reader.Float32();
-                array[v] = zVector(x, y, z);
-            }
-            delete[] vertices;
-            vertices = array;
-            vertexCount = uint32_t(count);
+    return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t) {
+        if (count <= 0) {
+            LogError("zGeometry::ParseVertex") << "Incomplete vertex chunk loading '" << id
+                                               << "', expected vertex count integer tag.\n";
+            return false;
         }
-    }
-    return true;
+        auto block = DecodeBlock(child, VertexRecord * uint64_t(count), "zGeometry::ParseVertex", "Vertex",
+                                 "vertice", id);
+        if (block == nullptr)
+            return false;
+        zVector* array = new (std::nothrow) zVector[uint32_t(count)];
+        if (array == nullptr) {
+            LogError("zGeometry::ParseVertex") << "Could not allocate buffer to decode vertice while loading '"
+                                               << id << "'.\n";
+            return false;
+        }
+        BlockReader reader(block.get(), VertexRecord * uint64_t(count));
+        for (int32_t v = 0; v < count; ++v) {
+            const float x = reader.Float32();
+            const float y = reader.Float32();
+            const float z = reader.Float32();
+            array[v] = zVector(x, y, z);
+        }
+        delete[] vertices;
+        vertices = array;
+        vertexCount = uint32_t(count);
+        return true;
+    });
 }
 
 bool zGeometry::ParseAsciiVertex(const zMetaFile* document, const zMetaTag* tag)
 {
-    int32_t count = 0;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (child->GetName() == "Count") {
-            count = IntegerOf(child);
-            continue;
-        }
-        if (child->GetName() != "Data")
-            continue;
+    return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t) {
         if (count <= 0) {
             LogError("zGeometry::ParseAsciiVertex") << "Incomplete vertex chunk loading '" << id
                                                     << "', expected vertex count integer tag.\n";
@@ -396,26 +402,13 @@ bool zGeometry::ParseAsciiVertex(const zMetaFile* document, const zMetaTag* tag)
         delete[] vertices;
         vertices = array;
         vertexCount = uint32_t(count);
-    }
-    return true;
+        return true;
+    });
 }
 
 bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
 {
-    int32_t count = 0;
-    int32_t bindings = 0;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (child->GetName() == "Count") {
-            count = IntegerOf(child);
-            continue;
-        }
-        if (child->GetName() == "BindingCount") {
-            bindings = IntegerOf(child);
-            continue;
-        }
-        if (child->GetName() != "Data")
-            continue;
+    return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t bindings) {
         if (count <= 0 || bindings <= 0) {
             LogError("zGeometry::ParsePolygon") << "Incomplete polygon chunk loading '" << id << "'.\n";
             return false;
@@ -461,26 +454,13 @@ bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
         bindingIndices = indexBlock.release();
         polygonCount = uint32_t(count);
         bindingCount = uint32_t(bindings);
-    }
-    return true;
+        return true;
+    });
 }
 
 bool zGeometry::ParseAsciiPolygon(const zMetaFile* document, const zMetaTag* tag)
 {
-    int32_t count = 0;
-    int32_t bindings = 0;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (child->GetName() == "Count") {
-            count = IntegerOf(child);
-            continue;
-        }
-        if (child->GetName() == "BindingCount") {
-            bindings = IntegerOf(child);
-            continue;
-        }
-        if (child->GetName() != "Data")
-            continue;
+    return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t bindings) {
         if (count <= 0 || bindings <= 0) {
             LogError("zGeometry::ParseAsciiPolygon") << "Incomplete polygon chunk loading '" << id << "'.\n";
             return false;
@@ -559,21 +539,13 @@ bool zGeometry::ParseAsciiPolygon(const zMetaFile* document, const zMetaTag* tag
         bindingIndices = indexBlock.release();
         polygonCount = uint32_t(count);
         bindingCount = uint32_t(bindings);
-    }
-    return true;
+        return true;
+    });
 }
 
 bool zGeometry::ParsePolygonNormal(const zMetaFile* document, const zMetaTag* tag)
 {
-    int32_t count = 0;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (child->GetName() == "Count") {
-            count = IntegerOf(child);
-            continue;
-        }
-        if (child->GetName() != "Data")
-            continue;
+    return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t) {
         if (count <= 0) {
             LogError("zGeometry::ParsePolygonNormal") << "Incomplete polygon normal chunk loading '" << id << "'.\n";
             return false;
@@ -599,21 +571,13 @@ bool zGeometry::ParsePolygonNormal(const zMetaFile* document, const zMetaTag* ta
             array[p] = ReadNormal(reader);
         delete[] polygonNormals;
         polygonNormals = array;
-    }
-    return true;
+        return true;
+    });
 }
 
 bool zGeometry::ParseVertexNormal(const zMetaFile* document, const zMetaTag* tag)
 {
-    int32_t count = 0;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (child->GetName() == "Count") {
-            count = IntegerOf(child);
-            continue;
-        }
-        if (child->GetName() != "Data")
-            continue;
+    return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t) {
         if (count <= 0) {
             LogError("zGeometry::ParseVertexNormal") << "Incomplete vertex normal chunk loading '" << id << "'.\n";
             return false;
@@ -637,8 +601,8 @@ bool zGeometry::ParseVertexNormal(const zMetaFile* document, const zMetaTag* tag
             array[b] = ReadNormal(reader);
         delete[] vertexNormals;
         vertexNormals = array;
-    }
-    return true;
+        return true;
+    });
 }
 
 bool zGeometry::ParseSkin(const zMetaFile* document, const zMetaTag* tag)
