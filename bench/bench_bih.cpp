@@ -1,12 +1,13 @@
 #include "framework/spatial_structure/zBIH.h"
 #include "framework/system/zLogStream.h"
 
+#include "BenchTerrain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <random>
 #include <vector>
 
 // Build time and ray queries per second on a generated terrain mesh: a grid of
@@ -59,11 +60,6 @@ private:
     const std::vector<Triangle>& triangles;
 };
 
-float Height(float x, float z)
-{
-    return 8.0f * std::sin(x * 0.05f) * std::cos(z * 0.043f) + 2.0f * std::sin(x * 0.31f + z * 0.17f);
-}
-
 struct Terrain {
     std::vector<Triangle> triangles;
     std::vector<zMinMax> volumes;
@@ -78,7 +74,7 @@ const Terrain& TerrainOf(int64_t triangleCount)
         return cached;
     cached = Terrain();
     cached.size = float(k);
-    auto vertex = [](int i, int j) { return zVector(float(i), Height(float(i), float(j)), float(j)); };
+    auto vertex = [](int i, int j) { return zVector(float(i), TerrainHeight(float(i), float(j)), float(j)); };
     for (int i = 0; i < k; ++i) {
         for (int j = 0; j < k; ++j) {
             const zVector p00 = vertex(i, j), p10 = vertex(i + 1, j), p01 = vertex(i, j + 1), p11 = vertex(i + 1, j + 1);
@@ -129,15 +125,7 @@ void BIHRay(benchmark::State& state)
         state.SkipWithError("build failed");
         return;
     }
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> across(0.0f, terrain.size);
-    std::vector<zVector> origins, directions;
-    for (int i = 0; i < 4096; ++i) {
-        const zVector origin(across(random), 40.0f, across(random));
-        const zVector target(across(random), 0.0f, across(random));
-        origins.push_back(origin);
-        directions.push_back(target - origin);
-    }
+    const TerrainRays rays(terrain.size);
     zBIHQuery query;
     query.nearestHit = uint8_t(state.range(1));
     size_t next = 0;
@@ -146,11 +134,11 @@ void BIHRay(benchmark::State& state)
     int64_t tested = 0;
     for (auto _ : state) {
         query.ResetHit();
-        tree.IntersectRay(query, origins[next], directions[next], 0.0f);
+        tree.IntersectRay(query, rays.origins[next], rays.directions[next], 0.0f);
         hits += query.hitFound;
         visits += query.visits;
         tested += query.primitivesTested;
-        next = (next + 1) & 4095;
+        next = (next + 1) % TerrainRays::Count;
     }
     state.counters["hit share"] = double(hits) / double(state.iterations());
     state.counters["visits"] = double(visits) / double(state.iterations());

@@ -2,12 +2,13 @@
 #include "core/geometry/zGeometryBIH.h"
 #include "framework/system/zLogStream.h"
 
+#include "BenchTerrain.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
 #include <memory>
-#include <random>
 #include <vector>
 
 // The polygon hierarchy of a geometry: build time and ray queries per second
@@ -15,11 +16,6 @@
 // rolling hills.
 
 namespace {
-
-float Height(float x, float z)
-{
-    return 8.0f * std::sin(x * 0.05f) * std::cos(z * 0.043f) + 2.0f * std::sin(x * 0.31f + z * 0.17f);
-}
 
 struct Terrain {
     std::unique_ptr<zGeometry> geometry;
@@ -40,7 +36,7 @@ Terrain& TerrainOf(int64_t triangleCount)
     g.vertices = new zVector[g.vertexCount];
     for (int i = 0; i < side; ++i) {
         for (int j = 0; j < side; ++j)
-            g.vertices[i * side + j] = zVector(float(i), Height(float(i), float(j)), float(j));
+            g.vertices[i * side + j] = zVector(float(i), TerrainHeight(float(i), float(j)), float(j));
     }
     g.polygonCount = uint32_t(2 * k * k);
     g.bindingCount = 3 * g.polygonCount;
@@ -97,15 +93,7 @@ void GeometryBIHRay(benchmark::State& state)
         state.SkipWithError("build failed");
         return;
     }
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> across(0.0f, terrain.size);
-    std::vector<zVector> origins, directions;
-    for (int i = 0; i < 4096; ++i) {
-        const zVector origin(across(random), 40.0f, across(random));
-        const zVector target(across(random), 0.0f, across(random));
-        origins.push_back(origin);
-        directions.push_back(target - origin);
-    }
+    const TerrainRays rays(terrain.size);
     zBIHQuery query;
     query.nearestHit = uint8_t(state.range(1));
     size_t next = 0;
@@ -113,10 +101,10 @@ void GeometryBIHRay(benchmark::State& state)
     int64_t tested = 0;
     for (auto _ : state) {
         query.ResetHit();
-        tree.TraceRay(query, origins[next], directions[next], 0.0f);
+        tree.TraceRay(query, rays.origins[next], rays.directions[next], 0.0f);
         hits += query.hitFound;
         tested += query.primitivesTested;
-        next = (next + 1) & 4095;
+        next = (next + 1) % TerrainRays::Count;
     }
     state.counters["hit share"] = double(hits) / double(state.iterations());
     state.counters["tested"] = double(tested) / double(state.iterations());
