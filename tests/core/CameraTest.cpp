@@ -7,6 +7,7 @@
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
+#include "support/ZmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -342,21 +343,6 @@ TEST_F(CameraTest, AppliedByTheRendererWithItsOwnProjectionAndFrustum)
 
 // ZML reading and writing.
 
-std::unique_ptr<zMetaFile> Parse(const std::string& text)
-{
-    auto document = std::make_unique<zMetaFile>();
-    EXPECT_TRUE(zMetaParser::LoadText(text.data(), text.size(), document.get(), "camera.zml"));
-    return document;
-}
-
-std::vector<std::string> ChildNames(const zMetaTag* tag)
-{
-    std::vector<std::string> names;
-    for (const zMetaTag* c = tag->GetFirstChild(); c != nullptr; c = c->GetNextSibling())
-        names.emplace_back(c->GetName().Get());
-    return names;
-}
-
 TEST_F(CameraTest, DefaultCameraWritesOnlyItsItem)
 {
     std::unique_ptr<zMetaTag> tag(camera.AsMetaTag());
@@ -388,7 +374,7 @@ TEST_F(CameraTest, EveryFieldRoundTripsThroughText)
     document.AddRootTag(tag.release());
     std::string text;
     ASSERT_TRUE(zMetaParser::SaveText(&document, text));
-    auto parsed = Parse(text);
+    auto parsed = ParseZml(text);
     zCamera read(&core);
     LogCapture capture;
     ASSERT_TRUE(read.FromMetaTag(parsed.get(), parsed->GetFirstRootTag()));
@@ -421,7 +407,7 @@ TEST_F(CameraTest, ReaderClampsNearKeepsOtherFieldsAndResetsDepthOfField)
     camera.fStop = 4.0f;
     camera.focalDistance = 3.0f;
     camera.zoomFactor = 5.0f;
-    auto document = Parse("<ZML=1.0>\n<Camera=<ZNear=0.05> <ZFar=\"far\"> <OrthographicWidth=3> <Lens=1>>\n");
+    auto document = ParseZml("<ZML=1.0>\n<Camera=<ZNear=0.05> <ZFar=\"far\"> <OrthographicWidth=3> <Lens=1>>\n");
     LogCapture capture;
     ASSERT_TRUE(camera.FromMetaTag(document.get(), document->GetFirstRootTag()));
     EXPECT_EQ(camera.zNear, 0.2f);
@@ -436,7 +422,7 @@ TEST_F(CameraTest, ReaderClampsNearKeepsOtherFieldsAndResetsDepthOfField)
     EXPECT_EQ(capture.lines.size(), 1u);
 
     // A zoom factor from a tag is stored as it is; a non-number is -999.
-    auto zoom = Parse("<ZML=1.0>\n<Camera=<ZoomFactor=0.01> <ZNear=\"x\">>\n<Camera=<ZoomFactor=\"wide\">>\n");
+    auto zoom = ParseZml("<ZML=1.0>\n<Camera=<ZoomFactor=0.01> <ZNear=\"x\">>\n<Camera=<ZoomFactor=\"wide\">>\n");
     ASSERT_TRUE(camera.FromMetaTag(zoom.get(), zoom->GetFirstRootTag()));
     EXPECT_EQ(camera.zoomFactor, 0.01f);
     EXPECT_EQ(camera.zNear, 0.2f);
@@ -448,7 +434,7 @@ TEST_F(CameraTest, WrongRootIsRefusedAndChangesNothing)
 {
     camera.fStop = 4.0f;
     camera.zFar = 77.0f;
-    auto document = Parse("<ZML=1.0>\n<Light=<ZFar=5>>\n");
+    auto document = ParseZml("<ZML=1.0>\n<Light=<ZFar=5>>\n");
     LogCapture capture;
     EXPECT_FALSE(camera.FromMetaTag(document.get(), document->GetFirstRootTag()));
     EXPECT_FALSE(camera.FromMetaTag(document.get(), nullptr));

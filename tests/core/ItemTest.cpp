@@ -7,6 +7,7 @@
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
+#include "support/ZmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -301,21 +302,6 @@ TEST(ItemMatrixTest, SwitchingTheOrientationMethodKeepsTheRotation)
 
 // ZML reading and writing.
 
-std::unique_ptr<zMetaFile> Parse(const std::string& text)
-{
-    auto document = std::make_unique<zMetaFile>();
-    EXPECT_TRUE(zMetaParser::LoadText(text.data(), text.size(), document.get(), "item.zml"));
-    return document;
-}
-
-std::vector<std::string> ChildNames(const zMetaTag* tag)
-{
-    std::vector<std::string> names;
-    for (const zMetaTag* c = tag->GetFirstChild(); c != nullptr; c = c->GetNextSibling())
-        names.emplace_back(c->GetName().Get());
-    return names;
-}
-
 TEST(ItemTagTest, ADefaultItemWritesOnlyItsOrientationAndTargetAndReadsBackTheSame)
 {
     zItem item(nullptr);
@@ -363,7 +349,7 @@ TEST(ItemTagTest, AFullItemRoundTrips)
     document.AddRootTag(tag.release());
     std::string text;
     ASSERT_TRUE(zMetaParser::SaveText(&document, text));
-    auto parsed = Parse(text);
+    auto parsed = ParseZml(text);
 
     zItem read(nullptr);
     ASSERT_TRUE(read.FromMetaTag(parsed.get(), parsed->GetFirstRootTag()));
@@ -397,7 +383,7 @@ TEST(ItemTagTest, RotationOrderNamesListTheAxesInTheOrderTheyApply)
             EXPECT_STREQ(written->GetString(), names[order]);
         }
         item.rotationOrder = 4;
-        auto document = Parse(std::string("<ZML=1.0>\n<Item=<RotationOrder=\"") + names[order] + "\">>\n");
+        auto document = ParseZml(std::string("<ZML=1.0>\n<Item=<RotationOrder=\"") + names[order] + "\">>\n");
         ASSERT_TRUE(item.FromMetaTag(document.get(), document->GetFirstRootTag()));
         EXPECT_EQ(item.rotationOrder, order) << names[order];
     }
@@ -415,7 +401,7 @@ TEST(ItemTagTest, BadRootsAndUnknownValuesAreReportedAndSkipped)
     zItem item(nullptr);
     item.position = zVector(7, 7, 7);
     {
-        auto document = Parse("<ZML=1.0>\n<Object=<Position=<X=1.0><Y=2.0><Z=3.0>>>\n");
+        auto document = ParseZml("<ZML=1.0>\n<Object=<Position=<X=1.0><Y=2.0><Z=3.0>>>\n");
         LogCapture capture;
         EXPECT_FALSE(item.FromMetaTag(document.get(), document->GetFirstRootTag()));
         EXPECT_TRUE(capture.Contains("[!] zItem::FromMetaTag"));
@@ -424,7 +410,7 @@ TEST(ItemTagTest, BadRootsAndUnknownValuesAreReportedAndSkipped)
         EXPECT_FALSE(item.FromMetaTag(nullptr, nullptr));
     }
     item.rotationOrder = 1;
-    auto document = Parse("<ZML=1.0>\n<Item=<Position=<X=1><Y=2><Z=3>> <OrientationMethod=\"Sideways\"> "
+    auto document = ParseZml("<ZML=1.0>\n<Item=<Position=<X=1><Y=2><Z=3>> <OrientationMethod=\"Sideways\"> "
                           "<RotationOrder=\"QQQ\"> <RotationOrder=5> <Colour=3> "
                           "<Target=<X=0><Y=0><Z=9>> <ItemFlag=<Invisible><Glowing>> "
                           "<OffsetPosition=<X=0><Y=4><Z=0>>>\n");

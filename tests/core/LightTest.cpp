@@ -10,6 +10,7 @@
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
+#include "support/ZmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -380,21 +381,6 @@ TEST(LightProjectionTest, ZeroConeOrDepthRangeWarnsAndStaysFinite)
 
 // ZML reading and writing.
 
-std::unique_ptr<zMetaFile> Parse(const std::string& text)
-{
-    auto document = std::make_unique<zMetaFile>();
-    EXPECT_TRUE(zMetaParser::LoadText(text.data(), text.size(), document.get(), "light.zml"));
-    return document;
-}
-
-std::vector<std::string> ChildNames(const zMetaTag* tag)
-{
-    std::vector<std::string> names;
-    for (const zMetaTag* c = tag->GetFirstChild(); c != nullptr; c = c->GetNextSibling())
-        names.emplace_back(c->GetName().Get());
-    return names;
-}
-
 TEST(LightTagTest, DefaultLightWritesItemAndTheVolumetricSteps)
 {
     zLight light(nullptr);
@@ -455,7 +441,7 @@ TEST(LightTagTest, EveryFieldRoundTripsThroughText)
     document.AddRootTag(tag.release());
     std::string text;
     ASSERT_TRUE(zMetaParser::SaveText(&document, text));
-    auto parsed = Parse(text);
+    auto parsed = ParseZml(text);
     zLight read(nullptr);
     LogCapture capture;
     ASSERT_TRUE(read.FromMetaTag(parsed.get(), parsed->GetFirstRootTag()));
@@ -491,7 +477,7 @@ TEST(LightTagTest, ProjectionMapComesThroughTheTextureCacheAndIsWrittenByName)
     files.Write("spot.tga", MakeTga(4, 2));
     Tavrin core;
     zLight light(&core);
-    auto document = Parse("<ZML=1.0>\n<Light=<ProjectionMap=\"spot.tga\">>\n<Light=<ProjectionMap=\"spot.tga\">>\n");
+    auto document = ParseZml("<ZML=1.0>\n<Light=<ProjectionMap=\"spot.tga\">>\n<Light=<ProjectionMap=\"spot.tga\">>\n");
     ASSERT_TRUE(light.FromMetaTag(document.get(), document->GetFirstRootTag()));
     zTexture* map = light.projectionMap;
     ASSERT_NE(map, nullptr);
@@ -509,7 +495,7 @@ TEST(LightTagTest, ProjectionMapComesThroughTheTextureCacheAndIsWrittenByName)
     // A missing file still gives an (empty) cached texture; a value that is
     // not a text names none.
     LogCapture capture;
-    auto missing = Parse("<ZML=1.0>\n<Light=<ProjectionMap=\"gone.tga\">>\n<Light=<ProjectionMap=3>>\n");
+    auto missing = ParseZml("<ZML=1.0>\n<Light=<ProjectionMap=\"gone.tga\">>\n<Light=<ProjectionMap=3>>\n");
     ASSERT_TRUE(light.FromMetaTag(missing.get(), missing->GetFirstRootTag()));
     ASSERT_NE(light.projectionMap, nullptr);
     EXPECT_STREQ(light.projectionMap->id.Get(), "gone.tga");
@@ -531,7 +517,7 @@ TEST(LightTagTest, NearBelowATenthIsRaisedOnReading)
     zLight read(nullptr);
     ASSERT_TRUE(read.FromMetaTag(nullptr, tag.get()));
     EXPECT_EQ(read.zNear, 0.1f);
-    auto text = Parse("<ZML=1.0>\n<Light=<ZNear=\"near\">>\n");
+    auto text = ParseZml("<ZML=1.0>\n<Light=<ZNear=\"near\">>\n");
     ASSERT_TRUE(read.FromMetaTag(text.get(), text->GetFirstRootTag()));
     EXPECT_EQ(read.zNear, 0.1f);
 }
@@ -550,7 +536,7 @@ TEST(LightTagTest, ReaderResetsTypeShadowAndRangesButKeepsTheRest)
     light.coneAngle = 0.1f;
     light.diffuseIntensity = 4.0f;
     light.range = 3.0f;
-    auto document = Parse("<ZML=1.0>\n<Light=<Type=\"Laser\"> <Shadow=3> <Falloff=\"Cubic\"> <Range=\"far\"> "
+    auto document = ParseZml("<ZML=1.0>\n<Light=<Type=\"Laser\"> <Shadow=3> <Falloff=\"Cubic\"> <Range=\"far\"> "
                           "<VolumeRange=-4> <Glow=1> <SpecularIntensity=2>>\n");
     LogCapture capture;
     ASSERT_TRUE(light.FromMetaTag(document.get(), document->GetFirstRootTag()));
@@ -576,7 +562,7 @@ TEST(LightTagTest, ReaderResetsTypeShadowAndRangesButKeepsTheRest)
     // Each name of each enumeration reads back.
     const char* types[] = {"None", "Point", "Parallel", "Spot", "Area"};
     for (int32_t i = 0; i < 5; ++i) {
-        auto one = Parse(std::string("<ZML=1.0>\n<Light=<Type=\"") + types[i] + "\"> <Shadow=\"" +
+        auto one = ParseZml(std::string("<ZML=1.0>\n<Light=<Type=\"") + types[i] + "\"> <Shadow=\"" +
                          (i < 4 ? types[0] : "PMap") + "\">>\n");
         ASSERT_TRUE(light.FromMetaTag(one.get(), one->GetFirstRootTag()));
         EXPECT_EQ(light.type, i);
@@ -625,7 +611,7 @@ TEST(LightTagTest, WrongRootIsRefusedAndChangesNothing)
 {
     zLight light(nullptr);
     light.type = zLight::TypeSpot;
-    auto document = Parse("<ZML=1.0>\n<Camera=<Range=5>>\n");
+    auto document = ParseZml("<ZML=1.0>\n<Camera=<Range=5>>\n");
     LogCapture capture;
     EXPECT_FALSE(light.FromMetaTag(document.get(), document->GetFirstRootTag()));
     EXPECT_FALSE(light.FromMetaTag(document.get(), nullptr));

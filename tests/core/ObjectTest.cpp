@@ -9,6 +9,7 @@
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
+#include "support/ZmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -260,21 +261,6 @@ TEST(ObjectTest, PushedToTheRendererOnlyWithAGeometry)
 
 // ZML reading and writing.
 
-std::unique_ptr<zMetaFile> Parse(const std::string& text)
-{
-    auto document = std::make_unique<zMetaFile>();
-    EXPECT_TRUE(zMetaParser::LoadText(text.data(), text.size(), document.get(), "object.zml"));
-    return document;
-}
-
-std::vector<std::string> ChildNames(const zMetaTag* tag)
-{
-    std::vector<std::string> names;
-    for (const zMetaTag* c = tag->GetFirstChild(); c != nullptr; c = c->GetNextSibling())
-        names.emplace_back(c->GetName().Get());
-    return names;
-}
-
 TEST(ObjectTagTest, WriterLeavesOutDefaultsAndNamesTheGeometries)
 {
     zObject object(nullptr);
@@ -324,7 +310,7 @@ TEST(ObjectTagTest, CacheGeometryIsOnUnlessANonZeroIntegerIsMissing)
     for (const Case& c : cases) {
         zObject object(nullptr);
         object.cacheGeometry = c.expected != 0 ? 0 : 1;
-        auto document = Parse(std::string("<ZML=1.0>\n") + c.body + "\n");
+        auto document = ParseZml(std::string("<ZML=1.0>\n") + c.body + "\n");
         LogCapture capture;
         ASSERT_TRUE(object.FromMetaTag(document.get(), document->GetFirstRootTag())) << c.body;
         EXPECT_EQ(object.cacheGeometry, c.expected) << c.body;
@@ -347,7 +333,7 @@ TEST(ObjectTagTest, GeometryAndOccluderComeThroughTheGeometryCacheAndTheSkinIsBo
     files.Write("strip.zml", StripFile);
     Tavrin core;
     zObject object(&core);
-    auto document = Parse("<ZML=1.0>\n<Object=<Geometry=\"strip.zml\"> <Occluder=\"strip.zml\">>\n");
+    auto document = ParseZml("<ZML=1.0>\n<Object=<Geometry=\"strip.zml\"> <Occluder=\"strip.zml\">>\n");
     LogCapture capture;
     ASSERT_TRUE(object.FromMetaTag(document.get(), document->GetFirstRootTag()));
     ASSERT_NE(object.geometry, nullptr);
@@ -367,7 +353,7 @@ TEST(ObjectTagTest, GeometryAndOccluderComeThroughTheGeometryCacheAndTheSkinIsBo
     // Without the cache the geometry is a copy of its own; the occluder always
     // comes from the cache.
     zObject copy(&core);
-    auto bypass = Parse("<ZML=1.0>\n<Object=<Geometry=\"strip.zml\"> <CacheGeometry=0> <Occluder=\"strip.zml\">>\n");
+    auto bypass = ParseZml("<ZML=1.0>\n<Object=<Geometry=\"strip.zml\"> <CacheGeometry=0> <Occluder=\"strip.zml\">>\n");
     ASSERT_TRUE(copy.FromMetaTag(bypass.get(), bypass->GetFirstRootTag()));
     ASSERT_NE(copy.geometry, nullptr);
     EXPECT_NE(copy.geometry, object.geometry);
@@ -376,7 +362,7 @@ TEST(ObjectTagTest, GeometryAndOccluderComeThroughTheGeometryCacheAndTheSkinIsBo
     EXPECT_EQ(copy.cacheGeometry, 0);
 
     // A geometry value that names nothing leaves the object without geometry.
-    auto nameless = Parse("<ZML=1.0>\n<Object=<Geometry=4>>\n");
+    auto nameless = ParseZml("<ZML=1.0>\n<Object=<Geometry=4>>\n");
     ASSERT_TRUE(object.FromMetaTag(nameless.get(), nameless->GetFirstRootTag()));
     EXPECT_EQ(object.geometry, nullptr);
     EXPECT_EQ(object.boneCount, 0u);
@@ -387,7 +373,7 @@ TEST(ObjectTagTest, WrongRootIsRefusedAndUnknownChildrenAreReported)
 {
     zObject object(nullptr);
     object.position = zVector(3, 3, 3);
-    auto wrong = Parse("<ZML=1.0>\n<Light=<Item=<Position=<X=1><Y=1><Z=1>>>>\n");
+    auto wrong = ParseZml("<ZML=1.0>\n<Light=<Item=<Position=<X=1><Y=1><Z=1>>>>\n");
     LogCapture capture;
     EXPECT_FALSE(object.FromMetaTag(wrong.get(), wrong->GetFirstRootTag()));
     EXPECT_FALSE(object.FromMetaTag(wrong.get(), nullptr));
@@ -395,7 +381,7 @@ TEST(ObjectTagTest, WrongRootIsRefusedAndUnknownChildrenAreReported)
     EXPECT_TRUE(capture.Contains("Could not parse object. Root tag id is incorrect (Light)."));
     ExpectPoint(object.position, 3, 3, 3);
 
-    auto odd = Parse("<ZML=1.0>\n<Object=<Mesh=\"a\"> <Item=<Position=<X=1><Y=1><Z=1>>>>\n");
+    auto odd = ParseZml("<ZML=1.0>\n<Object=<Mesh=\"a\"> <Item=<Position=<X=1><Y=1><Z=1>>>>\n");
     LogCapture more;
     ASSERT_TRUE(object.FromMetaTag(odd.get(), odd->GetFirstRootTag()));
     EXPECT_TRUE(more.Contains("[*] zObject::FromMetaTag"));

@@ -7,6 +7,7 @@
 #include "physic/collision/GColItem.h"
 #include "physic/collision/GCollide.h"
 #include "support/LogCapture.h"
+#include "support/ZmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -17,28 +18,13 @@
 
 namespace {
 
-std::unique_ptr<zMetaFile> Parse(const std::string& text)
-{
-    auto document = std::make_unique<zMetaFile>();
-    EXPECT_TRUE(zMetaParser::LoadText(text.data(), text.size(), document.get(), "collision.zml"));
-    return document;
-}
-
 std::unique_ptr<zMetaFile> ThroughText(zMetaTag* tag)
 {
     zMetaFile document;
     document.AddRootTag(tag);
     std::string text;
     EXPECT_TRUE(zMetaParser::SaveText(&document, text));
-    return Parse(text);
-}
-
-std::vector<std::string> ChildNames(const zMetaTag* tag)
-{
-    std::vector<std::string> names;
-    for (const zMetaTag* c = tag->GetFirstChild(); c != nullptr; c = c->GetNextSibling())
-        names.emplace_back(c->GetName().Get());
-    return names;
+    return ParseZml(text);
 }
 
 TEST(GCollideZML, SweepAndPruneSettingsRoundTrip)
@@ -82,7 +68,7 @@ TEST(GCollideZML, UseSapAndSizeAreChecked)
     };
     for (const Case& c : cases) {
         GCollide world;
-        auto document = Parse(std::string("<ZML=1.0>\n<GCollide=") + c.children + ">\n");
+        auto document = ParseZml(std::string("<ZML=1.0>\n<GCollide=") + c.children + ">\n");
         LogCapture capture;
         ASSERT_TRUE(world.FromMetaTag(document.get(), document->GetFirstRootTag(), true));
         EXPECT_EQ(world.UseSAP, c.useSap) << c.children;
@@ -94,7 +80,7 @@ TEST(GCollideZML, UseSapAndSizeAreChecked)
 TEST(GCollideZML, WithoutApplyOnlyTheNameIsChecked)
 {
     GCollide world;
-    auto document = Parse("<ZML=1.0>\n<GCollide=<UseSAP=0>>\n<GCollider=<UseSAP=0>>\n");
+    auto document = ParseZml("<ZML=1.0>\n<GCollide=<UseSAP=0>>\n<GCollider=<UseSAP=0>>\n");
     EXPECT_TRUE(world.FromMetaTag(document.get(), document->GetFirstRootTag(), false));
     EXPECT_EQ(world.UseSAP, 1);
     LogCapture capture;
@@ -153,7 +139,7 @@ TEST(GColItemZML, ItemAndShapesRoundTrip)
 
 TEST(GColItemZML, AMisnamedShapeIsDroppedAndTheOthersKept)
 {
-    auto document = Parse("<ZML=1.0>\n<GColItem=<Shapes=<GColShape=<Type=\"Sphere\">> <GColShap=<Type=\"Cuboid\">> "
+    auto document = ParseZml("<ZML=1.0>\n<GColItem=<Shapes=<GColShape=<Type=\"Sphere\">> <GColShap=<Type=\"Cuboid\">> "
                           "<GColShape=<Type=\"Cuboid\">>> <Colour=1> <Mask=2.5>>\n");
     GColItem item;
     item.AddSphereShape(1.0f);
@@ -170,7 +156,7 @@ TEST(GColItemZML, AMisnamedShapeIsDroppedAndTheOthersKept)
 
 TEST(GColShapeZML, TypesAndKeys)
 {
-    auto document = Parse("<ZML=1.0>\n"
+    auto document = ParseZml("<ZML=1.0>\n"
                           "<GColShape=<Type=\"Polymesh\"> <Damping=1> <VStaticFriction=2>>\n"
                           "<GColShape=<Type=\"Cone\"> <Scale=<X=1><Y=2><Z=3>> <Radius=2>>\n"
                           "<GColShape=<Type=\"Sphere\"> <Mesh=\"missing.zml\"> <Active>>\n");
@@ -235,7 +221,7 @@ TEST(GColShapeZML, AMeshIsFetchedThroughTheCoreOfTheOwnerItem)
     zItem owner(&core);
     GColItem item;
     item.owner = &owner;
-    auto document = Parse("<ZML=1.0>\n<GColShape=<Type=\"Mesh\"> <Position=<X=0><Y=2><Z=0>> <Polymesh=\"square.zml\">>\n");
+    auto document = ParseZml("<ZML=1.0>\n<GColShape=<Type=\"Mesh\"> <Position=<X=0><Y=2><Z=0>> <Polymesh=\"square.zml\">>\n");
     GColShape* shape = item.AddShape();
     ASSERT_TRUE(shape->FromMetaTag(document.get(), document->GetFirstRootTag()));
     EXPECT_EQ(shape->type, GColShapeMesh);

@@ -4,6 +4,7 @@
 #include "physic/dynamics/TauConstraint.h"
 #include "support/LogCapture.h"
 #include "TauTestWorld.h"
+#include "support/ZmlText.h"
 
 #include <gtest/gtest.h>
 
@@ -13,13 +14,6 @@
 
 namespace {
 
-std::unique_ptr<zMetaFile> Parse(const std::string& text)
-{
-    auto document = std::make_unique<zMetaFile>();
-    EXPECT_TRUE(zMetaParser::LoadText(text.data(), text.size(), document.get(), "physic.zml"));
-    return document;
-}
-
 // Writes the tag as text and reads it back as a document.
 std::unique_ptr<zMetaFile> ThroughText(zMetaTag* tag)
 {
@@ -27,15 +21,7 @@ std::unique_ptr<zMetaFile> ThroughText(zMetaTag* tag)
     document.AddRootTag(tag);
     std::string text;
     EXPECT_TRUE(zMetaParser::SaveText(&document, text));
-    return Parse(text);
-}
-
-std::vector<std::string> ChildNames(const zMetaTag* tag)
-{
-    std::vector<std::string> names;
-    for (const zMetaTag* c = tag->GetFirstChild(); c != nullptr; c = c->GetNextSibling())
-        names.emplace_back(c->GetName().Get());
-    return names;
+    return ParseZml(text);
 }
 
 // Two bodies with UIDs 101 and 102 to hang constraints on.
@@ -121,7 +107,7 @@ TEST_F(TauZMLTest, WorldAndEveryConstraintKindRoundTrip)
 
 TEST_F(TauZMLTest, LaterIterationKeysOverrideEarlierOnes)
 {
-    auto document = Parse("<ZML=1.0>\n<Tau=<IterationCount=8> <ContactIteration=12> <Gravity=3>>\n");
+    auto document = ParseZml("<ZML=1.0>\n<Tau=<IterationCount=8> <ContactIteration=12> <Gravity=3>>\n");
     LogCapture capture;
     ASSERT_TRUE(world.tau.FromMetaTag(&world, document.get(), document->GetFirstRootTag(), nullptr, nullptr));
     EXPECT_EQ(world.tau.ContactIteration, 12u);
@@ -137,7 +123,7 @@ TEST_F(TauZMLTest, BadCountsAndRatesKeepTheOldValues)
         "<ZML=1.0>\n<Tau=<IterationCount=<X=1>> <Frequency=\"fast\">>\n",
     };
     for (const char* text : texts) {
-        auto document = Parse(text);
+        auto document = ParseZml(text);
         LogCapture capture;
         ASSERT_TRUE(world.tau.FromMetaTag(&world, document.get(), document->GetFirstRootTag(), nullptr, nullptr));
         EXPECT_EQ(world.tau.ContactIteration, 16u) << text;
@@ -150,7 +136,7 @@ TEST_F(TauZMLTest, BadCountsAndRatesKeepTheOldValues)
 
 TEST_F(TauZMLTest, WrongRootChangesNothing)
 {
-    auto document = Parse("<ZML=1.0>\n<Tao=<ContactIteration=3>>\n");
+    auto document = ParseZml("<ZML=1.0>\n<Tao=<ContactIteration=3>>\n");
     LogCapture capture;
     EXPECT_FALSE(world.tau.FromMetaTag(&world, document.get(), document->GetFirstRootTag(), nullptr, nullptr));
     EXPECT_EQ(world.tau.ContactIteration, 16u);
@@ -175,7 +161,7 @@ TEST_F(TauZMLTest, RemappedUidsAreBoundsChecked)
     };
     for (const Case& c : cases) {
         world.tau.Clear(false);
-        auto document = Parse(std::string("<ZML=1.0>\n<Tau=<DistanceConstraint=<Constraint=<Anchor=") + c.anchor +
+        auto document = ParseZml(std::string("<ZML=1.0>\n<Tau=<DistanceConstraint=<Constraint=<Anchor=") + c.anchor +
                               ">>>>\n");
         ASSERT_TRUE(world.tau.FromMetaTag(&world, document.get(), document->GetFirstRootTag(), &remap, nullptr));
         ASSERT_EQ(world.tau.constraints.GetCount(), 1);
@@ -185,7 +171,7 @@ TEST_F(TauZMLTest, RemappedUidsAreBoundsChecked)
 
 TEST_F(TauZMLTest, ConstraintWithoutEnableReadsDisabledAndUnknownKeysWarn)
 {
-    auto document = Parse("<ZML=1.0>\n<HingeConstraint=<Min=1> <Constraint=<Id=\"door\"> <Colour=2>>>\n");
+    auto document = ParseZml("<ZML=1.0>\n<HingeConstraint=<Min=1> <Constraint=<Id=\"door\"> <Colour=2>>>\n");
     TauHingeConstraint c(&world.tau, nullptr, nullptr, nullptr, nullptr, nullptr);
     LogCapture capture;
     EXPECT_TRUE(c.FromMetaTag(&world, document.get(), document->GetFirstRootTag(), nullptr));
@@ -249,7 +235,7 @@ TEST(TauItemZML, DefaultsWriteNoModeFlagOrMass)
 
 TEST(TauItemZML, UnknownChildWarnsAndTheRestIsRead)
 {
-    auto document = Parse("<ZML=1.0>\n<TauItem=<Damping=0.5> <Mode=<Rigid><Fluid>> <GravityScale=2> <Mass=\"x\">>\n");
+    auto document = ParseZml("<ZML=1.0>\n<TauItem=<Damping=0.5> <Mode=<Rigid><Fluid>> <GravityScale=2> <Mass=\"x\">>\n");
     TauItem body(nullptr);
     body.Flag = 4;
     LogCapture capture;
