@@ -77,8 +77,9 @@ TEST_F(SafePtr, WrongKindPrintsHeaderAndSuspends)
                                   "  print(\"after\");\n"
                                   "}\n"));
     GlobalLog.VerbosityMask = 0;
+    EXPECT_FALSE(master.IsSuspended());
     EXPECT_TRUE(Call("Update"));
-    EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_SUSPENDED);
+    EXPECT_TRUE(master.IsSuspended());
     EXPECT_EQ(Text(), "[|] \n"
                       "[|] Script call stack (Expected 'Item' (23), got 'Scene' (8).):\n"
                       "[|]     -> In function Update() ('wrong.nut', Line 3).\n"
