@@ -279,3 +279,20 @@ TEST_F(SafePtr, HandleLayout)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SafePtr, TwoManagedHandlesDeleteTheirObjectOnce)
+{
+    deletedScenes = 0;
+    SqSetManagedDeleter(SqPtrScene, CountSceneDelete);
+    int scene = 0;
+    SetGlobal("first", &scene, SqPtrScene, true);
+    SetGlobal("second", &scene, SqPtrScene, true);
+    ASSERT_TRUE(Run("first = null;\nsecond = null;\n"));
+    SqSetManagedDeleter(SqPtrScene, nullptr);
+    EXPECT_EQ(deletedScenes, 1);
+    EXPECT_EQ(Count("[|] Garbage collected: Scene."), 2u);
+}
+
+} // namespace
