@@ -163,15 +163,29 @@ BENCHMARK(BM_NativeCallLoop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NopNativeCallLoop)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NativeCallLoopWithRegistry)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's real time per iteration (ns) for the closing ratio.
+// Keeps each benchmark's real time per iteration (seconds) for the closing
+// ratios: the median when the run is repeated, else the single run's.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-                seconds[run.benchmark_name()] = run.real_accumulated_time / double(run.iterations);
+            const std::string name = run.run_name.function_name;
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                seconds[name] = run.GetAdjustedRealTime() * TimeUnitSeconds(run.time_unit);
+            else if (run.run_type == Run::RT_Iteration && run.iterations > 0 && run.repetitions <= 1)
+                seconds[name] = run.real_accumulated_time / double(run.iterations);
+        }
+    }
+
+    static double TimeUnitSeconds(benchmark::TimeUnit unit)
+    {
+        switch (unit) {
+        case benchmark::kNanosecond: return 1e-9;
+        case benchmark::kMicrosecond: return 1e-6;
+        case benchmark::kMillisecond: return 1e-3;
+        default: return 1.0;
         }
     }
     std::map<std::string, double> seconds;
