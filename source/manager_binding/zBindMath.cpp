@@ -1,0 +1,175 @@
+#include "manager_binding/zBindMathInternal.h"
+
+#include <cmath>
+#include <cstring>
+
+bool SqRegisterVectorClass(HSQUIRRELVM v);
+bool SqRegisterMatrixClasses(HSQUIRRELVM v);
+
+bool SqRegisterMathClass(HSQUIRRELVM v, const zSqMathClass& cls)
+{
+    const SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, cls.name, -1);
+    if (SQ_FAILED(sq_newclass(v, SQFalse))) {
+        sq_settop(v, top);
+        return false;
+    }
+    sq_settypetag(v, -1, const_cast<zSqMathClass*>(&cls));
+    sq_setclassudsize(v, -1, cls.valueSize);
+    for (const zSqMathMethod* m = cls.methods; m->name != nullptr; ++m) {
+        sq_pushstring(v, m->name, -1);
+        sq_newclosure(v, m->function, 0);
+        sq_setparamscheck(v, m->paramCount, m->typeMask);
+        sq_setnativeclosurename(v, -1, m->name);
+        sq_newslot(v, -3, SQFalse);
+    }
+    const bool ok = SQ_SUCCEEDED(sq_newslot(v, -3, SQFalse));
+    sq_settop(v, top);
+    return ok;
+}
+
+zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out)
+{
+    if (sq_gettype(v, idx) != OT_INSTANCE)
+        return zSqFetch::WrongType;
+    SQUserPointer own = nullptr;
+    SQUserPointer p = nullptr;
+    sq_gettypetag(v, idx, &own);
+    if (own == tag)
+        sq_getinstanceup(v, idx, &p, nullptr);
+    else if (SQ_FAILED(sq_getinstanceup(v, idx, &p, tag)))
+        return zSqFetch::WrongType; // neither the class nor one of its bases
+    if (p == nullptr)
+        return zSqFetch::NoStorage;
+    *out = p;
+    return zSqFetch::Ok;
+}
+
+bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size)
+{
+    const SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, name, -1);
+    SQUserPointer classTag = nullptr;
+    if (SQ_FAILED(sq_rawget(v, -2)) || sq_gettype(v, -1) != OT_CLASS || SQ_FAILED(sq_gettypetag(v, -1, &classTag)) ||
+        classTag != tag || SQ_FAILED(sq_createinstance(v, -1))) {
+        sq_settop(v, top);
+        return false;
+    }
+    SQUserPointer p = nullptr;
+    sq_getinstanceup(v, -1, &p, nullptr);
+    if (p == nullptr) {
+        sq_settop(v, top);
+        return false;
+    }
+    std::memcpy(p, value, size);
+    // Keep the instance, drop the class and the root table.
+    sq_remove(v, -2);
+    sq_remove(v, -2);
+    return true;
+}
+
+bool SqRegisterMathClasses(HSQUIRRELVM v)
+{
+    return SqRegisterVectorClass(v) && SqRegisterMatrixClasses(v);
+}
+
+bool SqGetRect(HSQUIRRELVM v, SQInteger idx, int32_t out[4])
+{
+    static const char* const members[4] = {"sx", "sy", "ex", "ey"};
+    bool complete = true;
+    for (int i = 0; i < 4; ++i) {
+        out[i] = 0;
+        sq_pushstring(v, members[i], 2);
+        if (SQ_FAILED(sq_get(v, idx < 0 ? idx - 1 : idx))) {
+            complete = false;
+            continue; // the key was popped with the failure
+        }
+        SQFloat f = 0.0f;
+        if (SQ_FAILED(sq_getfloat(v, -1, &f)) || !std::isfinite(f) || f >= 2147483648.0f || f < -2147483648.0f)
+            complete = false;
+        else
+            out[i] = static_cast<int32_t>(f);
+        sq_pop(v, 1);
+    }
+    return complete;
+}
+
+namespace {
+
+// Math functions take their instance arguments counted from the top of the stack.
+bool TopVector(HSQUIRRELVM v, SQInteger idx, zVector& out)
+{
+    zVector* p = SqGetVectorInstance(v, idx);
+    if (p == nullptr) {
+        sq_throwerror(v, "invalid instance type");
+        return false;
+    }
+    out = zVector(p->x, p->y, p->z, 1.0f);
+    return true;
+}
+
+SQInteger MatrixToEuler(HSQUIRRELVM v)
+{
+    zMatrix3* m = SqGetMatrix3Instance(v, -2);
+    if (m == nullptr)
+        return sq_throwerror(v, "invalid instance type");
+    SQInteger order = 0;
+    sq_getinteger(v, -1, &order);
+    const zMatrix3 copy = *m;
+    sq_pop(v, 2);
+    return SqReturnVector(v, copy.ToEuler(static_cast<int>(order)));
+}
+
+SQInteger EulerFromDirection(HSQUIRRELVM v)
+{
+    zVector direction;
+    if (!TopVector(v, -1, direction))
+        return SQ_ERROR;
+    sq_pop(v, 1);
+    return SqReturnVector(v, zMatrix3::FromDirection(direction).ToEuler(RotationOrderYXZ));
+}
+
+SQInteger RotationMatrixFromDirection(HSQUIRRELVM v)
+{
+    zVector direction;
+    if (!TopVector(v, -1, direction))
+        return SQ_ERROR;
+    sq_pop(v, 1);
+    return SqReturnMatrix3(v, zMatrix3::FromDirection(direction));
+}
+
+SQInteger TransformationMatrix(HSQUIRRELVM v)
+{
+    zVector position;
+    zVector rotation;
+    zVector scale;
+    zVector pivot;
+    if (!TopVector(v, -1, pivot) || !TopVector(v, -2, scale) || !TopVector(v, -3, rotation) ||
+        !TopVector(v, -4, position))
+        return SQ_ERROR;
+    sq_pop(v, 4);
+    return SqReturnMatrix4(v, zMatrix4::FromTransformation(position, rotation, scale, pivot));
+}
+
+void RegisterFunction(HSQUIRRELVM v, const char* name, SQFUNCTION function, const char* mask)
+{
+    sq_pushroottable(v);
+    sq_pushstring(v, name, -1);
+    sq_newclosure(v, function, 0);
+    sq_setparamscheck(v, SQ_MATCHTYPEMASKSTRING, mask);
+    sq_setnativeclosurename(v, -1, name);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+}
+
+} // namespace
+
+void SqRegisterMathFunctions(HSQUIRRELVM v)
+{
+    RegisterFunction(v, "MatrixToEuler", MatrixToEuler, "x|txi");
+    RegisterFunction(v, "EulerFromDirection", EulerFromDirection, "x|tx");
+    RegisterFunction(v, "RotationMatrixFromDirection", RotationMatrixFromDirection, "x|tx");
+    RegisterFunction(v, "TransformationMatrix", TransformationMatrix, "x|txxxx");
+}

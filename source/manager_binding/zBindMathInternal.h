@@ -1,0 +1,73 @@
+#pragma once
+
+// Shared by the three math classes and the math functions; not for other families.
+
+#include <squirrel.h>
+
+#include "manager_binding/zBindMath.h"
+
+// One method of a native class: {script name, function, parameter count, type mask}.
+struct zSqMathMethod {
+    const char* name;
+    SQFUNCTION function;
+    SQInteger paramCount;
+    const char* typeMask;
+};
+
+// A class's descriptor; its address is the class's type tag.
+struct zSqMathClass {
+    const char* name;
+    const zSqMathMethod* methods; // closed by an entry with a null name
+    SQInteger valueSize;          // bytes of native value kept inside each instance
+};
+
+// Creates the class in the root table with its tag, methods and value size.
+bool SqRegisterMathClass(HSQUIRRELVM v, const zSqMathClass& cls);
+
+enum class zSqFetch { Ok, WrongType, NoStorage };
+
+// The user pointer of the instance at idx if it carries the tag itself or
+// through a base class.
+zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out);
+
+// Pushes a new instance of the root table's class `name` (which must carry
+// the tag) and copies size bytes of value into its storage; false with
+// nothing pushed otherwise.
+bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size);
+
+// A numeric argument; absent or not a number reads as 0.
+inline float SqArgFloat(HSQUIRRELVM v, SQInteger idx)
+{
+    SQFloat f = 0.0f;
+    if (idx <= sq_gettop(v))
+        sq_getfloat(v, idx, &f);
+    return f;
+}
+
+inline SQInteger SqInstanceError(HSQUIRRELVM v, zSqFetch fetch)
+{
+    return sq_throwerror(v, fetch == zSqFetch::NoStorage ? "internal failure" : "invalid instance type");
+}
+
+// Pushes the result vector (w 1 unless given) and reports it as the result;
+// a failed push returns null.
+inline SQInteger SqReturnVector(HSQUIRRELVM v, const zVector& value)
+{
+    if (!SqPushNewVector(v, value))
+        sq_pushnull(v);
+    return 1;
+}
+
+inline SQInteger SqReturnMatrix3(HSQUIRRELVM v, const zMatrix3& value)
+{
+    if (!SqPushNewMatrix3(v, value))
+        sq_pushnull(v);
+    return 1;
+}
+
+inline SQInteger SqReturnMatrix4(HSQUIRRELVM v, const zMatrix4& value)
+{
+    if (!SqPushNewMatrix4(v, value))
+        sq_pushnull(v);
+    return 1;
+}
