@@ -106,6 +106,18 @@ SQInteger Matrix4Constructor(HSQUIRRELVM v)
     return 0;
 }
 
+// Not in the classes' original method tables: without it a clone would come
+// out as a zero matrix instead of a copy.
+SQInteger Matrix4Cloned(HSQUIRRELVM v)
+{
+    zMatrix4* self;
+    zMatrix4* source;
+    if (!GetMatrix4(v, 1, self) || !GetMatrix4(v, 2, source))
+        return SQ_ERROR;
+    *self = *source;
+    return 0;
+}
+
 SQInteger Matrix4Get(HSQUIRRELVM v)
 {
     zMatrix4* self;
@@ -220,6 +232,7 @@ SQInteger Matrix4RotationFromMatrix3(HSQUIRRELVM v)
 const zSqMathMethod Matrix4Methods[] = {
     {"_typeof", Matrix4TypeOf, 1, nullptr},
     {"constructor", Matrix4Constructor, -1, ". n|x n|x n|x n|x nnnnn"},
+    {"_cloned", Matrix4Cloned, 2, ".x"},
     {"_get", Matrix4Get, 2, "xs"},
     {"_set", Matrix4Set, 3, "xsn"},
     {"_mul", Matrix4Mul, 2, "xx"},
@@ -266,6 +279,16 @@ SQInteger Matrix3Constructor(HSQUIRRELVM v)
         return sq_throwerror(v, "Matrix3() wrong parameter count");
     }
     *self = m;
+    return 0;
+}
+
+SQInteger Matrix3Cloned(HSQUIRRELVM v)
+{
+    zMatrix3* self;
+    zMatrix3* source;
+    if (!GetMatrix3(v, 1, self) || !GetMatrix3(v, 2, source))
+        return SQ_ERROR;
+    *self = *source;
     return 0;
 }
 
@@ -397,6 +420,7 @@ SQInteger Matrix3AsEuler(HSQUIRRELVM v)
 const zSqMathMethod Matrix3Methods[] = {
     {"_typeof", Matrix3TypeOf, 1, nullptr},
     {"constructor", Matrix3Constructor, -1, ". n|x n|x n|x nnn nnn"},
+    {"_cloned", Matrix3Cloned, 2, ".x"},
     {"_get", Matrix3Get, 2, "xs"},
     {"_set", Matrix3Set, 3, "xsn"},
     {"_mul", Matrix3Mul, 2, "xx"},
