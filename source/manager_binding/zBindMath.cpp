@@ -6,27 +6,17 @@
 bool SqRegisterVectorClass(HSQUIRRELVM v);
 bool SqRegisterMatrixClasses(HSQUIRRELVM v);
 
-bool SqRegisterMathClass(HSQUIRRELVM v, const zSqMathClass& cls)
+bool SqRegisterMathClass(HSQUIRRELVM v, const SqClassDesc& cls, SQInteger valueSize)
 {
+    if (!SqRegisterClass(v, &cls))
+        return false;
+    // No instance exists yet, so the class still takes a size.
     const SQInteger top = sq_gettop(v);
     sq_pushroottable(v);
     sq_pushstring(v, cls.name, -1);
-    if (SQ_FAILED(sq_newclass(v, SQFalse))) {
-        sq_settop(v, top);
-        return false;
-    }
-    sq_settypetag(v, -1, const_cast<zSqMathClass*>(&cls));
-    sq_setclassudsize(v, -1, cls.valueSize);
-    for (const zSqMathMethod* m = cls.methods; m->name != nullptr; ++m) {
-        sq_pushstring(v, m->name, -1);
-        sq_newclosure(v, m->function, 0);
-        sq_setparamscheck(v, m->paramCount, m->typeMask);
-        sq_setnativeclosurename(v, -1, m->name);
-        sq_newslot(v, -3, SQFalse);
-    }
-    const bool ok = SQ_SUCCEEDED(sq_newslot(v, -3, SQFalse));
+    const bool sized = SQ_SUCCEEDED(sq_rawget(v, -2)) && SQ_SUCCEEDED(sq_setclassudsize(v, -1, valueSize));
     sq_settop(v, top);
-    return ok;
+    return sized;
 }
 
 zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out)
@@ -153,23 +143,12 @@ SQInteger TransformationMatrix(HSQUIRRELVM v)
     return SqReturnMatrix4(v, zMatrix4::FromTransformation(position, rotation, scale, pivot));
 }
 
-void RegisterFunction(HSQUIRRELVM v, const char* name, SQFUNCTION function, const char* mask)
-{
-    sq_pushroottable(v);
-    sq_pushstring(v, name, -1);
-    sq_newclosure(v, function, 0);
-    sq_setparamscheck(v, SQ_MATCHTYPEMASKSTRING, mask);
-    sq_setnativeclosurename(v, -1, name);
-    sq_newslot(v, -3, SQFalse);
-    sq_pop(v, 1);
-}
-
 } // namespace
 
 void SqRegisterMathFunctions(HSQUIRRELVM v)
 {
-    RegisterFunction(v, "MatrixToEuler", MatrixToEuler, "x|txi");
-    RegisterFunction(v, "EulerFromDirection", EulerFromDirection, "x|tx");
-    RegisterFunction(v, "RotationMatrixFromDirection", RotationMatrixFromDirection, "x|tx");
-    RegisterFunction(v, "TransformationMatrix", TransformationMatrix, "x|txxxx");
+    SqRegisterFunction(v, MatrixToEuler, "MatrixToEuler", "x|txi");
+    SqRegisterFunction(v, EulerFromDirection, "EulerFromDirection", "x|tx");
+    SqRegisterFunction(v, RotationMatrixFromDirection, "RotationMatrixFromDirection", "x|tx");
+    SqRegisterFunction(v, TransformationMatrix, "TransformationMatrix", "x|txxxx");
 }

@@ -16,19 +16,17 @@
 // still attach a heap value of its own as the user pointer with a release hook
 // that frees it; every method reads whatever the user pointer points to.
 
-// Type tags of the three classes; instances of script classes derived from
-// them carry the tag through their base class.
-extern const SQUserPointer kSqVectorTypeTag;
-extern const SQUserPointer kSqMatrix3TypeTag;
-extern const SQUserPointer kSqMatrix4TypeTag;
+// The classes carry the frame's type tags kSqVectorTypeTag, kSqMatrix3TypeTag
+// and kSqMatrix4TypeTag (SqBinding.h); instances of script classes derived
+// from them carry the tag through their base class.
 
 // Registers "Vector", then "Matrix3", then "Matrix4" in the root table. Run it
-// once per VM, after every function family. False when a class could not be
-// made (the VM's last error says why).
+// once per VM, after every function family (SqRegisterBindings does). False
+// when a class could not be made.
 bool SqRegisterMathClasses(HSQUIRRELVM v);
 
 // Registers "MatrixToEuler", "EulerFromDirection", "RotationMatrixFromDirection"
-// and "TransformationMatrix" in the root table.
+// and "TransformationMatrix" in the root table; the first family registrar.
 void SqRegisterMathFunctions(HSQUIRRELVM v);
 
 // The native value of the instance at idx when it is an instance of the class

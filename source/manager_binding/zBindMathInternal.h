@@ -4,25 +4,12 @@
 
 #include <squirrel.h>
 
+#include "manager_binding/SqBinding.h"
 #include "manager_binding/zBindMath.h"
 
-// One method of a native class: {script name, function, parameter count, type mask}.
-struct zSqMathMethod {
-    const char* name;
-    SQFUNCTION function;
-    SQInteger paramCount;
-    const char* typeMask;
-};
-
-// A class's descriptor; its address is the class's type tag.
-struct zSqMathClass {
-    const char* name;
-    const zSqMathMethod* methods; // closed by an entry with a null name
-    SQInteger valueSize;          // bytes of native value kept inside each instance
-};
-
-// Creates the class in the root table with its tag, methods and value size.
-bool SqRegisterMathClass(HSQUIRRELVM v, const zSqMathClass& cls);
+// Registers the class through the frame, then sizes its instances to hold
+// valueSize bytes of native value each.
+bool SqRegisterMathClass(HSQUIRRELVM v, const SqClassDesc& cls, SQInteger valueSize);
 
 enum class zSqFetch { Ok, WrongType, NoStorage };
 

@@ -229,7 +229,7 @@ SQInteger Matrix4RotationFromMatrix3(HSQUIRRELVM v)
     return 0;
 }
 
-const zSqMathMethod Matrix4Methods[] = {
+const SqFunctionDesc Matrix4Methods[] = {
     {"_typeof", Matrix4TypeOf, 1, nullptr},
     {"constructor", Matrix4Constructor, -1, ". n|x n|x n|x n|x nnnnn"},
     {"_cloned", Matrix4Cloned, 2, ".x"},
@@ -417,7 +417,7 @@ SQInteger Matrix3AsEuler(HSQUIRRELVM v)
     return SqReturnVector(v, self->ToEuler(static_cast<int>(order)));
 }
 
-const zSqMathMethod Matrix3Methods[] = {
+const SqFunctionDesc Matrix3Methods[] = {
     {"_typeof", Matrix3TypeOf, 1, nullptr},
     {"constructor", Matrix3Constructor, -1, ". n|x n|x n|x nnn nnn"},
     {"_cloned", Matrix3Cloned, 2, ".x"},
@@ -435,13 +435,7 @@ const zSqMathMethod Matrix3Methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-const zSqMathClass Matrix3Class = {"Matrix3", Matrix3Methods, sizeof(zMatrix3)};
-const zSqMathClass Matrix4Class = {"Matrix4", Matrix4Methods, sizeof(zMatrix4)};
-
 } // namespace
-
-const SQUserPointer kSqMatrix3TypeTag = const_cast<zSqMathClass*>(&Matrix3Class);
-const SQUserPointer kSqMatrix4TypeTag = const_cast<zSqMathClass*>(&Matrix4Class);
 
 zMatrix3* SqGetMatrix3Instance(HSQUIRRELVM v, SQInteger idx)
 {
@@ -467,5 +461,7 @@ bool SqPushNewMatrix4(HSQUIRRELVM v, const zMatrix4& value)
 
 bool SqRegisterMatrixClasses(HSQUIRRELVM v)
 {
-    return SqRegisterMathClass(v, Matrix3Class) && SqRegisterMathClass(v, Matrix4Class);
+    const SqClassDesc matrix3Class = {"Matrix3", nullptr, Matrix3Methods, kSqMatrix3TypeTag};
+    const SqClassDesc matrix4Class = {"Matrix4", nullptr, Matrix4Methods, kSqMatrix4TypeTag};
+    return SqRegisterMathClass(v, matrix3Class, sizeof(zMatrix3)) && SqRegisterMathClass(v, matrix4Class, sizeof(zMatrix4));
 }

@@ -556,7 +556,7 @@ SQInteger VectorPrint(HSQUIRRELVM v)
     return 0;
 }
 
-const zSqMathMethod VectorMethods[] = {
+const SqFunctionDesc VectorMethods[] = {
     {"_typeof", VectorTypeOf, 1, nullptr},
     {"constructor", VectorConstructor, -1, ".n|xnnn"},
     {"_cloned", VectorCloned, 2, ".x"},
@@ -595,11 +595,7 @@ const zSqMathMethod VectorMethods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-const zSqMathClass VectorClass = {"Vector", VectorMethods, sizeof(zVector)};
-
 } // namespace
-
-const SQUserPointer kSqVectorTypeTag = const_cast<zSqMathClass*>(&VectorClass);
 
 zVector* SqGetVectorInstance(HSQUIRRELVM v, SQInteger idx)
 {
@@ -614,5 +610,6 @@ bool SqPushNewVector(HSQUIRRELVM v, const zVector& value)
 
 bool SqRegisterVectorClass(HSQUIRRELVM v)
 {
-    return SqRegisterMathClass(v, VectorClass);
+    const SqClassDesc vectorClass = {"Vector", nullptr, VectorMethods, kSqVectorTypeTag};
+    return SqRegisterMathClass(v, vectorClass, sizeof(zVector));
 }

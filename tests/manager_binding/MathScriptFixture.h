@@ -1,6 +1,7 @@
-// A VM with the math classes and functions, running the case tables of the
-// scripts under tests/data/script_math/ and checking each case's outcome
-// against values the test computes with the math library.
+// The engine's VM (a started script master with every binding registered),
+// running the case tables of the scripts under tests/data/script_math/ and
+// checking each case's outcome against values the test computes with the
+// math library.
 #pragma once
 
 #include <cmath>
@@ -17,7 +18,9 @@
 #include <gtest/gtest.h>
 #include <squirrel.h>
 
+#include "manager_binding/SqBinding.h"
 #include "manager_binding/zBindMath.h"
+#include "script/zScriptMaster.h"
 #include "support/LogCapture.h"
 
 // What a case must give: a value of one of these kinds, or a script error text.
@@ -41,11 +44,9 @@ class MathScriptTest : public ::testing::Test {
 public:
     void SetUp() override
     {
-        v = sq_open(1024);
-        sq_setforeignptr(v, this);
-        sq_setprintfunc(v, &MathScriptTest::Print, &MathScriptTest::Print);
-        SqRegisterMathFunctions(v);
-        ASSERT_TRUE(SqRegisterMathClasses(v));
+        ASSERT_TRUE(master.StartVM());
+        v = master.GetVM();
+        SqRegisterBindings(v);
     }
 
     void TearDown() override
@@ -53,17 +54,7 @@ public:
         for (auto& [name, outcome] : outcomes)
             sq_release(v, &outcome.value);
         outcomes.clear();
-        sq_close(v);
-    }
-
-    static void Print(HSQUIRRELVM vm, const SQChar* fmt, ...)
-    {
-        char buf[2048];
-        va_list vl;
-        va_start(vl, fmt);
-        vsnprintf(buf, sizeof(buf), fmt, vl);
-        va_end(vl);
-        static_cast<MathScriptTest*>(sq_getforeignptr(vm))->printed += buf;
+        master.StopVM();
     }
 
     // Runs a script text with the root table as `this`; the error text on failure.
@@ -199,8 +190,8 @@ public:
         return out;
     }
 
+    zScriptMaster master;
     HSQUIRRELVM v = nullptr;
-    std::string printed;
 
 private:
     struct Outcome {

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "framework/math/zMinMax.h"
+
 namespace {
 
 struct RectCase {
@@ -76,8 +78,7 @@ TEST_F(MathScriptTest, HeapValueAttachedByACallerIsReadAndReleasedOnce)
     EXPECT_EQ(1, releasedHeapVectors);
     EXPECT_EQ(zVector(4, 5, 13).x, Global("sum").x);
     EXPECT_EQ(zVector(4, 5, 13).z, Global("sum").z);
-    sq_close(v);
-    v = sq_open(1024);
+    master.StopVM();
     EXPECT_EQ(1, releasedHeapVectors);
 }
 
@@ -110,6 +111,65 @@ TEST_F(MathScriptTest, ManyTemporariesAreFreedAsTheyGo)
     EXPECT_FLOAT_EQ(a.x, result.x);
     EXPECT_FLOAT_EQ(a.y, result.y);
     EXPECT_FLOAT_EQ(a.z, result.z);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MathScriptTest, PushedVectorsAreNativeInstances)
+{
+    const SQInteger top = sq_gettop(v);
+    ASSERT_TRUE(SqPushVector(v, zVector(1.0f, 2.0f, 3.0f, 4.0f)));
+    ASSERT_TRUE(SqPushVector(v, zVector(1.0f, 2.0f, 3.0f, 4.0f), true));
+    const float four[4] = {5.0f, 6.0f, 7.0f, 8.0f};
+    ASSERT_TRUE(SqPushVector4(v, four));
+    ASSERT_EQ(top + 3, sq_gettop(v));
+    const zVector* withoutW = SqGetVectorInstance(v, -3);
+    const zVector* withW = SqGetVectorInstance(v, -2);
+    const zVector* fromFour = SqGetVectorInstance(v, -1);
+    ASSERT_TRUE(withoutW && withW && fromFour);
+    EXPECT_EQ(3.0f, withoutW->z);
+    EXPECT_EQ(1.0f, withoutW->w);
+    EXPECT_EQ(4.0f, withW->w);
+    EXPECT_EQ(5.0f, fromFour->x);
+    EXPECT_EQ(8.0f, fromFour->w);
+    sq_settop(v, top);
+    EXPECT_TRUE(master.IsOk());
+}
+
+// A failed member read must not take anything else off the stack.
+TEST_F(MathScriptTest, ReadingValuesWithMissingMembersKeepsTheStack)
+{
+    ASSERT_TRUE(RunText("partial <- {x = 1.0, z = 3.0}; box <- {min = {x = 1, y = 2, z = 3}}"));
+    const SQInteger top = sq_gettop(v);
+    sq_pushinteger(v, 77);
+    sq_pushroottable(v);
+    sq_pushstring(v, "partial", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_rawget(v, -2)));
+    sq_remove(v, -2);
+    zVector out;
+    EXPECT_FALSE(SqGetVector(v, -1, out, true));
+    EXPECT_EQ(top + 2, sq_gettop(v));
+    EXPECT_EQ(1.0f, out.x);
+    EXPECT_EQ(0.0f, out.y);
+    EXPECT_EQ(3.0f, out.z);
+    sq_pop(v, 1);
+
+    sq_pushroottable(v);
+    sq_pushstring(v, "box", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_rawget(v, -2)));
+    sq_remove(v, -2);
+    zMinMax box;
+    EXPECT_FALSE(SqGetMinMax(v, -1, box));
+    EXPECT_EQ(top + 2, sq_gettop(v));
+    EXPECT_EQ(2.0f, box.min.y);
+    sq_pop(v, 1);
+
+    SQInteger marker = 0;
+    sq_getinteger(v, -1, &marker);
+    EXPECT_EQ(77, marker);
+    sq_settop(v, top);
 }
 
 } // namespace
