@@ -28,6 +28,8 @@ zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void**
     sq_gettypetag(v, idx, &own);
     if (own == tag)
         sq_getinstanceup(v, idx, &p, nullptr);
+    else if (own == kSqVectorTypeTag || own == kSqMatrix3TypeTag || own == kSqMatrix4TypeTag)
+        return zSqFetch::WrongType; // the native classes have no base to look through
     else if (SQ_FAILED(sq_getinstanceup(v, idx, &p, tag)))
         return zSqFetch::WrongType; // neither the class nor one of its bases
     if (p == nullptr)
@@ -39,6 +41,18 @@ zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void**
 bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size)
 {
     const SQInteger top = sq_gettop(v);
+    // A result of the instance's own class skips the root-table lookup, which
+    // costs about as much as the rest of making the instance.
+    SQUserPointer thisTag = nullptr;
+    if (top >= 1 && sq_gettype(v, 1) == OT_INSTANCE && SQ_SUCCEEDED(sq_gettypetag(v, 1, &thisTag)) && thisTag == tag) {
+        sq_getclass(v, 1);
+        sq_createinstance(v, -1);
+        sq_remove(v, -2);
+        SQUserPointer p = nullptr;
+        sq_getinstanceup(v, -1, &p, nullptr);
+        std::memcpy(p, value, size);
+        return true;
+    }
     sq_pushroottable(v);
     sq_pushstring(v, name, -1);
     SQUserPointer classTag = nullptr;

@@ -36,9 +36,11 @@ zVector* SqGetVectorInstance(HSQUIRRELVM v, SQInteger idx);
 zMatrix3* SqGetMatrix3Instance(HSQUIRRELVM v, SQInteger idx);
 zMatrix4* SqGetMatrix4Instance(HSQUIRRELVM v, SQInteger idx);
 
-// Push a new instance of the root table's "Vector", "Matrix3" or "Matrix4"
-// holding a copy of the value, without running a constructor. False, with
-// nothing pushed, when the root table has no such native class.
+// Push a new instance of the native "Vector", "Matrix3" or "Matrix4" holding a
+// copy of the value, without running a constructor. The class is the one of
+// the calling method's instance when that is exactly this class, else the
+// root table's slot of that name. False, with nothing pushed, when that slot
+// does not hold the native class.
 bool SqPushNewVector(HSQUIRRELVM v, const zVector& value);
 bool SqPushNewMatrix3(HSQUIRRELVM v, const zMatrix3& value);
 bool SqPushNewMatrix4(HSQUIRRELVM v, const zMatrix4& value);

@@ -17,8 +17,10 @@ enum class zSqFetch { Ok, WrongType, NoStorage };
 // through a base class.
 zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out);
 
-// Pushes a new instance of the root table's class `name` (which must carry
-// the tag) and copies size bytes of value into its storage; false with
+// Pushes a new instance of the native class with that tag and copies size
+// bytes of value into its storage. The class is taken from the instance at
+// stack index 1 when that is exactly of this class (no lookup), else from the
+// root table's slot `name`, which must be the native class; false with
 // nothing pushed otherwise.
 bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size);
 
