@@ -178,3 +178,45 @@ TEST_F(MathScriptTest, ReadingValuesWithMissingMembersKeepsTheStack)
 }
 
 } // namespace
+
+namespace {
+
+void SetInstanceWithoutStorage(HSQUIRRELVM v, const char* global, const char* className)
+{
+    sq_pushroottable(v);
+    sq_pushstring(v, global, -1);
+    sq_pushstring(v, className, -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_rawget(v, -3)));
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_createinstance(v, -1)));
+    sq_remove(v, -2);
+    sq_setinstanceup(v, -1, nullptr);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+}
+
+TEST_F(MathScriptTest, InstancesWithoutStorageRaiseTheirErrors)
+{
+    SetInstanceWithoutStorage(v, "empty", "Vector");
+    SetInstanceWithoutStorage(v, "emptyM3", "Matrix3");
+    SetInstanceWithoutStorage(v, "emptyM4", "Matrix4");
+    RunCases("no_storage.nut");
+    const zScriptError internal{"internal failure"};
+    const zScriptError instanceType{"invalid instance type"};
+    CheckAll({
+        {"vector_method", internal},
+        {"vector_operator", internal},
+        {"vector_key", internal},
+        {"vector_argument", instanceType},
+        {"vector_operator_argument", instanceType},
+        {"vector_copy", zScriptError{"Vector() invalid instance type"}},
+        {"matrix4_rows", zScriptError{"Matrix4() invalid parameters"}},
+        {"matrix3_rows", zScriptError{"Matrix3() invalid parameters"}},
+        {"matrix4_method", internal},
+        {"matrix3_method", internal},
+        {"matrix3_argument", instanceType},
+        {"function_argument", instanceType},
+        {"function_matrix_argument", instanceType},
+    });
+}
+
+} // namespace
