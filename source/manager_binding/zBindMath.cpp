@@ -50,6 +50,10 @@ bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const
         sq_remove(v, -2);
         SQUserPointer p = nullptr;
         sq_getinstanceup(v, -1, &p, nullptr);
+        if (p == nullptr) {
+            sq_settop(v, top);
+            return false;
+        }
         std::memcpy(p, value, size);
         return true;
     }
