@@ -5,8 +5,6 @@
 #pragma once
 
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>

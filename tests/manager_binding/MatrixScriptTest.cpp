@@ -114,6 +114,13 @@ TEST_F(MathScriptTest, Matrix4ConstructionKeysRowsAndProducts)
         {"clone_is_own", byRows},
         {"clone_copies", byRows},
         {"method_on_vector", instanceType},
+
+        {"subclass_method", zVector(5, 6, 7)},
+        {"subclass_product_left", t * rot},
+        {"subclass_product_right", rot * t},
+        {"subclass_transforms_vector", point.Transform(t)},
+        {"subclass_apply_matrix", point.Transform(t)},
+        {"subclass_typeof", std::string("Matrix4")},
     });
 }
 
@@ -216,6 +223,12 @@ TEST_F(MathScriptTest, Matrix3ConstructionKeysRowsBasesAndEuler)
         {"euler_float_order", maskRejects},
 
         {"clone_is_own", byRows},
+
+        {"subclass_product", spin * tilt},
+        {"subclass_rotates_vector", point.Rotate(spin)},
+        {"subclass_in_matrix4", zMatrix4::FromMatrix3(spin)},
+        {"subclass_to_euler", spin.ToEuler(RotationOrderYXZ)},
+        {"subclass_slerp_argument", tilt.MulScalar(0.5f).AddMatrix(spin.MulScalar(0.5f))},
     });
 }
 

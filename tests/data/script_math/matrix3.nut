@@ -9,6 +9,9 @@ dir <- Vector(1.0, 2.0, -2.0)
 up <- Vector(0.0, 1.0, 0.25)
 point <- Vector(1.0, 2.0, 3.0)
 
+class Turn extends Matrix3 {}
+turn <- Turn(0.0, 1.0, 0.0,  -1.0, 0.0, 0.0,  0.0, 0.0, 1.0)
+
 cases <- {
     identity = @() Matrix3(),
     typeof_matrix = @() typeof Matrix3(),
@@ -66,4 +69,10 @@ cases <- {
     euler_float_order = @() tilt.AsEuler(4.0),
 
     clone_is_own = function() { local c = clone byRows; c.m00 = 100.0; return byRows },
+
+    subclass_product = @() turn * tilt,
+    subclass_rotates_vector = @() point * turn,
+    subclass_in_matrix4 = function() { local m = Matrix4(); m.RotationFromMatrix3(turn); return m },
+    subclass_to_euler = @() MatrixToEuler(turn, 4),
+    subclass_slerp_argument = @() tilt.SlerpTo(0.5, turn),
 }

@@ -9,6 +9,11 @@ rot <- Matrix4(0.0, 1.0, 0.0, 0.0,  -1.0, 0.0, 0.0, 0.0,  0.0, 0.0, 1.0, 0.0,  0
 m3 <- Matrix3(0.5, 1.0, 1.5,  2.0, 2.5, 3.0,  3.5, 4.0, 4.5)
 point <- Vector(1.0, 2.0, 3.0)
 
+class Placement extends Matrix4 {
+    function Origin() { return GetRow(3) }
+}
+placed <- Placement(1, 0, 0, 0,  0, 1, 0, 0,  0, 0, 1, 0,  5, 6, 7, 1)
+
 cases <- {
     identity = @() Matrix4(),
     typeof_matrix = @() typeof Matrix4(),
@@ -73,4 +78,11 @@ cases <- {
     clone_is_own = function() { local c = clone byRows; c.m00 = 100.0; return byRows },
     clone_copies = @() clone byRows,
     method_on_vector = @() Matrix4.GetRow.call(point, 0),
+
+    subclass_method = @() placed.Origin(),
+    subclass_product_left = @() placed * rot,
+    subclass_product_right = @() rot * placed,
+    subclass_transforms_vector = @() point * placed,
+    subclass_apply_matrix = @() point.ApplyMatrix(placed),
+    subclass_typeof = @() typeof placed,
 }
