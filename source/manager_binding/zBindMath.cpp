@@ -38,7 +38,7 @@ zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void**
     return zSqFetch::Ok;
 }
 
-bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size)
+bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size, bool tidy)
 {
     const SQInteger top = sq_gettop(v);
     // A result of the instance's own class skips the root-table lookup, which
@@ -47,7 +47,6 @@ bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const
     if (top >= 1 && sq_gettype(v, 1) == OT_INSTANCE && SQ_SUCCEEDED(sq_gettypetag(v, 1, &thisTag)) && thisTag == tag) {
         sq_getclass(v, 1);
         sq_createinstance(v, -1);
-        sq_remove(v, -2);
         SQUserPointer p = nullptr;
         sq_getinstanceup(v, -1, &p, nullptr);
         if (p == nullptr) {
@@ -55,6 +54,8 @@ bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const
             return false;
         }
         std::memcpy(p, value, size);
+        if (tidy)
+            sq_remove(v, -2);
         return true;
     }
     sq_pushroottable(v);
@@ -72,9 +73,11 @@ bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const
         return false;
     }
     std::memcpy(p, value, size);
-    // Keep the instance, drop the class and the root table.
-    sq_remove(v, -2);
-    sq_remove(v, -2);
+    if (tidy) {
+        // Keep the instance, drop the class and the root table.
+        sq_remove(v, -2);
+        sq_remove(v, -2);
+    }
     return true;
 }
 

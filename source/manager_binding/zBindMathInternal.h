@@ -21,8 +21,10 @@ zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void**
 // bytes of value into its storage. The class is taken from the instance at
 // stack index 1 when that is exactly of this class (no lookup), else from the
 // root table's slot `name`, which must be the native class; false with
-// nothing pushed otherwise.
-bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size);
+// nothing pushed otherwise. Without tidy, the values used to make it may stay
+// below the instance: enough for a native's result, which is the top value.
+bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size,
+                       bool tidy = true);
 
 // A numeric argument; absent or not a number reads as 0.
 inline float SqArgFloat(HSQUIRRELVM v, SQInteger idx)
@@ -38,25 +40,25 @@ inline SQInteger SqInstanceError(HSQUIRRELVM v, zSqFetch fetch)
     return sq_throwerror(v, fetch == zSqFetch::NoStorage ? "internal failure" : "invalid instance type");
 }
 
-// Pushes the result vector (w 1 unless given) and reports it as the result;
-// a failed push returns null.
+// A native's result: the new instance on top (null when it cannot be made),
+// returned as the native's one result.
 inline SQInteger SqReturnVector(HSQUIRRELVM v, const zVector& value)
 {
-    if (!SqPushNewVector(v, value))
+    if (!SqPushNewInstance(v, "Vector", kSqVectorTypeTag, &value, sizeof(zVector), false))
         sq_pushnull(v);
     return 1;
 }
 
 inline SQInteger SqReturnMatrix3(HSQUIRRELVM v, const zMatrix3& value)
 {
-    if (!SqPushNewMatrix3(v, value))
+    if (!SqPushNewInstance(v, "Matrix3", kSqMatrix3TypeTag, &value, sizeof(zMatrix3), false))
         sq_pushnull(v);
     return 1;
 }
 
 inline SQInteger SqReturnMatrix4(HSQUIRRELVM v, const zMatrix4& value)
 {
-    if (!SqPushNewMatrix4(v, value))
+    if (!SqPushNewInstance(v, "Matrix4", kSqMatrix4TypeTag, &value, sizeof(zMatrix4), false))
         sq_pushnull(v);
     return 1;
 }
