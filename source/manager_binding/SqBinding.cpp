@@ -1,4 +1,5 @@
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/zBindMath.h"
 
 #include "framework/math/zMinMax.h"
 #include "framework/math/zVector.h"
@@ -41,10 +42,8 @@ bool GetFloatMember(HSQUIRRELVM v, SQInteger idx, const char* name, float& out)
     idx = idx < 0 ? sq_gettop(v) + idx + 1 : idx;
     out = 0.0f;
     sq_pushstring(v, name, -1);
-    if (SQ_FAILED(sq_get(v, idx))) {
-        sq_pop(v, 1);
-        return false;
-    }
+    if (SQ_FAILED(sq_get(v, idx)))
+        return false; // the failed get has taken the key off the stack
     SQFloat value = 0.0f;
     if (SQ_SUCCEEDED(sq_getfloat(v, -1, &value)))
         out = value;
@@ -220,6 +219,10 @@ const char* SqTypeName(SQObjectType type)
 
 bool SqPushVector(HSQUIRRELVM v, const zVector& vector, bool withW)
 {
+    // The native class's constructor gives (0, 0, 0, 1): writing the storage
+    // of an instance made without it ends the same, one allocation and no calls.
+    if (SqPushNewVector(v, zVector(vector.x, vector.y, vector.z, withW ? vector.w : 1.0f)))
+        return true;
     if (!SqNewClassInstance(v, "Vector", true))
         return SqBindingError(v, "Failed to create Vector instance.");
     SetVectorMembers(v, -1, vector.x, vector.y, vector.z);
@@ -230,6 +233,8 @@ bool SqPushVector(HSQUIRRELVM v, const zVector& vector, bool withW)
 
 bool SqPushVector4(HSQUIRRELVM v, const float values[4])
 {
+    if (SqPushNewVector(v, zVector(values[0], values[1], values[2], values[3])))
+        return true;
     if (!SqNewClassInstance(v, "Vector", true))
         return SqBindingError(v, "Failed to create Vector instance.");
     SetVectorMembers(v, -1, values[0], values[1], values[2]);
@@ -269,8 +274,6 @@ bool SqPushMinMax(HSQUIRRELVM v, const zMinMax& box)
         if (SQ_SUCCEEDED(sq_get(v, instance))) {
             SetVectorMembers(v, -1, corners[i]->x, corners[i]->y, corners[i]->z);
             sq_pop(v, 1);
-        } else {
-            sq_pop(v, 1);
         }
     }
     return true;
@@ -289,7 +292,6 @@ bool SqGetMinMax(HSQUIRRELVM v, SQInteger idx, zMinMax& out)
             found = SqGetVector(v, -1, *corners[i]) && found;
             sq_pop(v, 1);
         } else {
-            sq_pop(v, 1);
             found = false;
         }
     }

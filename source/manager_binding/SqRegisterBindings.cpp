@@ -1,5 +1,6 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/zBindMath.h"
 
 #include <string>
 
@@ -65,4 +66,6 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //   25. the math classes "Vector", "Matrix3" and "Matrix4", last (their
     //       registrar sets kSqVectorTypeTag, kSqMatrix3TypeTag and
     //       kSqMatrix4TypeTag as the classes' type tags).
+    SqRegisterMathFunctions(v);
+    SqRegisterMathClasses(v);
 }

@@ -239,6 +239,11 @@ TEST_F(BindingFrame, RectWithoutItsClassReportsTwoBindingErrors)
     EXPECT_EQ(Text(), "[|] \n[|] Script call stack (Binding error: Class 'Rect' is not declared.):\n[|] \n"
                       "[|] \n[|] Script call stack (Binding error: Failed to create Rect instance.):\n[|] \n");
     EXPECT_FALSE(master.IsOk());
+    // Without its class, a Vector cannot be pushed either.
+    sq_pushroottable(v);
+    sq_pushstring(v, "Vector", -1);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_deleteslot(v, -2, SQFalse)));
+    sq_pop(v, 1);
     EXPECT_FALSE(SqPushVector(v, zVector()));
     EXPECT_EQ(Count("Binding error: Failed to create Vector instance."), 1u);
 }
