@@ -1,3 +1,5 @@
+#include "ai/zAIPath.h"
+#include "ai/zAIWorld.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
@@ -55,6 +57,15 @@ void ReadAndWrite(const zMetaFile* document, const zMetaTag* tag)
     player.SetPropagation(zMotionPlayer::PropagatePosition, true);
     for (int i = 0; i < 8; ++i)
         player.Update(0.3f);
+
+    zAIWorld paths;
+    paths.FromMetaTag(document, tag);
+    for (int32_t i = 0; i < paths.GetPathCount(); ++i) {
+        zVector closest;
+        float time;
+        paths.GetPathAt(i)->GetClosestPoint(zVector(1.0f, 2.0f, 3.0f), closest, &time);
+    }
+    written.reset(paths.AsMetaTag());
 }
 
 } // namespace
