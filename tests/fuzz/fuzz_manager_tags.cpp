@@ -4,6 +4,10 @@
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
+#include "physic/collision/GCollide.h"
+#include "physic/dynamics/Tau.h"
+#include "manager/item/zMItemSceneServices.h"
+#include "manager/item/zMKinds.h"
 #include "manager/motion/zHierarchyMotion.h"
 #include "manager/motion/zMotion.h"
 #include "manager/motion/zMotionPlayer.h"
@@ -19,6 +23,42 @@ class Silent : public zLogSink {
 public:
     void Write(const char*) override {}
 };
+
+// A scene that keeps nothing but its worlds.
+class Scene : public zMItemSceneServices {
+public:
+    Scene()
+    {
+        physics.collision = &collision;
+        collision.SAP_Allocate(16);
+    }
+    Tavrin* GetCore() override { return nullptr; }
+    Tau* GetPhysicWorld() override { return &physics; }
+    GCollide* GetCollisionSystem() override { return &collision; }
+    void RegisterItem(zMItem*) override {}
+    void UnregisterItem(zMItem*) override {}
+    void UnlinkItemChilds(zMItem*) override {}
+    void SetItemActive(zMItem*, bool) override {}
+    void AddToLogicUpdateList(zMItem*) override {}
+    void AddToTriggerWatchList(zMItem*) override {}
+    void VisitItems(zMItemVisitor&) override {}
+    zCamera* GetCurrentCamera() override { return nullptr; }
+    zCamera* SetCurrentCamera(zCamera* camera) override { return camera; }
+
+    GCollide collision;
+    Tau physics;
+};
+
+template <class Kind> void KindRoundTrip(Scene& scene, const zMetaFile* document, const zMetaTag* tag)
+{
+    Kind first(&scene);
+    first.FromMetaTag(document, tag);
+    first.Setup();
+    first.UpdateMotion(0.25f);
+    std::unique_ptr<zMetaTag> written(first.AsMetaTag());
+    Kind second(&scene);
+    second.FromMetaTag(nullptr, written.get());
+}
 
 // Reads the tag with a reader, writes what was read, reads that again and
 // plays it a little.
@@ -66,6 +106,12 @@ void ReadAndWrite(const zMetaFile* document, const zMetaTag* tag)
         paths.GetPathAt(i)->GetClosestPoint(zVector(1.0f, 2.0f, 3.0f), closest, &time);
     }
     written.reset(paths.AsMetaTag());
+
+    Scene scene;
+    KindRoundTrip<zMObject>(scene, document, tag);
+    KindRoundTrip<zMLight>(scene, document, tag);
+    KindRoundTrip<zMCamera>(scene, document, tag);
+    KindRoundTrip<zTrigger>(scene, document, tag);
 }
 
 } // namespace

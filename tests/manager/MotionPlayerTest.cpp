@@ -186,8 +186,8 @@ TEST(MotionPlayerTest, QuaternionOnlyMotionPlaysUntilItsLastKeyThenFrees)
     // The length ignores the rotation channel: done as soon as time is above 0.
     EXPECT_TRUE(player.slots[0].IsDone());
     EXPECT_EQ(player.slots[0].motion, &motion);
-    EXPECT_NEAR(player.quaternion[2], std::sin(HalfPi / 4.0f), 1e-6f);
-    EXPECT_NEAR(player.quaternion[3], std::cos(HalfPi / 4.0f), 1e-6f);
+    EXPECT_NEAR(player.quaternion.z, std::sin(HalfPi / 4.0f), 1e-6f);
+    EXPECT_NEAR(player.quaternion.w, std::cos(HalfPi / 4.0f), 1e-6f);
     player.Update(0.5f);
     EXPECT_EQ(player.slots[0].motion, nullptr);
 }

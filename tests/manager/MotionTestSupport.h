@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/item/zItem.h"
+#include "framework/math/zQuaternion.h"
 #include "manager/motion/zMotion.h"
 #include "manager/motion/zMotionPlayer.h"
 
@@ -34,8 +35,7 @@ public:
             return true;
         }
         if (id == ChannelOrientation) {
-            target.value = quaternion;
-            target.quaternion = true;
+            target.quaternion = &quaternion;
             return true;
         }
         if (id == ChannelZoom) {
@@ -47,7 +47,7 @@ public:
     zItem* GetPropagationItem() override { return item; }
 
     float position[3] = {0.0f, 0.0f, 0.0f};
-    float quaternion[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    zQuaternion quaternion;
     float zoom = 0.0f;
     zItem* item = nullptr;
 };

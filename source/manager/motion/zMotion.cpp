@@ -2,9 +2,17 @@
 
 #include "framework/math/zVector.h"
 #include "framework/metafile/zMetaTag.h"
+#include "core/zad/TavrinGlobals.h"
 #include "framework/system/zLogStream.h"
 
 #include <new>
+
+namespace {
+
+// Scene items, motions and records count as the scene manager's memory.
+constexpr int32_t SceneModuleTag = 8;
+
+} // namespace
 
 zMotion::zMotion(const char* name) : zLinkedListIdEntry(name) {}
 
@@ -25,6 +33,7 @@ void zMotion::ClearChannels()
 
 zChannel* zMotion::AddChannel(int32_t channelId)
 {
+    zModuleTagScope module(SceneModuleTag);
     zChannel* channel = new (std::nothrow) zChannel(channelId);
     if (channel == nullptr) {
         LogError("zMotion::AddChannel") << "Could not allocate channel.\n";
@@ -113,6 +122,7 @@ void zMotion::SetPostBehavior(int32_t value)
 
 int zMotion::Optimize(float curveTolerance, float quaternionTolerance)
 {
+    zModuleTagScope module(SceneModuleTag);
     int removed = 0;
     for (zChannel* c = channels; c != nullptr; c = c->next) {
         for (;;) {

@@ -121,14 +121,8 @@ void zMotionPlayer::Update(float dt)
             if (slot.motion->quaternionChannel.Evaluate(slot.time, q)) {
                 rotated = true;
                 zChannelTarget target;
-                if (GetChannelTarget(ChannelOrientation, target) && target.value != nullptr && target.quaternion) {
-                    float* f = target.value;
-                    const zQuaternion blended = zQuaternion::Slerp(zQuaternion(f[0], f[1], f[2], f[3]), q, s);
-                    f[0] = blended.x;
-                    f[1] = blended.y;
-                    f[2] = blended.z;
-                    f[3] = blended.w;
-                }
+                if (GetChannelTarget(ChannelOrientation, target) && target.quaternion != nullptr)
+                    *target.quaternion = zQuaternion::Slerp(*target.quaternion, q, s);
             }
         }
         if (!rotated && finished)

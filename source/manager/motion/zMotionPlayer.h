@@ -5,15 +5,15 @@
 #include <cstdint>
 
 class zItem;
+class zQuaternion;
 class zMetaFile;
 class zMetaTag;
 class zMotion;
 
-// The item field a channel drives: a float, or the first float of a
-// quaternion when quaternion is set.
+// The item field a channel drives: a float, or a rotation quaternion.
 struct zChannelTarget {
     float* value = nullptr;
-    bool quaternion = false;
+    zQuaternion* quaternion = nullptr;
 };
 
 // One playing motion of a player.
