@@ -4,6 +4,7 @@
 #include "framework/math/zVector.h"
 #include "manager/motion/zMotion.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -58,6 +59,13 @@ public:
 private:
     void ClearQueryStructure();
 
+    // The segment parameter of the point closest to p, as ClosestPointOnSegment
+    // computes it.
+    float SegmentParameter(size_t i, const zVector& p) const;
+
     std::vector<int32_t> buckets[BucketCount];
     std::vector<zAIPathNode> nodes;
+    // Per segment, one array per field so the scan vectorises: start,
+    // direction and squared length.
+    std::vector<float> segments[7];
 };

@@ -6,6 +6,7 @@
 #include "ai/zAIPath.h"
 #include "ai/zAIWorld.h"
 #include "core/zad/Tavrin.h"
+#include "framework/math/zColor.h"
 #include "framework/metafile/zMetaTag.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +217,42 @@ TEST(AIPathQueryTest, MatchesBruteForceOverSampledPoints)
         EXPECT_NEAR(onPath.x, c.x, 1e-3f);
         EXPECT_NEAR(onPath.y, c.y, 1e-3f);
         EXPECT_NEAR(onPath.z, c.z, 1e-3f);
+    }
+}
+
+TEST(AIPathQueryTest, GivesExactlyTheFullScanOverSegments)
+{
+    SeededRandom random(77);
+    std::vector<zVector> points;
+    for (int i = 0; i < 60; ++i)
+        points.push_back(random.Point(zVector(0.0f, 0.0f, 0.0f), i % 7 == 0 ? 0.0f : 50.0f));
+    points.push_back(points.back());
+    auto path = PathThrough(points);
+    const auto& nodes = path->GetNodes();
+    for (int q = 0; q < 500; ++q) {
+        const zVector p = random.Point(zVector(0.0f, 0.0f, 0.0f), 80.0f);
+        float best = 0.0f;
+        size_t winner = 0;
+        float winnerS = 0.0f;
+        zVector expected;
+        for (size_t i = 0; i + 1 < nodes.size(); ++i) {
+            zVector c;
+            const float s = ClosestPointOnSegment(nodes[i].position, nodes[i + 1].position, p, &c);
+            const float d = (c - p).Dot(c - p);
+            if (i == 0 || d < best) {
+                best = d;
+                winner = i;
+                winnerS = s;
+                expected = c;
+            }
+        }
+        zVector c;
+        float time = 0.0f;
+        ASSERT_TRUE(path->GetClosestPoint(p, c, &time));
+        EXPECT_EQ(c.x, expected.x);
+        EXPECT_EQ(c.y, expected.y);
+        EXPECT_EQ(c.z, expected.z);
+        EXPECT_EQ(time, nodes[winner].time + (nodes[winner + 1].time - nodes[winner].time) * winnerS);
     }
 }
 
