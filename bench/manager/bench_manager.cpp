@@ -30,6 +30,7 @@ public:
     Tavrin* GetCore() override { return nullptr; }
     Tau* GetPhysicWorld() override { return &physics; }
     GCollide* GetCollisionSystem() override { return &collision; }
+    zScriptMaster* GetScriptMaster() override { return master; }
     void RegisterItem(zMItem*) override {}
     void UnregisterItem(zMItem*) override {}
     void UnlinkItemChilds(zMItem*) override {}
@@ -40,6 +41,7 @@ public:
     zCamera* GetCurrentCamera() override { return nullptr; }
     zCamera* SetCurrentCamera(zCamera* camera) override { return camera; }
 
+    zScriptMaster* master = nullptr;
     GCollide collision;
     Tau physics;
 };

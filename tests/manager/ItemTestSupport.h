@@ -22,10 +22,12 @@ public:
     Tavrin* GetCore() override { return core; }
     Tau* GetPhysicWorld() override { return &physics; }
     GCollide* GetCollisionSystem() override { return &collision; }
+    zScriptMaster* GetScriptMaster() override { return master; }
 
     void RegisterItem(zMItem* item) override { all.push_back(item); }
     void UnregisterItem(zMItem* item) override
     {
+        events.push_back("unregister " + std::string(item->GetName().Get() != nullptr ? item->GetName().Get() : ""));
         // What the item still is when it leaves: its kind must still stand.
         leftAs.push_back(dynamic_cast<zMObject*>(item) != nullptr   ? "object"
                          : dynamic_cast<zMLight*>(item) != nullptr  ? "light"
@@ -100,6 +102,7 @@ public:
     }
 
     Tavrin* core;
+    zScriptMaster* master = nullptr;
     GCollide collision;
     Tau physics;
     std::vector<zMItem*> all;
@@ -108,6 +111,7 @@ public:
     std::vector<zMItem*> triggerList;
     std::vector<zMCamera*> cameras;
     std::vector<std::string> leftAs;
+    std::vector<std::string> events;
     zCamera* current = nullptr;
     int activeCalls = 0;
 };

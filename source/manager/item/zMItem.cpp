@@ -7,11 +7,15 @@
 #include "manager/motion/zChannel.h"
 #include "physic/collision/GCollide.h"
 #include "physic/dynamics/Tau.h"
+#include "script/SqSafePtr.h"
+#include "script/zScriptMaster.h"
 
 #include <new>
 
-zMItem::zMItem(zMItemSceneServices* owningScene) : scene(owningScene), body(owningScene->GetPhysicWorld())
+zMItem::zMItem(zMItemSceneServices* owningScene)
+    : scene(owningScene), script(owningScene->GetScriptMaster()), body(owningScene->GetPhysicWorld())
 {
+    script.SetOwner(this, SqPtrItem);
     body.collisionItem = &collisionItem;
     collisionItem.body = &body;
     scene->RegisterItem(this);
@@ -42,10 +46,13 @@ void zMItem::Retire()
     if (retired)
         return;
     retired = true;
+    if (script.SetupFunctionCall("OnDelete"))
+        script.DoFunctionCall(0);
     scene->UnregisterItem(this);
     scene->GetCollisionSystem()->RemoveItem(&collisionItem);
     scene->GetPhysicWorld()->RemoveItem(&body, true);
     scene->UnlinkItemChilds(this);
+    SqSafePtrInvalidate(this);
 }
 
 bool zMItem::GetChannelTarget(int32_t channelId, zChannelTarget& target)
@@ -127,6 +134,20 @@ void zMItem::Activate(bool newActive, bool recursive)
         ActivateLinked linked(this, newActive);
         scene->VisitItems(linked);
     }
+    if (script.SetupFunctionCall("OnActivate")) {
+        sq_pushbool(script.GetScriptMaster()->GetVM(), newActive ? SQTrue : SQFalse);
+        script.DoFunctionCall(1);
+    }
+}
+
+void zMItem::SetupScript()
+{
+    if (!script.IsOpened() && script.OpenScriptUnit() && script.SetupFunctionCall("OnSetup"))
+        script.DoFunctionCall(0);
+    if (script.HasCallback(zItemScriptUnit::OnLogicUpdate))
+        scene->AddToLogicUpdateList(this);
+    if (script.HasCallback(zItemScriptUnit::OnTrigger))
+        scene->AddToTriggerWatchList(this);
 }
 
 void zMItem::RecordLocation()
@@ -221,6 +242,8 @@ bool zMItem::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
             logicFrequency = child->GetFloat();
         } else if (name == "MotionPlayer") {
             zMotionPlayer::FromMetaTag(document, child);
+        } else if (name == "ScriptUnit") {
+            script.FromMetaTag(document, child);
         } else if (name == "GColItem") {
             collisionItem.FromMetaTag(document, child);
         } else if (name == "TauItem") {
@@ -267,6 +290,7 @@ zMetaTag* zMItem::AsMetaTag() const
     root->CreateFloat("Priority", priority);
     root->CreateFloat("ScriptLogicFq", logicFrequency);
     root->AddChild(zMotionPlayer::AsMetaTag());
+    root->AddChild(script.AsMetaTag());
     root->AddChild(collisionItem.AsMetaTag());
     root->AddChild(body.AsMetaTag());
     return root;

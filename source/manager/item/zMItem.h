@@ -4,6 +4,7 @@
 #include "framework/data_structure/zLinkedList.h"
 #include "framework/math/zMatrix4.h"
 #include "framework/tools/zString.h"
+#include "manager/item/zItemScriptUnit.h"
 #include "manager/motion/zMotionPlayer.h"
 #include "physic/collision/GColItem.h"
 #include "physic/dynamics/TauItem.h"
@@ -16,8 +17,9 @@ class zMetaTag;
 class zMItemSceneServices;
 
 // Base of the managed scene items: one core item (held by the kind class)
-// with a motion player, a name, an ACE command unit, a rigid body, a
-// collision item, a UID and the flags the scene runs it by. The name is the
+// with a motion player, a name, an ACE command unit, a script unit (whose
+// calls pass the item as an Item handle), a rigid body, a collision item, a
+// UID and the flags the scene runs it by. The name is the
 // named entry's id, through which the scene's kind lists link the item.
 // The core item's owner field points back to the managed item.
 class zMItem : public zMotionPlayer, public zLinkedListIdEntry, public zACEUnit {
@@ -51,7 +53,12 @@ public:
 
     // Sets the flag and keeps the active list and the worlds in step with it;
     // with recursive, also every item linked below this one, at any depth.
+    // The instance's "OnActivate" gets the new state.
     void Activate(bool newActive, bool recursive);
+    // Opens the script unit unless open ("OnSetup" on success), then joins the
+    // scene's logic-update and trigger-watch lists when the instance has
+    // "OnLogicUpdate" or "OnTrigger".
+    void SetupScript();
 
     // Both bases have an Update; these name which one.
     void UpdateMotion(float dt) { zMotionPlayer::Update(dt); }
@@ -75,6 +82,7 @@ public:
     static zMItem* FromCoreItem(const zItem* item);
 
     zMItemSceneServices* const scene;
+    zItemScriptUnit script;
     uint8_t active = 1;
     uint8_t excludeFromRecord = 0;
     uint8_t hasRecordedLocation = 0;
@@ -104,7 +112,8 @@ protected:
     // the owner of the body and collision item.
     void AttachCoreItem(zItem* item, int32_t itemKind);
     // Kind destructors call this first, while every part still stands:
-    // the item leaves the scene and the worlds. Runs once.
+    // "OnDelete" runs, then the item leaves the scene and the worlds and its
+    // script handles go stale. Runs once.
     void Retire();
 
     zItem* coreItem = nullptr;

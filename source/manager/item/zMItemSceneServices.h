@@ -7,6 +7,7 @@ class Tau;
 class Tavrin;
 class zCamera;
 class zMItem;
+class zScriptMaster;
 
 // Called for each item of a scene by zMItemSceneServices::VisitItems.
 class zMItemVisitor {
@@ -27,6 +28,8 @@ public:
     // The worlds of the scene; never null.
     virtual Tau* GetPhysicWorld() = 0;
     virtual GCollide* GetCollisionSystem() = 0;
+    // The master of the VM the item scripts run in; null when scripts are off.
+    virtual zScriptMaster* GetScriptMaster() = 0;
 
     // A new item enters the scene's all-items list (its kind list and UID
     // are the add operations' business).
