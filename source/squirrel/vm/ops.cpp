@@ -422,10 +422,8 @@ Value Fiber::Clone(const Value &v)
     switch (v.kind()) {
     case Kind::Table: {
         Table *src = v.As<Table>();
-        Table *t = Table::New(rt, src->Count());
+        Table *t = Table::CloneOf(rt, src);
         copy = Value::Ref(Kind::Table, t);
-        for (uint32_t i = 0; i < src->used; i++)
-            if (!src->entries[i].key.IsNull()) t->NewSlot(src->entries[i].key, src->entries[i].val);
         if (src->delegate) {
             t->delegate = src->delegate;
             t->delegate->refs++;

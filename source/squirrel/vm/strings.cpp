@@ -28,6 +28,15 @@ uint32_t HashBytes(const char *s, size_t len)
     return h;
 }
 
+uint32_t TableHashBytes(const char *s, size_t len)
+{
+    uint32_t h = static_cast<uint32_t>(len);
+    size_t step = (len >> 5) | 1;
+    for (size_t l = len; l >= step; l -= step)
+        h ^= (h << 5) + (h >> 2) + static_cast<uint16_t>(static_cast<signed char>(*s++));
+    return h;
+}
+
 StringSet::StringSet() : mask_(63), used_(0), live_(0)
 {
     slots_ = static_cast<Str **>(calloc(mask_ + 1, sizeof(Str *)));
@@ -84,6 +93,7 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
     str->kind = Kind::String;
     str->rt = rt;
     str->hash = h;
+    str->thash = TableHashBytes(s, static_cast<size_t>(len));
     str->len = len;
     if (len) memcpy(str->chars, s, static_cast<size_t>(len));
     str->chars[len] = '\0';

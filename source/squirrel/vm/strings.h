@@ -7,12 +7,16 @@
 namespace nut {
 
 struct Str : Object {
-    uint32_t hash;
+    uint32_t hash;  // for the string set: spreads long strings with common prefixes
+    uint32_t thash; // for table keys: the hash that fixes a table's node order
     SQInteger len;
     char chars[1]; // len bytes, then a NUL for C interfaces (content may hold NULs)
 };
 
 uint32_t HashBytes(const char *s, size_t len);
+// The table-key hash: starts at the length and mixes in leading characters (every one for
+// short strings), each read as a signed char widened to 16 bits.
+uint32_t TableHashBytes(const char *s, size_t len);
 
 // Open-addressing set of every live string of a runtime.
 class StringSet
