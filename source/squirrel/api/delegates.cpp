@@ -289,26 +289,27 @@ SQInteger SortCompare(SortContext &ctx, const Value &a, const Value &b)
     return r.ToInt();
 }
 
-// Heapsort (not stable), tolerant of comparators that change the array under it.
-void SiftDown(SortContext &ctx, Array *a, SQInteger root, SQInteger end)
+// In-place heapsort whose node 0 is its own first child (children of k are 2k and 2k+1):
+// equal keys end up where scripts written for the language expect them. A comparator
+// that resizes the array stops the sort with an error instead of reading past it.
+Value &SortItem(SortContext &ctx, Array *a, SQInteger i)
 {
-    for (;;) {
-        SQInteger child = root * 2 + 1;
-        if (child >= end) return;
-        if (end > a->Size()) ctx.v->Throw("array modified during sort");
-        Value c1 = a->items[static_cast<size_t>(child)];
-        if (child + 1 < end) {
-            Value c2 = a->items[static_cast<size_t>(child + 1)];
-            if (SortCompare(ctx, c1, c2) < 0) {
-                child++;
-                c1 = c2;
-            }
+    if (i >= a->Size()) ctx.v->Throw("array modified during sort");
+    return a->items[static_cast<size_t>(i)];
+}
+
+void SiftDown(SortContext &ctx, Array *a, SQInteger root, SQInteger bottom)
+{
+    while (root * 2 <= bottom) {
+        SQInteger child = root * 2;
+        if (child != bottom) {
+            Value left = SortItem(ctx, a, child), right = SortItem(ctx, a, child + 1);
+            if (SortCompare(ctx, left, right) <= 0) child++;
         }
-        if (end > a->Size()) ctx.v->Throw("array modified during sort");
-        Value r = a->items[static_cast<size_t>(root)];
-        if (SortCompare(ctx, r, c1) >= 0) return;
-        if (end > a->Size()) ctx.v->Throw("array modified during sort");
-        std::swap(a->items[static_cast<size_t>(root)], a->items[static_cast<size_t>(child)]);
+        Value r = SortItem(ctx, a, root), c = SortItem(ctx, a, child);
+        if (SortCompare(ctx, r, c) >= 0) return;
+        if (child == root) ctx.v->Throw("inconsistent compare function");
+        std::swap(SortItem(ctx, a, root), SortItem(ctx, a, child));
         root = child;
     }
 }
@@ -319,11 +320,11 @@ SQInteger array_sort(HSQUIRRELVM v)
     Array *a = self.As<Array>();
     SortContext ctx{v, sq_gettop(v) > 1 ? Arg(v, 2) : Value()};
     SQInteger n = a->Size();
-    for (SQInteger i = n / 2 - 1; i >= 0; i--) SiftDown(ctx, a, i, n);
-    for (SQInteger end = n - 1; end > 0; end--) {
-        if (end >= a->Size()) v->Throw("array modified during sort");
-        std::swap(a->items[0], a->items[static_cast<size_t>(end)]);
-        SiftDown(ctx, a, 0, end);
+    if (n < 2) return 0;
+    for (SQInteger i = n / 2; i >= 0; i--) SiftDown(ctx, a, i, n - 1);
+    for (SQInteger i = n - 1; i >= 1; i--) {
+        std::swap(SortItem(ctx, a, 0), SortItem(ctx, a, i));
+        SiftDown(ctx, a, 0, i - 1);
     }
     return 0;
 }
