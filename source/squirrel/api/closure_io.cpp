@@ -424,10 +424,12 @@ SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC writef, SQUserPointer up)
 {
     if (sq_gettop(v) < 1) return ThrowApiError(v, "not enough params in the stack");
     Value &o = StackAt(v, -1);
-    if (o.kind() != Kind::Closure) return ThrowApiError(v, "cannot serialize a %s", KindName(o.kind()));
+    if (o.kind() != Kind::Closure)
+        return ThrowApiError(v, "wrong argument type, expected 'function' got '%s'", KindName(o.kind()));
     Closure *c = o.As<Closure>();
-    if (c->nups > 0 || c->ndefaults > 0)
-        return ThrowApiError(v, "a closure with free valiables bound it cannot be serialized");
+    // Default parameter values live in the closure, not its function: the image keeps
+    // only where they go, so a loaded closure's defaults read as null.
+    if (c->nups > 0) return ThrowApiError(v, "a closure with free valiables bound it cannot be serialized");
     Writer w(writef, up);
     try {
         WriteHeader(w);

@@ -43,10 +43,17 @@ bool ParseNumber(const char *s, SQInteger base, Value &out)
         out = Value::Float(static_cast<SQFloat>(d));
         return true;
     }
-    if (base < 2 || base > 36) return false;
-    long l = strtol(s, &end, static_cast<int>(base));
+    // Base 0 reads the base from the prefix; any other base outside 2..36 reads as 0.
+    if (base != 0 && (base < 2 || base > 36)) {
+        out = Value::Int(0);
+        return true;
+    }
+    long long l = strtoll(s, &end, static_cast<int>(base));
     if (end == s) return false;
-    out = Value::Int(static_cast<SQInteger>(static_cast<uint32_t>(l)));
+    // Out of range saturates at the 32-bit limits, as a 32-bit strtol does.
+    if (l > INT32_MAX) l = INT32_MAX;
+    if (l < INT32_MIN) l = INT32_MIN;
+    out = Value::Int(static_cast<SQInteger>(l));
     return true;
 }
 
@@ -448,7 +455,7 @@ SQInteger closure_getinfos(HSQUIRRELVM v)
         t->NewSlot(rt->String("name"), p->name);
         t->NewSlot(rt->String("src"), p->source);
         t->NewSlot(rt->String("parameters"), hp);
-        t->NewSlot(rt->String("varargs"), Value::Bool(p->varargs));
+        t->NewSlot(rt->String("varargs"), Value::Int(p->varargs ? 1 : 0));
         t->NewSlot(rt->String("defparams"), hd);
     } else {
         NativeClosure *nc = self.As<NativeClosure>();

@@ -134,7 +134,14 @@ public:
         return fseek(handle_, offset, whence) == 0;
     }
     bool IsValid() override { return handle_ != nullptr; }
-    bool Eos() override { return feof(handle_) != 0; }
+    // At the end when the position reaches the length (an empty file starts there);
+    // streams without positions (pipes, terminals) go by the end-of-file flag.
+    bool Eos() override
+    {
+        long here = ftell(handle_);
+        if (here < 0) return feof(handle_) != 0;
+        return static_cast<SQInteger>(here) == Len();
+    }
 
     FILE *Handle() const { return handle_; }
     void Close()
