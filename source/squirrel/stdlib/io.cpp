@@ -290,6 +290,8 @@ SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE *file)
 
 SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar *filename)
 {
+    // Refuse what cannot be written before creating the file.
+    if (sq_gettype(v, -1) == OT_NATIVECLOSURE) return sq_throwerror(v, "wrong argument type, expected 'function' got 'function'");
     FILE *f = fopen(filename, "wb+");
     if (!f) return sq_throwerror(v, "cannot open the file");
     SQRESULT r = sq_writeclosure(v, nutstd::WriteToFile, f);
