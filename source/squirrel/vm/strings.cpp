@@ -9,6 +9,7 @@ namespace nut {
 
 namespace {
 Str *const kTombstone = reinterpret_cast<Str *>(uintptr_t(1));
+constexpr SQInteger kShortString = 31; // the table-key hash takes every byte up to here
 }
 
 uint32_t HashBytes(const char *s, size_t len)
@@ -74,7 +75,10 @@ void StringSet::Grow()
 
 Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
 {
-    uint32_t h = HashBytes(s, static_cast<size_t>(len));
+    // Short strings: the table-key hash reads every byte, so it serves the set too and is
+    // computed once. Longer ones: it reads only a leading part, so the set samples them all.
+    bool shortStr = len <= kShortString;
+    uint32_t h = shortStr ? TableHashBytes(s, static_cast<size_t>(len)) : HashBytes(s, static_cast<size_t>(len));
     uint32_t i = h & mask_;
     int64_t firstFree = -1;
     for (;;) {
@@ -93,7 +97,8 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
     str->kind = Kind::String;
     str->rt = rt;
     str->hash = h;
-    str->thash = TableHashBytes(s, static_cast<size_t>(len));
+    str->thash = shortStr ? h : 0;
+    str->thashReady = shortStr;
     str->len = len;
     if (len) memcpy(str->chars, s, static_cast<size_t>(len));
     str->chars[len] = '\0';

@@ -11,7 +11,7 @@ namespace nut {
 uint32_t HashKey(const Value &key)
 {
     switch (key.kind()) {
-    case Kind::String: return key.As<Str>()->thash;
+    case Kind::String: return TableHash(key.As<Str>());
     case Kind::Bool:
     case Kind::Int: return static_cast<uint32_t>(key.AsInt());
     case Kind::Float: return static_cast<uint32_t>(FloatToInt(key.AsFloat()));
@@ -31,7 +31,7 @@ void Table::AllocNodes(uint32_t n)
 {
     Node *fresh = static_cast<Node *>(malloc(sizeof(Node) * n));
     if (!fresh) throw std::bad_alloc();
-    for (uint32_t i = 0; i < n; i++) new (&fresh[i]) Node{Value(), Value(), nullptr};
+    for (uint32_t i = 0; i < n; i++) new (&fresh[i]) Node{Value(), Value(), nullptr, 0};
     nodes = fresh;
     size = n;
     firstFree = &fresh[n - 1];
@@ -64,6 +64,7 @@ Table *Table::CloneOf(Runtime *rt, const Table *src)
         d.key = s.key;
         d.val = s.val;
         d.next = s.next ? t->nodes + (s.next - src->nodes) : nullptr;
+        d.hash = s.hash;
     }
     t->firstFree = t->nodes + (src->firstFree - src->nodes);
     t->used = src->used;
@@ -87,19 +88,20 @@ Table::Node *Table::Find(const Value &key) const
 // main position) or the node squatting in the main position when that one belongs to
 // another chain. The cursor then moves down to the next free node; when none is left the
 // table is rebuilt and the value stored afterwards.
-void Table::Insert(Value &&key, Value &&val)
+void Table::Insert(Value &&key, Value &&val, uint32_t hash)
 {
     uint32_t mask = size - 1;
-    Node *mp = &nodes[HashKey(key) & mask];
+    Node *mp = &nodes[hash & mask];
     if (!mp->key.IsNull()) {
         Node *f = firstFree;
-        Node *other = &nodes[HashKey(mp->key) & mask];
+        Node *other = &nodes[mp->hash & mask];
         if (mp > f && other != mp) {
             while (other->next != mp) other = other->next;
             other->next = f;
             f->key = std::move(mp->key);
             f->val = std::move(mp->val);
             f->next = mp->next;
+            f->hash = mp->hash;
             mp->next = nullptr;
         } else {
             f->next = mp->next;
@@ -108,6 +110,7 @@ void Table::Insert(Value &&key, Value &&val)
         }
     }
     mp->key = std::move(key);
+    mp->hash = hash;
     for (;;) {
         if (firstFree->key.IsNull() && !firstFree->next) {
             mp->val = std::move(val);
@@ -143,7 +146,7 @@ void Table::Rehash(bool force)
     AllocNodes(newSize);
     used = 0;
     for (uint32_t i = 0; i < oldSize; i++)
-        if (!old[i].key.IsNull()) Insert(std::move(old[i].key), std::move(old[i].val));
+        if (!old[i].key.IsNull()) Insert(std::move(old[i].key), std::move(old[i].val), old[i].hash);
     for (uint32_t i = 0; i < oldSize; i++) old[i].~Node();
     free(old);
 }
@@ -154,7 +157,7 @@ void Table::NewSlot(const Value &key, const Value &val)
         e->val = val;
         return;
     }
-    Insert(Value(key), Value(val));
+    Insert(Value(key), Value(val), HashKey(key));
 }
 
 bool Table::Remove(const Value &key)
@@ -171,16 +174,14 @@ bool Table::Remove(const Value &key)
 
 void Table::DropAll()
 {
-    std::vector<Value> drop;
-    drop.reserve(static_cast<size_t>(used) * 2);
-    for (uint32_t i = 0; i < size; i++) {
-        Node &n = nodes[i];
-        if (!n.key.IsNull()) drop.push_back(std::move(n.key));
-        if (!n.val.IsNull()) drop.push_back(std::move(n.val));
-        n.next = nullptr;
-    }
+    // Released values may run code that still reaches this table (cycle breaking): it is
+    // already empty and whole by then.
+    Node *old = nodes;
+    uint32_t oldSize = size;
+    AllocNodes(4);
     used = 0;
-    if (size) firstFree = &nodes[size - 1];
+    for (uint32_t i = 0; i < oldSize; i++) old[i].~Node();
+    free(old);
 }
 
 void Table::Clear()
@@ -211,7 +212,8 @@ int32_t Table::Next(int32_t pos, Value &key, Value &val) const
 
 void DestroyTable(Table *t)
 {
-    t->DropAll();
+    // Nothing can reach a table being destroyed (its weak reference is already cleared),
+    // so the nodes are released where they are.
     for (uint32_t i = 0; i < t->size; i++) t->nodes[i].~Node();
     free(t->nodes);
     t->nodes = nullptr;

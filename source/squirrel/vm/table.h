@@ -15,6 +15,7 @@ struct Table : GcObject {
         Value key; // null marks a free node (its `next` may still link a chain through it)
         Value val;
         Node *next;
+        uint32_t hash; // HashKey(key) while the node holds a key: spares rehashing a pointer chase
     };
     using Entry = Node;
 
@@ -26,7 +27,7 @@ struct Table : GcObject {
     Node *Find(const Value &key) const;
     Node *FindString(const Str *key) const
     {
-        Node *n = &nodes[key->thash & (size - 1)];
+        Node *n = &nodes[TableHash(key) & (size - 1)];
         do {
             if (n->key.Bits() == reinterpret_cast<uintptr_t>(key) && n->key.kind() == Kind::String) return n;
             n = n->next;
@@ -54,7 +55,7 @@ struct Table : GcObject {
     bool Remove(const Value &key);
     // Empties the table as a script's clear() does (the node array shrinks once).
     void Clear();
-    // Drops every key and value without resizing (cycle breaking and destruction).
+    // Drops every key and value, leaving an empty 4-node table (cycle breaking).
     void DropAll();
     // Iteration: pass -1 first, then the returned position; -1 at the end.
     int32_t Next(int32_t pos, Value &key, Value &val) const;
@@ -68,7 +69,7 @@ struct Table : GcObject {
 
 private:
     void AllocNodes(uint32_t n);
-    void Insert(Value &&key, Value &&val);
+    void Insert(Value &&key, Value &&val, uint32_t hash);
     void Rehash(bool force);
 };
 
