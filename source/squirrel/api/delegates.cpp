@@ -280,11 +280,25 @@ struct SortContext {
     Value cmp; // null: the language's own ordering
 };
 
-SQInteger SortCompare(SortContext &ctx, const Value &a, const Value &b)
+Value &SortItem(SortContext &ctx, Array *a, SQInteger i)
+{
+    if (i >= a->Size()) ctx.v->Throw("array modified during sort");
+    return a->items[static_cast<size_t>(i)];
+}
+
+// Compares items i and j. Whatever runs (a compare function, a _cmp metamethod) gets
+// copies: it may resize the array under us.
+SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
 {
     HSQUIRRELVM v = ctx.v;
-    if (ctx.cmp.IsNull()) return v->Compare(a, b);
-    Value args[3] = {v->rootTable, a, b};
+    const Value &x = SortItem(ctx, arr, i);
+    const Value &y = SortItem(ctx, arr, j);
+    if (ctx.cmp.IsNull()) {
+        if (x.IsInt() && y.IsInt()) return x.AsInt() < y.AsInt() ? -1 : (x.AsInt() > y.AsInt() ? 1 : 0);
+        Value a = x, b = y;
+        return v->Compare(a, b);
+    }
+    Value args[3] = {v->rootTable, x, y};
     Value r;
     try {
         r = v->CallWith(ctx.cmp, args, 3, false);
@@ -299,22 +313,12 @@ SQInteger SortCompare(SortContext &ctx, const Value &a, const Value &b)
 // In-place heapsort whose node 0 is its own first child (children of k are 2k and 2k+1):
 // equal keys end up where scripts written for the language expect them. A comparator
 // that resizes the array stops the sort with an error instead of reading past it.
-Value &SortItem(SortContext &ctx, Array *a, SQInteger i)
-{
-    if (i >= a->Size()) ctx.v->Throw("array modified during sort");
-    return a->items[static_cast<size_t>(i)];
-}
-
 void SiftDown(SortContext &ctx, Array *a, SQInteger root, SQInteger bottom)
 {
     while (root * 2 <= bottom) {
         SQInteger child = root * 2;
-        if (child != bottom) {
-            Value left = SortItem(ctx, a, child), right = SortItem(ctx, a, child + 1);
-            if (SortCompare(ctx, left, right) <= 0) child++;
-        }
-        Value r = SortItem(ctx, a, root), c = SortItem(ctx, a, child);
-        if (SortCompare(ctx, r, c) >= 0) return;
+        if (child != bottom && SortCompare(ctx, a, child, child + 1) <= 0) child++;
+        if (SortCompare(ctx, a, root, child) >= 0) return;
         if (child == root) ctx.v->Throw("inconsistent compare function");
         std::swap(SortItem(ctx, a, root), SortItem(ctx, a, child));
         root = child;
