@@ -77,3 +77,8 @@ local data = [4, 8, 1, 9, 2, 7, 3];
 data.sort(function(a, b) { calls++; return a <=> b; });
 foreach (x in data) print(x + " ");
 print("calls " + calls + "\n");
+// A compare function that empties the array stops the sort instead of reading past it.
+local shrinking = [3, 1, 2, 5, 4];
+try {
+    shrinking.sort(function(a, b) { shrinking.clear(); return a <=> b; });
+} catch (e) print(e + " " + shrinking.len() + "\n");
