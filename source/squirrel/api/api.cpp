@@ -938,10 +938,8 @@ SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx)
     switch (self.kind()) {
     case Kind::Table: self.As<Table>()->NewSlot(key, val); break;
     case Kind::Class:
-        if (!self.As<Class>()->AddMember(key, val, false)) {
-            v->Pop(2);
-            return ThrowApiError(v, "trying to modify a class that has already been instantiated");
-        }
+        // Once instantiated, a new field is refused quietly here (the `<-` operator raises).
+        self.As<Class>()->AddMember(key, val, false);
         break;
     case Kind::Instance:
         if (!self.As<Instance>()->SetField(key, val)) {

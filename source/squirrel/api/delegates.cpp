@@ -43,10 +43,17 @@ bool ParseNumber(const char *s, SQInteger base, Value &out)
         out = Value::Float(static_cast<SQFloat>(d));
         return true;
     }
-    if (base < 2 || base > 36) return false;
-    long l = strtol(s, &end, static_cast<int>(base));
+    // Base 0 reads the base from the prefix; any other base outside 2..36 reads as 0.
+    if (base != 0 && (base < 2 || base > 36)) {
+        out = Value::Int(0);
+        return true;
+    }
+    long long l = strtoll(s, &end, static_cast<int>(base));
     if (end == s) return false;
-    out = Value::Int(static_cast<SQInteger>(static_cast<uint32_t>(l)));
+    // Out of range saturates at the 32-bit limits, as a 32-bit strtol does.
+    if (l > INT32_MAX) l = INT32_MAX;
+    if (l < INT32_MIN) l = INT32_MIN;
+    out = Value::Int(static_cast<SQInteger>(l));
     return true;
 }
 
@@ -273,11 +280,25 @@ struct SortContext {
     Value cmp; // null: the language's own ordering
 };
 
-SQInteger SortCompare(SortContext &ctx, const Value &a, const Value &b)
+Value &SortItem(SortContext &ctx, Array *a, SQInteger i)
+{
+    if (i >= a->Size()) ctx.v->Throw("array modified during sort");
+    return a->items[static_cast<size_t>(i)];
+}
+
+// Compares items i and j. Whatever runs (a compare function, a _cmp metamethod) gets
+// copies: it may resize the array under us.
+SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
 {
     HSQUIRRELVM v = ctx.v;
-    if (ctx.cmp.IsNull()) return v->Compare(a, b);
-    Value args[3] = {v->rootTable, a, b};
+    const Value &x = SortItem(ctx, arr, i);
+    const Value &y = SortItem(ctx, arr, j);
+    if (ctx.cmp.IsNull()) {
+        if (x.IsInt() && y.IsInt()) return x.AsInt() < y.AsInt() ? -1 : (x.AsInt() > y.AsInt() ? 1 : 0);
+        Value a = x, b = y;
+        return v->Compare(a, b);
+    }
+    Value args[3] = {v->rootTable, x, y};
     Value r;
     try {
         r = v->CallWith(ctx.cmp, args, 3, false);
@@ -289,26 +310,17 @@ SQInteger SortCompare(SortContext &ctx, const Value &a, const Value &b)
     return r.ToInt();
 }
 
-// Heapsort (not stable), tolerant of comparators that change the array under it.
-void SiftDown(SortContext &ctx, Array *a, SQInteger root, SQInteger end)
+// In-place heapsort whose node 0 is its own first child (children of k are 2k and 2k+1):
+// equal keys end up where scripts written for the language expect them. A comparator
+// that resizes the array stops the sort with an error instead of reading past it.
+void SiftDown(SortContext &ctx, Array *a, SQInteger root, SQInteger bottom)
 {
-    for (;;) {
-        SQInteger child = root * 2 + 1;
-        if (child >= end) return;
-        if (end > a->Size()) ctx.v->Throw("array modified during sort");
-        Value c1 = a->items[static_cast<size_t>(child)];
-        if (child + 1 < end) {
-            Value c2 = a->items[static_cast<size_t>(child + 1)];
-            if (SortCompare(ctx, c1, c2) < 0) {
-                child++;
-                c1 = c2;
-            }
-        }
-        if (end > a->Size()) ctx.v->Throw("array modified during sort");
-        Value r = a->items[static_cast<size_t>(root)];
-        if (SortCompare(ctx, r, c1) >= 0) return;
-        if (end > a->Size()) ctx.v->Throw("array modified during sort");
-        std::swap(a->items[static_cast<size_t>(root)], a->items[static_cast<size_t>(child)]);
+    while (root * 2 <= bottom) {
+        SQInteger child = root * 2;
+        if (child != bottom && SortCompare(ctx, a, child, child + 1) <= 0) child++;
+        if (SortCompare(ctx, a, root, child) >= 0) return;
+        if (child == root) ctx.v->Throw("inconsistent compare function");
+        std::swap(SortItem(ctx, a, root), SortItem(ctx, a, child));
         root = child;
     }
 }
@@ -319,11 +331,11 @@ SQInteger array_sort(HSQUIRRELVM v)
     Array *a = self.As<Array>();
     SortContext ctx{v, sq_gettop(v) > 1 ? Arg(v, 2) : Value()};
     SQInteger n = a->Size();
-    for (SQInteger i = n / 2 - 1; i >= 0; i--) SiftDown(ctx, a, i, n);
-    for (SQInteger end = n - 1; end > 0; end--) {
-        if (end >= a->Size()) v->Throw("array modified during sort");
-        std::swap(a->items[0], a->items[static_cast<size_t>(end)]);
-        SiftDown(ctx, a, 0, end);
+    if (n < 2) return 0;
+    for (SQInteger i = n / 2; i >= 0; i--) SiftDown(ctx, a, i, n - 1);
+    for (SQInteger i = n - 1; i >= 1; i--) {
+        std::swap(SortItem(ctx, a, 0), SortItem(ctx, a, i));
+        SiftDown(ctx, a, 0, i - 1);
     }
     return 0;
 }
@@ -447,7 +459,7 @@ SQInteger closure_getinfos(HSQUIRRELVM v)
         t->NewSlot(rt->String("name"), p->name);
         t->NewSlot(rt->String("src"), p->source);
         t->NewSlot(rt->String("parameters"), hp);
-        t->NewSlot(rt->String("varargs"), Value::Bool(p->varargs));
+        t->NewSlot(rt->String("varargs"), Value::Int(p->varargs ? 1 : 0));
         t->NewSlot(rt->String("defparams"), hd);
     } else {
         NativeClosure *nc = self.As<NativeClosure>();

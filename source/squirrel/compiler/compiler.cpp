@@ -186,6 +186,7 @@ private:
     void Next()
     {
         prevTok_ = lex_.token();
+        prevTokLine_ = static_cast<int32_t>(lex_.tokenLine());
         lex_.Next();
     }
     int tok() const { return lex_.token(); }
@@ -284,6 +285,7 @@ private:
 
     // Statements
     void Statements();
+    void EmitFinalLine();
     void Statement(bool closeFrame = true);
     void Block(bool close);
     void IfBlock();
@@ -322,6 +324,7 @@ private:
     Value source_;
     FuncState *fs_ = nullptr;
     int prevTok_ = TOK_EOF;
+    int32_t prevTokLine_ = 1;
 };
 
 void Parser::Error(const char *fmt, ...)
@@ -1201,9 +1204,11 @@ Exp Parser::TableLiteral(int terminator)
     int n = 0;
     while (tok() != terminator) {
         int key, val;
-        if (tok() == TOK_FUNCTION) {
+        if (tok() == TOK_FUNCTION || tok() == TOK_CONSTRUCTOR) {
+            // `constructor` opens a method here as in a class body: `constructor = 1` is an error.
+            bool isCtor = tok() == TOK_CONSTRUCTOR;
             Next();
-            Value name = ExpectName();
+            Value name = isCtor ? rt_->String("constructor") : ExpectName();
             key = AllocReg();
             Emit(MakeABx(OP_LOADK, static_cast<uint32_t>(key), static_cast<uint32_t>(StringConstant(name))));
             Expect('(');
@@ -1321,6 +1326,7 @@ void Parser::CreateFunction(const Value &name, bool lambda, int &outReg)
     child.p->name = name;
     child.p->source = source_;
     child.line = fs_->line;
+    int32_t headerLine = static_cast<int32_t>(lex_.tokenLine());
     FuncState *parent = fs_;
     uint32_t firstDefault = parent->freeReg;
 
@@ -1372,7 +1378,12 @@ void Parser::CreateFunction(const Value &name, bool lambda, int &outReg)
         int r = ToAnyReg(body);
         EmitABC(OP_RETURN, r, 1, 0);
     } else {
+        // The header's line gets no line event: the first one is the first statement's.
+        child.lineEventLine = headerLine;
         Statement(false);
+        // Falling off the end reports the closing brace's line, then returns from it.
+        fs_->line = prevTokLine_;
+        EmitFinalLine();
     }
     CloseFunction();
     fs_ = parent;
@@ -1381,6 +1392,14 @@ void Parser::CreateFunction(const Value &name, bool lambda, int &outReg)
     fs_->freeReg = firstDefault;
     outReg = AllocReg();
     Emit(MakeABx(OP_CLOSURE, static_cast<uint32_t>(outReg), static_cast<uint32_t>(fs_->p->protos.size() - 1)));
+}
+
+// A line event at fs_->line even when the previous one had the same line.
+void Parser::EmitFinalLine()
+{
+    if (!rt_->debugInfo) return;
+    Emit(MakeSJ(OP_LINE, fs_->line));
+    fs_->lineEventLine = fs_->line;
 }
 
 void Parser::CloseFunction()
@@ -1393,7 +1412,9 @@ void Parser::CloseFunction()
 
 void Parser::Statements()
 {
-    while (tok() != '}' && tok() != TOK_DEFAULT && tok() != TOK_CASE && tok() != TOK_EOF) {
+    while (tok() != '}' && tok() != TOK_DEFAULT && tok() != TOK_CASE) {
+        // Inside braces the end of the source is where a statement should start.
+        if (tok() == TOK_EOF) Error("expression expected");
         Statement();
         if (prevTok_ != '}' && prevTok_ != ';') OptionalSemicolon();
     }
@@ -1412,7 +1433,8 @@ void Parser::Statement(bool closeFrame)
 {
     Nesting guard(this);
     fs_->line = static_cast<int32_t>(lex_.tokenLine());
-    if (rt_->debugInfo && fs_->line != fs_->lineEventLine) {
+    // A function's body statement (closeFrame false) starts on its header: no line event.
+    if (rt_->debugInfo && closeFrame && fs_->line != fs_->lineEventLine) {
         Emit(MakeSJ(OP_LINE, fs_->line));
         fs_->lineEventLine = fs_->line;
     }
@@ -1882,6 +1904,7 @@ Value Parser::CompileMain()
         if (prevTok_ != '}' && prevTok_ != ';') OptionalSemicolon();
     }
     fs_->line = static_cast<int32_t>(lex_.line());
+    EmitFinalLine();
     CloseFunction();
     fs_ = nullptr;
     return main.hold;

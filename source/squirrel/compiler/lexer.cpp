@@ -397,10 +397,9 @@ int Lexer::ScanNumber()
             if (!IsDigit(ch_)) Fail("exponent expected");
             continue;
         }
-        if (ch_ == '.') {
-            if (hasExponent) Fail("invalid numeric format");
-            isFloat = true;
-        }
+        // A '.' after the exponent still belongs to the token (strtod stops before it):
+        // `1e5.x` is a number followed by a name, not a malformed number.
+        if (ch_ == '.') isFloat = true;
         digits.push_back(static_cast<char>(ch_));
         Advance();
     }

@@ -16,6 +16,8 @@ SQUIRREL_API SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE *file);
 
 SQUIRREL_API SQRESULT sqstd_loadfile(HSQUIRRELVM v, const SQChar *filename, SQBool printerror);
 SQUIRREL_API SQRESULT sqstd_dofile(HSQUIRRELVM v, const SQChar *filename, SQBool retval, SQBool printerror);
+/* Writes the closure on top of the stack as sq_writeclosure does; a native function is
+   refused before the file is created. */
 SQUIRREL_API SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar *filename);
 
 SQUIRREL_API SQRESULT sqstd_register_iolib(HSQUIRRELVM v);

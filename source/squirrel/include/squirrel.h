@@ -315,7 +315,8 @@ SQUIRREL_API SQUnsignedInteger sq_getvmrefcount(HSQUIRRELVM v, const HSQOBJECT *
 SQUIRREL_API SQInteger sq_collectgarbage(HSQUIRRELVM v);
 SQUIRREL_API SQRESULT sq_resurrectunreachable(HSQUIRRELVM v);
 
-/* serialization */
+/* serialization: writes the script closure on top of the stack (not popped). Closures with
+   free variables are refused; default parameter values are not saved (null once loaded). */
 SQUIRREL_API SQRESULT sq_writeclosure(HSQUIRRELVM vm, SQWRITEFUNC writef, SQUserPointer up);
 SQUIRREL_API SQRESULT sq_readclosure(HSQUIRRELVM vm, SQREADFUNC readf, SQUserPointer up);
 

@@ -32,9 +32,9 @@ bool Blob::Reserve(SQInteger capacity)
 bool Blob::Resize(SQInteger size)
 {
     if (size < 0) return false;
+    // Growing only makes room: the length stays until something is written there.
     if (size > capacity_ && !Reserve(size)) return false;
-    if (size > size_) memset(data_ + size_, 0, static_cast<size_t>(size - size_));
-    size_ = size;
+    if (size < size_) size_ = size;
     if (pos_ > size_) pos_ = size_;
     return true;
 }
@@ -186,7 +186,6 @@ SQInteger blob__get(HSQUIRRELVM v)
 {
     Blob *b = SelfBlob(v);
     if (!b) return SQ_ERROR;
-    if (!(sq_gettype(v, 2) & SQOBJECT_NUMERIC)) return NotFound(v);
     SQInteger idx;
     sq_getinteger(v, 2, &idx);
     if (idx < 0 || idx >= b->Len()) return sq_throwerror(v, "index out of range");
@@ -257,7 +256,10 @@ SQInteger bloblib_swap2(HSQUIRRELVM v)
 {
     SQInteger i;
     sq_getinteger(v, 2, &i);
-    sq_pushinteger(v, static_cast<int16_t>(ByteSwap(static_cast<uint16_t>(i))));
+    // The swapped halves of the sign-extended 16-bit value, not masked back to 16 bits.
+    int32_t s = static_cast<int16_t>(i);
+    uint32_t r = (static_cast<uint32_t>(s) << 8) | static_cast<uint32_t>((s >> 8) & 0xFF);
+    sq_pushinteger(v, static_cast<SQInteger>(r));
     return 1;
 }
 
@@ -283,7 +285,8 @@ const SQRegFunction kBlobMethods[] = {
     {"swap2", blob_swap2, 1, "x"},
     {"swap4", blob_swap4, 1, "x"},
     {"_set", blob__set, 3, "x.n"},
-    {"_get", blob__get, 2, "x."},
+    // Only numbers: a member name that is not a blob method (tostring included) is an error.
+    {"_get", blob__get, 2, "xn"},
     {"_typeof", blob__typeof, 1, "x"},
     {"_nexti", blob__nexti, 2, "x"},
     {"_cloned", blob__cloned, 2, "xx"},

@@ -134,7 +134,14 @@ public:
         return fseek(handle_, offset, whence) == 0;
     }
     bool IsValid() override { return handle_ != nullptr; }
-    bool Eos() override { return feof(handle_) != 0; }
+    // At the end when the position reaches the length (an empty file starts there);
+    // streams without positions (pipes, terminals) go by the end-of-file flag.
+    bool Eos() override
+    {
+        long here = ftell(handle_);
+        if (here < 0) return feof(handle_) != 0;
+        return static_cast<SQInteger>(here) == Len();
+    }
 
     FILE *Handle() const { return handle_; }
     void Close()
@@ -283,6 +290,8 @@ SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE *file)
 
 SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar *filename)
 {
+    // Refuse what cannot be written before creating the file.
+    if (sq_gettype(v, -1) == OT_NATIVECLOSURE) return sq_throwerror(v, "wrong argument type, expected 'function' got 'function'");
     FILE *f = fopen(filename, "wb+");
     if (!f) return sq_throwerror(v, "cannot open the file");
     SQRESULT r = sq_writeclosure(v, nutstd::WriteToFile, f);

@@ -70,6 +70,10 @@ struct CompileError {
     const char *message;
 };
 
+// Pattern syntax as scripts expect it: an element is required wherever one can start, and
+// there any printable character is literal ('*', '+', '?', '{', '|' and ')' included);
+// after an element, '|', ')', '*', '+' or the end stop the sequence. A non-printable byte
+// (the end of the pattern included) where a literal is needed is "letter expected".
 class Compiler
 {
 public:
@@ -77,7 +81,6 @@ public:
     std::vector<Sequence> Compile(int &groups)
     {
         std::vector<Sequence> top = Alternation(0);
-        if (*p_ == ')') Fail("unexpected character");
         if (*p_) Fail("unexpected character");
         groups = groups_;
         return top;
@@ -85,6 +88,12 @@ public:
 
 private:
     [[noreturn]] void Fail(const char *m) { throw CompileError{m}; }
+
+    void Expect(char c)
+    {
+        if (*p_ != c) Fail("expected paren");
+        p_++;
+    }
 
     std::vector<Sequence> Alternation(int depth)
     {
@@ -101,115 +110,141 @@ private:
     Sequence Seq(int depth)
     {
         Sequence seq;
-        while (*p_ && *p_ != '|' && *p_ != ')') {
-            Node atom = Atom(depth, seq.empty());
-            Quantify(atom, seq);
+        if (*p_ == '^') {
+            p_++;
+            Node bol;
+            bol.kind = NodeKind::Bol;
+            seq.push_back(std::move(bol));
         }
-        return seq;
+        for (;;) {
+            Node atom = Atom(depth);
+            Quantify(atom, seq);
+            char c = *p_;
+            if (c == '|' || c == ')' || c == '*' || c == '+' || c == '\0') return seq;
+        }
     }
 
+    // Decimal digits read into 16 bits (so 65535 means "no upper bound"); ten digits or
+    // more overflow.
     int Number()
     {
         if (!isdigit(static_cast<unsigned char>(*p_))) Fail("number expected");
-        long n = 0;
+        int n = *p_++ - '0';
+        int digits = 1;
         while (isdigit(static_cast<unsigned char>(*p_))) {
             n = n * 10 + (*p_++ - '0');
-            if (n > 0xFFFF) Fail("overflow in numeric constant");
+            if (++digits >= 10) Fail("overflow in numeric constant");
         }
-        return static_cast<int>(n);
+        return n & 0xFFFF;
     }
 
     void Quantify(Node &atom, Sequence &seq)
     {
         int min, max;
         switch (*p_) {
-        case '*': min = 0; max = -1; p_++; break;
-        case '+': min = 1; max = -1; p_++; break;
+        case '*': min = 0; max = kUnbounded; p_++; break;
+        case '+': min = 1; max = kUnbounded; p_++; break;
         case '?': min = 0; max = 1; p_++; break;
         case '{':
             p_++;
-            min = max = Number();
-            if (*p_ == ',') {
+            min = Number();
+            if (*p_ == '}') {
+                max = min;
                 p_++;
-                max = isdigit(static_cast<unsigned char>(*p_)) ? Number() : -1;
+            } else if (*p_ == ',') {
+                p_++;
+                max = isdigit(static_cast<unsigned char>(*p_)) ? Number() : kUnbounded;
+                Expect('}');
+            } else {
+                Fail(", or } expected");
             }
-            if (*p_ != '}') Fail(", or } expected");
-            p_++;
             break;
         default: seq.push_back(std::move(atom)); return;
         }
         Node r;
         r.kind = NodeKind::Repeat;
         r.min = min;
-        r.max = max;
+        r.max = max == kUnbounded ? -1 : max;
         r.child.push_back(std::move(atom));
         seq.push_back(std::move(r));
     }
 
-    Node Atom(int depth, bool branchStart)
+    Node Atom(int depth)
     {
         Node n;
-        char c = *p_++;
-        switch (c) {
+        switch (*p_) {
         case '(':
+            p_++;
             n.kind = NodeKind::Group;
-            if (p_[0] == '?' && p_[1] == ':') {
-                p_ += 2;
+            if (*p_ == '?') {
+                p_++;
+                Expect(':');
             } else {
                 n.capture = groups_++;
             }
             n.alternatives = Alternation(depth + 1);
-            if (*p_ != ')') Fail("expected paren");
-            p_++;
+            Expect(')');
             return n;
-        case '[': return Class();
-        case '.': n.kind = NodeKind::Any; return n;
-        case '$': n.kind = NodeKind::Eol; return n;
-        case '^':
-            if (branchStart) {
-                n.kind = NodeKind::Bol;
+        case '[':
+            p_++;
+            n = Class();
+            Expect(']');
+            return n;
+        case '.': p_++; n.kind = NodeKind::Any; return n;
+        case '$': p_++; n.kind = NodeKind::Eol; return n;
+        default: return Literal(false);
+        }
+    }
+
+    // One character, an escape or a class letter; in a class, \b and \B are letters and
+    // a balanced-run escape adds nothing.
+    Node Literal(bool inClass)
+    {
+        Node n;
+        n.kind = NodeKind::Char;
+        if (*p_ == '\\') {
+            p_++;
+            char c = *p_;
+            if (c == '\0') return n; // a trailing backslash: a NUL, which text never holds here
+            p_++;
+            if ((c == 'b' || c == 'B') && !inClass) {
+                n.kind = c == 'b' ? NodeKind::WordBoundary : NodeKind::NotWordBoundary;
                 return n;
             }
-            break;
-        case '*':
-        case '+':
-        case '?':
-        case '{': Fail("unexpected character");
-        case '\\': return Escape();
-        default: break;
+            if (c == 'm') {
+                if (!p_[0] || !p_[1]) Fail("balanced chars expected");
+                if (p_[0] == p_[1]) Fail("open/close char can't be the same");
+                n.kind = NodeKind::Balanced;
+                n.ch = static_cast<unsigned char>(p_[0]);
+                n.close = static_cast<unsigned char>(p_[1]);
+                p_ += 2;
+                return n;
+            }
+            if (IsClassLetter(c)) {
+                n.kind = NodeKind::Set;
+                for (int i = 0; i < 256; i++) n.set[i] = ClassMatches(c, static_cast<unsigned char>(i));
+                return n;
+            }
+            n.ch = EscapedChar(c);
+            return n;
         }
-        n.kind = NodeKind::Char;
-        n.ch = static_cast<unsigned char>(c);
+        if (!isprint(static_cast<unsigned char>(*p_))) Fail("letter expected");
+        n.ch = static_cast<unsigned char>(*p_++);
         return n;
     }
 
-    Node Escape()
+    // The end of a range: an escape gives its control character or the letter itself.
+    unsigned char RangeEnd()
     {
-        Node n;
         char c = *p_;
-        if (!c) Fail("letter expected");
-        p_++;
-        if (c == 'b' || c == 'B') {
-            n.kind = c == 'b' ? NodeKind::WordBoundary : NodeKind::NotWordBoundary;
-            return n;
+        if (c == '\\') {
+            p_++;
+            c = *p_;
+            if (c) p_++;
+            return EscapedChar(c);
         }
-        if (c == 'm') {
-            if (!p_[0] || !p_[1]) Fail("balanced chars expected");
-            if (p_[0] == p_[1]) Fail("open/close char can't be the same");
-            n.kind = NodeKind::Balanced;
-            n.ch = static_cast<unsigned char>(p_[0]);
-            n.close = static_cast<unsigned char>(p_[1]);
-            p_ += 2;
-            return n;
-        }
-        if (IsClassLetter(c)) {
-            n.kind = NodeKind::Set;
-            for (int i = 0; i < 256; i++) n.set[i] = ClassMatches(c, static_cast<unsigned char>(i));
-            return n;
-        }
-        n.kind = NodeKind::Char;
-        n.ch = EscapedChar(c);
-        return n;
+        if (c) p_++;
+        return static_cast<unsigned char>(c);
     }
 
     Node Class()
@@ -222,50 +257,40 @@ private:
             p_++;
         }
         if (*p_ == ']') Fail("empty class");
+        bool havePending = false;
+        Node pending;
+        auto add = [&](const Node &item) {
+            if (item.kind == NodeKind::Set) {
+                for (int i = 0; i < 256; i++) n.set[i] = n.set[i] || item.set[i];
+            } else if (item.kind == NodeKind::Char) {
+                n.set[item.ch] = true;
+            }
+        };
         while (*p_ != ']') {
-            if (!*p_) Fail("unfinished range");
-            bool isClass = false;
-            unsigned char first;
-            if (*p_ == '\\') {
+            if (*p_ == '-' && havePending) {
                 p_++;
-                if (!*p_) Fail("letter expected");
-                if (IsClassLetter(*p_)) {
-                    for (int i = 0; i < 256; i++)
-                        if (ClassMatches(*p_, static_cast<unsigned char>(i))) n.set[i] = true;
-                    isClass = true;
-                    first = 0;
-                } else {
-                    first = EscapedChar(*p_);
+                // Bounds compare as signed chars; a class letter never starts a range.
+                signed char first = static_cast<signed char>(pending.ch);
+                if (pending.kind != NodeKind::Char || first > static_cast<signed char>(*p_)) Fail("invalid range");
+                signed char last = static_cast<signed char>(RangeEnd());
+                for (int i = 0; i < 256; i++) {
+                    signed char c = static_cast<signed char>(i);
+                    if (c >= first && c <= last) n.set[i] = true;
                 }
-                p_++;
-            } else {
-                first = static_cast<unsigned char>(*p_++);
+                havePending = false;
+                continue;
             }
-            if (*p_ == '-' && p_[1] != ']') {
-                p_++;
-                if (isClass) Fail("cannot use character classes in ranges");
-                if (!*p_) Fail("unfinished range");
-                unsigned char last;
-                if (*p_ == '\\') {
-                    p_++;
-                    if (!*p_) Fail("unfinished range");
-                    if (IsClassLetter(*p_)) Fail("cannot use character classes in ranges");
-                    last = EscapedChar(*p_++);
-                } else {
-                    last = static_cast<unsigned char>(*p_++);
-                }
-                if (last < first) Fail("invalid range");
-                for (int i = first; i <= last; i++) n.set[i] = true;
-            } else if (!isClass) {
-                n.set[first] = true;
-            }
+            if (havePending) add(pending);
+            pending = Literal(true);
+            havePending = true;
         }
-        p_++;
+        if (havePending) add(pending);
         if (negate)
             for (bool &b : n.set) b = !b;
         return n;
     }
 
+    static constexpr int kUnbounded = 0xFFFF;
     const char *p_;
     int groups_ = 0;
 };
@@ -289,6 +314,12 @@ struct Continuation {
     const Continuation *outer;
 };
 
+// Matching without backtracking into repeats. A repeat stops as soon as the element after
+// it (looking out of enclosing groups, but not out of an alternation) matches; that check
+// runs after every round. Groups record captures in pattern order only: a group captures
+// when its number is the next one expected, and entering it moves that number on even
+// when it then fails. So a group after a repeat whose look-ahead tried it reports 0-0,
+// and a repeated group keeps its first round.
 class Matcher
 {
 public:
@@ -307,26 +338,39 @@ public:
 
     const char *MatchGroup(const Node &g, const char *s, const Continuation *next)
     {
+        SQRexMatch *m = nullptr;
+        if (g.capture >= 0 && g.capture == nextCapture_) {
+            m = &r_->matches[static_cast<size_t>(g.capture) + 1];
+            m->begin = s;
+            m->len = 0;
+            nextCapture_++;
+        }
+        // Alternatives end where they end: what follows the group cannot stop their repeats.
+        const Continuation *inner = g.alternatives.size() == 1 ? next : nullptr;
         for (const Sequence &alt : g.alternatives) {
-            const char *e = MatchSeq(alt, 0, s, nullptr);
-            if (e) {
-                if (g.capture >= 0) {
-                    r_->matches[static_cast<size_t>(g.capture) + 1].begin = s;
-                    r_->matches[static_cast<size_t>(g.capture) + 1].len = static_cast<SQInteger>(e - s);
-                }
+            if (const char *e = MatchSeq(alt, 0, s, inner)) {
+                if (m) m->len = static_cast<SQInteger>(e - s);
                 return e;
             }
         }
-        (void)next;
+        if (m) {
+            m->begin = nullptr;
+            m->len = 0;
+        }
         return nullptr;
     }
 
-    // The element a repeat checks before taking another round.
-    const Node *FollowingNode(const Continuation *c)
+    // The continuation whose next element a repeat checks before taking another round.
+    const Continuation *Following(const Continuation *c)
     {
         for (; c; c = c->outer)
-            if (c->index < c->seq->size()) return &(*c->seq)[c->index];
+            if (c->index < c->seq->size()) return c;
         return nullptr;
+    }
+
+    bool IsSpaceAt(const char *p) const
+    {
+        return p >= r_->bol && p < r_->eol && isspace(static_cast<unsigned char>(*p));
     }
 
     const char *MatchNode(const Node &n, const char *s, const Continuation *next)
@@ -340,10 +384,11 @@ public:
         case NodeKind::Eol: return s == eol ? s : nullptr;
         case NodeKind::WordBoundary:
         case NodeKind::NotWordBoundary: {
-            auto word = [](char c) { return isalnum(static_cast<unsigned char>(c)) || c == '_'; };
-            bool before = s > r_->bol && word(s[-1]);
-            bool after = s < eol && word(*s);
-            bool boundary = before != after;
+            // Whitespace-based and one character early: at the start if the current
+            // character is not a space, at the end if the previous one is not, elsewhere
+            // where exactly one of the current and the next character is a space.
+            bool boundary = (s == r_->bol && !IsSpaceAt(s)) || (s == eol && s > r_->bol && !IsSpaceAt(s - 1)) ||
+                            (s < eol && IsSpaceAt(s) != IsSpaceAt(s + 1));
             return (boundary == (n.kind == NodeKind::WordBoundary)) ? s : nullptr;
         }
         case NodeKind::Balanced: {
@@ -362,18 +407,27 @@ public:
         case NodeKind::Group: return MatchGroup(n, s, next);
         case NodeKind::Repeat: {
             const Node &item = n.child[0];
-            const Node *following = FollowingNode(next);
+            const Continuation *stopAt = Following(next);
+            const Node *following = stopAt ? &(*stopAt->seq)[stopAt->index] : nullptr;
             // A following repeat that accepts nothing would always stop this one at once.
             if (following && following->kind == NodeKind::Repeat && following->min == 0) following = nullptr;
             int count = 0;
             while (n.max < 0 || count < n.max) {
-                const char *e = MatchNode(item, s, nullptr);
+                const char *e = MatchNode(item, s, next);
                 if (!e) break;
                 bool progressed = e != s;
                 s = e;
                 count++;
-                if (!progressed) break; // an empty round would repeat forever
-                if (following && count >= n.min && MatchNode(*following, s, nullptr)) break;
+                if (following) {
+                    // The look-ahead's own repeats look further ahead in turn; a long run of
+                    // repeats must not turn that into deep recursion, so the chain is cut.
+                    Continuation after{stopAt->seq, stopAt->index + 1, stopAt->outer};
+                    lookahead_++;
+                    const char *stop = MatchNode(*following, s, lookahead_ <= kMaxDepth ? &after : nullptr);
+                    lookahead_--;
+                    if (stop && count >= n.min) break;
+                }
+                if (!progressed || s >= eol) break; // an empty round would repeat forever
             }
             return count >= n.min ? s : nullptr;
         }
@@ -383,6 +437,8 @@ public:
 
 private:
     SQRex *r_;
+    int nextCapture_ = 0;
+    int lookahead_ = 0; // nested look-ahead checks in progress
 };
 
 // Tries the whole pattern at `s`; fills match 0 on success.

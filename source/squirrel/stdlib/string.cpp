@@ -172,8 +172,9 @@ SQInteger string_escape(HSQUIRRELVM v)
             if (isprint(c)) {
                 out.push_back(static_cast<char>(c));
             } else {
-                char hex[8];
-                snprintf(hex, sizeof(hex), "\\x%02x", c);
+                // The byte as a (signed) C char widened to 32 bits: 0xE9 prints as ffffffe9.
+                char hex[16];
+                snprintf(hex, sizeof(hex), "\\x%02x", static_cast<unsigned>(static_cast<int>(static_cast<signed char>(c))));
                 out += hex;
             }
         }

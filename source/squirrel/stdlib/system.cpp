@@ -92,7 +92,8 @@ SQInteger system_date(HSQUIRRELVM v)
 
 const SQRegFunction kSystem[] = {
     {"getenv", system_getenv, 2, ".s"},   {"system", system_system, 2, ".s"},
-    {"clock", system_clock, 1, nullptr},  {"time", system_time, 1, nullptr},
+    {"clock", system_clock, 0, nullptr}, // extra arguments are ignored
+    {"time", system_time, 1, nullptr},
     {"date", system_date, -1, ".nn"},     {"remove", system_remove, 2, ".s"},
     {"rename", system_rename, 3, ".ss"},  {nullptr, nullptr, 0, nullptr}};
 

@@ -19,7 +19,7 @@ Class *Class::New(Runtime *rt, Class *base)
     Class *c = new (AllocObject(rt, sizeof(Class))) Class();
     c->kind = Kind::Class;
     c->rt = rt;
-    c->members = Table::New(rt, base ? base->members->Count() : 0);
+    c->members = base ? Table::CloneOf(rt, base->members) : Table::New(rt, 0);
     c->members->refs++;
     if (base) {
         // A derived class starts as a copy of its base.
@@ -32,9 +32,6 @@ Class *Class::New(Runtime *rt, Class *base)
         for (int i = 0; i < MM_COUNT; i++) c->meta[i] = base->meta[i];
         c->ctor = base->ctor;
         c->udSize = base->udSize;
-        Value k, v;
-        for (int32_t pos = base->members->Next(-1, k, v); pos >= 0; pos = base->members->Next(pos, k, v))
-            c->members->NewSlot(k, v);
     }
     LinkCollectable(rt, c);
     return c;

@@ -339,11 +339,9 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
         case Kind::Int: return a.AsInt() < b.AsInt() ? -1 : 1;
         case Kind::Float: return a.AsFloat() < b.AsFloat() ? -1 : 1;
         case Kind::String: {
-            Str *x = a.As<Str>(), *y = b.As<Str>();
-            SQInteger n = x->len < y->len ? x->len : y->len;
-            int c = memcmp(x->chars, y->chars, static_cast<size_t>(n));
-            if (c == 0) return x->len < y->len ? -1 : (x->len > y->len ? 1 : 0);
-            return c < 0 ? -1 : 1;
+            // Ordering stops at the first NUL, as C's strcmp does (`==` compares all bytes).
+            int c = strcmp(a.As<Str>()->chars, b.As<Str>()->chars);
+            return c < 0 ? -1 : (c > 0 ? 1 : 0);
         }
         case Kind::Table:
         case Kind::UserData:
@@ -386,6 +384,7 @@ Value Fiber::ToString(const Value &v)
     case Kind::Int: snprintf(buf, sizeof(buf), "%d", v.AsInt()); break;
     case Kind::Float: snprintf(buf, sizeof(buf), "%g", static_cast<double>(v.AsFloat())); break;
     case Kind::Bool: return rt->String(v.AsBool() ? "true" : "false");
+    case Kind::Null: return rt->String("(null : 0x(nil))"); // as C's "%p" prints a null pointer
     case Kind::Table:
     case Kind::UserData:
     case Kind::Instance: {
@@ -422,10 +421,8 @@ Value Fiber::Clone(const Value &v)
     switch (v.kind()) {
     case Kind::Table: {
         Table *src = v.As<Table>();
-        Table *t = Table::New(rt, src->Count());
+        Table *t = Table::CloneOf(rt, src);
         copy = Value::Ref(Kind::Table, t);
-        for (uint32_t i = 0; i < src->used; i++)
-            if (!src->entries[i].key.IsNull()) t->NewSlot(src->entries[i].key, src->entries[i].val);
         if (src->delegate) {
             t->delegate = src->delegate;
             t->delegate->refs++;

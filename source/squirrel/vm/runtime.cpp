@@ -26,7 +26,7 @@ void ClearObject(GcObject *o)
     switch (o->kind) {
     case Kind::Table: {
         Table *t = static_cast<Table *>(o);
-        t->Clear();
+        t->DropAll();
         if (Table *d = t->delegate) {
             t->delegate = nullptr;
             ReleaseObject(d);
@@ -106,9 +106,9 @@ void MarkChildren(GcObject *o, std::vector<GcObject *> &gray)
     case Kind::Table: {
         Table *t = static_cast<Table *>(o);
         MarkObject(t->delegate, gray);
-        for (uint32_t i = 0; i < t->used; i++) {
-            MarkValue(t->entries[i].key, gray);
-            MarkValue(t->entries[i].val, gray);
+        for (uint32_t i = 0; i < t->size; i++) {
+            MarkValue(t->nodes[i].key, gray);
+            MarkValue(t->nodes[i].val, gray);
         }
         break;
     }

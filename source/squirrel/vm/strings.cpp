@@ -9,6 +9,7 @@ namespace nut {
 
 namespace {
 Str *const kTombstone = reinterpret_cast<Str *>(uintptr_t(1));
+constexpr SQInteger kShortString = 31; // the table-key hash takes every byte up to here
 }
 
 uint32_t HashBytes(const char *s, size_t len)
@@ -25,6 +26,15 @@ uint32_t HashBytes(const char *s, size_t len)
         h ^= static_cast<unsigned char>(s[len - 1]);
         h *= 16777619u;
     }
+    return h;
+}
+
+uint32_t TableHashBytes(const char *s, size_t len)
+{
+    uint32_t h = static_cast<uint32_t>(len);
+    size_t step = (len >> 5) | 1;
+    for (size_t l = len; l >= step; l -= step)
+        h ^= (h << 5) + (h >> 2) + static_cast<uint16_t>(static_cast<signed char>(*s++));
     return h;
 }
 
@@ -65,7 +75,10 @@ void StringSet::Grow()
 
 Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
 {
-    uint32_t h = HashBytes(s, static_cast<size_t>(len));
+    // Short strings: the table-key hash reads every byte, so it serves the set too and is
+    // computed once. Longer ones: it reads only a leading part, so the set samples them all.
+    bool shortStr = len <= kShortString;
+    uint32_t h = shortStr ? TableHashBytes(s, static_cast<size_t>(len)) : HashBytes(s, static_cast<size_t>(len));
     uint32_t i = h & mask_;
     int64_t firstFree = -1;
     for (;;) {
@@ -84,6 +97,8 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
     str->kind = Kind::String;
     str->rt = rt;
     str->hash = h;
+    str->thash = shortStr ? h : 0;
+    str->thashReady = shortStr;
     str->len = len;
     if (len) memcpy(str->chars, s, static_cast<size_t>(len));
     str->chars[len] = '\0';

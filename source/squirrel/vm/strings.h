@@ -7,12 +7,26 @@
 namespace nut {
 
 struct Str : Object {
-    uint32_t hash;
+    uint32_t hash;           // for the string set: spreads long strings with common prefixes
+    mutable uint32_t thash;  // for table keys (fixes a table's node order); computed on first use
     SQInteger len;
+    mutable bool thashReady; // thash is valid
     char chars[1]; // len bytes, then a NUL for C interfaces (content may hold NULs)
 };
 
 uint32_t HashBytes(const char *s, size_t len);
+// The table-key hash: starts at the length and mixes in leading characters (every one for
+// short strings), each read as a signed char widened to 16 bits.
+uint32_t TableHashBytes(const char *s, size_t len);
+
+inline uint32_t TableHash(const Str *s)
+{
+    if (!s->thashReady) {
+        s->thash = TableHashBytes(s->chars, static_cast<size_t>(s->len));
+        s->thashReady = true;
+    }
+    return s->thash;
+}
 
 // Open-addressing set of every live string of a runtime.
 class StringSet

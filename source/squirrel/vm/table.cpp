@@ -2,162 +2,208 @@
 
 #include <cstdlib>
 #include <new>
+#include <vector>
 
 #include "runtime.h"
-#include "strings.h"
 
 namespace nut {
 
-namespace {
-
-constexpr int32_t kEmpty = -1;
-constexpr int32_t kRemoved = -2;
-
-inline uint32_t Mix(uint64_t x)
-{
-    x ^= x >> 33;
-    x *= 0xff51afd7ed558ccdULL;
-    x ^= x >> 33;
-    return static_cast<uint32_t>(x);
-}
-
-uint32_t IndexSizeFor(uint32_t entries)
-{
-    uint32_t n = 8;
-    while (n < entries * 2) n <<= 1;
-    return n;
-}
-
-} // namespace
-
 uint32_t HashKey(const Value &key)
 {
-    if (key.kind() == Kind::String) return key.As<Str>()->hash;
-    return Mix(key.Bits() * 31 + static_cast<uint64_t>(key.kind()));
+    switch (key.kind()) {
+    case Kind::String: return TableHash(key.As<Str>());
+    case Kind::Bool:
+    case Kind::Int: return static_cast<uint32_t>(key.AsInt());
+    case Kind::Float: return static_cast<uint32_t>(FloatToInt(key.AsFloat()));
+    default: {
+        // Objects and pointers: their order cannot be reproduced anyway, so spread the
+        // aligned addresses over the whole table instead of piling them on one chain.
+        uint64_t x = key.Bits();
+        x ^= x >> 33;
+        x *= 0xff51afd7ed558ccdULL;
+        x ^= x >> 33;
+        return static_cast<uint32_t>(x);
+    }
+    }
+}
+
+void Table::AllocNodes(uint32_t n)
+{
+    Node *fresh = static_cast<Node *>(malloc(sizeof(Node) * n));
+    if (!fresh) throw std::bad_alloc();
+    for (uint32_t i = 0; i < n; i++) new (&fresh[i]) Node{Value(), Value(), nullptr, 0};
+    nodes = fresh;
+    size = n;
+    firstFree = &fresh[n - 1];
 }
 
 Table *Table::New(Runtime *rt, SQInteger sizeHint)
 {
+    uint32_t n = 4;
+    while (n < 0x40000000u && static_cast<int64_t>(n) < static_cast<int64_t>(sizeHint)) n <<= 1;
     Table *t = new (AllocObject(rt, sizeof(Table))) Table();
     t->kind = Kind::Table;
     t->rt = rt;
-    LinkCollectable(rt, t);
-    if (sizeHint > 0) {
-        uint32_t n = static_cast<uint32_t>(sizeHint);
-        t->mask = IndexSizeFor(n) - 1;
-        t->index = static_cast<int32_t *>(malloc(sizeof(int32_t) * (t->mask + 1)));
-        for (uint32_t i = 0; i <= t->mask; i++) t->index[i] = kEmpty;
-        t->capacity = n;
-        t->entries = static_cast<Entry *>(malloc(sizeof(Entry) * n));
+    try {
+        t->AllocNodes(n);
+    } catch (...) {
+        t->~Table();
+        free(t);
+        throw;
     }
+    LinkCollectable(rt, t);
     return t;
 }
 
-Table::Entry *Table::Find(const Value &key) const
+Table *Table::CloneOf(Runtime *rt, const Table *src)
 {
-    if (!index) return nullptr;
-    uint32_t i = HashKey(key) & mask;
-    for (;;) {
-        int32_t e = index[i];
-        if (e == kEmpty) return nullptr;
-        if (e >= 0 && entries[e].key.SameAs(key)) return &entries[e];
-        i = (i + 1) & mask;
+    Table *t = New(rt, src->size);
+    for (uint32_t i = 0; i < src->size; i++) {
+        const Node &s = src->nodes[i];
+        Node &d = t->nodes[i];
+        d.key = s.key;
+        d.val = s.val;
+        d.next = s.next ? t->nodes + (s.next - src->nodes) : nullptr;
+        d.hash = s.hash;
     }
+    t->firstFree = t->nodes + (src->firstFree - src->nodes);
+    t->used = src->used;
+    return t;
 }
 
-Table::Entry *Table::FindString(const Str *key) const
+Table::Node *Table::Find(const Value &key) const
 {
-    if (!index) return nullptr;
-    uint32_t i = key->hash & mask;
-    for (;;) {
-        int32_t e = index[i];
-        if (e == kEmpty) return nullptr;
-        if (e >= 0 && entries[e].key.kind() == Kind::String && entries[e].key.AsObject() == key) return &entries[e];
-        i = (i + 1) & mask;
-    }
+    if (key.kind() == Kind::String) return FindString(key.As<Str>());
+    if (key.IsNull()) return nullptr; // free nodes hold null keys
+    Node *n = &nodes[HashKey(key) & (size - 1)];
+    do {
+        if (n->key.SameAs(key)) return n;
+        n = n->next;
+    } while (n);
+    return nullptr;
 }
 
-// Rebuilds the index for at least `need` live entries, squeezing out removed entries.
-static void Rebuild(Table *t, uint32_t need)
+// Places a key known to be absent: in its main position when that node is free;
+// otherwise the free node under the cursor takes either the new key (chained after the
+// main position) or the node squatting in the main position when that one belongs to
+// another chain. The cursor then moves down to the next free node; when none is left the
+// table is rebuilt and the value stored afterwards.
+void Table::Insert(Value &&key, Value &&val, uint32_t hash)
 {
-    uint32_t newCap = need < 4 ? 4 : need;
-    Table::Entry *fresh = static_cast<Table::Entry *>(malloc(sizeof(Table::Entry) * newCap));
-    if (!fresh) abort();
-    uint32_t n = 0;
-    for (uint32_t i = 0; i < t->used; i++) {
-        Table::Entry &e = t->entries[i];
-        if (!e.key.IsNull()) new (&fresh[n++]) Table::Entry{std::move(e.key), std::move(e.val)};
-        e.~Entry();
+    uint32_t mask = size - 1;
+    Node *mp = &nodes[hash & mask];
+    if (!mp->key.IsNull()) {
+        Node *f = firstFree;
+        Node *other = &nodes[mp->hash & mask];
+        if (mp > f && other != mp) {
+            while (other->next != mp) other = other->next;
+            other->next = f;
+            f->key = std::move(mp->key);
+            f->val = std::move(mp->val);
+            f->next = mp->next;
+            f->hash = mp->hash;
+            mp->next = nullptr;
+        } else {
+            f->next = mp->next;
+            mp->next = f;
+            mp = f;
+        }
     }
-    free(t->entries);
-    t->entries = fresh;
-    t->used = n;
-    t->capacity = newCap;
-    free(t->index);
-    t->mask = IndexSizeFor(newCap) - 1;
-    t->index = static_cast<int32_t *>(malloc(sizeof(int32_t) * (t->mask + 1)));
-    if (!t->index) abort();
-    for (uint32_t i = 0; i <= t->mask; i++) t->index[i] = kEmpty;
-    for (uint32_t e = 0; e < n; e++) {
-        uint32_t i = HashKey(fresh[e].key) & t->mask;
-        while (t->index[i] != kEmpty) i = (i + 1) & t->mask;
-        t->index[i] = static_cast<int32_t>(e);
+    mp->key = std::move(key);
+    mp->hash = hash;
+    for (;;) {
+        if (firstFree->key.IsNull() && !firstFree->next) {
+            mp->val = std::move(val);
+            used++;
+            return;
+        }
+        if (firstFree == nodes) break;
+        firstFree--;
     }
+    // The key is already placed (without its value) and is carried over by the rebuild.
+    Value k = mp->key;
+    Rehash(true);
+    Find(k)->val = std::move(val);
+}
+
+// Grows past 3/4 full, shrinks below 1/4, or rebuilds at the same size when forced; the
+// old nodes are reinserted in index order.
+void Table::Rehash(bool force)
+{
+    uint32_t oldSize = size;
+    uint32_t newSize;
+    if (used >= oldSize - oldSize / 4) {
+        if (oldSize >= 0x40000000u) throw std::bad_alloc();
+        newSize = oldSize * 2;
+    } else if (used <= oldSize / 4 && oldSize > 4) {
+        newSize = oldSize / 2;
+    } else if (force) {
+        newSize = oldSize;
+    } else {
+        return;
+    }
+    Node *old = nodes;
+    AllocNodes(newSize);
+    used = 0;
+    for (uint32_t i = 0; i < oldSize; i++)
+        if (!old[i].key.IsNull()) Insert(std::move(old[i].key), std::move(old[i].val), old[i].hash);
+    for (uint32_t i = 0; i < oldSize; i++) old[i].~Node();
+    free(old);
 }
 
 void Table::NewSlot(const Value &key, const Value &val)
 {
-    if (Entry *e = Find(key)) {
+    if (Node *e = Find(key)) {
         e->val = val;
         return;
     }
-    if (used == capacity) Rebuild(this, live + 1 > capacity ? (capacity ? capacity * 2 : 4) : capacity);
-    uint32_t pos = used++;
-    new (&entries[pos]) Entry{key, val};
-    live++;
-    uint32_t i = HashKey(key) & mask;
-    while (index[i] >= 0) i = (i + 1) & mask;
-    index[i] = static_cast<int32_t>(pos);
+    Insert(Value(key), Value(val), HashKey(key));
 }
 
 bool Table::Remove(const Value &key)
 {
-    if (!index) return false;
-    uint32_t i = HashKey(key) & mask;
-    for (;;) {
-        int32_t e = index[i];
-        if (e == kEmpty) return false;
-        if (e >= 0 && entries[e].key.SameAs(key)) {
-            index[i] = kRemoved;
-            // Move the values out first: releasing them may run code that reads this table.
-            Value k = std::move(entries[e].key);
-            Value v = std::move(entries[e].val);
-            live--;
-            return true;
-        }
-        i = (i + 1) & mask;
-    }
+    Node *n = Find(key);
+    if (!n) return false;
+    // Move the key and value out first: releasing them may run code that reads this table.
+    Value k = std::move(n->key);
+    Value v = std::move(n->val);
+    used--;
+    Rehash(false);
+    return true;
+}
+
+void Table::DropAll()
+{
+    // Released values may run code that still reaches this table (cycle breaking): it is
+    // already empty and whole by then.
+    Node *old = nodes;
+    uint32_t oldSize = size;
+    AllocNodes(4);
+    used = 0;
+    for (uint32_t i = 0; i < oldSize; i++) old[i].~Node();
+    free(old);
 }
 
 void Table::Clear()
 {
-    Entry *old = entries;
-    uint32_t n = used;
-    entries = nullptr;
-    used = capacity = live = 0;
-    free(index);
-    index = nullptr;
-    mask = 0;
-    for (uint32_t i = 0; i < n; i++) old[i].~Entry();
-    free(old);
+    std::vector<Value> drop;
+    drop.reserve(static_cast<size_t>(used) * 2);
+    for (uint32_t i = 0; i < size; i++) {
+        Node &n = nodes[i];
+        if (!n.key.IsNull()) drop.push_back(std::move(n.key));
+        if (!n.val.IsNull()) drop.push_back(std::move(n.val));
+        n.next = nullptr;
+    }
+    used = 0;
+    Rehash(true);
 }
 
 int32_t Table::Next(int32_t pos, Value &key, Value &val) const
 {
-    for (uint32_t i = static_cast<uint32_t>(pos + 1); i < used; i++) {
-        if (!entries[i].key.IsNull()) {
-            key = entries[i].key;
-            val = Deref(entries[i].val);
+    for (uint32_t i = static_cast<uint32_t>(pos + 1); i < size; i++) {
+        if (!nodes[i].key.IsNull()) {
+            key = nodes[i].key;
+            val = Deref(nodes[i].val);
             return static_cast<int32_t>(i);
         }
     }
@@ -166,7 +212,13 @@ int32_t Table::Next(int32_t pos, Value &key, Value &val) const
 
 void DestroyTable(Table *t)
 {
-    t->Clear();
+    // Nothing can reach a table being destroyed (its weak reference is already cleared),
+    // so the nodes are released where they are.
+    for (uint32_t i = 0; i < t->size; i++) t->nodes[i].~Node();
+    free(t->nodes);
+    t->nodes = nullptr;
+    t->size = 0;
+    t->firstFree = nullptr;
     if (Table *d = t->delegate) {
         t->delegate = nullptr;
         ReleaseObject(d);

@@ -1,28 +1,43 @@
-// Hash tables that keep insertion order: entries sit in a dense array (iteration walks
-// it), and an open-addressing index maps key hashes to entry positions. A removed entry
-// leaves a hole (null key) until the next rebuild, so iteration survives deletions.
+// Hash tables laid out as chained scatter tables: a power-of-two array of nodes, each key
+// chained from its main position (hash & (size - 1)); collisions take free nodes found by a
+// cursor that walks down from the last node. Iteration walks the node array from index 0,
+// so the order scripts see follows from the hashes and the insert/delete history exactly
+// as the language's reference tables give it (scripts print and depend on that order).
 #pragma once
 
 #include "object.h"
+#include "strings.h"
 
 namespace nut {
 
-struct Str;
-
 struct Table : GcObject {
-    struct Entry {
-        Value key; // null marks a removed entry
+    struct Node {
+        Value key; // null marks a free node (its `next` may still link a chain through it)
         Value val;
+        Node *next;
+        uint32_t hash; // HashKey(key) while the node holds a key: spares rehashing a pointer chase
     };
+    using Entry = Node;
 
+    // A table with room for `sizeHint` entries before it grows (at least 4 nodes).
     static Table *New(Runtime *rt, SQInteger sizeHint);
+    // A copy with the same node layout, so it iterates in the same order; no delegate.
+    static Table *CloneOf(Runtime *rt, const Table *src);
 
-    Entry *Find(const Value &key) const;
-    Entry *FindString(const Str *key) const;
+    Node *Find(const Value &key) const;
+    Node *FindString(const Str *key) const
+    {
+        Node *n = &nodes[TableHash(key) & (size - 1)];
+        do {
+            if (n->key.Bits() == reinterpret_cast<uintptr_t>(key) && n->key.kind() == Kind::String) return n;
+            n = n->next;
+        } while (n);
+        return nullptr;
+    }
     // Values stored as weak references read back dereferenced.
     bool Get(const Value &key, Value &out) const
     {
-        Entry *e = Find(key);
+        Node *e = Find(key);
         if (!e) return false;
         out = Deref(e->val);
         return true;
@@ -30,7 +45,7 @@ struct Table : GcObject {
     // Updates an existing slot only.
     bool Set(const Value &key, const Value &val)
     {
-        Entry *e = Find(key);
+        Node *e = Find(key);
         if (!e) return false;
         e->val = val;
         return true;
@@ -38,18 +53,24 @@ struct Table : GcObject {
     // Creates or overwrites; the key must not be null.
     void NewSlot(const Value &key, const Value &val);
     bool Remove(const Value &key);
+    // Empties the table as a script's clear() does (the node array shrinks once).
     void Clear();
+    // Drops every key and value, leaving an empty 4-node table (cycle breaking).
+    void DropAll();
     // Iteration: pass -1 first, then the returned position; -1 at the end.
     int32_t Next(int32_t pos, Value &key, Value &val) const;
-    SQInteger Count() const { return live; }
+    SQInteger Count() const { return static_cast<SQInteger>(used); }
 
-    Entry *entries = nullptr;
-    uint32_t used = 0;     // entries in use, holes included
-    uint32_t capacity = 0; // entries allocated
-    uint32_t live = 0;
-    int32_t *index = nullptr; // -1 empty, -2 removed, else an entry position
-    uint32_t mask = 0;
+    Node *nodes = nullptr;
+    uint32_t size = 0; // nodes allocated, a power of two >= 4
+    uint32_t used = 0; // nodes holding a key
+    Node *firstFree = nullptr;
     Table *delegate = nullptr; // strong reference
+
+private:
+    void AllocNodes(uint32_t n);
+    void Insert(Value &&key, Value &&val, uint32_t hash);
+    void Rehash(bool force);
 };
 
 uint32_t HashKey(const Value &key);

@@ -25,7 +25,7 @@ b[0] = 0x1FF
 b[1] = -1
 print(b[0] + " " + b[1] + " " + b[2.7] + "\n")
 
-// Clones are independent copies; resize keeps the prefix and zero-fills.
+// Clones are independent copies; resize truncates, and growing only makes room (len stays).
 local c = clone b
 c[0] = 7
 print(b[0] + " " + c[0] + " " + c.len() + " " + c.tell() + "\n")

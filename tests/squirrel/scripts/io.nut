@@ -106,6 +106,9 @@ foreach (i, fn in failures) {
     }
 }
 
+// Default parameter values are not part of an image: loaded, they read as null.
+print("default after loading: " + loadfile(dir + "/x.cnut")() + "\n")
+
 foreach (n in ["data.bin", "mod.nut", "mod.cnut", "bom.nut", "le.nut", "be.nut", "badbom.nut", "syntax.nut",
                "junk.cnut", "truncated.cnut", "cut.cnut", "x.cnut"])
     remove(dir + "/" + n)

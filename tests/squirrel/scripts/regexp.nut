@@ -20,7 +20,7 @@ foreach (c in [
     ["a{0}b", "ab"], ["(ab)*c", "ababc"], ["(a*)*b", "aab"],
     // classes
     ["[0-9]+\\.[0-9]*", "pi=3.14!"], ["[^a-z]+", "abcDEFghi"], ["[\\d_]+", "a1_2b"], ["[a\\-z]+", "a-z"],
-    ["[-a]+", "-a-"], ["[a-]+", "a-b"], ["[\\t ]+", "a \t b"],
+    ["[-a]+", "-a-"], ["[\\t ]+", "a \t b"], ["[a-c\\d]+", "xab1c"], ["[\\n-\\r]+", "a\n\r"],
     ["\\w+@\\w+\\.com", "mail: joe@site.com"], ["(\\s*)(\\S+)", "   word"], ["\\a+\\A", "abc1"],
     ["\\x+\\X", "beef!"], ["\\p\\P", ".a"], ["\\l+\\u", "abC"], ["\\c", "a\tb"], ["\\C+", "ab\t"],
     ["\\t\\n\\r\\f\\v", "\t\n\r\f\v"], ["\\.\\*\\\\", ".*\\"],
@@ -29,6 +29,15 @@ foreach (c in [
     ["\\m()", "f((1)"],
     // groups that take no part report {0, 0}
     ["(a)|(b)", "b"], ["(x)?y", "y"],
+    // captures are taken in pattern order: a repeat's look-ahead that tried the next group
+    // uses up its turn, and a repeated group keeps its first round
+    ["a+(c)", "aac"], ["a+(c)", "ac"], ["(ab)+", "abab"], ["(a|b)+(c)", "abc"], ["((a)b)(c)", "abc"],
+    // where an element is expected any printable character is literal
+    ["*a", "x*a"], ["{", "a{"], [")", "a)"], ["a{2}{3}", "aa{3}"], ["a??", "a?"], ["a||b", "x|b"], ["x{65535}", "xxx"],
+    // \b goes by whitespace, one character early
+    ["\\bcat\\b", "concat cat"], ["a\\b", "ab c"], ["\\b", " x"], ["x\\b", "x"], ["\\B", "ab"],
+    // a repeat stops where the element after its group matches
+    ["(a+)(b*)c", "aabc"],
 ]) show(c[0], c[1])
 
 local r = regexp("o")
@@ -37,14 +46,16 @@ foreach (start in [0, 2, 3, 6, 7, 8, -1]) {
     local m = r.search(s, start)
     print(start + ": " + (m == null ? "null" : m.begin + "-" + m.end) + "\n")
 }
-print(regexp("x*").search("") + " " + regexp("").match("") + " " + typeof r + " " + r.subexpcount() + "\n")
+print(regexp("x*").search("") + " " + regexp("^$").match("") + " " + typeof r + " " + r.subexpcount() + "\n")
 local words = [], at = 0, w = regexp("\\w+")
 for (local m = w.search("one, two;three", at); m != null; m = w.search("one, two;three", m.end))
     words.append("one, two;three".slice(m.begin, m.end))
 print(words.len() + ": " + words[0] + " " + words[1] + " " + words[2] + "\n")
 
 foreach (p in ["[]a]", "(", "(a", "a)", "[", "[a", "[a-", "[b-a]", "[]", "[^]", "a{", "a{x}", "a{1,x}", "a{1", "a{99999}",
-               "*a", "+", "?", "{1}", "\\", "\\m", "\\ma", "\\mxx", "[\\w-z]", "[a-\\d]"]) {
+               "*a", "+", "?", "{1}", "\\", "\\m", "\\ma", "\\mxx", "[\\w-z]", "[a-\\d]", "{", ")", "a{2}{3}",
+               "a??", "()", "(a|)", "(?:)", "(?x)", "a|", "^", "", "[a-]", "[abc", "a**", "a+*", "a{1234567890}",
+               "a\tb", "caf\xe9", "[\\m()]", "((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((a))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))))"]) {
     try {
         regexp(p)
         print(p + " compiles\n")
