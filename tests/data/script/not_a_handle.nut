@@ -1,0 +1,5 @@
+// A value that is no handle: "Expected typetag, none found.".
+function Check() {
+    TestNeed(5, EngineTypeItem);
+}
+Check();
