@@ -393,6 +393,13 @@ void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& par
                     continue;
                 uint8_t* pixel = out + col * 4;
                 const uint8_t pictureAlpha = hasAlpha ? pixel[alphaByte] : 255;
+                if (pictureAlpha == 0) {
+                    // Over nothing the composition gives the text colour at the coverage.
+                    for (int c = 0; c < 3; ++c)
+                        pixel[channelByte[c]] = colour[c];
+                    pixel[alphaByte] = coverage;
+                    continue;
+                }
                 const uint8_t alpha = ComposeAlphaOver(pictureAlpha, coverage);
                 for (int c = 0; c < 3; ++c)
                     pixel[channelByte[c]] =
