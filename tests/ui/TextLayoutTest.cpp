@@ -54,6 +54,17 @@ TEST_F(TextLayoutTest, StandardFormatBreaksOnlyAtLineBreaks)
     EXPECT_EQ(rect.y1, 3 * GlobalTextLines.lines[0].height / 64);
 }
 
+TEST_F(TextLayoutTest, EmptyLinesKeepTheirHeight)
+{
+    stored = "a\n\nb";
+    const zPicture::Rect rect = ComputeTextRect(stored.c_str(), params, zPicture::Rect{0, 0, 100, 100});
+    ASSERT_EQ(GlobalTextLines.count, 3);
+    const int32_t height = GlobalTextLines.lines[0].height;
+    EXPECT_GT(height, 0);
+    EXPECT_EQ(GlobalTextLines.lines[1].height, height);
+    EXPECT_EQ(rect.y1, 3 * height / 64);
+}
+
 TEST_F(TextLayoutTest, ParagraphWrapsAtTheLastSingleSpace)
 {
     params.format = zTextParameters::FormatParagraph;
