@@ -12,16 +12,24 @@
 struct SDL_Window;
 using PlatformWindow = SDL_Window;
 
+// Everything here runs on the main thread, as SDL requires.
+
 // The window whose client area cursor positions are relative to; null
-// forgets it (the window code does so before destroying its window).
+// forgets it (the window code does so before destroying its window). The
+// window stays the window code's: it is only remembered, never destroyed.
 void PlatformSetMainWindow(PlatformWindow* window);
+// The window set last, or null.
 PlatformWindow* PlatformGetMainWindow();
 
 // Opens the joystick and force-feedback services. Counted: each successful
 // call needs one PlatformInputShutdown. False when joysticks cannot be used;
 // a missing force-feedback service only disables force feedback.
 bool PlatformInputInitialize();
+// Closes the joystick service once per successful initialisation; an
+// unmatched call does nothing.
 void PlatformInputShutdown();
+// True between the first successful PlatformInputInitialize and its last
+// matching shutdown.
 bool PlatformInputIsInitialized();
 
 // Whether the key or mouse button is held now. Unknown codes read as up.

@@ -41,7 +41,9 @@ bool PlatformEnumerateJoysticks(std::vector<PlatformJoystickInfo>& list);
 
 class PlatformJoystick;
 
-// Null when no attached controller has the identifier.
+// Null when no attached controller has the identifier. The caller owns the
+// controller and closes it with PlatformCloseJoystick. Main thread only, as
+// every function here.
 PlatformJoystick* PlatformOpenJoystick(const uint8_t instance[16]);
 // Stops its effect and releases it; null is ignored.
 void PlatformCloseJoystick(PlatformJoystick* joystick);
@@ -49,6 +51,7 @@ void PlatformCloseJoystick(PlatformJoystick* joystick);
 // invalidates them. The controllers stay to be closed, reading nothing.
 void PlatformReleaseJoysticks();
 
+// False for null or a controller without a force-feedback device.
 bool PlatformJoystickHasForceFeedback(const PlatformJoystick* joystick);
 // Turns the self-centring spring off (true when the device has none); false
 // without force feedback or when the device refuses.
@@ -56,6 +59,7 @@ bool PlatformJoystickDisableAutoCenter(PlatformJoystick* joystick);
 // Creates the constant force along X with magnitude 0 and infinite length;
 // false without force feedback or when the device cannot play it.
 bool PlatformJoystickCreateConstantForce(PlatformJoystick* joystick);
+// Starts the created effect; false without one or when the device refuses.
 bool PlatformJoystickStartConstantForce(PlatformJoystick* joystick);
 // Magnitude from -10000 to 10000 (clamped); updates the running effect and
 // restarts it. False without an effect.

@@ -10,7 +10,9 @@ public:
     PlatformMutex(const PlatformMutex&) = delete;
     PlatformMutex& operator=(const PlatformMutex&) = delete;
 
+    // Blocks until the mutex is free or already held by this thread.
     void Lock();
+    // Only by the holding thread, once per Lock.
     void Unlock();
 
 private:

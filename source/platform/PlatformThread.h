@@ -4,9 +4,11 @@
 
 // A thread that is created suspended and runs its entry only once resumed.
 // POSIX threads cannot start suspended, so the new thread waits at a start gate.
-// The thread is joined exactly once: by Join, or by the destructor.
+// The thread is joined exactly once: by Join, or by the destructor. The
+// object itself is driven from one thread (the one that owns it).
 class PlatformThread {
 public:
+    // Runs on the new thread; the argument is passed through, never owned.
     using Entry = void (*)(void* argument);
 
     PlatformThread();

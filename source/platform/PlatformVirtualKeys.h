@@ -51,7 +51,7 @@ struct PlatformVirtualKeyMapping {
     int32_t alternateScancode; // 0 (SDL_SCANCODE_UNKNOWN) when there is none
 };
 
-// The whole table, in increasing key-code order.
+// The whole table, in increasing key-code order: static, never freed.
 const PlatformVirtualKeyMapping* PlatformVirtualKeyTable(int32_t& count);
 
 // The mapping of one key code; null for codes without a physical key,

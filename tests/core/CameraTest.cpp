@@ -81,6 +81,12 @@ struct ProjectionCase {
     float m5;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const ProjectionCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class CameraProjectionTest : public CameraTest, public ::testing::WithParamInterface<ProjectionCase> {};
 
 // zoom 2, near 1, far 11; orthographic 4 x 2.
@@ -188,6 +194,12 @@ struct ScreenCase {
     float sy;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const ScreenCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class CameraScreenTest : public CameraTest, public ::testing::WithParamInterface<ScreenCase> {};
 
 TEST_P(CameraScreenTest, WorldToScreenMatchesHandValuesAndScreenToWorldInvertsIt)
@@ -272,6 +284,12 @@ struct DegenerateCase {
     float globalRatio;
     const char* warning;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const DegenerateCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class CameraDegenerateTest : public CameraTest, public ::testing::WithParamInterface<DegenerateCase> {};
 

@@ -174,6 +174,12 @@ struct Scene {
     void (*make)(Random& random, const zVector& centre, Mesh& mesh);
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const Scene& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 const Scene scenes[] = {
     {"Scattered", 11, zVector(0, 0, 0), Scattered},
     {"Surface", 12, zVector(0, 0, 0), Surface},

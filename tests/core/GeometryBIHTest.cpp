@@ -51,6 +51,12 @@ struct RayCase {
     bool polygonTest;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const RayCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 const RayCase rayCases[] = {
     {"FrontFace", {0.25f, 0.5f, 2}, {0, 0, -1}, 0.0f, false, true, 2.0f, 0, true},
     {"SlantedFront", {-0.75f, 0.5f, 1}, {1, 0, -1}, 0.0f, false, true, 1.0f, 0, true},

@@ -60,6 +60,12 @@ struct CubeCase {
     float stored;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const CubeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 const CubeCase cubeCases[] = {
     {"RightAnglesStayFlat", 0.0f, false, 0.0f},
     {"MinusOneSmoothsEverything", -1.0f, true, -1.0f},
@@ -270,6 +276,12 @@ struct TangentCase {
     bool plainQ;
     zVector sharedTP, sharedBP, sharedTQ, sharedBQ;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const TangentCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 void FillTangentPair(zGeometry& g, const TangentCase& c)
 {

@@ -87,6 +87,12 @@ struct EnergyCase {
     float diffuse;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const EnergyCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class LightEnergyTest : public ::testing::TestWithParam<EnergyCase> {};
 
 TEST_P(LightEnergyTest, DiffuseEnergyAtHandComputedPoints)
@@ -216,6 +222,12 @@ struct SpecularCase {
     float specular;
     float diffuse;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const SpecularCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class LightSpecularTest : public ::testing::TestWithParam<SpecularCase> {};
 

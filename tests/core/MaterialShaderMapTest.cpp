@@ -35,6 +35,12 @@ struct MaterialCase {
     const char* expected;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const MaterialCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 const MaterialCase MaterialCases[] = {
     {"NoStages", [](zMaterial&, zTexture*, zTexture*) {},
      "Normal=0:Nrm_\nDiffuse=1:MatParm0_\nModulate=-\nSpecular=2:MatParm1_\nGlossiness=3:MatParm4_\n"

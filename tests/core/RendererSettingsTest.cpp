@@ -19,6 +19,12 @@ struct FlagKey {
     uint32_t bit;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const FlagKey& c, std::ostream* out)
+{
+    *out << c.key;
+}
+
 class RendererSettingsTest : public ::testing::Test {
 protected:
     ~RendererSettingsTest() override { GlobalDebugChannel = -1; }

@@ -31,6 +31,12 @@ struct BlockRow {
     std::vector<InputRow> inputs;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const BlockRow& row, std::ostream* out)
+{
+    *out << row.typeName;
+}
+
 const InputRow A60{"Input A", "Source input A.", 60};
 const InputRow B60{"Input B", "Source input B.", 60};
 
@@ -164,6 +170,12 @@ struct TypeCase {
     std::vector<int32_t> inputs; // 0: unconnected
     int32_t expected;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const TypeCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 class ShaderBlockOutputTypeTest : public ::testing::TestWithParam<TypeCase> {};
 

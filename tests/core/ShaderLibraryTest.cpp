@@ -164,6 +164,12 @@ struct WholeFailure {
     bool remembered;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const WholeFailure& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 class ShaderLibraryFailureTest : public ShaderLibraryTest, public ::testing::WithParamInterface<WholeFailure> {};
 
 TEST_P(ShaderLibraryFailureTest, FailsWithItsMessage)
@@ -200,6 +206,12 @@ struct ChildFailure {
     std::string child;
     const char* message;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const ChildFailure& c, std::ostream* out)
+{
+    *out << c.label;
+}
 
 class ShaderLibraryChildFailureTest : public ShaderLibraryTest, public ::testing::WithParamInterface<ChildFailure> {};
 

@@ -254,6 +254,12 @@ struct ReadCase {
     const char* diffuse; // the description of the Diffuse root
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const ReadCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
 class ShaderMapReadTest : public ShaderMapTest, public ::testing::WithParamInterface<ReadCase> {};
 
 TEST_P(ShaderMapReadTest, ReadsWhatItCan)

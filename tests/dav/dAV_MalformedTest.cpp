@@ -18,14 +18,21 @@ struct Case {
     uint32_t seed;
 };
 
+const char* const DamageNames[] = {"Truncate", "Flip", "Garbage", "Repeat"};
+
 std::string Name(const testing::TestParamInfo<Case>& info)
 {
-    static const char* const damages[] = {"Truncate", "Flip", "Garbage", "Repeat"};
     std::string name = info.param.file;
     for (char& c : name)
         if (c == '.')
             c = '_';
-    return name + "_" + damages[int(info.param.damage)] + "_" + std::to_string(info.param.seed);
+    return name + "_" + DamageNames[int(info.param.damage)] + "_" + std::to_string(info.param.seed);
+}
+
+// Names the case in test listings and failure messages.
+void PrintTo(const Case& c, std::ostream* out)
+{
+    *out << c.file << " " << DamageNames[int(c.damage)] << " seed " << c.seed;
 }
 
 Bytes Damaged(const Bytes& original, Damage damage, uint32_t seed)

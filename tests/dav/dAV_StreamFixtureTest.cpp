@@ -17,6 +17,12 @@ struct AudioFixture {
     const char* demuxer;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const AudioFixture& c, std::ostream* out)
+{
+    *out << c.file;
+}
+
 class AudioFixtureTest : public testing::TestWithParam<AudioFixture> {};
 
 TEST_P(AudioFixtureTest, DecodesEveryFrameInTheFileFormat)

@@ -26,6 +26,7 @@ public:
     uint32_t GetByteSize() const;
 
     int32_t frameCount = 0;
+    // Owned (new[]); null when empty.
     uint8_t* data = nullptr;
     zSampleFormat format;
 };

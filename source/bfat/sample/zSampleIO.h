@@ -5,7 +5,8 @@
 // Loads samples from files; WAV is the one format read.
 class zSampleIO {
 public:
-    // False without a log line when no file system has the file.
+    // False without a log line when no file system has the file, with an
+    // error line when it is not a WAV file the reader takes.
     static bool Load(zSample& sample, const char* path);
 };
 

@@ -42,7 +42,8 @@ public:
     // Releases an owned buffer; size and format stay.
     void Free();
     // A zero-filled buffer of width x height pixels; keeps the pixels when only
-    // the format changes at the same size and bit depth.
+    // the format changes at the same size and bit depth. On failure (error
+    // line) the old buffer is already released: pixels is null.
     bool AllocAs(int32_t newWidth, int32_t newHeight, const zPixelFormat& newFormat);
     void SetSizeOnly(int32_t newWidth, int32_t newHeight);
     // Becomes a copy of the source; false when the copy could not be allocated.
@@ -89,6 +90,7 @@ public:
     bool Resize(int32_t newWidth, int32_t newHeight);
     bool ApplyConvolution(int32_t kernelWidth, int32_t kernelHeight, const int32_t* kernel);
 
+    // malloc'ed and owned unless bufferFlags has BufferNotOwned.
     uint8_t* pixels = nullptr;
     int32_t width = 0;
     int32_t height = 0;

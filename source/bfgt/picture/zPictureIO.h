@@ -36,7 +36,9 @@ public:
 
 class zPictureIO {
 public:
-    // Appends a codec the list does not hold yet; the list then owns it.
+    // Appends a codec the list does not hold yet; the list then owns it. False
+    // for null or a name already registered (a warning): the codec is then
+    // still the caller's to delete. Main thread, at start-up.
     static bool RegisterIOCodec(zPictureIOCodec* codec, bool verbose);
     // Loads a TGA, a BMP or whatever a registered codec decodes. The picture is
     // left as it was when nothing could load the file.

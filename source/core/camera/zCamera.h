@@ -42,8 +42,12 @@ public:
 
     // Radians.
     float GetFov() const;
+    // Radians, held to MinFov .. MaxFov; stored as the zoom factor.
     void SetFov(float fov);
+    // Values up to MinZoomFactor become MinZoomFactor.
     void SetZoomFactor(float zoom);
+    // Kept and written to the tag; the projection does not read it (the
+    // renderer's viewport size gives the aspect).
     void SetViewport(float originX, float originY, float width, float height);
 
     // Normalised screen position (0..1, y down) of a world point; false, out

@@ -42,7 +42,8 @@ public:
     // error the font is left empty.
     bool Load(const char* path, const char* base);
 
-    // Null when index is not a page of the font.
+    // Null when index is not a page of the font; the font (or the core's
+    // texture cache) keeps the texture.
     zTexture* GetPageTexture(int32_t index) const;
     int32_t GetPageCount() const { return pages.GetCount(); }
     // The glyph of the character's byte value, or null when it is undefined.

@@ -17,7 +17,7 @@ class zMinMax;
 // several interchangeable forms, a pivot, an optional look-at target and a
 // parent link, from which it computes its local, world and inverse world
 // matrices. Matrices follow the row-vector reading of the math library, so a
-// chain "A then B" is the code product B * A.
+// chain "A then B" is the code product B * A. Main thread only.
 class zItem {
 public:
     // Where the rotation comes from.
@@ -57,9 +57,10 @@ public:
     // Kinds own memory of their own and are deleted through this base.
     virtual ~zItem() = default;
 
-    // Links under parent (null unlinks). A self link is refused; a link that
-    // would close a cycle first moves the item of parent's chain that hangs
-    // under this one to this item's former parent.
+    // Links under parent (null unlinks); the parent is borrowed and must
+    // outlive the link (no back pointer tells it). A self link is refused; a
+    // link that would close a cycle first moves the item of parent's chain
+    // that hangs under this one to this item's former parent.
     void SetLink(zItem* parent);
     // True when other is this item or an item up its link chain.
     bool IsLinkedTo(const zItem* other) const;
@@ -81,6 +82,7 @@ public:
     static int32_t RotationOrderFromName(const char* name);
 
     Tavrin* core;
+    // The parent; not owned.
     zItem* link = nullptr;
     int32_t orientationMethod = OrientationEuler;
     // While set the parent's world matrix is not applied (the physics drives the item).
@@ -91,6 +93,7 @@ public:
     // Euler angles (radians, order 4) applied after the look-at.
     zVector targetOffsetRotation;
     zVector position;
+    // Euler angles in radians, in rotationOrder.
     zVector rotation;
     zVector scale = {1.0f, 1.0f, 1.0f, 1.0f};
     // Pivot: applied first to every point of the item.

@@ -9,6 +9,7 @@
 #include "core/zad/Tavrin.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMinMax.h"
+#include "framework/system/zAssert.h"
 #include "framework/system/zLogStream.h"
 
 #include <new>
@@ -100,6 +101,7 @@ void zRenderer::PushObject(zObject* object)
 void zRenderer::CullItemStack(bool useShadowProxy)
 {
     cullingTimer.Start();
+    TAVRIN_ASSERT(itemStackCount <= itemStackCapacity);
     for (int32_t i = 0; i < itemStackCount; ++i) {
         zRenderItem& entry = itemArray[i];
         zObject* object = entry.item;
@@ -119,6 +121,7 @@ void zRenderer::CullItemStack(bool useShadowProxy)
 
 void zRenderer::SortItemStack()
 {
+    TAVRIN_ASSERT(itemStackCount <= itemStackCapacity);
     if (itemStackCount > 1)
         SortFloatKeyedPairs(sortArray, 0, itemStackCount - 1);
 }

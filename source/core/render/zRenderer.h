@@ -39,6 +39,10 @@ struct zRenderItem {
 // back-ends fill the same slots. Besides the operations it carries the state
 // every renderer shares: camera and view frustum, the item stack of the frame,
 // the per-frame counters, fog, option and effect flags and the loaded shaders.
+// Main thread only. Objects, geometries, textures, materials, lights and the
+// camera handed in are borrowed: their owners keep them alive while the
+// renderer may use them. What a back-end makes for a resource lives in the
+// resource's rendererData, from its Setup to its Free.
 class zRenderer {
 public:
     // Indices of the per-frame counters.
@@ -55,7 +59,8 @@ public:
     // AllocateItemStack refuses this many records or more.
     static constexpr int32_t MaxItemStackCapacity = int32_t(1) << 29;
 
-    // With makeCurrent the renderer becomes the core's current renderer.
+    // With makeCurrent the renderer becomes the core's current renderer. The
+    // core is not owned; it outlives the renderer.
     zRenderer(Tavrin* owner, bool makeCurrent);
     zRenderer(const zRenderer&) = delete;
     zRenderer& operator=(const zRenderer&) = delete;
@@ -68,6 +73,7 @@ public:
     virtual const char* GetName() = 0;
     virtual const char* GetDescription() = 0;
     virtual const char* GetVersion() = 0;
+    // Sizes in pixels; false when no output can be opened.
     virtual bool OpenVideo(int32_t width, int32_t height, int32_t bitsPerPixel, bool fullScreen) = 0;
     virtual void CloseVideo() = 0;
     virtual bool ResizeOutput(int32_t width, int32_t height) = 0;
@@ -82,8 +88,13 @@ public:
     // Culls, sorts and draws the item stack.
     virtual void RenderQueue() = 0;
     virtual void Present() = 0;
+    // A new record for the compiled program, or null when it does not build
+    // (the null renderer builds none). LoadShaderLibrary hands each record to
+    // the shaders list, which owns it from then on.
     virtual zShaderRecord* LoadShader(const char* name, const char* vertexProgram, const char* pixelProgram) = 0;
+    // Releases the program; the record itself stays for its list to delete.
     virtual void FreeShader(zShaderRecord* shader) = 0;
+    // Colour channels and depth 0 .. 1.
     virtual void Clear(float red, float green, float blue, float depth, uint32_t flags) = 0;
     virtual void CopyFramebufferToTexture(zTexture* texture) = 0;
     // Null renders to the output window.
@@ -97,12 +108,17 @@ public:
     // alignment: 0 left, 1 centred, 2 right-aligned; colour null is white.
     virtual void Write(zRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,
                        int32_t alignment, const float* colour) = 0;
+    // Each Setup makes the renderer's data for the resource (false when it
+    // cannot); the matching Free releases it and must come before the
+    // resource is deleted. Update re-sends changed content.
     virtual bool SetupGeometry(zGeometry* geometry) = 0;
     virtual void FreeGeometry(zGeometry* geometry) = 0;
     virtual void UpdateGeometry(zGeometry* geometry, int32_t firstVertex, int32_t vertexCount) = 0;
     virtual bool SetupTexture(zTexture* texture) = 0;
     virtual bool LoadTextureContent(zTexture* texture, const char* path) = 0;
     virtual void FreeTexture(zTexture* texture) = 0;
+    // New content of width x height pixels in the texture's picture format;
+    // the video streams give (0, 0) for the last two.
     virtual void UpdateTexture(zTexture* texture, const uint8_t* pixels, int32_t width, int32_t height, int32_t x,
                                int32_t y) = 0;
     virtual bool SetupMaterial(zMaterial* material) = 0;
@@ -126,7 +142,13 @@ public:
     void FreeItemStack();
     // Empties the stack; the arrays stay.
     void ResetItemStack() { itemStackCount = 0; }
+    // Adds a visible object with a set-up geometry to this frame's stack,
+    // keyed by the view depth of its geometry's centre. A full stack refuses
+    // it with an error line and sets itemStackOverflow. The object is
+    // borrowed until the stack is reset.
     void PushObject(zObject* object);
+    // Classifies each pushed object against the frustum (its visibility) and
+    // marks the visible octree leaves.
     void CullItemStack(bool useShadowProxy);
     // Sorts the pushed entries ascending by key.
     void SortItemStack();

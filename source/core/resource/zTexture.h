@@ -26,8 +26,8 @@ public:
     zTexture(const zTexture&) = delete;
     zTexture& operator=(const zTexture&) = delete;
 
-    // A texture appended to the core's current texture cache; a null name
-    // gives "tx". Null when it cannot be allocated.
+    // A texture appended to the core's current texture cache, which owns it;
+    // a null name gives "tx". Null when it cannot be allocated.
     static zTexture* New(Tavrin* core, const char* name, int32_t mode, int32_t usage, bool creationFlag,
                          float priority);
     // False for null, else whether the located path equals the name.

@@ -32,7 +32,10 @@ struct zMixerChannel {
 
 // The abstract sound mixer: 64 channels, a master gain and a per-frame update
 // that keeps streamed channels fed. The order of the virtual operations is
-// fixed: the back-ends fill the same slots.
+// fixed: the back-ends fill the same slots. Main thread only; the streams'
+// decoder threads reach a channel only through its stream interface's locks.
+// Sounds handed in are borrowed (the core's cache owns them). Gains and pitch
+// are factors (1 unchanged), pan 0 .. 1 with 0.5 centred.
 class zMixer {
 public:
     static constexpr int32_t ChannelCount = 64;
@@ -43,11 +46,13 @@ public:
         ChannelPlaying = 2,
     };
 
-    // With makeCurrent the mixer becomes the core's current mixer.
+    // With makeCurrent the mixer becomes the core's current mixer. The core
+    // is not owned; it outlives the mixer.
     zMixer(Tavrin* owner, bool makeCurrent);
     zMixer(const zMixer&) = delete;
     zMixer& operator=(const zMixer&) = delete;
 
+    // False when no audio output can be opened.
     virtual bool OpenAudio() = 0;
     virtual void CloseAudio() = 0;
     // Each argument may be null.
@@ -58,6 +63,8 @@ public:
     virtual void ResumeChannel(int32_t channel) = 0;
     // ChannelIdle or ChannelPlaying.
     virtual int32_t GetChannelState(int32_t channel) = 0;
+    // Makes the back-end's copy of the sound (false when it cannot); FreeSound
+    // releases it and must come before the sound is deleted.
     virtual bool SetupSound(zSound* sound) = 0;
     virtual void FreeSound(zSound* sound) = 0;
     virtual void SetMasterGain(float gain) = 0;
@@ -85,6 +92,7 @@ public:
     int32_t StartSound(zSound* sound);
     // The channel the stream started on, or -1.
     int32_t StartStream(const char* path);
+    // SetupChannelStreamInterface on a checked channel.
     bool StartChannelStream(int32_t channel, const char* path);
     // A free channel, locked, or -1.
     int32_t LockFreeChannel();
@@ -92,6 +100,8 @@ public:
     bool TryLockChannel(int32_t channel);
     void UnlockChannel(int32_t channel);
     void UnlockAllChannels();
+    // The sound on the channel (borrowed), or null; an out-of-range channel
+    // logs an error.
     zSound* GetChannelSound(int32_t channel) const;
     // Stops every channel and puts loop, gain, pitch and pan back.
     void ResetChannels();

@@ -14,20 +14,28 @@ class zMixer;
 // Connects a media stream to one mixer channel: the stream's audio driver,
 // collecting decoded PCM in a ring buffer that the mixer drains, with a decoder
 // thread of its own that keeps the stream decoding ahead of playback.
-// Lock order: stream lock, then buffer lock.
+// Lock order: stream lock, then buffer lock. The decoder thread calls Write
+// and IsBufferFull with the stream lock held; the main thread reads the ring
+// only between LockBuffer and UnlockBuffer, and touches the content stream
+// only between LockStream and UnlockStream.
 class zMixerStreamInterface : public dAV_AudioDriver {
 public:
     static constexpr uint32_t BlockSize = 4096;
     static constexpr uint32_t BlockCount = 8;
 
+    // The mixer stays its owner's and outlives the interface; the channel
+    // (0 .. 63) owns the interface.
     zMixerStreamInterface(zMixer* owner, int32_t channelIndex);
     // Stops and joins the decoder thread. Must not be called by a thread that
     // holds the stream lock.
     ~zMixerStreamInterface() override;
 
-    // Opens the content stream and starts the owner's device stream.
+    // Opens the content stream and starts the owner's device stream. False
+    // when the file cannot be played (no content kept) or the mixer refuses
+    // the stream (the content stays until the interface is deleted). Main thread.
     bool Create(const char* path);
-    // Creates the decoder thread suspended, then resumes it.
+    // Creates the decoder thread suspended, then resumes it; false when the
+    // system gives no thread. Main thread.
     bool StartDecoder();
 
     bool Start() override { return true; }
@@ -49,6 +57,8 @@ public:
         return content;
     }
     void UnlockStream() { streamLock.Unlock(); }
+    // Takes the buffer lock (unless the caller holds it already) and gives
+    // the ring; never null. Pair with UnlockBuffer.
     zMemoryRingBuffer* LockBuffer(bool alreadyLocked = false);
     void UnlockBuffer() { bufferLock.Unlock(); }
 

@@ -14,7 +14,7 @@ class zTexture;
 
 // The engine core's one central object: the current renderer and mixer, the
 // resource caches, and the frame bracket whose outermost end presents the
-// frame and advances the program-wide frame clock.
+// frame and advances the program-wide frame clock. Main thread only.
 class Tavrin {
 public:
     // Creates the null renderer and the null mixer as defaults and current ones.
@@ -37,16 +37,18 @@ public:
     // The geometry cached under the path (unless the cache is bypassed), else
     // a new one read from the located ZML file, kept in the cache unless told
     // otherwise. A file that cannot be found or read still gives an empty
-    // geometry. Null only when no geometry can be allocated.
+    // geometry. Null only when no geometry can be allocated. A cached geometry
+    // belongs to the cache; one not kept in the cache is the caller's to delete.
     zGeometry* LoadGeometry(const char* path, bool useCache, bool keepInCache);
     // The texture cached under the path (as its name or the path it was loaded
     // from), else a new one loaded from the located file, with the priority of
     // its ".zmd" side file unless the priority given is other than 0.5. A file
     // that cannot be found or read still gives an empty texture. Null only
-    // when no texture can be allocated.
+    // when no texture can be allocated. Ownership as for LoadGeometry.
     zTexture* LoadTexture(const char* path, bool useCache, bool keepInCache, float priority, bool skipSetup);
     // The sound cached under the path, else a new cached one loaded from the
-    // located WAV file; empty when the file cannot be found or read.
+    // located WAV file; empty when the file cannot be found or read. The
+    // cache owns it; null for a null path or when none can be allocated.
     zSound* LoadSound(const char* path);
     // Loads a picture, or opens an "mpg" video stream, into the texture.
     bool SetTextureContent(zTexture* texture, const char* path);
@@ -62,7 +64,8 @@ public:
     zLinkedListId& GetGeometries() { return currentResources->GetGeometries(); }
     zLinkedListId& GetSounds() { return currentResources->GetSounds(); }
 
-    // The renderer all drawing goes to; never owned through this field.
+    // The renderer all drawing goes to; never owned through this field. Null
+    // only after the default renderer was deleted.
     zRenderer* renderer = nullptr;
     zMixer* mixer = nullptr;
     // The null renderer and mixer, owned.

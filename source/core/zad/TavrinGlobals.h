@@ -9,7 +9,8 @@ class zSound;
 class zString;
 class zTexture;
 
-// Program-wide state of the frame cycle. Times are clock ticks of 1/10000 s.
+// Program-wide state of the frame cycle, main thread only. Times are clock
+// ticks of 1/10000 s.
 // Nesting depth of Tavrin::BeginDraw / Tavrin::EndDraw; never negative.
 extern int32_t GlobalDrawDepth;
 // Engine clock: the sum of all scaled frame deltas.

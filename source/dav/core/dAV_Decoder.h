@@ -5,7 +5,8 @@
 class dAV_Stream;
 
 // Decodes the video packets a demuxer delivers and hands frames to the
-// stream's video driver.
+// stream's video driver. Decoders run on whatever thread pumps their stream;
+// the packet bytes [begin, end) are only valid during the call.
 class dAV_VideoDecoder {
 public:
     dAV_VideoDecoder() = default;
@@ -40,7 +41,9 @@ public:
     virtual void ResetTime() = 0;
     // Skips data without decoding it; returns the time reached in ms.
     virtual int32_t Seek(const uint8_t* begin, const uint8_t* end, int32_t targetMs) = 0;
+    // The time decoded so far, in ms.
     virtual int32_t GetTime() = 0;
+    // Opens the decoding library; false when it cannot be set up.
     virtual bool Init() = 0;
     virtual void Close() = 0;
     virtual void Decode(dAV_Stream* stream, const uint8_t* begin, const uint8_t* end, int32_t timeStamp) = 0;

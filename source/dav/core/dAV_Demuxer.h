@@ -13,10 +13,12 @@ public:
     static constexpr uint32_t DeliversAudio = 1;
     static constexpr uint32_t DeliversVideo = 2;
 
+    // The reader stays the stream's and outlives the demuxer.
     explicit dAV_Demuxer(zStream* reader) : reader(reader) {}
     dAV_Demuxer(const dAV_Demuxer&) = delete;
     dAV_Demuxer& operator=(const dAV_Demuxer&) = delete;
 
+    // To the time in milliseconds.
     virtual bool Seek(dAV_Stream* stream, int32_t ms) = 0;
     virtual const char* GetName() = 0;
     // Probes the file from the reader's current position.

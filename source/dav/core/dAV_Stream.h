@@ -23,6 +23,8 @@ public:
     static constexpr int32_t Playing = 1;
     static constexpr int32_t Finished = 2;
 
+    // The drivers stay their owner's and must outlive the stream; either may
+    // be null.
     dAV_Stream(dAV_Driver* videoDriver, dAV_AudioDriver* audioDriver);
     virtual ~dAV_Stream();
     dAV_Stream(const dAV_Stream&) = delete;
@@ -31,10 +33,14 @@ public:
     virtual bool SelectVideoDecoder(int32_t codecId);
     virtual bool SelectAudioDecoder(int32_t codecId);
 
+    // Closes, then opens the file once per driver present and picks a demuxer
+    // for each by probing. False (with the stream closed) when the file cannot
+    // be opened or no demuxer takes it.
     bool Open(const char* path, bool scan = false);
     void Close();
     // False for an elapsed time of 0 or less.
     bool Update(int32_t elapsed);
+    // To the time in milliseconds; false on a closed stream, else playing.
     bool Seek(int32_t ms);
     void Rewind();
     // Rate in frames per second x 10000; rates that give no whole tick are ignored.
@@ -44,6 +50,9 @@ public:
     // Demuxers deliver their packets here; false when no decoder takes the codec.
     bool DecodeVideo(int32_t codecId, const uint8_t* begin, const uint8_t* end, int32_t timeStamp);
     bool DecodeAudio(int32_t codecId, const uint8_t* begin, const uint8_t* end, int32_t timeStamp);
+    // A new demuxer (the caller deletes it) that accepts the reader's file,
+    // tried in the order program stream, MPEG audio, Ogg Vorbis; null with an
+    // error line when none does.
     dAV_Demuxer* SelectDemuxer(zStream* reader);
 
     // The stream's audio format: rate and channel count of the PCM it produces,

@@ -1,4 +1,5 @@
 #include "framework/data_structure/zArray.h"
+#include "framework/system/zAssert.h"
 
 #include "framework/system/zLogStream.h"
 
@@ -30,6 +31,7 @@ zArrayItem* zArray::operator[](uint32_t i) const
         LogWarning("zArray::operator []") << "Out of bound array access.\n";
         return nullptr;
     }
+    TAVRIN_ASSERT(index[i] < capacity);
     return slots[index[i]];
 }
 

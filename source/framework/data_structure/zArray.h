@@ -19,8 +19,13 @@ public:
 
     // Null, with a warning, for an index at or past the count.
     zArrayItem* operator[](uint32_t i) const;
-    // A full array grows to 2 * capacity + 4 when allowed; otherwise false.
+    // The array owns the item from then on. A full array grows to
+    // 2 * capacity + 4 when allowed; otherwise false, the item still the
+    // caller's.
     bool Add(zArrayItem* item, bool mayGrow = true);
+    // Sets the capacity to n, keeping the items in order. False when n is the
+    // capacity already, below the count (with an error line) or cannot be
+    // allocated (the array unchanged).
     bool Resize(uint32_t n);
     // With deleteItems the items are deleted; the tables are freed either way.
     void Clear(bool deleteItems = true);

@@ -1,5 +1,6 @@
 #include "framework/data_structure/zLinkedList.h"
 
+#include "framework/system/zAssert.h"
 #include "framework/system/zLogStream.h"
 
 zLinkedList::~zLinkedList()
@@ -45,6 +46,8 @@ zLinkedListEntry* zLinkedList::InsertBefore(zLinkedListEntry* entry, zLinkedList
         return nullptr;
     if (!skipCheck && Contains(entry))
         return nullptr;
+    // A position outside this list would splice two lists into one.
+    TAVRIN_ASSERT(entry != position && Contains(position));
     entry->next = position;
     entry->prev = position->prev;
     if (position->prev != nullptr)
@@ -62,6 +65,7 @@ zLinkedListEntry* zLinkedList::InsertAfter(zLinkedListEntry* entry, zLinkedListE
         return nullptr;
     if (!skipCheck && Contains(entry))
         return nullptr;
+    TAVRIN_ASSERT(entry != position && Contains(position));
     entry->prev = position;
     entry->next = position->next;
     if (position->next != nullptr)
@@ -77,6 +81,7 @@ bool zLinkedList::Unlink(zLinkedListEntry* entry)
 {
     if (entry == nullptr || !Contains(entry))
         return false;
+    TAVRIN_ASSERT(count > 0 && (entry->next == nullptr ? last == entry : entry->next->prev == entry));
     if (entry->prev != nullptr)
         entry->prev->next = entry->next;
     else

@@ -42,15 +42,30 @@ public:
     zLinkedList(const zLinkedList&) = delete;
     zLinkedList& operator=(const zLinkedList&) = delete;
 
+    // Links the entry at the tail (or head); an owning list now owns it.
+    // Returns the entry, or null for null. Unless skipCheck, an entry already
+    // in this list is left where it is (a walk of the list); with skipCheck
+    // the caller promises it is in no list.
     zLinkedListEntry* Add(zLinkedListEntry* entry, bool atTail = true, bool skipCheck = false);
+    // Add at the tail without the check: constant time.
     zLinkedListEntry* Append(zLinkedListEntry* entry);
+    // Links the entry next to position, which must be in this list. Null when
+    // either is null or (unless skipCheck) the entry is already here.
     zLinkedListEntry* InsertBefore(zLinkedListEntry* entry, zLinkedListEntry* position, bool skipCheck = false);
     zLinkedListEntry* InsertAfter(zLinkedListEntry* entry, zLinkedListEntry* position, bool skipCheck = false);
+    // Takes the entry out without deleting it; the caller owns it again.
+    // False when it is not in this list (found by a walk).
     bool Unlink(zLinkedListEntry* entry);
+    // Unlink, then deletes the entry when asked and the list owns it.
     bool Remove(zLinkedListEntry* entry, bool deleteEntry = true);
+    // Empties the list, deleting the entries when asked and owned. Entries
+    // kept alive keep stale links: they must not be unlinked from here again.
     void Clear(bool deleteEntries = true);
+    // A walk of the list.
     bool Contains(const zLinkedListEntry* entry) const;
+    // The entry at the index (a walk); null with an error line when out of range.
     zLinkedListEntry* Get(int32_t index) const;
+    // The first entry for a fresh cursor, then each next one, then null.
     zLinkedListEntry* Next(zLinkedListCursor& cursor) const;
 
     // Typed forms for lists whose entries are all of one class.
@@ -76,6 +91,8 @@ protected:
 // A list of zLinkedListIdEntry found by id.
 class zLinkedListId : public zLinkedList {
 public:
+    // The first entry whose id equals the text (case counts), or null (with a
+    // warning line when asked). A walk of the list; the list keeps the entry.
     zLinkedListIdEntry* Find(const zString& id, bool logIfMissing = false) const;
     zLinkedListIdEntry* FindByName(const char* id, bool logIfMissing = false) const;
 

@@ -1,5 +1,6 @@
 #include "framework/data_structure/zMemoryRingBuffer.h"
 
+#include "framework/system/zAssert.h"
 #include "framework/system/zLogStream.h"
 
 #include <cstring>
@@ -42,6 +43,7 @@ uint32_t zMemoryRingBuffer::Write(const void* data, uint32_t byteCount)
 {
     const auto* source = static_cast<const unsigned char*>(data);
     while (byteCount > 0 && freeBlocks > 0) {
+        TAVRIN_ASSERT(writeBlock < blockCount && writeOffset < blockSize);
         const uint32_t room = blockSize - writeOffset;
         const uint32_t n = byteCount < room ? byteCount : room;
         if (source != nullptr) {
@@ -64,6 +66,7 @@ uint32_t zMemoryRingBuffer::Read(void* data, uint32_t byteCount)
     auto* destination = static_cast<unsigned char*>(data);
     uint32_t read = 0;
     while (byteCount > 0 && freeBlocks < blockCount) {
+        TAVRIN_ASSERT(readBlock < blockCount && readOffset < blockSize);
         const uint32_t available = blockSize - readOffset;
         const uint32_t n = byteCount < available ? byteCount : available;
         if (destination != nullptr) {

@@ -10,6 +10,7 @@ class zProperty {
 public:
     enum Type : int32_t { None = 0, Float = 1, Integer = 2, String = 3, List = 4 };
 
+    // Names and texts are copied.
     zProperty(const char* name, const char* text);
     zProperty(const char* name, int32_t value);
     zProperty(const char* name, float value);
@@ -18,7 +19,8 @@ public:
     void SetInt(int32_t value);
     void SetFloat(float value);
 
-    // False, with the out-argument untouched, when the type differs.
+    // False, with the out-argument untouched, when the type differs. A text
+    // stays the property's, valid until its value changes.
     bool GetString(const char*& text) const;
     bool GetInt(int32_t& value) const;
     bool GetFloat(float& value) const;
@@ -27,6 +29,7 @@ public:
 
     Type GetType() const { return type; }
     const zString& GetName() const { return name; }
+    // The sub-properties of a List property; the property never deletes them.
     ztLinkedList<zProperty*>& GetList() { return list; }
 
 private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/system/zAssert.h"
+
 #include <cstdint>
 #include <new>
 
@@ -19,17 +21,20 @@ public:
     ztLinkedList(const ztLinkedList&) = delete;
     ztLinkedList& operator=(const ztLinkedList&) = delete;
 
+    // Null when the node cannot be allocated.
     Node* Add(const T& value, bool atTail = true)
     {
         return atTail ? InsertAfter(value, nullptr) : InsertBefore(value, nullptr);
     }
 
-    // A null node appends at the tail. Null when the node cannot be allocated.
+    // A null node appends at the tail; any other must be in this list. Null
+    // when the node cannot be allocated.
     Node* InsertAfter(const T& value, Node* node)
     {
         Node* added = new (std::nothrow) Node{value};
         if (added == nullptr)
             return nullptr;
+        TAVRIN_ASSERT(node == nullptr || Holds(node));
         if (node == nullptr)
             node = last;
         added->prev = node;
@@ -52,6 +57,7 @@ public:
         Node* added = new (std::nothrow) Node{value};
         if (added == nullptr)
             return nullptr;
+        TAVRIN_ASSERT(node == nullptr || Holds(node));
         if (node == nullptr)
             node = first;
         added->next = node;
@@ -68,11 +74,13 @@ public:
         return added;
     }
 
-    // Unlinks the node and hands it back; the caller frees it.
+    // Unlinks the node (one of this list's) and hands it back; the caller
+    // frees it with delete.
     Node* Remove(Node* node)
     {
         if (node == nullptr)
             return nullptr;
+        TAVRIN_ASSERT(Holds(node));
         if (node->prev != nullptr)
             node->prev->next = node->next;
         else
@@ -104,6 +112,17 @@ public:
     Node* GetLast() const { return last; }
 
 private:
+    // A walk, for the checks of debug builds: a node of another list would
+    // splice the two lists together.
+    bool Holds(const Node* node) const
+    {
+        for (const Node* n = first; n != nullptr; n = n->next) {
+            if (n == node)
+                return true;
+        }
+        return false;
+    }
+
     int32_t count = 0;
     Node* first = nullptr;
     Node* last = nullptr;

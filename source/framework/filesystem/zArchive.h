@@ -33,7 +33,8 @@ public:
     zArchive& operator=(const zArchive&) = delete;
 
     // Opens the file, or the caller's stream (already open; it is rewound and
-    // left open at close), and unless skipScan reads the whole directory.
+    // left open at close, and stays the caller's), and unless skipScan reads
+    // the whole directory. Main thread, like every archive operation.
     bool OpenRead(const char* fileName, bool skipScan, zStream* userStream);
     // Starts a new "ZARD" archive with the alignment and block size held.
     bool CreateNew(const char* fileName, zStream* userStream);
@@ -45,6 +46,8 @@ public:
     // Ends a written archive with the terminator and the padding to the block size.
     bool Close();
     void ClearEntries();
+    // The directory's entry of that name (case counts), or null; the
+    // directory keeps it.
     zArchiveEntry* FindEntry(const char* name) const;
 
     bool IsOpen() const { return open; }
@@ -55,9 +58,11 @@ public:
     // False for a negative or oversized value, which is not taken.
     bool SetAlignment(int32_t value);
     bool SetBlockSize(int32_t value);
+    // The stream the archive reads or writes (its own or the caller's).
     zStream* GetStream() const { return stream; }
 
     bool verbose = false;
+    // Owns its entries (ClearEntries deletes them).
     ztLinkedList<zArchiveEntry*> directory;
 
 private:

@@ -30,10 +30,16 @@ class zFrustum {
 public:
     enum : int { Top = 0, Bottom = 1, Left = 2, Right = 3, Near = 4, Far = 5 };
 
+    // fov in radians; the half-angles across x and y are atan(tan(fov / 2) /
+    // divisor). Planes and corners go to world space through the camera's
+    // world matrix (none: camera space).
     void SetPerspective(float fov, float nearDistance, float farDistance, const zMatrix4* camera, float divisorX, float divisorY);
+    // A box of width * scaleX by height * scaleY in world units.
     void SetOrthographic(float width, float height, float nearDistance, float farDistance, const zMatrix4* camera, float scaleX, float scaleY);
 
+    // FrustumOutside, FrustumInside or FrustumClipped, as every Classify.
     int ClassifySphere(const zVector& centre, float radius) const;
+    // Outside when every point lies beyond one plane by more than margin.
     int ClassifyPoints(int count, const zVector* points, float margin) const;
     // Separating-axis tests on the projected corners.
     int ClassifyMinMax(const zMinMax& box, const zMatrix4* matrix = nullptr) const;

@@ -46,6 +46,7 @@ public:
     zMatrix3 Orthonormalized() const;
 
     static zMatrix3 CrossProductMatrix(const zVector& v);
+    // angle in radians.
     static zMatrix3 RotationZ(float angle);
     static zMatrix3 ScaleMatrix(const zVector& v);
     static zMatrix3 FromMatrix4(const zMatrix4& m);

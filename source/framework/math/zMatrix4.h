@@ -35,9 +35,13 @@ public:
 
     // T(position) . R(Euler, order YXZ) . S(scale) . T(pivot).
     static zMatrix4 FromTransformation(const zVector& position, const zVector& rotation, const zVector& scale, const zVector& pivot);
+    // The translation, the lengths of the three axes and the rotation with
+    // them divided out (a zero axis stays zero); any output may be null.
     void Decompose(zVector* position, zVector* scale, zMatrix3* rotation) const;
     // Inverse of translation . rotation . scale; other content is not inverted.
     zMatrix4 InverseAffine() const;
+    // t 0 gives a, 1 gives b. Linear blends the elements; otherwise position
+    // and scale blend and the rotation is slerped.
     static zMatrix4 Interpolate(const zMatrix4& a, const zMatrix4& b, float t, bool linear);
 
     // A node named name ("Mtx4" without one) with the rows, w included, as "R0" .. "R3".

@@ -22,7 +22,8 @@ public:
     // Exchanges root tags and file name with another document.
     void Swap(zMetaFile& other);
 
-    // Path queries from the root tags, shortcuts resolved against this document.
+    // Path queries from the root tags, shortcuts resolved against this
+    // document. Tags and texts returned belong to the document.
     zMetaTag* GetTag(const char* path, bool log = false) const;
     zMetaTag* GetTypedTag(const char* path, int32_t type, bool log = false) const;
     // Integer tag at the path (non-zero is true); the default otherwise.

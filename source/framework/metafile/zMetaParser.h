@@ -21,7 +21,8 @@ public:
     // includingDocument is the document holding the "#include" that asked for
     // this file, or null.
     static bool Load(const char* fileName, zMetaFile* document, const zMetaFile* includingDocument = nullptr);
-    // A new document holding the file, or null.
+    // A new document holding the file, which the caller deletes; null when the
+    // file cannot be read or parsed.
     static zMetaFile* LoadNew(const char* fileName);
     // Reads ZML text held in memory; fileName is what messages name and
     // what the document keeps.

@@ -92,9 +92,13 @@ public:
     bool GetBinaryData(void* out, int32_t capacity) const;
 
     // Children. Only a pure tag or a node takes children; the tag becomes a node.
+    // Links the child at the end, or next to reference (a child of this tag),
+    // and owns it from then on. Null with an error line, the child still the
+    // caller's, when this tag takes no children, the child is linked
+    // elsewhere or reference is not a child here.
     zMetaTag* AddChild(zMetaTag* child, zMetaTag* reference = nullptr, bool before = false);
-    // New child tags of each type, appended at the end; null when this tag
-    // takes no children.
+    // New child tags of each type, appended at the end and owned by this tag;
+    // null when this tag takes no children.
     zMetaTag* CreateChild(const char* name);
     zMetaTag* CreateInteger(const char* name, int32_t value);
     zMetaTag* CreateFloat(const char* name, float value);
@@ -117,7 +121,8 @@ public:
     // gives its target; a shortcut whose target is missing is logged and skipped.
     zMetaTag* NextChild(zLinkedListCursor& cursor, const zMetaFile* document) const;
 
-    // Path queries over the children (see GetTagEx).
+    // Path queries over the children (see GetTagEx). Tags found stay owned by
+    // their parents: they live as long as the tree.
     zMetaTag* GetTag(const char* path, const zMetaFile* document = nullptr, bool log = false) const;
     zMetaTag* GetTypedTag(const char* path, int32_t type, const zMetaFile* document = nullptr,
                           bool log = false) const;

@@ -82,7 +82,9 @@ struct zBIHQuery {
 };
 
 // Bounding interval hierarchy over axis-aligned volumes, one per primitive of
-// the derived class, which alone knows how a ray meets its primitives.
+// the derived class, which alone knows how a ray meets its primitives. Ray
+// queries and GatherInBox leave the tree alone: several threads may query at
+// once, each with its own zBIHQuery; Build and Free need the tree to themselves.
 class zBIH {
 public:
     static constexpr uint32_t DefaultLeafSize = 8;
@@ -104,7 +106,8 @@ public:
     // volumes are not kept. Replaces an earlier tree; on failure nothing is built.
     virtual bool Build(int32_t count, const zMinMax* volumes);
     // Walks the leaves the ray crosses front to back. A maximum distance of 0
-    // or less is unlimited. The caller resets the hit fields first.
+    // or less is unlimited. The caller resets the hit fields first. Distances
+    // (hitT included) are in lengths of direction: hit = origin + t direction.
     virtual void IntersectRay(zBIHQuery& query, const zVector& origin, const zVector& direction, float maximumDistance) const;
     virtual void Free();
 

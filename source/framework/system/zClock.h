@@ -2,19 +2,25 @@
 
 #include <cstdint>
 
-// Clock ticks of 0.1 ms; callers work with the low 32 bits, which wrap.
+// Clock ticks of 0.1 ms; callers work with the low 32 bits, which wrap
+// (take differences as unsigned). Any thread.
 uint32_t GetClockTicks();
+// Suspends the calling thread for at least that long.
 void SleepMilliseconds(uint32_t milliseconds);
 
 // Measures how long a repeated piece of work takes and how often it could run
-// per second if it ran back to back; statistics close once a second.
+// per second if it ran back to back; statistics close once a second. Times are
+// milliseconds. One thread drives a timer.
 class zTimer {
 public:
+    // Returns ticks of 0.1 ms.
     using TickSource = uint32_t (*)();
 
     explicit zTimer(TickSource clock = GetClockTicks);
 
     void Reset();
+    // Marks the start of a run; doNotCount adds its time without counting it
+    // as a run.
     void Start(bool doNotCount = false);
     // Returns the runs-per-second value, -1.0 until the first window closes.
     float Stop();

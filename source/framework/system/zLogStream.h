@@ -12,6 +12,8 @@ class zString;
 class zLogSink {
 public:
     virtual ~zLogSink() = default;
+    // One whole line with its line feed, on the thread that finished it, under
+    // the log's lock.
     virtual void Write(const char* line) = 0;
 };
 
@@ -54,7 +56,7 @@ public:
     static uint8_t MaskFromLetters(const char* letters);
 
     // Lines go to the sink instead of standard output while one is set; returns
-    // the previous sink.
+    // the previous sink. The sink is not owned and must outlive its setting.
     zLogSink* SetSink(zLogSink* sink);
 
 private:

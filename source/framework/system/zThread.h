@@ -27,6 +27,7 @@ public:
     bool GetExitCode() const { return exitCode; }
 
 protected:
+    // The work, on the new thread.
     virtual bool Run() = 0;
 
 private:

@@ -14,7 +14,7 @@ class zMetaFile;
 class zMetaTag;
 
 // A rigid set of collision shapes: one per scene item, linked in one of the
-// collision world's two lists.
+// collision world's two lists. Lengths are world units, angles radians.
 class GColItem : public zLinkedListIdEntry {
 public:
     GColItem();
@@ -24,6 +24,9 @@ public:
 
     // A shape of type 0 at the tail of the list; null when it cannot be allocated.
     GColShape* AddShape();
+    // The item owns the shapes it adds (null when one cannot be allocated);
+    // the geometry is borrowed and must outlive the shape. Angles are Euler
+    // radians; a null placement is zero.
     GColShape* AddMeshShape(zGeometry* geometry, const zVector* localPosition = nullptr, const zVector* angles = nullptr);
     GColShape* AddCuboidShape(const zVector* size, const zVector* localPosition = nullptr, const zVector* angles = nullptr);
     GColShape* AddSphereShape(float radius, const zVector* localPosition = nullptr, const zVector* angles = nullptr);

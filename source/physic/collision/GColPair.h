@@ -2,6 +2,7 @@
 
 #include "framework/data_structure/zArray.h"
 #include "framework/math/zVector.h"
+#include "framework/system/zAssert.h"
 
 #include <cstdint>
 
@@ -50,8 +51,17 @@ public:
     bool Insert(GColPair* pair);
 
     uint32_t GetCount() const { return count; }
-    const zArray& GetBucket(uint32_t index) const { return buckets[index]; }
-    GColPair* GetPair(uint32_t bucket, uint32_t index) const { return static_cast<GColPair*>(buckets[bucket][index]); }
+    const zArray& GetBucket(uint32_t index) const
+    {
+        TAVRIN_ASSERT(index < BucketCount);
+        return buckets[index];
+    }
+    // Null, with a warning, for an index past the bucket's count.
+    GColPair* GetPair(uint32_t bucket, uint32_t index) const
+    {
+        TAVRIN_ASSERT(bucket < BucketCount);
+        return static_cast<GColPair*>(buckets[bucket][index]);
+    }
 
     uint32_t count = 0;
     zArray buckets[BucketCount];

@@ -4,6 +4,7 @@
 #include "core/render/zRenderer.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMatrix4.h"
+#include "framework/system/zAssert.h"
 #include "framework/system/zLogStream.h"
 #include "physic/collision/GColItem.h"
 #include "physic/collision/GCollide.h"
@@ -27,6 +28,8 @@ const zVector Zero{0.0f, 0.0f, 0.0f, 1.0f};
 
 void TauItemList::Append(TauItem* body)
 {
+    // A body is in one list at a time; linking it twice corrupts both.
+    TAVRIN_ASSERT(body->worldList == nullptr);
     body->prev = last;
     body->next = nullptr;
     if (last != nullptr)
@@ -40,6 +43,7 @@ void TauItemList::Append(TauItem* body)
 
 void TauItemList::Prepend(TauItem* body)
 {
+    TAVRIN_ASSERT(body->worldList == nullptr);
     body->prev = nullptr;
     body->next = first;
     if (first != nullptr)

@@ -44,7 +44,9 @@ struct TauUidRemap {
     int32_t count = 0;
 };
 
-// The rigid-body world of one scene.
+// The rigid-body world of one scene. Main thread only. Bodies and collision
+// items are the scene's: the world's lists link them without owning them.
+// Times are seconds.
 class Tau {
 public:
     static constexpr uint32_t DefaultNodeCapacity = 2048;
@@ -62,7 +64,10 @@ public:
 
     bool AllocateCollisionNode(uint32_t nodes, uint32_t points);
     void FreeCollisionNodes();
-    // Runs the owed fixed steps; returns the part of a step simulated ahead.
+    // Runs the owed fixed steps for a frame of frameTime seconds (cut to
+    // +-MaxFrameTime, with a warning); returns the part of a step simulated
+    // ahead. Gives up owed steps, reporting each as dropped, once the steps
+    // of this call took longer than 1/60 s of wall clock.
     float Update(float frameTime);
     void DetectContacts();
     void Reset();

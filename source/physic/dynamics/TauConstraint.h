@@ -13,7 +13,10 @@ struct TauUidRemap;
 class zMetaFile;
 class zMetaTag;
 
-// Ties an anchor body to a target body (either may be the world, null).
+// Ties an anchor body to a target body (either may be the world, null). The
+// bodies are borrowed: removing a body from the world with its constraints
+// detached clears the ends that name it. The world owns the constraint once
+// added (Tau::AddConstraint).
 class TauConstraint : public zLinkedListIdEntry {
 public:
     enum : int32_t {
@@ -39,6 +42,8 @@ public:
                              const TauUidRemap* remap) = 0;
     virtual zMetaTag* AsMetaTag(const zMetaFile* document, TauSceneServices* scene) const = 0;
 
+    // Hooks are points in the body's frame (world space for a null body); null
+    // is the origin.
     void SetAnchorHook(const zVector* hook);
     void SetTargetHook(const zVector* hook);
 

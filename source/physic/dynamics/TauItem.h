@@ -33,7 +33,8 @@ struct TauItemState {
 };
 
 // One rigid body of a Tau world. The scene embeds it in its item beside the
-// item's collision item; the world's lists only link it.
+// item's collision item; the world's lists only link it. Times are seconds,
+// angles radians.
 class TauItem : public zLinkedListEntry {
 public:
     enum : uint32_t {
@@ -55,6 +56,9 @@ public:
     TauItem(const TauItem&) = delete;
     TauItem& operator=(const TauItem&) = delete;
 
+    // Wakes the body and sets its pose from a position and Euler angles
+    // (radians, order 4), each zero when null; velocities and accumulators
+    // cleared. Nothing for a body without a mode.
     void ResetTransformation(const zVector* newPosition, const zVector* euler);
     void ComputeInverseMass();
     void SetMass(float m);

@@ -246,3 +246,33 @@ TEST(ztLinkedList, PointerValuesAreNeverDeleted)
     }
     EXPECT_EQ(deleted, 0);
 }
+
+#if defined(TAVRIN_ASSERTS)
+// A position or node of another list would splice the two lists together.
+TEST(zLinkedListDeathTest, APositionOrNodeOfAnotherListIsCaught)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    Node a("a", nullptr);
+    Node b("b", nullptr);
+    Node c("c", nullptr);
+    Node d("d", nullptr);
+    zLinkedListId first;
+    zLinkedListId second;
+    first.SetNotOwned(true);
+    second.SetNotOwned(true);
+    first.Append(&a);
+    first.Append(&b);
+    second.Append(&c);
+    EXPECT_DEATH(second.InsertAfter(&d, &a, true), "Assertion failed");
+    EXPECT_DEATH(second.InsertBefore(&d, &b, true), "Assertion failed");
+
+    ztLinkedList<int> values;
+    ztLinkedList<int> others;
+    values.Add(1);
+    others.Add(2);
+    others.Add(3);
+    EXPECT_DEATH(values.Remove(others.GetLast()), "Assertion failed");
+    first.Clear(false);
+    second.Clear(false);
+}
+#endif

@@ -27,6 +27,12 @@ struct Scene {
     void (*make)(Random& random, const zVector& centre, std::vector<TestTriangle>& out);
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const Scene& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 void SmallTriangles(Random& random, const zVector& centre, std::vector<TestTriangle>& out, int count, float spread, float size)
 {
     for (int i = 0; i < count; ++i) {

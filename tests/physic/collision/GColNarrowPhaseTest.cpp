@@ -27,6 +27,12 @@ struct SphereSphereCase {
     zVector point;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const SphereSphereCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 const SphereSphereCase sphereSphereCases[] = {
     {"Separated", {-5, 0, 0}, {-4, 0, 0}, 1, {0, 0, 0}, {0, 0, 0}, 1, false, {}, 0, {}},
     {"SweptStopsShort", {-4, 0, 0}, {-2.5f, 0, 0}, 1, {0, 0, 0}, {0, 0, 0}, 1, false, {}, 0, {}},
@@ -76,6 +82,12 @@ struct SphereCuboidCase {
     float depth;
     zVector point;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const SphereCuboidCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 const zOBB cube2 = MakeBox({0, 0, 0}, {2, 2, 2});
 const zOBB tallTurned = MakeBox({0, 0, 0}, {4, 2, 2}, zMatrix3::RotationZ(float(M_PI / 2)));
@@ -220,6 +232,12 @@ struct FaceOnFaceCase {
     std::vector<std::pair<float, float>> points;
     float tolerance;
 };
+
+// Names the case in test listings and failure messages.
+void PrintTo(const FaceOnFaceCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 const FaceOnFaceCase faceOnFaceCases[] = {
     {"EqualAligned", {1, 1, 1}, {1, 1, 1}, {}, 0, 0, {{-0.5f, -0.5f}, {0.5f, -0.5f}, {0.5f, 0.5f}, {-0.5f, 0.5f}}, 1e-4f},

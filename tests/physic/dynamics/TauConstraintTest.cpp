@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace {
@@ -38,6 +40,23 @@ struct DistanceCase {
     int direction;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const DistanceCase& c, std::ostream* out)
+{
+    *out << "distance " << c.distance << " in [" << c.min << ", " << c.max << "]";
+}
+
+// A number as it may stand in a test name: "1.5" gives "1p5", "-1" gives "m1".
+std::string NameOf(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    std::string name;
+    for (const char* c = text; *c != 0; ++c)
+        name += *c == '.' ? 'p' : *c == '-' ? 'm' : *c;
+    return name;
+}
+
 class TauDistanceTest : public TauConstraintTest, public ::testing::WithParamInterface<DistanceCase> {};
 
 TEST_P(TauDistanceTest, KeepsTheDistanceInItsRange)
@@ -58,7 +77,11 @@ INSTANTIATE_TEST_SUITE_P(Ranges, TauDistanceTest,
                          ::testing::Values(DistanceCase{3.0f, 1.0f, 2.0f, -1}, DistanceCase{0.5f, 1.0f, 2.0f, +1},
                                            DistanceCase{1.5f, 1.0f, 2.0f, 0}, DistanceCase{3.0f, -1.0f, 2.0f, -1},
                                            DistanceCase{0.5f, 1.0f, -1.0f, +1}, DistanceCase{3.0f, -1.0f, -1.0f, 0},
-                                           DistanceCase{0.5f, -1.0f, -1.0f, 0}));
+                                           DistanceCase{0.5f, -1.0f, -1.0f, 0}),
+                         [](const ::testing::TestParamInfo<DistanceCase>& info) {
+                             const DistanceCase& c = info.param;
+                             return "At" + NameOf(c.distance) + "Min" + NameOf(c.min) + "Max" + NameOf(c.max);
+                         });
 
 TEST_F(TauConstraintTest, InRangeTheImpulseIsZeroWhateverTheRelativeVelocity)
 {

@@ -22,6 +22,12 @@ struct ShapeCase {
     float pivotX;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const ShapeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class TauInertiaTest : public ::testing::TestWithParam<ShapeCase> {};
 
 TEST_P(TauInertiaTest, TensorAndCentreOfOneShape)

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -34,6 +36,23 @@ struct DropCase {
     float drift;
 };
 
+// Names the case in test listings and failure messages.
+void PrintTo(const DropCase& c, std::ostream* out)
+{
+    *out << "dropped from " << c.height << " m";
+}
+
+// A number as it may stand in a test name: "1.5" gives "1p5", "-1" gives "m1".
+std::string NameOf(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    std::string name;
+    for (const char* c = text; *c != 0; ++c)
+        name += *c == '.' ? 'p' : *c == '-' ? 'm' : *c;
+    return name;
+}
+
 class TauDropTest : public ::testing::TestWithParam<DropCase> {};
 
 TEST_P(TauDropTest, ADroppedBoxRestsOnTheFloorAndFallsAsleep)
@@ -60,7 +79,8 @@ TEST_P(TauDropTest, ADroppedBoxRestsOnTheFloorAndFallsAsleep)
 }
 
 // The sequential solver turns a hard flat landing a little, so the box may tumble aside.
-INSTANTIATE_TEST_SUITE_P(Heights, TauDropTest, ::testing::Values(DropCase{0.01f, 0.02f}, DropCase{1.5f, 0.5f}));
+INSTANTIATE_TEST_SUITE_P(Heights, TauDropTest, ::testing::Values(DropCase{0.01f, 0.02f}, DropCase{1.5f, 0.5f}),
+                         [](const ::testing::TestParamInfo<DropCase>& info) { return "From" + NameOf(info.param.height); });
 
 TEST(TauScenario, ABouncingBallLosesHeightAtEveryBounceAndRests)
 {

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // An input device as scripts see it: numbered input functions, each with a
-// queue that one Update fills and the Pool calls drain.
+// queue that one Update fills and the Pool calls drain. Main thread only.
 class zInstanceDevice {
 public:
     zInstanceDevice() = default;
@@ -18,7 +18,9 @@ public:
     // Polls the hardware and queues new values.
     virtual bool Update() = 0;
     // Takes the newest value of a function; extra, when given, receives what
-    // the device adds to the value.
+    // the device adds to the value. False, value untouched, when the function
+    // is unsupported or its queue is empty. The mouse and the keyboard always
+    // remove what they hand out, whatever remove says.
     virtual bool PoolFunction(int32_t function, int32_t& value, int32_t* extra = nullptr, bool remove = true) = 0;
     virtual bool IsAvailable() = 0;
 
