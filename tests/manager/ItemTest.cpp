@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -302,6 +303,9 @@ struct MItemCase {
     float priority;
     const char* message;
 };
+
+// Failures name the case, not its bytes.
+void PrintTo(const MItemCase& c, std::ostream* os) { *os << c.name; }
 
 class MItemReadTest : public ::testing::TestWithParam<MItemCase> {};
 

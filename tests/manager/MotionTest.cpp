@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,9 @@ struct QChannelCase {
     uint32_t keys;
     const char* message;
 };
+
+// Failures name the case, not its bytes.
+void PrintTo(const QChannelCase& c, std::ostream* os) { *os << c.name; }
 
 class QChannelReadTest : public ::testing::TestWithParam<QChannelCase> {};
 
