@@ -1,6 +1,6 @@
 #include "physic/collision/GCollide.h"
 
-#include "core/zad/TavrinGlobals.h"
+#include "framework/system/zModuleTag.h"
 
 #include <new>
 

@@ -2,9 +2,9 @@
 
 #include "core/item/zItem.h"
 #include "core/render/zRenderer.h"
-#include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMatrix4.h"
 #include "framework/system/zLogStream.h"
+#include "framework/system/zModuleTag.h"
 #include "physic/collision/GColItem.h"
 #include "physic/collision/GCollide.h"
 #include "physic/dynamics/TauConstraint.h"
