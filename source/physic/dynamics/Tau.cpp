@@ -93,6 +93,7 @@ Tau::Tau()
 Tau::~Tau()
 {
     FreeCollisionNodes();
+    delete[] stepBodies;
     constraints.Clear(true);
     // The bodies belong to the scene items that embed them.
     inactiveItems.Clear(false);
@@ -378,6 +379,27 @@ TauItem** Tau::GetActiveItemArray() const
     return array;
 }
 
+bool Tau::GatherStepBodies()
+{
+    const int32_t n = activeItems.GetCount();
+    if (n > stepBodyCapacity) {
+        // Doubling keeps a growing world to a few allocations in all.
+        int32_t capacity = stepBodyCapacity > INT32_MAX / 2 ? INT32_MAX : 2 * stepBodyCapacity;
+        if (capacity < n)
+            capacity = n;
+        TauItem** grown = new (std::nothrow) TauItem*[capacity];
+        if (grown == nullptr)
+            return false;
+        delete[] stepBodies;
+        stepBodies = grown;
+        stepBodyCapacity = capacity;
+    }
+    int32_t i = 0;
+    for (TauItem* body = activeItems.First(); body != nullptr; body = TauItemList::Next(body))
+        stepBodies[i++] = body;
+    return true;
+}
+
 void Tau::Step()
 {
     for (TauItem* body = sleepingItems.First(); body != nullptr;) {
@@ -392,13 +414,13 @@ void Tau::Step()
         nodeCount = 0;
         return;
     }
-    TauItem** bodies = GetActiveItemArray();
-    if (bodies == nullptr) {
+    if (!GatherStepBodies()) {
         // Without the array the step cannot run; the bodies keep their poses.
         LogError("Tau::Step") << "Could not allocate the active body array.\n";
         nodeCount = 0;
         return;
     }
+    TauItem* const* bodies = stepBodies;
     const int32_t n = activeItems.GetCount();
 
     previousNodeCount = nodeCount;
@@ -424,11 +446,11 @@ void Tau::Step()
         TauItem* b = GetBodyOf(nodes[i].shapeB);
         if (a == nullptr || b == nullptr)
             continue;
-        if (!a->IsAwake() && (b->Flag & TauItem::FlagGhost) == 0 && !b->IsQuiet(2100.0f)) {
+        if (!a->IsAwake() && (b->Flag & TauItem::FlagGhost) == 0 && !b->IsQuiet(WakeQuietFactor)) {
             WakeItem(a);
             continue;
         }
-        if (!b->IsAwake() && (a->Flag & TauItem::FlagGhost) == 0 && !a->IsQuiet(2100.0f))
+        if (!b->IsAwake() && (a->Flag & TauItem::FlagGhost) == 0 && !a->IsQuiet(WakeQuietFactor))
             WakeItem(b);
     }
 
@@ -458,7 +480,7 @@ void Tau::Step()
     SolveContacts(true);
     solverTimer.Stop();
 
-    const int32_t quietLimit = static_cast<int32_t>(Frequency * 0.75f);
+    const int32_t quietLimit = static_cast<int32_t>(Frequency * SleepDelaySeconds);
 
     for (int32_t i = 0; i < n; ++i) {
         bodies[i]->RestorePreviousPose();
@@ -472,7 +494,7 @@ void Tau::Step()
         TauItem* body = bodies[i];
         body->UpdateWorldState();
         body->SynchronizeCollision();
-        if (body->IsQuiet(2000.0f) && sleepingEnabled != 0) {
+        if (body->IsQuiet(SleepQuietFactor) && sleepingEnabled != 0) {
             if (++body->quietSteps >= quietLimit) {
                 body->state.linearVelocity = Zero;
                 body->state.angularVelocity = Zero;
@@ -490,7 +512,6 @@ void Tau::Step()
         w.y *= body->AngularDamping;
         w.z *= body->AngularDamping;
     }
-    delete[] bodies;
 }
 
 void Tau::InterpolateStaticItems()
@@ -901,7 +922,7 @@ void Tau::DrawDebugItems(zRenderer* renderer, float scale) const
 {
     if (renderer == nullptr)
         return;
-    const float limit = Frequency * 0.75f;
+    const float limit = Frequency * SleepDelaySeconds;
     for (const TauItem* body = activeItems.First(); body != nullptr; body = TauItemList::Next(body)) {
         const float g = limit != 0.0f ? 1.0f - static_cast<float>(body->quietSteps) / limit : 1.0f;
         const float colour[4] = {g, g, g, 1.0f};
