@@ -14,8 +14,13 @@
 // score until it comes back), so the triangles split in two:
 // - those with a cached corner, found each step through the cached vertices'
 //   triangle lists and summed afresh;
-// - the others, whose sums cannot change while no corner is cached, kept in
-//   a heap ordered by (sum, -index).
+// - the others, whose sums cannot change while no corner is cached. Those no
+//   step has touched yet sum to 0 (no corner scored) and come out in index
+//   order, so a cursor over them finds the first; the rest, the few around
+//   the vertices pushed out of the cache, are kept in a heap ordered by
+//   (sum, -index). A heap of every triangle would work as well but touches
+//   memory all over a large list at each step, which made the time per
+//   triangle grow with the list.
 // A triangle moves between the two only when one of its vertices enters or
 // leaves the cache, so a step costs about the cached vertices' valence plus a
 // few heap operations instead of a pass over every triangle. Sums are formed
@@ -51,8 +56,9 @@ public:
         heapScore = NewArray<float>(maxTriangles);
         heap = NewArray<uint32_t>(maxTriangles);
         heapPosition = NewArray<uint32_t>(maxTriangles);
+        untouched = NewArray<uint8_t>(maxTriangles);
         return records && counted && hub && hubBound && adjacencyStart && adjacencyEnd && adjacency && emitted && cachedCorners
-            && heapScore && heap && heapPosition;
+            && heapScore && heap && heapPosition && untouched;
     }
 
     // Writes the new order of a list's triangles to out; false, with out
@@ -88,15 +94,15 @@ public:
         for (uint32_t i = indexCount; i-- > 0;)
             adjacency[--adjacencyStart[indices[i]]] = i / 3;
 
-        // Every initial score is 0, so index order is already a heap.
+        // Every triangle starts untouched, with a sum of 0.
         for (uint32_t t = 0; t < triangleCount; ++t) {
             emitted[t] = 0;
             cachedCorners[t] = 0;
-            heapScore[t] = 0.0f;
-            heap[t] = t;
-            heapPosition[t] = t;
+            untouched[t] = 1;
         }
-        heapSize = triangleCount;
+        heapSize = 0;
+        this->triangleCount = triangleCount;
+        firstUntouched = 0;
         uint32_t firstLeft = 0;
 
         for (uint32_t step = 0; step < triangleCount; ++step) {
@@ -157,6 +163,13 @@ private:
         if (heapSize > 0 && heapScore[heap[0]] > best.score) {
             best.triangle = heap[0];
             best.score = heapScore[best.triangle];
+        }
+        while (firstUntouched < triangleCount && untouched[firstUntouched] == 0)
+            ++firstUntouched;
+        if (firstUntouched < triangleCount
+            && (0.0f > best.score || (0.0f == best.score && firstUntouched < best.triangle))) {
+            best.triangle = firstUntouched;
+            best.score = 0.0f;
         }
         for (int32_t v : cache) {
             if (v < 0)
@@ -245,7 +258,7 @@ private:
         }
     }
 
-    // A vertex now in the cache: its triangles leave the heap.
+    // A vertex now in the cache: its triangles leave the heap or the untouched.
     void Enter(int32_t v)
     {
         if (counted[v] != 0 || records[v].cachePosition < 0)
@@ -327,8 +340,13 @@ private:
         SiftUp(heapSize - 1);
     }
 
+    // Takes t out of the untouched or out of the heap.
     void Remove(uint32_t t)
     {
+        if (untouched[t] != 0) {
+            untouched[t] = 0;
+            return;
+        }
         const uint32_t at = heapPosition[t];
         const uint32_t last = heap[--heapSize];
         if (at == heapSize)
@@ -357,6 +375,11 @@ private:
     std::unique_ptr<uint32_t[]> heap;
     std::unique_ptr<uint32_t[]> heapPosition;
     uint32_t heapSize = 0;
+    // 1 while a triangle has never had a cached corner; no untouched triangle
+    // lies before firstUntouched.
+    std::unique_ptr<uint8_t[]> untouched;
+    uint32_t firstUntouched = 0;
+    uint32_t triangleCount = 0;
     const int32_t* indices = nullptr;
     int32_t cache[zGeometryTrilist::CacheSize];
 };
