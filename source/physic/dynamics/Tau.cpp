@@ -5,6 +5,7 @@
 #include "framework/math/zMatrix4.h"
 #include "framework/system/zLogStream.h"
 #include "framework/system/zModuleTag.h"
+#include "framework/system/zSimd.h"
 #include "physic/collision/GColItem.h"
 #include "physic/collision/GCollide.h"
 #include "physic/dynamics/TauConstraint.h"
@@ -13,10 +14,6 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -649,7 +646,7 @@ uint32_t Tau::PrepareContactSolve(bool contactPass)
     return kept;
 }
 
-#if defined(__SSE2__)
+#if TAVRIN_SIMD_SSE2
 namespace {
 
 // x, y and z of v; lane three is zero.
@@ -793,7 +790,7 @@ void Tau::SolveContacts(bool contactPass)
     if (nodes == nullptr || solverNodes == nullptr || solverBodies == nullptr)
         return;
     if (PrepareContactSolve(contactPass) != 0) {
-#if defined(__SSE2__)
+#if TAVRIN_SIMD_SSE2
         SolvePassesPacked();
 #else
         for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
