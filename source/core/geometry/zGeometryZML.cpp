@@ -875,21 +875,29 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
         return nullptr;
     }
 
-    zMetaTag* word = root->CreateChild("RenderWord");
-    if ((renderWord & RenderLit) != 0)
-        word->CreateChild("Lit");
-    if ((renderWord & RenderRGB) != 0)
-        word->CreateChild("RGB");
-    if ((renderWord & RenderUseNormal) != 0)
-        word->CreateChild("UseNormal");
+    // A child tag that cannot be allocated is left out with what it would hold.
+    const auto child = [](zMetaTag* parent, const char* name) {
+        zMetaTag* tag = parent != nullptr ? parent->CreateChild(name) : nullptr;
+        if (tag == nullptr)
+            LogError("zGeometry::AsMetaTag") << "Failed to allocate " << name << " tag.\n";
+        return tag;
+    };
+
+    if (zMetaTag* word = child(root, "RenderWord")) {
+        if ((renderWord & RenderLit) != 0)
+            word->CreateChild("Lit");
+        if ((renderWord & RenderRGB) != 0)
+            word->CreateChild("RGB");
+        if ((renderWord & RenderUseNormal) != 0)
+            word->CreateChild("UseNormal");
+    }
 
     const auto addBlock = [](zMetaTag* parent, const uint8_t* data, uint64_t size) {
         parent->CreateBinary("Data", data, int32_t(size), zAsciiEncoder::EncodingYEnc);
     };
 
-    zMetaTag* vertexTag = root->CreateChild("Vertex");
-    vertexTag->CreateInteger("Count", int32_t(vertexCount));
-    {
+    if (zMetaTag* vertexTag = child(root, "Vertex")) {
+        vertexTag->CreateInteger("Count", int32_t(vertexCount));
         const uint64_t size = VertexRecord * vertexCount;
         std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
         if (buffer == nullptr) {
@@ -905,10 +913,9 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
         }
     }
 
-    zMetaTag* polygonTag = root->CreateChild("Polygon");
-    polygonTag->CreateInteger("Count", int32_t(polygonCount));
-    polygonTag->CreateInteger("BindingCount", int32_t(bindingCount));
-    {
+    if (zMetaTag* polygonTag = child(root, "Polygon")) {
+        polygonTag->CreateInteger("Count", int32_t(polygonCount));
+        polygonTag->CreateInteger("BindingCount", int32_t(bindingCount));
         const uint64_t size = 4 * uint64_t(bindingCount) + 8 * uint64_t(polygonCount);
         std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
         if (buffer == nullptr) {
@@ -926,7 +933,9 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
     }
 
     const auto addNormals = [&](const char* name, const zVector* normals, uint32_t count) {
-        zMetaTag* tag = root->CreateChild(name);
+        zMetaTag* tag = child(root, name);
+        if (tag == nullptr)
+            return;
         tag->CreateInteger("Count", int32_t(count));
         const uint64_t size = NormalRecord * count;
         std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
@@ -944,8 +953,8 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
     if (vertexNormals != nullptr)
         addNormals("VNormal", vertexNormals, bindingCount);
 
-    if (vertexColours != nullptr) {
-        zMetaTag* tag = root->CreateChild("RGB");
+    zMetaTag* colourTag = vertexColours != nullptr ? child(root, "RGB") : nullptr;
+    if (colourTag != nullptr) {
         const uint64_t size = ColourRecord * bindingCount;
         std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
         if (buffer == nullptr) {
@@ -957,7 +966,7 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
                 writer.Float32(vertexColours[b].y);
                 writer.Float32(vertexColours[b].z);
             }
-            addBlock(tag, buffer.get(), size);
+            addBlock(colourTag, buffer.get(), size);
         }
     }
 
@@ -969,8 +978,8 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
             ++present;
         if (present < uvSetCount)
             LogError("zGeometry::AsMetaTag") << "Cannot serialize UV channel as it does not exist.\n";
-        if (present > 0) {
-            zMetaTag* tag = root->CreateChild("UV");
+        zMetaTag* tag = present > 0 ? child(root, "UV") : nullptr;
+        if (tag != nullptr) {
             tag->CreateInteger("Count", int32_t(present));
             const uint64_t size = UVRecord * bindingCount;
             for (uint32_t s = 0; s < present; ++s) {
@@ -990,14 +999,14 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
     }
 
     if (boneCount != 0 && boneIds != nullptr) {
-        zMetaTag* skin = root->CreateChild("Skin");
-        zMetaTag* bones = skin->CreateChild("Bones");
-        for (int32_t b = 0; b < boneCount; ++b) {
+        zMetaTag* skin = child(root, "Skin");
+        zMetaTag* bones = child(skin, "Bones");
+        for (int32_t b = 0; bones != nullptr && b < boneCount; ++b) {
             if (bones->CreateString("Id", boneIds[b].Get() != nullptr ? boneIds[b].Get() : "") == nullptr)
                 LogError("zGeometry::AsMetaTag") << "Failed to allocate bone id tag.\n";
         }
-        zMetaTag* weights = skin->CreateChild("Weights");
-        for (uint32_t v = 0; skinWeights != nullptr && v < vertexCount; ++v) {
+        zMetaTag* weights = child(skin, "Weights");
+        for (uint32_t v = 0; weights != nullptr && skinWeights != nullptr && v < vertexCount; ++v) {
             const zSkinWeight& w = skinWeights[v];
             int32_t bytes[4];
             for (int i = 0; i < 4; ++i) {
@@ -1023,8 +1032,8 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
     if (zFar >= 0.0f)
         root->CreateFloat("ZFar", zFar);
 
-    zMetaTag* materialsTag = root->CreateChild("Materials");
-    for (uint32_t i = 0; i < materialCount; ++i) {
+    zMetaTag* materialsTag = child(root, "Materials");
+    for (uint32_t i = 0; materialsTag != nullptr && i < materialCount; ++i) {
         if (materials[i] != nullptr)
             materialsTag->AddChild(materials[i]->AsMetaTag(list));
     }

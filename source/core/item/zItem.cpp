@@ -300,11 +300,13 @@ zMetaTag* zItem::AsMetaTag(const zMetaFile*) const
     tag->AddChild(orientation.AsMetaTag("OrientationMatrix"));
     if (flags != 0) {
         zMetaTag* flagTag = tag->CreateChild("ItemFlag");
-        if ((flags & HasTarget) != 0)
+        if (flagTag == nullptr)
+            LogWarning("zItem::AsMetaTag") << "Could not allocate the item flag tag.\n";
+        else if ((flags & HasTarget) != 0)
             flagTag->CreateChild("HasTarget");
-        if ((flags & Invisible) != 0)
+        if (flagTag != nullptr && (flags & Invisible) != 0)
             flagTag->CreateChild("Invisible");
-        if ((flags & LinkOnlyPosition) != 0)
+        if (flagTag != nullptr && (flags & LinkOnlyPosition) != 0)
             flagTag->CreateChild("LinkOnlyPosition");
     }
     tag->AddChild(target.AsMetaTag("Target"));

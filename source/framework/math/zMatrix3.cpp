@@ -5,6 +5,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <cmath>
+#include <new>
 
 const zMatrix3 IdentityMatrix3;
 
@@ -318,7 +319,9 @@ zVector zMatrix3::ToEuler(int order) const
 
 zMetaTag* zMatrix3::AsMetaTag(const char* name) const
 {
-    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Mtx3");
+    zMetaTag* tag = new (std::nothrow) zMetaTag(name != nullptr ? name : "Mtx3");
+    if (tag == nullptr)
+        return nullptr;
     const char* rowNames[3] = {"R0", "R1", "R2"};
     for (int i = 0; i < 3; ++i)
         tag->AddChild(GetRow(i).AsMetaTag(rowNames[i]));

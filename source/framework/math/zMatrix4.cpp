@@ -5,6 +5,7 @@
 #include "framework/metafile/zMetaTag.h"
 
 #include <cmath>
+#include <new>
 
 const zMatrix4 IdentityMatrix4;
 
@@ -189,7 +190,9 @@ zMatrix4 zMatrix4::Interpolate(const zMatrix4& a, const zMatrix4& b, float t, bo
 
 zMetaTag* zMatrix4::AsMetaTag(const char* name) const
 {
-    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Mtx4");
+    zMetaTag* tag = new (std::nothrow) zMetaTag(name != nullptr ? name : "Mtx4");
+    if (tag == nullptr)
+        return nullptr;
     const char* rowNames[4] = {"R0", "R1", "R2", "R3"};
     for (int i = 0; i < 4; ++i)
         tag->AddChild(GetRow(i).AsMetaTag(rowNames[i], true));
