@@ -869,11 +869,10 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
                                          << "', its polygon corners do not add up to its binding count.\n";
         return nullptr;
     }
-    zMetaTag* root = new (std::nothrow) zMetaTag("Geometry");
-    if (root == nullptr) {
-        LogError("zGeometry::AsMetaTag") << "Could not create root tag to serialize geometry '" << id << "'.\n";
+    zMetaTag* root = zMetaTag::NewRoot("Geometry", "zGeometry::AsMetaTag",
+                                       {"Could not create root tag to serialize geometry '", id.Get(), "'.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
 
     // A child tag that cannot be allocated is left out with what it would hold.
     const auto child = [](zMetaTag* parent, const char* name) {

@@ -283,11 +283,10 @@ bool zItem::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* zItem::AsMetaTag(const zMetaFile*) const
 {
-    zMetaTag* tag = new (std::nothrow) zMetaTag("Item");
-    if (tag == nullptr) {
-        LogError("zItem::AsMetaTag") << "Could not serialize item. Failed to create root tag.\n";
+    zMetaTag* tag = zMetaTag::NewRoot("Item", "zItem::AsMetaTag",
+                                      {"Could not serialize item. Failed to create root tag.\n"});
+    if (tag == nullptr)
         return nullptr;
-    }
     if (MatrixDiffersFrom(offsetMatrix.GetMatrix(), IdentityMatrix4))
         tag->AddChild(offsetMatrix.AsMetaTag("OffsetMatrix"));
     if (position.DiffersFrom(zVector(0.0f, 0.0f, 0.0f)))

@@ -288,11 +288,10 @@ bool zLight::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* zLight::AsMetaTag(const zMetaFile* document) const
 {
-    zMetaTag* tag = new (std::nothrow) zMetaTag("Light");
-    if (tag == nullptr) {
-        LogError("zLight::AsMetaTag") << "Could not serialize light. Failed to create root tag.\n";
+    zMetaTag* tag = zMetaTag::NewRoot("Light", "zLight::AsMetaTag",
+                                      {"Could not serialize light. Failed to create root tag.\n"});
+    if (tag == nullptr)
         return nullptr;
-    }
     tag->AddChild(zItem::AsMetaTag(document));
     if (type != TypePoint)
         tag->CreateString("Type", type >= TypeParallel && type <= TypeArea ? TypeNames[type] : "None");

@@ -472,11 +472,10 @@ zTexture* zMaterial::LoadStageTexture(const char* path, int32_t channel) const
 
 zMetaTag* zMaterial::AsMetaTag(zLinkedListId* list)
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("Material");
-    if (root == nullptr) {
-        LogError("zMaterial::AsMetaTag") << "Could not serialize material '" << name << "'. Failed to create root tag.\n";
+    zMetaTag* root = zMetaTag::NewRoot("Material", "zMaterial::AsMetaTag",
+                                       {"Could not serialize material '", name.Get(), "'. Failed to create root tag.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     root->CreateString("Id", name.Get() != nullptr ? name.Get() : "");
     if (ColourDiffers(diffuse, white))
         ColourAsMetaTag(root, "Diffuse", diffuse);

@@ -289,6 +289,18 @@ zMetaTag* zMetaTag::AdoptChild(zMetaTag* child)
     return child;
 }
 
+zMetaTag* zMetaTag::NewRoot(const char* name, const char* method, std::initializer_list<const char*> message,
+                            const char* file, int line)
+{
+    zMetaTag* root = new (std::nothrow) zMetaTag(name);
+    if (root == nullptr) {
+        zLogStream& log = LogError(method, file, line);
+        for (const char* piece : message)
+            log << (piece != nullptr ? piece : "");
+    }
+    return root;
+}
+
 zMetaTag* zMetaTag::CreateChild(const char* name)
 {
     return AdoptChild(new (std::nothrow) zMetaTag(name));
