@@ -57,24 +57,27 @@ public:
         heap = NewArray<uint32_t>(maxTriangles);
         heapPosition = NewArray<uint32_t>(maxTriangles);
         untouched = NewArray<uint8_t>(maxTriangles);
+        corners = NewArray<int32_t>(3 * size_t(maxTriangles));
+        original = NewArray<uint32_t>(maxTriangles);
+        internal = NewArray<uint32_t>(maxTriangles);
         return records && counted && hub && hubBound && adjacencyStart && adjacencyEnd && adjacency && emitted && cachedCorners
-            && heapScore && heap && heapPosition && untouched;
+            && heapScore && heap && heapPosition && untouched && corners && original && internal;
     }
 
     // Writes the new order of a list's triangles to out; false, with out
     // unwritten, when an index lies outside the vertices.
-    bool Order(const int32_t* indices, uint32_t triangleCount, uint32_t vertexCount, int32_t* out)
+    bool Order(const int32_t* list, uint32_t triangleCount, uint32_t vertexCount, int32_t* out)
     {
         const uint32_t indexCount = 3 * triangleCount;
         for (uint32_t i = 0; i < indexCount; ++i) {
-            if (indices[i] < 0 || uint32_t(indices[i]) >= vertexCount)
+            if (list[i] < 0 || uint32_t(list[i]) >= vertexCount)
                 return false;
         }
-        this->indices = indices;
         for (uint32_t v = 0; v < vertexCount; ++v) {
             records[v] = zTrilistVertexRecord{};
             counted[v] = 0;
         }
+        Renumber(list, triangleCount, vertexCount);
         std::fill(cache, cache + zGeometryTrilist::CacheSize, -1);
 
         // A vertex used twice by one triangle counts, and is listed, twice.
@@ -108,9 +111,9 @@ public:
         for (uint32_t step = 0; step < triangleCount; ++step) {
             uint32_t chosen = Choose();
             if (chosen == NoTriangle) {
-                while (emitted[firstLeft] != 0)
+                while (emitted[internal[firstLeft]] != 0)
                     ++firstLeft;
-                chosen = firstLeft;
+                chosen = internal[firstLeft];
             }
             if (cachedCorners[chosen] == 0)
                 Remove(chosen);
@@ -167,8 +170,8 @@ private:
         while (firstUntouched < triangleCount && untouched[firstUntouched] == 0)
             ++firstUntouched;
         if (firstUntouched < triangleCount
-            && (0.0f > best.score || (0.0f == best.score && firstUntouched < best.triangle))) {
-            best.triangle = firstUntouched;
+            && (0.0f > best.score || (0.0f == best.score && Earlier(internal[firstUntouched], best.triangle)))) {
+            best.triangle = internal[firstUntouched];
             best.score = 0.0f;
         }
         for (int32_t v : cache) {
@@ -208,7 +211,7 @@ private:
                 continue;
             }
             const float score = Sum(t);
-            if (score > best.score || (score == best.score && t < best.triangle)) {
+            if (score > best.score || (score == best.score && Earlier(t, best.triangle))) {
                 best.triangle = t;
                 best.score = score;
             }
@@ -292,10 +295,40 @@ private:
         RaiseHubBounds(v);
     }
 
+    // True when triangle a is before b in the list (any triangle is before
+    // NoTriangle).
+    bool Earlier(uint32_t a, uint32_t b) const { return b == NoTriangle || original[a] < original[b]; }
+
+    // Numbers the triangles in the order of their lowest corner, a counting
+    // sort that keeps list order among equals: triangles close in the mesh
+    // get close numbers whatever order the list gives them, so that a step
+    // touches memory in a few places rather than all over a large list.
+    // corners holds the triangles in that order; original and internal map
+    // the numbers both ways, and every tie goes by the list order.
+    void Renumber(const int32_t* indices, uint32_t triangleCount, uint32_t vertexCount)
+    {
+        // adjacencyStart serves as the buckets; it is filled afresh after.
+        std::fill(adjacencyStart.get(), adjacencyStart.get() + vertexCount + 1, 0u);
+        const auto lowest = [indices](uint32_t t) {
+            return uint32_t(std::min({indices[3 * t], indices[3 * t + 1], indices[3 * t + 2]}));
+        };
+        for (uint32_t t = 0; t < triangleCount; ++t)
+            ++adjacencyStart[lowest(t) + 1];
+        for (uint32_t v = 0; v < vertexCount; ++v)
+            adjacencyStart[v + 1] += adjacencyStart[v];
+        for (uint32_t t = 0; t < triangleCount; ++t) {
+            const uint32_t i = adjacencyStart[lowest(t)]++;
+            original[i] = t;
+            internal[t] = i;
+            std::copy(indices + 3 * t, indices + 3 * t + 3, corners.get() + 3 * size_t(i));
+        }
+        this->indices = corners.get();
+    }
+
     // True when triangle a comes out before triangle b.
     bool Before(uint32_t a, uint32_t b) const
     {
-        return heapScore[a] > heapScore[b] || (heapScore[a] == heapScore[b] && a < b);
+        return heapScore[a] > heapScore[b] || (heapScore[a] == heapScore[b] && original[a] < original[b]);
     }
 
     void Place(uint32_t at, uint32_t t)
@@ -343,8 +376,8 @@ private:
     // Takes t out of the untouched or out of the heap.
     void Remove(uint32_t t)
     {
-        if (untouched[t] != 0) {
-            untouched[t] = 0;
+        if (untouched[original[t]] != 0) {
+            untouched[original[t]] = 0;
             return;
         }
         const uint32_t at = heapPosition[t];
@@ -379,6 +412,9 @@ private:
     // lies before firstUntouched.
     std::unique_ptr<uint8_t[]> untouched;
     uint32_t firstUntouched = 0;
+    std::unique_ptr<int32_t[]> corners;
+    std::unique_ptr<uint32_t[]> original;
+    std::unique_ptr<uint32_t[]> internal;
     uint32_t triangleCount = 0;
     const int32_t* indices = nullptr;
     int32_t cache[zGeometryTrilist::CacheSize];
