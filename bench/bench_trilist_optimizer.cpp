@@ -87,6 +87,6 @@ void BM_OptimizeFan(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_OptimizeGrid)->Arg(1000)->Arg(4000)->Arg(16384)->Unit(benchmark::kMicrosecond)->Complexity();
-BENCHMARK(BM_OptimizeShuffledGrid)->Arg(1000)->Arg(4000)->Arg(16384)->Unit(benchmark::kMicrosecond)->Complexity();
-BENCHMARK(BM_OptimizeFan)->Arg(1000)->Arg(4000)->Arg(16384)->Unit(benchmark::kMicrosecond)->Complexity();
+BENCHMARK(BM_OptimizeGrid)->Arg(1000)->Arg(4000)->Arg(16384)->Arg(65536)->Arg(262144)->Unit(benchmark::kMicrosecond)->Complexity();
+BENCHMARK(BM_OptimizeShuffledGrid)->Arg(1000)->Arg(4000)->Arg(16384)->Arg(65536)->Arg(262144)->Unit(benchmark::kMicrosecond)->Complexity();
+BENCHMARK(BM_OptimizeFan)->Arg(1000)->Arg(4000)->Arg(16384)->Arg(65536)->Arg(262144)->Unit(benchmark::kMicrosecond)->Complexity();

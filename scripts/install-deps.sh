@@ -7,7 +7,7 @@ packages=(
   # build tools
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev libbullet-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libbullet-dev valgrind
   # libraries the engine links
   zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libmad0-dev libstb-dev libmpeg2-4-dev
   libopenal-dev libsdl2-dev

@@ -1,5 +1,6 @@
 #include "platform/PlatformInput.h"
 
+#include "platform/PlatformJoystick.h"
 #include "platform/PlatformVirtualKeys.h"
 
 #include <SDL.h>
@@ -45,9 +46,15 @@ void PlatformInputShutdown()
 {
     if (InitializeCount == 0)
         return;
-    if (--InitializeCount == 0 && HapticInitialized) {
-        SDL_QuitSubSystem(SDL_INIT_HAPTIC);
-        HapticInitialized = false;
+    if (--InitializeCount == 0) {
+        // Quitting the subsystems frees every device they opened: the
+        // controllers still open let go of theirs first, so that closing them
+        // later touches nothing freed.
+        PlatformReleaseJoysticks();
+        if (HapticInitialized) {
+            SDL_QuitSubSystem(SDL_INIT_HAPTIC);
+            HapticInitialized = false;
+        }
     }
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }

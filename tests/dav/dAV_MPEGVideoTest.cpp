@@ -164,9 +164,30 @@ TEST(MPEGVideo, NoFrameIsHandedOutBeforeAPictureWasDecoded)
         frames = video.framesWritten;
         stray = video.strayPlanes;
     }
-    mpeg2_malloc_hooks(nullptr, nullptr);
+    dAV_MPEGVideoDecoder::InstallClearedAllocation();
     EXPECT_TRUE(LibraryBlocks.empty());
     EXPECT_EQ(stray, 0) << "of " << frames << " frames";
+}
+
+TEST(MPEGVideo, EveryBlockLibmpeg2AsksForComesCleared)
+{
+    // A corrupt stream can show a frame libmpeg2 never fully decoded, or make
+    // it read state no header set: what it reads must have been written.
+    for (const mpeg2_alloc_t reason : {MPEG2_ALLOC_MPEG2DEC, MPEG2_ALLOC_CHUNK, MPEG2_ALLOC_YUV}) {
+        for (int round = 0; round < 2; ++round) {
+            constexpr unsigned Size = 64 * 48 * 3 / 2;
+            auto* block = static_cast<uint8_t*>(mpeg2_malloc(Size, reason));
+            ASSERT_NE(block, nullptr);
+            EXPECT_EQ(uintptr_t(block) % 64, 0u) << "libmpeg2 aligns its blocks to 64 bytes";
+            size_t dirty = 0;
+            for (unsigned i = 0; i < Size; ++i)
+                dirty += block[i] != 0 ? 1 : 0;
+            EXPECT_EQ(dirty, 0u) << "reason " << int(reason) << ", round " << round;
+            // The next block may well reuse this memory.
+            std::memset(block, 0xBE, Size);
+            mpeg2_free(block);
+        }
+    }
 }
 
 } // namespace

@@ -20,6 +20,10 @@ using fuzz_support::Silent;
 
 class VideoDriver : public dAV_Driver {
 public:
+    static constexpr uint64_t ConvertedFrames = 4;
+    // Below the size the conversion spreads over threads.
+    static constexpr int64_t ConvertedPixels = 256 * 128;
+
     bool IsBusy() override { return false; }
     void BeginUpdate() override {}
     void EndUpdate() override {}
@@ -30,8 +34,10 @@ public:
         frameKind = format.kind;
         frameWidth = format.width;
         frameHeight = format.height;
-        // Huge pictures are decoded but not converted: the sanitised conversion would outlast the time limit.
-        if (int64_t(frameWidth) * frameHeight <= 1024 * 1024)
+        // Large pictures are decoded but not converted: the instrumented
+        // conversion costs the same for every pixel and would take most of
+        // the fuzzer's time.
+        if (int64_t(frameWidth) * frameHeight <= ConvertedPixels)
             picture.resize(size_t(frameWidth) * size_t(frameHeight) * 4);
         else
             picture.clear();
@@ -39,10 +45,14 @@ public:
     }
     bool WriteFrame(uint8_t* const planes[3], int32_t) override
     {
-        // The picture is converted only when it matches the announced size.
-        if (frameKind == dAV_FrameFormat::YUV420 && picture.size() == size_t(frameWidth) * size_t(frameHeight) * 4)
+        // The picture is converted only when it matches the announced size,
+        // and only the first few of an input: the conversion is the same for
+        // every frame and would take most of the fuzzer's time.
+        if (frameKind == dAV_FrameFormat::YUV420 && picture.size() == size_t(frameWidth) * size_t(frameHeight) * 4
+            && framesWritten < ConvertedFrames)
             ConvertYUV420ToRGB32(planes[0], planes[1], planes[2], picture.data(), frameWidth, frameHeight);
         frameWaiting = true;
+        ++framesWritten;
         return true;
     }
     bool HasFrame() override { return frameWaiting; }
@@ -55,6 +65,7 @@ public:
     bool IsReady() override { return true; }
 
     std::vector<uint8_t> picture;
+    uint64_t framesWritten = 0;
 };
 
 class AudioDriver : public dAV_AudioDriver {
@@ -67,6 +78,7 @@ public:
         const uint32_t room = held >= 8192 ? 0 : 8192 - held;
         const uint32_t taken = byteCount < room ? byteCount : room;
         held += taken;
+        bytesTaken += taken;
         return taken;
     }
     bool IsBufferFull() override { return held >= 4096; }
@@ -78,7 +90,13 @@ public:
     }
 
     uint32_t held = 0;
+    uint64_t bytesTaken = 0;
 };
+
+// Updates of 40 ms without a frame or a sample before the playing stops: an
+// input can keep a stream playing with nothing left to decode, and stepping
+// it on would only spend the fuzzer's time.
+constexpr int IdleUpdates = 50;
 
 // Opens the input as a stream with both drivers and plays, seeks and rewinds it.
 inline void PlayInput(const uint8_t* data, size_t size)
@@ -94,9 +112,13 @@ inline void PlayInput(const uint8_t* data, size_t size)
     {
         dAV_Stream stream(&video, &audio);
         if (stream.Open("input", (size & 1) != 0)) {
-            auto play = [&stream](int updates) {
-                for (int i = 0; i < updates && stream.GetState() == dAV_Stream::Playing; ++i)
+            auto play = [&](int updates) {
+                int idle = 0;
+                for (int i = 0; i < updates && idle < IdleUpdates && stream.GetState() == dAV_Stream::Playing; ++i) {
+                    const uint64_t before = video.framesWritten + audio.bytesTaken;
                     stream.Update(400);
+                    idle = video.framesWritten + audio.bytesTaken == before ? idle + 1 : 0;
+                }
             };
             play(2000);
             stream.Seek(int32_t(size % 1500));

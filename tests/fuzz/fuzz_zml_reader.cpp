@@ -1,5 +1,4 @@
-#include "framework/filesystem/zIOBaseFS.h"
-#include "framework/filesystem/zIOHandle.h"
+#include "InputFS.h"
 #include "framework/filesystem/zStream.h"
 #include "framework/metafile/zMetaFile.h"
 #include "framework/metafile/zMetaParser.h"
@@ -14,63 +13,8 @@
 
 namespace {
 
-class Silent : public zLogSink {
-public:
-    void Write(const char*) override {}
-};
-
-// The only files there are: "main.zml" and "inc.zml", both from the input,
-// so includes stay inside the test and may include each other.
-class InputFS : public zIOBaseFS {
-public:
-    struct Handle : zIOHandle {
-        const std::string* file = nullptr;
-        uint32_t position = 0;
-    };
-
-    ~InputFS() override { CloseAll(); }
-
-    uint32_t GetCapabilities() override { return 0; }
-    zIOHandle* OpenDirect(const char* path, bool read, bool write, bool) override
-    {
-        if (path == nullptr || write || !read)
-            return nullptr;
-        const std::string* file = std::strcmp(path, "main.zml") == 0 ? &main
-            : std::strcmp(path, "inc.zml") == 0                      ? &included
-                                                                     : nullptr;
-        if (file == nullptr)
-            return nullptr;
-        auto* handle = new Handle;
-        handle->name = path;
-        handle->file = file;
-        AddHandle(handle);
-        return handle;
-    }
-    uint32_t Read(zIOHandle* h, void* buffer, uint32_t count) override
-    {
-        auto* handle = static_cast<Handle*>(h);
-        const uint32_t left = uint32_t(handle->file->size()) - handle->position;
-        count = count < left ? count : left;
-        std::memcpy(buffer, handle->file->data() + handle->position, count);
-        handle->position += count;
-        return count;
-    }
-    uint32_t Write(zIOHandle*, const void*, uint32_t) override { return 0; }
-    uint32_t GetSize(zIOHandle* h) override { return uint32_t(static_cast<Handle*>(h)->file->size()); }
-    bool Seek(zIOHandle*, int32_t, int) override { return false; }
-    uint32_t Rewind(zIOHandle* h) override { return static_cast<Handle*>(h)->position = 0; }
-    uint32_t Tell(zIOHandle* h) override { return static_cast<Handle*>(h)->position; }
-    bool Close(zIOHandle* h) override
-    {
-        if (!RemoveHandle(h))
-            return false;
-        delete static_cast<Handle*>(h);
-        return true;
-    }
-
-    std::string main;
-    std::string included;
-};
+using fuzz_support::MemoryFS;
+using fuzz_support::Silent;
 
 // Visits every tag the way readers do: children with shortcuts resolved,
 // numbers, binary data decoded into its raw size.
@@ -104,14 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static Silent silent;
     GlobalLog.SetSink(&silent);
-    static InputFS files;
+    static MemoryFS files;
     zStream::SetCurrentFS(&files);
-
-    const uint8_t* split = static_cast<const uint8_t*>(std::memchr(data, 0, size));
-    files.main.assign(reinterpret_cast<const char*>(data), split != nullptr ? size_t(split - data) : size);
-    files.included.clear();
-    if (split != nullptr)
-        files.included.assign(reinterpret_cast<const char*>(split + 1), size - size_t(split - data) - 1);
+    files.SplitInput(data, size, "main.zml", "inc.zml");
 
     zMetaFile document;
     if (!zMetaParser::Load("main.zml", &document))

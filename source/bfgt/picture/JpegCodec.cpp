@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -304,7 +305,11 @@ bool JpegCodec::DecodeMemory(const uint8_t* data, size_t size, int32_t& width, i
     pixels = nullptr;
     if (data == nullptr || size < 2 || data[0] != 0xFF || data[1] != 0xD8)
         return false;
-    auto* job = new DecodeJob();
+    auto* job = new (std::nothrow) DecodeJob();
+    if (job == nullptr) {
+        LogError("JpegCodec::DecodeMemory") << "Could not allocate the decoder.\n";
+        return false;
+    }
     const bool decoded = RunDecode(*job, data, size);
     if (decoded) {
         width = job->width;
@@ -341,7 +346,11 @@ bool JpegCodec::EncodeMemory(int32_t width, int32_t height, const void* pixels, 
         LogError("JpegCodec::Encode") << "Cannot encode a picture of " << width << "x" << height << " pixels.\n";
         return false;
     }
-    auto* job = new EncodeJob();
+    auto* job = new (std::nothrow) EncodeJob();
+    if (job == nullptr) {
+        LogError("JpegCodec::Encode") << "Could not allocate the encoder.\n";
+        return false;
+    }
     const bool encoded = RunEncode(*job, width, height, static_cast<const uint8_t*>(pixels));
     if (encoded) {
         const size_t used = job->destination.capacity - job->destination.pub.free_in_buffer;

@@ -4,8 +4,8 @@
 #include "framework/filesystem/zStream.h"
 #include "framework/system/zLogStream.h"
 
+#include <algorithm>
 #include <cstring>
-#include <memory>
 
 namespace {
 
@@ -176,13 +176,9 @@ bool lowlevel_tga_decode(const uint8_t* data, size_t size, zPicture& picture)
 
     if (!topDown) {
         const size_t rowBytes = size_t(width) * 4;
-        std::unique_ptr<uint8_t[]> row(new uint8_t[rowBytes]);
         for (int32_t top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
             uint8_t* a = decoded.pixels + size_t(top) * rowBytes;
-            uint8_t* b = decoded.pixels + size_t(bottom) * rowBytes;
-            std::memcpy(row.get(), a, rowBytes);
-            std::memcpy(a, b, rowBytes);
-            std::memcpy(b, row.get(), rowBytes);
+            std::swap_ranges(a, a + rowBytes, decoded.pixels + size_t(bottom) * rowBytes);
         }
     }
     CommitDecodedPicture(decoded, picture);

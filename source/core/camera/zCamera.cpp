@@ -231,11 +231,10 @@ bool zCamera::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* zCamera::AsMetaTag(const zMetaFile* document) const
 {
-    zMetaTag* tag = new (std::nothrow) zMetaTag("Camera");
-    if (tag == nullptr) {
-        LogError("zCamera::AsMetaTag") << "Could not serialize camera. Failed to create root tag.\n";
+    zMetaTag* tag = zMetaTag::NewRoot("Camera", "zCamera::AsMetaTag",
+                                      {"Could not serialize camera. Failed to create root tag.\n"});
+    if (tag == nullptr)
         return nullptr;
-    }
     tag->AddChild(zItem::AsMetaTag(document));
     if (zNear != DefaultZNear)
         tag->CreateFloat("ZNear", zNear);

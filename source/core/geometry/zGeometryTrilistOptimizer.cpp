@@ -14,8 +14,13 @@
 // score until it comes back), so the triangles split in two:
 // - those with a cached corner, found each step through the cached vertices'
 //   triangle lists and summed afresh;
-// - the others, whose sums cannot change while no corner is cached, kept in
-//   a heap ordered by (sum, -index).
+// - the others, whose sums cannot change while no corner is cached. Those no
+//   step has touched yet sum to 0 (no corner scored) and come out in index
+//   order, so a cursor over them finds the first; the rest, the few around
+//   the vertices pushed out of the cache, are kept in a heap ordered by
+//   (sum, -index). A heap of every triangle would work as well but touches
+//   memory all over a large list at each step, which made the time per
+//   triangle grow with the list.
 // A triangle moves between the two only when one of its vertices enters or
 // leaves the cache, so a step costs about the cached vertices' valence plus a
 // few heap operations instead of a pass over every triangle. Sums are formed
@@ -51,24 +56,28 @@ public:
         heapScore = NewArray<float>(maxTriangles);
         heap = NewArray<uint32_t>(maxTriangles);
         heapPosition = NewArray<uint32_t>(maxTriangles);
+        untouched = NewArray<uint8_t>(maxTriangles);
+        corners = NewArray<int32_t>(3 * size_t(maxTriangles));
+        original = NewArray<uint32_t>(maxTriangles);
+        internal = NewArray<uint32_t>(maxTriangles);
         return records && counted && hub && hubBound && adjacencyStart && adjacencyEnd && adjacency && emitted && cachedCorners
-            && heapScore && heap && heapPosition;
+            && heapScore && heap && heapPosition && untouched && corners && original && internal;
     }
 
     // Writes the new order of a list's triangles to out; false, with out
     // unwritten, when an index lies outside the vertices.
-    bool Order(const int32_t* indices, uint32_t triangleCount, uint32_t vertexCount, int32_t* out)
+    bool Order(const int32_t* list, uint32_t triangleCount, uint32_t vertexCount, int32_t* out)
     {
         const uint32_t indexCount = 3 * triangleCount;
         for (uint32_t i = 0; i < indexCount; ++i) {
-            if (indices[i] < 0 || uint32_t(indices[i]) >= vertexCount)
+            if (list[i] < 0 || uint32_t(list[i]) >= vertexCount)
                 return false;
         }
-        this->indices = indices;
         for (uint32_t v = 0; v < vertexCount; ++v) {
             records[v] = zTrilistVertexRecord{};
             counted[v] = 0;
         }
+        Renumber(list, triangleCount, vertexCount);
         std::fill(cache, cache + zGeometryTrilist::CacheSize, -1);
 
         // A vertex used twice by one triangle counts, and is listed, twice.
@@ -88,23 +97,23 @@ public:
         for (uint32_t i = indexCount; i-- > 0;)
             adjacency[--adjacencyStart[indices[i]]] = i / 3;
 
-        // Every initial score is 0, so index order is already a heap.
+        // Every triangle starts untouched, with a sum of 0.
         for (uint32_t t = 0; t < triangleCount; ++t) {
             emitted[t] = 0;
             cachedCorners[t] = 0;
-            heapScore[t] = 0.0f;
-            heap[t] = t;
-            heapPosition[t] = t;
+            untouched[t] = 1;
         }
-        heapSize = triangleCount;
+        heapSize = 0;
+        this->triangleCount = triangleCount;
+        firstUntouched = 0;
         uint32_t firstLeft = 0;
 
         for (uint32_t step = 0; step < triangleCount; ++step) {
             uint32_t chosen = Choose();
             if (chosen == NoTriangle) {
-                while (emitted[firstLeft] != 0)
+                while (emitted[internal[firstLeft]] != 0)
                     ++firstLeft;
-                chosen = firstLeft;
+                chosen = internal[firstLeft];
             }
             if (cachedCorners[chosen] == 0)
                 Remove(chosen);
@@ -158,6 +167,13 @@ private:
             best.triangle = heap[0];
             best.score = heapScore[best.triangle];
         }
+        while (firstUntouched < triangleCount && untouched[firstUntouched] == 0)
+            ++firstUntouched;
+        if (firstUntouched < triangleCount
+            && (0.0f > best.score || (0.0f == best.score && Earlier(internal[firstUntouched], best.triangle)))) {
+            best.triangle = internal[firstUntouched];
+            best.score = 0.0f;
+        }
         for (int32_t v : cache) {
             if (v < 0)
                 break;
@@ -195,7 +211,7 @@ private:
                 continue;
             }
             const float score = Sum(t);
-            if (score > best.score || (score == best.score && t < best.triangle)) {
+            if (score > best.score || (score == best.score && Earlier(t, best.triangle))) {
                 best.triangle = t;
                 best.score = score;
             }
@@ -245,7 +261,7 @@ private:
         }
     }
 
-    // A vertex now in the cache: its triangles leave the heap.
+    // A vertex now in the cache: its triangles leave the heap or the untouched.
     void Enter(int32_t v)
     {
         if (counted[v] != 0 || records[v].cachePosition < 0)
@@ -279,10 +295,40 @@ private:
         RaiseHubBounds(v);
     }
 
+    // True when triangle a is before b in the list (any triangle is before
+    // NoTriangle).
+    bool Earlier(uint32_t a, uint32_t b) const { return b == NoTriangle || original[a] < original[b]; }
+
+    // Numbers the triangles in the order of their lowest corner, a counting
+    // sort that keeps list order among equals: triangles close in the mesh
+    // get close numbers whatever order the list gives them, so that a step
+    // touches memory in a few places rather than all over a large list.
+    // corners holds the triangles in that order; original and internal map
+    // the numbers both ways, and every tie goes by the list order.
+    void Renumber(const int32_t* indices, uint32_t triangleCount, uint32_t vertexCount)
+    {
+        // adjacencyStart serves as the buckets; it is filled afresh after.
+        std::fill(adjacencyStart.get(), adjacencyStart.get() + vertexCount + 1, 0u);
+        const auto lowest = [indices](uint32_t t) {
+            return uint32_t(std::min({indices[3 * t], indices[3 * t + 1], indices[3 * t + 2]}));
+        };
+        for (uint32_t t = 0; t < triangleCount; ++t)
+            ++adjacencyStart[lowest(t) + 1];
+        for (uint32_t v = 0; v < vertexCount; ++v)
+            adjacencyStart[v + 1] += adjacencyStart[v];
+        for (uint32_t t = 0; t < triangleCount; ++t) {
+            const uint32_t i = adjacencyStart[lowest(t)]++;
+            original[i] = t;
+            internal[t] = i;
+            std::copy(indices + 3 * t, indices + 3 * t + 3, corners.get() + 3 * size_t(i));
+        }
+        this->indices = corners.get();
+    }
+
     // True when triangle a comes out before triangle b.
     bool Before(uint32_t a, uint32_t b) const
     {
-        return heapScore[a] > heapScore[b] || (heapScore[a] == heapScore[b] && a < b);
+        return heapScore[a] > heapScore[b] || (heapScore[a] == heapScore[b] && original[a] < original[b]);
     }
 
     void Place(uint32_t at, uint32_t t)
@@ -327,8 +373,13 @@ private:
         SiftUp(heapSize - 1);
     }
 
+    // Takes t out of the untouched or out of the heap.
     void Remove(uint32_t t)
     {
+        if (untouched[original[t]] != 0) {
+            untouched[original[t]] = 0;
+            return;
+        }
         const uint32_t at = heapPosition[t];
         const uint32_t last = heap[--heapSize];
         if (at == heapSize)
@@ -357,6 +408,14 @@ private:
     std::unique_ptr<uint32_t[]> heap;
     std::unique_ptr<uint32_t[]> heapPosition;
     uint32_t heapSize = 0;
+    // 1 while a triangle has never had a cached corner; no untouched triangle
+    // lies before firstUntouched.
+    std::unique_ptr<uint8_t[]> untouched;
+    uint32_t firstUntouched = 0;
+    std::unique_ptr<int32_t[]> corners;
+    std::unique_ptr<uint32_t[]> original;
+    std::unique_ptr<uint32_t[]> internal;
+    uint32_t triangleCount = 0;
     const int32_t* indices = nullptr;
     int32_t cache[zGeometryTrilist::CacheSize];
 };

@@ -260,37 +260,35 @@ bool zGeometry::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 bool zGeometry::ReadChildren(const zMetaFile* document, const zMetaTag* tag)
 {
-    const auto child = [&](const char* path) { return tag->GetTag(path, document); };
-    const zMetaTag* found = nullptr;
-    if ((found = child("Materials;")) != nullptr && !ParseMaterials(document, found))
-        return false;
-    if ((found = child("RenderWord;")) != nullptr && !ParseRenderWord(document, found))
-        return false;
-    if ((found = child("Vertex;")) != nullptr) {
-        if (!ParseVertex(document, found))
+    using Reader = bool (zGeometry::*)(const zMetaFile*, const zMetaTag*);
+    // In reading order; a block with a text form is read from it only when
+    // the binary one is absent.
+    struct Child {
+        const char* path;
+        Reader read;
+        const char* textPath;
+        Reader readText;
+    };
+    static const Child children[] = {
+        {"Materials;", &zGeometry::ParseMaterials, nullptr, nullptr},
+        {"RenderWord;", &zGeometry::ParseRenderWord, nullptr, nullptr},
+        {"Vertex;", &zGeometry::ParseVertex, "AVertex;", &zGeometry::ParseAsciiVertex},
+        {"Polygon;", &zGeometry::ParsePolygon, "APolygon;", &zGeometry::ParseAsciiPolygon},
+        {"PNormal;", &zGeometry::ParsePolygonNormal, nullptr, nullptr},
+        {"VNormal;", &zGeometry::ParseVertexNormal, nullptr, nullptr},
+        {"Skin;", &zGeometry::ParseSkin, nullptr, nullptr},
+        {"RGB;", &zGeometry::ParseRGB, nullptr, nullptr},
+        {"UV;", &zGeometry::ParseUV, "AUV;", &zGeometry::ParseAsciiUV},
+    };
+    for (const Child& c : children) {
+        Reader read = c.read;
+        const zMetaTag* found = tag->GetTag(c.path, document);
+        if (found == nullptr && c.textPath != nullptr) {
+            read = c.readText;
+            found = tag->GetTag(c.textPath, document);
+        }
+        if (found != nullptr && !(this->*read)(document, found))
             return false;
-    } else if ((found = child("AVertex;")) != nullptr && !ParseAsciiVertex(document, found)) {
-        return false;
-    }
-    if ((found = child("Polygon;")) != nullptr) {
-        if (!ParsePolygon(document, found))
-            return false;
-    } else if ((found = child("APolygon;")) != nullptr && !ParseAsciiPolygon(document, found)) {
-        return false;
-    }
-    if ((found = child("PNormal;")) != nullptr && !ParsePolygonNormal(document, found))
-        return false;
-    if ((found = child("VNormal;")) != nullptr && !ParseVertexNormal(document, found))
-        return false;
-    if ((found = child("Skin;")) != nullptr && !ParseSkin(document, found))
-        return false;
-    if ((found = child("RGB;")) != nullptr && !ParseRGB(document, found))
-        return false;
-    if ((found = child("UV;")) != nullptr) {
-        if (!ParseUV(document, found))
-            return false;
-    } else if ((found = child("AUV;")) != nullptr && !ParseAsciiUV(document, found)) {
-        return false;
     }
     return ParseLodAndZFar(document, tag);
 }
@@ -406,6 +404,40 @@ bool zGeometry::ParseAsciiVertex(const zMetaFile* document, const zMetaTag* tag)
     });
 }
 
+namespace {
+
+// The polygon and corner index arrays a polygon block is read into; they
+// replace the geometry's once the whole block was read.
+struct PolygonArrays {
+    bool Allocate(int32_t count, int32_t bindings, const char* method)
+    {
+        indices.reset(new (std::nothrow) int32_t[uint32_t(bindings)]);
+        polygons.reset(new (std::nothrow) zPolygon[uint32_t(count)]);
+        if (indices == nullptr || polygons == nullptr) {
+            LogError(method) << "Could not allocate polygon/binding memory.\n";
+            return false;
+        }
+        return true;
+    }
+
+    void MoveInto(zGeometry& g, int32_t count, int32_t bindings)
+    {
+        delete[] g.polygons;
+        delete[] g.bindingIndices;
+        delete[] g.polygonFirst;
+        g.polygonFirst = nullptr;
+        g.polygons = polygons.release();
+        g.bindingIndices = indices.release();
+        g.polygonCount = uint32_t(count);
+        g.bindingCount = uint32_t(bindings);
+    }
+
+    std::unique_ptr<zPolygon[]> polygons;
+    std::unique_ptr<int32_t[]> indices;
+};
+
+} // namespace
+
 bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
 {
     return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t bindings) {
@@ -417,12 +449,10 @@ bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
         auto block = DecodeBlock(child, size, "zGeometry::ParsePolygon", "Polygon", "polygons", id);
         if (block == nullptr)
             return false;
-        std::unique_ptr<int32_t[]> indexBlock(new (std::nothrow) int32_t[uint32_t(bindings)]);
-        std::unique_ptr<zPolygon[]> array(new (std::nothrow) zPolygon[uint32_t(count)]);
-        if (indexBlock == nullptr || array == nullptr) {
-            LogError("zGeometry::ParsePolygon") << "Could not allocate polygon/binding memory.\n";
+        PolygonArrays read;
+        if (!read.Allocate(count, bindings, "zGeometry::ParsePolygon"))
             return false;
-        }
+        int32_t* const indexBlock = read.indices.get();
         BlockReader reader(block.get(), size);
         uint32_t used = 0;
         for (int32_t p = 0; p < count; ++p) {
@@ -434,10 +464,10 @@ bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
                                                     << " corner(s), more than its block holds.\n";
                 return false;
             }
-            zPolygon& polygon = array[p];
+            zPolygon& polygon = read.polygons[p];
             polygon.vertexCount = uint16_t(corners);
-            polygon.indices = indexBlock.get() + used;
-            reader.Words(indexBlock.get() + used, uint32_t(corners));
+            polygon.indices = indexBlock + used;
+            reader.Words(indexBlock + used, uint32_t(corners));
             used += uint32_t(corners);
             polygon.material = uint16_t(reader.Int32());
         }
@@ -446,14 +476,7 @@ bool zGeometry::ParsePolygon(const zMetaFile* document, const zMetaTag* tag)
                                                 << bindings << ".\n";
             return false;
         }
-        delete[] polygons;
-        delete[] bindingIndices;
-        delete[] polygonFirst;
-        polygonFirst = nullptr;
-        polygons = array.release();
-        bindingIndices = indexBlock.release();
-        polygonCount = uint32_t(count);
-        bindingCount = uint32_t(bindings);
+        read.MoveInto(*this, count, bindings);
         return true;
     });
 }
@@ -483,12 +506,10 @@ bool zGeometry::ParseAsciiPolygon(const zMetaFile* document, const zMetaTag* tag
                                                      << id << "'.\n";
             return false;
         }
-        std::unique_ptr<int32_t[]> indexBlock(new (std::nothrow) int32_t[uint32_t(bindings)]);
-        std::unique_ptr<zPolygon[]> array(new (std::nothrow) zPolygon[uint32_t(count)]);
-        if (indexBlock == nullptr || array == nullptr) {
-            LogError("zGeometry::ParseAsciiPolygon") << "Could not allocate polygon/binding memory.\n";
+        PolygonArrays read;
+        if (!read.Allocate(count, bindings, "zGeometry::ParseAsciiPolygon"))
             return false;
-        }
+        int32_t* const indexBlock = read.indices.get();
         uint32_t used = 0;
         int32_t p = 0;
         zLinkedListCursor entries;
@@ -497,8 +518,8 @@ bool zGeometry::ParseAsciiPolygon(const zMetaFile* document, const zMetaTag* tag
                 LogError("zGeometry::ParseAsciiPolygon") << "Corrupted <APolygon> tag, too many polygons.\n";
                 break;
             }
-            zPolygon& polygon = array[p++];
-            polygon.indices = indexBlock.get() + used;
+            zPolygon& polygon = read.polygons[p++];
+            polygon.indices = indexBlock + used;
             const zMetaTag* countTag = entry->GetTag("Count;", document);
             const zMetaTag* materialTag = entry->GetTag("Material;", document);
             if (countTag == nullptr || materialTag == nullptr) {
@@ -531,78 +552,80 @@ bool zGeometry::ParseAsciiPolygon(const zMetaFile* document, const zMetaTag* tag
                                                      << "' do not add up to its binding count " << bindings << ".\n";
             return false;
         }
-        delete[] polygons;
-        delete[] bindingIndices;
-        delete[] polygonFirst;
-        polygonFirst = nullptr;
-        polygons = array.release();
-        bindingIndices = indexBlock.release();
-        polygonCount = uint32_t(count);
-        bindingCount = uint32_t(bindings);
+        read.MoveInto(*this, count, bindings);
         return true;
     });
 }
 
-bool zGeometry::ParsePolygonNormal(const zMetaFile* document, const zMetaTag* tag)
+namespace {
+
+// What a normal block's reader says, for the polygon and the vertex normals.
+struct NormalBlock {
+    const char* method;
+    const char* block;
+    const char* what;
+    const char* incomplete;
+    const char* countIs;
+    const char* countDiffers;
+    const char* countUnit;
+    // Null: the incomplete message.
+    const char* allocationFailed;
+};
+
+// One normal per record for a count the geometry already fixed (another
+// count is refused rather than changing it); target is replaced only when the
+// whole block was read.
+bool ReadNormals(const zMetaFile* document, const zMetaTag* tag, uint32_t expected, zVector*& target,
+                 const NormalBlock& b, const zString& id)
 {
     return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t) {
         if (count <= 0) {
-            LogError("zGeometry::ParsePolygonNormal") << "Incomplete polygon normal chunk loading '" << id << "'.\n";
+            LogError(b.method) << b.incomplete << id << "'.\n";
             return false;
         }
-        // One normal per polygon already read; another count is refused
-        // rather than changing the polygon count.
-        if (uint32_t(count) != polygonCount) {
-            LogError("zGeometry::ParsePolygonNormal") << "Polygon normal count " << count << " differs from the "
-                                                      << unsigned(polygonCount) << " polygon(s) of '" << id << "'.\n";
+        if (uint32_t(count) != expected) {
+            LogError(b.method) << b.countIs << count << b.countDiffers << expected << b.countUnit << " of '" << id
+                               << "'.\n";
             return false;
         }
         const uint64_t size = NormalRecord * uint64_t(count);
-        auto block = DecodeBlock(child, size, "zGeometry::ParsePolygonNormal", "PNormal", "polygon normals", id);
+        auto block = DecodeBlock(child, size, b.method, b.block, b.what, id);
         if (block == nullptr)
             return false;
         zVector* array = new (std::nothrow) zVector[uint32_t(count)];
         if (array == nullptr) {
-            LogError("zGeometry::ParsePolygonNormal") << "Incomplete polygon normal chunk loading '" << id << "'.\n";
+            if (b.allocationFailed != nullptr)
+                LogError(b.method) << b.allocationFailed;
+            else
+                LogError(b.method) << b.incomplete << id << "'.\n";
             return false;
         }
         BlockReader reader(block.get(), size);
-        for (int32_t p = 0; p < count; ++p)
-            array[p] = ReadNormal(reader);
-        delete[] polygonNormals;
-        polygonNormals = array;
+        for (int32_t i = 0; i < count; ++i)
+            array[i] = ReadNormal(reader);
+        delete[] target;
+        target = array;
         return true;
     });
+}
+
+} // namespace
+
+bool zGeometry::ParsePolygonNormal(const zMetaFile* document, const zMetaTag* tag)
+{
+    static const NormalBlock block = {"zGeometry::ParsePolygonNormal", "PNormal", "polygon normals",
+                                      "Incomplete polygon normal chunk loading '", "Polygon normal count ",
+                                      " differs from the ", " polygon(s)", nullptr};
+    return ReadNormals(document, tag, polygonCount, polygonNormals, block, id);
 }
 
 bool zGeometry::ParseVertexNormal(const zMetaFile* document, const zMetaTag* tag)
 {
-    return ForEachDataBlock(document, tag, [&](const zMetaTag* child, int32_t count, int32_t) {
-        if (count <= 0) {
-            LogError("zGeometry::ParseVertexNormal") << "Incomplete vertex normal chunk loading '" << id << "'.\n";
-            return false;
-        }
-        if (uint32_t(count) != bindingCount) {
-            LogError("zGeometry::ParseVertexNormal") << "Vertex normal count " << count << " differs from the binding "
-                                                     << "count " << unsigned(bindingCount) << " of '" << id << "'.\n";
-            return false;
-        }
-        const uint64_t size = NormalRecord * uint64_t(count);
-        auto block = DecodeBlock(child, size, "zGeometry::ParseVertexNormal", "VNormal", "vertex normals", id);
-        if (block == nullptr)
-            return false;
-        zVector* array = new (std::nothrow) zVector[uint32_t(count)];
-        if (array == nullptr) {
-            LogError("zGeometry::ParseVertexNormal") << "Could not allocate vertex normal memory.\n";
-            return false;
-        }
-        BlockReader reader(block.get(), size);
-        for (int32_t b = 0; b < count; ++b)
-            array[b] = ReadNormal(reader);
-        delete[] vertexNormals;
-        vertexNormals = array;
-        return true;
-    });
+    static const NormalBlock block = {"zGeometry::ParseVertexNormal", "VNormal", "vertex normals",
+                                      "Incomplete vertex normal chunk loading '", "Vertex normal count ",
+                                      " differs from the binding count ", "",
+                                      "Could not allocate vertex normal memory.\n"};
+    return ReadNormals(document, tag, bindingCount, vertexNormals, block, id);
 }
 
 bool zGeometry::ParseSkin(const zMetaFile* document, const zMetaTag* tag)
@@ -723,99 +746,91 @@ uint32_t ReadUVSetCount(const zMetaTag* countTag, const zString& name)
     return zGeometry::MaxUVSets;
 }
 
+// Reads the "Count" of a UV tag and then one set per "Data" child through
+// readSet (child, set index, the set to fill); the geometry's sets are
+// replaced only once every set asked for was read.
+template <class ReadSet>
+bool ReadUVSets(zGeometry& g, const zMetaFile* document, const zMetaTag* tag, const char* method, ReadSet readSet)
+{
+    const zMetaTag* countTag = tag->GetTag("Count;", document);
+    if (countTag == nullptr) {
+        LogError(method) << "Could not locate Count tag in UV tag while loading '" << g.id << "'.\n";
+        return false;
+    }
+    const uint32_t sets = ReadUVSetCount(countTag, g.id);
+    std::unique_ptr<zUV[]> read[zGeometry::MaxUVSets];
+    uint32_t filled = 0;
+    zLinkedListCursor cursor;
+    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
+        if (filled == sets)
+            break;
+        if (child->GetName() != "Data")
+            continue;
+        if (!readSet(child, filled, read[filled]))
+            return false;
+        ++filled;
+    }
+    if (filled < sets) {
+        LogError(method) << "Expected " << sets << " UV set(s) in '" << g.id << "', found " << filled << ".\n";
+        return false;
+    }
+    for (uint32_t s = 0; s < zGeometry::MaxUVSets; ++s) {
+        delete[] g.uvSets[s];
+        g.uvSets[s] = read[s].release();
+    }
+    g.uvSetCount = sets;
+    return true;
+}
+
 } // namespace
 
 bool zGeometry::ParseUV(const zMetaFile* document, const zMetaTag* tag)
 {
-    const zMetaTag* countTag = tag->GetTag("Count;", document);
-    if (countTag == nullptr) {
-        LogError("zGeometry::ParseUV") << "Could not locate Count tag in UV tag while loading '" << id << "'.\n";
-        return false;
-    }
-    const uint32_t sets = ReadUVSetCount(countTag, id);
-    std::unique_ptr<zUV[]> read[MaxUVSets];
-    uint32_t filled = 0;
     const uint64_t size = UVRecord * bindingCount;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (filled == sets)
-            break;
-        if (child->GetName() != "Data")
-            continue;
-        auto block = DecodeBlock(child, size, "zGeometry::ParseUV", "UV", "UV", id);
-        if (block == nullptr)
-            return false;
-        read[filled].reset(new (std::nothrow) zUV[bindingCount]);
-        if (read[filled] == nullptr) {
-            LogError("zGeometry::ParseUV") << "could not allocate UV channel for geometry '" << id << "'.\n";
-            return false;
-        }
-        static_assert(sizeof(zUV) == 8, "a UV record is two 32-bit floats");
-        BlockReader reader(block.get(), size);
-        reader.Words(read[filled].get(), 2 * uint64_t(bindingCount));
-        ++filled;
-    }
-    if (filled < sets) {
-        LogError("zGeometry::ParseUV") << "Expected " << sets << " UV set(s) in '" << id << "', found " << filled
-                                       << ".\n";
-        return false;
-    }
-    for (uint32_t s = 0; s < MaxUVSets; ++s) {
-        delete[] uvSets[s];
-        uvSets[s] = read[s].release();
-    }
-    uvSetCount = sets;
-    return true;
+    return ReadUVSets(*this, document, tag, "zGeometry::ParseUV",
+                      [&](const zMetaTag* child, uint32_t, std::unique_ptr<zUV[]>& set) {
+                          auto block = DecodeBlock(child, size, "zGeometry::ParseUV", "UV", "UV", id);
+                          if (block == nullptr)
+                              return false;
+                          set.reset(new (std::nothrow) zUV[bindingCount]);
+                          if (set == nullptr) {
+                              LogError("zGeometry::ParseUV") << "could not allocate UV channel for geometry '" << id
+                                                             << "'.\n";
+                              return false;
+                          }
+                          static_assert(sizeof(zUV) == 8, "a UV record is two 32-bit floats");
+                          BlockReader reader(block.get(), size);
+                          reader.Words(set.get(), 2 * uint64_t(bindingCount));
+                          return true;
+                      });
 }
 
 bool zGeometry::ParseAsciiUV(const zMetaFile* document, const zMetaTag* tag)
 {
-    const zMetaTag* countTag = tag->GetTag("Count;", document);
-    if (countTag == nullptr) {
-        LogError("zGeometry::ParseAsciiUV") << "Could not locate Count tag in UV tag while loading '" << id << "'.\n";
-        return false;
-    }
-    const uint32_t sets = ReadUVSetCount(countTag, id);
-    std::unique_ptr<zUV[]> read[MaxUVSets];
-    uint32_t filled = 0;
-    zLinkedListCursor cursor;
-    while (const zMetaTag* child = tag->NextChild(cursor, document)) {
-        if (filled == sets)
-            break;
-        if (child->GetName() != "Data")
-            continue;
-        read[filled].reset(new (std::nothrow) zUV[bindingCount > 0 ? bindingCount : 1]());
-        if (read[filled] == nullptr) {
-            LogError("zGeometry::ParseAsciiUV") << "could not allocate UV channel for geometry '" << id << "'.\n";
-            return false;
-        }
-        uint32_t b = 0;
-        zLinkedListCursor values;
-        while (const zMetaTag* value = child->NextChild(values, document)) {
-            if (b == bindingCount) {
-                LogError("zGeometry::ParseAsciiUV") << "Too many <Value> tags in UV channel " << filled
-                                                    << " of geometry '" << id << "'.\n";
-                break;
-            }
-            const zMetaTag* u = value->GetTypedTag("U;", zMetaTag::TypeFloat, document);
-            const zMetaTag* v = value->GetTypedTag("V;", zMetaTag::TypeFloat, document);
-            read[filled][b].u = u != nullptr ? u->GetFloat() : 0.0f;
-            read[filled][b].v = v != nullptr ? v->GetFloat() : 0.0f;
-            ++b;
-        }
-        ++filled;
-    }
-    if (filled < sets) {
-        LogError("zGeometry::ParseAsciiUV") << "Expected " << sets << " UV set(s) in '" << id << "', found "
-                                            << filled << ".\n";
-        return false;
-    }
-    for (uint32_t s = 0; s < MaxUVSets; ++s) {
-        delete[] uvSets[s];
-        uvSets[s] = read[s].release();
-    }
-    uvSetCount = sets;
-    return true;
+    return ReadUVSets(*this, document, tag, "zGeometry::ParseAsciiUV",
+                      [&](const zMetaTag* child, uint32_t index, std::unique_ptr<zUV[]>& set) {
+                          set.reset(new (std::nothrow) zUV[bindingCount > 0 ? bindingCount : 1]());
+                          if (set == nullptr) {
+                              LogError("zGeometry::ParseAsciiUV") << "could not allocate UV channel for geometry '"
+                                                                  << id << "'.\n";
+                              return false;
+                          }
+                          uint32_t b = 0;
+                          zLinkedListCursor values;
+                          while (const zMetaTag* value = child->NextChild(values, document)) {
+                              if (b == bindingCount) {
+                                  LogError("zGeometry::ParseAsciiUV") << "Too many <Value> tags in UV channel "
+                                                                      << index << " of geometry '" << id << "'.\n";
+                                  break;
+                              }
+                              const zMetaTag* u = value->GetTypedTag("U;", zMetaTag::TypeFloat, document);
+                              const zMetaTag* v = value->GetTypedTag("V;", zMetaTag::TypeFloat, document);
+                              set[b].u = u != nullptr ? u->GetFloat() : 0.0f;
+                              set[b].v = v != nullptr ? v->GetFloat() : 0.0f;
+                              ++b;
+                          }
+                          return true;
+                      });
 }
 
 bool zGeometry::ParseLodAndZFar(const zMetaFile* document, const zMetaTag* tag)
@@ -869,96 +884,91 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
                                          << "', its polygon corners do not add up to its binding count.\n";
         return nullptr;
     }
-    zMetaTag* root = new (std::nothrow) zMetaTag("Geometry");
-    if (root == nullptr) {
-        LogError("zGeometry::AsMetaTag") << "Could not create root tag to serialize geometry '" << id << "'.\n";
+    zMetaTag* root = zMetaTag::NewRoot("Geometry", "zGeometry::AsMetaTag",
+                                       {"Could not create root tag to serialize geometry '", id.Get(), "'.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
 
-    zMetaTag* word = root->CreateChild("RenderWord");
-    if ((renderWord & RenderLit) != 0)
-        word->CreateChild("Lit");
-    if ((renderWord & RenderRGB) != 0)
-        word->CreateChild("RGB");
-    if ((renderWord & RenderUseNormal) != 0)
-        word->CreateChild("UseNormal");
-
-    const auto addBlock = [](zMetaTag* parent, const uint8_t* data, uint64_t size) {
-        parent->CreateBinary("Data", data, int32_t(size), zAsciiEncoder::EncodingYEnc);
+    // A child tag that cannot be allocated is left out with what it would hold.
+    const auto child = [](zMetaTag* parent, const char* name) {
+        zMetaTag* tag = parent != nullptr ? parent->CreateChild(name) : nullptr;
+        if (tag == nullptr)
+            LogError("zGeometry::AsMetaTag") << "Failed to allocate " << name << " tag.\n";
+        return tag;
     };
 
-    zMetaTag* vertexTag = root->CreateChild("Vertex");
-    vertexTag->CreateInteger("Count", int32_t(vertexCount));
-    {
-        const uint64_t size = VertexRecord * vertexCount;
+    if (zMetaTag* word = child(root, "RenderWord")) {
+        if ((renderWord & RenderLit) != 0)
+            word->CreateChild("Lit");
+        if ((renderWord & RenderRGB) != 0)
+            word->CreateChild("RGB");
+        if ((renderWord & RenderUseNormal) != 0)
+            word->CreateChild("UseNormal");
+    }
+
+    // One "Data" block of size bytes under parent, written by fill; left out,
+    // with the error "Failed to allocate raw <what> buffer.", when its buffer
+    // cannot be allocated.
+    const auto addBlock = [](zMetaTag* parent, uint64_t size, const char* what, auto&& fill) {
         std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
         if (buffer == nullptr) {
-            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw vertice buffer.\n";
-        } else {
-            BlockWriter writer(buffer.get());
+            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw " << what << " buffer.\n";
+            return;
+        }
+        BlockWriter writer(buffer.get());
+        fill(writer);
+        parent->CreateBinary("Data", buffer.get(), int32_t(size), zAsciiEncoder::EncodingYEnc);
+    };
+
+    if (zMetaTag* vertexTag = child(root, "Vertex")) {
+        vertexTag->CreateInteger("Count", int32_t(vertexCount));
+        addBlock(vertexTag, VertexRecord * vertexCount, "vertice", [&](BlockWriter& writer) {
             for (uint32_t v = 0; v < vertexCount; ++v) {
                 writer.Float32(vertices[v].x);
                 writer.Float32(vertices[v].y);
                 writer.Float32(vertices[v].z);
             }
-            addBlock(vertexTag, buffer.get(), size);
-        }
+        });
     }
 
-    zMetaTag* polygonTag = root->CreateChild("Polygon");
-    polygonTag->CreateInteger("Count", int32_t(polygonCount));
-    polygonTag->CreateInteger("BindingCount", int32_t(bindingCount));
-    {
+    if (zMetaTag* polygonTag = child(root, "Polygon")) {
+        polygonTag->CreateInteger("Count", int32_t(polygonCount));
+        polygonTag->CreateInteger("BindingCount", int32_t(bindingCount));
         const uint64_t size = 4 * uint64_t(bindingCount) + 8 * uint64_t(polygonCount);
-        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-        if (buffer == nullptr) {
-            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw polygon buffer.\n";
-        } else {
-            BlockWriter writer(buffer.get());
+        addBlock(polygonTag, size, "polygon", [&](BlockWriter& writer) {
             for (uint32_t p = 0; p < polygonCount; ++p) {
                 writer.Int32(polygons[p].vertexCount);
                 for (uint16_t c = 0; c < polygons[p].vertexCount; ++c)
                     writer.Int32(polygons[p].indices[c]);
                 writer.Int32(polygons[p].material);
             }
-            addBlock(polygonTag, buffer.get(), size);
-        }
+        });
     }
 
     const auto addNormals = [&](const char* name, const zVector* normals, uint32_t count) {
-        zMetaTag* tag = root->CreateChild(name);
-        tag->CreateInteger("Count", int32_t(count));
-        const uint64_t size = NormalRecord * count;
-        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-        if (buffer == nullptr) {
-            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw normal buffer.\n";
+        zMetaTag* tag = child(root, name);
+        if (tag == nullptr)
             return;
-        }
-        BlockWriter writer(buffer.get());
-        for (uint32_t i = 0; i < count; ++i)
-            WriteNormal(writer, normals[i]);
-        addBlock(tag, buffer.get(), size);
+        tag->CreateInteger("Count", int32_t(count));
+        addBlock(tag, NormalRecord * count, "normal", [&](BlockWriter& writer) {
+            for (uint32_t i = 0; i < count; ++i)
+                WriteNormal(writer, normals[i]);
+        });
     };
     if (polygonNormals != nullptr)
         addNormals("PNormal", polygonNormals, polygonCount);
     if (vertexNormals != nullptr)
         addNormals("VNormal", vertexNormals, bindingCount);
 
-    if (vertexColours != nullptr) {
-        zMetaTag* tag = root->CreateChild("RGB");
-        const uint64_t size = ColourRecord * bindingCount;
-        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-        if (buffer == nullptr) {
-            LogError("zGeometry::AsMetaTag") << "Failed to allocate raw RGB buffer.\n";
-        } else {
-            BlockWriter writer(buffer.get());
+    zMetaTag* colourTag = vertexColours != nullptr ? child(root, "RGB") : nullptr;
+    if (colourTag != nullptr) {
+        addBlock(colourTag, ColourRecord * bindingCount, "RGB", [&](BlockWriter& writer) {
             for (uint32_t b = 0; b < bindingCount; ++b) {
                 writer.Float32(vertexColours[b].x);
                 writer.Float32(vertexColours[b].y);
                 writer.Float32(vertexColours[b].z);
             }
-            addBlock(tag, buffer.get(), size);
-        }
+        });
     }
 
     if (uvSetCount != 0) {
@@ -969,35 +979,29 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
             ++present;
         if (present < uvSetCount)
             LogError("zGeometry::AsMetaTag") << "Cannot serialize UV channel as it does not exist.\n";
-        if (present > 0) {
-            zMetaTag* tag = root->CreateChild("UV");
+        zMetaTag* tag = present > 0 ? child(root, "UV") : nullptr;
+        if (tag != nullptr) {
             tag->CreateInteger("Count", int32_t(present));
-            const uint64_t size = UVRecord * bindingCount;
             for (uint32_t s = 0; s < present; ++s) {
-                std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-                if (buffer == nullptr) {
-                    LogError("zGeometry::AsMetaTag") << "Failed to allocate raw UVs buffer.\n";
-                    continue;
-                }
-                BlockWriter writer(buffer.get());
-                for (uint32_t b = 0; b < bindingCount; ++b) {
-                    writer.Float32(uvSets[s][b].u);
-                    writer.Float32(uvSets[s][b].v);
-                }
-                addBlock(tag, buffer.get(), size);
+                addBlock(tag, UVRecord * bindingCount, "UVs", [&](BlockWriter& writer) {
+                    for (uint32_t b = 0; b < bindingCount; ++b) {
+                        writer.Float32(uvSets[s][b].u);
+                        writer.Float32(uvSets[s][b].v);
+                    }
+                });
             }
         }
     }
 
     if (boneCount != 0 && boneIds != nullptr) {
-        zMetaTag* skin = root->CreateChild("Skin");
-        zMetaTag* bones = skin->CreateChild("Bones");
-        for (int32_t b = 0; b < boneCount; ++b) {
+        zMetaTag* skin = child(root, "Skin");
+        zMetaTag* bones = child(skin, "Bones");
+        for (int32_t b = 0; bones != nullptr && b < boneCount; ++b) {
             if (bones->CreateString("Id", boneIds[b].Get() != nullptr ? boneIds[b].Get() : "") == nullptr)
                 LogError("zGeometry::AsMetaTag") << "Failed to allocate bone id tag.\n";
         }
-        zMetaTag* weights = skin->CreateChild("Weights");
-        for (uint32_t v = 0; skinWeights != nullptr && v < vertexCount; ++v) {
+        zMetaTag* weights = child(skin, "Weights");
+        for (uint32_t v = 0; weights != nullptr && skinWeights != nullptr && v < vertexCount; ++v) {
             const zSkinWeight& w = skinWeights[v];
             int32_t bytes[4];
             for (int i = 0; i < 4; ++i) {
@@ -1023,8 +1027,8 @@ zMetaTag* zGeometry::AsMetaTag(zLinkedListId* list)
     if (zFar >= 0.0f)
         root->CreateFloat("ZFar", zFar);
 
-    zMetaTag* materialsTag = root->CreateChild("Materials");
-    for (uint32_t i = 0; i < materialCount; ++i) {
+    zMetaTag* materialsTag = child(root, "Materials");
+    for (uint32_t i = 0; materialsTag != nullptr && i < materialCount; ++i) {
         if (materials[i] != nullptr)
             materialsTag->AddChild(materials[i]->AsMetaTag(list));
     }

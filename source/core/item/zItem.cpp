@@ -283,11 +283,10 @@ bool zItem::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* zItem::AsMetaTag(const zMetaFile*) const
 {
-    zMetaTag* tag = new (std::nothrow) zMetaTag("Item");
-    if (tag == nullptr) {
-        LogError("zItem::AsMetaTag") << "Could not serialize item. Failed to create root tag.\n";
+    zMetaTag* tag = zMetaTag::NewRoot("Item", "zItem::AsMetaTag",
+                                      {"Could not serialize item. Failed to create root tag.\n"});
+    if (tag == nullptr)
         return nullptr;
-    }
     if (MatrixDiffersFrom(offsetMatrix.GetMatrix(), IdentityMatrix4))
         tag->AddChild(offsetMatrix.AsMetaTag("OffsetMatrix"));
     if (position.DiffersFrom(zVector(0.0f, 0.0f, 0.0f)))
@@ -300,11 +299,13 @@ zMetaTag* zItem::AsMetaTag(const zMetaFile*) const
     tag->AddChild(orientation.AsMetaTag("OrientationMatrix"));
     if (flags != 0) {
         zMetaTag* flagTag = tag->CreateChild("ItemFlag");
-        if ((flags & HasTarget) != 0)
+        if (flagTag == nullptr)
+            LogWarning("zItem::AsMetaTag") << "Could not allocate the item flag tag.\n";
+        else if ((flags & HasTarget) != 0)
             flagTag->CreateChild("HasTarget");
-        if ((flags & Invisible) != 0)
+        if (flagTag != nullptr && (flags & Invisible) != 0)
             flagTag->CreateChild("Invisible");
-        if ((flags & LinkOnlyPosition) != 0)
+        if (flagTag != nullptr && (flags & LinkOnlyPosition) != 0)
             flagTag->CreateChild("LinkOnlyPosition");
     }
     tag->AddChild(target.AsMetaTag("Target"));

@@ -31,33 +31,9 @@ int32_t IndexOf(const char* const (&names)[N], const char* text)
     return -1;
 }
 
-// Children by position: r, g, b, a; fewer keep the rest.
-void ColourFromMetaTag(zColor& colour, const zMetaFile* document, const zMetaTag* tag)
-{
-    float* components[4] = {&colour.r, &colour.g, &colour.b, &colour.a};
-    zLinkedListCursor cursor;
-    for (float* component : components) {
-        const zMetaTag* child = tag->NextChild(cursor, document);
-        if (child == nullptr)
-            return;
-        *component = child->GetFloat();
-    }
-}
-
 bool ColourDiffersFromWhite(const zColor& c)
 {
     return std::fabs(c.r - 1.0f) >= 1e-6f || std::fabs(c.g - 1.0f) >= 1e-6f || std::fabs(c.b - 1.0f) >= 1e-6f;
-}
-
-void ColourAsMetaTag(zMetaTag* parent, const char* name, const zColor& colour)
-{
-    zMetaTag* tag = parent->CreateChild(name);
-    if (tag == nullptr)
-        return;
-    tag->CreateFloat("R", colour.r);
-    tag->CreateFloat("G", colour.g);
-    tag->CreateFloat("B", colour.b);
-    tag->CreateFloat("A", colour.a);
 }
 
 const char* TextOf(const zMetaTag* tag)
@@ -232,9 +208,9 @@ bool zLight::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
             if (core != nullptr)
                 projectionMap = core->LoadTexture(value->GetString(), true, true, 0.5f, false);
         } else if (name == DiffuseName) {
-            ColourFromMetaTag(diffuse, document, value);
+            diffuse.FromMetaTag(document, value);
         } else if (name == SpecularName) {
-            ColourFromMetaTag(specular, document, value);
+            specular.FromMetaTag(document, value);
         } else if (name == DiffuseIntensityName) {
             diffuseIntensity = value->GetFloat();
         } else if (name == SpecularIntensityName) {
@@ -288,11 +264,10 @@ bool zLight::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* zLight::AsMetaTag(const zMetaFile* document) const
 {
-    zMetaTag* tag = new (std::nothrow) zMetaTag("Light");
-    if (tag == nullptr) {
-        LogError("zLight::AsMetaTag") << "Could not serialize light. Failed to create root tag.\n";
+    zMetaTag* tag = zMetaTag::NewRoot("Light", "zLight::AsMetaTag",
+                                      {"Could not serialize light. Failed to create root tag.\n"});
+    if (tag == nullptr)
         return nullptr;
-    }
     tag->AddChild(zItem::AsMetaTag(document));
     if (type != TypePoint)
         tag->CreateString("Type", type >= TypeParallel && type <= TypeArea ? TypeNames[type] : "None");
@@ -324,9 +299,9 @@ zMetaTag* zLight::AsMetaTag(const zMetaFile* document) const
     if (projectionMap != nullptr && projectionMap->id.GetLength() > 0)
         tag->CreateString("ProjectionMap", projectionMap->id.Get());
     if (ColourDiffersFromWhite(diffuse))
-        ColourAsMetaTag(tag, "Diffuse", diffuse);
+        diffuse.AddMetaTag(tag, "Diffuse");
     if (ColourDiffersFromWhite(specular))
-        ColourAsMetaTag(tag, "Specular", specular);
+        specular.AddMetaTag(tag, "Specular");
     if (diffuseIntensity != 1.0f)
         tag->CreateFloat("DiffuseIntensity", diffuseIntensity);
     if (specularIntensity != 0.0f)

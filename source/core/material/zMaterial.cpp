@@ -64,35 +64,10 @@ int32_t FindName(const char* const* names, int32_t count, const char* text)
     return -1;
 }
 
-// A colour tag: its first four children by position as r, g, b, a; missing
-// children keep their component.
-void ColourFromMetaTag(zColor& colour, const zMetaFile* document, const zMetaTag* tag)
-{
-    float* components[4] = {&colour.r, &colour.g, &colour.b, &colour.a};
-    zLinkedListCursor cursor;
-    for (float* component : components) {
-        const zMetaTag* child = tag->NextChild(cursor, document);
-        if (child == nullptr)
-            return;
-        *component = child->GetFloat();
-    }
-}
-
 bool ColourDiffers(const zColor& a, const zColor& b)
 {
     return std::fabs(a.r - b.r) > 1e-6f || std::fabs(a.g - b.g) > 1e-6f || std::fabs(a.b - b.b) > 1e-6f
         || std::fabs(a.a - b.a) > 1e-6f;
-}
-
-void ColourAsMetaTag(zMetaTag* parent, const char* name, const zColor& colour)
-{
-    zMetaTag* tag = parent->CreateChild(name);
-    if (tag == nullptr)
-        return;
-    tag->CreateFloat("R", colour.r);
-    tag->CreateFloat("G", colour.g);
-    tag->CreateFloat("B", colour.b);
-    tag->CreateFloat("A", colour.a);
 }
 
 template <class T> void AppendBytes(std::string& out, const T& value)
@@ -321,13 +296,13 @@ bool zMaterial::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
         if (childName == "Id") {
             name.Assign(child->GetString());
         } else if (childName == "Diffuse") {
-            ColourFromMetaTag(diffuse, document, child);
+            diffuse.FromMetaTag(document, child);
         } else if (childName == "Specular") {
-            ColourFromMetaTag(specular, document, child);
+            specular.FromMetaTag(document, child);
         } else if (childName == "Self") {
-            ColourFromMetaTag(selfIllumination, document, child);
+            selfIllumination.FromMetaTag(document, child);
         } else if (childName == "Ambient") {
-            ColourFromMetaTag(ambient, document, child);
+            ambient.FromMetaTag(document, child);
         } else if (childName == "Glossiness") {
             const float value = child->GetFloat();
             glossiness = value < MinGlossiness ? MinGlossiness : value > MaxGlossiness ? MaxGlossiness : value;
@@ -472,20 +447,19 @@ zTexture* zMaterial::LoadStageTexture(const char* path, int32_t channel) const
 
 zMetaTag* zMaterial::AsMetaTag(zLinkedListId* list)
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("Material");
-    if (root == nullptr) {
-        LogError("zMaterial::AsMetaTag") << "Could not serialize material '" << name << "'. Failed to create root tag.\n";
+    zMetaTag* root = zMetaTag::NewRoot("Material", "zMaterial::AsMetaTag",
+                                       {"Could not serialize material '", name.Get(), "'. Failed to create root tag.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     root->CreateString("Id", name.Get() != nullptr ? name.Get() : "");
     if (ColourDiffers(diffuse, white))
-        ColourAsMetaTag(root, "Diffuse", diffuse);
+        diffuse.AddMetaTag(root, "Diffuse");
     if (ColourDiffers(specular, white))
-        ColourAsMetaTag(root, "Specular", specular);
+        specular.AddMetaTag(root, "Specular");
     if (ColourDiffers(ambient, white))
-        ColourAsMetaTag(root, "Ambient", ambient);
+        ambient.AddMetaTag(root, "Ambient");
     if (ColourDiffers(selfIllumination, black))
-        ColourAsMetaTag(root, "Self", selfIllumination);
+        selfIllumination.AddMetaTag(root, "Self");
     if (glossiness != 0.4f)
         root->CreateFloat("Glossiness", glossiness);
     if (opacity != 1.0f)

@@ -36,11 +36,10 @@ bool zPhysicMaterial::FromMetaTag(const zMetaFile* document, const zMetaTag* tag
 
 zMetaTag* zPhysicMaterial::AsMetaTag(zLinkedListId*) const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("PhysicMaterial");
-    if (root == nullptr) {
-        LogError("zPhysicMaterial::AsMetaTag") << "Could not serialize physic material. Failed to create root tag.\n";
+    zMetaTag* root = zMetaTag::NewRoot("PhysicMaterial", "zPhysicMaterial::AsMetaTag",
+                                       {"Could not serialize physic material. Failed to create root tag.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     if (mass != 1.0f)
         root->CreateFloat("Mass", mass);
     root->CreateFloat("StaticFriction", staticFriction);

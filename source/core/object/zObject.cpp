@@ -215,11 +215,10 @@ bool zObject::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* zObject::AsMetaTag(const zMetaFile* document) const
 {
-    zMetaTag* tag = new (std::nothrow) zMetaTag("Object");
-    if (tag == nullptr) {
-        LogError("zObject::AsMetaTag") << "Could not serialize object. Failed to create root tag.\n";
+    zMetaTag* tag = zMetaTag::NewRoot("Object", "zObject::AsMetaTag",
+                                      {"Could not serialize object. Failed to create root tag.\n"});
+    if (tag == nullptr)
         return nullptr;
-    }
     tag->AddChild(zItem::AsMetaTag(document));
     if (cacheGeometry == 0)
         tag->CreateInteger("CacheGeometry", 0);

@@ -5,6 +5,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <cstring>
+#include <new>
 #include <unordered_set>
 
 namespace {
@@ -86,36 +87,36 @@ int32_t FindShaderBlockType(const char* name)
 zShaderBlock* CreateShaderBlock(int32_t type)
 {
     switch (type) {
-    case ShaderBlockVertexStream: return new VertexStreamBlock();
-    case ShaderBlockNormalStream: return new NormalStreamBlock();
-    case ShaderBlockUVStream: return new zUVStreamShaderBlock();
-    case ShaderBlockSkinning: return new SkinningMatrixBlock();
-    case ShaderBlockVertexColorStream: return new zVertexColorStreamShaderBlock();
-    case ShaderBlockTangentFrame: return new zTangentFrameShaderBlock();
-    case ShaderBlockTexture: return new zTextureShaderBlock();
+    case ShaderBlockVertexStream: return new (std::nothrow) VertexStreamBlock();
+    case ShaderBlockNormalStream: return new (std::nothrow) NormalStreamBlock();
+    case ShaderBlockUVStream: return new (std::nothrow) zUVStreamShaderBlock();
+    case ShaderBlockSkinning: return new (std::nothrow) SkinningMatrixBlock();
+    case ShaderBlockVertexColorStream: return new (std::nothrow) zVertexColorStreamShaderBlock();
+    case ShaderBlockTangentFrame: return new (std::nothrow) zTangentFrameShaderBlock();
+    case ShaderBlockTexture: return new (std::nothrow) zTextureShaderBlock();
     case ShaderBlockSampler2D: return new zSampler2DShaderBlock();
-    case ShaderBlockConstant: return new zConstantShaderBlock();
-    case ShaderBlockColor: return new zColorShaderBlock();
-    case ShaderBlockMaterialParameter: return new zMaterialParameterShaderBlock();
-    case ShaderBlockScreenUV: return new zScreenUVShaderBlock();
-    case ShaderBlockViewVector: return new zViewVectorShaderBlock();
-    case ShaderBlockMix: return new zMixShaderBlock();
-    case ShaderBlockAdd: return new zAddShaderBlock();
-    case ShaderBlockMultiply: return new zMultiplyShaderBlock();
-    case ShaderBlockSubtract: return new zSubtractShaderBlock();
-    case ShaderBlockDivide: return new zDivideShaderBlock();
-    case ShaderBlockDot: return new zDotShaderBlock();
-    case ShaderBlockCross: return new zCrossShaderBlock();
-    case ShaderBlockClamp: return new zClampShaderBlock();
-    case ShaderBlockNormalize: return new zNormalizeShaderBlock();
-    case ShaderBlockSwizzle: return new zSwizzleShaderBlock();
-    case ShaderBlockBuild: return new zBuildShaderBlock();
-    case ShaderBlockSinus: return new zSinusShaderBlock();
-    case ShaderBlockCosinus: return new zCosinusShaderBlock();
-    case ShaderBlockPow: return new zPowShaderBlock();
-    case ShaderBlockUnpackColor: return new zUnpackColorShaderBlock();
-    case ShaderBlockPackVector: return new zPackVectorShaderBlock();
-    case ShaderBlockClock: return new zClockShaderBlock();
+    case ShaderBlockConstant: return new (std::nothrow) zConstantShaderBlock();
+    case ShaderBlockColor: return new (std::nothrow) zColorShaderBlock();
+    case ShaderBlockMaterialParameter: return new (std::nothrow) zMaterialParameterShaderBlock();
+    case ShaderBlockScreenUV: return new (std::nothrow) zScreenUVShaderBlock();
+    case ShaderBlockViewVector: return new (std::nothrow) zViewVectorShaderBlock();
+    case ShaderBlockMix: return new (std::nothrow) zMixShaderBlock();
+    case ShaderBlockAdd: return new (std::nothrow) zAddShaderBlock();
+    case ShaderBlockMultiply: return new (std::nothrow) zMultiplyShaderBlock();
+    case ShaderBlockSubtract: return new (std::nothrow) zSubtractShaderBlock();
+    case ShaderBlockDivide: return new (std::nothrow) zDivideShaderBlock();
+    case ShaderBlockDot: return new (std::nothrow) zDotShaderBlock();
+    case ShaderBlockCross: return new (std::nothrow) zCrossShaderBlock();
+    case ShaderBlockClamp: return new (std::nothrow) zClampShaderBlock();
+    case ShaderBlockNormalize: return new (std::nothrow) zNormalizeShaderBlock();
+    case ShaderBlockSwizzle: return new (std::nothrow) zSwizzleShaderBlock();
+    case ShaderBlockBuild: return new (std::nothrow) zBuildShaderBlock();
+    case ShaderBlockSinus: return new (std::nothrow) zSinusShaderBlock();
+    case ShaderBlockCosinus: return new (std::nothrow) zCosinusShaderBlock();
+    case ShaderBlockPow: return new (std::nothrow) zPowShaderBlock();
+    case ShaderBlockUnpackColor: return new (std::nothrow) zUnpackColorShaderBlock();
+    case ShaderBlockPackVector: return new (std::nothrow) zPackVectorShaderBlock();
+    case ShaderBlockClock: return new (std::nothrow) zClockShaderBlock();
     default: return nullptr;
     }
 }

@@ -57,13 +57,17 @@ uint64_t ExpandedSize(const zShaderBlock* block, std::unordered_map<const zShade
 zMetaTag* WriteBranch(const zShaderBlock* block, const IndexMap& indices,
                       std::unordered_set<const zShaderBlock*>* written)
 {
-    auto* branch = new zMetaTag("Block");
+    auto* branch = new (std::nothrow) zMetaTag("Block");
+    if (branch == nullptr)
+        return nullptr;
     auto found = indices.find(block);
     branch->CreateInteger("Index", found != indices.end() ? found->second : -1);
     const uint32_t count = block->GetInputCount();
     if (count == 0 || (written != nullptr && !written->insert(block).second))
         return branch;
     zMetaTag* inputs = branch->CreateChild("Input");
+    if (inputs == nullptr)
+        return branch;
     for (uint32_t i = 0; i < count; ++i) {
         const zShaderBlock* input = block->GetInput(i);
         if (input == nullptr)
@@ -133,10 +137,14 @@ zShaderBlockMap* zShaderBlock::BlockMapFromMetaTag(Tavrin* core, const zMetaFile
         if (typeTag == nullptr)
             continue;
         const char* typeName = typeTag->GetString();
-        zShaderBlock* block = CreateShaderBlock(FindShaderBlockType(typeName));
+        const int32_t type = FindShaderBlockType(typeName);
+        zShaderBlock* block = CreateShaderBlock(type);
         if (block == nullptr) {
-            LogError("zShaderBlock::BlockMapFromMetaTag")
-                << "Invalid block type '" << (typeName != nullptr ? typeName : "") << "'.\n";
+            if (type == ShaderBlockNone)
+                LogError("zShaderBlock::BlockMapFromMetaTag")
+                    << "Invalid block type '" << (typeName != nullptr ? typeName : "") << "'.\n";
+            else
+                LogError("zShaderBlock::BlockMapFromMetaTag") << "Could not allocate a '" << typeName << "' block.\n";
             continue;
         }
         // Types without parameters may still carry optional ones.
@@ -199,9 +207,13 @@ zShaderBlock* zShaderBlock::BranchFromMetaTag(Tavrin* core, const zMetaFile* doc
 
 zMetaTag* zShaderBlock::BlockMapAsMetaTag(const zMetaFile*, const std::vector<zShaderBlock*>& blocks)
 {
-    auto* map = new zMetaTag("Map");
+    auto* map = new (std::nothrow) zMetaTag("Map");
+    if (map == nullptr)
+        return nullptr;
     for (const zShaderBlock* block : blocks) {
         zMetaTag* entry = map->CreateChild("Entry");
+        if (entry == nullptr)
+            continue;
         entry->CreateString("Type", GetShaderBlockTypeName(block->GetType()));
         entry->AddChild(block->ParamAsMetaTag());
     }
@@ -246,6 +258,7 @@ void zShaderBlock::ChannelsAsMetaTag(zMetaTag* parent, zShaderBlock* const* root
         if (roots[i] == nullptr)
             continue;
         zMetaTag* channel = parent->CreateChild(names[i]);
-        channel->AddChild(WriteBranch(roots[i], indices, compact));
+        if (channel != nullptr)
+            channel->AddChild(WriteBranch(roots[i], indices, compact));
     }
 }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 using namespace zShaderValue;
 
@@ -146,7 +147,9 @@ bool zUVStreamShaderBlock::ParamFromMetaTag(Tavrin*, const zMetaFile* document, 
 
 zMetaTag* zUVStreamShaderBlock::ParamAsMetaTag() const
 {
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     param->CreateInteger("Channel", index);
     return param;
 }
@@ -162,7 +165,9 @@ bool zTextureShaderBlock::ParamFromMetaTag(Tavrin* core, const zMetaFile* docume
 
 zMetaTag* zTextureShaderBlock::ParamAsMetaTag() const
 {
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     if (texture != nullptr && !texture->id.IsEmpty())
         param->CreateString("Texture", texture->id.Get());
     return param;
@@ -195,7 +200,9 @@ zMetaTag* zSampler2DShaderBlock::ParamAsMetaTag() const
 {
     if (wrapU != 0 && wrapV != 0)
         return nullptr;
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     if (wrapU == 0)
         param->CreateInteger("WrapU", 0);
     if (wrapV == 0)
@@ -226,7 +233,9 @@ bool zConstantShaderBlock::ParamFromMetaTag(Tavrin*, const zMetaFile* document, 
 
 zMetaTag* zConstantShaderBlock::ParamAsMetaTag() const
 {
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     param->CreateInteger("Type", kind);
     param->AddChild(VectorTag("Value", value));
     return param;
@@ -240,7 +249,9 @@ bool zColorShaderBlock::ParamFromMetaTag(Tavrin*, const zMetaFile* document, con
 
 zMetaTag* zColorShaderBlock::ParamAsMetaTag() const
 {
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     param->AddChild(VectorTag("Color", colour));
     return param;
 }
@@ -270,7 +281,9 @@ bool zMaterialParameterShaderBlock::ParamFromMetaTag(Tavrin*, const zMetaFile* d
 
 zMetaTag* zMaterialParameterShaderBlock::ParamAsMetaTag() const
 {
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     param->CreateInteger("Param", index);
     return param;
 }
@@ -389,7 +402,9 @@ bool zSwizzleShaderBlock::ParamFromMetaTag(Tavrin*, const zMetaFile* document, c
 
 zMetaTag* zSwizzleShaderBlock::ParamAsMetaTag() const
 {
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     param->CreateString("Swizzle", MaskText(selectors, SwizzleLetters).Get());
     return param;
 }
@@ -438,7 +453,9 @@ bool zBuildShaderBlock::ParamFromMetaTag(Tavrin*, const zMetaFile* document, con
 
 zMetaTag* zBuildShaderBlock::ParamAsMetaTag() const
 {
-    auto* param = new zMetaTag("Param");
+    auto* param = new (std::nothrow) zMetaTag("Param");
+    if (param == nullptr)
+        return nullptr;
     param->CreateString("Build", MaskText(modes, BuildLetters).Get());
     return param;
 }

@@ -15,7 +15,6 @@ int32_t GlobalFixedFrameStep = -1;
 int32_t GlobalFixedFrameFrequency = -1;
 int32_t GlobalClockDrift = 0;
 
-int32_t GlobalModuleTag = 0;
 int32_t GlobalToolMode = 0;
 int32_t GlobalDebugChannel = -1;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/system/zClock.h"
+#include "framework/system/zModuleTag.h"
 
 #include <cstdint>
 
@@ -30,27 +31,11 @@ extern int32_t GlobalFixedFrameFrequency;
 // Drift accumulator of the fixed-step correction, in nanoseconds.
 extern int32_t GlobalClockDrift;
 
-// Subsystem number of the operation running (1 engine core, 2 script host,
-// 3 collision, 4 rigid-body physics, 6 mixer and sound, 7 2D interface,
-// 8 scene manager). Nothing reads it.
-extern int32_t GlobalModuleTag;
 // Always 0 in this program.
 extern int32_t GlobalToolMode;
 // The renderer setting "DebugChannel": when a channel 0-9, material set-up
 // shows only the texture of that channel; -1 (off) at start.
 extern int32_t GlobalDebugChannel;
-
-// Sets GlobalModuleTag for the life of the scope and restores it after.
-class zModuleTagScope {
-public:
-    explicit zModuleTagScope(int32_t module) : previous(GlobalModuleTag) { GlobalModuleTag = module; }
-    ~zModuleTagScope() { GlobalModuleTag = previous; }
-    zModuleTagScope(const zModuleTagScope&) = delete;
-    zModuleTagScope& operator=(const zModuleTagScope&) = delete;
-
-private:
-    int32_t previous;
-};
 
 // Hooks the core calls when they are set (all null at start). A missing-resource
 // hook may rewrite the path it is given.

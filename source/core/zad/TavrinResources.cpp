@@ -62,6 +62,41 @@ void LoadTextureAttributes(zTexture& texture, const zString& located)
     }
 }
 
+// Looks for a resource's file: located becomes its path when the file
+// systems or search paths find it (found is then true). When they do not and
+// the missing-resource hook is set, the hook may rewrite located, name becomes
+// the name the hook's path gives, and a resource the cache already holds under
+// that name is returned.
+template <class Resource>
+Resource* Locate(zLinkedListId& cache, zResourceMissingHook hook, zString& name, zString& located, bool& found)
+{
+    found = zStream::LocateFile(located);
+    if (found || hook == nullptr)
+        return nullptr;
+    hook(located);
+    name = NameFromHookPath(located);
+    return cache.FindAs<Resource>(name);
+}
+
+// Fills a new resource from its file when the file is there (the loaded hook
+// hears of a success), warning otherwise; kind names the resource in the log.
+template <class Resource, class Load>
+void LoadContent(Resource* resource, bool found, const zString& name, zString& located, const char* method,
+                 const char* kind, Load load, void (*loadedHook)(Resource*))
+{
+    if (!found && !zStream::LocateFile(located)) {
+        LogWarning(method) << "Failed to locate '" << name << "', could not load " << kind << ".\n";
+        return;
+    }
+    resource->path = located;
+    if (!load(resource, located.Get())) {
+        LogWarning(method) << "Failed to load " << kind << " from '" << located << "'.\n";
+        return;
+    }
+    if (loadedHook != nullptr)
+        loadedHook(resource);
+}
+
 } // namespace
 
 zGeometry* Tavrin::LoadGeometry(const char* path, bool useCache, bool keepInCache)
@@ -79,13 +114,9 @@ zGeometry* Tavrin::LoadGeometry(const char* path, bool useCache, bool keepInCach
         *GlobalLogStream << "Ignoring geometry cache for '" << path << "'.\n";
     }
 
-    bool found = zStream::LocateFile(located);
-    if (!found && GlobalGeometryMissingHook != nullptr) {
-        GlobalGeometryMissingHook(located);
-        name = NameFromHookPath(located);
-        if (zGeometry* cached = GetGeometries().FindAs<zGeometry>(name))
-            return cached;
-    }
+    bool found = false;
+    if (zGeometry* cached = Locate<zGeometry>(GetGeometries(), GlobalGeometryMissingHook, name, located, found))
+        return cached;
 
     zGeometry* geometry = zGeometry::New(this, name.Get());
     if (geometry == nullptr) {
@@ -93,17 +124,9 @@ zGeometry* Tavrin::LoadGeometry(const char* path, bool useCache, bool keepInCach
         return nullptr;
     }
 
-    if (found || zStream::LocateFile(located)) {
-        geometry->path = located;
-        if (geometry->LoadFromFile(located.Get())) {
-            if (GlobalGeometryLoadedHook != nullptr)
-                GlobalGeometryLoadedHook(geometry);
-        } else {
-            LogWarning("Tavrin::LoadGeometry") << "Failed to load geometry from '" << located << "'.\n";
-        }
-    } else {
-        LogWarning("Tavrin::LoadGeometry") << "Failed to locate '" << name << "', could not load geometry.\n";
-    }
+    LoadContent(
+        geometry, found, name, located, "Tavrin::LoadGeometry", "geometry",
+        [](zGeometry* g, const char* file) { return g->LoadFromFile(file); }, GlobalGeometryLoadedHook);
     if (!keepInCache)
         GetGeometries().Unlink(geometry);
     return geometry;
@@ -133,13 +156,8 @@ zTexture* Tavrin::LoadTexture(const char* path, bool useCache, bool keepInCache,
         }
     }
 
-    zTexture* texture = nullptr;
-    const bool found = zStream::LocateFile(located);
-    if (!found && GlobalTextureMissingHook != nullptr) {
-        GlobalTextureMissingHook(located);
-        name = NameFromHookPath(located);
-        texture = GetTextures().FindAs<zTexture>(name);
-    }
+    bool found = false;
+    zTexture* texture = Locate<zTexture>(GetTextures(), GlobalTextureMissingHook, name, located, found);
 
     if (texture == nullptr) {
         texture = zTexture::New(this, name.Get(), 0, 0, false, 0.5f);
@@ -171,13 +189,9 @@ zSound* Tavrin::LoadSound(const char* path)
     if (zSound* cached = GetSounds().FindAs<zSound>(name))
         return cached;
 
-    bool found = zStream::LocateFile(located);
-    if (!found && GlobalSoundMissingHook != nullptr) {
-        GlobalSoundMissingHook(located);
-        name = NameFromHookPath(located);
-        if (zSound* cached = GetSounds().FindAs<zSound>(name))
-            return cached;
-    }
+    bool found = false;
+    if (zSound* cached = Locate<zSound>(GetSounds(), GlobalSoundMissingHook, name, located, found))
+        return cached;
 
     zSound* sound = zSound::New(this, name.Get());
     if (sound == nullptr) {
@@ -186,17 +200,9 @@ zSound* Tavrin::LoadSound(const char* path)
     }
     *GlobalLogStream << "Loading sound '" << name << "'.\n";
 
-    if (found || zStream::LocateFile(located)) {
-        sound->path = located;
-        if (zSampleIO::Load(sound->sample, located.Get())) {
-            if (GlobalSoundLoadedHook != nullptr)
-                GlobalSoundLoadedHook(sound);
-        } else {
-            LogWarning("Tavrin::LoadSound") << "Failed to load sound from '" << located << "'.\n";
-        }
-    } else {
-        LogWarning("Tavrin::LoadSound") << "Failed to locate '" << name << "', could not load sound.\n";
-    }
+    LoadContent(
+        sound, found, name, located, "Tavrin::LoadSound", "sound",
+        [](zSound* s, const char* file) { return zSampleIO::Load(s->sample, file); }, GlobalSoundLoadedHook);
 
     if (GlobalResourceAutoSetup != 0)
         sound->Setup();

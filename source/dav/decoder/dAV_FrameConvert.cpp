@@ -1,10 +1,8 @@
 #include "dav/decoder/dAV_FrameConvert.h"
 
-#include <array>
+#include "framework/system/zSimd.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <array>
 
 namespace {
 
@@ -57,7 +55,7 @@ inline void ConvertPixel(uint8_t luma, uint8_t u, uint8_t v, uint8_t* out)
     out[3] = 0;
 }
 
-#if defined(__SSE2__)
+#if TAVRIN_SIMD_SSE2
 // (76309 t + 32768) >> 16 = t + ((10773 t + 32768) >> 16): the fraction goes
 // through one multiply-add per pair of lanes, then saturates to bytes.
 inline __m128i ScaleLuma8(__m128i t)
@@ -101,7 +99,7 @@ inline void ConvertGroup8(const uint8_t* y, const uint8_t* u, const uint8_t* v, 
 void ConvertYUV420RowToRGB32(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* output, int32_t pixels)
 {
     int32_t x = 0;
-#if defined(__SSE2__)
+#if TAVRIN_SIMD_SSE2
     for (; x + 8 <= pixels; x += 8)
         ConvertGroup8(y + x, u + x / 2, v + x / 2, output + 4 * x);
 #endif

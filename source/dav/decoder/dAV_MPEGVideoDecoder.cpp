@@ -4,8 +4,62 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <unordered_set>
 extern "C" {
 #include <mpeg2dec/mpeg2.h>
+}
+
+namespace {
+
+// libmpeg2 allocates its state and its frame buffers uninitialised, and a
+// corrupt stream can make it read fields no header set (a slice before any
+// picture header), leave parts of a picture undecoded, or predict from a
+// reference picture that never came; the frame is still shown. Every block
+// it asks for is handed out cleared, so that such a frame shows stale or zero
+// pixels, never memory nobody wrote. The hooks are process-wide and may run
+// on any decoding thread.
+std::mutex ClearedBlockLock;
+// Never destroyed: libmpeg2 may free blocks while the program exits.
+std::unordered_set<void*>& ClearedBlocks = *new std::unordered_set<void*>;
+
+void* AllocateCleared(unsigned size, mpeg2_alloc_t)
+{
+    if (size == 0)
+        return nullptr;
+    // libmpeg2's own blocks are 64-byte aligned; its SIMD code may rely on it.
+    const size_t rounded = (size_t(size) + 63) & ~size_t(63);
+    void* block = std::aligned_alloc(64, rounded);
+    if (block == nullptr)
+        return nullptr;
+    std::memset(block, 0, rounded);
+    std::lock_guard<std::mutex> lock(ClearedBlockLock);
+    ClearedBlocks.insert(block);
+    return block;
+}
+
+// 1 when the block was one of ours, 0 to let libmpeg2 free its own.
+int FreeCleared(void* block)
+{
+    {
+        std::lock_guard<std::mutex> lock(ClearedBlockLock);
+        if (ClearedBlocks.erase(block) == 0)
+            return 0;
+    }
+    std::free(block);
+    return 1;
+}
+
+// In place before main, so before any decoder exists.
+const bool ClearedAllocationInstalled = (dAV_MPEGVideoDecoder::InstallClearedAllocation(), true);
+
+} // namespace
+
+void dAV_MPEGVideoDecoder::InstallClearedAllocation()
+{
+    mpeg2_malloc_hooks(AllocateCleared, FreeCleared);
 }
 
 bool dAV_MPEGVideoDecoder::Open()

@@ -27,6 +27,12 @@ public:
 
     int32_t GetBytesFed() const { return bytesFed; }
 
+    // Puts back libmpeg2's process-wide allocation hooks that hand out every
+    // block cleared, so that a corrupt stream never shows uninitialised
+    // memory. They are in place before main; only code that installed hooks
+    // of its own (tests) calls this, with no decoder open.
+    static void InstallClearedAllocation();
+
 private:
     struct Packet {
         std::vector<uint8_t> bytes;

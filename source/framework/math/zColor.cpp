@@ -1,5 +1,7 @@
 #include "framework/math/zColor.h"
 
+#include "framework/metafile/zMetaTag.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -62,4 +64,27 @@ bool ClosestPointsOfLines(const zVector& p1, const zVector& q1, const zVector& p
     out[0] = (e * r + f * c) / determinant;
     out[1] = (f * r + e * a) / determinant;
     return true;
+}
+
+void zColor::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
+{
+    float* components[4] = {&r, &g, &b, &a};
+    zLinkedListCursor cursor;
+    for (float* component : components) {
+        const zMetaTag* child = tag->NextChild(cursor, document);
+        if (child == nullptr)
+            return;
+        *component = child->GetFloat();
+    }
+}
+
+void zColor::AddMetaTag(zMetaTag* parent, const char* name) const
+{
+    zMetaTag* tag = parent->CreateChild(name);
+    if (tag == nullptr)
+        return;
+    tag->CreateFloat("R", r);
+    tag->CreateFloat("G", g);
+    tag->CreateFloat("B", b);
+    tag->CreateFloat("A", a);
 }

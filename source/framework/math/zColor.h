@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+class zMetaFile;
+class zMetaTag;
+
 // Four components meant to lie in 0..1. Packed: r in bits 0-7, g 8-15,
 // b 16-23, a 24-31.
 class zColor {
@@ -15,6 +18,14 @@ public:
     // 0..1 are clamped first.
     uint32_t ToRGBA32() const;
     void FromRGBA32(uint32_t packed);
+
+    // A colour tag: its first four children by position as r, g, b, a;
+    // missing children keep their component. Shortcuts resolve through the
+    // document (may be null).
+    void FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
+    // Appends a child of that name to parent with "R", "G", "B" and "A";
+    // nothing when it cannot be allocated.
+    void AddMetaTag(zMetaTag* parent, const char* name) const;
 
     float r = 0.0f;
     float g = 0.0f;

@@ -552,11 +552,10 @@ bool zCurve::ReadKnots(const zMetaFile* document, const zMetaTag* knots)
 
 zMetaTag* zCurve::AsMetaTag() const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("Curve");
-    if (root == nullptr) {
-        LogError("zCurve::AsMetaTag") << "Could not create curve root tag to serialize.\n";
+    zMetaTag* root = zMetaTag::NewRoot("Curve", "zCurve::AsMetaTag",
+                                       {"Could not create curve root tag to serialize.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     zMetaTag* knots = new (std::nothrow) zMetaTag("Knot");
     if (knots == nullptr) {
         LogWarning("zCurve::AsMetaTag") << "Could not allocate knot ZML tag.\n";

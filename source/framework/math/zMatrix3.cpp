@@ -1,10 +1,12 @@
 #include "framework/math/zMatrix3.h"
 
 #include "framework/math/zMatrix4.h"
+#include "framework/math/zMatrixTag.h"
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/zLogStream.h"
 
 #include <cmath>
+#include <new>
 
 const zMatrix3 IdentityMatrix3;
 
@@ -318,25 +320,10 @@ zVector zMatrix3::ToEuler(int order) const
 
 zMetaTag* zMatrix3::AsMetaTag(const char* name) const
 {
-    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Mtx3");
-    const char* rowNames[3] = {"R0", "R1", "R2"};
-    for (int i = 0; i < 3; ++i)
-        tag->AddChild(GetRow(i).AsMetaTag(rowNames[i]));
-    return tag;
+    return zMatrixTag::Write<3>(*this, name != nullptr ? name : "Mtx3", false);
 }
 
 bool zMatrix3::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 {
-    zMetaTag* child = tag != nullptr ? tag->GetFirstChild() : nullptr;
-    for (int i = 0; i < 3; ++i, child = child->GetNextSibling()) {
-        const zMetaTag* rowTag = zMetaTag::ResolveShortcut(child, document);
-        if (rowTag == nullptr)
-            return false;
-        zVector row = GetRow(i);
-        const bool complete = row.FromMetaTag(rowTag);
-        SetRow(i, row);
-        if (!complete)
-            return false;
-    }
-    return true;
+    return zMatrixTag::Read<3>(*this, document, tag);
 }

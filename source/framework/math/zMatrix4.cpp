@@ -1,10 +1,12 @@
 #include "framework/math/zMatrix4.h"
 
 #include "framework/math/zMatrix3.h"
+#include "framework/math/zMatrixTag.h"
 #include "framework/math/zQuaternion.h"
 #include "framework/metafile/zMetaTag.h"
 
 #include <cmath>
+#include <new>
 
 const zMatrix4 IdentityMatrix4;
 
@@ -189,27 +191,12 @@ zMatrix4 zMatrix4::Interpolate(const zMatrix4& a, const zMatrix4& b, float t, bo
 
 zMetaTag* zMatrix4::AsMetaTag(const char* name) const
 {
-    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Mtx4");
-    const char* rowNames[4] = {"R0", "R1", "R2", "R3"};
-    for (int i = 0; i < 4; ++i)
-        tag->AddChild(GetRow(i).AsMetaTag(rowNames[i], true));
-    return tag;
+    return zMatrixTag::Write<4>(*this, name != nullptr ? name : "Mtx4", true);
 }
 
 bool zMatrix4::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 {
-    zMetaTag* child = tag != nullptr ? tag->GetFirstChild() : nullptr;
-    for (int i = 0; i < 4; ++i, child = child->GetNextSibling()) {
-        const zMetaTag* rowTag = zMetaTag::ResolveShortcut(child, document);
-        if (rowTag == nullptr)
-            return false;
-        zVector row = GetRow(i);
-        const bool complete = row.FromMetaTag(rowTag);
-        SetRow(i, row);
-        if (!complete)
-            return false;
-    }
-    return true;
+    return zMatrixTag::Read<4>(*this, document, tag);
 }
 
 void zTransformMatrix::Set(const zMatrix4& m)

@@ -4,6 +4,7 @@
 #include "framework/metafile/zMetaTag.h"
 
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -136,7 +137,9 @@ zQuaternion zQuaternion::Slerp(const zQuaternion& a, const zQuaternion& b, float
 
 zMetaTag* zQuaternion::AsMetaTag(const char* name) const
 {
-    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Quaternion");
+    zMetaTag* tag = new (std::nothrow) zMetaTag(name != nullptr ? name : "Quaternion");
+    if (tag == nullptr)
+        return nullptr;
     tag->CreateFloat("X", x);
     tag->CreateFloat("Y", y);
     tag->CreateFloat("Z", z);

@@ -8,6 +8,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -142,7 +143,9 @@ float VectorDistance(const zVector& a, const zVector& b)
 
 zMetaTag* zVector::AsMetaTag(const char* name, bool withW) const
 {
-    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Vector");
+    zMetaTag* tag = new (std::nothrow) zMetaTag(name != nullptr ? name : "Vector");
+    if (tag == nullptr)
+        return nullptr;
     tag->CreateFloat("X", x);
     tag->CreateFloat("Y", y);
     tag->CreateFloat("Z", z);
@@ -164,7 +167,9 @@ bool zVector::FromMetaTag(const zMetaTag* tag)
 
 zMetaTag* zVector2::AsMetaTag(const char* name) const
 {
-    zMetaTag* tag = new zMetaTag(name != nullptr ? name : "Vector2");
+    zMetaTag* tag = new (std::nothrow) zMetaTag(name != nullptr ? name : "Vector2");
+    if (tag == nullptr)
+        return nullptr;
     tag->CreateFloat("X", x);
     tag->CreateFloat("Y", y);
     return tag;

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -288,41 +289,57 @@ zMetaTag* zMetaTag::AdoptChild(zMetaTag* child)
     return child;
 }
 
+zMetaTag* zMetaTag::NewRoot(const char* name, const char* method, std::initializer_list<const char*> message,
+                            const char* file, int line)
+{
+    zMetaTag* root = new (std::nothrow) zMetaTag(name);
+    if (root == nullptr) {
+        zLogStream& log = LogError(method, file, line);
+        for (const char* piece : message)
+            log << (piece != nullptr ? piece : "");
+    }
+    return root;
+}
+
 zMetaTag* zMetaTag::CreateChild(const char* name)
 {
-    return AdoptChild(new zMetaTag(name));
+    return AdoptChild(new (std::nothrow) zMetaTag(name));
 }
 
 zMetaTag* zMetaTag::CreateInteger(const char* name, int32_t integer)
 {
-    return AdoptChild(new zMetaTag(name, integer));
+    return AdoptChild(new (std::nothrow) zMetaTag(name, integer));
 }
 
 zMetaTag* zMetaTag::CreateFloat(const char* name, float number)
 {
-    return AdoptChild(new zMetaTag(name, number));
+    return AdoptChild(new (std::nothrow) zMetaTag(name, number));
 }
 
 zMetaTag* zMetaTag::CreateBool(const char* name, bool flag)
 {
-    return AdoptChild(new zMetaTag(name, flag ? 1 : 0));
+    return AdoptChild(new (std::nothrow) zMetaTag(name, flag ? 1 : 0));
 }
 
 zMetaTag* zMetaTag::CreateString(const char* name, const char* text)
 {
-    return AdoptChild(new zMetaTag(name, text));
+    return AdoptChild(new (std::nothrow) zMetaTag(name, text));
 }
 
 zMetaTag* zMetaTag::CreateShortcut(const char* name, const char* path)
 {
-    auto* tag = new zMetaTag(name);
+    auto* tag = new (std::nothrow) zMetaTag(name);
+    if (tag == nullptr)
+        return nullptr;
     tag->SetShortcut(path);
     return AdoptChild(tag);
 }
 
 zMetaTag* zMetaTag::CreateBinary(const char* name, const void* data, int32_t size, int32_t newEncoding)
 {
-    auto* tag = new zMetaTag(name);
+    auto* tag = new (std::nothrow) zMetaTag(name);
+    if (tag == nullptr)
+        return nullptr;
     if (!tag->SetBinary(data, size, newEncoding)) {
         delete tag;
         return nullptr;

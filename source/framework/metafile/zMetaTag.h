@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <new>
 
 class zMetaArena;
@@ -56,6 +57,12 @@ public:
 
     // Name and a 0/1 integer value.
     void InitBool(const char* name, bool value);
+
+    // The root tag of a writer (AsMetaTag), owned by the caller; null when it
+    // cannot be allocated, with the error (its pieces in order, a null piece
+    // printed empty) logged as method's at the caller's place.
+    static zMetaTag* NewRoot(const char* name, const char* method, std::initializer_list<const char*> message,
+                             const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
     const zString& GetName() const { return id; }
     void SetName(const char* name) { id.Assign(name); }

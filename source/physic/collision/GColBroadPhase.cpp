@@ -1,12 +1,9 @@
 #include "physic/collision/GCollide.h"
 
-#include "core/zad/TavrinGlobals.h"
+#include "framework/system/zModuleTag.h"
+#include "framework/system/zSimd.h"
 
 #include <new>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -178,7 +175,7 @@ uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauConta
         }
         const uint32_t count = sapCount;
         for (uint32_t i = 0; i + 1 < count; ++i) {
-#if defined(__SSE2__)
+#if TAVRIN_SIMD_SSE2
             // Four candidates at a time: the ones that reach this entry's
             // maximum on x and overlap it on y and z are taken in sweep order,
             // up to the first that starts past it. The lanes past the count

@@ -1,8 +1,8 @@
 #include "physic/collision/GColItem.h"
 
 #include "core/geometry/zGeometry.h"
-#include "core/zad/TavrinGlobals.h"
 #include "framework/system/zLogStream.h"
+#include "framework/system/zModuleTag.h"
 #include "physic/collision/GColMeshAccess.h"
 
 #include <cmath>

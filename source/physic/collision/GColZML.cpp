@@ -71,11 +71,10 @@ bool GCollide::FromMetaTag(const zMetaFile* document, const zMetaTag* tag, bool 
 
 zMetaTag* GCollide::AsMetaTag(const zMetaFile*) const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("GCollide");
-    if (root == nullptr) {
-        LogError("GCollide::AsMetaTag") << "could not create gcollide root tag to serialize.\n";
+    zMetaTag* root = zMetaTag::NewRoot("GCollide", "GCollide::AsMetaTag",
+                                       {"could not create gcollide root tag to serialize.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     if (UseSAP != 0) {
         root->CreateInteger("UseSAP", 1);
         root->CreateInteger("SAPSize", static_cast<int32_t>(sapCapacity));
@@ -119,11 +118,10 @@ bool GColItem::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* GColItem::AsMetaTag(const zMetaFile* document) const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("GColItem");
-    if (root == nullptr) {
-        LogError("GColItem::AsMetaTag") << "Could not create collision item root tag to serialize.\n";
+    zMetaTag* root = zMetaTag::NewRoot("GColItem", "GColItem::AsMetaTag",
+                                       {"Could not create collision item root tag to serialize.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     if (moved != 0)
         root->CreateChild("Active");
     root->CreateInteger("SelfMask", SelfMask);
@@ -196,11 +194,10 @@ bool GColShape::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* GColShape::AsMetaTag(const zMetaFile*) const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("GColShape");
-    if (root == nullptr) {
-        LogError("GColShape::AsMetaTag") << "Could not create collision shape root tag to serialize.\n";
+    zMetaTag* root = zMetaTag::NewRoot("GColShape", "GColShape::AsMetaTag",
+                                       {"Could not create collision shape root tag to serialize.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     if (Active != 0)
         root->CreateChild("Active");
     static const char* const typeNames[] = {nullptr, "Mesh", "Sphere", "Cuboid"};

@@ -1,7 +1,7 @@
 #include "physic/collision/GCollide.h"
 
-#include "core/zad/TavrinGlobals.h"
 #include "framework/system/zLogStream.h"
+#include "framework/system/zModuleTag.h"
 
 #include <new>
 

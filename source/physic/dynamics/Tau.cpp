@@ -2,10 +2,11 @@
 
 #include "core/item/zItem.h"
 #include "core/render/zRenderer.h"
-#include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMatrix4.h"
 #include "framework/system/zAssert.h"
 #include "framework/system/zLogStream.h"
+#include "framework/system/zModuleTag.h"
+#include "framework/system/zSimd.h"
 #include "physic/collision/GColItem.h"
 #include "physic/collision/GCollide.h"
 #include "physic/dynamics/TauConstraint.h"
@@ -14,10 +15,6 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
@@ -97,6 +94,7 @@ Tau::Tau()
 Tau::~Tau()
 {
     FreeCollisionNodes();
+    delete[] stepBodies;
     constraints.Clear(true);
     // The bodies belong to the scene items that embed them.
     inactiveItems.Clear(false);
@@ -382,6 +380,27 @@ TauItem** Tau::GetActiveItemArray() const
     return array;
 }
 
+bool Tau::GatherStepBodies()
+{
+    const int32_t n = activeItems.GetCount();
+    if (n > stepBodyCapacity) {
+        // Doubling keeps a growing world to a few allocations in all.
+        int32_t capacity = stepBodyCapacity > INT32_MAX / 2 ? INT32_MAX : 2 * stepBodyCapacity;
+        if (capacity < n)
+            capacity = n;
+        TauItem** grown = new (std::nothrow) TauItem*[capacity];
+        if (grown == nullptr)
+            return false;
+        delete[] stepBodies;
+        stepBodies = grown;
+        stepBodyCapacity = capacity;
+    }
+    int32_t i = 0;
+    for (TauItem* body = activeItems.First(); body != nullptr; body = TauItemList::Next(body))
+        stepBodies[i++] = body;
+    return true;
+}
+
 void Tau::Step()
 {
     for (TauItem* body = sleepingItems.First(); body != nullptr;) {
@@ -396,13 +415,13 @@ void Tau::Step()
         nodeCount = 0;
         return;
     }
-    TauItem** bodies = GetActiveItemArray();
-    if (bodies == nullptr) {
+    if (!GatherStepBodies()) {
         // Without the array the step cannot run; the bodies keep their poses.
         LogError("Tau::Step") << "Could not allocate the active body array.\n";
         nodeCount = 0;
         return;
     }
+    TauItem* const* bodies = stepBodies;
     const int32_t n = activeItems.GetCount();
 
     previousNodeCount = nodeCount;
@@ -428,11 +447,11 @@ void Tau::Step()
         TauItem* b = GetBodyOf(nodes[i].shapeB);
         if (a == nullptr || b == nullptr)
             continue;
-        if (!a->IsAwake() && (b->Flag & TauItem::FlagGhost) == 0 && !b->IsQuiet(2100.0f)) {
+        if (!a->IsAwake() && (b->Flag & TauItem::FlagGhost) == 0 && !b->IsQuiet(WakeQuietFactor)) {
             WakeItem(a);
             continue;
         }
-        if (!b->IsAwake() && (a->Flag & TauItem::FlagGhost) == 0 && !a->IsQuiet(2100.0f))
+        if (!b->IsAwake() && (a->Flag & TauItem::FlagGhost) == 0 && !a->IsQuiet(WakeQuietFactor))
             WakeItem(b);
     }
 
@@ -462,7 +481,7 @@ void Tau::Step()
     SolveContacts(true);
     solverTimer.Stop();
 
-    const int32_t quietLimit = static_cast<int32_t>(Frequency * 0.75f);
+    const int32_t quietLimit = static_cast<int32_t>(Frequency * SleepDelaySeconds);
 
     for (int32_t i = 0; i < n; ++i) {
         bodies[i]->RestorePreviousPose();
@@ -476,7 +495,7 @@ void Tau::Step()
         TauItem* body = bodies[i];
         body->UpdateWorldState();
         body->SynchronizeCollision();
-        if (body->IsQuiet(2000.0f) && sleepingEnabled != 0) {
+        if (body->IsQuiet(SleepQuietFactor) && sleepingEnabled != 0) {
             if (++body->quietSteps >= quietLimit) {
                 body->state.linearVelocity = Zero;
                 body->state.angularVelocity = Zero;
@@ -494,7 +513,6 @@ void Tau::Step()
         w.y *= body->AngularDamping;
         w.z *= body->AngularDamping;
     }
-    delete[] bodies;
 }
 
 void Tau::InterpolateStaticItems()
@@ -632,7 +650,7 @@ uint32_t Tau::PrepareContactSolve(bool contactPass)
     return kept;
 }
 
-#if defined(__SSE2__)
+#if TAVRIN_SIMD_SSE2
 namespace {
 
 // x, y and z of v; lane three is zero.
@@ -776,7 +794,7 @@ void Tau::SolveContacts(bool contactPass)
     if (nodes == nullptr || solverNodes == nullptr || solverBodies == nullptr)
         return;
     if (PrepareContactSolve(contactPass) != 0) {
-#if defined(__SSE2__)
+#if TAVRIN_SIMD_SSE2
         SolvePassesPacked();
 #else
         for (uint32_t pass = 0; pass < ContactIteration; ++pass) {
@@ -905,7 +923,7 @@ void Tau::DrawDebugItems(zRenderer* renderer, float scale) const
 {
     if (renderer == nullptr)
         return;
-    const float limit = Frequency * 0.75f;
+    const float limit = Frequency * SleepDelaySeconds;
     for (const TauItem* body = activeItems.First(); body != nullptr; body = TauItemList::Next(body)) {
         const float g = limit != 0.0f ? 1.0f - static_cast<float>(body->quietSteps) / limit : 1.0f;
         const float colour[4] = {g, g, g, 1.0f};

@@ -56,6 +56,14 @@ public:
     static constexpr float MaxFrequency = 10000.0f;
     // Longer frames are cut to this many seconds.
     static constexpr float MaxFrameTime = 60.0f;
+    // TauItem::IsQuiet factors: a body quiet at SleepQuietFactor counts
+    // towards sleep; a body not quiet at the slightly looser WakeQuietFactor
+    // wakes a sleeping partner it touches.
+    static constexpr float SleepQuietFactor = 2000.0f;
+    static constexpr float WakeQuietFactor = 2100.0f;
+    // Seconds a body stays quiet before it sleeps (the quiet limit in steps
+    // is Frequency times this, truncated).
+    static constexpr float SleepDelaySeconds = 0.75f;
 
     Tau();
     ~Tau();
@@ -197,4 +205,11 @@ private:
     SolverPoint* solverPoints = nullptr;
     SolverBody* solverBodies = nullptr;
     uint32_t solverBodyCount = 0;
+    // The active bodies of the step running, in list order: kept between
+    // steps and grown only when the world has more bodies than ever before.
+    TauItem** stepBodies = nullptr;
+    int32_t stepBodyCapacity = 0;
+    // Fills stepBodies; false when it could not grow.
+    bool GatherStepBodies();
+
 };

@@ -133,11 +133,10 @@ bool Tau::FromMetaTag(TauSceneServices* scene, const zMetaFile* document, const 
 
 zMetaTag* Tau::AsMetaTag(const zMetaFile* document, TauSceneServices* scene) const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("Tau");
-    if (root == nullptr) {
-        LogError("Tau::AsMetaTag") << "could not create physic system root tag to serialize.\n";
+    zMetaTag* root = zMetaTag::NewRoot("Tau", "Tau::AsMetaTag",
+                                       {"could not create physic system root tag to serialize.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     root->CreateInteger("ContactIteration", static_cast<int32_t>(ContactIteration));
     root->CreateInteger("ConstraintIteration", static_cast<int32_t>(ConstraintIteration));
     root->CreateInteger("SleepDelay", SleepDelay);
@@ -194,11 +193,10 @@ bool TauItem::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
 
 zMetaTag* TauItem::AsMetaTag(const zMetaFile*) const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("TauItem");
-    if (root == nullptr) {
-        LogError("TauItem::AsMetaTag") << "Could not create physic item root tag to serialize.\n";
+    zMetaTag* root = zMetaTag::NewRoot("TauItem", "TauItem::AsMetaTag",
+                                       {"Could not create physic item root tag to serialize.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     if (Mode != 0)
         WriteBits(root, "Mode", Mode, ModeNames, 2);
     if (Flag != 0)
@@ -256,11 +254,10 @@ bool TauConstraint::ReadCommon(TauSceneServices* scene, const zMetaFile* documen
 
 zMetaTag* TauConstraint::WriteCommon(TauSceneServices* scene) const
 {
-    zMetaTag* root = new (std::nothrow) zMetaTag("Constraint");
-    if (root == nullptr) {
-        LogError("TauConstraint::AsMetaTag") << "Could not create constraint root tag to serialize.\n";
+    zMetaTag* root = zMetaTag::NewRoot("Constraint", "TauConstraint::AsMetaTag",
+                                       {"Could not create constraint root tag to serialize.\n"});
+    if (root == nullptr)
         return nullptr;
-    }
     root->CreateString("Id", id.Get() != nullptr ? id.Get() : "");
     if (Enable != 0)
         root->CreateChild("Enable");
@@ -298,14 +295,6 @@ bool ReadKind(TauConstraint& c, const char* tagName, const char* method, const c
     return ok;
 }
 
-zMetaTag* NewKind(const char* tagName, const char* method, const char* failure)
-{
-    zMetaTag* root = new (std::nothrow) zMetaTag(tagName);
-    if (root == nullptr)
-        LogError(method) << failure;
-    return root;
-}
-
 } // namespace
 
 bool TauDistanceConstraint::FromMetaTag(TauSceneServices* scene, const zMetaFile* document, const zMetaTag* tag,
@@ -326,8 +315,8 @@ bool TauDistanceConstraint::FromMetaTag(TauSceneServices* scene, const zMetaFile
 
 zMetaTag* TauDistanceConstraint::AsMetaTag(const zMetaFile*, TauSceneServices* scene) const
 {
-    zMetaTag* root = NewKind("DistanceConstraint", "TauDistanceConstraint::AsMetaTag",
-                             "Could not create distance constraint root tag to serialize.\n");
+    zMetaTag* root = zMetaTag::NewRoot("DistanceConstraint", "TauDistanceConstraint::AsMetaTag",
+                                       {"Could not create distance constraint root tag to serialize.\n"});
     if (root == nullptr)
         return nullptr;
     root->CreateFloat("Min", Min);
@@ -351,8 +340,8 @@ bool TauPositionConstraint::FromMetaTag(TauSceneServices* scene, const zMetaFile
 
 zMetaTag* TauPositionConstraint::AsMetaTag(const zMetaFile*, TauSceneServices* scene) const
 {
-    zMetaTag* root = NewKind("PositionConstraint", "TauPositionConstraint::AsMetaTag",
-                             "Could not create position constraint root tag to serialize.\n");
+    zMetaTag* root = zMetaTag::NewRoot("PositionConstraint", "TauPositionConstraint::AsMetaTag",
+                                       {"Could not create position constraint root tag to serialize.\n"});
     if (root == nullptr)
         return nullptr;
     root->CreateInteger("Dof", Dof);
@@ -377,8 +366,8 @@ bool TauHingeConstraint::FromMetaTag(TauSceneServices* scene, const zMetaFile* d
 
 zMetaTag* TauHingeConstraint::AsMetaTag(const zMetaFile*, TauSceneServices* scene) const
 {
-    zMetaTag* root = NewKind("HingeConstraint", "TauHingeConstraint::AsMetaTag",
-                             "Could not create hinge constraint root tag to serialize.\n");
+    zMetaTag* root = zMetaTag::NewRoot("HingeConstraint", "TauHingeConstraint::AsMetaTag",
+                                       {"Could not create hinge constraint root tag to serialize.\n"});
     if (root == nullptr)
         return nullptr;
     AddTag(root, Axis.AsMetaTag("Axis"));
@@ -401,8 +390,8 @@ bool TauVelocityConstraint::FromMetaTag(TauSceneServices* scene, const zMetaFile
 
 zMetaTag* TauVelocityConstraint::AsMetaTag(const zMetaFile*, TauSceneServices* scene) const
 {
-    zMetaTag* root = NewKind("VelocityConstraint", "TauVelocityConstraint::AsMetaTag",
-                             "Could not create velocity constraint root tag to serialize.\n");
+    zMetaTag* root = zMetaTag::NewRoot("VelocityConstraint", "TauVelocityConstraint::AsMetaTag",
+                                       {"Could not create velocity constraint root tag to serialize.\n"});
     if (root == nullptr)
         return nullptr;
     root->CreateInteger("Mask", Mask);
@@ -425,8 +414,8 @@ bool TauAngularConstraint::FromMetaTag(TauSceneServices* scene, const zMetaFile*
 
 zMetaTag* TauAngularConstraint::AsMetaTag(const zMetaFile*, TauSceneServices* scene) const
 {
-    zMetaTag* root = NewKind("AngularConstraint", "TauAngularConstraint::AsMetaTag",
-                             "Could not create angular constraint root tag to serialize.\n");
+    zMetaTag* root = zMetaTag::NewRoot("AngularConstraint", "TauAngularConstraint::AsMetaTag",
+                                       {"Could not create angular constraint root tag to serialize.\n"});
     if (root == nullptr)
         return nullptr;
     root->CreateInteger("Dof", Dof);

@@ -183,6 +183,42 @@ TEST_F(TauWorldTest, FreeFallFollowsGravity)
     EXPECT_NEAR(body->item.position.y, body->body.state.position.y, 0.2f);
 }
 
+TEST_F(TauWorldTest, BodiesAddedBetweenStepsAreSteppedWithTheOthers)
+{
+    // The step keeps its body array between steps: a world that grows past
+    // it (one body, then three, then forty) still steps every body, each
+    // pushed body moving in its first step exactly as the first did in its own.
+    const auto pushAllAndStep = [this] {
+        for (auto& b : world.bodies) {
+            if (b->body.worldList == &world.tau.activeItems) {
+                b->body.previous = b->body.state;
+                b->body.ApplyLinearForce(zVector(0.0f, -1.0f, 0.0f));
+            }
+        }
+        world.tau.Step();
+    };
+    pushAllAndStep();
+    const float firstStepVelocity = body->body.state.linearVelocity.y;
+    ASSERT_LT(firstStepVelocity, 0.0f);
+    std::vector<SceneBody*> added;
+    for (int count : {2, 37}) {
+        const size_t from = added.size();
+        for (int i = 0; i < count; ++i) {
+            const float x = 3.0f * static_cast<float>(added.size() + 1);
+            added.push_back(world.AddSphere(0.5f, zVector(x, 10.0f, 0.0f), 1.0f));
+        }
+        pushAllAndStep();
+        for (size_t i = from; i < added.size(); ++i)
+            EXPECT_EQ(added[i]->body.state.linearVelocity.y, firstStepVelocity) << "body " << i;
+    }
+    for (SceneBody* b : added)
+        world.tau.RemoveItem(&b->body, true);
+    ASSERT_EQ(world.tau.activeItems.GetCount(), 1);
+    const float before = body->body.state.linearVelocity.y;
+    pushAllAndStep();
+    EXPECT_LT(body->body.state.linearVelocity.y, before);
+}
+
 TEST_F(TauWorldTest, StaticBodyGetsNoGravity)
 {
     SceneBody* ground = world.AddBox(zVector(10.0f, 1.0f, 10.0f), zVector(0.0f, -20.0f, 0.0f), 0.0f);

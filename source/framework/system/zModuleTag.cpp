@@ -1,0 +1,3 @@
+#include "framework/system/zModuleTag.h"
+
+int32_t GlobalModuleTag = 0;
