@@ -6,7 +6,9 @@
 #include "core/material/zMaterial.h"
 #include "core/object/zObject.h"
 #include "core/render/zRendererProperty.h"
+#include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
+#include "gl3/common/zGL3Rules.h"
 #include "gl3/system/zGL3Renderer.h"
 #include "platform/PlatformVideo.h"
 

@@ -29,8 +29,11 @@ bool zGL3Renderer::OpenVideoMode(int32_t width, int32_t height, int32_t bitsPerP
         return false;
     }
     customWindow = 0;
-    if (!OpenVideoWindow(width, height, bitsPerPixel, mode))
+    if (!OpenVideoWindow(width, height, bitsPerPixel, mode)) {
+        // Leaves nothing started behind, the video system included.
+        CloseVideo();
         return false;
+    }
     return SetupOpenGL(width, height, bitsPerPixel, mode);
 }
 

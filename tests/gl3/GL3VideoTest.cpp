@@ -1,0 +1,172 @@
+// Opening and closing the output, set-up and its fall-backs.
+
+#include "GL3TestSupport.h"
+#include "support/LogCapture.h"
+
+#include "platform/PlatformVideo.h"
+
+namespace {
+
+using GLVideo = GLRendererTest;
+
+TEST_F(GLVideo, OpensAndClosesTwiceInAHiddenWindow)
+{
+    for (int round = 0; round < 2; ++round) {
+        LogCapture log;
+        ASSERT_TRUE(Open()) << "round " << round;
+        EXPECT_EQ(renderer->videoOpen, 1);
+        EXPECT_EQ(renderer->videoClosed, 0);
+        ASSERT_NE(renderer->GetWindowHandle(), nullptr);
+        EXPECT_FALSE(PlatformIsWindowShown(static_cast<PlatformWindow*>(renderer->GetWindowHandle())));
+        EXPECT_FLOAT_EQ(renderer->outputWidth, 64.0f);
+        EXPECT_FLOAT_EQ(renderer->outputHeight, 48.0f);
+        EXPECT_TRUE(log.Contains("Starting OpenGL 3 renderer..."));
+        EXPECT_TRUE(log.Contains("Renderer: "));
+        // Safe mode in this build, whatever the driver offers.
+        EXPECT_NE(renderer->optionFlags & zGL3Renderer::OptionDisableShader, 0u);
+        EXPECT_TRUE(log.Contains("Renderer instantiated with shader support.") ||
+                    log.Contains("Renderer instantiated with no shader support."));
+        renderer->CloseVideo();
+        EXPECT_EQ(renderer->videoOpen, 0);
+        EXPECT_EQ(renderer->videoClosed, 1);
+        EXPECT_EQ(renderer->GetWindowHandle(), nullptr);
+        EXPECT_FALSE(PlatformHasCurrentGLContext());
+    }
+}
+
+TEST_F(GLVideo, ASecondOpenIsRefusedAndChangesNothing)
+{
+    ASSERT_TRUE(Open());
+    zWindowHandle window = renderer->GetWindowHandle();
+    LogCapture log;
+    EXPECT_FALSE(renderer->OpenVideoMode(32, 32, 32, zGL3Renderer::ModeHidden));
+    EXPECT_TRUE(log.Contains("Renderer is already open, will not reopen without closing first."));
+    EXPECT_EQ(renderer->GetWindowHandle(), window);
+    EXPECT_FLOAT_EQ(renderer->outputWidth, 64.0f);
+    // A caller's window on an open renderer: nothing happens, and it says yes.
+    EXPECT_TRUE(renderer->OpenVideoCustomWindow(nullptr, 10, 10));
+    EXPECT_EQ(renderer->GetWindowHandle(), window);
+}
+
+TEST_F(GLVideo, AnUnknownModeOpensAShownWindow)
+{
+    LogCapture log;
+    ASSERT_TRUE(renderer->OpenVideoMode(64, 48, 32, 7));
+    EXPECT_TRUE(log.Contains("(GL2 OpenVideo) Unsupported mode (7), defaulting to windowed."));
+    EXPECT_TRUE(PlatformIsWindowShown(static_cast<PlatformWindow*>(renderer->GetWindowHandle())));
+}
+
+TEST_F(GLVideo, SafeModeAskedForLoadsNoShaders)
+{
+    renderer->optionFlags |= zGL3Renderer::OptionDisableShader;
+    LogCapture log;
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(log.Contains("Renderer instantiated with no shader support."));
+    EXPECT_FALSE(log.Contains("LoadShader():"));
+    EXPECT_EQ(renderer->glUseProgramObject_, nullptr);
+    EXPECT_EQ(renderer->deferredFramebuffer, 0u);
+    EXPECT_EQ(renderer->attrMaps[0], nullptr);
+}
+
+TEST_F(GLVideo, GLSLWithoutFramebufferObjectsFallsBackToSafeMode)
+{
+    FakeDriver::overrides["glGenFramebuffersEXT"] = nullptr;
+    LogCapture log;
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(log.Contains("glGenFramebuffersEXT is not supported by this driver."));
+    EXPECT_TRUE(log.Contains("Driver has no support for framebuffer objects, defaulting to fixed-function pipeline."));
+    EXPECT_TRUE(log.Contains("Renderer instantiated with no shader support."));
+    EXPECT_NE(renderer->optionFlags & zGL3Renderer::OptionDisableShader, 0u);
+    EXPECT_EQ(renderer->glBindFramebuffer_, nullptr);
+    // The frame still draws (into the window) without any framebuffer call.
+    renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, 0);
+    renderer->SetRenderTarget(nullptr);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(GLVideo, DriverWithoutGLSLFallsBackToSafeMode)
+{
+    FakeDriver::overrides["glCreateProgramObjectARB"] = nullptr;
+    LogCapture log;
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(log.Contains("Driver has no support for GLSL, defaulting to fixed-function pipeline."));
+    EXPECT_NE(renderer->optionFlags & zGL3Renderer::OptionDisableShader, 0u);
+}
+
+TEST_F(GLVideo, AMissingRequiredEntryPointFailsSetUpAndClosesVideo)
+{
+    FakeDriver::overrides["glBindBufferARB"] = nullptr;
+    LogCapture log;
+    EXPECT_FALSE(Open());
+    EXPECT_TRUE(log.Contains("[!] "));
+    EXPECT_TRUE(log.Contains("glBindBufferARB is not supported by this driver."));
+    EXPECT_EQ(renderer->videoOpen, 0);
+    EXPECT_EQ(renderer->videoClosed, 1);
+    EXPECT_EQ(renderer->GetWindowHandle(), nullptr);
+    // And it opens again once the driver has it.
+    FakeDriver::overrides.clear();
+    EXPECT_TRUE(Open());
+}
+
+TEST_F(GLVideo, AWindowThatCannotBeMadeIsASetUpErrorWithAReason)
+{
+    // SDL's dummy video driver has no GL: the window cannot be created.
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    LogCapture log;
+    const bool opened = Open();
+    setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(log.Contains("[!] zGL3Renderer::OpenVideoWindow"));
+    EXPECT_TRUE(log.Contains("could not create window"));
+    EXPECT_EQ(renderer->videoOpen, 0);
+    EXPECT_EQ(renderer->GetWindowHandle(), nullptr);
+    EXPECT_TRUE(Open());
+}
+
+// Framebuffer completeness as a driver without 24-bit depth attachments
+// reports it: incomplete for the first `incompleteChecks` checks.
+int IncompleteChecksLeft = 0;
+GLenum APIENTRY IncompleteStatus(GLenum)
+{
+    if (IncompleteChecksLeft > 0) {
+        --IncompleteChecksLeft;
+        return GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT_EXT;
+    }
+    return GL_FRAMEBUFFER_COMPLETE_EXT;
+}
+
+TEST_F(GLVideo, SixteenBitDepthFallBackIsUsedWhenItCompletesTheFramebuffer)
+{
+    FakeDriver::overrides["glCheckFramebufferStatusEXT"] = reinterpret_cast<void*>(&IncompleteStatus);
+    ASSERT_TRUE(Open());
+    IncompleteChecksLeft = 1;
+    LogCapture log;
+    EXPECT_TRUE(renderer->SetupDeferredFramebuffer(64, 48));
+    EXPECT_TRUE(log.Contains("Card does not appear to have support for 32 bit depth texture frame buffer."));
+    EXPECT_EQ(renderer->sixteenBitDepth, 1);
+    ASSERT_NE(renderer->depthMap, nullptr);
+    // 2 bytes a texel now.
+    EXPECT_EQ(static_cast<zGL3TextureRecord*>(renderer->depthMap->rendererData)->bytes, uint64_t(64 * 48 * 2));
+}
+
+TEST_F(GLVideo, SixteenBitDepthFallBackIsCheckedAndFailureMeansSafeMode)
+{
+    FakeDriver::overrides["glCheckFramebufferStatusEXT"] = reinterpret_cast<void*>(&IncompleteStatus);
+    ASSERT_TRUE(Open());
+    renderer->optionFlags &= ~uint32_t(zGL3Renderer::OptionDisableShader);
+    IncompleteChecksLeft = 2;
+    const uint64_t memoryBefore = renderer->textureMemory;
+    LogCapture log;
+    EXPECT_FALSE(renderer->SetupDeferredFramebuffer(64, 48));
+    EXPECT_TRUE(log.Contains("No depth texture format gives a complete frame buffer, defaulting to fixed-function "
+                             "pipeline."));
+    EXPECT_NE(renderer->optionFlags & zGL3Renderer::OptionDisableShader, 0u);
+    EXPECT_EQ(renderer->depthMap, nullptr);
+    for (zTexture* map : renderer->attrMaps)
+        EXPECT_EQ(map, nullptr);
+    EXPECT_EQ(renderer->textureMemory, memoryBefore);
+}
+
+} // namespace
