@@ -136,7 +136,10 @@ TEST_F(SafeModeScene, StatisticsCountPassesObjectsAndTriangles)
 {
     for (uint32_t& counter : renderer->statistics)
         counter = 0;
+    const uint64_t uploads = renderer->uploads;
     DrawFrame({lit, unlit});
+    // Frames draw what was uploaded at set-up; nothing is sent again.
+    EXPECT_EQ(renderer->uploads, uploads);
     // The fixed frame walks the queue twice: opaque, then back to front.
     EXPECT_EQ(renderer->statistics[zRenderer::StatQueuePasses], 2u);
     EXPECT_EQ(renderer->statistics[zRenderer::StatObjectsSent], 2u);

@@ -151,6 +151,7 @@ bool zGL3Renderer::SetupGeometry(zGeometry* geometry)
         }
         glUnmapBuffer_(GL_ARRAY_BUFFER_ARB);
         glBindBuffer_(GL_ARRAY_BUFFER_ARB, 0);
+        ++uploads;
     }
     lists.reset();
     if (failure != nullptr) {

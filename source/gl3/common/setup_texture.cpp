@@ -90,6 +90,7 @@ bool zGL3Renderer::SetupTexture(zTexture* texture)
 void zGL3Renderer::UploadTextureData(zGL3TextureRecord* record, zTexture* texture, bool compressible)
 {
     glGenTextures(1, &record->name);
+    ++uploads;
     glBindTexture(GL_TEXTURE_2D, record->name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

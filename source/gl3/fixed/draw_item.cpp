@@ -41,11 +41,13 @@ void zGL3Renderer::ApplyMaterialState(const zMaterial* material)
     const int32_t shade = (material->flags & zMaterial::FlagSmoothing) != 0 ? GL_SMOOTH : GL_FLAT;
     if (shade != cachedShadeModel) {
         glShadeModel(GLenum(shade));
+        ++stateChanges;
         cachedShadeModel = shade;
     }
     const int32_t polygon = (material->flags & zMaterial::FlagWireframe) != 0 ? GL_LINE : GL_FILL;
     if (polygon != cachedPolygonMode) {
         glPolygonMode(GL_FRONT_AND_BACK, GLenum(polygon));
+        ++stateChanges;
         cachedPolygonMode = polygon;
     }
     const int32_t culling = (material->flags & zMaterial::FlagDoubleSided) != 0 ? 0 : 1;
@@ -55,6 +57,7 @@ void zGL3Renderer::ApplyMaterialState(const zMaterial* material)
         else
             glDisable(GL_CULL_FACE);
         cachedCulling = culling;
+        ++stateChanges;
     }
     const float ambient[4] = {material->ambient.r, material->ambient.g, material->ambient.b, material->ambient.a};
     const float diffuse[4] = {material->diffuse.r, material->diffuse.g, material->diffuse.b,
@@ -62,19 +65,28 @@ void zGL3Renderer::ApplyMaterialState(const zMaterial* material)
     const float specular[4] = {material->specular.r, material->specular.g, material->specular.b, 1.0f};
     const float emission[4] = {material->selfIllumination.r, material->selfIllumination.g,
                                material->selfIllumination.b, 1.0f};
-    if (SetIfDifferent(materialAmbient, ambient, false))
+    if (SetIfDifferent(materialAmbient, ambient, false)) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+        ++stateChanges;
+    }
     // The diffuse alpha carries the opacity, so the fourth value counts too.
-    if (SetIfDifferent(materialDiffuse, diffuse, true))
+    if (SetIfDifferent(materialDiffuse, diffuse, true)) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
-    if (SetIfDifferent(materialSpecular, specular, false))
+        ++stateChanges;
+    }
+    if (SetIfDifferent(materialSpecular, specular, false)) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-    if (SetIfDifferent(materialEmission, emission, false))
+        ++stateChanges;
+    }
+    if (SetIfDifferent(materialEmission, emission, false)) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+        ++stateChanges;
+    }
     // Glossiness scales the specular exponent like the engine's own lighting.
     const float shininess = std::clamp(material->glossiness * 96.0f, 0.0f, 128.0f);
     if (shininess != materialShininess) {
         glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shininess);
+        ++stateChanges;
         materialShininess = shininess;
     }
 }
@@ -85,9 +97,6 @@ void zGL3Renderer::DrawItemBatches(zObject* object, zGeometry* geometry, int32_t
     if (record == nullptr || record->batchCount == 0)
         return;
     SetModelMatrix(object->worldMatrix, nullptr);
-    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT | GL_ENABLE_BIT | GL_CURRENT_BIT);
-    // The pop puts back what the batches changed: the state cache follows.
-    cachedShadeModel = cachedPolygonMode = cachedCulling = -1;
     bool drawn = false;
     for (int32_t i = 0; i < record->batchCount; ++i) {
         const zGL3Batch& batch = record->batches[i];
@@ -104,20 +113,23 @@ void zGL3Renderer::DrawItemBatches(zObject* object, zGeometry* geometry, int32_t
         }
         if (!draw)
             continue;
-        if (material != nullptr && (material->flags & zMaterial::FlagNoFog) != 0)
+        const bool noFog = material != nullptr && (material->flags & zMaterial::FlagNoFog) != 0;
+        const bool noZWrite = material != nullptr && (material->flags & zMaterial::FlagNoZWrite) != 0;
+        if (noFog)
             glDisable(GL_FOG);
-        if (material != nullptr && (material->flags & zMaterial::FlagNoZWrite) != 0)
+        if (noZWrite)
             glDepthMask(GL_FALSE);
         DrawFixedFunctionBatch(object, batch, material, mode);
-        glDepthMask(GL_TRUE);
-        if (fogOn != 0)
+        // What one batch changed is put back for the next: items share the
+        // pass's state, and the material caches stay valid across them.
+        if (noZWrite)
+            glDepthMask(GL_TRUE);
+        if (fogOn != 0 && mode != GL3PassShadowCasters)
             glEnable(GL_FOG);
         ++statistics[StatListsDrawn];
         statistics[StatTrianglesDrawn] += uint32_t(batch.indexCount / 3);
         drawn = true;
     }
-    glPopAttrib();
-    cachedShadeModel = cachedPolygonMode = cachedCulling = -1;
     if (drawn)
         ++statistics[StatObjectsDrawn];
 }
@@ -125,9 +137,12 @@ void zGL3Renderer::DrawItemBatches(zObject* object, zGeometry* geometry, int32_t
 void zGL3Renderer::DrawFixedFunctionBatch(zObject* object, const zGL3Batch& batch, zMaterial* material, int32_t mode)
 {
     const bool lit = material == nullptr || (material->flags & zMaterial::FlagLit) != 0;
+    bool blended = false;
+    bool unlit = false;
     if (mode != GL3PassShadowCasters && material != nullptr) {
         ApplyMaterialState(material);
         if (!lit) {
+            unlit = true;
             // An unlit material shows its diffuse colour as it is.
             glDisable(GL_LIGHTING);
             glColor4f(material->diffuse.r, material->diffuse.g, material->diffuse.b,
@@ -135,6 +150,7 @@ void zGL3Renderer::DrawFixedFunctionBatch(zObject* object, const zGL3Batch& batc
         }
         const float alpha = std::clamp(material->opacity * object->alpha, 0.0f, 1.0f);
         if (material->transparent != 0 || alpha < 1.0f) {
+            blended = true;
             glEnable(GL_BLEND);
             if ((material->flags & zMaterial::FlagAdditive) != 0) {
                 glBlendFunc(GL_SRC_ALPHA, GL_ONE);
@@ -146,7 +162,10 @@ void zGL3Renderer::DrawFixedFunctionBatch(zObject* object, const zGL3Batch& batc
             if (alpha < 1.0f && lit) {
                 float diffuse[4] = {material->diffuse.r, material->diffuse.g, material->diffuse.b, alpha};
                 if (SetIfDifferent(materialDiffuse, diffuse, true))
-                    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+                {
+            glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+            ++stateChanges;
+        }
             }
         }
     }
@@ -235,4 +254,11 @@ void zGL3Renderer::DrawFixedFunctionBatch(zObject* object, const zGL3Batch& batc
     if (unit > 0)
         ResetTextureUnits(0);
     SetMatrixMode(GL_MODELVIEW);
+    if (blended) {
+        glDisable(GL_BLEND);
+        if (fogOn != 0)
+            glEnable(GL_FOG);
+    }
+    if (unlit)
+        glEnable(GL_LIGHTING);
 }

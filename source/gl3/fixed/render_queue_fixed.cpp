@@ -72,6 +72,10 @@ void zGL3Renderer::BeginFixedFunctionQueuePass()
 void zGL3Renderer::EndFixedFunctionQueuePass()
 {
     glDisable(GL_ALPHA_TEST);
+    // Wireframe materials leave line mode behind; the pop restores culling.
+    if (cachedPolygonMode != -1 && cachedPolygonMode != GL_FILL)
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    cachedShadeModel = cachedPolygonMode = cachedCulling = -1;
     glPopAttrib();
     // The pop put back GL's material colours of before the pass: the cache no
     // longer knows them.

@@ -137,6 +137,7 @@ void zGL3Renderer::SetMatrixMode(GLenum mode)
         return;
     glMatrixMode(mode);
     matrixMode = mode;
+    ++stateChanges;
 }
 
 void zGL3Renderer::BindTextureUnit(int32_t unit, GLuint name)
@@ -148,6 +149,7 @@ void zGL3Renderer::BindTextureUnit(int32_t unit, GLuint name)
     glBindTexture(GL_TEXTURE_2D, name);
     glEnable(GL_TEXTURE_2D);
     unitState[unit] |= UnitBound;
+    ++stateChanges;
 }
 
 zGL3TextureRecord* zGL3Renderer::BindTexture(int32_t unit, zGL3TextureRecord* record)

@@ -357,6 +357,12 @@ public:
     zLight* lightList[MaxFixedLights] = {};
     // Whether the platform's video system was started by this renderer.
     uint8_t videoSystemStarted = 0;
+    // Counters the benchmarks and tests read: GL state changes issued by the
+    // state caches and the item draw (material, shading, culling, polygon
+    // mode, texture binds, matrix modes), and uploads (geometry batches and
+    // textures sent to GL). Never reset by the renderer.
+    uint64_t stateChanges = 0;
+    uint64_t uploads = 0;
     // The driver gave no context for a multisampled surface this run.
     uint8_t multisampleRefused = 0;
 
