@@ -197,10 +197,7 @@ void zGL3Renderer::CloseVideo()
     mainWindow = nullptr;
     outputWindow = nullptr;
     fullScreen = 0;
-    vertexArraySet = normalArraySet = colourArraySet = 0;
-    matrixMode = 0;
-    for (uint32_t& state : unitState)
-        state = 0;
+    ResetStateCaches();
     if (videoSystemStarted != 0) {
         PlatformVideoShutdown();
         videoSystemStarted = 0;

@@ -260,15 +260,34 @@ void zGL3Renderer::SetDefaultState()
         if (Differs(c.cache, black)) {
             std::memcpy(c.cache, black, sizeof(black));
             glMaterialfv(GL_FRONT_AND_BACK, c.name, black);
+            ++stateChanges;
         }
     }
     if (materialShininess != 0.0f) {
         materialShininess = 0.0f;
         glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 0.0f);
+        ++stateChanges;
     }
     cachedShadeModel = -1;
     cachedPolygonMode = -1;
     cachedCulling = -1;
+}
+
+void zGL3Renderer::ResetStateCaches()
+{
+    vertexArraySet = normalArraySet = colourArraySet = 0;
+    matrixMode = 0;
+    const float ambient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    const float diffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    std::memcpy(materialAmbient, ambient, sizeof(ambient));
+    std::memcpy(materialDiffuse, diffuse, sizeof(diffuse));
+    std::memcpy(materialSpecular, black, sizeof(black));
+    std::memcpy(materialEmission, black, sizeof(black));
+    materialShininess = 0.0f;
+    cachedShadeModel = cachedPolygonMode = cachedCulling = -1;
+    for (uint32_t& state : unitState)
+        state = 0;
 }
 
 void zGL3Renderer::DrawTriangle(const zVector* corners, const float* colour, const zVector2* uvs, zTexture* texture,

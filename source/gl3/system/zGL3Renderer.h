@@ -214,6 +214,9 @@ public:
     uint32_t GetTextureUnitState(int32_t unit) const;
     void ResetTextureUnits(int32_t first);
     void SetDefaultState();
+    // The caches as a new context has them (GL's initial material colours,
+    // no arrays, no matrix mode known, every unit free).
+    void ResetStateCaches();
 
     // Upload (common).
     void UploadTextureData(zGL3TextureRecord* record, zTexture* texture, bool compressible);
@@ -298,10 +301,10 @@ public:
     int32_t colourArraySet = 0;
     GLenum matrixMode = 0;
     // Material-colour cache of the fixed-function path.
-    float materialAmbient[4] = {};
-    float materialDiffuse[4] = {};
-    float materialSpecular[4] = {};
-    float materialEmission[4] = {};
+    float materialAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    float materialDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    float materialSpecular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float materialEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     float materialShininess = 0.0f;
     // Cached material state of the item draw: -1 unknown.
     int32_t cachedShadeModel = -1;
