@@ -3,6 +3,7 @@
 #include "GL3TestSupport.h"
 #include "support/LogCapture.h"
 
+#include "core/render/zRenderWindow.h"
 #include "platform/PlatformVideo.h"
 
 namespace {
@@ -167,6 +168,59 @@ TEST_F(GLVideo, SixteenBitDepthFallBackIsCheckedAndFailureMeansSafeMode)
     for (zTexture* map : renderer->attrMaps)
         EXPECT_EQ(map, nullptr);
     EXPECT_EQ(renderer->textureMemory, memoryBefore);
+}
+
+TEST_F(GLVideo, ACallersWindowWithoutACurrentContextIsRefusedClearly)
+{
+    std::string error;
+    ASSERT_TRUE(PlatformVideoInitialize(&error)) << error;
+    PlatformWindow* window = PlatformCreateWindow("custom", 0, 0, 32, 32, PlatformHidden, false, nullptr, &error);
+    ASSERT_NE(window, nullptr) << error;
+    {
+        LogCapture log;
+        EXPECT_FALSE(renderer->OpenVideoCustomWindow(window, 32, 32));
+        EXPECT_TRUE(log.Contains("No current GL context"));
+        EXPECT_EQ(renderer->videoOpen, 0);
+    }
+    // With its context current the same window is drawn into.
+    PlatformGLContext context = PlatformCreateGLContext(window, &error);
+    ASSERT_NE(context, nullptr) << error;
+    EXPECT_TRUE(renderer->OpenVideoCustomWindow(window, 32, 32));
+    EXPECT_EQ(renderer->GetWindowHandle(), window);
+    renderer->CloseVideo();
+    // The caller's window and context are the caller's to delete.
+    EXPECT_TRUE(PlatformMakeCurrent(window, context, &error)) << error;
+    PlatformMakeCurrent(window, nullptr, nullptr);
+    PlatformDeleteGLContext(context);
+    PlatformDestroyWindow(window);
+    PlatformVideoShutdown();
+}
+
+TEST_F(GLVideo, ExtraOutputWindowsShareTheContext)
+{
+    ASSERT_TRUE(Open());
+    std::string error;
+    PlatformWindow* extra = PlatformCreateWindow("extra", 0, 0, 32, 32, PlatformHidden, false, nullptr, &error);
+    ASSERT_NE(extra, nullptr) << error;
+    // A texture made while drawing into the main window.
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    zRenderWindow record;
+    ASSERT_TRUE(renderer->SetupAdditionalWindow(extra, &record));
+    EXPECT_EQ(record.window, extra);
+    EXPECT_TRUE(renderer->SelectOutputWindow(&record));
+    EXPECT_EQ(renderer->outputWindow, extra);
+    // The same context draws here: the texture is still known.
+    EXPECT_EQ(glIsTexture(texture), GLboolean(GL_TRUE));
+    renderer->Present();
+    renderer->SetOutputWindow(nullptr);
+    EXPECT_EQ(renderer->outputWindow, renderer->GetWindowHandle());
+    renderer->ReleaseAdditionalWindow(&record);
+    EXPECT_EQ(record.deviceContext, nullptr);
+    glDeleteTextures(1, &texture);
+    PlatformDestroyWindow(extra);
 }
 
 } // namespace

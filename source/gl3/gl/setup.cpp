@@ -6,6 +6,7 @@
 #include "framework/system/zLogStream.h"
 #include "gl3/common/zGL3Rules.h"
 #include "gl3/system/zGL3Renderer.h"
+#include "platform/PlatformVideo.h"
 
 #include <new>
 
@@ -42,6 +43,14 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
     if (mode == ModeCustom) {
         outputWidth = float(width);
         outputHeight = float(height);
+    }
+    // Every step below talks to GL: without a current context there is no
+    // driver to ask (a caller's window without its context, or a lost one).
+    if (!PlatformHasCurrentGLContext()) {
+        LogError("zGL3Renderer::SetupOpenGL") << "No current GL context: the rendering context was lost or never "
+                                                 "made current.\n";
+        CloseVideo();
+        return false;
     }
     if (!LoadOpenGLExtensions()) {
         CloseVideo();
