@@ -57,6 +57,34 @@ TEST_F(GLVideo, AnUnknownModeOpensAShownWindow)
     EXPECT_TRUE(PlatformIsWindowShown(static_cast<PlatformWindow*>(renderer->GetWindowHandle())));
 }
 
+TEST_F(GLVideo, AntialiasingGetsTwoSamplesOrQuietlyNone)
+{
+    renderer->optionFlags |= zGL3Renderer::OptionAntialiasing;
+    LogCapture log;
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(log.Contains("Using 4x supersampling."));
+    EXPECT_FALSE(log.Contains("[!] "));
+    GLint samples = -1;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    // Drivers may round the 2 samples asked for up to a count they have.
+    EXPECT_TRUE(samples == 0 || samples >= 2) << samples;
+}
+
+TEST_F(GLVideo, FullScreenSwitchesTheDisplayModeOrSaysWhyNot)
+{
+    LogCapture log;
+    const bool opened = renderer->OpenVideo(64, 48, 32, true);
+    if (opened) {
+        EXPECT_EQ(renderer->fullScreen, 1);
+        renderer->CloseVideo();
+        EXPECT_EQ(renderer->fullScreen, 0);
+    } else {
+        EXPECT_TRUE(log.Contains("failed to switch to fullscreen."));
+        EXPECT_EQ(renderer->GetWindowHandle(), nullptr);
+    }
+    EXPECT_EQ(renderer->videoOpen, 0);
+}
+
 TEST_F(GLVideo, SafeModeAskedForLoadsNoShaders)
 {
     renderer->optionFlags |= zGL3Renderer::OptionDisableShader;
