@@ -124,6 +124,27 @@ TEST_F(SafeModeScene, WithoutLightsOnlyTheAmbientLightsAFace)
     ExpectPixel(image, x, y, 26, 26, 26);
 }
 
+TEST_F(SafeModeScene, AtMostEightLightsAreTaken)
+{
+    std::vector<std::unique_ptr<zLight>> more;
+    source.lights.clear();
+    for (int i = 0; i < 11; ++i) {
+        more.push_back(std::make_unique<zLight>(&core));
+        more.back()->type = zLight::TypeParallel;
+        more.back()->position = zVector(0.0f, 0.0f, -10.0f);
+        more.back()->diffuseIntensity = 0.05f;
+        more.back()->UpdateWorldMatrix();
+        source.lights.push_back(more.back().get());
+    }
+    DrawFrame({lit});
+    EXPECT_EQ(renderer->lightCount, 8);
+    const std::vector<uint8_t> image = ReadBack(Width, Height);
+    int32_t x = 0, y = 0;
+    Project(zVector(-0.7f, 0.0f, 5.0f), x, y);
+    // Eight lights of 0.05: 0.4 x (0.8, 0.4, 0.2) + 0.1 = (0.42, 0.26, 0.18).
+    ExpectPixel(image, x, y, 107, 66, 46);
+}
+
 TEST_F(SafeModeScene, ACallbackIsNeededForLights)
 {
     renderer->propertyCallback = nullptr;
@@ -228,6 +249,30 @@ TEST_F(SafeModeScene, TwoDimensionalWindowsDrawOverTheImage)
     // The rest is the 3D image.
     ExpectPixel(image, x, y, 0, 64, 255);
     delete texture;
+}
+
+TEST_F(SafeModeScene, ARenderTargetTakesTheWholeFrame)
+{
+    zTexture* target = renderer->NewRenderTexture("target", Width, Height, 0, false);
+    ASSERT_NE(target, nullptr);
+    renderer->renderTarget = target;
+    DrawFrame({lit});
+    renderer->renderTarget = nullptr;
+    std::vector<uint8_t> texels(size_t(Width) * Height * 4);
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(target->rendererData)->name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    int32_t x = 0, y = 0;
+    Project(zVector(-0.7f, 0.0f, 5.0f), x, y);
+    const uint8_t* p = &texels[(size_t(y) * Width + x) * 4];
+    EXPECT_NEAR(p[0], 128, 3);
+    EXPECT_NEAR(p[1], 77, 3);
+    EXPECT_NEAR(p[2], 51, 3);
+    // The window itself was only cleared.
+    const std::vector<uint8_t> image = ReadBack(Width, Height);
+    ExpectPixel(image, x, y, 0, 0, 0);
+    renderer->FreeTexture(target);
+    delete target;
 }
 
 // The project's own reference image of the scene: a binary PPM. With

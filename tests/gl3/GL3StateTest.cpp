@@ -1,6 +1,7 @@
 // The renderer's GL state caches, matrices and clears.
 
 #include "GL3TestSupport.h"
+#include "support/LogCapture.h"
 
 namespace {
 
@@ -107,6 +108,17 @@ TEST_F(GLState, ResizingInSafeModeFollowsTheOutput)
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(viewport[2], 32);
     EXPECT_EQ(viewport[3], 24);
+}
+
+TEST_F(GLState, PendingGLErrorsAreReportedWithTheirPlace)
+{
+    EXPECT_FALSE(renderer->CheckGLError("quiet", 1));
+    glEnable(GLenum(0x1234));
+    LogCapture log;
+    EXPECT_TRUE(renderer->CheckGLError("test", 7));
+    EXPECT_TRUE(log.Contains("[!] zGL3Renderer::CheckGLError"));
+    EXPECT_TRUE(log.Contains("GL invalid enumeration (test:7)."));
+    EXPECT_FALSE(renderer->CheckGLError("test", 8));
 }
 
 } // namespace
