@@ -124,6 +124,43 @@ TEST_F(SafeModeScene, WithoutLightsOnlyTheAmbientLightsAFace)
     ExpectPixel(image, x, y, 26, 26, 26);
 }
 
+struct LightCase {
+    const char* name;
+    int32_t type;
+    float turnAboutY;
+    float range;
+    int r, g, b;
+};
+
+class FixedLights : public SafeModeScene, public ::testing::WithParamInterface<LightCase> {};
+
+TEST_P(FixedLights, EachTypeLightsTheFaceAsGLLightsDo)
+{
+    const LightCase& c = GetParam();
+    light->type = c.type;
+    light->rotation = zVector(0.0f, c.turnAboutY, 0.0f);
+    light->range = c.range;
+    light->UpdateWorldMatrix();
+    DrawFrame({lit});
+    const std::vector<uint8_t> image = ReadBack(Width, Height);
+    int32_t x = 0, y = 0;
+    Project(zVector(-0.5f, 0.0f, 5.0f), x, y);
+    ExpectPixel(image, x, y, c.r, c.g, c.b);
+}
+
+// The light sits at (0, 0, -10), 15 units before the face, diffuse 0.5;
+// ambient 0.1; face diffuse (0.8, 0.4, 0.2).
+INSTANTIATE_TEST_SUITE_P(
+    Types, FixedLights,
+    ::testing::Values(
+        LightCase{"PointWithoutRange", zLight::TypePoint, 0.0f, 0.0f, 128, 77, 51},
+        // Linear attenuation 7 / 70 at distance 15: a factor of 1 / 2.5.
+        LightCase{"PointWithRange", zLight::TypePoint, 0.0f, 70.0f, 66, 46, 36},
+        // Cone of 30 degrees along the light's z axis, exponent 16.
+        LightCase{"SpotTowardsTheFace", zLight::TypeSpot, 0.0f, 0.0f, 128, 77, 51},
+        LightCase{"SpotTurnedAway", zLight::TypeSpot, 3.14159265f, 0.0f, 26, 26, 26}),
+    [](const ::testing::TestParamInfo<LightCase>& info) { return std::string(info.param.name); });
+
 TEST_F(SafeModeScene, AtMostEightLightsAreTaken)
 {
     std::vector<std::unique_ptr<zLight>> more;

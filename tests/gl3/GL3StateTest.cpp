@@ -121,4 +121,35 @@ TEST_F(GLState, PendingGLErrorsAreReportedWithTheirPlace)
     EXPECT_FALSE(renderer->CheckGLError("test", 8));
 }
 
+TEST_F(GLState, TheClientSizeFollowsTheWindow)
+{
+    renderer->outputWidth = 1.0f;
+    renderer->outputHeight = 1.0f;
+    renderer->UpdateClientSize();
+    EXPECT_FLOAT_EQ(renderer->outputWidth, 64.0f);
+    EXPECT_FLOAT_EQ(renderer->outputHeight, 48.0f);
+}
+
+TEST_F(GLState, ShadersThatDoNotCompileStillGiveARecordAndTheirLog)
+{
+    // The shader entry points, fetched as a driver with GLSL has them.
+    renderer->optionFlags &= ~uint32_t(zGL3Renderer::OptionDisableShader);
+    ASSERT_TRUE(renderer->LoadOpenGLExtensions());
+    ASSERT_NE(renderer->glCreateShaderObject_, nullptr);
+    LogCapture log;
+    zShaderRecord* broken = renderer->LoadShader("broken", "void main() { this is not GLSL }",
+                                                 "void main() { gl_FragColor = vec4(1.0); }");
+    ASSERT_NE(broken, nullptr);
+    EXPECT_TRUE(log.Contains("LoadShader(): 'broken'."));
+    // The compiler's complaint is in the log.
+    EXPECT_TRUE(log.Contains("error"));
+    EXPECT_EQ(static_cast<zGL3ShaderRecord*>(broken)->linked, 1);
+    EXPECT_EQ(renderer->LoadShader(nullptr, "", ""), nullptr);
+    EXPECT_TRUE(log.Contains("cannot register shader ''."));
+    renderer->FreeShader(broken);
+    EXPECT_EQ(static_cast<zGL3ShaderRecord*>(broken)->linked, 0);
+    delete broken;
+    renderer->optionFlags |= zGL3Renderer::OptionDisableShader;
+}
+
 } // namespace
