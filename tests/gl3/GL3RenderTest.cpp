@@ -293,7 +293,7 @@ TEST_F(SafeModeScene, ARenderTargetTakesTheWholeFrame)
     zTexture* target = renderer->NewRenderTexture("target", Width, Height, 0, false);
     ASSERT_NE(target, nullptr);
     renderer->renderTarget = target;
-    DrawFrame({lit});
+    DrawFrame({lit, unlit});
     renderer->renderTarget = nullptr;
     std::vector<uint8_t> texels(size_t(Width) * Height * 4);
     glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(target->rendererData)->name);
@@ -305,6 +305,12 @@ TEST_F(SafeModeScene, ARenderTargetTakesTheWholeFrame)
     EXPECT_NEAR(p[0], 128, 3);
     EXPECT_NEAR(p[1], 77, 3);
     EXPECT_NEAR(p[2], 51, 3);
+    // Depth counts in the target too: the nearer quad hides the farther one.
+    Project(zVector(-0.05f, 0.1f, 5.0f), x, y);
+    p = &texels[(size_t(y) * Width + x) * 4];
+    EXPECT_NEAR(p[0], 128, 3);
+    EXPECT_NEAR(p[2], 51, 3);
+    Project(zVector(-0.7f, 0.0f, 5.0f), x, y);
     // The window itself was only cleared.
     const std::vector<uint8_t> image = ReadBack(Width, Height);
     ExpectPixel(image, x, y, 0, 0, 0);

@@ -4,6 +4,7 @@
 #include "core/camera/zCamera.h"
 #include "core/light/zLight.h"
 #include "core/render/zRendererProperty.h"
+#include "core/resource/zTexture.h"
 #include "framework/system/zLogStream.h"
 #include "gl3/common/zGL3Rules.h"
 #include "gl3/system/zGL3Renderer.h"
@@ -22,10 +23,8 @@ void zGL3Renderer::RenderQueue()
     CullItemStack(false);
     SetupAmbientLight();
     if ((optionFlags & OptionDisableShader) != 0) {
-        if (renderTarget != nullptr && glBindFramebuffer_ != nullptr && outputFramebuffer != 0) {
-            glBindFramebuffer_(GL_FRAMEBUFFER_EXT, outputFramebuffer);
-            SetRenderTarget(renderTarget);
-        }
+        if (renderTarget != nullptr)
+            BindSafeModeTarget();
         BeginFixedFunctionQueuePass();
         WalkQueue(GL3PassFixedOpaque);
         WalkQueue(GL3PassBackToFront);
@@ -37,6 +36,30 @@ void zGL3Renderer::RenderQueue()
         glBindFramebuffer_(GL_FRAMEBUFFER_EXT, 0);
     FlushLines();
     renderTimer.Stop();
+}
+
+bool zGL3Renderer::BindSafeModeTarget()
+{
+    if (glBindFramebuffer_ == nullptr || outputFramebuffer == 0 || renderTarget->rendererData == nullptr)
+        return false;
+    const int32_t width = renderTarget->picture.width;
+    const int32_t height = renderTarget->picture.height;
+    if (targetDepthMap != nullptr &&
+        (targetDepthMap->picture.width != width || targetDepthMap->picture.height != height)) {
+        FreeTexture(targetDepthMap);
+        delete targetDepthMap;
+        targetDepthMap = nullptr;
+    }
+    if (targetDepthMap == nullptr)
+        targetDepthMap = NewRenderTexture("target_depth_map", width, height, 3, false);
+    glBindFramebuffer_(GL_FRAMEBUFFER_EXT, outputFramebuffer);
+    SetRenderTarget(renderTarget);
+    const GLuint depth =
+        targetDepthMap != nullptr ? static_cast<zGL3TextureRecord*>(targetDepthMap->rendererData)->name : 0;
+    glFramebufferTexture2D_(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depth, 0);
+    glClearDepth(1.0);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    return depth != 0;
 }
 
 void zGL3Renderer::BeginFixedFunctionQueuePass()

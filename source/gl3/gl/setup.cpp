@@ -337,10 +337,12 @@ void zGL3Renderer::ReleaseGLObjects()
     if (outputFramebuffer != 0 && glDeleteFramebuffers_ != nullptr)
         glDeleteFramebuffers_(1, &outputFramebuffer);
     outputFramebuffer = 0;
-    if (depthMap != nullptr) {
-        FreeTexture(depthMap);
-        delete depthMap;
-        depthMap = nullptr;
+    for (zTexture** owned : {&depthMap, &targetDepthMap}) {
+        if (*owned != nullptr) {
+            FreeTexture(*owned);
+            delete *owned;
+            *owned = nullptr;
+        }
     }
     // The noise texture belongs to the core's cache: only its GL copy goes.
     if (noiseTexture != nullptr)

@@ -237,6 +237,9 @@ public:
     void SetupAmbientLight();
     void SetupFixedLights();
     void SetupFixedLight(int32_t index, zLight* light);
+    // Binds the output framebuffer with the render target as colour and a
+    // depth texture of its size, depth cleared. False when it cannot.
+    bool BindSafeModeTarget();
     // Draws the batches of the walk's current item for one pass.
     void DrawItemBatches(zObject* object, zGeometry* geometry, int32_t mode);
     void DrawFixedFunctionBatch(zObject* object, const zGL3Batch& batch, zMaterial* material, int32_t mode);
@@ -355,6 +358,9 @@ public:
     int32_t windowBits = 0;
     uint8_t glClearClamps = 0;
     uint8_t customWindow = 0;
+    // Depth for safe-mode frames drawn into a render target (the output
+    // framebuffer has none of its own); owned, remade when the target's size changes.
+    zTexture* targetDepthMap = nullptr;
     // The lights the fixed-function pass configured this frame.
     int32_t lightCount = 0;
     zLight* lightList[MaxFixedLights] = {};
