@@ -75,9 +75,13 @@ struct zGL3LightPrograms {
 
 // The OpenGL renderer ("gl2" in the application). Construct it with the core:
 // it becomes the core's current renderer and deleting it puts the core's
-// default back. OpenVideo opens its window and context, CloseVideo releases
-// them; everything runs on the main thread with the renderer's context
-// current. Without GLSL (or with "DisableShader") it draws the fixed-function
+// default back (the destructor closes video first). Option and effect flags
+// (Tavrin::LoadRendererSettings) must be set before OpenVideo, which opens the
+// window and context (false, logged with "[!] ", on any failure: video stays
+// closed); GetWindowHandle then gives the SDL window for the input devices;
+// CloseVideo releases the GL objects, the context and the window, and may be
+// called again. Everything runs on the main thread with the renderer's
+// context current. Without GLSL (or with "DisableShader") it draws the fixed-function
 // frame ("safe mode"); the deferred frame is not part of this build, so the
 // renderer always runs in safe mode for now.
 class zGL3Renderer : public zRenderer {
