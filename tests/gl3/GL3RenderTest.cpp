@@ -161,6 +161,54 @@ INSTANTIATE_TEST_SUITE_P(
         LightCase{"SpotTurnedAway", zLight::TypeSpot, 3.14159265f, 0.0f, 26, 26, 26}),
     [](const ::testing::TestParamInfo<LightCase>& info) { return std::string(info.param.name); });
 
+TEST_F(SafeModeScene, SplitGeometriesAreDrawnByTheirVisibleLeaves)
+{
+    // A 64 x 64 grid of quads at depth 5, wider than high, split into leaves.
+    constexpr int N = 64;
+    zGeometry* g = zGeometry::New(&core, "grid");
+    g->vertexCount = (N + 1) * (N + 1);
+    g->vertices = new zVector[g->vertexCount];
+    for (int i = 0; i <= N; ++i) {
+        for (int j = 0; j <= N; ++j)
+            g->vertices[i * (N + 1) + j] = zVector(-2.0f + 4.4f * j / N, -2.0f + 4.0f * i / N, 5.0f);
+    }
+    g->polygonCount = N * N;
+    g->bindingCount = 4 * N * N;
+    g->bindingIndices = new int32_t[g->bindingCount];
+    g->polygons = new zPolygon[g->polygonCount];
+    g->vertexNormals = new zVector[g->bindingCount];
+    for (int i = 0; i < N; ++i) {
+        for (int j = 0; j < N; ++j) {
+            const int p = i * N + j, a = i * (N + 1) + j;
+            const int corners[4] = {a, a + N + 1, a + N + 2, a + 1};
+            g->polygons[p].vertexCount = 4;
+            g->polygons[p].indices = g->bindingIndices + 4 * p;
+            for (int k = 0; k < 4; ++k) {
+                g->bindingIndices[4 * p + k] = corners[k];
+                g->vertexNormals[4 * p + k] = zVector(0.0f, 0.0f, -1.0f);
+            }
+        }
+    }
+    g->AllocateMaterials(1, true);
+    g->materials[0]->flags = zMaterial::FlagLit;
+    g->materials[0]->diffuse = {0.8f, 0.4f, 0.2f, 1.0f};
+    ASSERT_TRUE(g->CreateOctree(512));
+    g->Setup();
+    auto object = std::make_unique<zObject>(&core);
+    object->SetGeometry(g, false);
+    object->UpdateWorldMatrix();
+    for (uint32_t& counter : renderer->statistics)
+        counter = 0;
+    DrawFrame({object.get()});
+    EXPECT_GE(renderer->statistics[zRenderer::StatObjectsDrawn], 2u);
+    EXPECT_GE(renderer->statistics[zRenderer::StatListsDrawn], 2u);
+    const std::vector<uint8_t> image = ReadBack(Width, Height);
+    // The grid covers the whole view: lit everywhere.
+    ExpectPixel(image, 2, 2, 128, 77, 51);
+    ExpectPixel(image, Width / 2, Height / 2, 128, 77, 51);
+    ExpectPixel(image, Width - 3, Height - 3, 128, 77, 51);
+}
+
 TEST_F(SafeModeScene, AtMostEightLightsAreTaken)
 {
     std::vector<std::unique_ptr<zLight>> more;
