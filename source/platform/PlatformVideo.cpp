@@ -50,6 +50,18 @@ void PlatformVideoShutdown()
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+const char* PlatformGetVideoDriverName()
+{
+    const char* name = SDL_WasInit(SDL_INIT_VIDEO) != 0 ? SDL_GetCurrentVideoDriver() : nullptr;
+    return name != nullptr ? name : "";
+}
+
+bool PlatformIsHeadless()
+{
+    const std::string name = PlatformGetVideoDriverName();
+    return name == "offscreen" || name == "dummy";
+}
+
 PlatformWindow* PlatformCreateWindow(const char* title, int32_t x, int32_t y, int32_t width, int32_t height,
                                      PlatformWindowMode mode, bool multisample, bool* multisampled,
                                      std::string* error)

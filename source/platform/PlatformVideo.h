@@ -23,6 +23,11 @@ enum PlatformWindowMode : int32_t {
 // PlatformVideoShutdown.
 bool PlatformVideoInitialize(std::string* error);
 void PlatformVideoShutdown();
+// The name of the video driver in use ("x11", "wayland", "offscreen", ...),
+// empty while video is not started.
+const char* PlatformGetVideoDriverName();
+// Whether frames go to no display at all (SDL's offscreen or dummy driver).
+bool PlatformIsHeadless();
 
 // A window with an OpenGL-capable surface of 32-bit colour and 24-bit depth,
 // double-buffered. x and y are ignored in full screen. With multisample the

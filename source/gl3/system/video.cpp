@@ -64,6 +64,9 @@ bool zGL3Renderer::OpenVideoWindow(int32_t width, int32_t height, int32_t bitsPe
             return false;
         }
         videoSystemStarted = 1;
+        if (PlatformIsHeadless())
+            LogWarning("zGL3Renderer::OpenVideoWindow")
+                << "No display: rendering off screen (video driver '" << PlatformGetVideoDriverName() << "').\n";
     }
     const bool multisample = (optionFlags & OptionAntialiasing) != 0 && multisampleRefused == 0;
     if (mode == ModeFullScreen) {
