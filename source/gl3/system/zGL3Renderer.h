@@ -1,0 +1,385 @@
+#pragma once
+
+#include "core/render/zRenderer.h"
+#include "core/render/zShaderRecord.h"
+#include "framework/math/zMatrix4.h"
+
+#define GL_GLEXT_LEGACY 1
+#include <GL/gl.h>
+#undef GL_GLEXT_LEGACY
+#include <GL/glext.h>
+
+#include <cstdint>
+
+class zLight;
+class zObject;
+struct zRenderWindow;
+
+// A program loaded through LoadShader; owned by the renderer's shader list.
+class zGL3ShaderRecord : public zShaderRecord {
+public:
+    explicit zGL3ShaderRecord(const char* name) : zShaderRecord(name) {}
+    uint8_t linked = 0;
+    GLhandleARB program = 0;
+    GLhandleARB vertexShader = 0;
+    GLhandleARB fragmentShader = 0;
+};
+
+// What SetupTexture hangs on a texture: its GL name and the video memory it
+// was counted for.
+struct zGL3TextureRecord {
+    GLuint name = 0;
+    uint64_t bytes = 0;
+};
+
+// One triangle list of a geometry in GL buffers. Offsets are byte offsets in
+// the vertex buffer, -1 when the list has no such attribute.
+struct zGL3Batch {
+    int32_t indexCount = 0;
+    GLuint indexBuffer = 0;
+    GLuint vertexBuffer = 0;
+    int32_t normals = -1;
+    int32_t tangents = -1;
+    int32_t bitangents = -1;
+    int32_t boneIndices = -1;
+    int32_t boneWeights = -1;
+    int32_t colours = -1;
+    int32_t uvSets[3] = {-1, -1, -1};
+    int32_t vertexSize = 0;
+    int32_t boneCount = 0;
+    // Owned.
+    uint16_t* boneIds = nullptr;
+    // Owned; boneCount matrices, filled by the skinned draw.
+    float* skinMatrices = nullptr;
+    zMaterial* material = nullptr;
+};
+
+// What SetupGeometry hangs on a geometry.
+struct zGL3GeometryRecord {
+    int32_t batchCount = 0;
+    // Owned.
+    zGL3Batch* batches = nullptr;
+};
+
+// The renderer data of a material and of a light. The programs come with the
+// deferred frame; in safe mode both stay empty.
+struct zGL3MaterialPrograms {
+    void* depthNormalMap = nullptr;
+    void* attributeMap = nullptr;
+    void* shadowMap = nullptr;
+};
+struct zGL3LightPrograms {
+    zGL3ShaderRecord* lightProgram = nullptr;
+    zGL3ShaderRecord* volumetricProgram = nullptr;
+};
+
+// The OpenGL renderer ("gl2" in the application). Construct it with the core:
+// it becomes the core's current renderer and deleting it puts the core's
+// default back (the destructor closes video first). Option and effect flags
+// (Tavrin::LoadRendererSettings) must be set before OpenVideo, which opens the
+// window and context (false, logged with "[!] ", on any failure: video stays
+// closed); GetWindowHandle then gives the SDL window for the input devices;
+// CloseVideo releases the GL objects, the context and the window, and may be
+// called again. Everything runs on the main thread with the renderer's
+// context current. Without GLSL (or with "DisableShader") it draws the fixed-function
+// frame ("safe mode"); the deferred frame is not part of this build, so the
+// renderer always runs in safe mode for now.
+class zGL3Renderer : public zRenderer {
+public:
+    // Option flag bits this renderer reads.
+    enum : uint32_t {
+        OptionEnableDebug = 1,
+        OptionAntialiasing = 2,
+        OptionUseFloatTarget = 4,
+        OptionOptimizeVideoRam = 8,
+        OptionDisableShader = 16,
+        OptionDisableMRT = 32,
+        OptionPowerOfTwoTargets = 64,
+        OptionTextureNoDownscale = 128,
+        OptionTextureForceTrueColor = 256,
+        OptionTextureNoCompression = 512,
+        OptionTextureForceSquare = 1024,
+    };
+    enum : uint32_t {
+        EffectExposure = 16,
+        EffectAmbientOcclusion = 128,
+    };
+    // Texture-unit state word bits.
+    enum : uint32_t {
+        UnitBound = 1,
+        UnitMatrix = 2,
+        UnitTexGen = 4,
+        UnitEnvironment = 8,
+        UnitCoordArray = 16,
+    };
+    // Window modes of OpenVideoMode.
+    enum : int32_t {
+        ModeWindowed = 0,
+        ModeFullScreen = 1,
+        ModeHidden = 2,
+        ModeCustom = 3,
+    };
+    static constexpr int32_t MaxLines = 4096;
+    static constexpr int32_t TextureUnits = 8;
+    static constexpr int32_t MaxFixedLights = 8;
+
+    // Resolves a GL entry point by name; null when the driver lacks it.
+    using ProcResolver = void* (*)(const char* name);
+
+    explicit zGL3Renderer(Tavrin* core, bool makeCurrent = true);
+    ~zGL3Renderer() override;
+
+    void BeginFrame() override {}
+    void EndFrame() override {}
+    const char* GetName() override { return "Tavrin OpenGL 3"; }
+    const char* GetDescription() override { return "Tavrin OpenGL 3 [Hybrid]."; }
+    const char* GetVersion() override { return "0.5"; }
+    // Windowed (mode 0) or full screen (mode 1); see OpenVideoMode.
+    bool OpenVideo(int32_t width, int32_t height, int32_t bitsPerPixel, bool fullScreen) override;
+    void CloseVideo() override;
+    bool ResizeOutput(int32_t width, int32_t height) override;
+    void ReservedA(void*) override {}
+    void UpdateClientSize() override;
+    // The SDL window (PlatformWindow*), null while video is closed.
+    zWindowHandle GetWindowHandle() override { return mainWindow; }
+    bool SetupAdditionalWindow(zWindowHandle window, zRenderWindow* record) override;
+    void SetOutputWindow(zRenderWindow* record) override;
+    void ReleaseAdditionalWindow(zRenderWindow* record) override;
+    void RenderQueue() override;
+    void Present() override;
+    zShaderRecord* LoadShader(const char* name, const char* vertexProgram, const char* pixelProgram) override;
+    void FreeShader(zShaderRecord* shader) override;
+    void Clear(float red, float green, float blue, float depth, uint32_t flags) override;
+    void CopyFramebufferToTexture(zTexture* texture) override;
+    void SetRenderTarget(zTexture* texture) override;
+    void Line3D(const zVector& from, const zVector& to, const float* colour) override;
+    void DrawTriangle(const zVector* corners, const float* colour, const zVector2* uvs, zTexture* texture,
+                      uint32_t drawFlags) override;
+    void Write(zRasterFont* font, const char* text, float x, float y, float size, bool keepAspect, int32_t alignment,
+               const float* colour) override;
+    bool SetupGeometry(zGeometry* geometry) override;
+    void FreeGeometry(zGeometry* geometry) override;
+    void UpdateGeometry(zGeometry* geometry, int32_t firstVertex, int32_t vertexCount) override;
+    bool SetupTexture(zTexture* texture) override;
+    bool LoadTextureContent(zTexture*, const char*) override { return false; }
+    void FreeTexture(zTexture* texture) override;
+    // pixels: RGBA bytes, width x height; null pixels or an empty rectangle
+    // change nothing.
+    void UpdateTexture(zTexture* texture, const uint8_t* pixels, int32_t width, int32_t height, int32_t x,
+                       int32_t y) override;
+    bool SetupMaterial(zMaterial* material) override;
+    void FreeMaterial(zMaterial* material) override;
+    void UpdateMaterial(zMaterial* material) override;
+    bool SetupLight(zLight* light) override;
+    void FreeLight(zLight* light) override;
+    void UpdateLight(zLight* light) override;
+    void SetViewMatrix(const zMatrix4& matrix) override;
+    void SetProjectionMatrix(const zMatrix4& matrix) override;
+    void SetModelMatrix(const zMatrix4& matrix, const void* reserved) override;
+    void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
+
+    // Video output (system/video).
+    // mode: 0 windowed at (32, 32), 1 full screen with a display-mode change,
+    // 2 a window that is never shown; any other value is reported and opens a
+    // windowed one. False, with video closed and the reason logged, when the
+    // window or the context cannot be made or set-up fails.
+    bool OpenVideoMode(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
+    // A window the caller made (an SDL window created with SDL_WINDOW_OPENGL)
+    // whose GL context is current; the renderer neither creates nor deletes them.
+    bool OpenVideoCustomWindow(zWindowHandle window, int32_t width, int32_t height);
+    bool OpenVideoWindow(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
+    bool SetupContext(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
+    // The result SetOutputWindow cannot return through the interface slot.
+    bool SelectOutputWindow(zRenderWindow* record);
+
+    // Set-up (gl/setup, gl/extensions).
+    bool SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
+    bool LoadOpenGLExtensions();
+    bool SetupCoreShader();
+    // False when no depth format gives a complete framebuffer: the deferred
+    // framebuffer is then freed and the renderer falls back to safe mode.
+    bool SetupDeferredFramebuffer(int32_t width, int32_t height);
+    void FreeDeferredFramebuffer();
+    void CheckglClear();
+    void ClearBuffers(float red, float green, float blue, float alpha, float depth, GLbitfield mask);
+    // A size-only texture of exact size uploaded without data; owned by the
+    // caller (unlinked from the core's cache unless keepInCache). Null on failure.
+    zTexture* NewRenderTexture(const char* name, int32_t width, int32_t height, int32_t kind, bool keepInCache);
+    void ReleaseGLObjects();
+    // Logs the pending GL error, if any; true when there was one.
+    bool CheckGLError(const char* context, int32_t number);
+
+    // State (system/state).
+    void SetMatrixMode(GLenum mode);
+    void ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t height);
+    void BindTextureUnit(int32_t unit, GLuint name);
+    zGL3TextureRecord* BindTexture(int32_t unit, zGL3TextureRecord* record);
+    int32_t FindFreeTextureUnit() const;
+    uint32_t GetTextureUnitState(int32_t unit) const;
+    void ResetTextureUnits(int32_t first);
+    void SetDefaultState();
+    // The caches as a new context has them (GL's initial material colours,
+    // no arrays, no matrix mode known, every unit free).
+    void ResetStateCaches();
+
+    // Upload (common).
+    void UploadTextureData(zGL3TextureRecord* record, zTexture* texture, bool compressible);
+    void PrepareTextureSize(zTexture* texture);
+    bool IsCompressible(const zTexture* texture) const;
+    void FlushLines();
+    void DrawScreenQuad(bool textured, float u, float v, float w, float h);
+    void DrawCameraQuad(bool textured, float u, float v);
+    void DrawTextureQuad(zTexture* texture, float x, float y, float width, float height, bool full);
+    static void CopyMatrix(const float* source, float* destination, bool transpose);
+
+    // Frame (fixed, deferred).
+    void WalkQueue(int32_t mode);
+    // The deferred frame is not part of this build; it draws nothing.
+    void RenderDeferredQueue();
+    void BeginFixedFunctionQueuePass();
+    void EndFixedFunctionQueuePass();
+    void SetupAmbientLight();
+    void SetupFixedLights();
+    void SetupFixedLight(int32_t index, zLight* light);
+    // Binds the output framebuffer with the render target as colour and a
+    // depth texture of its size, depth cleared. False when it cannot.
+    bool BindSafeModeTarget();
+    // Draws the batches of the walk's current item for one pass.
+    void DrawItemBatches(zObject* object, zGeometry* geometry, int32_t mode);
+    void DrawFixedFunctionBatch(zObject* object, const zGL3Batch& batch, zMaterial* material, int32_t mode);
+    void ApplyMaterialState(const zMaterial* material);
+
+    // Entry points; null when the driver lacks them.
+    ProcResolver procResolver;
+    PFNGLGENERATEMIPMAPEXTPROC glGenerateMipmap_ = nullptr;
+    PFNGLGENBUFFERSARBPROC glGenBuffers_ = nullptr;
+    PFNGLBINDBUFFERARBPROC glBindBuffer_ = nullptr;
+    PFNGLBUFFERDATAARBPROC glBufferData_ = nullptr;
+    PFNGLDELETEBUFFERSARBPROC glDeleteBuffers_ = nullptr;
+    PFNGLMAPBUFFERARBPROC glMapBuffer_ = nullptr;
+    PFNGLUNMAPBUFFERARBPROC glUnmapBuffer_ = nullptr;
+    PFNGLCREATEPROGRAMOBJECTARBPROC glCreateProgramObject_ = nullptr;
+    PFNGLCREATESHADEROBJECTARBPROC glCreateShaderObject_ = nullptr;
+    PFNGLSHADERSOURCEARBPROC glShaderSource_ = nullptr;
+    PFNGLCOMPILESHADERARBPROC glCompileShader_ = nullptr;
+    PFNGLATTACHOBJECTARBPROC glAttachObject_ = nullptr;
+    PFNGLDETACHOBJECTARBPROC glDetachObject_ = nullptr;
+    PFNGLDELETEOBJECTARBPROC glDeleteObject_ = nullptr;
+    PFNGLLINKPROGRAMARBPROC glLinkProgram_ = nullptr;
+    PFNGLUSEPROGRAMOBJECTARBPROC glUseProgramObject_ = nullptr;
+    PFNGLGETINFOLOGARBPROC glGetInfoLog_ = nullptr;
+    PFNGLACTIVETEXTUREARBPROC glActiveTexture_ = nullptr;
+    PFNGLCLIENTACTIVETEXTUREARBPROC glClientActiveTexture_ = nullptr;
+    PFNGLUNIFORM1IARBPROC glUniform1i_ = nullptr;
+    PFNGLGETUNIFORMLOCATIONARBPROC glGetUniformLocation_ = nullptr;
+    PFNGLUNIFORM1FARBPROC glUniform1f_ = nullptr;
+    PFNGLUNIFORM2FARBPROC glUniform2f_ = nullptr;
+    PFNGLUNIFORM3FARBPROC glUniform3f_ = nullptr;
+    PFNGLUNIFORM4FARBPROC glUniform4f_ = nullptr;
+    PFNGLUNIFORMMATRIX3FVPROC glUniformMatrix3fv_ = nullptr;
+    PFNGLUNIFORMMATRIX4FVPROC glUniformMatrix4fv_ = nullptr;
+    PFNGLGENFRAMEBUFFERSEXTPROC glGenFramebuffers_ = nullptr;
+    PFNGLBINDFRAMEBUFFEREXTPROC glBindFramebuffer_ = nullptr;
+    PFNGLDELETEFRAMEBUFFERSEXTPROC glDeleteFramebuffers_ = nullptr;
+    PFNGLFRAMEBUFFERTEXTURE2DEXTPROC glFramebufferTexture2D_ = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSEXTPROC glCheckFramebufferStatus_ = nullptr;
+    PFNGLDRAWBUFFERSPROC glDrawBuffers_ = nullptr;
+    PFNGLGENQUERIESARBPROC glGenQueries_ = nullptr;
+    PFNGLDELETEQUERIESARBPROC glDeleteQueries_ = nullptr;
+    PFNGLBEGINQUERYARBPROC glBeginQuery_ = nullptr;
+    PFNGLENDQUERYARBPROC glEndQuery_ = nullptr;
+    PFNGLGETQUERYOBJECTIVARBPROC glGetQueryObjectiv_ = nullptr;
+    PFNGLGETQUERYOBJECTUIVARBPROC glGetQueryObjectuiv_ = nullptr;
+    PFNGLENABLEVERTEXATTRIBARRAYPROC glEnableVertexAttribArray_ = nullptr;
+    PFNGLVERTEXATTRIBPOINTERPROC glVertexAttribPointer_ = nullptr;
+    PFNGLDISABLEVERTEXATTRIBARRAYPROC glDisableVertexAttribArray_ = nullptr;
+    PFNGLGETATTRIBLOCATIONPROC glGetAttribLocation_ = nullptr;
+    PFNGLCLAMPCOLORARBPROC glClampColor_ = nullptr;
+
+    // Context and windows: the SDL window and context, and the window Present swaps.
+    void* context = nullptr;
+    zWindowHandle mainWindow = nullptr;
+    zWindowHandle outputWindow = nullptr;
+    int32_t maxDrawBuffers = 0;
+    uint8_t sixteenBitDepth = 0;
+    // Client-array and matrix-mode caches.
+    int32_t vertexArraySet = 0;
+    int32_t normalArraySet = 0;
+    int32_t colourArraySet = 0;
+    GLenum matrixMode = 0;
+    // Material-colour cache of the fixed-function path.
+    float materialAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
+    float materialDiffuse[4] = {0.8f, 0.8f, 0.8f, 1.0f};
+    float materialSpecular[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float materialEmission[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    float materialShininess = 0.0f;
+    // Cached material state of the item draw: -1 unknown.
+    int32_t cachedShadeModel = -1;
+    int32_t cachedPolygonMode = -1;
+    int32_t cachedCulling = -1;
+    uint32_t unitState[TextureUnits] = {};
+    int32_t currentItem = 0;
+    zMatrix4 viewMatrix;
+    float supersampling = 1.0f;
+    int32_t viewportX = 0;
+    int32_t viewportY = 0;
+    int32_t viewportWidth = 0;
+    int32_t viewportHeight = 0;
+    GLuint occlusionQuery = 0;
+    GLuint velocityFramebuffer = 0;
+    zTexture* shadowMaps[6] = {};
+    zTexture* noiseTexture = nullptr;
+    int32_t shadowMapSize = 1024;
+    float shadowMapReciprocal = 1.0f / 1024.0f;
+    float framebufferScaleX = 1.0f;
+    float framebufferScaleY = 1.0f;
+    float framebufferReciprocalWidth = 1.0f;
+    float framebufferReciprocalHeight = 1.0f;
+    float outputReciprocalWidth = 1.0f;
+    float outputReciprocalHeight = 1.0f;
+    GLuint deferredFramebuffer = 0;
+    zTexture* depthMap = nullptr;
+    zTexture* attrMaps[4] = {};
+    struct LineEntry {
+        float from[4];
+        float to[4];
+        float colour[4];
+    };
+    // Owned, MaxLines entries.
+    LineEntry* lines = nullptr;
+    uint32_t lineCount = 0;
+    uint8_t lineListFullReported = 0;
+    float framebufferWidth = 0.0f;
+    float framebufferHeight = 0.0f;
+    zTexture* composeMap = nullptr;
+    zTexture* fxMaps[2] = {};
+    zTexture* velocityMap = nullptr;
+    int32_t effectMapDivisor = 2;
+    GLuint outputFramebuffer = 0;
+    int32_t windowMode = 0;
+    int32_t windowWidth = 0;
+    int32_t windowHeight = 0;
+    int32_t windowBits = 0;
+    uint8_t glClearClamps = 0;
+    uint8_t customWindow = 0;
+    // Depth for safe-mode frames drawn into a render target (the output
+    // framebuffer has none of its own); owned, remade when the target's size changes.
+    zTexture* targetDepthMap = nullptr;
+    // The lights the fixed-function pass configured this frame.
+    int32_t lightCount = 0;
+    zLight* lightList[MaxFixedLights] = {};
+    // Whether the platform's video system was started by this renderer.
+    uint8_t videoSystemStarted = 0;
+    // Counters the benchmarks and tests read: GL state changes issued by the
+    // state caches and the item draw (material, shading, culling, polygon
+    // mode, texture binds, matrix modes), and uploads (geometry batches and
+    // textures sent to GL). Never reset by the renderer.
+    uint64_t stateChanges = 0;
+    uint64_t uploads = 0;
+    // The driver gave no context for a multisampled surface this run.
+    uint8_t multisampleRefused = 0;
+
+protected:
+    // Test seam: the allocation of a texture's renderer record.
+    virtual zGL3TextureRecord* AllocateTextureRecord();
+};

@@ -1,0 +1,188 @@
+// Geometry, texture and line uploads against a live context.
+
+#include "GL3TestSupport.h"
+#include "support/LogCapture.h"
+
+namespace {
+
+using GLUpload = GLRendererTest;
+
+// A renderer whose texture records cannot be allocated.
+class NoMemoryRenderer : public zGL3Renderer {
+public:
+    using zGL3Renderer::zGL3Renderer;
+
+protected:
+    zGL3TextureRecord* AllocateTextureRecord() override { return nullptr; }
+};
+
+zTexture* PictureTexture(Tavrin& core, const char* name, int32_t w, int32_t h, uint32_t rgba)
+{
+    zTexture* texture = zTexture::New(&core, name, 0, 0, false, 0.5f);
+    texture->picture.AllocAs(w, h, PixelFormatABGR32);
+    auto* p = reinterpret_cast<uint32_t*>(texture->picture.pixels);
+    for (int32_t i = 0; i < w * h; ++i)
+        p[i] = rgba;
+    return texture;
+}
+
+GLint UploadedSide(zTexture* texture, GLenum which)
+{
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(texture->rendererData)->name);
+    GLint value = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, which, &value);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return value;
+}
+
+TEST_F(GLUpload, AFailedRecordAllocationReturnsFalse)
+{
+    renderer.reset();
+    renderer = std::make_unique<NoMemoryRenderer>(&core);
+    ASSERT_TRUE(Open());
+    zTexture* texture = PictureTexture(core, "t", 4, 4, 0xFF0000FFu);
+    LogCapture log;
+    EXPECT_FALSE(renderer->SetupTexture(texture));
+    EXPECT_TRUE(log.Contains("Failed to allocate texture data structure."));
+    EXPECT_EQ(texture->rendererData, nullptr);
+    EXPECT_EQ(renderer->textureMemory, 0u);
+    delete texture;
+}
+
+TEST_F(GLUpload, TexturesAreSizedByTheRulesAndSetUpOnce)
+{
+    renderer->optionFlags |= zGL3Renderer::OptionOptimizeVideoRam | zGL3Renderer::OptionTextureNoCompression;
+    ASSERT_TRUE(Open());
+    zTexture* reducible = PictureTexture(core, "reducible", 300, 200, 0xFF0000FFu);
+    zTexture* kept = PictureTexture(core, "kept", 300, 200, 0xFF0000FFu);
+    kept->priority = 0.6f;
+    ASSERT_TRUE(renderer->SetupTexture(reducible));
+    ASSERT_TRUE(renderer->SetupTexture(kept));
+    EXPECT_EQ(UploadedSide(reducible, GL_TEXTURE_WIDTH), 128);
+    EXPECT_EQ(UploadedSide(reducible, GL_TEXTURE_HEIGHT), 128);
+    EXPECT_EQ(UploadedSide(kept, GL_TEXTURE_WIDTH), 512);
+    EXPECT_EQ(UploadedSide(kept, GL_TEXTURE_HEIGHT), 256);
+    // RGBA8: 4 bytes a texel, counted once.
+    EXPECT_EQ(renderer->textureMemory, uint64_t(128 * 128 * 4 + 512 * 256 * 4));
+    const uint64_t total = renderer->textureMemory;
+    const GLuint name = static_cast<zGL3TextureRecord*>(kept->rendererData)->name;
+    EXPECT_TRUE(renderer->SetupTexture(kept));
+    EXPECT_EQ(renderer->textureMemory, total);
+    EXPECT_EQ(static_cast<zGL3TextureRecord*>(kept->rendererData)->name, name);
+    // The CPU copies are released after upload: width and height stay.
+    EXPECT_EQ(kept->picture.pixels, nullptr);
+    EXPECT_EQ(kept->picture.width, 512);
+    renderer->FreeTexture(kept);
+    renderer->FreeTexture(reducible);
+    EXPECT_EQ(renderer->textureMemory, 0u);
+    delete kept;
+    delete reducible;
+}
+
+TEST_F(GLUpload, AnEmptyPictureGetsTheErrorTexel)
+{
+    ASSERT_TRUE(Open());
+    zTexture* texture = zTexture::New(&core, "empty", 0, 0, false, 0.5f);
+    LogCapture log;
+    ASSERT_TRUE(renderer->SetupTexture(texture));
+    EXPECT_TRUE(log.Contains("Invalid texture 'empty'. Uploading error bitmap."));
+    EXPECT_EQ(static_cast<zGL3TextureRecord*>(texture->rendererData)->bytes, 4u);
+    EXPECT_EQ(UploadedSide(texture, GL_TEXTURE_WIDTH), 1);
+    delete texture;
+}
+
+TEST_F(GLUpload, UpdateTextureSkipsPixelsThatWereFreed)
+{
+    ASSERT_TRUE(Open());
+    zTexture* texture = PictureTexture(core, "stream", 4, 4, 0xFF00FF00u);
+    texture->usage = 1;
+    texture->flags |= GL3TextureRaw;
+    ASSERT_TRUE(renderer->SetupTexture(texture));
+    ASSERT_EQ(texture->picture.pixels, nullptr);
+    // The picture's pixels are gone: the update has nothing to send.
+    renderer->UpdateTexture(texture, texture->picture.pixels, 4, 4, 0, 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    std::vector<uint32_t> texels(16);
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(texture->rendererData)->name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_EQ(texels[5], 0xFF00FF00u);
+    // Real pixels do replace the rectangle.
+    const uint32_t red[4] = {0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu, 0xFF0000FFu};
+    renderer->UpdateTexture(texture, reinterpret_cast<const uint8_t*>(red), 2, 2, 1, 1);
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(texture->rendererData)->name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_EQ(texels[5], 0xFF0000FFu);
+    EXPECT_EQ(texels[0], 0xFF00FF00u);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    delete texture;
+}
+
+TEST_F(GLUpload, GeometryBecomesOneBatchPerListAndIsFreedWhole)
+{
+    ASSERT_TRUE(Open());
+    zGeometry* g = zGeometry::New(&core, "quad");
+    FillQuad(*g, 0.0f, 0.0f, 1.0f, 5.0f);
+    g->materials[0]->flags = zMaterial::FlagLit;
+    g->Setup();
+    auto* record = static_cast<zGL3GeometryRecord*>(g->rendererData);
+    ASSERT_NE(record, nullptr);
+    ASSERT_EQ(record->batchCount, 1);
+    const zGL3Batch& batch = record->batches[0];
+    EXPECT_EQ(batch.indexCount, 6);
+    EXPECT_NE(batch.vertexBuffer, 0u);
+    EXPECT_NE(batch.indexBuffer, 0u);
+    EXPECT_EQ(batch.material, g->materials[0]);
+    // Positions and normals for the quad's 4 corners; no stage reads the UVs.
+    EXPECT_EQ(batch.normals, 12 * 4);
+    EXPECT_EQ(batch.uvSets[0], -1);
+    EXPECT_EQ(batch.vertexSize, 24 * 4);
+    EXPECT_EQ(renderer->geometryMemory, uint64_t(24 * 4));
+    // Setting up again keeps the record.
+    EXPECT_TRUE(renderer->SetupGeometry(g));
+    EXPECT_EQ(g->rendererData, record);
+    renderer->FreeGeometry(g);
+    EXPECT_EQ(g->rendererData, nullptr);
+    EXPECT_EQ(renderer->geometryMemory, 0u);
+    delete g;
+}
+
+TEST_F(GLUpload, GeometryIsRefusedWhenEmptyOrBeforeVideo)
+{
+    zGeometry* early = zGeometry::New(&core, "early");
+    FillQuad(*early, 0.0f, 0.0f, 1.0f, 5.0f);
+    {
+        LogCapture log;
+        EXPECT_FALSE(renderer->SetupGeometry(early));
+        EXPECT_TRUE(log.Contains("cannot setup geometry 'early', system not ready."));
+    }
+    ASSERT_TRUE(Open());
+    zGeometry* empty = zGeometry::New(&core, "empty");
+    LogCapture log;
+    EXPECT_FALSE(renderer->SetupGeometry(empty));
+    EXPECT_TRUE(log.Contains("cannot setup geometry 'empty', geometry is empty."));
+    EXPECT_EQ(empty->rendererData, nullptr);
+    delete empty;
+    delete early;
+}
+
+TEST_F(GLUpload, TheLineListHolds4096LinesAndSaysSoOnce)
+{
+    ASSERT_TRUE(Open());
+    LogCapture log;
+    for (int i = 0; i < 4097; ++i)
+        renderer->Line3D(zVector(0, 0, 0), zVector(1, 1, 1), nullptr);
+    EXPECT_EQ(renderer->lineCount, 4096u);
+    EXPECT_EQ(renderer->lines[0].colour[0], 1.0f);
+    EXPECT_EQ(renderer->lines[0].colour[2], 0.0f);
+    renderer->Line3D(zVector(0, 0, 0), zVector(1, 1, 1), nullptr);
+    int reports = 0;
+    for (const std::string& line : log.lines)
+        reports += line.find("The line display list is full") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(reports, 1);
+    renderer->FlushLines();
+    EXPECT_EQ(renderer->lineCount, 0u);
+    renderer->Line3D(zVector(0, 0, 0), zVector(1, 1, 1), nullptr);
+    EXPECT_EQ(renderer->lineCount, 1u);
+}
+
+} // namespace
