@@ -194,6 +194,9 @@ void zScene2D::Clear()
             widget->Invalidate();
         }
     }
+    // Scripts may hold Picture handles to cached pictures.
+    for (zLinkedListEntry* e = pictures.GetFirst(); e != nullptr; e = e->next)
+        SqSafePtrInvalidate(&static_cast<zScene2DPicture*>(e)->picture);
     pictures.Clear(true);
     skinComplete = 0;
     std::fill(std::begin(skin), std::end(skin), nullptr);
