@@ -205,7 +205,14 @@ SQInteger UILoadBitmap(HSQUIRRELVM v)
 
 SQInteger UILoadFont(HSQUIRRELVM v)
 {
-    SqPushSafePtr(v, zScene2D::OpenFont(GetString(v, 2)), SqPtrTruetypeFont);
+    // Fonts are named after their file's base name: a script loading the same
+    // file again gets null (the first copy stays reachable by UIGetFont)
+    // instead of a second copy of the file in memory.
+    const char* path = GetString(v, 2);
+    zString name(path);
+    name.StripDirectoryAndExtension();
+    const bool listed = zScene2D::GetFontList().FindByName(name.Get()) != nullptr;
+    SqPushSafePtr(v, listed ? nullptr : zScene2D::OpenFont(path), SqPtrTruetypeFont);
     return 1;
 }
 

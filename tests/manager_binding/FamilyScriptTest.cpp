@@ -5,6 +5,7 @@
 
 #include "framework/filesystem/zIOBaseFS.h"
 #include "framework/system/device/zInputDeviceInfo.h"
+#include "framework/system/device/zMouseDevice.h"
 #include "support/VirtualJoystick.h"
 #include "ui/zScene2D.h"
 #include "ui/zWindow.h"
@@ -249,6 +250,9 @@ TEST_F(FamilyScript, WindowSystemAndWindows)
         {"delete_window", "true false"},
         {"script_instance", "null"},
         {"fonts", "true true"},
+        {"font_loaded_once", "true false", "Font 'ui/../default.ttf' loaded as 'default'."},
+        {"too_few_arguments", "error: wrong number of parameters"},
+        {"integer_where_float_expected", "error: parameter 3 has an invalid type 'integer' ; expected: 'float'"},
         {"constants", "0 0 14 512 5"},
     });
 }
@@ -271,6 +275,7 @@ TEST_F(FamilyScript, Widgets)
         {"text_parameters", "done", "unknown text attribute 'bogus'."},
         {"text_parameters_bad_align", "done", "unknown text alignment command 'middle'."},
         {"check_state", "true false 18"},
+        {"widget_event_out_of_range", "done", "Event 99 is not an event number (0 to 14)."},
         {"screen_position_null", "0,0,0"},
     });
 }
@@ -319,6 +324,13 @@ INSTANTIATE_TEST_SUITE_P(Families, WrongKind, ::testing::ValuesIn(kWrongKinds),
                          [](const ::testing::TestParamInfo<zWrongKindCase>& info) {
                              return std::string(info.param.name);
                          });
+
+TEST_F(FamilyScript, RegistrationPutsTheMouseInAbsoluteMode)
+{
+    GlobalMouseDevice.SetAbsoluteMode(false);
+    SqRegisterBindings(v);
+    EXPECT_TRUE(GlobalMouseDevice.IsAbsoluteMode());
+}
 
 TEST_F(FamilyScript, EmptyWidgetHandleSuspendsWithoutUnknownKindLine)
 {

@@ -134,6 +134,13 @@ cases <- {
     fonts = function() {
         return ObjectIsValid(UIGetFont("default")) + " " + ObjectIsValid(WindowSystemGetFont("no such font"));
     },
+    font_loaded_once = function() {
+        local first = UILoadFont("ui/../default.ttf");
+        local second = UILoadFont("ui/../default.ttf");
+        return ObjectIsValid(first) + " " + ObjectIsValid(second);
+    },
+    too_few_arguments = function() { WindowShow(UIAddWindow(ui, 1, 0.0, 0.0, 10.0, 10.0)); return "ran"; },
+    integer_where_float_expected = function() { UIAddWindow(ui, 1, 0, 0, 10, 10); return "ran"; },
     constants = function() {
         return TextFormatLine + " " + TextFormatStandard + " " + EventUnshade + " " + StyleMovable + " " + WidgetAlignBottom;
     },

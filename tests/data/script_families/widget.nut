@@ -111,5 +111,11 @@ cases <- {
         CheckWidgetSetState(c, false);
         return on + " " + CheckWidgetGetState(c) + " " + TestKind(CheckWidgetGetText(c));
     },
+    widget_event_out_of_range = function() {
+        local s = UIAddSpacerWidget(ui, 1);
+        WidgetSetEventHandler(s, 99, function(e, t) {});
+        WidgetSetEventHandler(s, EventMouseEnter, function(e, t) {});
+        return "done";
+    },
     screen_position_null = function() { return V(WidgetGetScreenPosition(TestNullHandle(EngineTypeWidget))); },
 };
