@@ -57,6 +57,18 @@ void PushWidgetAs(HSQUIRRELVM v, zWidget* widget, int32_t kind)
 
 namespace {
 
+// A widget made for a script: its scene deletes it if it never joins a tree.
+template <class T> T* SceneOwned(T* widget)
+{
+    if (widget != nullptr)
+        widget->ownedByScene = 1;
+    return widget;
+}
+
+} // namespace
+
+namespace {
+
 bool IsWidgetKind(int32_t kind)
 {
     switch (kind) {
@@ -392,7 +404,7 @@ SQInteger UIAddCanvasWidget(HSQUIRRELVM v)
     FETCH_UI(2, ui);
     zWidget* widget = nullptr;
     if (ui != nullptr)
-        widget = new zCanvasWidget(ui, int32_t(GetInteger(v, 3)), int32_t(GetInteger(v, 4)), int32_t(GetInteger(v, 5)));
+        widget = SceneOwned(new zCanvasWidget(ui, int32_t(GetInteger(v, 3)), int32_t(GetInteger(v, 4)), int32_t(GetInteger(v, 5))));
     PushWidgetAs(v, widget, SqPtrCanvasWidget);
     return 1;
 }
@@ -400,21 +412,21 @@ SQInteger UIAddCanvasWidget(HSQUIRRELVM v)
 SQInteger UIAddHorizontalSizerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? new zHorizontalSizer(ui, int32_t(GetInteger(v, 3))) : nullptr, SqPtrBaseSizer);
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zHorizontalSizer(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrBaseSizer);
     return 1;
 }
 
 SQInteger UIAddVerticalSizerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? new zVerticalSizer(ui, int32_t(GetInteger(v, 3))) : nullptr, SqPtrBaseSizer);
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zVerticalSizer(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrBaseSizer);
     return 1;
 }
 
 SQInteger UIAddContainerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? new zContainerWidget(ui, int32_t(GetInteger(v, 3))) : nullptr,
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zContainerWidget(ui, int32_t(GetInteger(v, 3)))) : nullptr,
                  SqPtrContainerWidget);
     return 1;
 }
@@ -422,14 +434,14 @@ SQInteger UIAddContainerWidget(HSQUIRRELVM v)
 SQInteger UIAddSpacerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? new zSpacerWidget(ui, int32_t(GetInteger(v, 3))) : nullptr, SqPtrSpacerWidget);
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zSpacerWidget(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrSpacerWidget);
     return 1;
 }
 
 SQInteger UIAddBitmapWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? new zBitmapWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4)) : nullptr,
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zBitmapWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4))) : nullptr,
                  SqPtrBitmapWidget);
     return 1;
 }
@@ -439,7 +451,7 @@ SQInteger UIAddStaticTextWidget(HSQUIRRELVM v)
     FETCH_UI(2, ui);
     zWidget* widget = nullptr;
     if (ui != nullptr)
-        widget = new zTextWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), zScene2D::GetFont(GetString(v, 5)), 16);
+        widget = SceneOwned(new zTextWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), zScene2D::GetFont(GetString(v, 5)), 16));
     PushWidgetAs(v, widget, SqPtrTextWidget);
     return 1;
 }
@@ -449,7 +461,7 @@ SQInteger UIAddCheckWidget(HSQUIRRELVM v)
     FETCH_UI(2, ui);
     zCheckWidget* widget = nullptr;
     if (ui != nullptr) {
-        widget = new zCheckWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), GetBool(v, 6));
+        widget = SceneOwned(new zCheckWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), GetBool(v, 6)));
         widget->label.SetFont(zScene2D::GetFont(GetString(v, 5)));
         widget->label.SetSize(16);
     }

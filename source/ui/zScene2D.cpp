@@ -49,7 +49,19 @@ zScene2D::~zScene2D()
 {
     CloseScriptUnit();
     Clear();
-    // Widgets that never joined a window outlive the scene: they forget it.
+    // Loose widgets the scene owns go first (each with what it holds).
+    for (;;) {
+        zWidget* loose = nullptr;
+        for (zLinkedListEntry* e = widgetRegistry.GetFirst(); e != nullptr && loose == nullptr; e = e->next) {
+            zWidget* widget = static_cast<zWidgetRecord*>(e)->widget;
+            if (widget->ownedByScene && widget->parent == nullptr)
+                loose = widget;
+        }
+        if (loose == nullptr)
+            break;
+        delete loose;
+    }
+    // Other widgets that never joined a window outlive the scene: they forget it.
     while (auto* record = static_cast<zWidgetRecord*>(widgetRegistry.GetFirst())) {
         record->widget->scene = nullptr;
         record->widget->registryRecord = nullptr;

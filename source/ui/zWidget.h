@@ -112,6 +112,10 @@ public:
     // and label, a window's title): sizers, containers and windows refuse
     // them, since they could not delete them.
     uint8_t embedded = 0;
+    // Set on widgets scripts create: one still outside every sizer, container
+    // and window when its scene goes is deleted with the scene. Other loose
+    // widgets belong to whoever made them.
+    uint8_t ownedByScene = 0;
 
 protected:
     friend class zScene2D;
