@@ -260,7 +260,10 @@ SQInteger CanvasWidgetUnlock(HSQUIRRELVM v)
 {
     FETCH_KIND(2, SqPtrCanvasWidget, zCanvasWidget, canvas);
     if (canvas != nullptr) {
-        // Drawing may have given the canvas new pixels (PictureAlloc, PictureResize).
+        // Drawing may have given the canvas new pixels (PictureAlloc,
+        // PictureResize) in another byte order than the cache picture's.
+        if (canvas->canvas.HasBuffer() && canvas->canvas.format.IsDifferent(PixelFormatARGB32))
+            canvas->canvas.ConvertTo(PixelFormatARGB32);
         canvas->picture = canvas->canvas.HasBuffer() ? &canvas->canvas : nullptr;
         canvas->Invalidate();
     }

@@ -164,6 +164,7 @@ TEST_F(FamilyScript, Pictures)
 
 TEST_F(FamilyScript, Metafiles)
 {
+    dir.Write("shortcut.zml", "<ZML=1.0>\n<L=@\"Target;\">\n<Target=<Leaf=7>>\n<N=<S=@\"Target;\">>\n");
     RunCases("metafile.nut");
     CheckAll({
         {"build_and_query", "5 2.5 text 1 1 null"},
@@ -181,6 +182,7 @@ TEST_F(FamilyScript, Metafiles)
         {"children_in_order", "A,B,C"},
         {"roots_empty_for_null", "0"},
         {"type_constants", "0 4 7"},
+        {"shortcuts", "Target,Target,N S:7 7"},
     });
 }
 
@@ -275,6 +277,7 @@ TEST_F(FamilyScript, Widgets)
         {"text_parameters", "done", "unknown text attribute 'bogus'."},
         {"text_parameters_bad_align", "done", "unknown text alignment command 'middle'."},
         {"check_state", "true false 18"},
+        {"canvas_reallocated_by_script", "30,14,34,18 0xffff0000"},
         {"widget_event_out_of_range", "done", "Event 99 is not an event number (0 to 14)."},
         {"screen_position_null", "0,0,0"},
     });

@@ -86,5 +86,15 @@ cases <- {
         return names[0] + "," + names[1] + "," + names[2];
     },
     roots_empty_for_null = function() { return MetafileGetRoots(TestNullHandle(EngineTypeMetafile)).len(); },
+    shortcuts = function() {
+        local d = MetafileNew();
+        MetafileLoad(d, "shortcut.zml");
+        local names = [];
+        foreach (r in MetafileGetRoots(d)) names.append(MetatagGetName(r));
+        // Children are listed as they are: a shortcut child stays a shortcut.
+        local child = MetatagGetChildren(MetafileGetTag(d, "N;"))[0];
+        return names[0] + "," + names[1] + "," + names[2] + " " + MetatagGetName(child) + ":" + MetatagGetType(child) +
+               " " + MetatagGetValue(MetafileGetTag(d, "L:Leaf;"));
+    },
     type_constants = function() { return TagType_None + " " + TagType_Real + " " + TagType_Shortcut; },
 };

@@ -83,6 +83,20 @@ cases <- {
         return ObjectIsValid(picture) + " " + Hex(TestCachePixel(w, r.sx.tointeger() + 1, r.sy.tointeger() + 1)) + " " +
                Hex(TestCachePixel(w, 0, 0));
     },
+    canvas_reallocated_by_script = function() {
+        local w = UIAddWindow(ui, 1, 0.0, 0.0, 64.0, 32.0);
+        WindowAddStyle(w, StyleNoTitleBar);
+        local canvas = UIAddCanvasWidget(ui, 2, 8, 8);
+        WindowSetBaseWidget(w, canvas);
+        local picture = CanvasWidgetLock(canvas);
+        // PictureAlloc gives red in the lowest byte; the canvas still shows red.
+        PictureAlloc(picture, 4, 4);
+        PictureFill(picture, Vector(1, 0, 0, 1));
+        CanvasWidgetUnlock(canvas);
+        WindowForceLayout(w);
+        local r = WidgetGetRect(canvas);
+        return R(r) + " " + Hex(TestCachePixel(w, r.sx.tointeger(), r.sy.tointeger()));
+    },
     hidden_and_align = function() {
         local s = UIAddSpacerWidget(ui, 1);
         WidgetSetHidden(s, true);
