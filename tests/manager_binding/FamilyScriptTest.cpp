@@ -106,6 +106,15 @@ SQInteger TestChildCount(HSQUIRRELVM v)
     return 1;
 }
 
+// TestDirty(widget): whether the widget waits to be drawn again.
+SQInteger TestDirty(HSQUIRRELVM v)
+{
+    void* object = nullptr;
+    SqGetSafePtr(v, 2, &object, 0);
+    sq_pushbool(v, object != nullptr && static_cast<zWidget*>(object)->dirty ? SQTrue : SQFalse);
+    return 1;
+}
+
 class FamilyScript : public FamilyCaseFixture {
 protected:
     void SetUp() override
@@ -123,6 +132,7 @@ protected:
         Register("TestCachePixel", TestCachePixel, "tuii");
         Register("TestWindowOrder", TestWindowOrder, "t");
         Register("TestChildCount", TestChildCount, "tu");
+        Register("TestDirty", TestDirty, "tu");
     }
     void TearDown() override
     {
@@ -275,6 +285,8 @@ TEST_F(FamilyScript, Widgets)
         {"hidden_and_align", "true false"},
         {"text_rect", "true"},
         {"text_parameters", "done", "unknown text attribute 'bogus'."},
+        {"empty_parameters_keep_clean", "true false true"},
+        {"sizer_border", "30,14,34,18 35,14,39,18"},
         {"text_parameters_bad_align", "done", "unknown text alignment command 'middle'."},
         {"check_state", "true false 18"},
         {"canvas_reallocated_by_script", "30,14,34,18 0xffff0000"},

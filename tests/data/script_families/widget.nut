@@ -115,6 +115,32 @@ cases <- {
         TextSetParameters(t, {size = 20, bogus = 1, tracking = 2});
         return "done";
     },
+    empty_parameters_keep_clean = function() {
+        local w = UIAddWindow(ui, 1, 0.0, 0.0, 64.0, 32.0);
+        local t = UIAddStaticTextWidget(ui, 2, "x", "default");
+        WindowSetBaseWidget(w, t);
+        local fresh = TestDirty(t);
+        WindowForceLayout(w);
+        local drawn = TestDirty(t);
+        TextSetParameters(t, {});
+        local unchanged = TestDirty(t);
+        TextSetParameters(t, {size = 30});
+        return fresh + " " + (drawn || unchanged) + " " + TestDirty(t);
+    },
+    sizer_border = function() {
+        local w = UIAddWindow(ui, 1, 0.0, 0.0, 64.0, 32.0);
+        WindowAddStyle(w, StyleNoTitleBar);
+        local s = UIAddHorizontalSizerWidget(ui, 2);
+        local canvas = UIAddCanvasWidget(ui, 3, 4, 4);
+        SizerAddWidget(s, canvas);
+        SizerSetBorderSize(s, 0, 0, 0, 0);
+        WindowSetBaseWidget(w, s);
+        WindowForceLayout(w);
+        local before = R(WidgetGetRect(canvas));
+        SizerSetBorderSize(s, 10, 0, 0, 0);
+        WindowForceLayout(w);
+        return before + " " + R(WidgetGetRect(canvas));
+    },
     text_parameters_bad_align = function() {
         TextSetParameters(UIAddStaticTextWidget(ui, 1, "x", "default"), {align = "middle"});
         return "done";
