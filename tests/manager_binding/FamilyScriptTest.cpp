@@ -257,6 +257,7 @@ TEST_F(FamilyScript, WindowSystemAndWindows)
         {"order_and_self_moves", "101,102,103 102,103,101 102,103,101 101,102,103 101,102,103 102,101,103"},
         {"event_out_of_range", "false false", "Event 15 is not an event number (0 to 14)."},
         {"handler_kept_and_released", "true true captured false"},
+        {"handler_released_with_window", "true false false"},
         {"context_kept", "ctx:0"},
         {"command_list", "false true true"},
         {"delete_window", "true false"},

@@ -12,6 +12,12 @@ function Order() {
     foreach (i, id in ids) out += (i > 0 ? "," : "") + id;
     return out;
 }
+// The collector also marks stack slots above the top, which keep what earlier
+// calls left there: overwrite them before asking whether something was freed.
+function Scrub() {
+    local a = 0, b = 0, c = 0, d = 0, e = 0, f = 0, g = 0, h = 0, i = 0, j = 0, k = 0, l = 0;
+    return a + b + c + d + e + f + g + h + i + j + k + l;
+}
 // A handler whose closure holds obj.
 function Holder(obj) { return function(e, t) { ::seen <- obj.name; }; }
 
@@ -107,8 +113,22 @@ cases <- {
         local fired = TestFire(w, EventMove);
         // Replacing the handler lets go of the first closure and what it holds.
         WindowSetEventHandler(w, EventMove, function(e, t) {});
+        Scrub();
         collectgarbage();
         return alive + " " + fired + " " + ::seen + " " + (watch.ref() != null);
+    },
+    handler_released_with_window = function() {
+        local w = UIAddWindow(ui, 1, 0.0, 0.0, 10.0, 10.0);
+        local captured = {name = "captured"}, context = {};
+        local watch = captured.weakref(), contextWatch = context.weakref();
+        WindowSetEventHandlerWithContext(w, EventShade, context, Holder(captured));
+        captured = null;
+        context = null;
+        local alive = watch.ref() != null && contextWatch.ref() != null;
+        UIDeleteWindow(ui, w);
+        Scrub();
+        collectgarbage();
+        return alive + " " + (watch.ref() != null) + " " + (contextWatch.ref() != null);
     },
     context_kept = function() {
         local w = UIAddWindow(ui, 1, 0.0, 0.0, 10.0, 10.0);
