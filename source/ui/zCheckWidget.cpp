@@ -4,6 +4,8 @@ zCheckWidget::zCheckWidget(zScene2D* owner, int32_t widgetId, const char* text, 
     : zWidget(owner, widgetId), box(owner, -1), label(owner, -1, text)
 {
     typeId = TypeCheck;
+    box.embedded = 1;
+    label.embedded = 1;
     SetState(initialState);
 }
 

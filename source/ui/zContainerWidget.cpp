@@ -34,7 +34,7 @@ zWidget* zContainerWidget::Add(zWidget* widget, const zPicture::Rect& cellRect)
         LogError("zContainerWidget::Add") << "Cannot create a cell for a NULL widget.\n";
         return nullptr;
     }
-    if (IsDescendantOf(widget))
+    if (widget->embedded || IsDescendantOf(widget))
         return nullptr;
     auto* cell = new (std::nothrow) zContainerCell;
     if (cell == nullptr) {

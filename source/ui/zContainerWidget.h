@@ -16,8 +16,9 @@ public:
     ~zContainerWidget() override;
 
     // A new cell holding the widget at rect, which the container then owns;
-    // the widget leaves any other sizer or container. Null for a null widget
-    // or one that would make a loop.
+    // the widget leaves any other sizer or container, or the window it was
+    // the root of. Null for a null widget, an embedded one or one that would
+    // make a loop.
     zWidget* Add(zWidget* widget, const zPicture::Rect& cellRect);
     // The first cell holding the widget, or null.
     zContainerCell* FindCell(const zWidget* widget) const;

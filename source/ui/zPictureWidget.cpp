@@ -1,6 +1,7 @@
 #include "ui/zPictureWidget.h"
 
 #include "ui/zScene2D.h"
+#include "script/SqSafePtr.h"
 
 #include <algorithm>
 
@@ -48,6 +49,11 @@ zCanvasWidget::zCanvasWidget(zScene2D* owner, int32_t widgetId, int32_t width, i
     typeId = TypeCanvas;
     if (width > 0 && height > 0 && canvas.AllocAs(width, height, PixelFormatARGB32))
         picture = &canvas;
+}
+
+zCanvasWidget::~zCanvasWidget()
+{
+    SqSafePtrInvalidate(&canvas);
 }
 
 zBitmapWidget::zBitmapWidget(zScene2D* owner, int32_t widgetId, const char* path) : zPictureWidget(owner, widgetId)

@@ -18,6 +18,8 @@ class zCanvasWidget : public zPictureWidget {
 public:
     // A width x height picture in the interface's 32-bit format, transparent.
     zCanvasWidget(zScene2D* scene, int32_t id, int32_t width, int32_t height);
+    // Scripts may hold a Picture handle to the canvas.
+    ~zCanvasWidget() override;
     zPicture canvas;
 };
 

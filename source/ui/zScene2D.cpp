@@ -49,7 +49,19 @@ zScene2D::~zScene2D()
 {
     CloseScriptUnit();
     Clear();
-    // Widgets that never joined a window outlive the scene: they forget it.
+    // Loose widgets the scene owns go first (each with what it holds).
+    for (;;) {
+        zWidget* loose = nullptr;
+        for (zLinkedListEntry* e = widgetRegistry.GetFirst(); e != nullptr && loose == nullptr; e = e->next) {
+            zWidget* widget = static_cast<zWidgetRecord*>(e)->widget;
+            if (widget->ownedByScene && widget->parent == nullptr)
+                loose = widget;
+        }
+        if (loose == nullptr)
+            break;
+        delete loose;
+    }
+    // Other widgets that never joined a window outlive the scene: they forget it.
     while (auto* record = static_cast<zWidgetRecord*>(widgetRegistry.GetFirst())) {
         record->widget->scene = nullptr;
         record->widget->registryRecord = nullptr;
@@ -194,6 +206,9 @@ void zScene2D::Clear()
             widget->Invalidate();
         }
     }
+    // Scripts may hold Picture handles to cached pictures.
+    for (zLinkedListEntry* e = pictures.GetFirst(); e != nullptr; e = e->next)
+        SqSafePtrInvalidate(&static_cast<zScene2DPicture*>(e)->picture);
     pictures.Clear(true);
     skinComplete = 0;
     std::fill(std::begin(skin), std::end(skin), nullptr);

@@ -1,6 +1,7 @@
 #include "ui/zScene2D.h"
 
 #include "framework/filesystem/zStream.h"
+#include "script/SqSafePtr.h"
 #include "framework/system/zLogStream.h"
 #include "ui/zTrueTypeFont.h"
 
@@ -53,6 +54,10 @@ void zScene2D::CloseFontSystem()
 {
     if (!fontSystemOpen)
         return;
+    // Scripts may hold Truetype Font handles.
+    for (zLinkedListEntry* e = GetFontList().GetFirst(); e != nullptr; e = e->next)
+        SqSafePtrInvalidate(e);
+    SqSafePtrInvalidate(defaultFont);
     GetFontList().Clear(true);
     delete defaultFont;
     defaultFont = nullptr;

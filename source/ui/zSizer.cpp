@@ -18,7 +18,7 @@ zSizer::~zSizer()
 
 bool zSizer::AddWidget(zWidget* widget)
 {
-    if (widget == nullptr || IsDescendantOf(widget))
+    if (widget == nullptr || widget->embedded || IsDescendantOf(widget))
         return false;
     if (widget->parent != this) {
         widget->DetachFromParent();

@@ -11,7 +11,8 @@ public:
 
     // Takes the widget as the last child (one already here stays where it is),
     // moving it out of any other sizer or container. False for null, for this
-    // sizer itself or for one of its ancestors (that would make a loop).
+    // sizer itself, for one of its ancestors (that would make a loop) and for
+    // an embedded widget. A window's root leaves its window.
     bool AddWidget(zWidget* widget);
 
     void Invalidate() override;

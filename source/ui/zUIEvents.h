@@ -62,6 +62,11 @@ public:
     // handler dropped, for an event number outside 0..14.
     bool SetHandler(int32_t event, std::shared_ptr<zUIEventHandler> handler);
     bool HasHandler(int32_t event) const { return IsValidEvent(event) && handlers[event] != nullptr; }
+    // The current handler, or null (also for an event outside 0..14).
+    std::shared_ptr<zUIEventHandler> GetHandler(int32_t event) const
+    {
+        return IsValidEvent(event) ? handlers[event] : nullptr;
+    }
     // Calls the handler; false when there is none. The handler may replace or
     // remove itself, or delete what it was called for, while it runs.
     bool Call(int32_t event, const zUIEventArgs& args) const;

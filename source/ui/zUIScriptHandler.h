@@ -22,6 +22,8 @@ public:
     ~zUIScriptHandler() override;
 
     void Call(int32_t event, const zUIEventArgs& args) override;
+    // The context (null type when none); owned by the handler.
+    const HSQOBJECT& GetContext() const { return context; }
 
 private:
     zScriptMaster* master;

@@ -133,6 +133,11 @@ void zWidget::DetachFromParent()
         zWidget* holder = parent;
         parent = nullptr;
         holder->ReleaseChild(this);
+    } else if (window != nullptr && window->rootWidget == this) {
+        // A root moving into a sizer or container leaves its window, which
+        // would otherwise delete it a second time.
+        window->rootWidget = nullptr;
+        window->cacheDirty = 1;
     }
 }
 

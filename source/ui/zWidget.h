@@ -86,7 +86,8 @@ public:
     void GetScreenPosition(float& x, float& y) const;
     // True when ancestor is this widget or stands on its parent chain.
     bool IsDescendantOf(const zWidget* ancestor) const;
-    // Unlinks the widget from its parent sizer or container without deleting it.
+    // Unlinks the widget from its parent sizer or container, or from the
+    // window it is the root of, without deleting it.
     void DetachFromParent();
 
     void SetHidden(bool hide);
@@ -107,6 +108,14 @@ public:
     zWidget* parent = nullptr;
     zWindow* window = nullptr;
     zFormattingSize formattingSize;
+    // Set on widgets that are members of another object (a check box's box
+    // and label, a window's title): sizers, containers and windows refuse
+    // them, since they could not delete them.
+    uint8_t embedded = 0;
+    // Set on widgets scripts create: one still outside every sizer, container
+    // and window when its scene goes is deleted with the scene. Other loose
+    // widgets belong to whoever made them.
+    uint8_t ownedByScene = 0;
 
 protected:
     friend class zScene2D;

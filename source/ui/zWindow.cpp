@@ -1,6 +1,7 @@
 #include "ui/zWindow.h"
 
 #include "core/camera/zCamera.h"
+#include "script/SqSafePtr.h"
 #include "core/render/zRenderer.h"
 #include "core/resource/zTexture.h"
 #include "core/zad/Tavrin.h"
@@ -85,6 +86,7 @@ zWindow::zWindow(zScene2D* owner, zWindow* parentWindow, int32_t windowId, const
     }
     SetParent(parentWindow);
     title.window = this;
+    title.embedded = 1;
     if (scene != nullptr) {
         title.parameters.size = scene->titleSize;
         float colour[4];
@@ -117,6 +119,7 @@ zWindow::~zWindow()
     delete rootWidget;
     rootWidget = nullptr;
     if (cacheTexture != nullptr) {
+        SqSafePtrInvalidate(cacheTexture);
         cacheTexture->Free();
         delete cacheTexture;
     }
@@ -226,6 +229,8 @@ void zWindow::SetSize(float width, float height)
 
 void zWindow::SetBaseWidget(zWidget* widget)
 {
+    if (widget != nullptr && widget->embedded)
+        return;
     if (widget != rootWidget) {
         zWidget* old = rootWidget;
         rootWidget = nullptr;

@@ -58,6 +58,7 @@ public:
     // The cache picture grows to powers of two that hold the size; it never shrinks.
     void SetSize(float width, float height);
     // Takes the widget tree (the previous root is deleted when it differs).
+    // An embedded widget is refused (nothing changes).
     void SetBaseWidget(zWidget* widget);
     void Invalidate();
     zWidget* GetChild(int32_t childId) const;

@@ -9,6 +9,7 @@
 #include "ui/zTextLayout.h"
 #include "ui/zTextWidget.h"
 #include "ui/zTrueTypeFont.h"
+#include "ui/zWindow.h"
 
 #include <gtest/gtest.h>
 
@@ -281,6 +282,56 @@ TEST_F(WidgetTest, RegistryFollowsWidgetLifetimes)
         EXPECT_EQ(scene->widgetRegistry.GetCount(), before + 3) << "the check, its box and its label";
     }
     EXPECT_EQ(scene->widgetRegistry.GetCount(), before);
+}
+
+// Counts its deletions.
+class CountedSpacer : public zSpacerWidget {
+public:
+    CountedSpacer(zScene2D* owner, int32_t id, int& deaths) : zSpacerWidget(owner, id), deaths(deaths) {}
+    ~CountedSpacer() override { ++deaths; }
+    int& deaths;
+};
+
+TEST_F(WidgetTest, SceneDeletesTheLooseWidgetsItOwnsAndNoOthers)
+{
+    int deaths = 0;
+    auto* owned = new CountedSpacer(scene.get(), 1, deaths);
+    owned->ownedByScene = 1;
+    auto* sizer = new zVerticalSizer(scene.get(), 2);
+    sizer->ownedByScene = 1;
+    sizer->AddWidget(new CountedSpacer(scene.get(), 3, deaths));
+    auto* foreign = new CountedSpacer(scene.get(), 4, deaths);
+    zCheckWidget check(scene.get(), 5, "label"); // its parts are registered too
+    check.ownedByScene = 0;
+    scene.reset();
+    EXPECT_EQ(deaths, 2) << "the owned spacer, and the sizer with its child";
+    EXPECT_EQ(foreign->scene, nullptr);
+    delete foreign;
+    EXPECT_EQ(check.box.scene, nullptr);
+}
+
+TEST_F(WidgetTest, EmbeddedWidgetsJoinNoTree)
+{
+    zCheckWidget check(scene.get(), 1, "label");
+    zVerticalSizer sizer(scene.get(), 2);
+    zContainerWidget container(scene.get(), 3);
+    EXPECT_FALSE(sizer.AddWidget(&check.label));
+    EXPECT_EQ(container.Add(&check.box, zPicture::Rect{0, 0, 4, 4}), nullptr);
+    zWindow window(scene.get(), nullptr, 4, "w");
+    window.SetBaseWidget(&check.label);
+    EXPECT_EQ(window.rootWidget, nullptr);
+    EXPECT_EQ(sizer.GetChildCount(), 0);
+}
+
+TEST_F(WidgetTest, ARootJoiningASizerLeavesItsWindow)
+{
+    zWindow window(scene.get(), nullptr, 1, "w");
+    auto* root = new zSpacerWidget(scene.get(), 2);
+    window.SetBaseWidget(root);
+    zVerticalSizer sizer(scene.get(), 3);
+    ASSERT_TRUE(sizer.AddWidget(root));
+    EXPECT_EQ(window.rootWidget, nullptr);
+    EXPECT_EQ(root->parent, &sizer);
 }
 
 TEST_F(WidgetTest, EqualTextParametersDoNotInvalidate)
