@@ -108,13 +108,16 @@ inline std::string SceneText(const std::string& items, const std::string& rest =
     return "<ZML=1.0>\n<Scene=\n <Items=\n" + items + " >\n" + rest + ">\n";
 }
 
+// coreItem: the children of the item's "Item" tag (its placement).
 inline std::string ItemTag(const char* kind, const char* name, int uid, const std::string& mitemExtra = "",
-                           const std::string& coreExtra = "")
+                           const std::string& coreItem = "")
 {
-    const std::string core = std::string(kind) == "MObject" ? "Object"
-                             : std::string(kind) == "MLight" ? "Light"
-                             : std::string(kind) == "MCamera" ? "Camera"
-                                                              : "Item";
-    return "  <" + std::string(kind) + "=<MItem=<Id=\"" + name + "\"><UId=" + std::to_string(uid) + "><Active>" +
-           mitemExtra + "><" + core + "=" + coreExtra + ">>\n";
+    const std::string k(kind);
+    const std::string item = "<Item=" + coreItem + ">";
+    const std::string core = k == "MObject"   ? "<Object=" + item + ">"
+                             : k == "MLight"  ? "<Light=" + item + ">"
+                             : k == "MCamera" ? "<Camera=" + item + ">"
+                                              : item;
+    return "  <" + k + "=<MItem=<Id=\"" + name + "\"><UId=" + std::to_string(uid) + "><Active>" + mitemExtra + ">" +
+           core + ">\n";
 }

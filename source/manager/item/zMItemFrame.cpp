@@ -27,7 +27,19 @@ void zMItem::ResetItem()
     coreItem->UpdateWorldMatrix();
     const zVector position = WorldPosition(*coreItem);
     collisionItem.SetTransformation(position, &coreItem->orientation, &coreItem->scale, true);
+    // A body with a mode is set up from its mass here: nothing else makes
+    // its inverse mass, and without one it never moves.
+    if (body.Mode != 0)
+        body.ComputeInverseMass();
     body.ResetTransformation(&position, &coreItem->rotation);
+    if (body.Mode == 0) {
+        // A body without a mode takes the item's placement as it is; the
+        // world reads it from the first step on.
+        body.state.position = position;
+        body.state.rotation = coreItem->orientation;
+        body.previous.position = position;
+        body.previous.rotation = coreItem->orientation;
+    }
     logicTransformation = coreItem->localMatrix;
     previousLogicTransformation = coreItem->localMatrix;
     if (body.Mode != 0)

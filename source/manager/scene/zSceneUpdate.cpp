@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 namespace {
 
@@ -122,7 +124,29 @@ void zScene::Update(uint32_t bits)
 
     timers[TimerPhysic].Start();
     if ((bits & UpdatePhysicBit) != 0) {
+        // The world writes every active body's state into its item at each
+        // step, static bodies (mode 0) included; their state is the item's
+        // world placement, which is not the item's own position when it is
+        // linked. Their items keep what they had.
+        struct Kept {
+            zItem* item;
+            zVector position;
+            zQuaternion quaternion;
+        };
+        std::vector<Kept> kept;
+        for (TauItem* body = physics.activeItems.First(); body != nullptr; body = TauItemList::Next(body)) {
+            if (body->Mode == 0 && body->owner != nullptr)
+                kept.push_back(Kept{body->owner, body->owner->position, body->owner->quaternion});
+        }
         const float f = physics.Update(dt);
+        for (const Kept& k : kept) {
+            if (std::memcmp(&k.item->position, &k.position, sizeof(zVector)) != 0 ||
+                std::memcmp(&k.item->quaternion, &k.quaternion, sizeof(zQuaternion)) != 0) {
+                k.item->position = k.position;
+                k.item->quaternion = k.quaternion;
+                k.item->UpdateWorldMatrix();
+            }
+        }
         for (TauItem* body = physics.activeItems.First(); body != nullptr; body = TauItemList::Next(body)) {
             zMItem* item = zMItem::FromCoreItem(body->owner);
             // Only simulated bodies have a previous state to blend with; the
