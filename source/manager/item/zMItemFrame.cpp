@@ -23,7 +23,9 @@ void zMItem::ResetItem()
 {
     if (coreItem == nullptr)
         return;
-    coreItem->frozen = 0;
+    // The physics drives a body's item in world space: its link to a parent
+    // is suspended while it has a mode.
+    coreItem->linkSuspended = 0;
     coreItem->UpdateWorldMatrix();
     const zVector position = WorldPosition(*coreItem);
     collisionItem.SetTransformation(position, &coreItem->orientation, &coreItem->scale, true);
@@ -43,7 +45,7 @@ void zMItem::ResetItem()
     logicTransformation = coreItem->localMatrix;
     previousLogicTransformation = coreItem->localMatrix;
     if (body.Mode != 0)
-        coreItem->frozen = 1;
+        coreItem->linkSuspended = 1;
     logicTime = RandomFloat(1.0f / std::max(logicFrequency, MinimumLogicFrequency));
 }
 

@@ -372,7 +372,7 @@ void zScene::TransformItem(zMItem* item, uint32_t bits, float frameSeconds)
             if (currentCamera != nullptr)
                 cameraRotation = zMatrix3::FromMatrix4(currentCamera->worldMatrix);
             zMatrix3 orientation = cameraRotation * zMatrix3::RotationZ(core->rotation.z);
-            if (core->link != nullptr && core->link->frozen == 0) {
+            if (core->link != nullptr && core->linkSuspended == 0) {
                 zMatrix3 parentRotation;
                 core->link->inverseWorldMatrix.Orthonormalized().Decompose(nullptr, nullptr, &parentRotation);
                 orientation = parentRotation * orientation;
