@@ -250,3 +250,17 @@ TEST_F(SceneItems, ProxyRootsItsParametersOnANamedItem)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SceneItems, AProxyOfItsOwnFileStopsAtTheDepthLimit)
+{
+    ASSERT_TRUE(ReadScene("self.zml", SceneText(ItemTag("MCamera", "eye", 0) +
+                                                ItemTag("MObject", "again", 1, "<Proxy><ProxyScene=\"self.zml\"><ProxyFlag=-1>"))));
+    scene->Setup(false, 0);
+    // The file's two items, once per level.
+    EXPECT_EQ(scene->allItems.size(), size_t(2 * (zScene::MaxProxyDepth + 1)));
+    EXPECT_EQ(Count("proxies deep, 'self.zml' not instantiated."), 1u);
+}
+
+} // namespace

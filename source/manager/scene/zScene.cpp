@@ -228,6 +228,7 @@ void zScene::DeleteContent(bool keepScript)
         delete group;
     }
     clearing = true;
+    proxyDepth.clear();
     for (zSceneItemList* list : {&cameras, &objects, &lights, &triggers}) {
         // Each item unlinks itself from the head of its list as it dies.
         while (zLinkedListEntry* entry = list->GetFirst()) {

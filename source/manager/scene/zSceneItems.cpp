@@ -58,6 +58,7 @@ void zScene::RegisterItem(zMItem* item)
 void zScene::UnregisterItem(zMItem* item)
 {
     ++destroyEpoch;
+    proxyDepth.erase(item);
     if (zSceneItemList* list = KindList(item))
         list->UnlinkItem(item);
     if (!clearing) {
@@ -494,8 +495,15 @@ void zScene::DoProxy(zMItem* item)
     if (item == nullptr || item->proxy == 0 || item->proxyDone != 0 || item->proxyScene.Get() == nullptr ||
         item->proxyScene.Get()[0] == '\0')
         return;
-    // Marked first: a proxy whose file instantiates itself again stops here.
+    // Marked first: a failed or refused proxy is not tried again.
     item->proxyDone = 1;
+    auto depthAt = proxyDepth.find(item);
+    const int32_t depth = depthAt != proxyDepth.end() ? depthAt->second : 0;
+    if (depth >= MaxProxyDepth) {
+        LogError("zMItem::DoProxy") << "Proxy item '" << NameOf(item) << "' is nested " << depth
+                                    << " proxies deep, '" << item->proxyScene << "' not instantiated.\n";
+        return;
+    }
     if (item->proxyGroup.Get() == nullptr || item->proxyGroup.Get()[0] == '\0')
         item->proxyGroup.Assign(NameOf(item));
     const char* sceneFile = item->proxyScene.Get();
@@ -523,6 +531,8 @@ void zScene::DoProxy(zMItem* item)
     if (group == nullptr)
         return;
     group->id.Assign(item->proxyGroup.Get());
+    for (zMItem* member : group->GetItems())
+        proxyDepth[member] = depth + 1;
     if (item->GetCoreItem() != nullptr) {
         item->UpdateTransform();
         group->OffsetMatrix(item->GetCoreItem()->worldMatrix);
