@@ -23,6 +23,18 @@ SQInteger Name(HSQUIRRELVM v)
     return 1;
 }
 
+zScene* killerScene = nullptr;
+
+// Native "Kill(name)": destroys the item of that name at once.
+SQInteger Kill(HSQUIRRELVM v)
+{
+    const SQChar* name = nullptr;
+    sq_getstring(v, 2, &name);
+    if (killerScene != nullptr)
+        killerScene->DestroyItem(killerScene->Find(name));
+    return 0;
+}
+
 const char* const Scripts = R"(
 class World {
   function OnSetup(s) { print("scene setup " + Name(s)); }
@@ -52,6 +64,11 @@ class Feeler {
 class Stepper {
   function OnPhysicStep(i, stepped) { print("step " + Name(i) + " " + stepped); }
 }
+class Killer {
+  function OnUpdate(i) { print("update " + Name(i)); Kill("victim"); Kill(Name(i)); }
+  function OnLogicUpdate(i, period) { print("logic " + Name(i)); }
+  function OnCollision(i, other) { print("collision " + Name(i)); Kill(Name(other)); }
+}
 class Logic {
   function OnLogicUpdate(i, period) { print("logic " + Name(i)); }
 }
@@ -79,6 +96,7 @@ protected:
     {
         SceneFixture::SetUp();
         Register("Name", Name, ".u");
+        Register("Kill", Kill, ".s");
         dir.Write("scripts.nut", Scripts);
     }
     size_t CountScript(const std::string& prefix, size_t from = 0) const
@@ -329,6 +347,27 @@ TEST_F(SceneUpdate, ItemsDeletedDuringTheFrameAreGoneAtItsEnd)
     EXPECT_NE(scene->FindObject("other"), nullptr);
     scene->FlushDeletionQueue();
     EXPECT_EQ(scene->FindObject("other"), nullptr);
+}
+
+TEST_F(SceneUpdate, ItemsDestroyedByScriptsMidFrameAreSkipped)
+{
+    const std::string items = ItemTag("MCamera", "eye", 0) +
+                              ItemTag("MObject", "killer", 1, Script("Killer")) +
+                              ItemTag("MObject", "victim", 2, Script("Walker")) +
+                              ItemTag("MObject", "a", 3, Box(1, 1, 1, 1) + Script("Killer"), At(20, 0, 0)) +
+                              ItemTag("MObject", "b", 4, Box(1, 1, 1, 1) + Script("Killer"), At(20.5f, 0, 0));
+    ASSERT_TRUE(ReadScene("kill.zml", SceneText(items)));
+    killerScene = scene.get();
+    Start(166);
+    const size_t mark = Lines().size();
+    scene->Update(zScene::UpdateAll);
+    scene->Update(zScene::UpdateAll);
+    killerScene = nullptr;
+    EXPECT_EQ(CountScript("update victim", mark), 0u);
+    EXPECT_EQ(CountScript("logic killer", mark), 0u);
+    EXPECT_EQ(scene->FindObject("killer"), nullptr);
+    EXPECT_EQ(scene->FindObject("victim"), nullptr);
+    EXPECT_EQ(scene->objects.GetCount(), 0);
 }
 
 } // namespace
