@@ -239,6 +239,7 @@ void zScene::DeleteContent(bool keepScript)
     }
     clearing = false;
     activeItems.clear();
+    activeSet.clear();
     allItems.clear();
     logicUpdateList.clear();
     triggerWatchList.clear();

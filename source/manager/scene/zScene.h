@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class Tavrin;
@@ -295,6 +296,7 @@ public:
     Tau physics;
     zAIWorld aiWorld;
     zScene2D ui;
+    // Kept by UpdateActiveList; read it, do not change it.
     std::vector<zMItem*> activeItems;
     std::vector<zMItem*> allItems;
     int32_t replayState = 0;
@@ -349,4 +351,6 @@ private:
     uint32_t destroyEpoch = 0;
     // How many proxy instantiations brought an item in (absent: none).
     std::unordered_map<const zMItem*, int32_t> proxyDepth;
+    // The members of activeItems, for constant-time membership tests.
+    std::unordered_set<const zMItem*> activeSet;
 };

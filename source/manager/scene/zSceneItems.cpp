@@ -63,7 +63,8 @@ void zScene::UnregisterItem(zMItem* item)
         list->UnlinkItem(item);
     if (!clearing) {
         Erase(allItems, item);
-        Erase(activeItems, item);
+        if (activeSet.erase(item) != 0)
+            Erase(activeItems, item);
         Erase(logicUpdateList, item);
         Erase(triggerWatchList, item);
         Erase(deletionQueue, item);
@@ -95,9 +96,12 @@ void zScene::SetItemActive(zMItem* item, bool active)
 
 bool zScene::UpdateActiveList(zMItem* item, bool remove)
 {
-    if (remove)
+    if (remove) {
+        if (activeSet.erase(item) == 0)
+            return false;
         return Erase(activeItems, item);
-    if (!Contains(activeItems, item))
+    }
+    if (activeSet.insert(item).second)
         activeItems.push_back(item);
     return true;
 }
