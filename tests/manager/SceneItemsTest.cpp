@@ -181,7 +181,7 @@ TEST_F(SceneItems, GroupMembershipAndPlacement)
     other->AddGroupMembers(*group);
     EXPECT_EQ(other->GetItemCount(), 2);
     // Deleting a group queues its members and never touches constraints.
-    TauPositionConstraint* constraint = new TauPositionConstraint(&scene->physics, &a->body, nullptr, nullptr, nullptr, 7);
+    TauPositionConstraint* constraint = new TauPositionConstraint(&scene->physics, &a->body, &root->body, nullptr, nullptr, 7);
     scene->physics.AddConstraint(constraint);
     group->AddConstraint(constraint, true);
     EXPECT_TRUE(scene->DeleteGroup(group));
@@ -189,6 +189,15 @@ TEST_F(SceneItems, GroupMembershipAndPlacement)
     EXPECT_EQ(scene->physics.constraints.GetCount(), 1);
     scene->FlushDeletionQueue();
     EXPECT_EQ(other->GetItemCount(), 0);
+
+    // A constraint that dies leaves every group that held it.
+    other->AddConstraint(constraint, true);
+    EXPECT_EQ(other->AddConstraint(constraint, true), nullptr);
+    EXPECT_EQ(other->GetConstraintCount(), 1);
+    KeepHandle("h_constraint", constraint, SqPtrPhysicConstraint);
+    scene->physics.RemoveConstraint(constraint);
+    EXPECT_EQ(other->GetConstraintCount(), 0);
+    EXPECT_FALSE(HandleIsLive("h_constraint"));
 }
 
 TEST_F(SceneItems, ProxiesInstantiateTheirSceneOnce)
