@@ -63,6 +63,7 @@ class Feeler {
 }
 class Stepper {
   function OnPhysicStep(i, stepped) { print("step " + Name(i) + " " + stepped); }
+  function OnPhysicSleepStep(i) { print("sleep " + Name(i)); }
 }
 class Killer {
   function OnUpdate(i) { print("update " + Name(i)); Kill("victim"); Kill(Name(i)); }
@@ -368,6 +369,29 @@ TEST_F(SceneUpdate, ItemsDestroyedByScriptsMidFrameAreSkipped)
     EXPECT_EQ(scene->FindObject("killer"), nullptr);
     EXPECT_EQ(scene->FindObject("victim"), nullptr);
     EXPECT_EQ(scene->objects.GetCount(), 0);
+}
+
+TEST_F(SceneUpdate, SleepingBodiesHearTheirOwnStep)
+{
+    const std::string items =
+        ItemTag("MCamera", "eye", 0) + ItemTag("MObject", "floor", 1, Box(20, 1, 20, 0), At(0, -0.5f, 0)) +
+        ItemTag("MObject", "rester", 2, Box(1, 1, 1, 1) + "<TauItem=<Mode=<Rigid>>>" + Script("Stepper"), At(0, 0.5f, 0)) +
+        ItemTag("MObject", "faller", 3, Box(1, 1, 1, 1) + "<TauItem=<Mode=<Rigid>>>", At(50, 0, 0));
+    ASSERT_TRUE(ReadScene("rest.zml", SceneText(items)));
+    Start(166);
+    // The world steps only while some body is awake: a box with nothing
+    // under it falls, and stays awake, for the whole test.
+    scene->physics.clock = [] { return uint32_t(1); };
+    size_t mark = Lines().size();
+    for (int frame = 0; frame < 1800 && CountScript("sleep rester", mark) == 0; ++frame) {
+        scene->Update(zScene::UpdateAll);
+    }
+    ASSERT_GT(CountScript("sleep rester", mark), 0u) << "the resting box never fell asleep";
+    // Once asleep, the body gets the sleeping step only.
+    mark = Lines().size();
+    scene->Update(zScene::UpdateAll);
+    EXPECT_EQ(CountScript("step rester", mark), 0u);
+    EXPECT_GT(CountScript("sleep rester", mark), 0u);
 }
 
 } // namespace
