@@ -25,6 +25,16 @@ SQInteger Name(HSQUIRRELVM v)
 
 zScene* killerScene = nullptr;
 
+// Native "Drop(name)": deletes the item of that name (deferred).
+SQInteger Drop(HSQUIRRELVM v)
+{
+    const SQChar* name = nullptr;
+    sq_getstring(v, 2, &name);
+    if (killerScene != nullptr)
+        killerScene->DeleteItem(killerScene->Find(name));
+    return 0;
+}
+
 // Native "Kill(name)": destroys the item of that name at once.
 SQInteger Kill(HSQUIRRELVM v)
 {
@@ -70,6 +80,9 @@ class Killer {
   function OnLogicUpdate(i, period) { print("logic " + Name(i)); }
   function OnCollision(i, other) { print("collision " + Name(i)); Kill(Name(other)); }
 }
+class Dropper {
+  function OnUpdate(i) { print("update " + Name(i)); Drop("victim"); }
+}
 class Logic {
   function OnLogicUpdate(i, period) { print("logic " + Name(i)); }
 }
@@ -98,6 +111,7 @@ protected:
         SceneFixture::SetUp();
         Register("Name", Name, ".u");
         Register("Kill", Kill, ".s");
+        Register("Drop", Drop, ".s");
         dir.Write("scripts.nut", Scripts);
     }
     size_t CountScript(const std::string& prefix, size_t from = 0) const
@@ -392,6 +406,22 @@ TEST_F(SceneUpdate, SleepingBodiesHearTheirOwnStep)
     scene->Update(zScene::UpdateAll);
     EXPECT_EQ(CountScript("step rester", mark), 0u);
     EXPECT_GT(CountScript("sleep rester", mark), 0u);
+}
+
+TEST_F(SceneUpdate, AnItemDeletedByAnEarlierScriptGetsNoUpdate)
+{
+    ASSERT_TRUE(ReadScene("drop.zml", SceneText(ItemTag("MCamera", "eye", 0) +
+                                                ItemTag("MObject", "dropper", 1, Script("Dropper")) +
+                                                ItemTag("MObject", "victim", 2, Script("Walker")))));
+    killerScene = scene.get();
+    Start(166);
+    const size_t mark = Lines().size();
+    scene->Update(zScene::UpdateAll);
+    killerScene = nullptr;
+    EXPECT_EQ(CountScript("update dropper", mark), 1u);
+    EXPECT_EQ(CountScript("update victim", mark), 0u);
+    EXPECT_EQ(CountScript("delete victim", mark), 1u);
+    EXPECT_EQ(scene->FindObject("victim"), nullptr);
 }
 
 } // namespace
