@@ -108,6 +108,14 @@ TEST_F(SceneDetails, SkinsBindTheirBonesAndReportBadEntries)
     zItem* bone = nullptr;
     EXPECT_TRUE(scene->FindBoneChild(scene->FindObject("root"), &bone));
     EXPECT_FALSE(scene->FindBoneChild(scene->FindObject("plain"), &bone));
+
+    // A bone item that goes leaves its skin without a dangling bone.
+    EXPECT_TRUE(scene->DestroyItem(scene->FindObject("tip")));
+    EXPECT_EQ(skin.bones[1], nullptr);
+    EXPECT_NE(skin.bones[0], nullptr);
+    Start();
+    scene->AddCamera("eye");
+    scene->Update(zScene::UpdateAll);
 }
 
 TEST_F(SceneDetails, ExclusionFromRecordFollowsTheLinkChain)

@@ -227,6 +227,11 @@ void zScene::DeleteContent(bool keepScript)
         SqSafePtrInvalidate(group);
         delete group;
     }
+    // Every item goes: no link may outlive its parent while the lists empty.
+    for (zMItem* item : allItems) {
+        if (item->GetCoreItem() != nullptr)
+            item->GetCoreItem()->link = nullptr;
+    }
     clearing = true;
     proxyDepth.clear();
     for (zSceneItemList* list : {&cameras, &objects, &lights, &triggers}) {

@@ -69,6 +69,16 @@ void zScene::UnregisterItem(zMItem* item)
         Erase(triggerWatchList, item);
         Erase(deletionQueue, item);
         RemoveFromGroups(item);
+        // Skins must not keep driving bones from an item that is gone.
+        if (const zItem* core = item->GetCoreItem()) {
+            for (zLinkedListEntry* e = objects.GetFirst(); e != nullptr; e = e->next) {
+                zObject& skin = ItemOf<zMObject>(e)->object;
+                for (uint32_t i = 0; i < skin.boneCount && skin.bones != nullptr; ++i) {
+                    if (skin.bones[i] == core)
+                        skin.bones[i] = nullptr;
+                }
+            }
+        }
     }
 }
 
