@@ -235,11 +235,9 @@ void zScene::DeleteContent(bool keepScript)
     clearing = true;
     proxyDepth.clear();
     for (zSceneItemList* list : {&cameras, &objects, &lights, &triggers}) {
-        // Each item unlinks itself from the head of its list as it dies.
         while (zLinkedListEntry* entry = list->GetFirst()) {
+            list->UnlinkItem(entry);
             delete entry;
-            if (list->GetFirst() == entry)
-                list->UnlinkItem(entry);
         }
     }
     clearing = false;
