@@ -1,4 +1,5 @@
 #include "manager_binding/zBindMathInternal.h"
+#include "script/zScriptValues.h"
 
 #include <cmath>
 #include <cstring>
@@ -83,6 +84,9 @@ bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const
 
 bool SqRegisterMathClasses(HSQUIRRELVM v)
 {
+    // Libraries below the bindings (the scene's contact tables) push Vectors
+    // through the script host.
+    SqSetVectorPusher(SqPushNewVector);
     return SqRegisterVectorClass(v) && SqRegisterMatrixClasses(v);
 }
 

@@ -5,7 +5,7 @@
 #include "framework/math/zQuaternion.h"
 #include "manager/item/zMKinds.h"
 #include "manager/scene/zScene.h"
-#include "manager_binding/zBindMath.h"
+#include "script/zScriptValues.h"
 #include "script/SqSafePtr.h"
 #include "script/zScriptMaster.h"
 
@@ -66,7 +66,7 @@ void PushContactTable(HSQUIRRELVM v, const PairCopy& pair)
         sq_pushstring(v, side == 0 ? "p" : "n", -1);
         sq_newarray(v, 0);
         for (uint32_t i = 0; i < pair.count; ++i) {
-            if (!SqPushNewVector(v, side == 0 ? pair.positions[i] : pair.normals[i]))
+            if (!SqPushVectorValue(v, side == 0 ? pair.positions[i] : pair.normals[i]))
                 sq_pushnull(v);
             sq_arrayappend(v, -2);
         }
