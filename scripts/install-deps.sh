@@ -11,6 +11,8 @@ packages=(
   # libraries the engine links
   zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libmad0-dev libstb-dev libmpeg2-4-dev
   libopenal-dev libsdl2-dev
+  # the 2D interface ships DejaVu Sans as its default font
+  fonts-dejavu-core
   # GL through Mesa, and a virtual display for windowed tests
   libgl-dev libegl-dev libgl1-mesa-dri xvfb xauth
 )
