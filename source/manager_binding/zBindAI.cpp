@@ -3,50 +3,33 @@
 #include "ai/zAIPath.h"
 #include "ai/zAIWorld.h"
 #include "framework/math/zVector.h"
-#include "framework/system/zLogStream.h"
+#include "manager/scene/zScene.h"
 #include "manager_binding/SqBinding.h"
 
 namespace {
 
-SqSceneAIWorldAccessor sceneAIWorld = nullptr;
-
-// The AI world of a live scene, or null (logged) when scenes cannot give one.
-zAIWorld* AIWorldOf(void* scene, const char* function)
-{
-    zAIWorld* world = sceneAIWorld != nullptr ? sceneAIWorld(scene) : nullptr;
-    if (world == nullptr)
-        LogError(function) << "The scene has no AI world.\n";
-    return world;
-}
-
 // SceneLoadAIPath(scene, file): appends the paths of a scene file.
 SQInteger SceneLoadAIPath(HSQUIRRELVM v)
 {
-    void* scene = nullptr;
+    zScene* scene = nullptr;
     if (!SqGetSafePtr(v, 2, &scene, SqPtrScene))
         return sq_suspendvm(v);
     const SQChar* file = nullptr;
     sq_getstring(v, 3, &file);
-    if (scene == nullptr)
-        return 0;
-    if (zAIWorld* world = AIWorldOf(scene, "SceneLoadAIPath"))
-        world->LoadPathFromScene(file);
+    if (scene != nullptr)
+        scene->aiWorld.LoadPathFromScene(file);
     return 0;
 }
 
 // SceneFindAIPath(scene, name) -> Path: the first path of that name.
 SQInteger SceneFindAIPath(HSQUIRRELVM v)
 {
-    void* scene = nullptr;
+    zScene* scene = nullptr;
     if (!SqGetSafePtr(v, 2, &scene, SqPtrScene))
         return sq_suspendvm(v);
     const SQChar* name = nullptr;
     sq_getstring(v, 3, &name);
-    zAIPath* path = nullptr;
-    if (scene != nullptr) {
-        if (zAIWorld* world = AIWorldOf(scene, "SceneFindAIPath"))
-            path = world->GetPath(name);
-    }
+    zAIPath* path = scene != nullptr ? scene->aiWorld.GetPath(name) : nullptr;
     SqPushSafePtr(v, path, SqPtrPath);
     return 1;
 }
@@ -98,11 +81,6 @@ SQInteger AIPathGetClosestTime(HSQUIRRELVM v)
 }
 
 } // namespace
-
-void SqSetSceneAIWorldAccessor(SqSceneAIWorldAccessor accessor)
-{
-    sceneAIWorld = accessor;
-}
 
 void SqRegisterAIFunctions(HSQUIRRELVM v)
 {

@@ -1,37 +1,22 @@
 // The motion and AI script functions through the engine's VM: the case tables
 // of tests/data/script_motion/*.nut run against the paths and motions of
-// paths.zml, loaded into a test scene's AI world by the scripts themselves.
+// paths.zml, loaded into a scene's AI world by the scripts themselves.
 #include "MathScriptFixture.h"
 
 #include "ai/zAIPath.h"
 #include "ai/zAIWorld.h"
+#include "core/zad/Tavrin.h"
 #include "manager/motion/zMotion.h"
-#include "manager_binding/zBindAI.h"
+#include "manager/scene/zScene.h"
 #include "support/LogCapture.h"
 
+#include <memory>
 #include <string>
 
 namespace {
 
-// What the AI functions need of a scene: its AI world.
-struct TestSceneObject {
-    zAIWorld world;
-};
-
-TestSceneObject* currentScene = nullptr;
+zScene* currentScene = nullptr;
 int handleTarget = 0;
-
-zAIWorld* TestSceneWorld(void* scene)
-{
-    return &static_cast<TestSceneObject*>(scene)->world;
-}
-
-// TestScene(): a Scene handle to the test's scene.
-SQInteger TestScene(HSQUIRRELVM v)
-{
-    SqPushSafePtr(v, currentScene, SqPtrScene);
-    return 1;
-}
 
 // TestNullHandle(kind): a handle of that kind without an object.
 SQInteger TestNullHandle(HSQUIRRELVM v)
@@ -52,19 +37,19 @@ SQInteger TestHandle(HSQUIRRELVM v)
     return 1;
 }
 
-// TestClearPaths(): the scene deletes its paths and their motions.
-SQInteger TestClearPaths(HSQUIRRELVM)
+// TestClearScene(): the scene deletes its content, paths and their motions
+// among it.
+SQInteger TestClearScene(HSQUIRRELVM)
 {
-    currentScene->world.Clear();
+    currentScene->DeleteContent(true);
     return 0;
 }
 
 void RegisterTestFunctions(HSQUIRRELVM v)
 {
-    SqRegisterFunction(v, TestScene, "TestScene", "x|t");
     SqRegisterFunction(v, TestNullHandle, "TestNullHandle", "x|ti");
     SqRegisterFunction(v, TestHandle, "TestHandle", "x|ti");
-    SqRegisterFunction(v, TestClearPaths, "TestClearPaths", "x|t");
+    SqRegisterFunction(v, TestClearScene, "TestClearScene", "x|t");
     sq_pushroottable(v);
     sq_pushstring(v, "g_data", -1);
     sq_pushstring(v, TAVRIN_TEST_DATA "/script_motion/", -1);
@@ -77,16 +62,17 @@ public:
     void SetUp() override
     {
         MathScriptTest::SetUp();
-        currentScene = &scene;
-        SqSetSceneAIWorldAccessor(TestSceneWorld);
+        scene = std::make_unique<zScene>(&core, &master);
+        currentScene = scene.get();
+        ASSERT_TRUE(scene->RegisterScriptGlobals(v));
         RegisterTestFunctions(v);
     }
 
     void TearDown() override
     {
-        MathScriptTest::TearDown();
-        SqSetSceneAIWorldAccessor(nullptr);
         currentScene = nullptr;
+        scene.reset();
+        MathScriptTest::TearDown();
     }
 
     size_t LogCount(const std::string& text) const
@@ -98,7 +84,8 @@ public:
     }
 
     LogCapture log;
-    TestSceneObject scene;
+    Tavrin core;
+    std::unique_ptr<zScene> scene;
 };
 
 zScriptError ParameterError(const char* text)
@@ -140,9 +127,9 @@ TEST_F(MotionAIScriptTest, MotionFunctions)
 
 TEST_F(MotionAIScriptTest, RepeatingPositionLeavesTheStoredBehaviours)
 {
-    ASSERT_TRUE(RunText("SceneLoadAIPath(TestScene(), g_data + \"paths.zml\");\n"
-                        "MotionEvaluatePosition(AIPathGetMotion(SceneFindAIPath(TestScene(), \"patrol\")), 2.5);\n"));
-    zAIPath* path = scene.world.GetPath("patrol");
+    ASSERT_TRUE(RunText("SceneLoadAIPath(g_scene, g_data + \"paths.zml\");\n"
+                        "MotionEvaluatePosition(AIPathGetMotion(SceneFindAIPath(g_scene, \"patrol\")), 2.5);\n"));
+    zAIPath* path = scene->aiWorld.GetPath("patrol");
     ASSERT_NE(nullptr, path);
     // Past its end the channel still holds its last value, as it stores.
     float x = 0.0f;
@@ -193,22 +180,22 @@ TEST_F(MotionAIScriptTest, PathFunctions)
 // What the failing queries and lookups put on the log, case by case.
 TEST_F(MotionAIScriptTest, LogLines)
 {
-    ASSERT_TRUE(RunText("SceneLoadAIPath(TestScene(), g_data + \"paths.zml\");"));
+    ASSERT_TRUE(RunText("SceneLoadAIPath(g_scene, g_data + \"paths.zml\");"));
     struct Case {
         const char* script;
         const char* line; // expected once; null: nothing logged
     };
     const Case cases[] = {
-        {"AIPathGetClosestTime(SceneFindAIPath(TestScene(), \"single\"), Vector(0.0, 0.0, 0.0))",
+        {"AIPathGetClosestTime(SceneFindAIPath(g_scene, \"single\"), Vector(0.0, 0.0, 0.0))",
          "Failed to query closest point to path."},
-        {"AIPathGetClosestPoint(SceneFindAIPath(TestScene(), \"flat\"), Vector(0.0, 0.0, 0.0))",
+        {"AIPathGetClosestPoint(SceneFindAIPath(g_scene, \"flat\"), Vector(0.0, 0.0, 0.0))",
          "Failed to query closest point to path."},
-        {"SceneFindAIPath(TestScene(), \"missing\")", "Could not find AI path 'missing'."},
-        {"SceneAIPathFind(TestScene(), \"Patrol\")", "Could not find AI path 'Patrol'."},
-        {"SceneFindAIPath(TestScene(), \"patrol\")", nullptr},
+        {"SceneFindAIPath(g_scene, \"missing\")", "Could not find AI path 'missing'."},
+        {"SceneAIPathFind(g_scene, \"Patrol\")", "Could not find AI path 'Patrol'."},
+        {"SceneFindAIPath(g_scene, \"patrol\")", nullptr},
         {"SceneFindAIPath(TestNullHandle(EngineTypeScene), \"missing\")", nullptr},
         {"AIPathGetClosestTime(NullPath, Vector(0.0, 0.0, 0.0))", nullptr},
-        {"AIPathGetClosestTime(SceneFindAIPath(TestScene(), \"patrol\"), Vector(0.0, 0.0, 0.0))", nullptr},
+        {"AIPathGetClosestTime(SceneFindAIPath(g_scene, \"patrol\"), Vector(0.0, 0.0, 0.0))", nullptr},
         {"SceneLoadAIPath(TestNullHandle(EngineTypeScene), g_data + \"paths.zml\")", nullptr},
     };
     for (const Case& c : cases) {
@@ -226,13 +213,13 @@ TEST_F(MotionAIScriptTest, LogLines)
 
 TEST_F(MotionAIScriptTest, LoadingAppendsPaths)
 {
-    ASSERT_TRUE(RunText("SceneLoadAIPath(TestScene(), g_data + \"paths.zml\");"));
-    EXPECT_EQ(5, scene.world.GetPathCount());
-    ASSERT_TRUE(RunText("SceneLoadAIPath(TestScene(), g_data + \"paths.zml\");"));
-    EXPECT_EQ(10, scene.world.GetPathCount());
+    ASSERT_TRUE(RunText("SceneLoadAIPath(g_scene, g_data + \"paths.zml\");"));
+    EXPECT_EQ(5, scene->aiWorld.GetPathCount());
+    ASSERT_TRUE(RunText("SceneLoadAIPath(g_scene, g_data + \"paths.zml\");"));
+    EXPECT_EQ(10, scene->aiWorld.GetPathCount());
     // A file that is not there loads nothing and the script goes on.
-    ASSERT_TRUE(RunText("SceneLoadAIPath(TestScene(), g_data + \"no_such_file.zml\");"));
-    EXPECT_EQ(10, scene.world.GetPathCount());
+    ASSERT_TRUE(RunText("SceneLoadAIPath(g_scene, g_data + \"no_such_file.zml\");"));
+    EXPECT_EQ(10, scene->aiWorld.GetPathCount());
     EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_IDLE);
     EXPECT_TRUE(master.IsOk());
 }
@@ -243,10 +230,10 @@ TEST_F(MotionAIScriptTest, HandlesOfDeletedPathsGoStale)
 {
     std::string error;
     // The script reports what it saw as its error text.
-    ASSERT_FALSE(RunText("SceneLoadAIPath(TestScene(), g_data + \"paths.zml\");\n"
-                        "path <- SceneFindAIPath(TestScene(), \"patrol\");\n"
+    ASSERT_FALSE(RunText("SceneLoadAIPath(g_scene, g_data + \"paths.zml\");\n"
+                        "path <- SceneFindAIPath(g_scene, \"patrol\");\n"
                         "motion <- AIPathGetMotion(path);\n"
-                        "TestClearPaths();\n"
+                        "TestClearScene();\n"
                         "local result = [ObjectIsValid(path), ObjectIsValid(motion), MotionGetName(motion),\n"
                         "                MotionGetLength(motion), MotionEvaluatePosition(motion, 0.5).x,\n"
                         "                AIPathGetClosestTime(path, Vector(5.0, 3.0, 7.0)),\n"
@@ -257,17 +244,19 @@ TEST_F(MotionAIScriptTest, HandlesOfDeletedPathsGoStale)
                         "throw text;\n",
                         &error));
     EXPECT_EQ("false false Null Motion Object 0 0 0 0 false ", error);
-    EXPECT_EQ(0, scene.world.GetPathCount());
+    EXPECT_EQ(0, scene->aiWorld.GetPathCount());
 }
 
-TEST_F(MotionAIScriptTest, ScenesWithoutAIWorld)
+// Paths the scene read from its file are found by name.
+TEST_F(MotionAIScriptTest, PathsOfTheSceneFile)
 {
-    SqSetSceneAIWorldAccessor(nullptr);
-    ASSERT_TRUE(RunText("SceneLoadAIPath(TestScene(), g_data + \"paths.zml\");\n"
-                        "found <- ObjectIsValid(SceneFindAIPath(TestScene(), \"patrol\"));\n"
-                        "if (found) throw \"found a path\";\n"));
-    EXPECT_EQ(0, scene.world.GetPathCount());
-    EXPECT_EQ(2u, LogCount("The scene has no AI world."));
+    ASSERT_TRUE(scene->FromMetaFileStoreGroup(TAVRIN_TEST_DATA "/script_motion/paths.zml", nullptr,
+                                              zScene::LoadPath, 0));
+    std::string error;
+    ASSERT_FALSE(RunText("local path = SceneFindAIPath(g_scene, \"patrol\");\n"
+                         "throw MotionGetName(AIPathGetMotion(path)) + \" \" + AIPathGetClosestTime(path, Vector(5.0, 3.0, 7.0));",
+                         &error));
+    EXPECT_EQ("patrol 0.5", error);
 }
 
 // The channel constants against the ids the motions use.

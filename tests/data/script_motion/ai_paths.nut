@@ -1,5 +1,5 @@
 // Path functions on the paths of paths.zml.
-local scene = TestScene();
+local scene = g_scene;
 SceneLoadAIPath(scene, g_data + "paths.zml");
 
 patrol <- SceneFindAIPath(scene, "patrol");

@@ -1,5 +1,5 @@
 // Motion functions on the motions of the paths in paths.zml.
-local scene = TestScene();
+local scene = g_scene;
 SceneLoadAIPath(scene, g_data + "paths.zml");
 local function MotionOf(name) { return AIPathGetMotion(SceneFindAIPath(scene, name)); }
 
