@@ -1,7 +1,9 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/zBindAI.h"
 #include "manager_binding/zBindFamilies.h"
 #include "manager_binding/zBindMath.h"
+#include "manager_binding/zBindMotion.h"
 
 #include <string>
 
@@ -68,6 +70,8 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       registrar sets kSqVectorTypeTag, kSqMatrix3TypeTag and
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
+    SqRegisterAIFunctions(v);
+    SqRegisterMotionFunctions(v);
     SqRegisterPictureFunctions(v);
     SqRegisterIOFunctions(v);
     SqRegisterUIFunctions(v);
