@@ -1,5 +1,6 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/zBindFamilies.h"
 #include "manager_binding/zBindMath.h"
 
 #include <string>
@@ -67,5 +68,12 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       registrar sets kSqVectorTypeTag, kSqMatrix3TypeTag and
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
+    SqRegisterSystemFunctions(v);
+    SqRegisterEngineFunctions(v);
+    SqRegisterMixerFunctions(v);
+    SqRegisterTextureFunctions(v);
+    SqRegisterSoundFunctions(v);
+    SqRegisterGeometryFunctions(v);
+    SqRegisterThreadedFunctions(v);
     SqRegisterMathClasses(v);
 }
