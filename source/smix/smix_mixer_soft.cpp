@@ -4,6 +4,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -29,13 +30,7 @@ float Clamp01(float value)
 // (s × gain) >> 15 with the 32-bit product of the mix: the product wraps.
 inline int32_t Scale(int32_t s, int32_t gain)
 {
-    return int32_t(uint32_t(int64_t(s) * gain)) >> 15;
-}
-
-// The sample plus the output, wrapping at 16 bits: the mix does not saturate.
-inline void Accumulate(int16_t& out, int32_t value)
-{
-    out = int16_t(uint16_t(uint32_t(out) + uint32_t(value)));
+    return int32_t(uint32_t(s) * uint32_t(gain)) >> 15;
 }
 
 struct Gains {
@@ -44,19 +39,20 @@ struct Gains {
 };
 
 // One output frame from frame f, interpolated towards frame next with the
-// weight w (0..127).
+// weight w (0..127), added to a 32-bit accumulator: sums that wrap at 16 bits
+// are the same whether they wrap after each add or once at the end.
 template <int Channels>
-inline void MixFrame(int16_t* out, const int16_t* x, int64_t f, int64_t next, int32_t w, Gains g)
+inline void MixFrame(int32_t* out, const int16_t* x, int64_t f, int64_t next, int32_t w, Gains g)
 {
     if constexpr (Channels == 1) {
         const int32_t s = int32_t(x[f]) * (127 - w) + int32_t(x[next]) * w;
-        Accumulate(out[0], Scale(s, g.left));
-        Accumulate(out[1], Scale(s, g.right));
+        out[0] += Scale(s, g.left);
+        out[1] += Scale(s, g.right);
     } else {
         const int32_t sL = int32_t(x[2 * f]) * (127 - w) + int32_t(x[2 * next]) * w;
         const int32_t sR = int32_t(x[2 * f + 1]) * (127 - w) + int32_t(x[2 * next + 1]) * w;
-        Accumulate(out[0], Scale(sL, g.left));
-        Accumulate(out[1], Scale(sR, g.right));
+        out[0] += Scale(sL, g.left);
+        out[1] += Scale(sR, g.right);
     }
 }
 
@@ -88,7 +84,7 @@ void zSMixMixer::HandleSoundLoop(int32_t channel)
 }
 
 template <int Channels>
-static void MixChannel(int16_t* out, uint32_t frames, const zSample& sample, bool looping, Gains gains, uint32_t step,
+static void MixChannel(int32_t* out, uint32_t frames, const zSample& sample, bool looping, Gains gains, uint32_t step,
                        int64_t& position, uint32_t& done)
 {
     // Runs of frames whose next frame lies inside the sample need no checks;
@@ -120,9 +116,18 @@ static void MixChannel(int16_t* out, uint32_t frames, const zSample& sample, boo
 void zSMixMixer::Mix(int16_t* out, uint32_t bytes)
 {
     const uint32_t frames = bytes / 4;
-    if (out == nullptr || frames == 0)
+    if (out == nullptr)
         return;
-    std::memset(out, 0, size_t(frames) * 4);
+    for (uint32_t done = 0; done < frames;) {
+        const uint32_t count = std::min(frames - done, uint32_t(AccumulatorFrames));
+        MixBlock(out + 2 * size_t(done), count);
+        done += count;
+    }
+}
+
+void zSMixMixer::MixBlock(int16_t* out, uint32_t frames)
+{
+    std::memset(accumulator, 0, size_t(frames) * 2 * sizeof(int32_t));
     for (int32_t c = 0; c < ChannelCount; ++c) {
         zMixerChannel& channel = channels[c];
         ChannelPlay& p = play[c];
@@ -148,10 +153,13 @@ void zSMixMixer::Mix(int16_t* out, uint32_t bytes)
         while (done < frames && p.state == ChannelPlaying) {
             const bool looping = channel.loop == 1;
             if (count == 1)
-                MixChannel<1>(out, frames, sample, looping, gains, step, p.position, done);
+                MixChannel<1>(accumulator, frames, sample, looping, gains, step, p.position, done);
             else
-                MixChannel<2>(out, frames, sample, looping, gains, step, p.position, done);
+                MixChannel<2>(accumulator, frames, sample, looping, gains, step, p.position, done);
             HandleSoundLoop(c);
         }
     }
+    // Each output sample wraps at 16 bits: the mix does not saturate.
+    for (uint32_t i = 0; i < 2 * frames; ++i)
+        out[i] = int16_t(uint16_t(uint32_t(accumulator[i])));
 }

@@ -93,6 +93,10 @@ private:
         int32_t state = ChannelIdle;
     };
 
+    static constexpr uint32_t AccumulatorFrames = 4096;
+
+    // Mixes at most AccumulatorFrames frames.
+    void MixBlock(int16_t* out, uint32_t frames);
     void HandleSoundLoop(int32_t channel);
     void EndChannel(int32_t channel);
     void QueueBuffer(int32_t index);
@@ -116,4 +120,6 @@ private:
     PlatformAudioOut device;
     uint64_t buffersQueued = 0;
     ChannelPlay play[ChannelCount];
+    // 32-bit sums of a block; main thread only.
+    alignas(16) int32_t accumulator[2 * AccumulatorFrames] = {};
 };
