@@ -71,10 +71,11 @@ void zALMixer::FreeSound(zSound* sound)
             channels[i].sound = nullptr;
         }
     }
-    if (audioOpen == 0 || sound->mixerData == nullptr)
+    if (sound->mixerData == nullptr)
         return;
+    // After CloseAudio the buffer went with the device; the handle still goes.
     auto* handle = static_cast<zALSoundHandle*>(sound->mixerData);
-    if (handle->buffer != 0)
+    if (audioOpen != 0 && handle->buffer != 0)
         alDeleteBuffers(1, &handle->buffer);
     delete handle;
     sound->mixerData = nullptr;

@@ -230,7 +230,9 @@ void zSMixMixer::FreeSound(zSound* sound)
         if (channels[i].sound == sound)
             EndChannel(i);
     }
-    if (audioOpen == 0 || sound->mixerData == nullptr)
+    // The mark holds no device resource: it goes whether or not the audio is
+    // still open, or sounds freed after CloseAudio would leak it.
+    if (sound->mixerData == nullptr)
         return;
     delete static_cast<zSoftSoundHandle*>(sound->mixerData);
     sound->mixerData = nullptr;

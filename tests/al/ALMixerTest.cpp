@@ -5,6 +5,7 @@
 
 #include "core/sound/zMixerStreamInterface.h"
 #include "core/sound/zSound.h"
+#include "core/zad/Tavrin.h"
 #include "framework/system/zClock.h"
 #include "support/LogCapture.h"
 
@@ -67,7 +68,8 @@ protected:
     }
 
     LogCapture log;
-    zALMixer mixer{nullptr, false};
+    Tavrin core;
+    zALMixer mixer{&core, true};
 };
 
 TEST_F(ALMixer, OpensTheDefaultDeviceOnce)
@@ -113,7 +115,7 @@ TEST_F(ALMixer, MasterGainGoesThroughTheListener)
 
 TEST_F(ALMixer, SourceStatesFollowTheChannel)
 {
-    zSound sound(nullptr, "tone");
+    zSound sound(&core, "tone");
     Fill(sound, 48000, 1, 16);
     ASSERT_TRUE(mixer.SetupSound(&sound));
     EXPECT_EQ(zMixer::ChannelIdle, mixer.GetChannelState(4));
@@ -128,7 +130,7 @@ TEST_F(ALMixer, SourceStatesFollowTheChannel)
     EXPECT_EQ(zMixer::ChannelIdle, mixer.GetChannelState(4));
 
     // A short sound plays to its end and its channel is free again.
-    zSound blip(nullptr, "blip");
+    zSound blip(&core, "blip");
     Fill(blip, 480, 2, 16);
     ASSERT_TRUE(mixer.SetupSound(&blip));
     const int32_t channel = mixer.StartSound(&blip);
@@ -150,7 +152,7 @@ TEST_F(ALMixer, SourceStatesFollowTheChannel)
 
 TEST_F(ALMixer, SoundSetup)
 {
-    zSound mono8(nullptr, "mono8");
+    zSound mono8(&core, "mono8");
     Fill(mono8, 1000, 1, 8);
     ASSERT_TRUE(mixer.SetupSound(&mono8));
     ASSERT_NE(nullptr, mono8.mixerData);
@@ -162,13 +164,13 @@ TEST_F(ALMixer, SoundSetup)
     EXPECT_EQ(nullptr, mono8.mixerData);
     EXPECT_TRUE(mixer.SetupSound(&mono8));
 
-    zSound wide(nullptr, "wide");
+    zSound wide(&core, "wide");
     Fill(wide, 100, 1, 24);
     EXPECT_TRUE(mixer.SetupSound(&wide)) << "logged, still set up";
     EXPECT_TRUE(log.Contains("Unsupported PCM format in sample 'wide'."));
     EXPECT_NE(nullptr, wide.mixerData);
 
-    zSound noHandle(nullptr, "none");
+    zSound noHandle(&core, "none");
     Fill(noHandle, 10, 1, 16);
     EXPECT_FALSE(mixer.StartChannel(0, &noHandle)) << "never set up";
     failNextNothrowNew = true;
@@ -185,7 +187,7 @@ TEST_F(ALMixer, SoundSetup)
 
 TEST_F(ALMixer, ChannelIndicesOutsideTheRangeAreRefused)
 {
-    zSound sound(nullptr, "s");
+    zSound sound(&core, "s");
     Fill(sound, 100, 1, 16);
     ASSERT_TRUE(mixer.SetupSound(&sound));
     const dAV_AudioFormat format{44100, 16, true};

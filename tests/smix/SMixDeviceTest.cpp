@@ -4,6 +4,7 @@
 #include "smix/zSMixMixer.h"
 
 #include "core/sound/zSound.h"
+#include "core/zad/Tavrin.h"
 #include "framework/system/zClock.h"
 #include "support/LogCapture.h"
 
@@ -25,8 +26,9 @@ protected:
     }
 
     LogCapture log;
-    zSMixMixer mixer{nullptr, false};
-    zSound sound{nullptr, "long"};
+    Tavrin core;
+    zSMixMixer mixer{&core, true};
+    zSound sound{&core, "long"};
 };
 
 TEST_F(SMixDevice, BuffersCycleAndNothingIsLost)

@@ -3,6 +3,7 @@
 #include "smix/zSMixMixer.h"
 
 #include "core/sound/zSound.h"
+#include "core/zad/Tavrin.h"
 #include "dav/core/dAV_Driver.h"
 #include "support/FileSystemGuard.h"
 #include "support/LogCapture.h"
@@ -136,7 +137,8 @@ protected:
     FileSystemGuard guard;
     TempDir dir;
     LogCapture log;
-    zSMixMixer mixer{nullptr, false};
+    Tavrin core;
+    zSMixMixer mixer{&core, true};
 };
 
 struct MixCase {
@@ -159,7 +161,7 @@ TEST_P(SMixMixCase, WaveDataMatchesTheMixRules)
     std::vector<std::unique_ptr<zSound>> sounds;
     for (size_t i = 0; i < c.voices.size(); ++i) {
         const Voice& voice = c.voices[i];
-        sounds.push_back(std::make_unique<zSound>(nullptr, "voice"));
+        sounds.push_back(std::make_unique<zSound>(&core, "voice"));
         Fill(*sounds.back(), voice.data, voice.channels, voice.rate);
         ASSERT_TRUE(mixer.SetupSound(sounds.back().get()));
         const int32_t channel = int32_t(i) * 7;
@@ -251,7 +253,7 @@ TEST_F(SMixFile, FixedStepFromTicks)
 
 TEST_F(SMixFile, ChannelLifeCycle)
 {
-    zSound sound(nullptr, "s");
+    zSound sound(&core, "s");
     Fill(sound, Ramp(100, 1, 100, 1), 1, 48000);
     EXPECT_TRUE(mixer.SetupSound(&sound));
     EXPECT_FALSE(mixer.SetupSound(&sound)) << "set up already";
@@ -285,9 +287,18 @@ TEST_F(SMixFile, ChannelLifeCycle)
     EXPECT_NE(3, mixer.GetChannelState(1)) << "never paused";
 }
 
+TEST_F(SMixFile, SoundsFreedAfterCloseLetGoOfTheirMark)
+{
+    zSound sound(&core, "s");
+    ASSERT_TRUE(mixer.SetupSound(&sound));
+    mixer.CloseAudio();
+    mixer.FreeSound(&sound);
+    EXPECT_EQ(nullptr, sound.mixerData);
+}
+
 TEST_F(SMixFile, ChannelIndicesOutsideTheRangeAreRefused)
 {
-    zSound sound(nullptr, "s");
+    zSound sound(&core, "s");
     Fill(sound, Ramp(10, 1, 0, 1), 1, 48000);
     for (int32_t channel : {-1, -64, 64, 1000, INT32_MIN}) {
         EXPECT_FALSE(mixer.StartChannel(channel, &sound)) << channel;
@@ -304,11 +315,11 @@ TEST_F(SMixFile, ChannelIndicesOutsideTheRangeAreRefused)
 
 TEST_F(SMixFile, SamplesThatCannotBeMixed)
 {
-    zSound eightBit(nullptr, "8");
+    zSound eightBit(&core, "8");
     ASSERT_NE(nullptr, eightBit.sample.AllocAs(100, zSampleFormat{1, 48000, 8}));
     std::memset(eightBit.sample.data, 0x7F, eightBit.sample.GetByteSize());
-    zSound empty(nullptr, "0");
-    zSound odd(nullptr, "odd");
+    zSound empty(&core, "0");
+    zSound odd(&core, "odd");
     Fill(odd, Ramp(10, 1, 1000, 0), 1, 48000);
     ASSERT_TRUE(mixer.StartChannel(0, &eightBit));
     ASSERT_TRUE(mixer.StartChannel(1, &empty));
@@ -326,7 +337,7 @@ TEST_F(SMixFile, SamplesThatCannotBeMixed)
 
 TEST_F(SMixFile, SetupSoundFailsWhenTheHandleCannotBeAllocated)
 {
-    zSound sound(nullptr, "s");
+    zSound sound(&core, "s");
     failNextNothrowNew = true;
     EXPECT_FALSE(mixer.SetupSound(&sound));
     failNextNothrowNew = false;
