@@ -72,8 +72,9 @@ std::vector<int16_t> Reference(const std::vector<Voice>& voices, float master, u
             auto at = [&](int64_t frame, int side) { return int32_t(voice.data[size_t(frame * voice.channels + side)]); };
             const int32_t sl = at(f, 0) * (127 - w) + at(next, 0) * w;
             const int32_t sr = voice.channels == 2 ? at(f, 1) * (127 - w) + at(next, 1) * w : sl;
-            out[2 * i] = int16_t(out[2 * i] + ((sl * gl) >> 15));
-            out[2 * i + 1] = int16_t(out[2 * i + 1] + ((sr * gr) >> 15));
+            // The product is 32-bit and wraps (loud gains), the shift is arithmetic.
+            out[2 * i] = int16_t(out[2 * i] + (int32_t(uint32_t(sl) * uint32_t(gl)) >> 15));
+            out[2 * i + 1] = int16_t(out[2 * i + 1] + (int32_t(uint32_t(sr) * uint32_t(gr)) >> 15));
             pos += step;
             if ((pos >> 8) >= n) {
                 if (voice.loop != 1)
@@ -205,6 +206,10 @@ const MixCase kMixCases[] = {
     {"hard_right_beyond_range", {Mono(Ramp(800, 1, 16000, -40), 1.0f, 1.0f, 1.7f, 0)}, 1.0f, 800},
     {"quarter_pan_gains", {Mono(Ramp(800, 1, -16000, 40), 0.7f, 1.0f, 0.25f, 0)}, 0.5f, 800},
     {"stereo_sides_apart", {Stereo(Ramp(1200, 2, 8000, 13), 0.9f, 1.25f, 0.6f, 1)}, 1.0f, 3200},
+    {"loud_gains_wrap_the_product",
+     {Mono(Ramp(700, 1, -30000, 83), 9.0f, 0.81f, 0.3f, 1), Stereo(Ramp(500, 2, 29000, -97), 6.5f, 1.13f, 0.8f, 1)},
+     1.5f,
+     2400},
     {"channels_sum_and_wrap",
      {Mono(Ramp(900, 1, 32000, 0), 1.0f, 1.0f, 0.0f, 1), Mono(Ramp(900, 1, 32000, 0), 1.0f, 1.0f, 0.0f, 1),
       Stereo(Ramp(300, 2, -700, 90), 0.4f, 2.0f, 0.5f, 1)},
