@@ -68,7 +68,9 @@ public:
     void SetFixedStep(int32_t ticks);
     int32_t GetFixedStep() const { return fixedStep; }
     // Once per frame, main thread: writes the step (or 16384 bytes) to the WAV
-    // file, or fills and queues the free device buffers.
+    // file, or fills and queues the free device buffers. Hides the base
+    // stream update (zMixer::Update), which the core's frame end still runs
+    // through a zMixer pointer.
     void Update();
     // Fills out with the mix of every playing channel and advances them;
     // bytes is rounded down to whole frames (4 bytes).

@@ -38,9 +38,9 @@ TEST_F(SMixDevice, BuffersCycleAndNothingIsLost)
     mixer.Update();
     EXPECT_EQ(8u, mixer.GetBuffersQueued()) << "without a step every free buffer is filled and queued";
     EXPECT_EQ(0, mixer.GetFreeBufferCount());
-    // About a second of frames: the device hands buffers back while the main
+    // Up to four seconds of frames: the device hands buffers back while the main
     // thread keeps filling them.
-    for (int frame = 0; frame < 150 && mixer.GetBuffersQueued() < 20; ++frame) {
+    for (int frame = 0; frame < 400 && mixer.GetBuffersQueued() < 20; ++frame) {
         SleepMilliseconds(10);
         mixer.Update();
     }
