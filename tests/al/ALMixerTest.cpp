@@ -6,6 +6,7 @@
 #include "core/sound/zMixerStreamInterface.h"
 #include "core/sound/zSound.h"
 #include "core/zad/Tavrin.h"
+#include "framework/math/zVector.h"
 #include "framework/system/zClock.h"
 #include "support/LogCapture.h"
 
@@ -111,6 +112,23 @@ TEST_F(ALMixer, MasterGainGoesThroughTheListener)
     EXPECT_FLOAT_EQ(0.0125f, mixer.GetMasterGain());
     mixer.Unmute();
     EXPECT_FLOAT_EQ(0.6f, mixer.GetMasterGain());
+}
+
+TEST_F(ALMixer, ListenerTakesPositionVelocityAndOrientationRows)
+{
+    const zVector position(1.0f, 2.0f, 3.0f);
+    const zVector velocity(-4.0f, 0.5f, 0.0f);
+    zMatrix3 orientation;
+    orientation.SetRows(zVector(1, 0, 0), zVector(0, 0, 1), zVector(0, -1, 0));
+    mixer.SetListenerMatrix(&position, &velocity, &orientation);
+    mixer.SetListenerMatrix(nullptr, nullptr, nullptr); // changes nothing
+    ALfloat p[3] = {}, v[3] = {}, o[6] = {};
+    alGetListenerfv(AL_POSITION, p);
+    alGetListenerfv(AL_VELOCITY, v);
+    alGetListenerfv(AL_ORIENTATION, o);
+    EXPECT_EQ((std::vector<float>{1, 2, 3}), std::vector<float>(p, p + 3));
+    EXPECT_EQ((std::vector<float>{-4, 0.5f, 0}), std::vector<float>(v, v + 3));
+    EXPECT_EQ((std::vector<float>{0, -1, 0, 0, 0, 1}), std::vector<float>(o, o + 6)) << "at is row 2, up is row 1";
 }
 
 TEST_F(ALMixer, SourceStatesFollowTheChannel)
