@@ -152,7 +152,13 @@ SQInteger EngineDeleteTexture(HSQUIRRELVM v)
         return sq_suspendvm(v);
     if (core == nullptr || texture == nullptr)
         return 0;
-    texture->UnlinkFromCache(core->GetTextures());
+    // A texture of another set stays: deleting it would leave that set's list
+    // pointing at freed memory.
+    if (!core->GetTextures().Unlink(texture)) {
+        LogWarning("EngineDeleteTexture") << "Texture '" << texture->id.Get()
+                                          << "' is not in the current resource set.\n";
+        return 0;
+    }
     SqSafePtrInvalidate(texture);
     delete texture;
     return 0;
