@@ -71,10 +71,17 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
     SqRegisterAIFunctions(v);
+    SqRegisterSystemFunctions(v);
+    SqRegisterEngineFunctions(v);
+    SqRegisterMixerFunctions(v);
     SqRegisterMotionFunctions(v);
     SqRegisterPictureFunctions(v);
+    SqRegisterTextureFunctions(v);
+    SqRegisterSoundFunctions(v);
+    SqRegisterGeometryFunctions(v);
     SqRegisterIOFunctions(v);
     SqRegisterUIFunctions(v);
+    SqRegisterThreadedFunctions(v);
     SqRegisterMetafileFunctions(v);
     SqRegisterMathClasses(v);
 }

@@ -2,6 +2,8 @@
 
 #include <squirrel.h>
 
+#include <cstdint>
+
 // Registrars of the native function families built on the 2D interface,
 // pictures, ZML documents and input devices. Called by SqRegisterBindings at
 // their places in its list; each registers its functions and constants in the
@@ -22,3 +24,18 @@ void SqRegisterUIFunctions(HSQUIRRELVM v);
 // handle goes stale (reads as a null tag) once its document is released or
 // reloaded.
 void SqRegisterMetafileFunctions(HSQUIRRELVM v);
+
+// Registrars of the native function families built on the engine core; the
+// master registrar calls each at its fixed place.
+void SqRegisterSystemFunctions(HSQUIRRELVM v);
+void SqRegisterEngineFunctions(HSQUIRRELVM v);
+void SqRegisterMixerFunctions(HSQUIRRELVM v);
+void SqRegisterTextureFunctions(HSQUIRRELVM v);
+void SqRegisterSoundFunctions(HSQUIRRELVM v);
+void SqRegisterGeometryFunctions(HSQUIRRELVM v);
+void SqRegisterThreadedFunctions(HSQUIRRELVM v);
+
+// A root-table integer constant.
+void SqSetRootInteger(HSQUIRRELVM v, const char* name, SQInteger value);
+// A root-table handle constant of that kind, holding no object.
+void SqSetRootNullHandle(HSQUIRRELVM v, const char* name, int32_t kind);

@@ -21,7 +21,7 @@ TEST(MixerInterfaceTest, TwentyOneOperationsInTheirSlotOrderWithTheDestructorLas
         SlotOf(&zMixer::ResumeChannel),     SlotOf(&zMixer::GetChannelState), SlotOf(&zMixer::SetupSound),
         SlotOf(&zMixer::FreeSound),         SlotOf(&zMixer::SetMasterGain),   SlotOf(&zMixer::GetMasterGain),
         SlotOf(&zMixer::StreamStart),       SlotOf(&zMixer::StreamRefill),    SlotOf(&zMixer::StreamStop),
-        SlotOf(&zMixer::SetChannelGain),    SlotOf(&zMixer::SetChannelPitch), SlotOf(&zMixer::SetChannelPan),
+        SlotOf(&zMixer::SetChannelPitch),   SlotOf(&zMixer::SetChannelGain),  SlotOf(&zMixer::SetChannelPan),
         SlotOf(&zMixer::SetChannelLoop),    SlotOf(&zMixer::SetChannelLoopPoint),
     };
     for (ptrdiff_t i = 0; i < ptrdiff_t(std::size(slots)); ++i)
@@ -139,13 +139,13 @@ TEST_F(MixerTest, BaseSettersStoreIntoTheChannel)
     EXPECT_EQ(c.loopPoint, 1200);
 }
 
-TEST_F(MixerTest, ResetChannelsStopsThenSetsLoopGainPitchPanThroughTheSlots)
+TEST_F(MixerTest, ResetChannelsStopsThenSetsLoopPitchGainPanThroughTheSlots)
 {
     mixer.channels[3].gain = 0.1f;
     mixer.ResetChannels();
     ASSERT_EQ(mixer.calls.size(), 64u * 5u);
     EXPECT_EQ((std::vector<std::string>(mixer.calls.begin(), mixer.calls.begin() + 5)),
-              (std::vector<std::string>{"StopChannel 0", "SetChannelLoop 0", "SetChannelGain 0", "SetChannelPitch 0",
+              (std::vector<std::string>{"StopChannel 0", "SetChannelLoop 0", "SetChannelPitch 0", "SetChannelGain 0",
                                         "SetChannelPan 0"}));
     EXPECT_EQ(mixer.calls.back(), "SetChannelPan 63");
     EXPECT_EQ(mixer.channels[3].gain, 1.0f);

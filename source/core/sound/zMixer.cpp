@@ -33,16 +33,16 @@ bool zMixer::IsValidChannel(int32_t channel, const char* method)
     return false;
 }
 
-void zMixer::SetChannelGain(int32_t channel, float gain)
-{
-    if (IsValidChannel(channel, "zMixer::SetChannelGain"))
-        channels[channel].gain = gain;
-}
-
 void zMixer::SetChannelPitch(int32_t channel, float pitch)
 {
     if (IsValidChannel(channel, "zMixer::SetChannelPitch"))
         channels[channel].pitch = pitch;
+}
+
+void zMixer::SetChannelGain(int32_t channel, float gain)
+{
+    if (IsValidChannel(channel, "zMixer::SetChannelGain"))
+        channels[channel].gain = gain;
 }
 
 void zMixer::SetChannelPan(int32_t channel, float pan)
@@ -120,8 +120,8 @@ void zMixer::ResetChannels()
     for (int32_t i = 0; i < ChannelCount; ++i) {
         StopChannel(i);
         SetChannelLoop(i, 0);
-        SetChannelGain(i, 1.0f);
         SetChannelPitch(i, 1.0f);
+        SetChannelGain(i, 1.0f);
         SetChannelPan(i, 0.5f);
     }
 }

@@ -21,8 +21,8 @@ struct zMixerChannel {
     int32_t loopPoint = 0;
     // Owned by the channel.
     zMixerStreamInterface* streamInterface = nullptr;
-    float gain = 1.0f;
     float pitch = 1.0f;
+    float gain = 1.0f;
     // 0.5 is centre.
     float pan = 0.5f;
     float firstVector[4] = {0.0f, 0.0f, 0.0f, 1.0f};
@@ -75,8 +75,8 @@ public:
     virtual void StreamStop(int32_t channel) = 0;
     // The base bodies store the value in the channel record; a back-end may
     // also apply it to its device.
-    virtual void SetChannelGain(int32_t channel, float gain);
     virtual void SetChannelPitch(int32_t channel, float pitch);
+    virtual void SetChannelGain(int32_t channel, float gain);
     virtual void SetChannelPan(int32_t channel, float pan);
     virtual void SetChannelLoop(int32_t channel, int32_t loop);
     virtual void SetChannelLoopPoint(int32_t channel, int32_t milliseconds);
