@@ -272,6 +272,8 @@ private:
     void Posfix(BinOp op, Exp &e1, Exp &e2);
     int EmitArith(char op, int lhsReg, Exp &rhs);
     Exp Assign(Exp &lhs, int op, Exp &rhs);
+    int LowestTemp(const Exp &target, int extra = -1) const;
+    Exp AssignValue(int low, Exp value);
     Exp IncDec(Exp &e, int delta, bool postfix);
     void CallArgs(Exp &fn);
     Exp FieldOf(int objReg, const Value &name);
@@ -490,6 +492,16 @@ void Parser::Discard(Exp &e)
         break;
     }
     case EK::PostInc: EmitABC(OP_ADDI, e.a, e.a, e.b & 0xFF); break;
+    case EK::Reloc:
+        // An unused assignment value waits in a move of its own: drop it.
+        if (e.a == Pc() - 1 && OpOf(fs_->p->code[static_cast<size_t>(e.a)]) == OP_MOVE) {
+            fs_->p->code.pop_back();
+            fs_->p->lines.pop_back();
+            break;
+        }
+        ToAnyReg(e);
+        FreeExp(e);
+        break;
     case EK::Void:
     case EK::Null:
     case EK::True:
@@ -733,8 +745,38 @@ Exp Parser::Expression()
     }
 }
 
+// The lowest scratch register an assignment target holds (its object or key, or a key the
+// assignment loaded itself), or -1 when it holds none.
+int Parser::LowestTemp(const Exp &target, int extra) const
+{
+    int low = -1;
+    auto consider = [&](int r) {
+        if (r >= static_cast<int>(ActiveRegs()) && r < static_cast<int>(fs_->freeReg) && (low < 0 || r < low)) low = r;
+    };
+    if (target.k == EK::Field || target.k == EK::Index) consider(target.a);
+    if (target.k == EK::Index) consider(target.b);
+    if (extra >= 0) consider(extra);
+    return low;
+}
+
+// An assignment's value once the target's scratch registers are released: it must end up
+// at the lowest of them, where an enclosing call argument or operand expects its value.
+Exp Parser::AssignValue(int low, Exp value)
+{
+    if (low < 0) return value;
+    fs_->freeReg = static_cast<uint32_t>(low);
+    if (value.k != EK::Reg || value.a < low) return value;
+    int t = value.a;
+    if (t == low) {
+        AllocReg();
+        return value;
+    }
+    return MakeExp(EK::Reloc, EmitABC(OP_MOVE, 0, t, 0));
+}
+
 Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
 {
+    int low = LowestTemp(lhs);
     if (op == TOK_NEWSLOT) {
         if (lhs.k != EK::Field && lhs.k != EK::Index) Error("can't 'create' a local slot");
         int key;
@@ -746,7 +788,7 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         }
         int v = ToAnyReg(rhs);
         EmitABC(OP_NEWSLOT, lhs.a, key, v);
-        return rhs;
+        return AssignValue(LowestTemp(lhs, key), rhs);
     }
     if (op == '=') {
         switch (lhs.k) {
@@ -763,12 +805,12 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         case EK::Field: {
             int r = ToAnyReg(rhs);
             EmitABC(OP_SETFIELD, lhs.a, lhs.b, r);
-            return rhs;
+            return AssignValue(low, rhs);
         }
         default: {
             int r = ToAnyReg(rhs);
             EmitABC(OP_SETINDEX, lhs.a, lhs.b, r);
-            return rhs;
+            return AssignValue(low, rhs);
         }
         }
     }
@@ -796,7 +838,7 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         int pc = EmitArith(opc, t, rhs);
         fs_->p->code[static_cast<size_t>(pc)] = SetArgA(fs_->p->code[static_cast<size_t>(pc)], static_cast<uint32_t>(t));
         EmitABC(lhs.k == EK::Field ? OP_SETFIELD : OP_SETINDEX, lhs.a, lhs.b, t);
-        return MakeExp(EK::Reg, t);
+        return AssignValue(low, MakeExp(EK::Reg, t));
     }
     }
 }
@@ -830,6 +872,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
     case EK::Field:
     case EK::Index: {
         if (e.fromBase) Error("can't '++' or '--' an expression");
+        int low = LowestTemp(e);
         int t = AllocReg();
         int cur = postfix ? AllocReg() : t;
         if (e.k == EK::Upval)
@@ -843,7 +886,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
         else
             EmitABC(e.k == EK::Field ? OP_SETFIELD : OP_SETINDEX, e.a, e.b, cur);
         if (postfix) FreeReg(cur);
-        return MakeExp(EK::Reg, t);
+        return AssignValue(low, MakeExp(EK::Reg, t));
     }
     default: Error("can't '++' or '--' an expression");
     }
@@ -1761,7 +1804,8 @@ void Parser::FunctionStatement()
     int val;
     CreateFunction(name, false, val);
     Exp v = MakeExp(EK::Reg, val);
-    Assign(target, TOK_NEWSLOT, v);
+    Exp done = Assign(target, TOK_NEWSLOT, v);
+    Discard(done);
 }
 
 void Parser::ClassStatement()
@@ -1772,7 +1816,8 @@ void Parser::ClassStatement()
     Suffixes(target, false);
     if (target.k != EK::Field && target.k != EK::Index) Error("invalid class name");
     Exp cls = ClassExpr();
-    Assign(target, TOK_NEWSLOT, cls);
+    Exp done = Assign(target, TOK_NEWSLOT, cls);
+    Discard(done);
 }
 
 Value Parser::ExpectScalar()
