@@ -301,9 +301,12 @@ L_TAILCALL: {
         CloseUpvalues(fbase);
         uint32_t n = B;
         for (uint32_t k = 0; k < n; k++) stack[fbase + k] = std::move(stack[fbase + A + 1 + k]);
-        for (uint32_t k = fbase + n; k < frames.back().top; k++) stack[k].SetNull();
+        // The caller's other registers stay until the callee overwrites them or returns:
+        // what they hold (an environment bound weakly to the callee) lives through the call.
+        uint32_t oldTop = frames.back().top;
         Value gen;
         PushScriptFrame(c.As<Closure>(), fbase - 1, n, 0, false, true, gen);
+        if (frames.back().top < oldTop) frames.back().top = top = oldTop;
         RELOAD();
         NEXT();
     }
