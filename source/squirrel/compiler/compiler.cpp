@@ -711,6 +711,7 @@ Exp Parser::Expression()
     Exp e = SubExpr(0);
     switch (tok()) {
     case '?': {
+        Nesting guard(this); // `a ? b ? ...` recurses here
         Next();
         int jf = CondJump(e, false);
         Exp x = Expression();
@@ -737,6 +738,7 @@ Exp Parser::Expression()
         if (e.k == EK::Base) Error("'base' cannot be modified");
         if ((e.k != EK::Local && e.k != EK::Upval && e.k != EK::Field && e.k != EK::Index) || e.fromBase)
             Error("can't assign expression");
+        Nesting guard(this); // so does `x = y = ...`
         Next();
         Exp rhs = Expression();
         return Assign(e, op, rhs);

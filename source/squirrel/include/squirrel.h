@@ -200,7 +200,10 @@ SQUIRREL_API SQRESULT sq_reservestack(HSQUIRRELVM v, SQInteger nsize);
 SQUIRREL_API SQInteger sq_cmp(HSQUIRRELVM v);
 SQUIRREL_API void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx);
 
-/* object creation handling */
+/* object creation handling
+   Each pushes one value. A size the VM cannot hold (a userdata near 2 GB or beyond the
+   memory left, a table hint or array of more than 2^26 slots) is refused: null is pushed,
+   the last error reads "out of memory", and sq_newuserdata returns NULL. */
 SQUIRREL_API SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size);
 SQUIRREL_API void sq_newtable(HSQUIRRELVM v);
 SQUIRREL_API void sq_newtableex(HSQUIRRELVM v, SQInteger initialcapacity);

@@ -283,6 +283,7 @@ Value Fiber::Arith(char op, const Value &a, const Value &b)
         Value sa = ToString(a);
         Value sb = ToString(b);
         Str *x = sa.As<Str>(), *y = sb.As<Str>();
+        if (static_cast<int64_t>(x->len) + y->len > kMaxStringLength) Throw("out of memory");
         std::vector<char> &buf = rt->scratch;
         buf.resize(static_cast<size_t>(x->len + y->len) + 1);
         memcpy(buf.data(), x->chars, static_cast<size_t>(x->len));

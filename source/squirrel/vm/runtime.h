@@ -52,6 +52,9 @@ struct Runtime {
     SQUserPointer foreign = nullptr;
     SQRELEASEHOOK releaseHook = nullptr;
     std::vector<char> scratch;
+    // Interpreter entries and native calls on the C stack, over every thread of this VM:
+    // threads run on the caller's C stack, so the bound must count them all.
+    int cDepth = 0;
 
 private:
     void MarkRoots(std::vector<GcObject *> &gray);

@@ -49,8 +49,9 @@ void StringSet::Grow()
     Str **old = slots_;
     uint32_t cap = oldCap;
     if (live_ * 4 >= oldCap) cap *= 2; // otherwise only tombstones are cleared
-    slots_ = static_cast<Str **>(calloc(cap, sizeof(Str *)));
-    if (!slots_) abort();
+    Str **fresh = static_cast<Str **>(calloc(cap, sizeof(Str *)));
+    if (!fresh) return; // the set still works, only fuller: try again on the next insert
+    slots_ = fresh;
     mask_ = cap - 1;
     used_ = live_;
     for (uint32_t i = 0; i < oldCap; i++) {
@@ -78,8 +79,9 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
         }
         i = (i + 1) & mask_;
     }
+    if (len < 0 || len > kMaxStringLength) throw std::bad_alloc();
     Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
-    if (!str) abort();
+    if (!str) throw std::bad_alloc();
     new (str) Str();
     str->kind = Kind::String;
     str->rt = rt;

@@ -6,6 +6,10 @@
 
 namespace nut {
 
+// The longest string (and userdata) the VM makes: lengths are 32-bit, and the header
+// must still fit beside the characters.
+constexpr SQInteger kMaxStringLength = 0x7FFFFFFF - 64;
+
 struct Str : Object {
     uint32_t hash;
     SQInteger len;

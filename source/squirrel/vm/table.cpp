@@ -24,7 +24,7 @@ inline uint32_t Mix(uint64_t x)
 uint32_t IndexSizeFor(uint32_t entries)
 {
     uint32_t n = 8;
-    while (n < entries * 2) n <<= 1;
+    while (n < uint64_t(entries) * 2 && n < 0x80000000u) n <<= 1; // no wrap-around to 0
     return n;
 }
 
@@ -38,17 +38,33 @@ uint32_t HashKey(const Value &key)
 
 Table *Table::New(Runtime *rt, SQInteger sizeHint)
 {
-    Table *t = new (AllocObject(rt, sizeof(Table))) Table();
+    // Allocation failures surface as exceptions the VM reports as script errors.
+    uint32_t n = sizeHint > 0 ? static_cast<uint32_t>(sizeHint) : 0;
+    uint32_t slots = n ? IndexSizeFor(n) : 0;
+    int32_t *index = n ? static_cast<int32_t *>(malloc(sizeof(int32_t) * slots)) : nullptr;
+    Entry *entries = n ? static_cast<Entry *>(malloc(sizeof(Entry) * n)) : nullptr;
+    if (n && (!index || !entries)) {
+        free(index);
+        free(entries);
+        throw std::bad_alloc();
+    }
+    Table *t;
+    try {
+        t = new (AllocObject(rt, sizeof(Table))) Table();
+    } catch (...) {
+        free(index);
+        free(entries);
+        throw;
+    }
     t->kind = Kind::Table;
     t->rt = rt;
     LinkCollectable(rt, t);
-    if (sizeHint > 0) {
-        uint32_t n = static_cast<uint32_t>(sizeHint);
-        t->mask = IndexSizeFor(n) - 1;
-        t->index = static_cast<int32_t *>(malloc(sizeof(int32_t) * (t->mask + 1)));
+    if (n) {
+        t->mask = slots - 1;
+        t->index = index;
         for (uint32_t i = 0; i <= t->mask; i++) t->index[i] = kEmpty;
         t->capacity = n;
-        t->entries = static_cast<Entry *>(malloc(sizeof(Entry) * n));
+        t->entries = entries;
     }
     return t;
 }
@@ -81,8 +97,15 @@ Table::Entry *Table::FindString(const Str *key) const
 static void Rebuild(Table *t, uint32_t need)
 {
     uint32_t newCap = need < 4 ? 4 : need;
+    uint32_t slots = IndexSizeFor(newCap);
     Table::Entry *fresh = static_cast<Table::Entry *>(malloc(sizeof(Table::Entry) * newCap));
-    if (!fresh) abort();
+    int32_t *index = static_cast<int32_t *>(malloc(sizeof(int32_t) * slots));
+    if (!fresh || !index) {
+        // Nothing has moved yet: the table stays as it was.
+        free(fresh);
+        free(index);
+        throw std::bad_alloc();
+    }
     uint32_t n = 0;
     for (uint32_t i = 0; i < t->used; i++) {
         Table::Entry &e = t->entries[i];
@@ -94,9 +117,8 @@ static void Rebuild(Table *t, uint32_t need)
     t->used = n;
     t->capacity = newCap;
     free(t->index);
-    t->mask = IndexSizeFor(newCap) - 1;
-    t->index = static_cast<int32_t *>(malloc(sizeof(int32_t) * (t->mask + 1)));
-    if (!t->index) abort();
+    t->mask = slots - 1;
+    t->index = index;
     for (uint32_t i = 0; i <= t->mask; i++) t->index[i] = kEmpty;
     for (uint32_t e = 0; e < n; e++) {
         uint32_t i = HashKey(fresh[e].key) & t->mask;
