@@ -173,6 +173,7 @@ void Fiber::CloseUpvalues(uint32_t slot)
 bool Fiber::PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                             Value &out)
 {
+    if (rt->stepsLeft >= 0) TakeStep();
     Proto *p = c->proto;
     uint32_t fbase = func + 1;
     EnsureSlots(fbase + p->maxStack);

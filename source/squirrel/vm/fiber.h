@@ -93,6 +93,11 @@ struct Fiber : GcObject {
     void EnsureSlots(uint32_t end);
     void CallErrorHandler(const Value &err);
     void CallDebugHook(SQInteger type, SQInteger line);
+    void TakeStep()
+    {
+        if (rt->stepsLeft == 0) Throw("step limit reached");
+        rt->stepsLeft--;
+    }
     SQRESULT Suspend();
 
     // Value semantics

@@ -37,8 +37,17 @@ RunStatus Fiber::RunLoop(Value &out)
 // Performs the JMP that follows a test.
 #define DO_NEXT_JUMP()                                                                                              \
     do {                                                                                                            \
-        uint32_t j_ = *pc;                                                                                          \
-        pc += ArgSJ(j_) + 1;                                                                                        \
+        int32_t off_ = ArgSJ(*pc) + 1;                                                                              \
+        if (off_ < 0) COUNT_STEP();                                                                                 \
+        pc += off_;                                                                                                 \
+    } while (0)
+// Backward jumps and calls take a step from the runtime's budget, when it has one.
+#define COUNT_STEP()                                                                                                \
+    do {                                                                                                            \
+        if (rt->stepsLeft >= 0) {                                                                                   \
+            SAVEPC();                                                                                               \
+            TakeStep();                                                                                             \
+        }                                                                                                           \
     } while (0)
 #define COND_JUMP(cond)                                                                                             \
     do {                                                                                                            \
@@ -541,6 +550,7 @@ L_TEST:
         DO_NEXT_JUMP();
     DISPATCH();
 L_JMP:
+    if (ArgSJ(i) < 0) COUNT_STEP();
     pc += ArgSJ(i);
     DISPATCH();
 L_IN: {
