@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "vm_fixture.h"
+#include "../../source/squirrel/vm/fiber.h"
 
 namespace {
 
@@ -64,6 +65,30 @@ TEST_F(SquirrelLimits, ScriptsRunAfterRefusedRequests)
     sq_pop(v, 1);
     EXPECT_TRUE(Run("local t = {}; for (local i = 0; i < 100; i++) t[i] <- i; print(t.len());"));
     EXPECT_EQ(printed, "100");
+}
+
+// The step budget the script fuzzer runs under: every loop and recursion ends, even one
+// that catches the error and tries again.
+TEST_F(SquirrelLimits, StepBudgetEndsLoopsRecursionAndRetries)
+{
+    const char *scripts[] = {
+        "while (true) {}",
+        "local i = 0; do { i++; } while (true)",
+        "for (;;) { try { while (true) {} } catch (e) {} }",
+        "function r(n) { return r(n + 1); } r(0);",
+        "function r(n) { try { r(n + 1); } catch (e) {} r(n + 1); } r(0);",
+        "foreach (x in array(1000000)) {}",
+        "local g = (function() { while (true) yield 1; })(); while (true) resume g;",
+    };
+    for (const char *src : scripts) {
+        SCOPED_TRACE(src);
+        v->rt->stepsLeft = 5000;
+        EXPECT_FALSE(Run(src));
+        EXPECT_EQ(LastError(), "step limit reached");
+    }
+    v->rt->stepsLeft = -1;
+    EXPECT_TRUE(Run("local n = 0; for (local i = 0; i < 100000; i++) n++; print(n);"));
+    EXPECT_EQ(printed, "100000");
 }
 
 } // namespace
