@@ -558,6 +558,10 @@ int Parser::CondJump(Exp &e, bool jumpIfTrue)
         case OP_LEIV: jop = OP_LEI; break;
         case OP_GTIV: jop = OP_GTI; break;
         case OP_GEIV: jop = OP_GEI; break;
+        case OP_LTKV: jop = OP_LTK; break;
+        case OP_LEKV: jop = OP_LEK; break;
+        case OP_GTKV: jop = OP_GTK; break;
+        case OP_GEKV: jop = OP_GEK; break;
         case OP_EQV: jop = OP_EQ; break;
         case OP_NEV:
             jop = OP_EQ;
@@ -1021,6 +1025,14 @@ void Parser::Posfix(BinOp op, Exp &e1, Exp &e2)
             e1 = MakeExp(EK::Reloc, pc);
             return;
         }
+        int k;
+        if (ConstOperand(e2, k)) {
+            OpCode kop = op == OPR_LT ? OP_LTKV : op == OPR_LE ? OP_LEKV : op == OPR_GT ? OP_GTKV : OP_GEKV;
+            int pc = EmitABC(kop, 0, e1.a, k);
+            FreeExp(e1);
+            e1 = MakeExp(EK::Reloc, pc);
+            return;
+        }
         int r2 = ToAnyReg(e2);
         OpCode vop = op == OPR_LT ? OP_LTV : op == OPR_LE ? OP_LEV : op == OPR_GT ? OP_GTV : OP_GEV;
         int pc = EmitABC(vop, 0, e1.a, r2);
@@ -1044,6 +1056,18 @@ void Parser::Posfix(BinOp op, Exp &e1, Exp &e2)
         return;
     }
     default: {
+        int k;
+        bool bitwise = op == OPR_BAND || op == OPR_BOR || op == OPR_BXOR || op == OPR_SHL || op == OPR_SHR || op == OPR_USHR;
+        if (bitwise) {
+            if (ConstOperand(e2, k)) {
+                OpCode ko = op == OPR_BAND ? OP_BANDK : op == OPR_BOR ? OP_BORK : op == OPR_BXOR ? OP_BXORK
+                          : op == OPR_SHL ? OP_SHLK : op == OPR_SHR ? OP_SHRK : OP_USHRK;
+                int pc = EmitABC(ko, 0, e1.a, k);
+                FreeExp(e1);
+                e1 = MakeExp(EK::Reloc, pc);
+                return;
+            }
+        }
         int r2 = ToAnyReg(e2);
         OpCode o;
         switch (op) {

@@ -422,17 +422,45 @@ L_BNOT:
     }
     SAVEPC();
     Throw("attempt to perform a bitwise op on a %s", KindName(R[B].kind()));
+#define BITOP(opcode, expr, rhs)                                                                                    \
+    do {                                                                                                            \
+        const Value &x_ = R[B];                                                                                     \
+        const Value &y_ = (rhs);                                                                                    \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+            uint32_t x = static_cast<uint32_t>(x_.AsInt()), y = static_cast<uint32_t>(y_.AsInt());                 \
+            R[A].SetInt(static_cast<SQInteger>(expr));                                                              \
+            DISPATCH();                                                                                             \
+        }                                                                                                           \
+        SAVEPC();                                                                                                   \
+        Value r_ = BitOp(opcode, x_, y_);                                                                           \
+        R[A] = std::move(r_);                                                                                       \
+        NEXT();                                                                                                     \
+    } while (0)
+
 L_BAND:
+    BITOP(OP_BAND, x & y, R[C]);
 L_BOR:
+    BITOP(OP_BOR, x | y, R[C]);
 L_BXOR:
+    BITOP(OP_BXOR, x ^ y, R[C]);
 L_SHL:
+    BITOP(OP_SHL, x << (y & 31), R[C]);
 L_SHR:
-L_USHR: {
-    SAVEPC();
-    Value r = BitOp(OpOf(i), R[B], R[C]);
-    R[A] = std::move(r);
-    NEXT();
-}
+    BITOP(OP_SHR, static_cast<uint32_t>(static_cast<SQInteger>(x) >> (y & 31)), R[C]);
+L_USHR:
+    BITOP(OP_USHR, x >> (y & 31), R[C]);
+L_BANDK:
+    BITOP(OP_BAND, x & y, K[C]);
+L_BORK:
+    BITOP(OP_BOR, x | y, K[C]);
+L_BXORK:
+    BITOP(OP_BXOR, x ^ y, K[C]);
+L_SHLK:
+    BITOP(OP_SHL, x << (y & 31), K[C]);
+L_SHRK:
+    BITOP(OP_SHR, static_cast<uint32_t>(static_cast<SQInteger>(x) >> (y & 31)), K[C]);
+L_USHRK:
+    BITOP(OP_USHR, x >> (y & 31), K[C]);
 
 #define COMPARE_VALUE(cmpop, lhs, rhs)                                                                              \
     do {                                                                                                            \
@@ -493,6 +521,18 @@ L_GTIV:
 L_GEIV:
     COMPARE_VALUE(>=, R[B], Value::Int(ArgSC(i)));
     DISPATCH();
+L_LTKV:
+    COMPARE_VALUE(<, R[B], K[C]);
+    DISPATCH();
+L_LEKV:
+    COMPARE_VALUE(<=, R[B], K[C]);
+    DISPATCH();
+L_GTKV:
+    COMPARE_VALUE(>, R[B], K[C]);
+    DISPATCH();
+L_GEKV:
+    COMPARE_VALUE(>=, R[B], K[C]);
+    DISPATCH();
 L_EQV:
     R[A].SetBool(Equal(R[B], R[C]));
     DISPATCH();
@@ -536,6 +576,18 @@ L_GTI:
     DISPATCH();
 L_GEI:
     COMPARE_JUMP(>=, R[A], Value::Int(ArgSB(i)));
+    DISPATCH();
+L_LTK:
+    COMPARE_JUMP(<, R[A], K[B]);
+    DISPATCH();
+L_LEK:
+    COMPARE_JUMP(<=, R[A], K[B]);
+    DISPATCH();
+L_GTK:
+    COMPARE_JUMP(>, R[A], K[B]);
+    DISPATCH();
+L_GEK:
+    COMPARE_JUMP(>=, R[A], K[B]);
     DISPATCH();
 L_EQ:
     COND_JUMP(Equal(R[A], R[B]));
