@@ -305,6 +305,7 @@ private:
     void TryStatement();
     Loop &PushLoop(bool isSwitch);
     void PopLoop(int continueTarget);
+    bool EmitBottomTest(int condStart, int jf);
 
     // Nesting guard: the parser recurses per nested expression and statement, and hostile
     // input must end in an error before the C stack does.
@@ -1569,6 +1570,48 @@ void Parser::PopLoop(int continueTarget)
     fs_->loops.pop_back();
 }
 
+// Loops test their condition again at the bottom, so that an iteration takes one jump
+// instead of two: a condition compiled to straight-line code ending in one test (the
+// usual `i < n`) is emitted once more after the body, testing the other way and jumping
+// back to the body, which starts right after the exit jump `jf`. False when the
+// condition has jumps of its own (`a && b`) or none was compiled.
+bool Parser::EmitBottomTest(int condStart, int jf)
+{
+    if (jf < 0 || jf - 1 < condStart) return false;
+    std::vector<uint32_t> &code = fs_->p->code;
+    uint32_t test = code[static_cast<size_t>(jf - 1)];
+    OpCode op = OpOf(test);
+    switch (op) {
+    case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_EQ: case OP_EQK:
+    case OP_LTI: case OP_LEI: case OP_GTI: case OP_GEI:
+    case OP_LTK: case OP_LEK: case OP_GTK: case OP_GEK:
+    case OP_TEST: break;
+    default: return false;
+    }
+    for (int pc = condStart; pc < jf - 1; pc++) {
+        switch (OpOf(code[static_cast<size_t>(pc)])) {
+        case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_EQ: case OP_EQK:
+        case OP_LTI: case OP_LEI: case OP_GTI: case OP_GEI:
+        case OP_LTK: case OP_LEK: case OP_GTK: case OP_GEK:
+        case OP_TEST: case OP_JMP: case OP_FOREACH: case OP_PUSHTRAP: case OP_LINE: return false;
+        default: break;
+        }
+    }
+    for (int pc = condStart; pc < jf - 1; pc++) {
+        uint32_t ins = code[static_cast<size_t>(pc)];
+        int32_t line = fs_->p->lines[static_cast<size_t>(pc)];
+        code.push_back(ins);
+        fs_->p->lines.push_back(line);
+    }
+    uint32_t flipped = op == OP_TEST ? MakeABC(op, ArgA(test), ArgB(test) ^ 1, ArgC(test))
+                                     : MakeABC(op, ArgA(test), ArgB(test), ArgC(test) ^ 1);
+    int32_t line = fs_->p->lines[static_cast<size_t>(jf - 1)];
+    code.push_back(flipped);
+    fs_->p->lines.push_back(line);
+    EmitJumpBack(jf + 1);
+    return true;
+}
+
 void Parser::WhileStatement()
 {
     int start = Pc();
@@ -1581,7 +1624,7 @@ void Parser::WhileStatement()
     size_t mark = EnterScope();
     Statement();
     LeaveScope(mark);
-    EmitJumpBack(start);
+    if (!EmitBottomTest(start, jf)) EmitJumpBack(start);
     PatchHere(jf);
     PopLoop(start);
 }
@@ -1641,7 +1684,7 @@ void Parser::ForStatement()
     int continueTarget = Pc();
     fs_->p->code.insert(fs_->p->code.end(), stepCode.begin(), stepCode.end());
     fs_->p->lines.insert(fs_->p->lines.end(), stepLines.begin(), stepLines.end());
-    EmitJumpBack(condStart);
+    if (!EmitBottomTest(condStart, jf)) EmitJumpBack(condStart);
     PatchHere(jf);
     PopLoop(continueTarget);
     LeaveScope(mark);

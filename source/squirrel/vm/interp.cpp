@@ -244,6 +244,30 @@ L_CALL: {
     uint32_t func = FBASE + A;
     switch (fn.kind()) {
     case Kind::Closure: {
+        // The common call, set up here: exact arguments, no bound environment, not a
+        // generator, room on the stack, no hooks or step budget to serve.
+        Closure *c = fn.As<Closure>();
+        Proto *np = c->proto;
+        uint32_t nbase = func + 1;
+        if (B == np->params.size() && !np->varargs && !np->generator && !c->env && !hooksOn && rt->stepsLeft < 0 &&
+            nbase + np->maxStack + kStackHeadroom <= stackSize) {
+            Frame &nf = frames.emplace_back();
+            nf.pc = np->code.data();
+            nf.callee = fn;
+            nf.base = nbase;
+            nf.top = nbase + np->maxStack;
+            nf.savedTop = top;
+            nf.retSlot = C ? static_cast<int32_t>(func) : -1;
+            base = nbase;
+            top = nf.top;
+            f = &nf;
+            cl = c;
+            p = np;
+            K = np->consts.data();
+            pc = nf.pc;
+            R = stack + nbase;
+            NEXT();
+        }
         Value gen;
         if (PushScriptFrame(fn.As<Closure>(), func, B, C ? static_cast<int32_t>(func) : -1, false, false, gen)) {
             RELOAD();
@@ -324,6 +348,23 @@ L_TAILCALL: {
 L_RETURN: {
     Value ret = B ? R[A] : Value();
     Frame &fr = frames.back();
+    // The common return, done here: to a script caller, with no hooks, generator,
+    // exception traps or captured variables of this frame to deal with.
+    if (!fr.entry && !fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
+        (!openUps || openUps->slot < fr.base)) {
+        uint32_t fbase = fr.base;
+        uint32_t ftop = top > fr.top ? top : fr.top;
+        uint32_t restore = fr.savedTop;
+        int32_t retSlot = fr.retSlot;
+        frames.pop_back();
+        // As PopFrame: slots inside the caller's window keep their values.
+        for (uint32_t k = fbase > restore ? fbase : restore; k < ftop && k < stackSize; k++) stack[k].SetNull();
+        base = frames.back().base;
+        top = restore;
+        if (retSlot >= 0) stack[retSlot] = std::move(ret);
+        RELOAD();
+        NEXT();
+    }
     if (hooksOn)
         for (uint32_t k = 0; k <= fr.tailcalls; k++) CallDebugHook('r', 0);
     Frame &fr2 = frames.back();

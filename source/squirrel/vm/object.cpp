@@ -78,11 +78,6 @@ const char *KindName(Kind k)
     return "unknown";
 }
 
-void ReleaseObject(Object *o)
-{
-    if (--o->refs == 0) FreeObject(o);
-}
-
 static void Destroy(Object *o)
 {
     if (o->weak) {
