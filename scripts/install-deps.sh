@@ -13,6 +13,8 @@ packages=(
   libopenal-dev libsdl2-dev
   # GL through Mesa, and a virtual display for windowed tests
   libgl-dev libegl-dev libgl1-mesa-dri xvfb xauth
+  # benchmarks only: bench/squirrel/run times Lua 5.4 beside our sq
+  lua5.4
 )
 
 missing=()
