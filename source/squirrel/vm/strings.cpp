@@ -9,7 +9,19 @@ namespace nut {
 
 namespace {
 Str *const kTombstone = reinterpret_cast<Str *>(uintptr_t(1));
+
+// The set's slot for a hash: mixed first, as similar short strings ("item1", "item2")
+// have similar hashes, and linear probing turns that into long runs.
+inline uint32_t SlotOf(uint32_t h)
+{
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    h *= 0xc2b2ae35u;
+    h ^= h >> 16;
+    return h;
 }
+} // namespace
 
 uint32_t HashBytes(const char *s, size_t len)
 {
@@ -57,7 +69,7 @@ void StringSet::Grow()
     for (uint32_t i = 0; i < oldCap; i++) {
         Str *s = old[i];
         if (!s || s == kTombstone) continue;
-        uint32_t j = s->hash & mask_;
+        uint32_t j = SlotOf(s->hash) & mask_;
         while (slots_[j]) j = (j + 1) & mask_;
         slots_[j] = s;
     }
@@ -67,7 +79,7 @@ void StringSet::Grow()
 Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
 {
     uint32_t h = HashBytes(s, static_cast<size_t>(len));
-    uint32_t i = h & mask_;
+    uint32_t i = SlotOf(h) & mask_;
     int64_t firstFree = -1;
     for (;;) {
         Str *e = slots_[i];
@@ -102,7 +114,7 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
 
 void StringSet::Remove(Str *s)
 {
-    uint32_t i = s->hash & mask_;
+    uint32_t i = SlotOf(s->hash) & mask_;
     while (slots_[i] != s) i = (i + 1) & mask_;
     live_--;
     if (slots_[(i + 1) & mask_] != nullptr) {
