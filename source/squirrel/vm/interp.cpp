@@ -357,8 +357,12 @@ L_RETURN: {
         uint32_t restore = fr.savedTop;
         int32_t retSlot = fr.retSlot;
         frames.pop_back();
-        // As PopFrame: slots inside the caller's window keep their values.
-        for (uint32_t k = fbase > restore ? fbase : restore; k < ftop && k < stackSize; k++) stack[k].SetNull();
+        // As PopFrame: slots inside the caller's window keep their values. Above it only
+        // references need dropping: plain values left there are never read.
+        Value *s = stack + (fbase > restore ? fbase : restore);
+        Value *e = stack + (ftop < stackSize ? ftop : stackSize);
+        for (; s < e; s++)
+            if (s->IsRef()) s->SetNull();
         base = frames.back().base;
         top = restore;
         if (retSlot >= 0) stack[retSlot] = std::move(ret);
