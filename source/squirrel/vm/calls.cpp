@@ -231,11 +231,15 @@ void Fiber::PopFrame()
     uint32_t fbase = f.base;
     uint32_t ftop = top > f.top ? top : f.top;
     uint32_t restore = f.savedTop;
-    CloseUpvalues(fbase);
+    if (openUps && openUps->slot >= fbase) CloseUpvalues(fbase);
     frames.pop_back();
     // Slots inside the caller's window keep their values, as the caller's temporaries
-    // (a `this` passed in a call stays alive until the register is reused).
-    for (uint32_t i = fbase > restore ? fbase : restore; i < ftop && i < stackSize; i++) stack[i].SetNull();
+    // (a `this` passed in a call stays alive until the register is reused). Above it
+    // only references need dropping: plain values left there are never read.
+    Value *s = stack + (fbase > restore ? fbase : restore);
+    Value *e = stack + (ftop < stackSize ? ftop : stackSize);
+    for (; s < e; s++)
+        if (s->IsRef()) s->SetNull();
     if (!frames.empty()) {
         base = frames.back().base;
     } else {
