@@ -372,7 +372,17 @@ private:
                 reg(a);
                 followedByJump(pc);
                 break;
+            case OP_INCLT:
+                reg(a);
+                reg(b);
+                followedByJump(pc);
+                break;
+            case OP_INCLTI:
+                reg(a);
+                followedByJump(pc);
+                break;
             case OP_EQK:
+            case OP_INCLTK:
             case OP_LTK:
             case OP_LEK:
             case OP_GTK:

@@ -306,6 +306,7 @@ private:
     Loop &PushLoop(bool isSwitch);
     void PopLoop(int continueTarget);
     bool EmitBottomTest(int condStart, int jf);
+    bool EmitCountingLoopEnd(int condStart, int jf, const std::vector<uint32_t> &stepCode);
 
     // Nesting guard: the parser recurses per nested expression and statement, and hostile
     // input must end in an error before the C stack does.
@@ -1612,6 +1613,36 @@ bool Parser::EmitBottomTest(int condStart, int jf)
     return true;
 }
 
+// The commonest for loop, `for (...; i < limit; i++)`, ends in one instruction that steps
+// and tests: the step's last instruction adds a constant to the register the condition
+// (one `<` test, nothing else) compares. The step must have no jumps of its own, so that
+// nothing can target the place between the two.
+bool Parser::EmitCountingLoopEnd(int condStart, int jf, const std::vector<uint32_t> &stepCode)
+{
+    if (jf < 0 || jf - 1 != condStart || stepCode.empty()) return false;
+    std::vector<uint32_t> &code = fs_->p->code;
+    uint32_t test = code[static_cast<size_t>(condStart)];
+    OpCode top = OpOf(test);
+    OpCode fused = top == OP_LT ? OP_INCLT : top == OP_LTI ? OP_INCLTI : top == OP_LTK ? OP_INCLTK : OP_COUNT;
+    if (fused == OP_COUNT || ArgC(test) != 0) return false;
+    uint32_t step = stepCode.back();
+    if (OpOf(step) != OP_ADDI || ArgA(step) != ArgA(test) || ArgB(step) != ArgA(test)) return false;
+    for (uint32_t ins : stepCode) {
+        switch (OpOf(ins)) {
+        case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_EQ: case OP_EQK:
+        case OP_LTI: case OP_LEI: case OP_GTI: case OP_GEI:
+        case OP_LTK: case OP_LEK: case OP_GTK: case OP_GEK:
+        case OP_TEST: case OP_JMP: case OP_FOREACH: case OP_PUSHTRAP: return false;
+        default: break;
+        }
+    }
+    // The step's add becomes the fused instruction, in the same place (where `continue`
+    // may jump), followed by the jump back to the body.
+    code.back() = MakeABC(fused, ArgA(test), ArgB(test), ArgC(step));
+    EmitJumpBack(jf + 1);
+    return true;
+}
+
 void Parser::WhileStatement()
 {
     int start = Pc();
@@ -1684,7 +1715,7 @@ void Parser::ForStatement()
     int continueTarget = Pc();
     fs_->p->code.insert(fs_->p->code.end(), stepCode.begin(), stepCode.end());
     fs_->p->lines.insert(fs_->p->lines.end(), stepLines.begin(), stepLines.end());
-    if (!EmitBottomTest(condStart, jf)) EmitJumpBack(condStart);
+    if (!EmitCountingLoopEnd(condStart, jf, stepCode) && !EmitBottomTest(condStart, jf)) EmitJumpBack(condStart);
     PatchHere(jf);
     PopLoop(continueTarget);
     LeaveScope(mark);

@@ -110,7 +110,10 @@ namespace nut {
     X(LTK, ABC, "if (R[A] < K[B]) != C skip the next jump")                                                        \
     X(LEK, ABC, "if (R[A] <= K[B]) != C skip the next jump")                                                       \
     X(GTK, ABC, "if (R[A] > K[B]) != C skip the next jump")                                                        \
-    X(GEK, ABC, "if (R[A] >= K[B]) != C skip the next jump")
+    X(GEK, ABC, "if (R[A] >= K[B]) != C skip the next jump")                                                      \
+    X(INCLT, ABC, "R[A] += sC; if R[A] < R[B] take the next jump, else skip it (a for loop's step and test)")      \
+    X(INCLTI, ABC, "R[A] += sC; if R[A] < sB take the next jump, else skip it")                                   \
+    X(INCLTK, ABC, "R[A] += sC; if R[A] < K[B] take the next jump, else skip it")
 
 enum OpCode : uint8_t {
 #define NUT_OP_ENUM(name, fmt, meaning) OP_##name,

@@ -625,6 +625,41 @@ L_GEI:
 L_LTK:
     COMPARE_JUMP(<, R[A], K[B]);
     DISPATCH();
+
+// A for loop's step and test in one: add sC to R[A], then jump back while below the limit.
+#define INC_LOOP(limit)                                                                                             \
+    do {                                                                                                            \
+        Value &x_ = R[A];                                                                                           \
+        const Value &lim_ = (limit);                                                                                \
+        if (x_.kind() == Kind::Int && lim_.kind() == Kind::Int) {                                                   \
+            SQInteger n_ = static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) + static_cast<uint32_t>(ArgSC(i))); \
+            x_.SetInt(n_);                                                                                          \
+            if (n_ < lim_.AsInt())                                                                                  \
+                DO_NEXT_JUMP();                                                                                     \
+            else                                                                                                    \
+                pc++;                                                                                               \
+            DISPATCH();                                                                                             \
+        }                                                                                                           \
+        SAVEPC();                                                                                                   \
+        Value a_ = x_, l_ = lim_;                                                                                   \
+        Value r_ = Arith('+', a_, Value::Int(ArgSC(i)));                                                            \
+        REFRESH();                                                                                                  \
+        R[A] = r_;                                                                                                  \
+        bool below_ = Compare(r_, l_) < 0;                                                                          \
+        REFRESH();                                                                                                  \
+        if (below_)                                                                                                 \
+            DO_NEXT_JUMP();                                                                                         \
+        else                                                                                                        \
+            pc++;                                                                                                   \
+        NEXT();                                                                                                     \
+    } while (0)
+
+L_INCLT:
+    INC_LOOP(R[B]);
+L_INCLTI:
+    INC_LOOP(Value::Int(ArgSB(i)));
+L_INCLTK:
+    INC_LOOP(K[B]);
 L_LEK:
     COMPARE_JUMP(<=, R[A], K[B]);
     DISPATCH();

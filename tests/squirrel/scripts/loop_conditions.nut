@@ -48,3 +48,29 @@ local total = 0;
 for (local a = 0; a < 3; a++)
     for (local b = a; b < 3; b++) total += a * 10 + b;
 print(total + "\n");
+
+// Counting loops (step by a constant, test with <) against every kind of limit.
+local seen = [];
+for (local a = 0; a < 5; a++) { if (a == 2) continue; seen.append(a); }
+for (local a = 0; a < 300; a += 100) seen.append(a);
+local lim = 3;
+for (local a = -2; a < lim; a++) seen.append(a);
+for (local a = 0; a < 2.5; a++) seen.append(a);
+for (local a = 0.25; a < 2; a++) seen.append(a);
+for (local a = 0; a < 10; a++) { seen.append(a); a += 3; }
+for (local a = 0; a < lim; a++) { seen.append(a); lim = 2; }
+for (local a = 2147483645; a < 2147483647; a++) seen.append(a);
+for (local a = 0; a < 100000; a--) { seen.append(a); if (a < -2) break; }
+print(seen.reduce(@(x, y) x + " " + y) + "\n");
+local limit = 3;
+try {
+    for (local a = 0; a < limit; a++) if (a == 1) limit = "x";
+} catch (e) {
+    print(e + "\n");
+}
+try {
+    local z = null;
+    for (local a = 0; a < 3; a++) if (a == 1) { a = z; }
+} catch (e) {
+    print(e + "\n");
+}
