@@ -76,11 +76,10 @@ void StringSet::Grow()
     free(old);
 }
 
-Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
+Str *StringSet::Probe(uint32_t h, const char *s, SQInteger len, uint32_t &slot, int64_t &firstFree) const
 {
-    uint32_t h = HashBytes(s, static_cast<size_t>(len));
     uint32_t i = SlotOf(h) & mask_;
-    int64_t firstFree = -1;
+    firstFree = -1;
     for (;;) {
         Str *e = slots_[i];
         if (!e) break;
@@ -91,24 +90,62 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
         }
         i = (i + 1) & mask_;
     }
-    if (len < 0 || len > kMaxStringLength) throw std::bad_alloc();
-    Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
-    if (!str) throw std::bad_alloc();
-    new (str) Str();
+    slot = i;
+    return nullptr;
+}
+
+void StringSet::Place(Runtime *rt, Str *str, uint32_t h, SQInteger len, uint32_t slot, int64_t firstFree)
+{
     str->kind = Kind::String;
     str->rt = rt;
     str->hash = h;
     str->len = len;
-    if (len) memcpy(str->chars, s, static_cast<size_t>(len));
     str->chars[len] = '\0';
     if (firstFree >= 0) {
         slots_[firstFree] = str;
     } else {
-        slots_[i] = str;
+        slots_[slot] = str;
         used_++;
     }
     live_++;
     if (used_ * 2 >= mask_ + 1) Grow();
+}
+
+Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
+{
+    uint32_t h = HashBytes(s, static_cast<size_t>(len));
+    uint32_t slot;
+    int64_t firstFree;
+    if (Str *e = Probe(h, s, len, slot, firstFree)) return e;
+    if (len < 0 || len > kMaxStringLength) throw std::bad_alloc();
+    Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
+    if (!str) throw std::bad_alloc();
+    new (str) Str();
+    if (len) memcpy(str->chars, s, static_cast<size_t>(len));
+    Place(rt, str, h, len, slot, firstFree);
+    return str;
+}
+
+Str *StringSet::InternConcat(Runtime *rt, const char *a, SQInteger alen, const char *b, SQInteger blen)
+{
+    // Built in its final place first (one copy of each part), then looked up: a string
+    // that exists already costs a freed allocation, not a second copy of every byte.
+    int64_t wide = static_cast<int64_t>(alen) + blen;
+    if (alen < 0 || blen < 0 || wide > kMaxStringLength) throw std::bad_alloc();
+    SQInteger len = static_cast<SQInteger>(wide);
+    Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
+    if (!str) throw std::bad_alloc();
+    new (str) Str();
+    if (alen) memcpy(str->chars, a, static_cast<size_t>(alen));
+    if (blen) memcpy(str->chars + alen, b, static_cast<size_t>(blen));
+    uint32_t h = HashBytes(str->chars, static_cast<size_t>(len));
+    uint32_t slot;
+    int64_t firstFree;
+    if (Str *e = Probe(h, str->chars, len, slot, firstFree)) {
+        free(str);
+        return e;
+    }
+    Place(rt, str, h, len, slot, firstFree);
     return str;
 }
 
