@@ -626,22 +626,22 @@ L_LTK:
     COMPARE_JUMP(<, R[A], K[B]);
     DISPATCH();
 
-// A for loop's step and test in one: add sC to R[A], then jump back while below the limit.
-#define INC_LOOP(limit)                                                                                             \
+// A for loop's step and test in one: add sC to R[A], then jump back while below the
+// limit. The fast path binds no temporaries: DISPATCH may not leave their scope.
+#define INC_LOOP(limitKind, limitInt, limitValue)                                                                   \
     do {                                                                                                            \
         Value &x_ = R[A];                                                                                           \
-        const Value &lim_ = (limit);                                                                                \
-        if (x_.kind() == Kind::Int && lim_.kind() == Kind::Int) {                                                   \
+        if (x_.kind() == Kind::Int && (limitKind) == Kind::Int) {                                                   \
             SQInteger n_ = static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) + static_cast<uint32_t>(ArgSC(i))); \
             x_.SetInt(n_);                                                                                          \
-            if (n_ < lim_.AsInt())                                                                                  \
+            if (n_ < (limitInt))                                                                                    \
                 DO_NEXT_JUMP();                                                                                     \
             else                                                                                                    \
                 pc++;                                                                                               \
             DISPATCH();                                                                                             \
         }                                                                                                           \
         SAVEPC();                                                                                                   \
-        Value a_ = x_, l_ = lim_;                                                                                   \
+        Value a_ = x_, l_ = (limitValue);                                                                           \
         Value r_ = Arith('+', a_, Value::Int(ArgSC(i)));                                                            \
         REFRESH();                                                                                                  \
         R[A] = r_;                                                                                                  \
@@ -655,11 +655,11 @@ L_LTK:
     } while (0)
 
 L_INCLT:
-    INC_LOOP(R[B]);
+    INC_LOOP(R[B].kind(), R[B].AsInt(), R[B]);
 L_INCLTI:
-    INC_LOOP(Value::Int(ArgSB(i)));
+    INC_LOOP(Kind::Int, ArgSB(i), Value::Int(ArgSB(i)));
 L_INCLTK:
-    INC_LOOP(K[B]);
+    INC_LOOP(K[B].kind(), K[B].AsInt(), K[B]);
 L_LEK:
     COMPARE_JUMP(<=, R[A], K[B]);
     DISPATCH();
