@@ -9,19 +9,7 @@ namespace nut {
 
 namespace {
 Str *const kTombstone = reinterpret_cast<Str *>(uintptr_t(1));
-
-// The set's slot for a hash: mixed first, as similar short strings ("item1", "item2")
-// have similar hashes, and linear probing turns that into long runs.
-inline uint32_t SlotOf(uint32_t h)
-{
-    h ^= h >> 16;
-    h *= 0x85ebca6bu;
-    h ^= h >> 13;
-    h *= 0xc2b2ae35u;
-    h ^= h >> 16;
-    return h;
 }
-} // namespace
 
 uint32_t HashBytes(const char *s, size_t len)
 {
@@ -69,7 +57,7 @@ void StringSet::Grow()
     for (uint32_t i = 0; i < oldCap; i++) {
         Str *s = old[i];
         if (!s || s == kTombstone) continue;
-        uint32_t j = SlotOf(s->hash) & mask_;
+        uint32_t j = s->hash & mask_;
         while (slots_[j]) j = (j + 1) & mask_;
         slots_[j] = s;
     }
@@ -78,7 +66,7 @@ void StringSet::Grow()
 
 Str *StringSet::Probe(uint32_t h, const char *s, SQInteger len, uint32_t &slot, int64_t &firstFree) const
 {
-    uint32_t i = SlotOf(h) & mask_;
+    uint32_t i = h & mask_;
     firstFree = -1;
     for (;;) {
         Str *e = slots_[i];
@@ -133,6 +121,14 @@ Str *StringSet::InternConcat(Runtime *rt, const char *a, SQInteger alen, const c
     int64_t wide = static_cast<int64_t>(alen) + blen;
     if (alen < 0 || blen < 0 || wide > kMaxStringLength) throw std::bad_alloc();
     SQInteger len = static_cast<SQInteger>(wide);
+    if (len <= 256) {
+        // Short results are often found (keys built again for a lookup): join them on
+        // the stack, so a hit allocates nothing.
+        char buf[256];
+        if (alen) memcpy(buf, a, static_cast<size_t>(alen));
+        if (blen) memcpy(buf + alen, b, static_cast<size_t>(blen));
+        return Intern(rt, buf, len);
+    }
     Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
     if (!str) throw std::bad_alloc();
     new (str) Str();
@@ -151,7 +147,7 @@ Str *StringSet::InternConcat(Runtime *rt, const char *a, SQInteger alen, const c
 
 void StringSet::Remove(Str *s)
 {
-    uint32_t i = SlotOf(s->hash) & mask_;
+    uint32_t i = s->hash & mask_;
     while (slots_[i] != s) i = (i + 1) & mask_;
     live_--;
     if (slots_[(i + 1) & mask_] != nullptr) {
