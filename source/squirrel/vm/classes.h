@@ -63,6 +63,16 @@ struct Class : GcObject {
     SQInteger udSize = 0;
     SQInteger ctor = -1; // shared index of the constructor
     bool locked = false;
+
+    // Names looked up lately and their slots. A name keeps its slot for the life of the
+    // class (new members only add slots), so entries never go stale; each holds its
+    // string, so an address cannot be reused by another name while cached.
+    struct CachedSlot {
+        Value key;
+        SQInteger slot = 0;
+    };
+    static constexpr uint32_t kSlotCacheSize = 16;
+    mutable CachedSlot slotCache[kSlotCacheSize];
 };
 
 struct Instance : GcObject {
