@@ -64,9 +64,11 @@ struct Class : GcObject {
     SQInteger ctor = -1; // shared index of the constructor
     bool locked = false;
 
-    // Names looked up lately and their slots. A name keeps its slot for the life of the
-    // class (new members only add slots), so entries never go stale; each holds its
-    // string, so an address cannot be reused by another name while cached.
+    // Names looked up lately and their slots. The slot is the number `members` maps the
+    // name to, never a node of that table (nodes move whenever it is rebuilt). A name keeps
+    // its number for the life of the class (members are never removed, new ones only add
+    // numbers), so entries never go stale; each holds its string, so an address cannot be
+    // reused by another name while cached.
     struct CachedSlot {
         Value key;
         SQInteger slot = 0;
