@@ -350,24 +350,28 @@ SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size)
 
 void sq_newtable(HSQUIRRELVM v) { Push(v, Value::Ref(Kind::Table, Table::New(v->rt, 0))); }
 
+// A size within the limits can still find no memory: that is refused the same way, since an
+// exception must not cross the C interface.
 void sq_newtableex(HSQUIRRELVM v, SQInteger initialcapacity)
 {
-    if (initialcapacity > kMaxTableHint) {
+    try {
+        if (initialcapacity > kMaxTableHint) throw std::bad_alloc();
+        Push(v, Value::Ref(Kind::Table, Table::New(v->rt, initialcapacity)));
+    } catch (std::bad_alloc &) {
         ThrowApiError(v, "out of memory");
         Push(v, Value());
-        return;
     }
-    Push(v, Value::Ref(Kind::Table, Table::New(v->rt, initialcapacity)));
 }
 
 void sq_newarray(HSQUIRRELVM v, SQInteger size)
 {
-    if (size > kMaxArraySize) {
+    try {
+        if (size > kMaxArraySize) throw std::bad_alloc();
+        Push(v, Value::Ref(Kind::Array, Array::New(v->rt, size)));
+    } catch (std::bad_alloc &) {
         ThrowApiError(v, "out of memory");
         Push(v, Value());
-        return;
     }
-    Push(v, Value::Ref(Kind::Array, Array::New(v->rt, size)));
 }
 
 void sq_newclosure(HSQUIRRELVM v, SQFUNCTION func, SQUnsignedInteger nfreevars)
