@@ -24,12 +24,20 @@ try {
 }
 print((count > 1000) + "\n");
 
-local t = {};
+// The key whose insert ran out of memory is not left behind in the table.
+local t = {}, last = -1;
 try {
-    for (local i = 0; ; i++) t[i] <- i;
+    for (local i = 0; ; i++) {
+        last = i;
+        t[i] <- i;
+    }
 } catch (e) {
+    local walked = 0;
+    foreach (k, v in t) walked++;
+    local clean = !(last in t) && t.len() == last && walked == last && t[last - 1] == last - 1;
     t = null;
     print("growing a table: " + e + "\n");
+    print("the failed key is left out: " + clean + "\n");
 }
 
 // Everything still works once the memory is back.
