@@ -15,6 +15,8 @@ packages=(
   fonts-dejavu-core
   # GL through Mesa, and a virtual display for windowed tests
   libgl-dev libegl-dev libgl1-mesa-dri xvfb xauth
+  # benchmarks only: bench/squirrel/run times Lua 5.4 beside our sq
+  lua5.4
 )
 
 missing=()

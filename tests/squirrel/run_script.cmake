@@ -1,7 +1,8 @@
 # Runs ${DIR}/${NAME}.nut with ${SQ} and fails on any difference from the expected files.
 # The script gets an empty scratch directory in SQ_TEST_TMP and must leave it empty.
 # With IMAGE set, the script is first compiled to a bytecode image (sq -c) and the image
-# runs instead: it must behave exactly like the source.
+# runs instead: it must behave exactly like the source. With LIMIT set, the script runs
+# with its address space capped at LIMIT KiB.
 file(REMOVE_RECURSE ${TMP})
 file(MAKE_DIRECTORY ${TMP})
 set(program ${NAME}.nut)
@@ -13,7 +14,11 @@ if(IMAGE)
   endif()
   set(program ${TMP}.cnut)
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -E env SQ_TEST_TMP=${TMP} ${SQ} ${program} arg1 arg2
+set(launch ${SQ})
+if(LIMIT)
+  set(launch sh -c "ulimit -v ${LIMIT} && exec \"$0\" \"$@\"" ${SQ})
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env SQ_TEST_TMP=${TMP} ${launch} ${program} arg1 arg2
   WORKING_DIRECTORY ${DIR}
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
 file(REMOVE ${TMP}.cnut)

@@ -2,6 +2,8 @@
 // too. VM errors are exceptions inside; here they become SQ_ERROR with the last error set.
 #include <cstdarg>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include <squirrel.h>
@@ -17,6 +19,10 @@
 using namespace nut;
 
 namespace nut {
+
+// A table presized beyond this is refused: its slot arithmetic is 32-bit, and no real
+// table needs the memory such a hint asks for up front.
+constexpr SQInteger kMaxTableHint = SQInteger(1) << 26;
 
 SQObjectType ApiType(Kind k)
 {
@@ -141,6 +147,10 @@ template <typename Fn> SQRESULT Guarded(HSQUIRRELVM v, Fn fn)
     } catch (ScriptError &) {
         (void)v;
         return SQ_ERROR;
+    } catch (std::bad_alloc &) {
+        return ThrowApiError(v, "out of memory");
+    } catch (std::length_error &) {
+        return ThrowApiError(v, "out of memory");
     }
 }
 
@@ -325,19 +335,44 @@ void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx)
 
 SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size)
 {
-    UserData *u = UserData::New(v->rt, static_cast<SQInteger>(size));
+    UserData *u = nullptr;
+    try {
+        if (size > static_cast<SQUnsignedInteger>(kMaxStringLength)) throw std::bad_alloc();
+        u = UserData::New(v->rt, static_cast<SQInteger>(size));
+    } catch (std::bad_alloc &) {
+        ThrowApiError(v, "out of memory");
+        Push(v, Value());
+        return nullptr;
+    }
     Push(v, Value::Ref(Kind::UserData, u));
     return u->Payload();
 }
 
 void sq_newtable(HSQUIRRELVM v) { Push(v, Value::Ref(Kind::Table, Table::New(v->rt, 0))); }
 
+// A size within the limits can still find no memory: that is refused the same way, since an
+// exception must not cross the C interface.
 void sq_newtableex(HSQUIRRELVM v, SQInteger initialcapacity)
 {
-    Push(v, Value::Ref(Kind::Table, Table::New(v->rt, initialcapacity)));
+    try {
+        if (initialcapacity > kMaxTableHint) throw std::bad_alloc();
+        Push(v, Value::Ref(Kind::Table, Table::New(v->rt, initialcapacity)));
+    } catch (std::bad_alloc &) {
+        ThrowApiError(v, "out of memory");
+        Push(v, Value());
+    }
 }
 
-void sq_newarray(HSQUIRRELVM v, SQInteger size) { Push(v, Value::Ref(Kind::Array, Array::New(v->rt, size))); }
+void sq_newarray(HSQUIRRELVM v, SQInteger size)
+{
+    try {
+        if (size > kMaxArraySize) throw std::bad_alloc();
+        Push(v, Value::Ref(Kind::Array, Array::New(v->rt, size)));
+    } catch (std::bad_alloc &) {
+        ThrowApiError(v, "out of memory");
+        Push(v, Value());
+    }
+}
 
 void sq_newclosure(HSQUIRRELVM v, SQFUNCTION func, SQUnsignedInteger nfreevars)
 {
@@ -1023,6 +1058,7 @@ SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize)
     Value *o = ArrayAt(v, idx);
     if (!o) return SQ_ERROR;
     if (newsize < 0) return ThrowApiError(v, "negative size");
+    if (newsize > kMaxArraySize) return ThrowApiError(v, "out of memory");
     o->As<Array>()->items.resize(static_cast<size_t>(newsize));
     return SQ_OK;
 }

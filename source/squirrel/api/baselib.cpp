@@ -130,6 +130,7 @@ SQInteger base_array(HSQUIRRELVM v)
 {
     SQInteger n = StackAt(v, 2).ToInt();
     if (n < 0) return sq_throwerror(v, "negative size");
+    if (n > kMaxArraySize) return sq_throwerror(v, "out of memory");
     Array *a = Array::New(v->rt, 0);
     Value hold = Value::Ref(Kind::Array, a);
     a->items.resize(static_cast<size_t>(n), sq_gettop(v) > 2 ? StackAt(v, 3) : Value());

@@ -343,6 +343,16 @@ private:
             case OP_MODK:
             case OP_EQKV:
             case OP_NEKV:
+            case OP_BANDK:
+            case OP_BORK:
+            case OP_BXORK:
+            case OP_SHLK:
+            case OP_SHRK:
+            case OP_USHRK:
+            case OP_LTKV:
+            case OP_LEKV:
+            case OP_GTKV:
+            case OP_GEKV:
                 reg(a);
                 reg(b);
                 konst(c);
@@ -364,7 +374,21 @@ private:
                 reg(a);
                 followedByJump(pc);
                 break;
+            case OP_INCLT:
+                reg(a);
+                reg(b);
+                followedByJump(pc);
+                break;
+            case OP_INCLTI:
+                reg(a);
+                followedByJump(pc);
+                break;
             case OP_EQK:
+            case OP_INCLTK:
+            case OP_LTK:
+            case OP_LEK:
+            case OP_GTK:
+            case OP_GEK:
                 reg(a);
                 konst(b);
                 followedByJump(pc);

@@ -190,6 +190,7 @@ SQInteger array_resize(HSQUIRRELVM v)
     Array *a = Self(v);
     SQInteger n = Arg(v, 2).ToInt();
     if (n < 0) return sq_throwerror(v, "resizing to negative length");
+    if (n > kMaxArraySize) return sq_throwerror(v, "out of memory");
     Value fill = sq_gettop(v) > 2 ? Arg(v, 3) : Value();
     a->items.resize(static_cast<size_t>(n), fill);
     return 0;

@@ -273,6 +273,8 @@ private:
     void Posfix(BinOp op, Exp &e1, Exp &e2);
     int EmitArith(char op, int lhsReg, Exp &rhs);
     Exp Assign(Exp &lhs, int op, Exp &rhs);
+    int LowestTemp(const Exp &target, int extra = -1) const;
+    Exp AssignValue(int low, Exp value);
     Exp IncDec(Exp &e, int delta, bool postfix);
     void CallArgs(Exp &fn);
     Exp FieldOf(int objReg, const Value &name);
@@ -305,6 +307,8 @@ private:
     void TryStatement();
     Loop &PushLoop(bool isSwitch);
     void PopLoop(int continueTarget);
+    bool EmitBottomTest(int condStart, int jf);
+    bool EmitCountingLoopEnd(int condStart, int jf, const std::vector<uint32_t> &stepCode);
 
     // Nesting guard: the parser recurses per nested expression and statement, and hostile
     // input must end in an error before the C stack does.
@@ -493,6 +497,16 @@ void Parser::Discard(Exp &e)
         break;
     }
     case EK::PostInc: EmitABC(OP_ADDI, e.a, e.a, e.b & 0xFF); break;
+    case EK::Reloc:
+        // An unused assignment value waits in a move of its own: drop it.
+        if (e.a == Pc() - 1 && OpOf(fs_->p->code[static_cast<size_t>(e.a)]) == OP_MOVE) {
+            fs_->p->code.pop_back();
+            fs_->p->lines.pop_back();
+            break;
+        }
+        ToAnyReg(e);
+        FreeExp(e);
+        break;
     case EK::Void:
     case EK::Null:
     case EK::True:
@@ -549,6 +563,10 @@ int Parser::CondJump(Exp &e, bool jumpIfTrue)
         case OP_LEIV: jop = OP_LEI; break;
         case OP_GTIV: jop = OP_GTI; break;
         case OP_GEIV: jop = OP_GEI; break;
+        case OP_LTKV: jop = OP_LTK; break;
+        case OP_LEKV: jop = OP_LEK; break;
+        case OP_GTKV: jop = OP_GTK; break;
+        case OP_GEKV: jop = OP_GEK; break;
         case OP_EQV: jop = OP_EQ; break;
         case OP_NEV:
             jop = OP_EQ;
@@ -702,6 +720,7 @@ Exp Parser::Expression()
     Exp e = SubExpr(0);
     switch (tok()) {
     case '?': {
+        Nesting guard(this); // `a ? b ? ...` recurses here
         Next();
         int jf = CondJump(e, false);
         Exp x = Expression();
@@ -728,6 +747,7 @@ Exp Parser::Expression()
         if (e.k == EK::Base) Error("'base' cannot be modified");
         if ((e.k != EK::Local && e.k != EK::Upval && e.k != EK::Field && e.k != EK::Index) || e.fromBase)
             Error("can't assign expression");
+        Nesting guard(this); // so does `x = y = ...`
         Next();
         Exp rhs = Expression();
         return Assign(e, op, rhs);
@@ -736,8 +756,38 @@ Exp Parser::Expression()
     }
 }
 
+// The lowest scratch register an assignment target holds (its object or key, or a key the
+// assignment loaded itself), or -1 when it holds none.
+int Parser::LowestTemp(const Exp &target, int extra) const
+{
+    int low = -1;
+    auto consider = [&](int r) {
+        if (r >= static_cast<int>(ActiveRegs()) && r < static_cast<int>(fs_->freeReg) && (low < 0 || r < low)) low = r;
+    };
+    if (target.k == EK::Field || target.k == EK::Index) consider(target.a);
+    if (target.k == EK::Index) consider(target.b);
+    if (extra >= 0) consider(extra);
+    return low;
+}
+
+// An assignment's value once the target's scratch registers are released: it must end up
+// at the lowest of them, where an enclosing call argument or operand expects its value.
+Exp Parser::AssignValue(int low, Exp value)
+{
+    if (low < 0) return value;
+    fs_->freeReg = static_cast<uint32_t>(low);
+    if (value.k != EK::Reg || value.a < low) return value;
+    int t = value.a;
+    if (t == low) {
+        AllocReg();
+        return value;
+    }
+    return MakeExp(EK::Reloc, EmitABC(OP_MOVE, 0, t, 0));
+}
+
 Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
 {
+    int low = LowestTemp(lhs);
     if (op == TOK_NEWSLOT) {
         if (lhs.k != EK::Field && lhs.k != EK::Index) Error("can't 'create' a local slot");
         int key;
@@ -749,7 +799,7 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         }
         int v = ToAnyReg(rhs);
         EmitABC(OP_NEWSLOT, lhs.a, key, v);
-        return rhs;
+        return AssignValue(LowestTemp(lhs, key), rhs);
     }
     if (op == '=') {
         switch (lhs.k) {
@@ -766,12 +816,12 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         case EK::Field: {
             int r = ToAnyReg(rhs);
             EmitABC(OP_SETFIELD, lhs.a, lhs.b, r);
-            return rhs;
+            return AssignValue(low, rhs);
         }
         default: {
             int r = ToAnyReg(rhs);
             EmitABC(OP_SETINDEX, lhs.a, lhs.b, r);
-            return rhs;
+            return AssignValue(low, rhs);
         }
         }
     }
@@ -799,7 +849,7 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         int pc = EmitArith(opc, t, rhs);
         fs_->p->code[static_cast<size_t>(pc)] = SetArgA(fs_->p->code[static_cast<size_t>(pc)], static_cast<uint32_t>(t));
         EmitABC(lhs.k == EK::Field ? OP_SETFIELD : OP_SETINDEX, lhs.a, lhs.b, t);
-        return MakeExp(EK::Reg, t);
+        return AssignValue(low, MakeExp(EK::Reg, t));
     }
     }
 }
@@ -833,6 +883,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
     case EK::Field:
     case EK::Index: {
         if (e.fromBase) Error("can't '++' or '--' an expression");
+        int low = LowestTemp(e);
         int t = AllocReg();
         int cur = postfix ? AllocReg() : t;
         if (e.k == EK::Upval)
@@ -846,7 +897,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
         else
             EmitABC(e.k == EK::Field ? OP_SETFIELD : OP_SETINDEX, e.a, e.b, cur);
         if (postfix) FreeReg(cur);
-        return MakeExp(EK::Reg, t);
+        return AssignValue(low, MakeExp(EK::Reg, t));
     }
     default: Error("can't '++' or '--' an expression");
     }
@@ -979,6 +1030,14 @@ void Parser::Posfix(BinOp op, Exp &e1, Exp &e2)
             e1 = MakeExp(EK::Reloc, pc);
             return;
         }
+        int k;
+        if (ConstOperand(e2, k)) {
+            OpCode kop = op == OPR_LT ? OP_LTKV : op == OPR_LE ? OP_LEKV : op == OPR_GT ? OP_GTKV : OP_GEKV;
+            int pc = EmitABC(kop, 0, e1.a, k);
+            FreeExp(e1);
+            e1 = MakeExp(EK::Reloc, pc);
+            return;
+        }
         int r2 = ToAnyReg(e2);
         OpCode vop = op == OPR_LT ? OP_LTV : op == OPR_LE ? OP_LEV : op == OPR_GT ? OP_GTV : OP_GEV;
         int pc = EmitABC(vop, 0, e1.a, r2);
@@ -1002,6 +1061,18 @@ void Parser::Posfix(BinOp op, Exp &e1, Exp &e2)
         return;
     }
     default: {
+        int k;
+        bool bitwise = op == OPR_BAND || op == OPR_BOR || op == OPR_BXOR || op == OPR_SHL || op == OPR_SHR || op == OPR_USHR;
+        if (bitwise) {
+            if (ConstOperand(e2, k)) {
+                OpCode ko = op == OPR_BAND ? OP_BANDK : op == OPR_BOR ? OP_BORK : op == OPR_BXOR ? OP_BXORK
+                          : op == OPR_SHL ? OP_SHLK : op == OPR_SHR ? OP_SHRK : OP_USHRK;
+                int pc = EmitABC(ko, 0, e1.a, k);
+                FreeExp(e1);
+                e1 = MakeExp(EK::Reloc, pc);
+                return;
+            }
+        }
         int r2 = ToAnyReg(e2);
         OpCode o;
         switch (op) {
@@ -1522,6 +1593,78 @@ void Parser::PopLoop(int continueTarget)
     fs_->loops.pop_back();
 }
 
+// Loops test their condition again at the bottom, so that an iteration takes one jump
+// instead of two: a condition compiled to straight-line code ending in one test (the
+// usual `i < n`) is emitted once more after the body, testing the other way and jumping
+// back to the body, which starts right after the exit jump `jf`. False when the
+// condition has jumps of its own (`a && b`) or none was compiled.
+bool Parser::EmitBottomTest(int condStart, int jf)
+{
+    if (jf < 0 || jf - 1 < condStart) return false;
+    std::vector<uint32_t> &code = fs_->p->code;
+    uint32_t test = code[static_cast<size_t>(jf - 1)];
+    OpCode op = OpOf(test);
+    switch (op) {
+    case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_EQ: case OP_EQK:
+    case OP_LTI: case OP_LEI: case OP_GTI: case OP_GEI:
+    case OP_LTK: case OP_LEK: case OP_GTK: case OP_GEK:
+    case OP_TEST: break;
+    default: return false;
+    }
+    for (int pc = condStart; pc < jf - 1; pc++) {
+        switch (OpOf(code[static_cast<size_t>(pc)])) {
+        case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_EQ: case OP_EQK:
+        case OP_LTI: case OP_LEI: case OP_GTI: case OP_GEI:
+        case OP_LTK: case OP_LEK: case OP_GTK: case OP_GEK:
+        case OP_TEST: case OP_JMP: case OP_FOREACH: case OP_PUSHTRAP: case OP_LINE: return false;
+        default: break;
+        }
+    }
+    for (int pc = condStart; pc < jf - 1; pc++) {
+        uint32_t ins = code[static_cast<size_t>(pc)];
+        int32_t line = fs_->p->lines[static_cast<size_t>(pc)];
+        code.push_back(ins);
+        fs_->p->lines.push_back(line);
+    }
+    uint32_t flipped = op == OP_TEST ? MakeABC(op, ArgA(test), ArgB(test) ^ 1, ArgC(test))
+                                     : MakeABC(op, ArgA(test), ArgB(test), ArgC(test) ^ 1);
+    int32_t line = fs_->p->lines[static_cast<size_t>(jf - 1)];
+    code.push_back(flipped);
+    fs_->p->lines.push_back(line);
+    EmitJumpBack(jf + 1);
+    return true;
+}
+
+// The commonest for loop, `for (...; i < limit; i++)`, ends in one instruction that steps
+// and tests: the step's last instruction adds a constant to the register the condition
+// (one `<` test, nothing else) compares. The step must have no jumps of its own, so that
+// nothing can target the place between the two.
+bool Parser::EmitCountingLoopEnd(int condStart, int jf, const std::vector<uint32_t> &stepCode)
+{
+    if (jf < 0 || jf - 1 != condStart || stepCode.empty()) return false;
+    std::vector<uint32_t> &code = fs_->p->code;
+    uint32_t test = code[static_cast<size_t>(condStart)];
+    OpCode top = OpOf(test);
+    OpCode fused = top == OP_LT ? OP_INCLT : top == OP_LTI ? OP_INCLTI : top == OP_LTK ? OP_INCLTK : OP_COUNT;
+    if (fused == OP_COUNT || ArgC(test) != 0) return false;
+    uint32_t step = stepCode.back();
+    if (OpOf(step) != OP_ADDI || ArgA(step) != ArgA(test) || ArgB(step) != ArgA(test)) return false;
+    for (uint32_t ins : stepCode) {
+        switch (OpOf(ins)) {
+        case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_EQ: case OP_EQK:
+        case OP_LTI: case OP_LEI: case OP_GTI: case OP_GEI:
+        case OP_LTK: case OP_LEK: case OP_GTK: case OP_GEK:
+        case OP_TEST: case OP_JMP: case OP_FOREACH: case OP_PUSHTRAP: return false;
+        default: break;
+        }
+    }
+    // The step's add becomes the fused instruction, in the same place (where `continue`
+    // may jump), followed by the jump back to the body.
+    code.back() = MakeABC(fused, ArgA(test), ArgB(test), ArgC(step));
+    EmitJumpBack(jf + 1);
+    return true;
+}
+
 void Parser::WhileStatement()
 {
     int start = Pc();
@@ -1534,7 +1677,7 @@ void Parser::WhileStatement()
     size_t mark = EnterScope();
     Statement();
     LeaveScope(mark);
-    EmitJumpBack(start);
+    if (!EmitBottomTest(start, jf)) EmitJumpBack(start);
     PatchHere(jf);
     PopLoop(start);
 }
@@ -1594,7 +1737,7 @@ void Parser::ForStatement()
     int continueTarget = Pc();
     fs_->p->code.insert(fs_->p->code.end(), stepCode.begin(), stepCode.end());
     fs_->p->lines.insert(fs_->p->lines.end(), stepLines.begin(), stepLines.end());
-    EmitJumpBack(condStart);
+    if (!EmitCountingLoopEnd(condStart, jf, stepCode) && !EmitBottomTest(condStart, jf)) EmitJumpBack(condStart);
     PatchHere(jf);
     PopLoop(continueTarget);
     LeaveScope(mark);
@@ -1783,7 +1926,8 @@ void Parser::FunctionStatement()
     int val;
     CreateFunction(name, false, val);
     Exp v = MakeExp(EK::Reg, val);
-    Assign(target, TOK_NEWSLOT, v);
+    Exp done = Assign(target, TOK_NEWSLOT, v);
+    Discard(done);
 }
 
 void Parser::ClassStatement()
@@ -1794,7 +1938,8 @@ void Parser::ClassStatement()
     Suffixes(target, false);
     if (target.k != EK::Field && target.k != EK::Index) Error("invalid class name");
     Exp cls = ClassExpr();
-    Assign(target, TOK_NEWSLOT, cls);
+    Exp done = Assign(target, TOK_NEWSLOT, cls);
+    Discard(done);
 }
 
 Value Parser::ExpectScalar()

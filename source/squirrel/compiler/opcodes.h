@@ -95,7 +95,25 @@ namespace nut {
     X(GETBASE, ABC, "R[A] = base class of the running method")                                                     \
     X(CLOSE, ABC, "close captured variables at or above R[A]")                                                      \
     X(LINE, sJ, "line event for line sJ (debug info only)")                                                         \
-    X(EXTRA, ABC, "operands for the previous instruction")
+    X(EXTRA, ABC, "operands for the previous instruction")                                                         \
+    /* Constant-operand forms, added later: numbered after the rest so images stay valid. */                      \
+    X(BANDK, ABC, "R[A] = R[B] & K[C]")                                                                             \
+    X(BORK, ABC, "R[A] = R[B] | K[C]")                                                                              \
+    X(BXORK, ABC, "R[A] = R[B] ^ K[C]")                                                                             \
+    X(SHLK, ABC, "R[A] = R[B] << K[C]")                                                                             \
+    X(SHRK, ABC, "R[A] = R[B] >> K[C]")                                                                             \
+    X(USHRK, ABC, "R[A] = R[B] >>> K[C]")                                                                           \
+    X(LTKV, ABC, "R[A] = R[B] < K[C]")                                                                              \
+    X(LEKV, ABC, "R[A] = R[B] <= K[C]")                                                                             \
+    X(GTKV, ABC, "R[A] = R[B] > K[C]")                                                                              \
+    X(GEKV, ABC, "R[A] = R[B] >= K[C]")                                                                             \
+    X(LTK, ABC, "if (R[A] < K[B]) != C skip the next jump")                                                        \
+    X(LEK, ABC, "if (R[A] <= K[B]) != C skip the next jump")                                                       \
+    X(GTK, ABC, "if (R[A] > K[B]) != C skip the next jump")                                                        \
+    X(GEK, ABC, "if (R[A] >= K[B]) != C skip the next jump")                                                      \
+    X(INCLT, ABC, "R[A] += sC; if R[A] < R[B] take the next jump, else skip it (a for loop's step and test)")      \
+    X(INCLTI, ABC, "R[A] += sC; if R[A] < sB take the next jump, else skip it")                                   \
+    X(INCLTK, ABC, "R[A] += sC; if R[A] < K[B] take the next jump, else skip it")
 
 enum OpCode : uint8_t {
 #define NUT_OP_ENUM(name, fmt, meaning) OP_##name,

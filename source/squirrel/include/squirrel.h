@@ -243,7 +243,10 @@ SQUIRREL_API SQInteger sq_cmp(HSQUIRRELVM v);
 /* [-0 +1] on dest: a copy of the value at idx of src (two threads of one runtime). */
 SQUIRREL_API void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx);
 
-/* object creation handling */
+/* object creation handling
+   A size the VM cannot hold (a userdata near 2 GB or beyond the memory left, a table hint
+   or array of more than 2^26 slots) is refused: null is pushed, the last error reads
+   "out of memory", and sq_newuserdata returns NULL. */
 /* [-0 +1] A userdata of size bytes; returns its memory, owned by the VM and freed with it
    (after its release hook). */
 SQUIRREL_API SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size);

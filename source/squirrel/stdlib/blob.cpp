@@ -11,8 +11,9 @@ namespace nutstd {
 
 Blob::Blob(SQInteger size)
 {
-    if (size > 0 && Reserve(size)) {
-        memset(data_, 0, static_cast<size_t>(size));
+    // calloc: a large blob costs no memory until its pages are written.
+    if (size > 0 && (data_ = static_cast<unsigned char *>(calloc(static_cast<size_t>(size), 1)))) {
+        capacity_ = size;
         size_ = size;
     }
 }
@@ -52,7 +53,10 @@ SQInteger Blob::Read(void *buf, SQInteger size)
 SQInteger Blob::Write(const void *buf, SQInteger size)
 {
     if (size <= 0) return 0;
-    SQInteger end = pos_ + size;
+    // Sizes are 32-bit: a write that would end past the largest size fails as a whole.
+    int64_t wide = static_cast<int64_t>(pos_) + size;
+    if (wide > kMaxSize) return 0;
+    SQInteger end = static_cast<SQInteger>(wide);
     if (end > capacity_) {
         // Doubling keeps a run of small writes linear.
         SQInteger cap = capacity_ > 0 ? capacity_ : 16;
@@ -70,9 +74,9 @@ SQInteger Blob::Write(const void *buf, SQInteger size)
 bool Blob::Seek(SQInteger offset, Origin origin)
 {
     SQInteger base = origin == FromStart ? 0 : origin == FromCurrent ? pos_ : size_;
-    SQInteger target = base + offset;
+    int64_t target = static_cast<int64_t>(base) + offset;
     if (target < 0 || target > size_) return false;
-    pos_ = target;
+    pos_ = static_cast<SQInteger>(target);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <sqstdstring.h>
 
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -129,13 +130,13 @@ private:
     int Number()
     {
         if (!isdigit(static_cast<unsigned char>(*p_))) Fail("number expected");
-        int n = *p_++ - '0';
+        int64_t n = *p_++ - '0'; // ten digits do not fit an int before the check below
         int digits = 1;
         while (isdigit(static_cast<unsigned char>(*p_))) {
             n = n * 10 + (*p_++ - '0');
             if (++digits >= 10) Fail("overflow in numeric constant");
         }
-        return n & 0xFFFF;
+        return static_cast<int>(n & 0xFFFF);
     }
 
     void Quantify(Node &atom, Sequence &seq)

@@ -57,6 +57,7 @@ public:
 
     bool Resize(SQInteger size);
     unsigned char *Data() { return data_; }
+    static constexpr SQInteger kMaxSize = 0x7FFFFFFF; // sizes and positions are 32-bit
 
 private:
     bool Reserve(SQInteger capacity);

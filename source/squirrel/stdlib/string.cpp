@@ -3,6 +3,7 @@
 #include <sqstdstring.h>
 
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,7 +52,10 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
         if (n >= fmtlen) return sq_throwerror(v, "invalid format");
         if (n - start + 1 > 20) return sq_throwerror(v, "format too long");
         char conv = fmt[n++];
-        std::string spec(fmt + start, static_cast<size_t>(n - start));
+        char spec[24]; // at most 20 characters, checked above
+        memcpy(spec, fmt + start, static_cast<size_t>(n - start));
+        spec[n - start] = '\0';
+        bool plain = n - start == 2; // "%d", "%s": no flags, width or precision
         if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough paramters for the given format string");
         char buf[512];
         switch (conv) {
@@ -65,7 +69,12 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
             SQInteger i;
             if (SQ_FAILED(sq_getinteger(v, nparam, &i)))
                 return sq_throwerror(v, "integer expected for the specified format");
-            snprintf(buf, sizeof(buf), spec.c_str(), static_cast<int>(i));
+            if (plain && (conv == 'd' || conv == 'i')) {
+                std::to_chars_result r = std::to_chars(buf, buf + sizeof(buf), static_cast<int>(i));
+                out.append(buf, r.ptr);
+                break;
+            }
+            snprintf(buf, sizeof(buf), spec, static_cast<int>(i));
             out += buf;
             break;
         }
@@ -76,16 +85,24 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
         case 'E': {
             SQFloat f;
             if (SQ_FAILED(sq_getfloat(v, nparam, &f))) return sq_throwerror(v, "float expected for the specified format");
-            snprintf(buf, sizeof(buf), spec.c_str(), static_cast<double>(f));
+            snprintf(buf, sizeof(buf), spec, static_cast<double>(f));
             out += buf;
             break;
         }
         case 's': {
             const SQChar *s;
             if (SQ_FAILED(sq_getstring(v, nparam, &s))) return sq_throwerror(v, "string expected for the specified format");
-            int needed = snprintf(nullptr, 0, spec.c_str(), s);
-            std::string piece(static_cast<size_t>(needed > 0 ? needed : 0), '\0');
-            if (needed > 0) snprintf(&piece[0], piece.size() + 1, spec.c_str(), s);
+            if (plain) {
+                out.append(s); // as %s would: up to the first NUL
+                break;
+            }
+            int needed = snprintf(buf, sizeof(buf), spec, s);
+            if (needed < static_cast<int>(sizeof(buf))) {
+                if (needed > 0) out.append(buf, static_cast<size_t>(needed));
+                break;
+            }
+            std::string piece(static_cast<size_t>(needed), '\0');
+            snprintf(&piece[0], piece.size() + 1, spec, s);
             out += piece;
             break;
         }

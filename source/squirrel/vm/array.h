@@ -7,6 +7,10 @@
 
 namespace nut {
 
+// The most elements an array may hold: a larger request is refused as out of memory
+// before anything is allocated (a hostile `array(1 << 30)` must not take the machine).
+constexpr SQInteger kMaxArraySize = SQInteger(1) << 26;
+
 struct Array : GcObject {
     static Array *New(Runtime *rt, SQInteger size);
     bool Get(SQInteger i, Value &out) const

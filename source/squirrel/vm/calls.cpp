@@ -1,6 +1,8 @@
 // Frames, calls into closures and natives, generators, suspension and error reporting.
 #include <cstdarg>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 
 #include "array.h"
@@ -170,6 +172,7 @@ void Fiber::CloseUpvalues(uint32_t slot)
 bool Fiber::PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                             Value &out)
 {
+    if (rt->stepsLeft >= 0) TakeStep();
     Proto *p = c->proto;
     uint32_t fbase = func + 1;
     EnsureSlots(fbase + p->maxStack);
@@ -230,8 +233,12 @@ void Fiber::PopFrame()
     if (openUps && openUps->slot >= fbase) CloseUpvalues(fbase);
     frames.pop_back();
     // Slots inside the caller's window keep their values, as the caller's temporaries
-    // (a `this` passed in a call stays alive until the register is reused).
-    for (uint32_t i = fbase > restore ? fbase : restore; i < ftop && i < stackSize; i++) stack[i].SetNull();
+    // (a `this` passed in a call stays alive until the register is reused). Above it
+    // only references need dropping: plain values left there are never read.
+    Value *s = stack + (fbase > restore ? fbase : restore);
+    Value *e = stack + (ftop < stackSize ? ftop : stackSize);
+    for (; s < e; s++)
+        if (s->IsRef()) s->SetNull();
     if (!frames.empty()) {
         base = frames.back().base;
     } else {
@@ -250,7 +257,7 @@ uint32_t Fiber::EntryFrameIndex() const
 Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend)
 {
     suspend = false;
-    if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+    if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     SQInteger check = nc->paramCheck;
     if (check && ((check > 0 && check != static_cast<SQInteger>(nargs)) ||
                   (check < 0 && static_cast<SQInteger>(nargs) < -check)))
@@ -281,6 +288,7 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
     if (nc->env) stack[fbase] = nc->env->Get();
 
     nativeDepth++;
+    rt->cDepth++;
     bool prevDirect = directNative;
     directNative = direct;
     SQInteger r;
@@ -290,11 +298,25 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
         // The library's own natives may raise straight through.
         directNative = prevDirect;
         nativeDepth--;
+        rt->cDepth--;
         PopFrame();
         throw;
+    } catch (std::bad_alloc &) {
+        directNative = prevDirect;
+        nativeDepth--;
+        rt->cDepth--;
+        PopFrame();
+        Throw("out of memory");
+    } catch (std::length_error &) {
+        directNative = prevDirect;
+        nativeDepth--;
+        rt->cDepth--;
+        PopFrame();
+        Throw("out of memory");
     }
     directNative = prevDirect;
     nativeDepth--;
+    rt->cDepth--;
 
     Value result;
     if (r == kSuspendSignal) {
@@ -315,7 +337,7 @@ RunStatus Fiber::Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &o
     Value callee = stack[func];
     switch (callee.kind()) {
     case Kind::Closure: {
-        if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+        if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
         bool started;
         try {
             started = PushScriptFrame(callee.As<Closure>(), func, nargs, -1, true, false, out);
@@ -393,10 +415,18 @@ Value Fiber::CallWith(const Value &fn, const Value *args, uint32_t nargs, bool r
 RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
 {
     struct Depth {
-        int &d;
-        explicit Depth(int &x) : d(x) { d++; }
-        ~Depth() { d--; }
-    } depth(nativeDepth);
+        int &d, &all;
+        Depth(int &x, int &y) : d(x), all(y)
+        {
+            d++;
+            all++;
+        }
+        ~Depth()
+        {
+            d--;
+            all--;
+        }
+    } depth(nativeDepth, rt->cDepth);
     uint32_t entry = EntryFrameIndex();
     for (;;) {
         try {
@@ -404,7 +434,14 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
                 throwFirst = false;
                 throw ScriptError{};
             }
-            return RunLoop(out);
+            // A failed allocation anywhere in the loop is the script's error, not the host's.
+            try {
+                return RunLoop(out);
+            } catch (std::bad_alloc &) {
+                Throw("out of memory");
+            } catch (std::length_error &) {
+                Throw("out of memory");
+            }
         } catch (ScriptError &) {
             Value err = lastError;
             bool trapped = !traps.empty() && traps.back().frame >= entry;
@@ -449,7 +486,9 @@ void Fiber::CallErrorHandler(const Value &err)
     try {
         CallWith(handler, args, 2, false);
     } catch (ScriptError &) {
-        // Errors inside the handler are dropped.
+        // Errors inside the handler are dropped, running out of memory included.
+    } catch (std::bad_alloc &) {
+    } catch (std::length_error &) {
     }
     lastError = saved;
 }
@@ -474,6 +513,8 @@ void Fiber::CallDebugHook(SQInteger type, SQInteger line)
         try {
             CallWith(hook, args, 5, false);
         } catch (ScriptError &) {
+        } catch (std::bad_alloc &) {
+        } catch (std::length_error &) {
         }
     }
 }
@@ -511,7 +552,7 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
 {
     if (g->state == Generator::State::Dead) Throw("resuming dead generator");
     if (g->state == Generator::State::Running) Throw("resuming active generator");
-    if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+    if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     Value keep = Value::Ref(Kind::Generator, g);
     Closure *c = g->closure.As<Closure>();
     Proto *p = c->proto;

@@ -39,9 +39,23 @@ Class *Class::New(Runtime *rt, Class *base)
 
 bool Class::Lookup(const Value &key, SQInteger &slot) const
 {
-    Table::Entry *e = key.kind() == Kind::String ? members->FindString(key.As<Str>()) : members->Find(key);
+    if (key.kind() != Kind::String) {
+        Table::Entry *e = members->Find(key);
+        if (!e) return false;
+        slot = e->val.AsInt();
+        return true;
+    }
+    Str *name = key.As<Str>();
+    CachedSlot &c = slotCache[name->hash % kSlotCacheSize];
+    if (c.key.AsObject() == name && c.key.IsString()) {
+        slot = c.slot;
+        return true;
+    }
+    Table::Entry *e = members->FindString(name);
     if (!e) return false;
     slot = e->val.AsInt();
+    c.key = key;
+    c.slot = slot;
     return true;
 }
 
@@ -137,6 +151,7 @@ void ClearClass(Class *c)
     d.swap(c->shared);
     e.swap(c->sharedAttrs);
     for (int i = 0; i < MM_COUNT; i++) c->meta[i].SetNull();
+    for (Class::CachedSlot &s : c->slotCache) s.key.SetNull();
     c->attributes.SetNull();
     if (Class *b0 = c->base) {
         c->base = nullptr;

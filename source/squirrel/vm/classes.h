@@ -63,6 +63,18 @@ struct Class : GcObject {
     SQInteger udSize = 0;
     SQInteger ctor = -1; // shared index of the constructor
     bool locked = false;
+
+    // Names looked up lately and their slots. The slot is the number `members` maps the
+    // name to, never a node of that table (nodes move whenever it is rebuilt). A name keeps
+    // its number for the life of the class (members are never removed, new ones only add
+    // numbers), so entries never go stale; each holds its string, so an address cannot be
+    // reused by another name while cached.
+    struct CachedSlot {
+        Value key;
+        SQInteger slot = 0;
+    };
+    static constexpr uint32_t kSlotCacheSize = 16;
+    mutable CachedSlot slotCache[kSlotCacheSize];
 };
 
 struct Instance : GcObject {

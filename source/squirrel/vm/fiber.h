@@ -98,6 +98,11 @@ struct Fiber : GcObject {
     void GrowSlots(uint32_t end);
     void CallErrorHandler(const Value &err);
     void CallDebugHook(SQInteger type, SQInteger line);
+    void TakeStep()
+    {
+        if (rt->stepsLeft == 0) Throw("step limit reached");
+        rt->stepsLeft--;
+    }
     SQRESULT Suspend();
 
     // Value semantics

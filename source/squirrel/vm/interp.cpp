@@ -37,8 +37,17 @@ RunStatus Fiber::RunLoop(Value &out)
 // Performs the JMP that follows a test.
 #define DO_NEXT_JUMP()                                                                                              \
     do {                                                                                                            \
-        uint32_t j_ = *pc;                                                                                          \
-        pc += ArgSJ(j_) + 1;                                                                                        \
+        int32_t off_ = ArgSJ(*pc) + 1;                                                                              \
+        if (off_ < 0) COUNT_STEP();                                                                                 \
+        pc += off_;                                                                                                 \
+    } while (0)
+// Backward jumps and calls take a step from the runtime's budget, when it has one.
+#define COUNT_STEP()                                                                                                \
+    do {                                                                                                            \
+        if (rt->stepsLeft >= 0) {                                                                                   \
+            SAVEPC();                                                                                               \
+            TakeStep();                                                                                             \
+        }                                                                                                           \
     } while (0)
 #define COND_JUMP(cond)                                                                                             \
     do {                                                                                                            \
@@ -235,6 +244,30 @@ L_CALL: {
     uint32_t func = FBASE + A;
     switch (fn.kind()) {
     case Kind::Closure: {
+        // The common call, set up here: exact arguments, no bound environment, not a
+        // generator, room on the stack, no hooks or step budget to serve.
+        Closure *c = fn.As<Closure>();
+        Proto *np = c->proto;
+        uint32_t nbase = func + 1;
+        if (B == np->params.size() && !np->varargs && !np->generator && !c->env && !hooksOn && rt->stepsLeft < 0 &&
+            nbase + np->maxStack + kStackHeadroom <= stackSize) {
+            Frame &nf = frames.emplace_back();
+            nf.pc = np->code.data();
+            nf.callee = fn;
+            nf.base = nbase;
+            nf.top = nbase + np->maxStack;
+            nf.savedTop = top;
+            nf.retSlot = C ? static_cast<int32_t>(func) : -1;
+            base = nbase;
+            top = nf.top;
+            f = &nf;
+            cl = c;
+            p = np;
+            K = np->consts.data();
+            pc = nf.pc;
+            R = stack + nbase;
+            NEXT();
+        }
         Value gen;
         if (PushScriptFrame(fn.As<Closure>(), func, B, C ? static_cast<int32_t>(func) : -1, false, false, gen)) {
             RELOAD();
@@ -301,9 +334,12 @@ L_TAILCALL: {
         CloseUpvalues(fbase);
         uint32_t n = B;
         for (uint32_t k = 0; k < n; k++) stack[fbase + k] = std::move(stack[fbase + A + 1 + k]);
-        for (uint32_t k = fbase + n; k < frames.back().top; k++) stack[k].SetNull();
+        // The caller's other registers stay until the callee overwrites them or returns:
+        // what they hold (an environment bound weakly to the callee) lives through the call.
+        uint32_t oldTop = frames.back().top;
         Value gen;
         PushScriptFrame(c.As<Closure>(), fbase - 1, n, 0, false, true, gen);
+        if (frames.back().top < oldTop) frames.back().top = top = oldTop;
         RELOAD();
         NEXT();
     }
@@ -312,6 +348,27 @@ L_TAILCALL: {
 L_RETURN: {
     Value ret = B ? R[A] : Value();
     Frame &fr = frames.back();
+    // The common return, done here: to a script caller, with no hooks, generator,
+    // exception traps or captured variables of this frame to deal with.
+    if (!fr.entry && !fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
+        (!openUps || openUps->slot < fr.base)) {
+        uint32_t fbase = fr.base;
+        uint32_t ftop = top > fr.top ? top : fr.top;
+        uint32_t restore = fr.savedTop;
+        int32_t retSlot = fr.retSlot;
+        frames.pop_back();
+        // As PopFrame: slots inside the caller's window keep their values. Above it only
+        // references need dropping: plain values left there are never read.
+        Value *s = stack + (fbase > restore ? fbase : restore);
+        Value *e = stack + (ftop < stackSize ? ftop : stackSize);
+        for (; s < e; s++)
+            if (s->IsRef()) s->SetNull();
+        base = frames.back().base;
+        top = restore;
+        if (retSlot >= 0) stack[retSlot] = std::move(ret);
+        RELOAD();
+        NEXT();
+    }
     if (hooksOn)
         for (uint32_t k = 0; k <= fr.tailcalls; k++) CallDebugHook('r', 0);
     Frame &fr2 = frames.back();
@@ -410,17 +467,45 @@ L_BNOT:
     }
     SAVEPC();
     Throw("attempt to perform a bitwise op on a %s", KindName(R[B].kind()));
+#define BITOP(opcode, expr, rhs)                                                                                    \
+    do {                                                                                                            \
+        const Value &x_ = R[B];                                                                                     \
+        const Value &y_ = (rhs);                                                                                    \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+            uint32_t x = static_cast<uint32_t>(x_.AsInt()), y = static_cast<uint32_t>(y_.AsInt());                 \
+            R[A].SetInt(static_cast<SQInteger>(expr));                                                              \
+            DISPATCH();                                                                                             \
+        }                                                                                                           \
+        SAVEPC();                                                                                                   \
+        Value r_ = BitOp(opcode, x_, y_);                                                                           \
+        R[A] = std::move(r_);                                                                                       \
+        NEXT();                                                                                                     \
+    } while (0)
+
 L_BAND:
+    BITOP(OP_BAND, x & y, R[C]);
 L_BOR:
+    BITOP(OP_BOR, x | y, R[C]);
 L_BXOR:
+    BITOP(OP_BXOR, x ^ y, R[C]);
 L_SHL:
+    BITOP(OP_SHL, x << (y & 31), R[C]);
 L_SHR:
-L_USHR: {
-    SAVEPC();
-    Value r = BitOp(OpOf(i), R[B], R[C]);
-    R[A] = std::move(r);
-    NEXT();
-}
+    BITOP(OP_SHR, static_cast<uint32_t>(static_cast<SQInteger>(x) >> (y & 31)), R[C]);
+L_USHR:
+    BITOP(OP_USHR, x >> (y & 31), R[C]);
+L_BANDK:
+    BITOP(OP_BAND, x & y, K[C]);
+L_BORK:
+    BITOP(OP_BOR, x | y, K[C]);
+L_BXORK:
+    BITOP(OP_BXOR, x ^ y, K[C]);
+L_SHLK:
+    BITOP(OP_SHL, x << (y & 31), K[C]);
+L_SHRK:
+    BITOP(OP_SHR, static_cast<uint32_t>(static_cast<SQInteger>(x) >> (y & 31)), K[C]);
+L_USHRK:
+    BITOP(OP_USHR, x >> (y & 31), K[C]);
 
 #define COMPARE_VALUE(cmpop, lhs, rhs)                                                                              \
     do {                                                                                                            \
@@ -481,6 +566,18 @@ L_GTIV:
 L_GEIV:
     COMPARE_VALUE(>=, R[B], Value::Int(ArgSC(i)));
     DISPATCH();
+L_LTKV:
+    COMPARE_VALUE(<, R[B], K[C]);
+    DISPATCH();
+L_LEKV:
+    COMPARE_VALUE(<=, R[B], K[C]);
+    DISPATCH();
+L_GTKV:
+    COMPARE_VALUE(>, R[B], K[C]);
+    DISPATCH();
+L_GEKV:
+    COMPARE_VALUE(>=, R[B], K[C]);
+    DISPATCH();
 L_EQV:
     R[A].SetBool(Equal(R[B], R[C]));
     DISPATCH();
@@ -525,6 +622,53 @@ L_GTI:
 L_GEI:
     COMPARE_JUMP(>=, R[A], Value::Int(ArgSB(i)));
     DISPATCH();
+L_LTK:
+    COMPARE_JUMP(<, R[A], K[B]);
+    DISPATCH();
+
+// A for loop's step and test in one: add sC to R[A], then jump back while below the
+// limit. The fast path binds no temporaries: DISPATCH may not leave their scope.
+#define INC_LOOP(limitKind, limitInt, limitValue)                                                                   \
+    do {                                                                                                            \
+        Value &x_ = R[A];                                                                                           \
+        if (x_.kind() == Kind::Int && (limitKind) == Kind::Int) {                                                   \
+            SQInteger n_ = static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) + static_cast<uint32_t>(ArgSC(i))); \
+            x_.SetInt(n_);                                                                                          \
+            if (n_ < (limitInt))                                                                                    \
+                DO_NEXT_JUMP();                                                                                     \
+            else                                                                                                    \
+                pc++;                                                                                               \
+            DISPATCH();                                                                                             \
+        }                                                                                                           \
+        SAVEPC();                                                                                                   \
+        Value a_ = x_, l_ = (limitValue);                                                                           \
+        Value r_ = Arith('+', a_, Value::Int(ArgSC(i)));                                                            \
+        REFRESH();                                                                                                  \
+        R[A] = r_;                                                                                                  \
+        bool below_ = Compare(r_, l_) < 0;                                                                          \
+        REFRESH();                                                                                                  \
+        if (below_)                                                                                                 \
+            DO_NEXT_JUMP();                                                                                         \
+        else                                                                                                        \
+            pc++;                                                                                                   \
+        NEXT();                                                                                                     \
+    } while (0)
+
+L_INCLT:
+    INC_LOOP(R[B].kind(), R[B].AsInt(), R[B]);
+L_INCLTI:
+    INC_LOOP(Kind::Int, ArgSB(i), Value::Int(ArgSB(i)));
+L_INCLTK:
+    INC_LOOP(K[B].kind(), K[B].AsInt(), K[B]);
+L_LEK:
+    COMPARE_JUMP(<=, R[A], K[B]);
+    DISPATCH();
+L_GTK:
+    COMPARE_JUMP(>, R[A], K[B]);
+    DISPATCH();
+L_GEK:
+    COMPARE_JUMP(>=, R[A], K[B]);
+    DISPATCH();
 L_EQ:
     COND_JUMP(Equal(R[A], R[B]));
     DISPATCH();
@@ -538,6 +682,7 @@ L_TEST:
         DO_NEXT_JUMP();
     DISPATCH();
 L_JMP:
+    if (ArgSJ(i) < 0) COUNT_STEP();
     pc += ArgSJ(i);
     DISPATCH();
 L_IN: {

@@ -1,6 +1,7 @@
 #include "object.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "array.h"
 #include "classes.h"
@@ -16,7 +17,7 @@ namespace nut {
 void *AllocObject(Runtime *, size_t size)
 {
     void *p = malloc(size);
-    if (!p) abort();
+    if (!p) throw std::bad_alloc();
     return p;
 }
 
@@ -75,11 +76,6 @@ const char *KindName(Kind k)
     case Kind::Upvalue: return "outer";
     }
     return "unknown";
-}
-
-void ReleaseObject(Object *o)
-{
-    if (--o->refs == 0) FreeObject(o);
 }
 
 static void Destroy(Object *o)
@@ -216,7 +212,14 @@ static void Destroy(Object *o)
 void FreeObject(Object *o)
 {
     Runtime *rt = o->rt;
-    rt->dying.push_back(o);
+    try {
+        rt->dying.push_back(o);
+    } catch (std::bad_alloc &) {
+        // Out of memory for the queue itself: free this one on the spot (this runs in
+        // destructors, which must not throw); what it frees makes room for the rest.
+        Destroy(o);
+        return;
+    }
     if (rt->freeing) return;
     rt->freeing = true;
     while (!rt->dying.empty()) {
@@ -233,16 +236,26 @@ namespace nut {
 
 Array *Array::New(Runtime *rt, SQInteger size)
 {
+    if (size > kMaxArraySize) throw std::bad_alloc();
     Array *a = new (AllocObject(rt, sizeof(Array))) Array();
     a->kind = Kind::Array;
     a->rt = rt;
-    if (size > 0) a->items.resize(static_cast<size_t>(size));
+    if (size > 0) {
+        try {
+            a->items.resize(static_cast<size_t>(size));
+        } catch (...) {
+            a->~Array();
+            free(a);
+            throw;
+        }
+    }
     LinkCollectable(rt, a);
     return a;
 }
 
 UserData *UserData::New(Runtime *rt, SQInteger size)
 {
+    if (size < 0 || size > kMaxStringLength) throw std::bad_alloc();
     UserData *u = new (AllocObject(rt, PayloadOffset() + static_cast<size_t>(size))) UserData();
     u->kind = Kind::UserData;
     u->rt = rt;

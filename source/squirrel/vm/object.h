@@ -6,6 +6,8 @@
 // collectables, so the cycle collector can find the ones no root reaches.
 #pragma once
 
+#include <cstddef>
+
 #include "value.h"
 
 namespace nut {
@@ -20,6 +22,8 @@ struct Object {
     WeakRef *weak = nullptr; // the single weak reference handed out for this object
     Runtime *rt;
 };
+
+static_assert(offsetof(Object, refs) == 0, "ReleaseObject finds the count in the first word");
 
 struct GcObject : Object {
     GcObject *gcPrev = nullptr;

@@ -283,11 +283,8 @@ Value Fiber::Arith(char op, const Value &a, const Value &b)
         Value sa = ToString(a);
         Value sb = ToString(b);
         Str *x = sa.As<Str>(), *y = sb.As<Str>();
-        std::vector<char> &buf = rt->scratch;
-        buf.resize(static_cast<size_t>(x->len + y->len) + 1);
-        memcpy(buf.data(), x->chars, static_cast<size_t>(x->len));
-        memcpy(buf.data() + x->len, y->chars, static_cast<size_t>(y->len));
-        return rt->String(buf.data(), x->len + y->len);
+        if (static_cast<int64_t>(x->len) + y->len > kMaxStringLength) Throw("out of memory");
+        return Value::Ref(Kind::String, rt->strings.InternConcat(rt, x->chars, x->len, y->chars, y->len));
     }
     MetaMethod mm = op == '+' ? MM_ADD : op == '-' ? MM_SUB : op == '*' ? MM_MUL : op == '/' ? MM_DIV : MM_MODULO;
     Value fn;

@@ -52,6 +52,13 @@ struct Runtime {
     SQUserPointer foreign = nullptr;
     SQRELEASEHOOK releaseHook = nullptr;
     std::vector<char> scratch;
+    // Interpreter entries and native calls on the C stack, over every thread of this VM:
+    // threads run on the caller's C stack, so the bound must count them all.
+    int cDepth = 0;
+    // Execution budget for untrusted scripts (tests, fuzzing): when not negative, every
+    // backward jump and script call takes one step, and at zero the script raises
+    // "step limit reached" (again at each further step, so no loop outlives it).
+    int64_t stepsLeft = -1;
 
 private:
     void MarkRoots(std::vector<GcObject *> &gray);

@@ -59,8 +59,9 @@ void StringSet::Grow()
     Str **old = slots_;
     uint32_t cap = oldCap;
     if (live_ * 4 >= oldCap) cap *= 2; // otherwise only tombstones are cleared
-    slots_ = static_cast<Str **>(calloc(cap, sizeof(Str *)));
-    if (!slots_) abort();
+    Str **fresh = static_cast<Str **>(calloc(cap, sizeof(Str *)));
+    if (!fresh) return; // the set still works, only fuller: try again on the next insert
+    slots_ = fresh;
     mask_ = cap - 1;
     used_ = live_;
     for (uint32_t i = 0; i < oldCap; i++) {
@@ -73,14 +74,19 @@ void StringSet::Grow()
     free(old);
 }
 
-Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
+namespace {
+// Short strings: the table-key hash reads every byte, so it serves the set too and is
+// computed once. Longer ones: it reads only a leading part, so the set samples them all.
+inline uint32_t SetHash(const char *s, SQInteger len)
 {
-    // Short strings: the table-key hash reads every byte, so it serves the set too and is
-    // computed once. Longer ones: it reads only a leading part, so the set samples them all.
-    bool shortStr = len <= kShortString;
-    uint32_t h = shortStr ? TableHashBytes(s, static_cast<size_t>(len)) : HashBytes(s, static_cast<size_t>(len));
+    return len <= kShortString ? TableHashBytes(s, static_cast<size_t>(len)) : HashBytes(s, static_cast<size_t>(len));
+}
+}
+
+Str *StringSet::Probe(uint32_t h, const char *s, SQInteger len, uint32_t &slot, int64_t &firstFree) const
+{
     uint32_t i = h & mask_;
-    int64_t firstFree = -1;
+    firstFree = -1;
     for (;;) {
         Str *e = slots_[i];
         if (!e) break;
@@ -91,25 +97,73 @@ Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
         }
         i = (i + 1) & mask_;
     }
-    Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
-    if (!str) abort();
-    new (str) Str();
+    slot = i;
+    return nullptr;
+}
+
+void StringSet::Place(Runtime *rt, Str *str, uint32_t h, SQInteger len, uint32_t slot, int64_t firstFree)
+{
     str->kind = Kind::String;
     str->rt = rt;
     str->hash = h;
+    bool shortStr = len <= kShortString; // its set hash is the table-key hash
     str->thash = shortStr ? h : 0;
     str->thashReady = shortStr;
     str->len = len;
-    if (len) memcpy(str->chars, s, static_cast<size_t>(len));
     str->chars[len] = '\0';
     if (firstFree >= 0) {
         slots_[firstFree] = str;
     } else {
-        slots_[i] = str;
+        slots_[slot] = str;
         used_++;
     }
     live_++;
     if (used_ * 2 >= mask_ + 1) Grow();
+}
+
+Str *StringSet::Intern(Runtime *rt, const char *s, SQInteger len)
+{
+    uint32_t h = SetHash(s, len);
+    uint32_t slot;
+    int64_t firstFree;
+    if (Str *e = Probe(h, s, len, slot, firstFree)) return e;
+    if (len < 0 || len > kMaxStringLength) throw std::bad_alloc();
+    Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
+    if (!str) throw std::bad_alloc();
+    new (str) Str();
+    if (len) memcpy(str->chars, s, static_cast<size_t>(len));
+    Place(rt, str, h, len, slot, firstFree);
+    return str;
+}
+
+Str *StringSet::InternConcat(Runtime *rt, const char *a, SQInteger alen, const char *b, SQInteger blen)
+{
+    // Built in its final place first (one copy of each part), then looked up: a string
+    // that exists already costs a freed allocation, not a second copy of every byte.
+    int64_t wide = static_cast<int64_t>(alen) + blen;
+    if (alen < 0 || blen < 0 || wide > kMaxStringLength) throw std::bad_alloc();
+    SQInteger len = static_cast<SQInteger>(wide);
+    if (len <= 256) {
+        // Short results are often found (keys built again for a lookup): join them on
+        // the stack, so a hit allocates nothing.
+        char buf[256];
+        if (alen) memcpy(buf, a, static_cast<size_t>(alen));
+        if (blen) memcpy(buf + alen, b, static_cast<size_t>(blen));
+        return Intern(rt, buf, len);
+    }
+    Str *str = static_cast<Str *>(malloc(sizeof(Str) + static_cast<size_t>(len)));
+    if (!str) throw std::bad_alloc();
+    new (str) Str();
+    if (alen) memcpy(str->chars, a, static_cast<size_t>(alen));
+    if (blen) memcpy(str->chars + alen, b, static_cast<size_t>(blen));
+    uint32_t h = SetHash(str->chars, len);
+    uint32_t slot;
+    int64_t firstFree;
+    if (Str *e = Probe(h, str->chars, len, slot, firstFree)) {
+        free(str);
+        return e;
+    }
+    Place(rt, str, h, len, slot, firstFree);
     return str;
 }
 

@@ -6,6 +6,10 @@
 
 namespace nut {
 
+// The longest string (and userdata) the VM makes: lengths are 32-bit, and the header
+// must still fit beside the characters.
+constexpr SQInteger kMaxStringLength = 0x7FFFFFFF - 64;
+
 struct Str : Object {
     uint32_t hash;           // for the string set: spreads long strings with common prefixes
     mutable uint32_t thash;  // for table keys (fixes a table's node order); computed on first use
@@ -39,10 +43,14 @@ public:
 
     // Returns the interned string with this content (no reference taken).
     Str *Intern(Runtime *rt, const char *s, SQInteger len);
+    // The same for the contents of a followed by b.
+    Str *InternConcat(Runtime *rt, const char *a, SQInteger alen, const char *b, SQInteger blen);
     void Remove(Str *s);
 
 private:
     void Grow();
+    Str *Probe(uint32_t h, const char *s, SQInteger len, uint32_t &slot, int64_t &firstFree) const;
+    void Place(Runtime *rt, Str *str, uint32_t h, SQInteger len, uint32_t slot, int64_t firstFree);
     Str **slots_;
     uint32_t mask_;
     uint32_t used_; // live strings plus tombstones

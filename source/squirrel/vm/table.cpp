@@ -121,8 +121,15 @@ void Table::Insert(Value &&key, Value &&val, uint32_t hash)
         firstFree--;
     }
     // The key is already placed (without its value) and is carried over by the rebuild.
+    // A rebuild that finds no memory changes nothing: the key is then cleared again, as a
+    // delete would, so the failed insert leaves no half-made entry.
     Value k = mp->key;
-    Rehash(true);
+    try {
+        Rehash(true);
+    } catch (...) {
+        mp->key.SetNull();
+        throw;
+    }
     Find(k)->val = std::move(val);
 }
 

@@ -36,7 +36,15 @@ constexpr int kKindCount = static_cast<int>(Kind::Upvalue) + 1;
 constexpr bool IsRefKind(Kind k) { return k >= Kind::String; }
 
 struct Object;
-void ReleaseObject(Object *o); // drops one strong reference; frees at zero
+void FreeObject(Object *o); // frees an object whose count reached zero
+
+// Drops one strong reference; frees at zero. Inline, as every overwritten register pays
+// for it: the count is the first word of every object (checked in object.h).
+inline void ReleaseObject(Object *o)
+{
+    uint32_t &refs = *reinterpret_cast<uint32_t *>(o);
+    if (--refs == 0) FreeObject(o);
+}
 
 class Value
 {

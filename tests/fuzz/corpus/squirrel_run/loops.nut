@@ -1,0 +1,1 @@
+local s = 0; while (true) { s++; }
