@@ -1,5 +1,6 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/SqProjectFunctions.h"
 #include "manager_binding/zBindMath.h"
 
 #include <string>
@@ -45,5 +46,6 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //   user interface, threaded loading, metafile, ray tracer, project,
     //   then the math classes "Vector", "Matrix3" and "Matrix4".
     SqRegisterMathFunctions(v);
+    SqRegisterProjectFunctions(v);
     SqRegisterMathClasses(v);
 }
