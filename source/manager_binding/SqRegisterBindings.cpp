@@ -36,15 +36,37 @@ void SqRegisterBindings(HSQUIRRELVM v)
     }
     sq_settop(v, top);
 
-    // The families, in this order (a later slot of the same name replaces an
-    // earlier one, so the order is part of the interface). Each family's
-    // registrar is called here when its family is built:
-    //   math functions, AI, system, engine, renderer, mixer, scene,
-    //   group + camera + object, material, light, item, motion,
-    //   physics shapes, physics constraints, picture,
-    //   resources (textures and streams, sounds, geometries), io and devices,
-    //   user interface, threaded loading, metafile, ray tracer, project,
-    //   then the math classes "Vector", "Matrix3" and "Matrix4".
+    // The families follow, each through its registrar, in this fixed order (a
+    // later slot of the same name replaces an earlier one, so the order is part
+    // of the interface). A family adds its call at its place in this list when
+    // it is built, and registers nothing anywhere else:
+    //    1. math functions
+    //    2. AI
+    //    3. system
+    //    4. engine
+    //    5. renderer
+    //    6. mixer
+    //    7. scene
+    //    8. group, camera and object
+    //    9. material
+    //   10. light
+    //   11. item
+    //   12. motion
+    //   13. physics shapes
+    //   14. physics constraints
+    //   15. picture
+    //   16. resources: textures and streams
+    //   17. resources: sounds
+    //   18. resources: geometries
+    //   19. io and devices
+    //   20. user interface
+    //   21. threaded loading
+    //   22. metafile
+    //   23. ray tracer
+    //   24. project
+    //   25. the math classes "Vector", "Matrix3" and "Matrix4", last (their
+    //       registrar sets kSqVectorTypeTag, kSqMatrix3TypeTag and
+    //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
     SqRegisterProjectFunctions(v);
     SqRegisterMathClasses(v);

@@ -62,30 +62,30 @@ bool IsManagedKind(int32_t type)
 }
 
 // Generation per invalidated address; addresses absent have generation 0.
-std::unordered_map<const void*, uint32_t>& Generations()
-{
-    static std::unordered_map<const void*, uint32_t> generations;
-    return generations;
-}
+// SqSafePtrFilter answers most lookups of addresses never invalidated without
+// touching the map.
+struct Registry {
+    std::unordered_map<const void*, uint32_t> generations;
+    uint32_t nextGeneration = 0;
+};
+
+Registry registry;
 
 uint32_t GenerationOf(const void* object)
 {
-    const auto& generations = Generations();
-    if (generations.empty() || object == nullptr)
+    if (object == nullptr || !SqSafePtrMayBeStale(object))
         return 0;
-    const auto found = generations.find(object);
-    return found == generations.end() ? 0 : found->second;
+    const auto found = registry.generations.find(object);
+    return found == registry.generations.end() ? 0 : found->second;
 }
 
 // The handle at idx, or null when the value there is not one of ours (user
 // data of another size, or carrying a type tag).
 SqSafePtr* HandleAt(HSQUIRRELVM v, SQInteger idx)
 {
-    if (sq_gettype(v, idx) != OT_USERDATA)
-        return nullptr;
     SQUserPointer data = nullptr;
     SQUserPointer tag = nullptr;
-    if (SQ_FAILED(sq_getuserdata(v, idx, &data, &tag)) || tag != nullptr ||
+    if (sq_gettype(v, idx) != OT_USERDATA || SQ_FAILED(sq_getuserdata(v, idx, &data, &tag)) || tag != nullptr ||
         sq_getsize(v, idx) != SQInteger(sizeof(SqSafePtr)))
         return nullptr;
     return static_cast<SqSafePtr*>(data);
@@ -99,6 +99,8 @@ void* LiveObject(const SqSafePtr& handle)
 }
 
 } // namespace
+
+uint64_t SqSafePtrFilter[SqSafePtrFilterBits / 64] = {};
 
 SqSafePtrTypeToString::SqSafePtrTypeToString(int32_t type)
 {
@@ -120,24 +122,21 @@ void SqPushSafePtr(HSQUIRRELVM v, const void* object, int32_t type, bool managed
         sq_setreleasehook(v, -1, ReleaseUserPointer);
 }
 
-bool SqGetSafePtr(HSQUIRRELVM v, SQInteger idx, void** out, int32_t expected)
+void* SqSafePtrResolve(const SqSafePtr& handle) { return LiveObject(handle); }
+
+bool SqSafePtrReject(HSQUIRRELVM v, SQInteger idx, int32_t expected)
 {
     const SqSafePtr* handle = HandleAt(v, idx);
     if (handle == nullptr) {
         SqPrintCallStack(v, "Expected typetag, none found.");
         return false;
     }
-    if (expected != 0 && handle->type != expected) {
-        char message[256];
-        std::snprintf(message, sizeof(message), "Expected '%s' (%d), got '%s' (%d).",
-                      SqSafePtrTypeToString(expected).c_str(), int(expected),
-                      SqSafePtrTypeToString(handle->type).c_str(), int(handle->type));
-        SqPrintCallStack(v, message);
-        return false;
-    }
-    if (out != nullptr)
-        *out = LiveObject(*handle);
-    return true;
+    char message[256];
+    std::snprintf(message, sizeof(message), "Expected '%s' (%d), got '%s' (%d).",
+                  SqSafePtrTypeToString(expected).c_str(), int(expected),
+                  SqSafePtrTypeToString(handle->type).c_str(), int(handle->type));
+    SqPrintCallStack(v, message);
+    return false;
 }
 
 int32_t SqGetSafePtrType(HSQUIRRELVM v, SQInteger idx)
@@ -183,12 +182,13 @@ void SqSafePtrInvalidate(const void* object)
 {
     if (object == nullptr)
         return;
-    static uint32_t nextGeneration = 0;
     // Wrapping would take four billion deletions; skip 0, the generation of
     // addresses never invalidated.
-    if (++nextGeneration == 0)
-        ++nextGeneration;
-    Generations()[object] = nextGeneration;
+    if (++registry.nextGeneration == 0)
+        ++registry.nextGeneration;
+    registry.generations[object] = registry.nextGeneration;
+    const size_t bit = SqSafePtrFilterBit(object);
+    SqSafePtrFilter[bit >> 6] |= uint64_t(1) << (bit & 63);
 }
 
 bool SqSafePtrIsLive(HSQUIRRELVM v, SQInteger idx)

@@ -2,6 +2,7 @@
 
 #include <squirrel.h>
 
+#include <cstddef>
 #include <cstdint>
 
 // Handles: the only form in which engine objects reach scripts. A handle is a
@@ -96,12 +97,49 @@ private:
 // Pushes a new handle; null objects are pushed like any other.
 void SqPushSafePtr(HSQUIRRELVM v, const void* object, int32_t type, bool managed = false);
 
+// Out of line parts of SqGetSafePtr: the object of a handle (null when it was
+// invalidated), and the report of a value that is not a handle of that kind.
+void* SqSafePtrResolve(const SqSafePtr& handle);
+bool SqSafePtrReject(HSQUIRRELVM v, SQInteger idx, int32_t expected);
+
+// A bit per hashed address, set for every invalidated address: a clear bit
+// means the address was never invalidated, so its handles are all live.
+inline constexpr size_t SqSafePtrFilterBits = 65536;
+extern uint64_t SqSafePtrFilter[SqSafePtrFilterBits / 64];
+inline size_t SqSafePtrFilterBit(const void* object)
+{
+    const uint64_t address = uint64_t(reinterpret_cast<uintptr_t>(object));
+    return size_t(((address >> 3) * 0x9E3779B97F4A7C15ull) >> 48);
+}
+inline bool SqSafePtrMayBeStale(const void* object)
+{
+    const size_t bit = SqSafePtrFilterBit(object);
+    return (SqSafePtrFilter[bit >> 6] >> (bit & 63)) & 1u;
+}
+
 // Reads the handle at idx. Not a handle: call stack with "Expected typetag,
 // none found." and false. expected != 0 and another kind: call stack with
 // "Expected '<text>' (<n>), got '<text>' (<n>)." and false. Otherwise true and,
 // when out is given, the object (null for a null or stale handle).
-// The caller returns sq_suspendvm(v) on false.
-bool SqGetSafePtr(HSQUIRRELVM v, SQInteger idx, void** out, int32_t expected);
+// The caller returns sq_suspendvm(v) on false. Inline: every handle argument
+// of every native function passes here.
+inline bool SqGetSafePtr(HSQUIRRELVM v, SQInteger idx, void** out, int32_t expected)
+{
+    // sq_getuserdata also refuses values that are not user data; handles carry
+    // no type tag and have their own size.
+    SQUserPointer data = nullptr;
+    SQUserPointer tag = nullptr;
+    if (SQ_SUCCEEDED(sq_getuserdata(v, idx, &data, &tag)) && tag == nullptr &&
+        sq_getsize(v, idx) == SQInteger(sizeof(SqSafePtr))) {
+        const SqSafePtr* handle = static_cast<const SqSafePtr*>(data);
+        if (expected == 0 || handle->type == expected) {
+            if (out != nullptr)
+                *out = !SqSafePtrMayBeStale(handle->pointer) ? handle->pointer : SqSafePtrResolve(*handle);
+            return true;
+        }
+    }
+    return SqSafePtrReject(v, idx, expected);
+}
 
 template <class T> bool SqGetSafePtr(HSQUIRRELVM v, SQInteger idx, T** out, int32_t expected)
 {

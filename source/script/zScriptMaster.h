@@ -50,6 +50,9 @@ public:
     bool SetGlobalFromProperty(const zProperty& property);
 
     HSQUIRRELVM GetVM() const { return vm; }
+    // True while a native function has suspended the VM (a handle of the wrong
+    // kind): the run is to end with exit code 3.
+    bool IsSuspended() const { return vm != nullptr && sq_getvmstate(vm) == SQ_VMSTATE_SUSPENDED; }
     // False while stopped and after a runtime error or a binding error.
     bool IsOk() const { return ok; }
     void SetOk(bool value) { ok = value; }

@@ -4,7 +4,6 @@ zCheckWidget::zCheckWidget(zScene2D* owner, int32_t widgetId, const char* text, 
     : zWidget(owner, widgetId), box(owner, -1), label(owner, -1, text)
 {
     typeId = TypeCheck;
-    box.parent = nullptr;
     SetState(initialState);
 }
 

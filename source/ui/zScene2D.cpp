@@ -156,7 +156,7 @@ int32_t zScene2D::SkinHeight(int32_t part) const
     return part >= 0 && part < SkinPartCount && skin[part] != nullptr ? skin[part]->picture.height : 0;
 }
 
-void zScene2D::DeleteWindowNow(zWindow* window)
+void zScene2D::DetachWindow(zWindow* window)
 {
     for (zLinkedListEntry* e = windows.GetFirst(); e != nullptr; e = e->next) {
         auto* other = static_cast<zWindow*>(e);
@@ -164,7 +164,13 @@ void zScene2D::DeleteWindowNow(zWindow* window)
             other->parent = nullptr;
     }
     ForgetWindow(window);
-    windows.Unlink(window);
+    if (windows.Contains(window))
+        windows.Unlink(window);
+}
+
+void zScene2D::DeleteWindowNow(zWindow* window)
+{
+    DetachWindow(window);
     SqSafePtrInvalidate(window);
     delete window;
 }

@@ -134,6 +134,10 @@ public:
     // Drops every reference the mouse records hold to the widget.
     void ForgetWidget(const zWidget* widget);
     bool IsWindowListed(const zWindow* window) const;
+    // Takes a window out of the scene without deleting it: unlinked, its
+    // children orphaned, forgotten by the cursor, the drag and the mouse.
+    // A window's destructor calls it, so deleting one directly is safe too.
+    void DetachWindow(zWindow* window);
     zRenderer* GetRenderer() const;
 
     // The font system.

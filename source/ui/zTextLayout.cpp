@@ -191,6 +191,9 @@ const char* LayoutTextLine(const char* position, zTextLine& line, zTextParameter
         }
         int32_t breakLength = 0;
         if (IsLineBreak(position, breakLength)) {
+            // An empty line between two breaks still takes a line's height.
+            if (line.glyphs == 0 && font != nullptr)
+                line.height = font->GetLineHeight(parameters.size);
             line.end = position;
             return position + breakLength;
         }

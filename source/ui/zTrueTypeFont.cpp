@@ -63,30 +63,41 @@ const zGlyph* zTrueTypeFont::GetGlyph(int32_t size, uint32_t glyphIndex)
     if (found != glyphs.end())
         return found->second.loaded ? &found->second : nullptr;
 
-    // A glyph that fails to load is remembered as such, so it is not retried.
-    zGlyph& glyph = glyphs[Key(size, glyphIndex)];
-    if (!SetPixelSize(size) || FT_Load_Glyph(face, glyphIndex, FT_LOAD_RENDER) != 0)
+    zGlyph rendered;
+    if (!SetPixelSize(size) || FT_Load_Glyph(face, glyphIndex, FT_LOAD_RENDER) != 0) {
+        // Remembered as failed, so it is not retried.
+        glyphs.emplace(Key(size, glyphIndex), rendered);
         return nullptr;
+    }
     ++renderCount;
     const FT_GlyphSlot slot = face->glyph;
-    glyph.advance = int32_t(slot->advance.x);
-    glyph.metricsHeight = int32_t(slot->metrics.height);
-    glyph.left = slot->bitmap_left;
-    glyph.top = slot->bitmap_top;
+    rendered.advance = int32_t(slot->advance.x);
+    rendered.metricsHeight = int32_t(slot->metrics.height);
+    rendered.left = slot->bitmap_left;
+    rendered.top = slot->bitmap_top;
     const FT_Bitmap& bitmap = slot->bitmap;
-    if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY && bitmap.buffer != nullptr) {
-        glyph.width = int32_t(bitmap.width);
-        glyph.rows = int32_t(bitmap.rows);
-        glyph.offset = uint32_t(bitmaps.size());
-        bitmaps.resize(bitmaps.size() + size_t(glyph.width) * size_t(glyph.rows));
-        uint8_t* out = bitmaps.data() + glyph.offset;
-        for (int32_t row = 0; row < glyph.rows; ++row) {
+    const bool hasBitmap = bitmap.pixel_mode == FT_PIXEL_MODE_GRAY && bitmap.buffer != nullptr;
+    const size_t bytes = hasBitmap ? size_t(bitmap.width) * size_t(bitmap.rows) : 0;
+    // Text that asks for many large glyphs starts the cache over rather than
+    // growing without bound; glyphs handed out earlier are not used after
+    // the next GetGlyph.
+    if (bitmaps.size() + bytes > cacheLimit) {
+        glyphs.clear();
+        bitmaps.clear();
+    }
+    if (hasBitmap) {
+        rendered.width = int32_t(bitmap.width);
+        rendered.rows = int32_t(bitmap.rows);
+        rendered.offset = uint32_t(bitmaps.size());
+        bitmaps.resize(bitmaps.size() + bytes);
+        uint8_t* out = bitmaps.data() + rendered.offset;
+        for (int32_t row = 0; row < rendered.rows; ++row) {
             const uint8_t* in = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
-            std::memcpy(out + size_t(row) * size_t(glyph.width), in, size_t(glyph.width));
+            std::memcpy(out + size_t(row) * size_t(rendered.width), in, size_t(rendered.width));
         }
     }
-    glyph.loaded = true;
-    return &glyph;
+    rendered.loaded = true;
+    return &glyphs.emplace(Key(size, glyphIndex), rendered).first->second;
 }
 
 int32_t zTrueTypeFont::GetKerning(int32_t size, uint32_t left, uint32_t right)

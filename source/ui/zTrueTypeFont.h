@@ -3,6 +3,7 @@
 #include "bfgt/picture/zPicture.h"
 #include "framework/data_structure/zLinkedList.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -25,12 +26,15 @@ struct zGlyph {
 
 // A TrueType face read whole into memory; its name is the file's base name.
 // Glyphs are rendered once per pixel size and glyph index and kept until the
-// font is deleted, so measuring and drawing never rasterise the same glyph twice.
+// font is deleted (or its bitmaps pass the cache limit), so measuring and drawing
+// do not rasterise the same glyph twice.
 // Main thread only: the face carries a current pixel size.
 class zTrueTypeFont : public zLinkedListIdEntry {
 public:
     // Pixel sizes outside 1..MaxPixelSize have no glyphs (markup can ask for any).
     static constexpr int32_t MaxPixelSize = 1024;
+    // Bitmap bytes the glyph cache holds by default before it starts over.
+    static constexpr size_t DefaultCacheBytes = size_t(64) << 20;
 
     // Takes ownership of fileData (new[]); the face reads from it.
     zTrueTypeFont(const char* name, uint8_t* fileData, uint32_t fileSize, FT_FaceRec_* face);
@@ -58,6 +62,7 @@ public:
 
     // How many glyphs were rasterised: tests use it to see the cache at work.
     uint32_t GetRenderCount() const { return renderCount; }
+    void SetCacheLimit(size_t bytes) { cacheLimit = bytes; }
 
     uint8_t* fileData = nullptr;
     uint32_t fileSize = 0;
@@ -70,6 +75,7 @@ private:
     int32_t pixelSize = 0;
     bool hasKerning = false;
     uint32_t renderCount = 0;
+    size_t cacheLimit = DefaultCacheBytes;
     uint32_t asciiIndex[128];
     std::unordered_map<uint64_t, zGlyph> glyphs;
     std::unordered_map<uint64_t, int32_t> kerning;

@@ -112,6 +112,8 @@ zWindow::zWindow(zScene2D* owner, zWindow* parentWindow, int32_t windowId, const
 
 zWindow::~zWindow()
 {
+    if (scene != nullptr)
+        scene->DetachWindow(this);
     delete rootWidget;
     rootWidget = nullptr;
     if (cacheTexture != nullptr) {

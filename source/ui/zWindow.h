@@ -39,8 +39,8 @@ public:
     // (0.5, 0.5), null size 320 x 200, a null title "Titleless Window".
     zWindow(zScene2D* scene, zWindow* parent, int32_t id, const char* title, const float* position = nullptr,
             const float* size = nullptr);
-    // Deletes the root widget and the cache texture. The scene unlinks a
-    // window before deleting it (zScene2D::DeleteWindow).
+    // Leaves the scene (zScene2D::DetachWindow), deletes the root widget and
+    // the cache texture.
     ~zWindow() override;
 
     void SetPosition(float x, float y);

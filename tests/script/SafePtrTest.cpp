@@ -77,8 +77,9 @@ TEST_F(SafePtr, WrongKindPrintsHeaderAndSuspends)
                                   "  print(\"after\");\n"
                                   "}\n"));
     GlobalLog.VerbosityMask = 0;
+    EXPECT_FALSE(master.IsSuspended());
     EXPECT_TRUE(Call("Update"));
-    EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_SUSPENDED);
+    EXPECT_TRUE(master.IsSuspended());
     EXPECT_EQ(Text(), "[|] \n"
                       "[|] Script call stack (Expected 'Item' (23), got 'Scene' (8).):\n"
                       "[|]     -> In function Update() ('wrong.nut', Line 3).\n"
@@ -275,6 +276,23 @@ TEST_F(SafePtr, HandleLayout)
     EXPECT_EQ(tag, nullptr);
     EXPECT_EQ(static_cast<SqSafePtr*>(data)->type, SqPtrItem);
     sq_pop(v, 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SafePtr, TwoManagedHandlesDeleteTheirObjectOnce)
+{
+    deletedScenes = 0;
+    SqSetManagedDeleter(SqPtrScene, CountSceneDelete);
+    int scene = 0;
+    SetGlobal("first", &scene, SqPtrScene, true);
+    SetGlobal("second", &scene, SqPtrScene, true);
+    ASSERT_TRUE(Run("first = null;\nsecond = null;\n"));
+    SqSetManagedDeleter(SqPtrScene, nullptr);
+    EXPECT_EQ(deletedScenes, 1);
+    EXPECT_EQ(Count("[|] Garbage collected: Scene."), 2u);
 }
 
 } // namespace

@@ -200,3 +200,39 @@ TEST_F(ScriptMaster, StandardLibrariesAreInTheRootTable)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScriptMaster, SqCompileReportsEveryFailure)
+{
+    dir.Write("good.nut", "ran <- true;\n");
+    dir.Write("bad.nut", "}\n");
+    dir.Write("throws.nut", "throw \"top\";\n");
+    const std::pair<const char*, bool> cases[] = {
+        {"good.nut", true}, {"bad.nut", false}, {"missing.nut", false}, {"throws.nut", true}};
+    for (const auto& [path, result] : cases) {
+        EXPECT_EQ(SqCompile(v, path), result) << path;
+        EXPECT_EQ(sq_gettop(v), 1) << path;
+    }
+    // A top level that throws ran, and its error went through the handler.
+    EXPECT_EQ(Count("[|]     Error: top"), 1u);
+    EXPECT_EQ(Count("Failed to compile buffer in script 'bad.nut'."), 1u);
+}
+
+TEST_F(ScriptMaster, AdoptsAnExistingVm)
+{
+    HSQUIRRELVM own = sq_open(64);
+    zScriptMaster adopter;
+    ASSERT_TRUE(adopter.StartVM(own));
+    EXPECT_EQ(adopter.GetVM(), own);
+    EXPECT_TRUE(adopter.IsOk());
+    // Adopted unchanged: no handlers, no libraries, no foreign pointer.
+    EXPECT_EQ(SqGetScriptMaster(own), nullptr);
+    EXPECT_EQ(sq_getprintfunc(own), nullptr);
+    dir.Write("x.nut", "x <- 1;\n");
+    EXPECT_TRUE(adopter.AddScript("x.nut"));
+    adopter.StopVM();
+    EXPECT_EQ(adopter.GetVM(), nullptr);
+}
+
+} // namespace

@@ -354,3 +354,37 @@ TEST_F(MouseRouting, HitTestSkipsHiddenInsensitiveAndTransparentWindows)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MouseRouting, CursorHidesAfterItsDelayAndComesBackOnMove)
+{
+    zWindow* cursor = scene->cursorWindow;
+    scene->SetCursorAutoHideDelay(0.5f);
+    GlobalClock = 0;
+    GlobalFrameDelta = 500; // 0.05 s a frame
+    Frame(400, 400);
+    GlobalClock = 10000; // one second later, without a move
+    for (int i = 0; i < 6; ++i)
+        Frame(400, 400);
+    EXPECT_EQ(cursor->shown, 0);
+    EXPECT_NEAR(cursor->opacity, 0.0f, 1e-5);
+    Frame(420, 400);
+    EXPECT_EQ(cursor->shown, 1);
+    EXPECT_FLOAT_EQ(cursor->opacity, 1.0f);
+    scene->SetCursorAutoHideDelay(0.0f);
+    GlobalClock = 0;
+    GlobalFrameDelta = 0;
+}
+
+TEST_F(MouseRouting, ScreenPositionMapsThroughTheWindow)
+{
+    window->SetScale(2, 2);
+    Frame(700, 700);
+    float x = 10, y = 20;
+    b->GetScreenPosition(x, y);
+    EXPECT_FLOAT_EQ(x, (10.0f - float(b->rect.x0) - 100.0f) / 2.0f);
+    EXPECT_FLOAT_EQ(y, (20.0f - float(b->rect.y0) - 100.0f) / 2.0f);
+}
+
+} // namespace

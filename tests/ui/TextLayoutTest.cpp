@@ -54,6 +54,17 @@ TEST_F(TextLayoutTest, StandardFormatBreaksOnlyAtLineBreaks)
     EXPECT_EQ(rect.y1, 3 * GlobalTextLines.lines[0].height / 64);
 }
 
+TEST_F(TextLayoutTest, EmptyLinesKeepTheirHeight)
+{
+    stored = "a\n\nb";
+    const zPicture::Rect rect = ComputeTextRect(stored.c_str(), params, zPicture::Rect{0, 0, 100, 100});
+    ASSERT_EQ(GlobalTextLines.count, 3);
+    const int32_t height = GlobalTextLines.lines[0].height;
+    EXPECT_GT(height, 0);
+    EXPECT_EQ(GlobalTextLines.lines[1].height, height);
+    EXPECT_EQ(rect.y1, 3 * height / 64);
+}
+
 TEST_F(TextLayoutTest, ParagraphWrapsAtTheLastSingleSpace)
 {
     params.format = zTextParameters::FormatParagraph;
@@ -202,6 +213,26 @@ TEST_F(TextLayoutTest, GlyphsAreRenderedOncePerSizeAndCharacter)
     EXPECT_EQ(font->GetRenderCount(), afterFirst);
     ComputeTextRect("~~Size(20)abc", params, all);
     EXPECT_EQ(font->GetRenderCount(), afterFirst + 3) << "another size is another glyph";
+}
+
+TEST_F(TextLayoutTest, GlyphCacheStartsOverPastItsLimit)
+{
+    zTrueTypeFont* font = params.font;
+    params.size = 41;
+    const zPicture::Rect all{0, 0, 400, 60};
+    const char* text = "WMWMQ";
+    font->SetCacheLimit(2000); // room for about one glyph of this size
+    const uint32_t before = font->GetRenderCount();
+    zPicture limited = MakeCanvas(400, 60);
+    ComputeTextRect(text, params, all);
+    RenderTextToPicture(limited, text, params, all, all);
+    font->SetCacheLimit(zTrueTypeFont::DefaultCacheBytes);
+    EXPECT_GT(font->GetRenderCount() - before, 3u) << "three glyphs, rendered again after each start-over";
+
+    zPicture unlimited = MakeCanvas(400, 60);
+    ComputeTextRect(text, params, all);
+    RenderTextToPicture(unlimited, text, params, all, all);
+    EXPECT_EQ(AlphaAsText(limited), AlphaAsText(unlimited)) << "the same text comes out";
 }
 
 // Drawing.

@@ -442,6 +442,18 @@ TEST_F(WindowTest, LockToWindowLocksEveryWindowOutsideItsSubtree)
     EXPECT_EQ(child->excludeFromRecord, 1);
 }
 
+TEST_F(WindowTest, ADirectlyDeletedWindowLeavesTheScene)
+{
+    zWindow* parent = NewWindow(0, 0, 10, 10);
+    zWindow* child = NewWindow(0, 0, 10, 10, parent);
+    scene->draggedWindow = parent;
+    delete parent;
+    EXPECT_EQ(scene->windows.GetCount(), 1);
+    EXPECT_EQ(child->parent, nullptr);
+    EXPECT_EQ(scene->draggedWindow, nullptr);
+    scene->Render();
+}
+
 TEST_F(WindowTest, DeletingAParentOrphansItsChildren)
 {
     zWindow* parent = NewWindow(0, 0, 10, 10);

@@ -59,16 +59,7 @@ Value FromApi(const SQObject &o)
     return Value();
 }
 
-Value &StackAt(HSQUIRRELVM v, SQInteger idx)
-{
-    static Value scratch;
-    int64_t slot = idx > 0 ? static_cast<int64_t>(v->base) + idx - 1 : static_cast<int64_t>(v->top) + idx;
-    if (idx == 0 || slot < 0 || slot >= static_cast<int64_t>(v->top)) {
-        scratch.SetNull();
-        return scratch;
-    }
-    return v->stack[slot];
-}
+Value stackScratch;
 
 SQRESULT ThrowApiError(HSQUIRRELVM v, const char *fmt, ...)
 {
@@ -120,11 +111,9 @@ bool CompileTypeMask(const char *typemask, std::vector<SQInteger> &masks)
     return true;
 }
 
-bool CheckType(HSQUIRRELVM v, SQInteger idx, Kind k, Value *&out)
+bool WrongType(HSQUIRRELVM v, Kind k, const Value &found)
 {
-    out = &StackAt(v, idx);
-    if (out->kind() == k) return true;
-    Value d = v->Describe(*out);
+    Value d = v->Describe(found);
     ThrowApiError(v, "wrong argument type, expected '%s' got '%.50s'", KindName(k), d.As<Str>()->chars);
     return false;
 }

@@ -12,13 +12,31 @@ Value FromApi(const SQObject &o);
 
 inline Fiber *F(HSQUIRRELVM v) { return v; }
 
+// Where out-of-range stack indices read and write (see StackAt).
+extern Value stackScratch;
+
 // The value at a stack index: positive from the frame base (1 = `this` in a native),
-// negative from the top. Out-of-range indices read as null and ignore writes.
-Value &StackAt(HSQUIRRELVM v, SQInteger idx);
+// negative from the top. Out-of-range indices read as null and ignore writes. Inline:
+// every argument a native reads goes through it.
+inline Value &StackAt(HSQUIRRELVM v, SQInteger idx)
+{
+    int64_t slot = idx > 0 ? static_cast<int64_t>(v->base) + idx - 1 : static_cast<int64_t>(v->top) + idx;
+    if (idx == 0 || slot < 0 || slot >= static_cast<int64_t>(v->top)) [[unlikely]] {
+        stackScratch.SetNull();
+        return stackScratch;
+    }
+    return v->stack[slot];
+}
 
 SQRESULT ThrowApiError(HSQUIRRELVM v, const char *fmt, ...);
-// "wrong argument type" check used by the typed getters.
-bool CheckType(HSQUIRRELVM v, SQInteger idx, Kind k, Value *&out);
+// Raises "wrong argument type" for a value that is not of kind k; always false.
+bool WrongType(HSQUIRRELVM v, Kind k, const Value &found);
+// The check used by the typed getters; inline for the common, matching case.
+inline bool CheckType(HSQUIRRELVM v, SQInteger idx, Kind k, Value *&out)
+{
+    out = &StackAt(v, idx);
+    return out->kind() == k || WrongType(v, k, *out);
+}
 
 void RegisterBaseLib(HSQUIRRELVM v);
 // Parses a parameter type mask ("t|a s n"); false when it is malformed.

@@ -116,9 +116,8 @@ void Fiber::ThrowParamType(SQInteger param, SQInteger mask, Kind actual)
 
 // Stack
 
-void Fiber::EnsureSlots(uint32_t end)
+void Fiber::GrowSlots(uint32_t end)
 {
-    if (end + kStackHeadroom <= stackSize) return;
     if (end + kStackHeadroom > kMaxStackSlots) Throw("stack overflow");
     uint32_t size = stackSize * 2;
     if (size < end + kStackHeadroom * 4) size = end + kStackHeadroom * 4;
@@ -228,7 +227,7 @@ void Fiber::PopFrame()
     uint32_t fbase = f.base;
     uint32_t ftop = top > f.top ? top : f.top;
     uint32_t restore = f.savedTop;
-    CloseUpvalues(fbase);
+    if (openUps && openUps->slot >= fbase) CloseUpvalues(fbase);
     frames.pop_back();
     // Slots inside the caller's window keep their values, as the caller's temporaries
     // (a `this` passed in a call stays alive until the register is reused).
@@ -257,25 +256,25 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
                   (check < 0 && static_cast<SQInteger>(nargs) < -check)))
         Throw("wrong number of parameters");
     uint32_t fbase = func + 1;
-    size_t nmasks = nc->typeMask.size();
-    for (uint32_t i = 0; i < nargs && i < nmasks; i++) {
-        SQInteger mask = nc->typeMask[i];
-        if (mask == -1) continue;
+    const uint32_t nchecked = nargs < nc->typeMask.size() ? nargs : static_cast<uint32_t>(nc->typeMask.size());
+    const SQInteger *masks = nc->typeMask.data();
+    for (uint32_t i = 0; i < nchecked; i++) {
         static const SQInteger kRawBits[kKindCount] = {
             _RT_NULL,      _RT_BOOL,     _RT_INTEGER,  _RT_FLOAT,    _RT_USERPOINTER, _RT_STRING,
             _RT_TABLE,     _RT_ARRAY,    _RT_CLOSURE,  _RT_NATIVECLOSURE, _RT_GENERATOR, _RT_USERDATA,
             _RT_THREAD,    _RT_CLASS,    _RT_INSTANCE, _RT_WEAKREF,   _RT_FUNCPROTO,  _RT_OUTER};
+        // An unchecked parameter (-1) has every bit set.
         Kind k = stack[fbase + i].kind();
-        if (!(kRawBits[static_cast<int>(k)] & mask)) ThrowParamType(i, mask, k);
+        if (!(kRawBits[static_cast<int>(k)] & masks[i])) ThrowParamType(i, masks[i], k);
     }
     EnsureSlots(fbase + nargs + nc->nfree);
-    Frame f;
+    // Built in place: every native call passes here.
+    Frame &f = frames.emplace_back();
     f.callee = Value::Ref(Kind::NativeClosure, nc);
     f.base = fbase;
     f.top = fbase + nargs;
     f.savedTop = top;
     f.native = true;
-    frames.push_back(std::move(f));
     base = fbase;
     top = fbase + nargs;
     for (uint32_t i = 0; i < nc->nfree; i++) stack[top++] = nc->freeVars[i];

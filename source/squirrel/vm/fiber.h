@@ -90,7 +90,12 @@ struct Fiber : GcObject {
     void YieldFrame();
     bool CatchError(uint32_t entryFrame);
     uint32_t EntryFrameIndex() const;
-    void EnsureSlots(uint32_t end);
+    // Grows the stack so slot `end` has headroom above it; every call passes here.
+    void EnsureSlots(uint32_t end)
+    {
+        if (end + kStackHeadroom > stackSize) GrowSlots(end);
+    }
+    void GrowSlots(uint32_t end);
     void CallErrorHandler(const Value &err);
     void CallDebugHook(SQInteger type, SQInteger line);
     SQRESULT Suspend();
