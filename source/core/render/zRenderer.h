@@ -8,6 +8,7 @@
 #include "framework/math/zVector.h"
 #include "framework/system/zClock.h"
 #include "framework/tools/zString.h"
+#include "core/render/zRendererProperty.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -190,6 +191,15 @@ public:
     uint64_t textureMemory = 0;
     uint64_t geometryMemory = 0;
     zMatrix4 projectionMatrix;
+    // Installed by the scene that draws through this renderer (null: none);
+    // the context goes back to it in every request.
+    zRendererPropertyCallback propertyCallback = nullptr;
+    void* propertyContext = nullptr;
+    // Handed over by the scene every frame.
+    float targetExposure = 0.25f;
+    // Depth of field of the current camera, copied by the scene.
+    float dofFStop = 0.0f;
+    float dofFocalDistance = 0.0f;
 };
 
 // Texture side length for a size: with forcePowerOfTwo the smallest power of
