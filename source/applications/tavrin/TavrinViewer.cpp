@@ -17,6 +17,7 @@
 #include "manager/motion/zChannel.h"
 #include "manager/motion/zMotion.h"
 #include "manager/motion/zMotionPlayer.h"
+#include "manager/scene/zScene.h"
 #include "manager_binding/SqBinding.h"
 #include "ui/zScene2D.h"
 
@@ -62,11 +63,11 @@ void TavrinViewer::PrintBanner()
     DumpMemoryLayout(true);
     Line("Scene memory layout:");
     Line("");
-    // The scene object joins this list when it is part of the build.
     const struct {
         const char* name;
         unsigned size;
     } types[] = {
+        {"zScene", unsigned(sizeof(zScene))},
         {"zMItem", unsigned(sizeof(zMItem))},
         {"zChannel", unsigned(sizeof(zChannel))},
         {"zMotion", unsigned(sizeof(zMotion))},
@@ -361,7 +362,18 @@ bool TavrinViewer::SetupInput()
     zScene2D::OpenFontSystem();
     if (projectMode != 0)
         return project.Setup();
-    LogError("TavrinViewer::SetupInput")
-        << "Scene files need the scene object, which is not part of this build yet; run a project with -P.\n";
-    return false;
+
+    scene = new (std::nothrow) zScene(&core, &project.GetMaster());
+    if (scene == nullptr) {
+        LogError("TavrinViewer::SetupInput") << "Failed to create scene object.\n";
+        return false;
+    }
+    if (!scene->LoadFromFile(inputFile.Get()))
+        return false;
+    core.SetupResources();
+    scene->RegisterAsPropertyCallback(core.renderer);
+    scene->RegisterScriptGlobals();
+    scene->Setup(true, 1024);
+    scene->Reset();
+    return true;
 }

@@ -6,6 +6,7 @@
 #include "framework/filesystem/zStream.h"
 #include "framework/system/zClock.h"
 #include "framework/system/zLogStream.h"
+#include "manager/scene/zScene.h"
 #include "platform/PlatformEvents.h"
 #include "platform/PlatformFile.h"
 #include "ui/zScene2D.h"
@@ -23,6 +24,14 @@ bool TavrinViewer::Frame()
         project.Evaluate(63);
         project.Render(0);
         quit = project.IsQuitRequested();
+    } else if (scene != nullptr) {
+        project.UpdateScriptClock();
+        scene->Update(zScene::UpdateAll);
+        scene->RenderSetup(zScene::RenderFlagClear);
+        scene->RenderToQueue(0);
+        core.renderer->RenderQueue();
+        scene->RenderUI(0);
+        quit = scene->IsQuitRequested();
     }
     core.EndDraw(false, false);
     for (uint32_t& counter : core.renderer->statistics)
@@ -59,6 +68,8 @@ bool TavrinViewer::CheckAbnormalTermination()
 
 bool TavrinViewer::Shutdown()
 {
+    delete scene;
+    scene = nullptr;
     project.Close(true);
     core.DeleteAllResources();
     zScene2D::CloseFontSystem();
