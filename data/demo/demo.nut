@@ -4,18 +4,20 @@
 class Demo
 {
     counter = null;
+    world = null;
     overlay = null;
-    lastFrames = 600;
+    lastFrames = 3000;
 
     function OnSetup(project)
     {
         print("Tavrin demo: " + (g_context_project ? "project mode" : "scene mode") + ".");
         if (IsDefined("demo_frames"))
             lastFrames = demo_frames;
-        counter = FrameCounter(120);
+        counter = FrameCounter(500);
+        world = ProjectInstantiateScene(project, "world.zms", ProjectInstantiateLayerBack);
         overlay = ProjectInstantiateScene(project, "overlay.zml", ProjectInstantiateLayerFront);
-        if (!ObjectIsValid(overlay))
-            print("The overlay could not be made.");
+        if (!ObjectIsValid(world) || !ObjectIsValid(overlay))
+            print("A layer could not be made.");
         if (Interactive())
             print("Running until Escape is pressed.");
         else
@@ -42,7 +44,8 @@ class Demo
 
     function OnActivateScene(project, scene, state)
     {
-        print("Layer " + ProjectSceneGetScriptInstance(scene).title + (state ? " shown." : " hidden."));
+        local name = ProjectSceneGetType(scene) == ProjectSceneTypeScene2d ? "overlay" : "world";
+        print("Layer " + name + (state ? " shown." : " hidden."));
     }
 
     function OnClose(project)

@@ -11,7 +11,10 @@ bool CloseLatched = false;
 
 void PlatformPumpEvents()
 {
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0)
+    // The event queue exists once any subsystem that feeds it runs (the
+    // controllers start it too); SDL then turns SIGINT and SIGTERM into a
+    // quit event, which must end the run rather than be lost.
+    if (SDL_WasInit(SDL_INIT_EVENTS) == 0)
         return;
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The application's message pump over the platform's event queue. Main thread
-// only. Without the video subsystem (no window was ever opened) there are no
-// events: the pump does nothing and nothing is latched.
+// only. Before any platform subsystem has started there is no queue: the pump
+// does nothing and nothing is latched.
 
 // Drains every pending event. An Escape key press is latched until
 // PlatformEscapePressed asks for it; a request to close a window or to quit
@@ -14,8 +14,8 @@ void PlatformPumpEvents();
 // latch.
 bool PlatformEscapePressed();
 
-// True when a window was asked to close (or the session to quit) since the
-// last call; clears the latch.
+// True when a window was asked to close, or the process to quit (SIGINT,
+// SIGTERM), since the last call; clears the latch.
 bool PlatformCloseRequested();
 
 // Latches as a real event would, so the pump's callers can be exercised

@@ -107,3 +107,45 @@ TEST(ProjectRun, ArchiveModeReadsEverythingFromTheArchive)
 }
 
 } // namespace
+
+namespace {
+
+// Ctrl+C or a termination signal ends the run after the frame, with a clean
+// shutdown, as closing the window does.
+TEST(ProjectRun, TerminationSignalEndsTheRunCleanly)
+{
+    TempDir dir;
+    std::string command = "cd " + ShellQuote(dir.Path()) + " && { " + ShellQuote(TAVRIN_EXECUTABLE);
+    for (const std::string& argument : Headless({"endless.zgp", "-P", "-f", Data}))
+        command += " " + ShellQuote(argument);
+    command += " & p=$!; sleep 1; kill -TERM $p; wait $p; echo \"exit=$?\"; } 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    while (size_t n = std::fread(buffer, 1, sizeof(buffer), pipe))
+        output.append(buffer, n);
+    pclose(pipe);
+    EXPECT_NE(output.find("[S] running"), std::string::npos) << output;
+    EXPECT_NE(output.find("[S] OnClose"), std::string::npos) << output;
+    EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
+}
+
+} // namespace
+
+namespace {
+
+// The demo the project ships runs to its end on its own.
+TEST(ProjectRun, ShippedDemoEndsByItself)
+{
+    TempDir dir;
+    const std::string demo = std::string(TAVRIN_TEST_DATA) + "/../../data/demo/";
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"demo.zgp", "-P", "-f", demo, "-Di", "demo_frames", "300"}));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_TRUE(run.Has("[S] Demo over after 300 frames")) << run.Text();
+    EXPECT_TRUE(run.Has("[S] World: five crates above the floor")) << run.Text();
+    EXPECT_FALSE(run.Has("[!] ")) << run.Text();
+    EXPECT_FALSE(run.Has("[|] ")) << run.Text();
+}
+
+} // namespace

@@ -14,9 +14,9 @@ SDL_Event Key(Uint32 type, SDL_Scancode scancode)
     return event;
 }
 
-TEST(PlatformEvents, WithoutVideoNothingIsLatched)
+TEST(PlatformEvents, WithoutAnEventQueueNothingIsLatched)
 {
-    ASSERT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    ASSERT_EQ(SDL_WasInit(SDL_INIT_EVENTS), 0u);
     PlatformPumpEvents();
     EXPECT_FALSE(PlatformEscapePressed());
     EXPECT_FALSE(PlatformCloseRequested());
@@ -54,6 +54,20 @@ TEST(PlatformEvents, EscapeAndCloseAreLatchedUntilAsked)
     PlatformPumpEvents();
     EXPECT_TRUE(PlatformCloseRequested());
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+// The controllers start the event queue without any window; a termination
+// signal arrives there as a quit event and must still end the run.
+TEST(PlatformEvents, QuitWithoutAWindowIsLatched)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0) << SDL_GetError();
+    ASSERT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+    PlatformPumpEvents();
+    EXPECT_TRUE(PlatformCloseRequested());
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
 
 } // namespace
