@@ -232,6 +232,11 @@ SQInteger ProjectSceneGetScriptInstance(HSQUIRRELVM v)
     return 1;
 }
 
+void DeleteScene(void* scene)
+{
+    zProjectScene3D::Delete(static_cast<zScene*>(scene));
+}
+
 void NewConstant(HSQUIRRELVM v, const char* name, SQInteger value)
 {
     sq_pushstring(v, name, -1);
@@ -269,6 +274,8 @@ void SqRegisterProjectFunctions(HSQUIRRELVM v)
     };
     for (const auto& entry : functions)
         SqRegisterFunction(v, entry.function, entry.name, entry.mask);
+    // "ProjectNewScene" hands out scenes owned by their handles.
+    SqSetManagedDeleter(SqPtrScene, DeleteScene);
 
     const SQInteger top = sq_gettop(v);
     sq_pushroottable(v);

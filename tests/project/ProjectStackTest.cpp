@@ -44,6 +44,12 @@ function Edges() {
     print("hud valid " + ObjectIsValid(g_hud));
 }
 function Quit() { ProjectEnd(g_project); }
+function Scratch() {
+    local scene = ProjectNewScene(g_project);
+    print("scratch valid " + ObjectIsValid(scene));
+    scene = null;
+    collectgarbage();
+}
 function WrongKind() { ProjectEnd(g_engine); print("not reached"); }
 )";
 
@@ -176,6 +182,17 @@ TEST_F(ProjectStack, QuitRequestHoldsUntilClose)
     log.lines.clear();
     EXPECT_TRUE(project->Close(true));
     EXPECT_TRUE(ScriptLines().empty());
+}
+
+// A scene made by a script belongs to its handle and goes with it.
+TEST_F(ProjectStack, NewSceneIsOwnedByItsHandle)
+{
+    log.lines.clear();
+    Call("Scratch");
+    EXPECT_EQ(ScriptLines(), (std::vector<std::string>{"scratch valid true"}));
+    EXPECT_TRUE(log.Contains("[|] New scene!"));
+    EXPECT_TRUE(log.Contains("[|] Garbage collected: Scene."));
+    EXPECT_FALSE(log.Contains("No deleter installed"));
 }
 
 TEST_F(ProjectStack, HandleOfTheWrongKindSuspendsTheMachine)
