@@ -2,6 +2,7 @@
 
 #include "script/ScriptTestSupport.h"
 
+#include "core/geometry/zGeometry.h"
 #include "core/render/zNullRenderer.h"
 #include "core/zad/Tavrin.h"
 #include "core/zad/TavrinGlobals.h"
@@ -31,6 +32,13 @@ public:
         calls.push_back("Clear " + std::to_string(r) + " " + std::to_string(g) + " " + std::to_string(b) + " " +
                         std::to_string(depth) + " " + std::to_string(flags));
     }
+    // A geometry counts as set up once it has a record; the record is the geometry itself.
+    bool SetupGeometry(zGeometry* geometry) override
+    {
+        geometry->rendererData = geometry;
+        return true;
+    }
+    void FreeGeometry(zGeometry* geometry) override { geometry->rendererData = nullptr; }
     void DrawTriangle(const zVector*, const float*, const zVector2*, zTexture*, uint32_t flags) override
     {
         calls.push_back("DrawTriangle " + std::to_string(flags));
@@ -78,6 +86,7 @@ protected:
     // Setup and Reset as the application runs them, then the frame time.
     void Start(int32_t frameTicks = 166)
     {
+        core.SetupResources();
         scene->RegisterAsPropertyCallback(renderer.get());
         scene->RegisterScriptGlobals();
         scene->Setup(true, 1024);

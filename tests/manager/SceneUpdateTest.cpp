@@ -23,6 +23,28 @@ SQInteger Name(HSQUIRRELVM v)
     return 1;
 }
 
+zScene* killerScene = nullptr;
+
+// Native "Drop(name)": deletes the item of that name (deferred).
+SQInteger Drop(HSQUIRRELVM v)
+{
+    const SQChar* name = nullptr;
+    sq_getstring(v, 2, &name);
+    if (killerScene != nullptr)
+        killerScene->DeleteItem(killerScene->Find(name));
+    return 0;
+}
+
+// Native "Kill(name)": destroys the item of that name at once.
+SQInteger Kill(HSQUIRRELVM v)
+{
+    const SQChar* name = nullptr;
+    sq_getstring(v, 2, &name);
+    if (killerScene != nullptr)
+        killerScene->DestroyItem(killerScene->Find(name));
+    return 0;
+}
+
 const char* const Scripts = R"(
 class World {
   function OnSetup(s) { print("scene setup " + Name(s)); }
@@ -51,6 +73,15 @@ class Feeler {
 }
 class Stepper {
   function OnPhysicStep(i, stepped) { print("step " + Name(i) + " " + stepped); }
+  function OnPhysicSleepStep(i) { print("sleep " + Name(i)); }
+}
+class Killer {
+  function OnUpdate(i) { print("update " + Name(i)); Kill("victim"); Kill(Name(i)); }
+  function OnLogicUpdate(i, period) { print("logic " + Name(i)); }
+  function OnCollision(i, other) { print("collision " + Name(i)); Kill(Name(other)); }
+}
+class Dropper {
+  function OnUpdate(i) { print("update " + Name(i)); Drop("victim"); }
 }
 class Logic {
   function OnLogicUpdate(i, period) { print("logic " + Name(i)); }
@@ -79,6 +110,8 @@ protected:
     {
         SceneFixture::SetUp();
         Register("Name", Name, ".u");
+        Register("Kill", Kill, ".s");
+        Register("Drop", Drop, ".s");
         dir.Write("scripts.nut", Scripts);
     }
     size_t CountScript(const std::string& prefix, size_t from = 0) const
@@ -329,6 +362,66 @@ TEST_F(SceneUpdate, ItemsDeletedDuringTheFrameAreGoneAtItsEnd)
     EXPECT_NE(scene->FindObject("other"), nullptr);
     scene->FlushDeletionQueue();
     EXPECT_EQ(scene->FindObject("other"), nullptr);
+}
+
+TEST_F(SceneUpdate, ItemsDestroyedByScriptsMidFrameAreSkipped)
+{
+    const std::string items = ItemTag("MCamera", "eye", 0) +
+                              ItemTag("MObject", "killer", 1, Script("Killer")) +
+                              ItemTag("MObject", "victim", 2, Script("Walker")) +
+                              ItemTag("MObject", "a", 3, Box(1, 1, 1, 1) + Script("Killer"), At(20, 0, 0)) +
+                              ItemTag("MObject", "b", 4, Box(1, 1, 1, 1) + Script("Killer"), At(20.5f, 0, 0));
+    ASSERT_TRUE(ReadScene("kill.zml", SceneText(items)));
+    killerScene = scene.get();
+    Start(166);
+    const size_t mark = Lines().size();
+    scene->Update(zScene::UpdateAll);
+    scene->Update(zScene::UpdateAll);
+    killerScene = nullptr;
+    EXPECT_EQ(CountScript("update victim", mark), 0u);
+    EXPECT_EQ(CountScript("logic killer", mark), 0u);
+    EXPECT_EQ(scene->FindObject("killer"), nullptr);
+    EXPECT_EQ(scene->FindObject("victim"), nullptr);
+    EXPECT_EQ(scene->objects.GetCount(), 0);
+}
+
+TEST_F(SceneUpdate, SleepingBodiesHearTheirOwnStep)
+{
+    const std::string items =
+        ItemTag("MCamera", "eye", 0) + ItemTag("MObject", "floor", 1, Box(20, 1, 20, 0), At(0, -0.5f, 0)) +
+        ItemTag("MObject", "rester", 2, Box(1, 1, 1, 1) + "<TauItem=<Mode=<Rigid>>>" + Script("Stepper"), At(0, 0.5f, 0)) +
+        ItemTag("MObject", "faller", 3, Box(1, 1, 1, 1) + "<TauItem=<Mode=<Rigid>>>", At(50, 0, 0));
+    ASSERT_TRUE(ReadScene("rest.zml", SceneText(items)));
+    Start(166);
+    // The world steps only while some body is awake: a box with nothing
+    // under it falls, and stays awake, for the whole test.
+    scene->physics.clock = [] { return uint32_t(1); };
+    size_t mark = Lines().size();
+    for (int frame = 0; frame < 1800 && CountScript("sleep rester", mark) == 0; ++frame) {
+        scene->Update(zScene::UpdateAll);
+    }
+    ASSERT_GT(CountScript("sleep rester", mark), 0u) << "the resting box never fell asleep";
+    // Once asleep, the body gets the sleeping step only.
+    mark = Lines().size();
+    scene->Update(zScene::UpdateAll);
+    EXPECT_EQ(CountScript("step rester", mark), 0u);
+    EXPECT_GT(CountScript("sleep rester", mark), 0u);
+}
+
+TEST_F(SceneUpdate, AnItemDeletedByAnEarlierScriptGetsNoUpdate)
+{
+    ASSERT_TRUE(ReadScene("drop.zml", SceneText(ItemTag("MCamera", "eye", 0) +
+                                                ItemTag("MObject", "dropper", 1, Script("Dropper")) +
+                                                ItemTag("MObject", "victim", 2, Script("Walker")))));
+    killerScene = scene.get();
+    Start(166);
+    const size_t mark = Lines().size();
+    scene->Update(zScene::UpdateAll);
+    killerScene = nullptr;
+    EXPECT_EQ(CountScript("update dropper", mark), 1u);
+    EXPECT_EQ(CountScript("update victim", mark), 0u);
+    EXPECT_EQ(CountScript("delete victim", mark), 1u);
+    EXPECT_EQ(scene->FindObject("victim"), nullptr);
 }
 
 } // namespace

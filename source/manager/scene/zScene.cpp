@@ -227,17 +227,22 @@ void zScene::DeleteContent(bool keepScript)
         SqSafePtrInvalidate(group);
         delete group;
     }
+    // Every item goes: no link may outlive its parent while the lists empty.
+    for (zMItem* item : allItems) {
+        if (item->GetCoreItem() != nullptr)
+            item->GetCoreItem()->link = nullptr;
+    }
     clearing = true;
+    proxyDepth.clear();
     for (zSceneItemList* list : {&cameras, &objects, &lights, &triggers}) {
-        // Each item unlinks itself from the head of its list as it dies.
         while (zLinkedListEntry* entry = list->GetFirst()) {
+            list->UnlinkItem(entry);
             delete entry;
-            if (list->GetFirst() == entry)
-                list->UnlinkItem(entry);
         }
     }
     clearing = false;
     activeItems.clear();
+    activeSet.clear();
     allItems.clear();
     logicUpdateList.clear();
     triggerWatchList.clear();

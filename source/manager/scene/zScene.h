@@ -19,6 +19,8 @@
 #include <squirrel.h>
 
 #include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class Tavrin;
@@ -130,6 +132,9 @@ public:
     // a file whose UIDs run higher is numbered in item order instead, so that
     // no UID can make the reader reserve or allocate without bound.
     static constexpr int32_t DenseRemapLimit = 1 << 20;
+    // Proxies instantiated by proxies, at most this deep: a file that
+    // instantiates itself stops here instead of filling memory.
+    static constexpr int32_t MaxProxyDepth = 8;
 
     // The core and the master are not owned and must outlive the scene; the
     // master may be null (no script then runs).
@@ -291,6 +296,7 @@ public:
     Tau physics;
     zAIWorld aiWorld;
     zScene2D ui;
+    // Kept by UpdateActiveList; read it, do not change it.
     std::vector<zMItem*> activeItems;
     std::vector<zMItem*> allItems;
     int32_t replayState = 0;
@@ -343,4 +349,8 @@ private:
     // Counts items leaving the scene, so that a walk over a copy of a list
     // knows when it must check that an item still exists.
     uint32_t destroyEpoch = 0;
+    // How many proxy instantiations brought an item in (absent: none).
+    std::unordered_map<const zMItem*, int32_t> proxyDepth;
+    // The members of activeItems, for constant-time membership tests.
+    std::unordered_set<const zMItem*> activeSet;
 };

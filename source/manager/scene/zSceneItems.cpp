@@ -58,15 +58,27 @@ void zScene::RegisterItem(zMItem* item)
 void zScene::UnregisterItem(zMItem* item)
 {
     ++destroyEpoch;
+    proxyDepth.erase(item);
     if (zSceneItemList* list = KindList(item))
         list->UnlinkItem(item);
     if (!clearing) {
         Erase(allItems, item);
-        Erase(activeItems, item);
+        if (activeSet.erase(item) != 0)
+            Erase(activeItems, item);
         Erase(logicUpdateList, item);
         Erase(triggerWatchList, item);
         Erase(deletionQueue, item);
         RemoveFromGroups(item);
+        // Skins must not keep driving bones from an item that is gone.
+        if (const zItem* core = item->GetCoreItem()) {
+            for (zLinkedListEntry* e = objects.GetFirst(); e != nullptr; e = e->next) {
+                zObject& skin = ItemOf<zMObject>(e)->object;
+                for (uint32_t i = 0; i < skin.boneCount && skin.bones != nullptr; ++i) {
+                    if (skin.bones[i] == core)
+                        skin.bones[i] = nullptr;
+                }
+            }
+        }
     }
 }
 
@@ -94,9 +106,12 @@ void zScene::SetItemActive(zMItem* item, bool active)
 
 bool zScene::UpdateActiveList(zMItem* item, bool remove)
 {
-    if (remove)
+    if (remove) {
+        if (activeSet.erase(item) == 0)
+            return false;
         return Erase(activeItems, item);
-    if (!Contains(activeItems, item))
+    }
+    if (activeSet.insert(item).second)
         activeItems.push_back(item);
     return true;
 }
@@ -494,8 +509,15 @@ void zScene::DoProxy(zMItem* item)
     if (item == nullptr || item->proxy == 0 || item->proxyDone != 0 || item->proxyScene.Get() == nullptr ||
         item->proxyScene.Get()[0] == '\0')
         return;
-    // Marked first: a proxy whose file instantiates itself again stops here.
+    // Marked first: a failed or refused proxy is not tried again.
     item->proxyDone = 1;
+    auto depthAt = proxyDepth.find(item);
+    const int32_t depth = depthAt != proxyDepth.end() ? depthAt->second : 0;
+    if (depth >= MaxProxyDepth) {
+        LogError("zMItem::DoProxy") << "Proxy item '" << NameOf(item) << "' is nested " << depth
+                                    << " proxies deep, '" << item->proxyScene << "' not instantiated.\n";
+        return;
+    }
     if (item->proxyGroup.Get() == nullptr || item->proxyGroup.Get()[0] == '\0')
         item->proxyGroup.Assign(NameOf(item));
     const char* sceneFile = item->proxyScene.Get();
@@ -523,6 +545,8 @@ void zScene::DoProxy(zMItem* item)
     if (group == nullptr)
         return;
     group->id.Assign(item->proxyGroup.Get());
+    for (zMItem* member : group->GetItems())
+        proxyDepth[member] = depth + 1;
     if (item->GetCoreItem() != nullptr) {
         item->UpdateTransform();
         group->OffsetMatrix(item->GetCoreItem()->worldMatrix);

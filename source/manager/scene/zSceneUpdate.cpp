@@ -103,10 +103,10 @@ void zScene::Update(uint32_t bits)
         return;
 
     // Scripts may add, deactivate or destroy items while the lists are
-    // walked: each walk goes over a copy, and an item destroyed meanwhile is
-    // skipped (see Alive).
-    const uint32_t epoch = destroyEpoch;
-    auto alive = [&](zMItem* item) { return destroyEpoch == epoch || IsRegistered(item); };
+    // walked: each walk goes over a copy.
+    // An item that left the active list meanwhile (deactivated, deleted or
+    // destroyed) is skipped for the rest of the frame.
+    auto stillActive = [&](zMItem* item) { return activeSet.count(item) != 0; };
 
     for (zMItem* item : activeItems) {
         if (zItem* core = item->GetCoreItem())
@@ -178,7 +178,7 @@ void zScene::Update(uint32_t bits)
     {
         const std::vector<zMItem*> items = activeItems;
         for (zMItem* item : items) {
-            if (alive(item))
+            if (stillActive(item))
                 item->UpdateCommands(dt);
         }
     }
@@ -187,7 +187,7 @@ void zScene::Update(uint32_t bits)
         timers[TimerItemUpdate].Start();
         const std::vector<zMItem*> items = activeItems;
         for (zMItem* item : items) {
-            if (alive(item))
+            if (stillActive(item))
                 CallItem(item, zItemScriptUnit::OnUpdate, 0, [](HSQUIRRELVM) {});
         }
         timers[TimerItemUpdate].Stop();
@@ -201,12 +201,12 @@ void zScene::Update(uint32_t bits)
     {
         const std::vector<zMItem*> items = activeItems;
         for (zMItem* item : items) {
-            if (alive(item))
+            if (stillActive(item))
                 item->UpdateRenderData();
         }
         const float frameSeconds = float(GlobalFrameDelta) * 1e-4f;
         for (zMItem* item : items) {
-            if (alive(item))
+            if (stillActive(item))
                 TransformItem(item, bits, frameSeconds);
         }
     }

@@ -193,6 +193,13 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
     if (byOffset)
         nextUid = int32_t(base + count);
     UidRemap remap(count);
+    // The items of this read by their scene UID: links, skins and groups
+    // only name those, and the scene's own lookup walks every item.
+    std::unordered_map<int32_t, zMItem*> readItems;
+    auto findRead = [&](int32_t uid) {
+        auto at = readItems.find(uid);
+        return at != readItems.end() && at->second->uid == uid ? at->second : FindFromUid(uid);
+    };
 
     if (itemsTag != nullptr) {
         zLinkedListCursor cursor = {};
@@ -269,6 +276,7 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
                                              << int32_t(count) << ") while parsing scene '" << path << "'.\n";
                 item->uid = fresh;
             }
+            readItems.emplace(item->uid, item);
             if (group != nullptr)
                 group->Add(item, false);
         }
@@ -305,8 +313,8 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
                 LogWarning(ReaderMethod) << "Link item masked out during import.\n";
                 continue;
             }
-            zMItem* child = FindFromUid(a);
-            zMItem* parent = FindFromUid(b);
+            zMItem* child = findRead(a);
+            zMItem* parent = findRead(b);
             if (child != nullptr && parent != nullptr && child->GetCoreItem() != nullptr && parent->GetCoreItem() != nullptr)
                 child->GetCoreItem()->SetLink(parent->GetCoreItem());
         }
@@ -328,7 +336,7 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
                 continue;
             }
             const int32_t uid = remap.Get(fileUid);
-            zMItem* item = uid != -1 ? FindFromUid(uid) : nullptr;
+            zMItem* item = uid != -1 ? findRead(uid) : nullptr;
             if (item == nullptr) {
                 LogError(ReaderMethod) << "Incomplete skin information, item UID does not exist (" << fileUid << ").\n";
                 continue;
@@ -367,7 +375,7 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
                     continue;
                 }
                 const int32_t boneUid = remap.Get(boneFileUid);
-                zMItem* boneItem = boneUid != -1 ? FindFromUid(boneUid) : nullptr;
+                zMItem* boneItem = boneUid != -1 ? findRead(boneUid) : nullptr;
                 if (boneItem == nullptr || boneItem->GetCoreItem() == nullptr) {
                     LogError(ReaderMethod) << "Invalid bone information, item UID does not exist.\n";
                     continue;
@@ -406,7 +414,7 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
                         LogWarning(ReaderMethod) << "Group member masked out during import.\n";
                         continue;
                     }
-                    if (zMItem* item = FindFromUid(uid))
+                    if (zMItem* item = findRead(uid))
                         read->Add(item, false);
                 }
             }
