@@ -1,6 +1,7 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
 #include "manager_binding/SqProjectFunctions.h"
+#include "manager_binding/SqSceneFunctions.h"
 #include "manager_binding/zBindMath.h"
 
 #include <string>
@@ -68,6 +69,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       registrar sets kSqVectorTypeTag, kSqMatrix3TypeTag and
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
+    SqRegisterSceneFunctions(v);
     SqRegisterProjectFunctions(v);
     SqRegisterMathClasses(v);
 }

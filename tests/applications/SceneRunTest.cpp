@@ -38,6 +38,19 @@ TEST(SceneRun, CallbacksInFrameOrderUntilAWrongKindEndsTheRun)
     EXPECT_TRUE(run.Has("    sizeof(zScene) = "));
 }
 
+// The frame in which the script asks to end is still finished; shutdown then
+// deletes the scene and the run ends normally.
+TEST(SceneRun, ScriptThatEndsTheRun)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"ending.zms"}));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.ScriptLines(),
+              (std::vector<std::string>{"zad.nut runs, define visible false", "update 1", "render ui 1", "update 2",
+                                        "render ui 2", "scene deleted"}))
+        << run.Text();
+}
+
 TEST(SceneRun, MissingTextureEndsTheRunAfterTheFirstFrame)
 {
     TempDir dir;
