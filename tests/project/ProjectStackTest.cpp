@@ -1,8 +1,11 @@
 #include "ProjectTestSupport.h"
 
+#include "script/SqSafePtr.h"
 #include "script/zScriptMaster.h"
 
 #include <squirrel.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -214,6 +217,82 @@ TEST_F(ProjectStack, ScriptGlobalsOfTheProject)
     ASSERT_EQ(ScriptLines().size(), 1u);
     EXPECT_EQ(ScriptLines()[0].rfind("context true size ", 0), 0u) << ScriptLines()[0];
     EXPECT_NE(ScriptLines()[0].find("dt 0.0166667 kinds truetruetruetrue"), std::string::npos) << ScriptLines()[0];
+}
+
+} // namespace
+
+#include "manager/scene/zScene.h"
+#include "ui/zScene2D.h"
+
+namespace {
+
+TEST_F(ProjectStack, RegisteredScenesMustMatchTheirDeclaration)
+{
+    zProjectSceneDecl* flat = project->NewScene("flat.zml", zProjectSceneDecl::Scene2D);
+    zProjectSceneDecl* deep = project->NewScene("deep.zms", zProjectSceneDecl::Scene3D);
+    auto* scene2D = new zScene2D(&core, &project->GetMaster());
+    auto* scene3D = new zScene(&core, &project->GetMaster());
+    log.lines.clear();
+    EXPECT_FALSE(project->RegisterInstance(deep, scene2D));
+    EXPECT_TRUE(log.Contains("Instance (2D) does not match project declared scene type, won't register."));
+    EXPECT_FALSE(project->RegisterInstance(flat, scene3D));
+    EXPECT_TRUE(log.Contains("Instance (3D) does not match project declared scene type, won't register."));
+    EXPECT_FALSE(project->RegisterInstance(flat, static_cast<zScene2D*>(nullptr)));
+    EXPECT_TRUE(log.Contains("Invalid instance scene."));
+
+    const int32_t before = project->CountActiveInstances();
+    ASSERT_TRUE(project->RegisterInstance(flat, scene2D));
+    ASSERT_TRUE(project->RegisterInstance(deep, scene3D));
+    EXPECT_EQ(project->CountActiveInstances(), before + 2);
+    ASSERT_NE(project->FindInstanceByScene(scene3D), nullptr);
+    EXPECT_EQ(project->FindInstanceByScene(scene3D)->declaration, deep);
+    EXPECT_EQ(project->FindInstanceByScene(scene2D), project->FindInstance("flat.zml"));
+    // The project owns them now: unloading frees them.
+    project->Unload(project->FindInstanceByScene(scene3D));
+    EXPECT_EQ(project->FindInstance("deep.zms"), nullptr);
+
+    project->Reset(true);
+    EXPECT_STREQ(project->name.Get(), "New Project");
+    EXPECT_EQ(project->GetInstances().GetCount(), 0);
+    EXPECT_EQ(project->GetDeclarations().GetCount(), 0);
+}
+
+// A 3D scene's script runs inside the stack's update: it cannot change the stack.
+TEST_F(ProjectStack, ThreeDimensionalScenesAreUpdatedOnlyWhileActive)
+{
+    dir.Write("deep.nut", "class Deep {\n"
+                          "  name = \"deep\";\n"
+                          "  function OnUpdate(s) { print(\"deep update\"); ProjectUnloadScene(g_project, ::g_deep); }\n"
+                          "  function OnRenderDone(s) { print(\"deep drawn\"); }\n"
+                          "  function OnRenderUI(s) { print(\"deep ui\"); }\n"
+                          "}\n");
+    dir.Write("deep.zms", "<ZML=1.0>\n<Scene=<Items=<MCamera=<MItem=<Id=\"eye\"><UId=0><Active>><Camera>>>"
+                          "<ScriptUnit=<Script=\"deep.nut\"><Class=\"Deep\">>>\n");
+    ASSERT_NE(project->NewScene("deep.zms", zProjectSceneDecl::Scene3D), nullptr);
+    zProjectScene* deep = project->Instantiate(project->FindScene("deep.zms"), 2);
+    ASSERT_NE(deep, nullptr);
+    ASSERT_NE(deep->scene3D, nullptr);
+    HSQUIRRELVM v = project->GetMaster().GetVM();
+    sq_pushroottable(v);
+    sq_pushstring(v, "g_deep", -1);
+    SqPushSafePtr(v, deep, SqPtrProjectScene);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+
+    const std::vector<std::string> lines = Frame();
+    EXPECT_TRUE(log.Contains("Cannot call 'zProject::Unload' while rendering or evaluating the project scene stack."));
+    EXPECT_EQ(project->FindInstance("deep.zms"), deep);
+    // Updated, drawn at the back with its commit callback, but never its interface callback.
+    EXPECT_EQ(lines, (std::vector<std::string>{"OnUpdate", "deep update", "OnRender", "OnRenderScene deep", "deep drawn",
+                                               "OnRenderScene menu", "menu OnUpdate", "OnRenderScene hud",
+                                               "hud OnUpdate"}));
+    EXPECT_EQ(renderer->clears, "CDD");
+
+    project->ActivateScene(deep, false);
+    const std::vector<std::string> quiet = Frame();
+    EXPECT_EQ(std::count(quiet.begin(), quiet.end(), "deep update"), 0);
+    EXPECT_EQ(std::count(quiet.begin(), quiet.end(), "deep drawn"), 0);
+    EXPECT_EQ(project->GetLayers().GetCount(), 3);
 }
 
 } // namespace
