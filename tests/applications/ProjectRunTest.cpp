@@ -23,7 +23,10 @@ std::vector<std::string> Headless(std::vector<std::string> arguments)
     return arguments;
 }
 
+// The project's own includes run first, then "scriptlib/zad.nut", then "-I"
+// includes; the defines come after all of them.
 const std::vector<std::string> StackLines = {
+    "project include runs, zad visible false, project true",
     "zad.nut runs, define visible false",
     "include runs, zad visible true, define visible false",
     "OnSetup hello 5 2.5 [true]",
@@ -76,7 +79,7 @@ TEST(ProjectRun, ArchiveModeReadsEverythingFromTheArchive)
         zArchive archive;
         ASSERT_TRUE(archive.CreateNew(archivePath.c_str(), nullptr));
         for (const char* name : {"stack.zgp", "stack.nut", "layers.nut", "hud.zml", "menu.zml", "include.nut",
-                                 "scriptlib/zad.nut"}) {
+                                 "project_include.nut", "scriptlib/zad.nut"}) {
             std::ifstream in(Data + name, std::ios::binary);
             const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
             ASSERT_FALSE(bytes.empty()) << name;
