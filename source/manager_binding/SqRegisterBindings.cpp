@@ -1,5 +1,7 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/SqProjectFunctions.h"
+#include "manager_binding/SqSceneFunctions.h"
 #include "manager_binding/zBindAI.h"
 #include "manager_binding/zBindFamilies.h"
 #include "manager_binding/zBindMath.h"
@@ -74,6 +76,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterSystemFunctions(v);
     SqRegisterEngineFunctions(v);
     SqRegisterMixerFunctions(v);
+    SqRegisterSceneFunctions(v);
     SqRegisterMotionFunctions(v);
     SqRegisterPictureFunctions(v);
     SqRegisterTextureFunctions(v);
@@ -83,5 +86,6 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterUIFunctions(v);
     SqRegisterThreadedFunctions(v);
     SqRegisterMetafileFunctions(v);
+    SqRegisterProjectFunctions(v);
     SqRegisterMathClasses(v);
 }

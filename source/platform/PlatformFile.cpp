@@ -196,3 +196,18 @@ bool PlatformListDirectory(const char* pattern, std::vector<std::string>& names)
     std::sort(names.begin(), names.end(), LessIgnoringCase);
     return !names.empty();
 }
+
+bool PlatformExecutableDirectory(std::string& directory)
+{
+    char buffer[4096];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+    if (length <= 0)
+        return false;
+    buffer[length] = '\0';
+    std::string path(buffer);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return false;
+    directory = path.substr(0, slash + 1);
+    return true;
+}

@@ -31,3 +31,7 @@ bool PlatformListDirectory(const char* pattern, std::vector<std::string>& names)
 
 // Windows-style wildcard match of one name, without regard to case.
 bool PlatformMatchPattern(const char* pattern, const char* name);
+
+// The directory of the running executable with a trailing '/', read from the
+// operating system (not from argv[0]); false when it cannot be found.
+bool PlatformExecutableDirectory(std::string& directory);

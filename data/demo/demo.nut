@@ -1,0 +1,55 @@
+// The demo project: stacks its layers, reports what happens and ends after a
+// fixed number of frames unless started with -Di demo_interactive 1.
+
+class Demo
+{
+    counter = null;
+    world = null;
+    overlay = null;
+    lastFrames = 3000;
+
+    function OnSetup(project)
+    {
+        print("Tavrin demo: " + (g_context_project ? "project mode" : "scene mode") + ".");
+        if (IsDefined("demo_frames"))
+            lastFrames = demo_frames;
+        counter = FrameCounter(500);
+        world = ProjectInstantiateScene(project, "world.zms", ProjectInstantiateLayerBack);
+        overlay = ProjectInstantiateScene(project, "overlay.zml", ProjectInstantiateLayerFront);
+        if (!ObjectIsValid(world) || !ObjectIsValid(overlay))
+            print("A layer could not be made.");
+        if (Interactive())
+            print("Running until Escape is pressed.");
+        else
+            print("Running " + lastFrames + " frames.");
+    }
+
+    function Interactive()
+    {
+        return IsDefined("demo_interactive") && demo_interactive != 0;
+    }
+
+    function OnUpdate(project)
+    {
+        if (counter.Step(g_dt_frame))
+            print("Frame " + counter.frames + ", " + FormatSeconds(counter.seconds) + " of demo time.");
+        if (counter.frames == lastFrames / 2) {
+            // Halfway: the overlay steps aside for a moment, then returns.
+            ProjectSceneActivate(project, overlay, false);
+            ProjectSceneActivate(project, overlay, true);
+        }
+        if (!Interactive() && counter.frames >= lastFrames)
+            ProjectEnd(project);
+    }
+
+    function OnActivateScene(project, scene, state)
+    {
+        local name = ProjectSceneGetType(scene) == ProjectSceneTypeScene2d ? "overlay" : "world";
+        print("Layer " + name + (state ? " shown." : " hidden."));
+    }
+
+    function OnClose(project)
+    {
+        print("Demo over after " + counter.frames + " frames (" + FormatSeconds(counter.seconds) + ").");
+    }
+}

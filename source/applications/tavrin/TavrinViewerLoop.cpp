@@ -1,0 +1,139 @@
+#include "applications/tavrin/TavrinViewer.h"
+
+#include "core/render/zRenderer.h"
+#include "core/sound/zMixer.h"
+#include "framework/data_structure/zProperty.h"
+#include "framework/filesystem/zStream.h"
+#include "framework/system/zClock.h"
+#include "framework/system/zLogStream.h"
+#include "manager/scene/zScene.h"
+#include "platform/PlatformEvents.h"
+#include "platform/PlatformFile.h"
+#include "ui/zScene2D.h"
+
+#include <squirrel.h>
+
+#include <cstring>
+#include <string>
+
+bool TavrinViewer::Frame()
+{
+    core.BeginDraw(true);
+    bool quit = false;
+    if (projectMode != 0) {
+        project.Evaluate(63);
+        project.Render(0);
+        quit = project.IsQuitRequested();
+    } else if (scene != nullptr) {
+        project.UpdateScriptClock();
+        scene->Update(zScene::UpdateAll);
+        scene->RenderSetup(zScene::RenderFlagClear);
+        scene->RenderToQueue(0);
+        core.renderer->RenderQueue();
+        scene->RenderUI(0);
+        quit = scene->IsQuitRequested();
+    }
+    core.EndDraw(false, false);
+    for (uint32_t& counter : core.renderer->statistics)
+        counter = 0;
+    SleepMilliseconds(1);
+    if (CheckAbnormalTermination() || quit)
+        return false;
+    return PumpMessages();
+}
+
+bool TavrinViewer::PumpMessages()
+{
+    PlatformPumpEvents();
+    // Closing the window ends the run as Escape does, also under "-ignore_esc":
+    // the user asked the window to go away.
+    if (PlatformCloseRequested())
+        return false;
+    if (!ignoreEscape && PlatformEscapePressed())
+        return false;
+    return true;
+}
+
+bool TavrinViewer::CheckAbnormalTermination()
+{
+    HSQUIRRELVM v = project.GetMaster().GetVM();
+    if (v != nullptr && sq_getvmstate(v) == SQ_VMSTATE_SUSPENDED)
+        return true;
+    if (ResourceMissingFlag != 0 && !ignoreMissing) {
+        LogError("TavrinViewer::CheckAbnormalTermination") << "Exiting due to missing resources.\n";
+        return true;
+    }
+    return false;
+}
+
+bool TavrinViewer::Shutdown()
+{
+    delete scene;
+    scene = nullptr;
+    project.Close(true);
+    core.DeleteAllResources();
+    zScene2D::CloseFontSystem();
+    core.renderer->CloseVideo();
+    core.mixer->CloseAudio();
+    // Deleting them puts the core's null renderer and mixer back.
+    delete renderer;
+    renderer = nullptr;
+    delete mixer;
+    mixer = nullptr;
+    fileMixer = nullptr;
+    return true;
+}
+
+TavrinViewer::~TavrinViewer()
+{
+    Shutdown();
+    // The archive file system dies with the viewer: nothing may still read
+    // through it.
+    if (archiveMounted) {
+        if (zStream::GetCurrentFS() == &archiveFS)
+            zStream::SetCurrentFS(previousFS);
+        archiveMounted = false;
+    }
+    for (ztLinkedList<zProperty*>::Node* node = defines.GetFirst(); node != nullptr; node = node->next)
+        delete node->value;
+    defines.Clear();
+}
+
+zString TavrinExecutableDirectory(const char* argv0)
+{
+    const char* text = argv0 != nullptr ? argv0 : "";
+    const char* cut = nullptr;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\' || *p == ':')
+            cut = p + 1;
+    }
+    zString directory;
+    if (cut != nullptr) {
+        directory.AssignRange(text, cut);
+        return directory;
+    }
+    // Started through PATH: argv[0] holds only the name.
+    std::string located;
+    if (PlatformExecutableDirectory(located))
+        directory.Assign(located.c_str());
+    return directory;
+}
+
+int TavrinMain(int argc, char** argv)
+{
+    const zString directory = TavrinExecutableDirectory(argc > 0 ? argv[0] : nullptr);
+    TavrinViewer viewer;
+    viewer.Init();
+    const std::string configuration = std::string(directory.Get() != nullptr ? directory.Get() : "") + "tavrin.conf";
+    viewer.LoadConfiguration(configuration.c_str());
+    if (!viewer.ParseCommandLine(argc, argv))
+        return TavrinExitCommandLine;
+    if (!viewer.Setup())
+        return TavrinExitSetup;
+    while (viewer.Frame()) {
+    }
+    if (viewer.CheckAbnormalTermination())
+        return TavrinExitAbnormal;
+    viewer.Shutdown();
+    return TavrinExitNormal;
+}

@@ -1,0 +1,6 @@
+#include "applications/tavrin/TavrinViewer.h"
+
+int main(int argc, char** argv)
+{
+    return TavrinMain(argc, argv);
+}

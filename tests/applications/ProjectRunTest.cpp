@@ -1,0 +1,154 @@
+#include "RunTavrin.h"
+
+#include "framework/filesystem/zArchive.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string Data = std::string(TAVRIN_TEST_DATA) + "/applications/";
+
+// Headless runs: no video, no sound, the interface's font from the build.
+std::vector<std::string> Headless(std::vector<std::string> arguments)
+{
+    for (const char* extra : {"-r", "none", "-m", "none", "-S", TAVRIN_BUILD_DATA, "-ignore_esc"})
+        arguments.push_back(extra);
+    return arguments;
+}
+
+// The project's own includes run first, then "scriptlib/zad.nut", then "-I"
+// includes; the defines come after all of them.
+const std::vector<std::string> StackLines = {
+    "project include runs, zad visible false, project true",
+    "zad.nut runs, define visible false",
+    "include runs, zad visible true, define visible false",
+    "OnSetup hello 5 2.5 [true]",
+    "hud OnSetup", "hud OnReset", "menu OnSetup", "menu OnReset",
+    "frame 1", "menu drawn", "hud drawn",
+    "frame 2", "hud drawn", "menu drawn",
+    "frame 3", "activate hud false", "menu drawn",
+    "frame 4", "menu drawn",
+    "OnClose",
+};
+
+TEST(ProjectRun, ScriptBuildsReordersAndEndsTheLayerStack)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"stack.zgp", "-P", "-f", Data, "-I", "include.nut", "-Ds",
+                                                          "g_text", "hello", "-Di", "g_count", "5", "-Df", "g_ratio",
+                                                          "2.5"}));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.ScriptLines(), StackLines) << run.Text();
+    EXPECT_TRUE(run.Has("Parsing ZML environment..."));
+}
+
+TEST(ProjectRun, HandleOfTheWrongKindEndsAfterTheFrameWithCode3)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"wrongkind.zgp", "-P", "-f", Data}));
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    EXPECT_EQ(run.Count("frame 1"), 1) << run.Text();
+    EXPECT_FALSE(run.Has("frame 2"));
+    EXPECT_FALSE(run.Has("not reached"));
+    EXPECT_TRUE(run.Has("Expected 'Project' (4), got 'Engine' (2)."));
+    // The hud layer of that frame was still drawn.
+    EXPECT_TRUE(run.Has("hud drawn")) << run.Text();
+}
+
+TEST(ProjectRun, MissingProjectFileFailsSetUp)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"absent.zgp", "-P", "-f", Data}));
+    EXPECT_EQ(run.exitCode, 2) << run.Text();
+}
+
+// The same project read from an archive the test writes: only the archive's
+// entries are seen, unless the disk is queued as fallback.
+TEST(ProjectRun, ArchiveModeReadsEverythingFromTheArchive)
+{
+    TempDir dir;
+    const std::string archivePath = dir.Path("game.zarc");
+    {
+        zArchive archive;
+        ASSERT_TRUE(archive.CreateNew(archivePath.c_str(), nullptr));
+        for (const char* name : {"stack.zgp", "stack.nut", "layers.nut", "hud.zml", "menu.zml", "include.nut",
+                                 "project_include.nut", "scriptlib/zad.nut"}) {
+            std::ifstream in(Data + name, std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            ASSERT_FALSE(bytes.empty()) << name;
+            ASSERT_TRUE(archive.MemoryBlockWrite(name, bytes.data(), uint32_t(bytes.size()), 6)) << name;
+        }
+        ASSERT_TRUE(archive.Close());
+    }
+    const std::vector<std::string> arguments = {"stack.zgp", "-P", "-A", archivePath, "-I", "include.nut", "-Ds",
+                                                "g_text", "hello", "-Di", "g_count", "5", "-Df", "g_ratio", "2.5"};
+    const TavrinRun run = RunTavrin(dir.Path(), Headless(arguments));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.ScriptLines(), StackLines) << run.Text();
+
+    // A project that is not in the archive is not found on the disk either...
+    dir.Write("disk.zgp", "<ZML=1.0>\n<Environment=<Name=\"Disk\">>\n");
+    const TavrinRun archiveOnly = RunTavrin(dir.Path(), Headless({"disk.zgp", "-P", "-A", archivePath}));
+    EXPECT_EQ(archiveOnly.exitCode, 2) << archiveOnly.Text();
+    // ...unless the disk is the fallback (the run then waits for Escape, so
+    // its script ends it).
+    dir.Write("disk.zgp", "<ZML=1.0>\n<Environment=<Name=\"Disk\"><ScriptUnit=<Script=\"disk.nut\"><Class=\"D\">>>\n");
+    dir.Write("disk.nut", "class D { function OnUpdate(p) { print(\"disk project\"); ProjectEnd(p); } }\n");
+    const TavrinRun fallback = RunTavrin(dir.Path(), Headless({"disk.zgp", "-P", "-A", archivePath, "-fallback_disk_fs"}));
+    EXPECT_EQ(fallback.exitCode, 0) << fallback.Text();
+    EXPECT_TRUE(fallback.Has("[S] disk project")) << fallback.Text();
+
+    const TavrinRun broken = RunTavrin(dir.Path(), Headless({"stack.zgp", "-P", "-A", dir.Path("absent.zarc")}));
+    EXPECT_EQ(broken.exitCode, 2) << broken.Text();
+}
+
+} // namespace
+
+namespace {
+
+// Ctrl+C or a termination signal ends the run after the frame, with a clean
+// shutdown, as closing the window does.
+TEST(ProjectRun, TerminationSignalEndsTheRunCleanly)
+{
+    TempDir dir;
+    std::string command = "cd " + ShellQuote(dir.Path()) + " && { " + ShellQuote(TAVRIN_EXECUTABLE);
+    for (const std::string& argument : Headless({"endless.zgp", "-P", "-f", Data}))
+        command += " " + ShellQuote(argument);
+    command += " & p=$!; sleep 1; kill -TERM $p; wait $p; echo \"exit=$?\"; } 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    while (size_t n = std::fread(buffer, 1, sizeof(buffer), pipe))
+        output.append(buffer, n);
+    pclose(pipe);
+    EXPECT_NE(output.find("[S] running"), std::string::npos) << output;
+    EXPECT_NE(output.find("[S] OnClose"), std::string::npos) << output;
+    EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
+}
+
+} // namespace
+
+namespace {
+
+// The demo the project ships runs to its end on its own.
+TEST(ProjectRun, ShippedDemoEndsByItself)
+{
+    TempDir dir;
+    const std::string demo = std::string(TAVRIN_TEST_DATA) + "/../../data/demo/";
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"demo.zgp", "-P", "-f", demo, "-Di", "demo_frames", "300"}));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_TRUE(run.Has("[S] Demo over after 300 frames")) << run.Text();
+    EXPECT_TRUE(run.Has("[S] World: five crates above the floor")) << run.Text();
+    EXPECT_FALSE(run.Has("[!] ")) << run.Text();
+    EXPECT_FALSE(run.Has("[|] ")) << run.Text();
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+#include "RunTavrin.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string Data = std::string(TAVRIN_TEST_DATA) + "/applications/";
+
+std::vector<std::string> Headless(std::vector<std::string> arguments)
+{
+    for (const char* extra : {"-f", Data.c_str(), "-r", "none", "-m", "none", "-S", TAVRIN_BUILD_DATA, "-ignore_esc"})
+        arguments.push_back(extra);
+    return arguments;
+}
+
+const std::vector<std::string> ThreeFrames = {
+    "zad.nut runs, define visible false",
+    "scene OnSetup", "scene OnReset",
+    "update 1", "render done 1", "render ui 1",
+    "update 2", "render done 2", "render ui 2",
+    "update 3", "render done 3", "render ui 3",
+};
+
+// The frame in which a native gets a handle of the wrong kind is finished
+// (commit and interface callbacks included); then the run ends with code 3.
+TEST(SceneRun, CallbacksInFrameOrderUntilAWrongKindEndsTheRun)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"frames.zms"}));
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    EXPECT_EQ(run.ScriptLines(), ThreeFrames) << run.Text();
+    EXPECT_TRUE(run.Has("Expected 'Project' (4), got 'Scene' (8)."));
+    EXPECT_TRUE(run.Has("    sizeof(zScene) = "));
+}
+
+// The frame in which the script asks to end is still finished; shutdown then
+// deletes the scene and the run ends normally.
+TEST(SceneRun, ScriptThatEndsTheRun)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"ending.zms"}));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.ScriptLines(),
+              (std::vector<std::string>{"zad.nut runs, define visible false", "update 1", "render ui 1", "update 2",
+                                        "render ui 2", "scene deleted"}))
+        << run.Text();
+}
+
+TEST(SceneRun, MissingTextureEndsTheRunAfterTheFirstFrame)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"missing.zms"}));
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    // Once by the loop, once more by the final check.
+    EXPECT_EQ(run.Count("[!] TavrinViewer::CheckAbnormalTermination"), 2) << run.Text();
+    EXPECT_EQ(run.Count("Exiting due to missing resources."), 2);
+    EXPECT_EQ(run.ScriptLines(),
+              (std::vector<std::string>{"zad.nut runs, define visible false", "scene OnSetup", "scene OnReset",
+                                        "update 1", "render done 1", "render ui 1"}))
+        << run.Text();
+}
+
+TEST(SceneRun, IgnoreMissingRunsOn)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"missing.zms", "-ignore_missing"}));
+    EXPECT_EQ(run.ScriptLines(), ThreeFrames) << run.Text();
+    EXPECT_FALSE(run.Has("Exiting due to missing resources."));
+    // Ended by the script's wrong handle on its third frame.
+    EXPECT_EQ(run.exitCode, 3);
+}
+
+TEST(SceneRun, SceneFileThatCannotBeReadFailsSetUp)
+{
+    TempDir dir;
+    dir.Write("broken.zms", "<ZML=1.0>\n<Environment=<Name=\"not a scene\">>\n");
+    const TavrinRun absent = RunTavrin(dir.Path(), Headless({"absent.zms"}));
+    EXPECT_EQ(absent.exitCode, 2) << absent.Text();
+    const TavrinRun broken = RunTavrin(dir.Path(), Headless({"broken.zms"}));
+    EXPECT_EQ(broken.exitCode, 2) << broken.Text();
+    EXPECT_FALSE(broken.Has("Scene setup"));
+}
+
+// A project with a 3D and a 2D layer: the 3D layer is updated while active,
+// drawn with "OnRenderDone" but never "OnRenderUI"; reordering and
+// deactivation come from the project script.
+TEST(SceneRun, ProjectWithA3DAndA2DLayer)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"mixed.zgp", "-P"}));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.ScriptLines(),
+              (std::vector<std::string>{"zad.nut runs, define visible false",
+                                        "world OnSetup", "world OnReset", "hud OnSetup", "hud OnReset", "types 0 1",
+                                        "frame 1", "world updated", "layer 0", "world drawn", "layer 1", "hud drawn",
+                                        "frame 2", "world updated", "layer 1", "hud drawn", "layer 0", "world drawn",
+                                        "frame 3", "layer 1", "hud drawn",
+                                        "frame 4", "layer 1", "hud drawn",
+                                        "OnClose"}))
+        << run.Text();
+    EXPECT_FALSE(run.Has("world ui"));
+}
+
+} // namespace
