@@ -213,7 +213,7 @@ void PlatformSwapWindow(PlatformWindow* window)
         SDL_GL_SwapWindow(window);
 }
 
-void PlatformPumpEvents()
+void PlatformRefreshEvents()
 {
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0)
         SDL_PumpEvents();

@@ -61,4 +61,4 @@ void* PlatformGetGLProcAddress(const char* name);
 void PlatformSwapWindow(PlatformWindow* window);
 // Moves pending system events into the event queue without taking any out
 // (the application's pump reads them).
-void PlatformPumpEvents();
+void PlatformRefreshEvents();

@@ -1,6 +1,6 @@
 #include "RunTavrin.h"
 
-#include "applications/tavrin/TavrinViewer.h"
+#include "applications/skorva/TavrinViewer.h"
 #include "core/render/zNullRenderer.h"
 #include "core/render/zRendererSettings.h"
 #include "core/camera/zCamera.h"

@@ -222,7 +222,7 @@ void zGL3Renderer::Present()
 {
     if (GlobalToolMode != 0)
         return;
-    PlatformPumpEvents();
+    PlatformRefreshEvents();
     if (outputWindow != nullptr && videoOpen != 0)
         PlatformSwapWindow(AsWindow(outputWindow));
 }

@@ -1,4 +1,4 @@
-#include "applications/tavrin/TavrinViewer.h"
+#include "applications/skorva/TavrinViewer.h"
 
 #include "core/render/zRenderer.h"
 #include "core/sound/zMixer.h"

@@ -1,4 +1,4 @@
-#include "applications/tavrin/TavrinViewer.h"
+#include "applications/skorva/TavrinViewer.h"
 
 #include "bfgt/picture/zPictureIO.h"
 #include "core/camera/zCamera.h"

@@ -1,4 +1,4 @@
-#include "applications/tavrin/TavrinViewer.h"
+#include "applications/skorva/TavrinViewer.h"
 
 int main(int argc, char** argv)
 {
