@@ -2,6 +2,7 @@
 
 #include "framework/math/zColor.h"
 #include "framework/system/zLogStream.h"
+#include "script/SqSafePtr.h"
 
 #include <chrono>
 #include <cmath>
@@ -23,6 +24,11 @@ int64_t Cell(float v)
 } // namespace
 
 zAIPath::zAIPath(const char* name) : motion(name) {}
+
+zAIPath::~zAIPath()
+{
+    SqSafePtrInvalidate(this);
+}
 
 int32_t zAIPath::GetBucket(const zVector& p)
 {

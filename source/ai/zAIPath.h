@@ -29,7 +29,8 @@ public:
     static constexpr uint32_t MaxSamplesPerSegment = 1000000;
 
     explicit zAIPath(const char* name = nullptr);
-    ~zAIPath() override = default;
+    // Script handles to the path and to its motion go stale.
+    ~zAIPath() override;
     zAIPath(const zAIPath&) = delete;
     zAIPath& operator=(const zAIPath&) = delete;
 

@@ -1,6 +1,8 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/zBindAI.h"
 #include "manager_binding/zBindMath.h"
+#include "manager_binding/zBindMotion.h"
 
 #include <string>
 
@@ -67,5 +69,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       registrar sets kSqVectorTypeTag, kSqMatrix3TypeTag and
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
+    SqRegisterAIFunctions(v);
+    SqRegisterMotionFunctions(v);
     SqRegisterMathClasses(v);
 }

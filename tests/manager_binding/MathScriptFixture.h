@@ -70,11 +70,12 @@ public:
         return ok;
     }
 
-    // Loads the script, then calls every function of its root-table "cases"
-    // table on its own and keeps what each returned or raised.
-    void RunCases(const char* file)
+    // Loads the script (from tests/data/<folder>/), then calls every function
+    // of its root-table "cases" table on its own and keeps what each returned
+    // or raised.
+    void RunCases(const char* file, const char* folder = "script_math")
     {
-        std::ifstream in(std::string(TAVRIN_TEST_DATA) + "/script_math/" + file);
+        std::ifstream in(std::string(TAVRIN_TEST_DATA) + "/" + folder + "/" + file);
         ASSERT_TRUE(in.good()) << file;
         std::stringstream text;
         text << in.rdbuf();

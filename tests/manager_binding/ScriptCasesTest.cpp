@@ -84,7 +84,7 @@ TEST_P(ScriptCase, PrintsExpectedLog)
 
 const char* const kCases[] = {
     "arithmetic", "division_by_zero", "handles", "wrong_kind", "not_a_handle", "assert",
-    "parameter_checks", "constants", "shell", "managed", "runtime_error", "print_long",
+    "parameter_checks", "constants", "shell", "managed", "runtime_error", "print_long", "path_wrong_kind",
 };
 
 INSTANTIATE_TEST_SUITE_P(Scripts, ScriptCase, ::testing::ValuesIn(kCases),

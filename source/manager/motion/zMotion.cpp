@@ -4,6 +4,7 @@
 #include "framework/metafile/zMetaTag.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/system/zLogStream.h"
+#include "script/SqSafePtr.h"
 
 #include <new>
 
@@ -18,6 +19,7 @@ zMotion::zMotion(const char* name) : zLinkedListIdEntry(name) {}
 
 zMotion::~zMotion()
 {
+    SqSafePtrInvalidate(this);
     ClearChannels();
 }
 

@@ -15,6 +15,7 @@ class zVector;
 class zMotion : public zLinkedListIdEntry {
 public:
     explicit zMotion(const char* name = nullptr);
+    // Script handles to the motion go stale.
     ~zMotion() override;
     zMotion(const zMotion&) = delete;
     zMotion& operator=(const zMotion&) = delete;
