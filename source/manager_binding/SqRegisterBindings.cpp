@@ -1,6 +1,8 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/SqSceneFamilies.h"
 #include "manager_binding/zBindAI.h"
+#include "manager_binding/item_binding.h"
 #include "manager_binding/zBindMath.h"
 #include "manager_binding/zBindMotion.h"
 
@@ -70,6 +72,11 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
     SqRegisterAIFunctions(v);
+    SqRegisterGroupFunctions(v);
+    SqRegisterCameraFunctions(v);
+    SqRegisterObjectFunctions(v);
+    SqRegisterLightFunctions(v);
+    SqRegisterItemFunctions(v);
     SqRegisterMotionFunctions(v);
     SqRegisterMathClasses(v);
 }
