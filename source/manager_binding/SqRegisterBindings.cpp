@@ -78,5 +78,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterLightFunctions(v);
     SqRegisterItemFunctions(v);
     SqRegisterMotionFunctions(v);
+    SqRegisterPhysicShapeFunctions(v);
+    SqRegisterPhysicConstraintFunctions(v);
     SqRegisterMathClasses(v);
 }

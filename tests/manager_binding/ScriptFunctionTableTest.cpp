@@ -47,6 +47,7 @@ const std::set<std::string> kBuilt = {
     "Item script functions",
     "Item physics and motion script functions",
     "Light, object, camera and group script functions",
+    "Physics script functions",
 };
 
 // One entry per parameter: its alternatives ("x|t" -> "xt").
