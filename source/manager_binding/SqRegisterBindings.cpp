@@ -72,6 +72,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
     SqRegisterAIFunctions(v);
+    SqRegisterSceneFunctions(v);
     SqRegisterGroupFunctions(v);
     SqRegisterCameraFunctions(v);
     SqRegisterObjectFunctions(v);

@@ -48,6 +48,18 @@ const std::set<std::string> kBuilt = {
     "Item physics and motion script functions",
     "Light, object, camera and group script functions",
     "Physics script functions",
+    "Scene script functions",
+};
+
+// Listed functions not built yet: the scene record and replay and the scene
+// debug view, audit and performance overlay they need are not there. They
+// must not be registered (a stub would hide that); build them, then drop
+// them from here.
+const std::set<std::string> kNotBuilt = {
+    "SceneAudit", "ScenePrintItemList", "SceneCreateProfiler", "SceneUpdateProfiler", "SceneDebug",
+    "SceneDebugPath", "SceneRecordNew", "SceneRecordDelete", "SceneRecordFinalize", "SceneRecordMemoryFootPrint",
+    "SceneRecordStartReplay", "SceneRecordEndReplay", "SceneRecordSnapshot", "SceneRecordMaterialSnapshot",
+    "SceneRecordDropOlderSamples", "SceneRecordGetDuration", "SceneRecordReplay",
 };
 
 // One entry per parameter: its alternatives ("x|t" -> "xt").
@@ -132,6 +144,17 @@ public:
     }
 };
 
+TEST_F(ScriptFunctionTableTest, FunctionsNotBuiltAreNotRegistered)
+{
+    const SQInteger top = sq_gettop(v);
+    for (const std::string& name : kNotBuilt) {
+        sq_pushroottable(v);
+        sq_pushstring(v, name.c_str(), -1);
+        EXPECT_TRUE(SQ_FAILED(sq_rawget(v, -2))) << name;
+        sq_settop(v, top);
+    }
+}
+
 TEST_F(ScriptFunctionTableTest, TableListsEachNameOnce)
 {
     const std::vector<Listed> table = ReadTable();
@@ -145,7 +168,7 @@ TEST_F(ScriptFunctionTableTest, BuiltFamiliesRegisterTheListedMasks)
 {
     size_t checked = 0;
     for (const Listed& entry : ReadTable()) {
-        if (kBuilt.count(entry.chapter) == 0)
+        if (kBuilt.count(entry.chapter) == 0 || kNotBuilt.count(entry.name) != 0)
             continue;
         SCOPED_TRACE(entry.name + " " + entry.mask);
         ++checked;
