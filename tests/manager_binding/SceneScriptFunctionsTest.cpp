@@ -71,6 +71,25 @@ TEST_F(SceneFunctionsScriptTest, DeletingLightsIsDeferred)
     EXPECT_FALSE(log.Contains("Assertion failed"));
 }
 
+// A light's own update deletes every light: the lights stay whole until the
+// walk is over, then go with the deletion queue.
+TEST_F(SceneFunctionsScriptTest, LightsDeletedDuringTheUpdateWalk)
+{
+    ASSERT_TRUE(RunText("SceneAddLight(g_scene, \"second_lamp\");\n"
+                        "local lamp = SceneFindItem(g_scene, \"lamp\");\n"
+                        "ItemSetScript(lamp, g_data + \"delete_lights.nut\", \"LightDeleter\");\n"
+                        "ItemSetupScript(lamp);\n"));
+    ASSERT_TRUE(Item("lamp")->script.IsOpened());
+    scene->Update(zScene::UpdateAll);
+    EXPECT_EQ(nullptr, scene->FindLight("lamp"));
+    EXPECT_EQ(nullptr, scene->FindLight("second_lamp"));
+    EXPECT_EQ(nullptr, scene->lights.GetFirst());
+    std::string error;
+    ASSERT_TRUE(RunText("__Assert(deleter_name == \"lamp\" && deleter_calls == 1, \"callback\");\n", &error)) << error;
+    EXPECT_FALSE(log.Contains("Assertion failed"));
+    scene->Update(zScene::UpdateAll);
+}
+
 TEST_F(SceneFunctionsScriptTest, StateReachesTheScene)
 {
     ASSERT_TRUE(RunText("SceneSetGravity(g_scene, Vector(0.0, -1.0, 0.0, 0.0));\n"
