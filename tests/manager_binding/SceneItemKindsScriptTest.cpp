@@ -3,6 +3,10 @@
 #include "SceneScriptFixture.h"
 
 #include "core/geometry/zGeometry.h"
+#include "core/render/zNullRenderer.h"
+#include "core/zad/Tavrin.h"
+
+#include <vector>
 
 #include <cmath>
 
@@ -50,6 +54,12 @@ SQInteger TestClipping(HSQUIRRELVM v)
     return 1;
 }
 
+SQInteger TestEngine(HSQUIRRELVM v)
+{
+    SqPushSafePtr(v, scenescript::currentScene->core, SqPtrEngine);
+    return 1;
+}
+
 SQInteger TestRefAxis(HSQUIRRELVM v)
 {
     sq_pushinteger(v, static_cast<zMCamera*>(Named(v, 2))->camera.aspectReferenceX);
@@ -70,6 +80,7 @@ public:
         SqRegisterFunction(v, TestIsQueued, "TestIsQueued", "x|ts");
         SqRegisterFunction(v, TestClipping, "TestClipping", "x|ts");
         SqRegisterFunction(v, TestRefAxis, "TestRefAxis", "x|ts");
+        SqRegisterFunction(v, TestEngine, "TestEngine", "x|t");
     }
     void TearDown() override
     {
@@ -144,6 +155,31 @@ TEST_F(SceneItemKindsScriptTest, LightObjectCameraAndGroupFunctions)
     EXPECT_EQ(2u, LogCount("Incomplete argument list."));
     EXPECT_EQ(1u, LogCount("CameraSetFov"));
     EXPECT_EQ(1u, LogCount("CameraSetClipping"));
+}
+
+// The current renderer is told about a light whose intensity a script sets.
+class LightRecordingRenderer : public zNullRenderer {
+public:
+    explicit LightRecordingRenderer(Tavrin* core) : zNullRenderer(core, false) {}
+    void UpdateLight(zLight* light) override { updated.push_back(light); }
+    std::vector<zLight*> updated;
+};
+
+TEST_F(SceneItemKindsScriptTest, LightIntensityReachesTheRenderer)
+{
+    LightRecordingRenderer renderer(&core);
+    zRenderer* previous = core.renderer;
+    core.renderer = &renderer;
+    const bool ran = RunText("LightSetDiffuseIntensity(ItemCastToLight(TestItem(\"lamp\")), 0.5);\n"
+                             "LightSetDiffuseIntensity(TestNullHandle(EngineTypeLight), 0.5);\n"
+                             "__Assert(ObjectIsSame(ItemGetEngine(TestItem(\"lamp\")), TestEngine()), \"engine\");\n");
+    core.renderer = previous;
+    ASSERT_TRUE(ran);
+    auto* lamp = static_cast<zMLight*>(Item("lamp"));
+    ASSERT_EQ(1u, renderer.updated.size());
+    EXPECT_EQ(&lamp->light, renderer.updated[0]);
+    EXPECT_FLOAT_EQ(0.5f, lamp->light.diffuseIntensity);
+    EXPECT_FALSE(log.Contains("Assertion failed"));
 }
 
 TEST_F(SceneItemKindsScriptTest, CastToCameraOfALightSuspends)
