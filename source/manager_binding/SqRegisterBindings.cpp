@@ -1,7 +1,8 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
 #include "manager_binding/SqProjectFunctions.h"
-#include "manager_binding/SqSceneFunctions.h"
+#include "manager_binding/SqSceneFamilies.h"
+#include "manager_binding/item_binding.h"
 #include "manager_binding/zBindAI.h"
 #include "manager_binding/zBindFamilies.h"
 #include "manager_binding/zBindMath.h"
@@ -77,7 +78,14 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterEngineFunctions(v);
     SqRegisterMixerFunctions(v);
     SqRegisterSceneFunctions(v);
+    SqRegisterGroupFunctions(v);
+    SqRegisterCameraFunctions(v);
+    SqRegisterObjectFunctions(v);
+    SqRegisterLightFunctions(v);
+    SqRegisterItemFunctions(v);
     SqRegisterMotionFunctions(v);
+    SqRegisterPhysicShapeFunctions(v);
+    SqRegisterPhysicConstraintFunctions(v);
     SqRegisterPictureFunctions(v);
     SqRegisterTextureFunctions(v);
     SqRegisterSoundFunctions(v);

@@ -53,6 +53,9 @@ void zMItem::Retire()
     scene->GetPhysicWorld()->RemoveItem(&body, true);
     scene->UnlinkItemChilds(this);
     SqSafePtrInvalidate(this);
+    // The shapes go with the collision item; scripts may hold their handles.
+    for (const GColShape* shape = collisionItem.GetFirstShape(); shape != nullptr; shape = GColItem::NextShape(shape))
+        SqSafePtrInvalidate(shape);
 }
 
 bool zMItem::GetChannelTarget(int32_t channelId, zChannelTarget& target)

@@ -12,6 +12,7 @@
 #include "framework/system/zLogStream.h"
 #include "framework/math/zIntervals.h"
 #include "manager/item/zMKinds.h"
+#include "physic/dynamics/TauConstraint.h"
 #include "script/SqSafePtr.h"
 #include "script/zScriptMaster.h"
 
@@ -220,6 +221,11 @@ void zScene::DeleteContent(bool keepScript)
     collision.GetActiveItems().Clear(false);
     collision.GetInactiveItems().Clear(false);
     collision.sapCount = 0;
+    // Constraints outside any group have no owner to report their deletion:
+    // scripts may still hold handles to them.
+    for (zLinkedListEntry* constraint = physics.constraints.GetFirst(); constraint != nullptr;
+         constraint = constraint->next)
+        SqSafePtrInvalidate(static_cast<TauConstraint*>(static_cast<zLinkedListIdEntry*>(constraint)));
     physics.Clear(false);
     aiWorld.Clear();
     while (zGroup* group = static_cast<zGroup*>(groups.GetFirst())) {
