@@ -2,7 +2,7 @@
 #include "manager_binding/SqBinding.h"
 #include "manager_binding/SqProjectFunctions.h"
 #include "manager_binding/SqSceneFamilies.h"
-#include "manager_binding/item_binding.h"
+#include "manager_binding/zBindItem.h"
 #include "manager_binding/zBindAI.h"
 #include "manager_binding/zBindFamilies.h"
 #include "manager_binding/zBindMath.h"

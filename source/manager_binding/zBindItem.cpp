@@ -1,4 +1,4 @@
-#include "manager_binding/item_binding.h"
+#include "manager_binding/zBindItem.h"
 
 #include "core/item/zItem.h"
 #include "core/zad/Tavrin.h"
