@@ -3,6 +3,8 @@
 
 #include "support/LogCapture.h"
 
+#include "core/light/zLight.h"
+#include "core/material/zMaterial.h"
 #include "core/resource/zTexture.h"
 #include "core/shader/StreamBlocks.h"
 #include "core/shader/zShaderBlocks.h"
@@ -692,5 +694,136 @@ TEST_F(RenderMapSetupTest, AMapReadFromZMLCompilesChannelByChannel)
               "2.0, 2.0, 1.0);\nvec3 _n_swizzle0004 = _n_unpacked_vector0003.xyz;\n");
     compiler.Reset();
 }
+
+TEST_F(RenderMapSetupTest, AMaterialCompilesItsMapForTheThreePassesAtSetUp)
+{
+    zMaterial material(&core);
+    material.shaderMap = new zShaderMap;
+    material.shaderMap->roots[zShaderMap::Diffuse] = Colour(1, 0.5f, 0.25f, 1);
+    material.shaderMap->roots[zShaderMap::Opacity] = Constant(Float, 1);
+    material.shaderMap->roots[zShaderMap::Glossiness] = new zMaterialParameterShaderBlock(4);
+    ASSERT_TRUE(renderer.SetupMaterial(&material));
+    auto* programs = static_cast<zGL3MaterialPrograms*>(material.rendererData);
+    ASSERT_NE(programs, nullptr);
+    ASSERT_TRUE(programs->depthNormalMap && programs->attributeMap && programs->shadowMap);
+    ASSERT_EQ(renderer.loaded.size(), 3u);
+    EXPECT_EQ(renderer.loaded[0].name, "ConstFloat_Vertex_");
+    EXPECT_EQ(renderer.loaded[0].vertex, "varying float depth;\n\nvoid main()\n{\nvec4\t_n_vertex0001 = "
+                                         "gl_Vertex;\ngl_Position = gl_ModelViewProjectionMatrix * _n_vertex0001;\n"
+                                         "depth = gl_Position.z;\n}\n");
+    EXPECT_EQ(renderer.loaded[0].fragment,
+              "uniform float _n_const0000;\nvarying float depth;\n\nvoid main()\n{\nif (_n_const0000 < 0.1) "
+              "discard;gl_FragColor = vec4(normalize(gl_NormalMatrix * vec3(0.0, 0.0, 0.0)), depth);\n}\n");
+    EXPECT_EQ(renderer.loaded[1].fragment,
+              "uniform float _n_const0000;\nvarying float depth;\n\nvoid main()\n{\nif (_n_const0000 < 0.1) "
+              "discard;gl_FragColor = vec4(depth, depth, depth, depth);\n}\n");
+    EXPECT_EQ(renderer.loaded[2].name, "ConstFloat_Color_MatParm4_Vertex_");
+    EXPECT_EQ(renderer.loaded[2].fragment,
+              "uniform float _n_const0000;\nuniform vec4 _n_color0001;\nfloat _n_mat_param0002 = "
+              "gl_FrontMaterial.shininess;\n\nvoid main()\n{\nif (_n_const0000 < 0.1) discard;gl_FragData[0] = "
+              "vec4(_n_color0001.xyz, 1.0);\ngl_FragData[1] = vec4(0.0, 0.0, 0.0, _n_mat_param0002);\n"
+              "gl_FragData[2] = vec4(0.0, 0.0, 0.0, 0.0);\n}\n");
+    EXPECT_EQ(renderer.passPrograms[2].size(), 1u);
+    EXPECT_EQ(renderer.passPrograms[3].size(), 1u);
+    EXPECT_EQ(renderer.passPrograms[6].size(), 1u);
+    // Rebuilding or a second material of the same shape compiles nothing new.
+    const uint64_t built = renderer.shaderMapPrograms;
+    renderer.UpdateMaterial(&material);
+    zMaterial twin(&core);
+    twin.shaderMap = new zShaderMap;
+    twin.shaderMap->roots[zShaderMap::Diffuse] = Colour(0, 1, 0, 1);
+    twin.shaderMap->roots[zShaderMap::Opacity] = Constant(Float, 0.5f);
+    twin.shaderMap->roots[zShaderMap::Glossiness] = new zMaterialParameterShaderBlock(4);
+    ASSERT_TRUE(renderer.SetupMaterial(&twin));
+    EXPECT_EQ(renderer.shaderMapPrograms, built);
+    EXPECT_EQ(static_cast<zGL3MaterialPrograms*>(twin.rendererData)->attributeMap->program, programs->attributeMap->program);
+    EXPECT_FALSE(renderer.SetupMaterial(&material));
+}
+
+TEST_F(RenderMapSetupTest, MaterialsWithoutProgramsAndAWhiteDefault)
+{
+    zMaterial plain(&core);
+    ASSERT_TRUE(renderer.SetupMaterial(&plain));
+    ASSERT_EQ(renderer.loaded.size(), 3u);
+    EXPECT_EQ(renderer.loaded[2].fragment,
+              "\nvoid main()\n{\ngl_FragData[0] = vec4(1.0, 1.0, 1.0, 1.0);\ngl_FragData[1] = vec4(0.0, 0.0, "
+              "0.0, 0.1);\ngl_FragData[2] = vec4(0.0, 0.0, 0.0, 0.0);\n}\n");
+    renderer.loaded.clear();
+    zMaterial fixed(&core);
+    fixed.flags |= zMaterial::FlagFixedFunction;
+    ASSERT_TRUE(renderer.SetupMaterial(&fixed));
+    zMaterial skinned(&core);
+    skinned.flags |= zMaterial::FlagSkinned;
+    ASSERT_TRUE(renderer.SetupMaterial(&skinned));
+    EXPECT_EQ(static_cast<zGL3MaterialPrograms*>(fixed.rendererData)->attributeMap, nullptr);
+    ASSERT_EQ(renderer.loaded.size(), 3u);
+    EXPECT_EQ(renderer.loaded[0].name, "SkinMtx_Vertex_");
+    EXPECT_NE(renderer.loaded[0].vertex.find(
+                  "gl_Position = gl_ModelViewProjectionMatrix * _n_skin_mtx0000 * _n_vertex0001;\n"),
+              std::string::npos);
+}
+
+struct LightCase {
+    const char* label;
+    int32_t type;
+    int32_t shadow;
+    bool projection;
+    float specular;
+    uint32_t effects;
+    const char* program;
+};
+
+void PrintTo(const LightCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+class LightProgramTest : public ::testing::TestWithParam<LightCase> {};
+
+TEST_P(LightProgramTest, PicksTheCoreProgram)
+{
+    const LightCase& c = GetParam();
+    Tavrin core;
+    zGL3Renderer renderer(&core);
+    renderer.effectFlags = c.effects;
+    zLight light(&core);
+    light.type = c.type;
+    light.shadow = c.shadow;
+    light.specularIntensity = c.specular;
+    zTexture map(&core, "cookie.tga");
+    light.projectionMap = c.projection ? &map : nullptr;
+    const char* program = renderer.SelectLightProgram(&light);
+    EXPECT_STREQ(program != nullptr ? program : "(none)", c.program);
+    light.projectionMap = nullptr;
+}
+
+constexpr uint32_t Shadows = zGL3Renderer::EffectShadowMapping;
+constexpr uint32_t Linear = zGL3Renderer::EffectShadowMapping | zGL3Renderer::EffectLinearShadow;
+
+INSTANTIATE_TEST_SUITE_P(
+    Lights, LightProgramTest,
+    ::testing::Values(
+        LightCase{"PointShadowed", zLight::TypePoint, zLight::ShadowMap, false, 0, Shadows, "core::pointlight_shadowmap"},
+        // Without shadow mapping no cube maps are rendered: the plain program.
+        LightCase{"PointShadowedWithoutShadowMapping", zLight::TypePoint, zLight::ShadowMap, false, 0, 0,
+                  "core::pointlight"},
+        LightCase{"PointSpecular", zLight::TypePoint, zLight::ShadowNone, false, 1, Shadows,
+                  "core::pointlight_specular"},
+        LightCase{"ParallelSplits", zLight::TypeParallel, zLight::ShadowMap, false, 0, Linear,
+                  "core::linearlight_pssm"},
+        LightCase{"ParallelWithoutLinearShadow", zLight::TypeParallel, zLight::ShadowMap, false, 0, Shadows,
+                  "core::linearlight"},
+        LightCase{"SpotProjectedShadowMap", zLight::TypeSpot, zLight::ShadowMap, true, 0, Shadows,
+                  "core::projective_spotlight_shadowmap"},
+        LightCase{"SpotShadowMap", zLight::TypeSpot, zLight::ShadowMap, false, 0, Shadows, "core::spotlight_shadowmap"},
+        LightCase{"SpotProjectedShadowMode1", zLight::TypeSpot, zLight::ShadowPMap, true, 0, Shadows,
+                  "core::projective_spotlight_shadow"},
+        LightCase{"SpotProjectedShadowMapOff", zLight::TypeSpot, zLight::ShadowMap, true, 0, 0,
+                  "core::projective_spotlight"},
+        LightCase{"SpotSpecularShadowMapOff", zLight::TypeSpot, zLight::ShadowMap, false, 1, 0,
+                  "core::spotlight_specular"},
+        LightCase{"Spot", zLight::TypeSpot, zLight::ShadowNone, false, 0, Shadows, "core::spotlight"},
+        LightCase{"Area", zLight::TypeArea, zLight::ShadowNone, false, 0, Shadows, "(none)"}),
+    [](const ::testing::TestParamInfo<LightCase>& info) { return std::string(info.param.label); });
 
 } // namespace

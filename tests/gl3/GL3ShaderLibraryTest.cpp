@@ -4,6 +4,10 @@
 #include "GL3TestSupport.h"
 #include "support/LogCapture.h"
 
+#include "core/shader/StreamBlocks.h"
+#include "core/shader/zShaderBlocks.h"
+#include "core/shader/zShaderMap.h"
+
 #include <string>
 #include <vector>
 
@@ -121,6 +125,49 @@ TEST_F(GL3ShaderLibraryTest, ProgramsReadTheUniformsTheirPassesSet)
         for (const char* uniform : c.uniforms)
             EXPECT_NE(renderer->glGetUniformLocation_(record->program, uniform), -1) << c.program << " " << uniform;
     }
+}
+
+TEST_F(GL3ShaderLibraryTest, MaterialProgramsFromShaderMapsLinkOnTheDriver)
+{
+    ASSERT_TRUE(Open());
+    // Build the programs as the deferred frame would.
+    const uint32_t saved = renderer->optionFlags;
+    renderer->optionFlags &= ~uint32_t(zGL3Renderer::OptionDisableShader);
+    zTexture* wall = new zTexture(&core, "wall.tga");
+    core.GetTextures().Append(wall);
+    zMaterial material(&core);
+    material.flags |= zMaterial::FlagSkinned;
+    material.shaderMap = new zShaderMap;
+    auto* lookup = new zSampler2DShaderBlock;
+    lookup->SetInput(0, new zTextureShaderBlock(wall));
+    lookup->SetInput(1, new zUVStreamShaderBlock(0));
+    auto* bump = new zUnpackColorShaderBlock;
+    bump->SetInput(0, new zSwizzleShaderBlock(lookup, 1, 2, 3, 0));
+    auto* normal = new zMultiplyShaderBlock;
+    normal->SetInput(0, bump);
+    normal->SetInput(1, new zTangentFrameShaderBlock);
+    material.shaderMap->roots[zShaderMap::Normal] = normal;
+    material.shaderMap->roots[zShaderMap::Diffuse] = lookup;
+    auto* gloss = new zPowShaderBlock;
+    gloss->SetInput(0, new zClockShaderBlock);
+    gloss->SetInput(1, new zMaterialParameterShaderBlock(4));
+    material.shaderMap->roots[zShaderMap::Glossiness] = gloss;
+    material.shaderMap->roots[zShaderMap::Constant] = new zVertexColorStreamShaderBlock;
+    auto* opacity = new zSwizzleShaderBlock(lookup, 4, 0, 0, 0);
+    material.shaderMap->roots[zShaderMap::Opacity] = opacity;
+    ASSERT_TRUE(renderer->SetupMaterial(&material));
+    auto* programs = static_cast<zGL3MaterialPrograms*>(material.rendererData);
+    for (CompiledRenderMap* map : {programs->depthNormalMap, programs->attributeMap, programs->shadowMap}) {
+        ASSERT_NE(map, nullptr);
+        ASSERT_NE(map->program, nullptr);
+        EXPECT_EQ(Status(map->program->program, GL_OBJECT_LINK_STATUS_ARB), GL_TRUE) << map->program->id.Get();
+        EXPECT_NE(map->program->skinIdLocation, -1) << map->program->id.Get();
+    }
+    EXPECT_EQ(programs->attributeMap->textures[0].texture, wall);
+    EXPECT_NE(programs->attributeMap->textures[0].location, -1);
+    EXPECT_NE(programs->depthNormalMap->program->tangentLocation, -1);
+    renderer->FreeMaterial(&material);
+    renderer->optionFlags = saved;
 }
 
 } // namespace

@@ -68,13 +68,25 @@ struct zGL3GeometryRecord {
     zGL3Batch* batches = nullptr;
 };
 
-// The renderer data of a material and of a light. The programs come with the
-// deferred frame; in safe mode both stay empty.
+// The renderer data of a material: its shader map compiled for the
+// depth-normal (2), attribute (3) and shadow-caster (6) passes, each null
+// when absent. The maps are owned; their programs are the renderer's.
+// In safe mode all three stay null.
 struct zGL3MaterialPrograms {
-    void* depthNormalMap = nullptr;
-    void* attributeMap = nullptr;
-    void* shadowMap = nullptr;
+    ~zGL3MaterialPrograms() { Clear(); }
+    void Clear()
+    {
+        delete depthNormalMap;
+        delete attributeMap;
+        delete shadowMap;
+        depthNormalMap = attributeMap = shadowMap = nullptr;
+    }
+    CompiledRenderMap* depthNormalMap = nullptr;
+    CompiledRenderMap* attributeMap = nullptr;
+    CompiledRenderMap* shadowMap = nullptr;
 };
+// The renderer data of a light: the programs its passes use (the renderer's,
+// null when not loaded or in safe mode).
 struct zGL3LightPrograms {
     zGL3ShaderRecord* lightProgram = nullptr;
     zGL3ShaderRecord* volumetricProgram = nullptr;
@@ -108,6 +120,8 @@ public:
         OptionTextureForceSquare = 1024,
     };
     enum : uint32_t {
+        EffectShadowMapping = 2,
+        EffectLinearShadow = 0x40,
         EffectExposure = 16,
         EffectAmbientOcclusion = 128,
     };
@@ -244,6 +258,9 @@ public:
     // earlier map of the same key in that pass. The caller owns the result;
     // null (logged) for a pass out of range or when allocation fails.
     CompiledRenderMap* SetupShaderMap(int32_t pass);
+    // The core program a light draws with, by type, shadow mode, projection
+    // map and specular intensity; null for types without one.
+    const char* SelectLightProgram(const zLight* light) const;
     // Forgets the per-pass program lists (the programs belong to the shader list).
     void ClearPassPrograms();
 
