@@ -164,7 +164,8 @@ public:
     // registers the programs of the profile ("Default" when null) through
     // LoadShader. False when the library or its profile cannot be used.
     bool LoadShaderLibrary(const char* path, const char* profile);
-    // FreeShader for every loaded shader in list order, then deletes them.
+    // FreeShader for every loaded shader in list order, then deletes them and
+    // forgets the loaded libraries (a later LoadShaderLibrary reads them again).
     void FreeAllShaders();
 
     // A raster font of the renderer's core loaded from its description and

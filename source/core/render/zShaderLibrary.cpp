@@ -100,4 +100,7 @@ void zRenderer::FreeAllShaders()
     while (zShaderRecord* record = shaders.NextAs<zShaderRecord>(cursor))
         FreeShader(record);
     shaders.Clear();
+    // The programs are gone, so the libraries count as unread: a renderer
+    // that closes and reopens video loads them again.
+    shaderLibraries.Clear();
 }

@@ -381,6 +381,8 @@ void zGL3Renderer::ReleaseGLObjects()
             glDeleteFramebuffers_(1, &deferredFramebuffer);
         deferredFramebuffer = 0;
     }
+    // Map programs went with the shader list.
+    ClearPassPrograms();
     optionFlags &= ~uint32_t(OptionDisableMRT);
 }
 

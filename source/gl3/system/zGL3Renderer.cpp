@@ -343,12 +343,6 @@ void zGL3Renderer::FreeMaterial(zMaterial* material)
     material->rendererData = nullptr;
 }
 
-void zGL3Renderer::UpdateMaterial(zMaterial*)
-{
-    // Shader maps are built for the deferred frame only; safe mode draws
-    // every material through the fixed-function route.
-}
-
 bool zGL3Renderer::SetupLight(zLight* light)
 {
     if (light == nullptr || light->rendererData != nullptr)
@@ -368,8 +362,3 @@ void zGL3Renderer::FreeLight(zLight* light)
     light->rendererData = nullptr;
 }
 
-void zGL3Renderer::UpdateLight(zLight*)
-{
-    // Light programs belong to the deferred frame; the fixed-function frame
-    // lights with GL lights.
-}

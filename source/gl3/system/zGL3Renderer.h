@@ -3,6 +3,7 @@
 #include "core/render/zRenderer.h"
 #include "core/render/zShaderRecord.h"
 #include "framework/math/zMatrix4.h"
+#include "gl3/deferred/GL3RenderMapCompiler.h"
 
 #define GL_GLEXT_LEGACY 1
 #include <GL/gl.h>
@@ -10,6 +11,7 @@
 #include <GL/glext.h>
 
 #include <cstdint>
+#include <vector>
 
 class zLight;
 class zObject;
@@ -23,6 +25,11 @@ public:
     GLhandleARB program = 0;
     GLhandleARB vertexShader = 0;
     GLhandleARB fragmentShader = 0;
+    // Attribute locations a shader-map program reads; -1 when unused.
+    GLint tangentLocation = -1;
+    GLint bitangentLocation = -1;
+    GLint skinIdLocation = -1;
+    GLint skinWeightLocation = -1;
 };
 
 // What SetupTexture hangs on a texture: its GL name and the video memory it
@@ -61,13 +68,25 @@ struct zGL3GeometryRecord {
     zGL3Batch* batches = nullptr;
 };
 
-// The renderer data of a material and of a light. The programs come with the
-// deferred frame; in safe mode both stay empty.
+// The renderer data of a material: its shader map compiled for the
+// depth-normal (2), attribute (3) and shadow-caster (6) passes, each null
+// when absent. The maps are owned; their programs are the renderer's.
+// In safe mode all three stay null.
 struct zGL3MaterialPrograms {
-    void* depthNormalMap = nullptr;
-    void* attributeMap = nullptr;
-    void* shadowMap = nullptr;
+    ~zGL3MaterialPrograms() { Clear(); }
+    void Clear()
+    {
+        delete depthNormalMap;
+        delete attributeMap;
+        delete shadowMap;
+        depthNormalMap = attributeMap = shadowMap = nullptr;
+    }
+    CompiledRenderMap* depthNormalMap = nullptr;
+    CompiledRenderMap* attributeMap = nullptr;
+    CompiledRenderMap* shadowMap = nullptr;
 };
+// The renderer data of a light: the programs its passes use (the renderer's,
+// null when not loaded or in safe mode).
 struct zGL3LightPrograms {
     zGL3ShaderRecord* lightProgram = nullptr;
     zGL3ShaderRecord* volumetricProgram = nullptr;
@@ -101,6 +120,8 @@ public:
         OptionTextureForceSquare = 1024,
     };
     enum : uint32_t {
+        EffectShadowMapping = 2,
+        EffectLinearShadow = 0x40,
         EffectExposure = 16,
         EffectAmbientOcclusion = 128,
     };
@@ -231,6 +252,17 @@ public:
     void DrawCameraQuad(bool textured, float u, float v);
     void DrawTextureQuad(zTexture* texture, float x, float y, float width, float height, bool full);
     static void CopyMatrix(const float* source, float* destination, bool transpose);
+
+    // Shader maps (deferred/setup_shader_map). Builds the program of the
+    // compiler's current sections for queue pass 0 to 6, shared with every
+    // earlier map of the same key in that pass. The caller owns the result;
+    // null (logged) for a pass out of range or when allocation fails.
+    CompiledRenderMap* SetupShaderMap(int32_t pass);
+    // The core program a light draws with, by type, shadow mode, projection
+    // map and specular intensity; null for types without one.
+    const char* SelectLightProgram(const zLight* light) const;
+    // Forgets the per-pass program lists (the programs belong to the shader list).
+    void ClearPassPrograms();
 
     // Frame (fixed, deferred).
     void WalkQueue(int32_t mode);
@@ -368,6 +400,14 @@ public:
     // The lights the fixed-function pass configured this frame.
     int32_t lightCount = 0;
     zLight* lightList[MaxFixedLights] = {};
+    // The shader-map compiler and, per queue pass, the programs built from
+    // maps in creation order (borrowed from the shader list).
+    static constexpr int32_t PassCount = 7;
+    GL3_RenderMapCompiler mapCompiler;
+    std::vector<zGL3ShaderRecord*> passPrograms[PassCount];
+    // Programs built from shader maps since the renderer was made; frames
+    // never build any (the tests read it).
+    uint64_t shaderMapPrograms = 0;
     // Whether the platform's video system was started by this renderer.
     uint8_t videoSystemStarted = 0;
     // Counters the benchmarks and tests read: GL state changes issued by the
