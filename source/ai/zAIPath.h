@@ -10,7 +10,8 @@
 
 class zChannel;
 
-// A point of a path: the motion's position at one of its key times.
+// A point of a path: the motion's position (world units) at one of its key
+// times (seconds).
 struct zAIPathNode {
     float time = 0.0f;
     zVector position;
@@ -44,7 +45,8 @@ public:
     void BuildQueryStructure();
 
     // The point of the path closest to p and, when time is given, the path
-    // time there (set to -1 first). False, logged, for fewer than two nodes.
+    // time there in seconds (set to -1 first). False, logged, for fewer than
+    // two nodes.
     bool GetClosestPoint(const zVector& p, zVector& closest, float* time = nullptr) const;
 
     // The bucket of a point: the sum of its truncated 20-unit cell

@@ -103,7 +103,7 @@ public:
     // The instance of the declaration's URI, or a new one loaded, set up and
     // reset; layerMode 0 adds no layer, 1 a layer at the front, any other
     // value one at the back (only for a new instance). Null when refused or on
-    // failure.
+    // failure. The project owns the instance (free it with Unload).
     zProjectScene* Instantiate(zProjectSceneDecl* declaration, int32_t layerMode);
     zProjectScene* FindInstance(const char* uri) const;
     // Removes the instance's layers and frees the instance and its scene.
@@ -111,7 +111,8 @@ public:
     // "OnActivateScene" (instance, state) when the script has it, then the flag.
     void ActivateScene(zProjectScene* instance, bool state);
 
-    // Wraps a scene made elsewhere (taken over on success) as an instance.
+    // Wraps a scene made elsewhere (taken over on success; on failure the
+    // caller still owns it) as an instance.
     bool RegisterInstance(zProjectSceneDecl* declaration, zScene* scene);
     bool RegisterInstance(zProjectSceneDecl* declaration, zScene2D* scene);
     int32_t CountActiveInstances() const;
@@ -122,7 +123,8 @@ public:
     void Reset(bool stopVM);
 
     // Layers: mode 1 appends at the front, 2 inserts at the back; other modes
-    // add nothing (null).
+    // add nothing (null). The project owns the layer; the instance is not
+    // the layer's.
     zProjectLayer* AddLayer(zProjectScene* instance, int32_t mode);
     // False when the layer is not in the stack.
     bool MoveLayerToFront(zProjectLayer* layer);

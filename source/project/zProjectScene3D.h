@@ -11,9 +11,10 @@ class zScriptUnit;
 // What the project and the application do with 3D scenes, in one place.
 namespace zProjectScene3D {
 
-// A new empty scene on the core and the master; null (logged) when it cannot
-// be made.
+// A new empty scene on the core and the master (neither owned); the caller
+// owns it and frees it with Delete. Null when it cannot be made.
 zScene* New(Tavrin* core, zScriptMaster* master);
+// Null is allowed.
 void Delete(zScene* scene);
 // Reads the scene file; false when it cannot be read (the reader logged why).
 bool Load(zScene* scene, const char* uri);

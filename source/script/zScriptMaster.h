@@ -24,7 +24,8 @@ public:
 
     // Opens a VM (stack of 1024 slots, print and error handlers, the blob, io,
     // system, math and string libraries in the root table), or adopts the given
-    // one unchanged. False when a VM is already held or opening fails.
+    // one unchanged. False when a VM is already held or opening fails. An
+    // adopted VM becomes the master's: StopVM and the destructor close it.
     bool StartVM(HSQUIRRELVM existing = nullptr);
     // Closes the VM and forgets the loaded scripts; nothing without a VM.
     void StopVM();

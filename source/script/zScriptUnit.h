@@ -60,6 +60,7 @@ public:
     virtual void CloseScriptUnit();
 
     // The owner's handle (not managed) is the first argument of every call.
+    // The object is not owned; the owner clears or outlives the unit.
     void SetOwner(void* object, int32_t type);
 
     // New untyped parameter at the tail (owned by the unit).
@@ -83,7 +84,8 @@ public:
 
     // The "ScriptUnit" tag: Script, Class and ParmList (parameters appended).
     bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
-    // A new "ScriptUnit" tag, or null when the unit has nothing to write.
+    // A new "ScriptUnit" tag the caller owns, or null when the unit has
+    // nothing to write.
     zMetaTag* AsMetaTag() const;
 
     zScriptMaster* GetScriptMaster() const { return master; }

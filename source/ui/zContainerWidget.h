@@ -2,7 +2,7 @@
 
 #include "ui/zWidget.h"
 
-// A cell of a container: a rectangle relative to the container's cell.
+// A cell of a container: a rectangle in pixels, relative to the container's cell.
 class zContainerCell : public zLinkedListEntry {
 public:
     int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;

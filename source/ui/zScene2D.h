@@ -102,15 +102,18 @@ public:
     void Clear();
 
     // The cached picture loaded from path (32-bit RGBA); null when it cannot
-    // load. A path loads once.
+    // load. A path loads once. The scene owns it until Clear or destruction.
     zScene2DPicture* LoadPicture(const char* path);
     // Eight paths (top, left, right, bottom, top-left, top-right, bottom-left,
     // bottom-right). True when all eight loaded; a null path marks the skin
-    // incomplete and changes nothing else.
+    // incomplete and changes nothing else. Colours are packed 0xAABBGGRR
+    // (red in the low byte); top, bottom and the title size are pixels.
     bool SetSkin(const char* const paths[SkinPartCount], int32_t backgroundColor, int32_t titleColorValue,
                  int32_t top, int32_t bottom, int32_t titleSizeValue, const char* fontName);
     // Replaces the cursor window; null removes it (and with it all mouse processing).
     void SetCursor(const char* path);
+    // Hides the cursor after that many seconds without movement; 0 or less
+    // never hides it.
     void SetCursorAutoHideDelay(float seconds);
     // Only window and its descendants receive events.
     void LockToWindow(zWindow* window);
@@ -125,6 +128,8 @@ public:
     void SetExcludeFromRecord(bool exclude);
 
     bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag) override;
+    // A new "Scene2d" tag the caller owns (the script unit only); null when it
+    // cannot be allocated.
     zMetaTag* AsMetaTag(zLinkedListId* list) override;
     bool ExecCommand(zACECommand* command, float slice) override;
 
@@ -163,13 +168,16 @@ public:
     zACEManager commandManager;
     Tavrin* core = nullptr;
     zMouseDevice mouse;
+    // Seconds of the frame clock when the cursor last moved.
     float cursorMovedAt = 0.0f;
     float cursorHideDelay = 0.0f;
     zWindow* cursorWindow = nullptr;
     zWindow* draggedWindow = nullptr;
     zMouseRecord mouseNow;
     zMouseRecord mousePrev;
+    // Nonzero: command lists run on the unscaled frame delta.
     uint8_t useRawClock = 0;
+    // The virtual screen, in pixels, that window coordinates refer to.
     float virtualWidth = 1280.0f;
     float virtualHeight = 960.0f;
     float fadeAmount = 0.0f;

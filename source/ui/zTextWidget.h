@@ -14,6 +14,7 @@ public:
                 int32_t size = 0);
 
     void SetText(const char* text);
+    // Not owned: fonts belong to the font system (zScene2D::OpenFont).
     void SetFont(zTrueTypeFont* font);
     // Pixel size; also the face's current size.
     void SetSize(int32_t size);

@@ -27,8 +27,9 @@ enum zUIEvent : int32_t {
 };
 
 // What a handler is told. Widget events fill window, widget, id, the cursor
-// position and the button states; window events fill window and the window's
-// position (windowX, windowY).
+// position (x, y: pixels of the scene's screen) and the button states; window
+// events fill window and the window's position (windowX, windowY, as
+// zWindow::position). The pointers are borrowed for the call only.
 struct zUIEventArgs {
     zWindow* window = nullptr;
     zWidget* widget = nullptr;

@@ -35,7 +35,8 @@ public:
     static constexpr uint32_t DrawFlags = 0x4000;
     static constexpr uint32_t DrawFlagsAdditive = 0x4004;
 
-    // Appends itself to the scene's window list. Null position gives
+    // Appends itself to the scene's window list, which owns it; the parent is
+    // not owned. Null position gives
     // (0.5, 0.5), null size 320 x 200, a null title "Titleless Window".
     zWindow(zScene2D* scene, zWindow* parent, int32_t id, const char* title, const float* position = nullptr,
             const float* size = nullptr);
@@ -43,19 +44,25 @@ public:
     // the cache texture.
     ~zWindow() override;
 
+    // Pixels of the scene's virtual screen (of the viewport for a
+    // resolution-invariant window), in the parent window's frame.
     void SetPosition(float x, float y);
+    // Pixels of the window: the point placed at the position, and the
+    // centre of rotation and scale.
     void SetPivot(float x, float y);
     void SetScale(float x, float y);
     void SetRotation(float radians);
     // Clamped to 0..1.
     void SetOpacity(float value);
     void SetParent(zWindow* newParent);
+    // Components 0..1.
     void SetBackgroundColor(float r, float g, float b, float a);
     // Loads through the scene's picture cache: on success the picture is the
     // background and the window NonSkinned; on failure NonSkinned is cleared
     // and the previous picture stays. False on failure.
     bool SetBackgroundPicture(const char* path);
-    // The cache picture grows to powers of two that hold the size; it never shrinks.
+    // Pixels. The cache picture grows to powers of two that hold the size;
+    // it never shrinks.
     void SetSize(float width, float height);
     // Takes the widget tree (the previous root is deleted when it differs).
     // An embedded widget is refused (nothing changes).

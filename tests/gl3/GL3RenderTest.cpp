@@ -132,6 +132,11 @@ struct LightCase {
     int r, g, b;
 };
 
+void PrintTo(const LightCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class FixedLights : public SafeModeScene, public ::testing::WithParamInterface<LightCase> {};
 
 TEST_P(FixedLights, EachTypeLightsTheFaceAsGLLightsDo)

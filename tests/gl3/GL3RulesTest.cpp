@@ -15,6 +15,11 @@ struct LayoutCase {
     zGL3VertexLayout expected;
 };
 
+void PrintTo(const LayoutCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 zGL3VertexAttributes Attributes(bool normals, bool tangents, bool skinned, bool colours, bool uv0, bool uv1, bool uv2)
 {
     zGL3VertexAttributes a;
@@ -96,6 +101,11 @@ struct SizeCase {
     uint32_t options;
     int32_t wantWidth, wantHeight;
 };
+
+void PrintTo(const SizeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class TextureSize : public ::testing::TestWithParam<SizeCase> {};
 

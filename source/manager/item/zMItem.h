@@ -60,7 +60,7 @@ public:
     // "OnLogicUpdate" or "OnTrigger".
     void SetupScript();
 
-    // Both bases have an Update; these name which one.
+    // Both bases have an Update; these name which one. dt in seconds.
     void UpdateMotion(float dt) { zMotionPlayer::Update(dt); }
     void UpdateCommands(float dt) { zACEUnit::Update(dt); }
 
@@ -100,6 +100,7 @@ public:
     zMatrix4 replayStartWorldMatrix;
     zMatrix4 replayStartPreviousWorldMatrix;
     float priority = 0.5f;
+    // "OnLogicUpdate" calls per second, and the seconds left to the next one.
     float logicFrequency = 15.0f;
     float logicTime = 0.0f;
     zMatrix4 logicTransformation;

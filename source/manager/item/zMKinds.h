@@ -24,6 +24,7 @@ public:
     // The "MObject" tag: "MItem", "Object" and "SkinMotion". False only for
     // a tag of another name.
     bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
+    // A new kind tag the caller owns, or null when it cannot be allocated.
     zMetaTag* AsMetaTag() const;
 
     // Starts motion i of the hierarchy motion in slot 0 of the managed item

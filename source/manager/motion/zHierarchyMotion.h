@@ -35,6 +35,7 @@ public:
     float GetLength() const;
 
     bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag);
+    // A new tag the caller owns, or null.
     zMetaTag* AsMetaTag() const;
 
 private:

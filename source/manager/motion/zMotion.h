@@ -33,7 +33,7 @@ public:
     int32_t GetChannelCount() const { return channelCount; }
     void ClearChannels();
 
-    // PositionX, Y and Z at the time; behaviour -1 uses each curve's own,
+    // PositionX, Y and Z at the time (seconds); behaviour -1 uses each curve's own,
     // another value overrides both ends. False, point untouched, when one
     // of the three channels is missing.
     bool EvaluatePosition(float time, zVector& point, int32_t behaviour = -1) const;

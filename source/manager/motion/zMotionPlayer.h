@@ -28,6 +28,7 @@ public:
     // Back to the values of a free slot; position and reserved stay.
     void Reset();
 
+    // Seconds: since the start, of fade-in, and the motion's own clock.
     float elapsed = 0.0f;
     float fade = 0.0f;
     float time = 0.0f;

@@ -52,7 +52,8 @@ public:
     // Resets every member; with callOnReset each member's "OnReset" runs after.
     void Reset(bool callOnReset);
     void SetMotionClockScale(float scale);
-    // Starts the member's motion of that name (or at that index) in slot 0.
+    // Starts the member's motion of that name (or at that index) in slot 0;
+    // fade and startTime in seconds.
     void SetMotion(const char* name, float fade, float weight);
     void SetMotionFromIndex(int32_t index, float fade, float startTime);
 

@@ -217,7 +217,9 @@ public:
 
     // --- Items -------------------------------------------------------------
     // New items, appended to their kind list with a fresh UID; null, logged,
-    // when they cannot be allocated. A name may be null (nameless).
+    // when they cannot be allocated. A name may be null (nameless). The scene
+    // owns the new item; the geometry is not owned (it stays in the core's
+    // cache) and may be null.
     zMObject* AddObject(const char* name, zGeometry* geometry);
     zMLight* AddLight(const char* name, int32_t lightType, float itemPriority);
     // The first camera of a scene without a current camera becomes current.
@@ -250,13 +252,15 @@ public:
     // Deactivates the item and queues it for destruction (once).
     bool DeleteItem(zMItem* item);
     bool DeleteGroup(zGroup* group);
-    // Destroys at once; false when the item is not in this scene.
+    // Destroys at once; false when the item is not in this scene. The
+    // item's script handles go stale; raw pointers to it dangle.
     bool DestroyItem(zMItem* item);
     void FlushDeletionQueue();
     bool IsQueuedForDeletion(const zMItem* item) const;
     // Whether the item is (still) one of this scene's items.
     bool IsRegistered(const zMItem* item) const;
 
+    // A new group the scene owns; null, logged, when it cannot be allocated.
     zGroup* AddGroup(const char* name);
     zGroup* FindGroup(const char* name) const;
     // Instantiates a proxy item's scene file into a group (once per item).
@@ -312,6 +316,7 @@ public:
     zColor ambientColor{0.0f, 0.0f, 0.0f, 1.0f};
     float ambientIntensity = 1.0f;
     float targetExposure = 0.25f;
+    // Fog distances in world units from the camera; fogFar 0 turns fog off.
     float fogNear = 0.0f;
     float fogFar = 0.0f;
     zColor fogColor{0.0f, 0.0f, 0.0f, 1.0f};
