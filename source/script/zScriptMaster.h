@@ -58,6 +58,8 @@ public:
     void SetOk(bool value) { ok = value; }
     int32_t GetUnitCallCount() const { return unitCallCount; }
     void CountUnitCall() { ++unitCallCount; }
+    // The scene restarts the count at the top of every frame.
+    void ResetUnitCallCount() { unitCallCount = 0; }
 
 private:
     HSQUIRRELVM vm = nullptr;

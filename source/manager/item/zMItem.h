@@ -64,6 +64,13 @@ public:
     void UpdateMotion(float dt) { zMotionPlayer::Update(dt); }
     void UpdateCommands(float dt) { zACEUnit::Update(dt); }
 
+    // The item reset of the scene: frozen flag, worlds' transformations,
+    // logic transformations and a random first logic delay.
+    void ResetItem();
+    // The scene's item commands ("toposition" ... "toalpha"); other codes go
+    // to the base.
+    bool ExecCommand(zACECommand* command, float step) override;
+
     void RecordLocation();
     void ApplyRecordedLocation();
     void SetLogicTransformation(const zMatrix4& m);
