@@ -1,5 +1,6 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/SqBindRaytracer.h"
 #include "manager_binding/zBindMath.h"
 
 #include <string>
@@ -67,5 +68,6 @@ void SqRegisterBindings(HSQUIRRELVM v)
     //       registrar sets kSqVectorTypeTag, kSqMatrix3TypeTag and
     //       kSqMatrix4TypeTag as the classes' type tags).
     SqRegisterMathFunctions(v);
+    SqRegisterRaytracerFunctions(v);
     SqRegisterMathClasses(v);
 }

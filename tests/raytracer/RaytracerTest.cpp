@@ -5,13 +5,16 @@
 #include "core/light/zLight.h"
 #include "core/material/zMaterial.h"
 #include "core/GeometryTestSupport.h"
+#include "bfgt/picture/zPictureIO.h"
 #include "raytracer/zRaytracer.h"
+#include "script/SqSafePtr.h"
 
 #ifdef _OPENMP
 #include <omp.h>
 #endif
 
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -341,4 +344,95 @@ TEST_F(RaytracerTest, MirrorReflectsWhatFacesIt)
     p.reflections = 0;
     ASSERT_TRUE(Trace(picture, 8, 8, p));
     EXPECT_EQ(Green(Pixel(picture, 4, 4)), 0);
+}
+
+// The script functions, driven from a script that gets the core and the scene
+// as globals.
+class RaytracerScriptTest : public RaytracerTest {
+protected:
+    void SetUp() override
+    {
+        RaytracerTest::SetUp();
+        sq_pushroottable(v);
+        sq_pushstring(v, "g_engine", -1);
+        SqPushSafePtr(v, &core, SqPtrEngine);
+        sq_newslot(v, -3, SQFalse);
+        sq_pushstring(v, "g_scene", -1);
+        SqPushSafePtr(v, scene.get(), SqPtrScene);
+        sq_newslot(v, -3, SQFalse);
+        sq_pop(v, 1);
+    }
+    // A root-table slot the script set, as a bool.
+    bool Global(const char* name)
+    {
+        sq_pushroottable(v);
+        sq_pushstring(v, name, -1);
+        SQBool value = SQFalse;
+        if (SQ_SUCCEEDED(sq_get(v, -2)))
+            sq_getbool(v, -1, &value);
+        sq_settop(v, 0);
+        return value != SQFalse;
+    }
+};
+
+TEST_F(RaytracerScriptTest, TracesTheSceneIntoATgaFile)
+{
+    AddQuad("wall", 0.0f, {1.0f, 0.0f, 0.0f, 1.0f});
+    AddPointLight({0, 0, -3});
+    ASSERT_TRUE(Load("trace.nut", R"(
+        function Run() {
+            local rt = EngineNewRaytracer(g_engine);
+            RaytracerSetAntialias(rt, false, 4, 0.015, false);
+            RaytracerSetGlobalIllum(rt, false, 4, 1);
+            ::sceneSet <- RaytracerSetScene(rt, g_scene);
+            ::written <- RaytracerTrace(rt, "frame.tga", 32, 24);
+            RaytracerSetInterlace(rt, true, true);
+            RaytracerStartInterlacedSequence(rt);
+            ::odd <- RaytracerTrace(rt, "odd.tga", 32, 23);
+            ::firstField <- RaytracerTrace(rt, "field.tga", 32, 24);
+            ::secondField <- RaytracerTrace(rt, "woven.tga", 32, 24);
+            RaytracerDeleteSelf(rt);
+            ::nullScene <- RaytracerSetScene(rt, NullScene);
+        }
+    )"));
+    sq_pushroottable(v);
+    sq_pushstring(v, "NullScene", -1);
+    SqPushSafePtr(v, nullptr, SqPtrScene);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    ASSERT_TRUE(Call("Run"));
+    EXPECT_TRUE(Global("sceneSet"));
+    EXPECT_TRUE(Global("written"));
+    EXPECT_FALSE(Global("odd"));
+    EXPECT_FALSE(Global("firstField")) << "the first field of a pair writes nothing";
+    EXPECT_TRUE(Global("secondField"));
+    EXPECT_FALSE(Global("nullScene"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("odd.tga")));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("field.tga")));
+    EXPECT_EQ(Count("RaytracerDeleteSelf() is now obsolete, you can remove this call."), 1u);
+
+    // The file holds the same picture as a direct trace.
+    zPicture direct;
+    ASSERT_TRUE(Trace(direct, 32, 24));
+    for (const char* name : {"frame.tga", "woven.tga"}) {
+        zPicture loaded;
+        ASSERT_TRUE(lowlevel_tga_load(dir.Path(name).c_str(), loaded)) << name;
+        ASSERT_EQ(loaded.width, 32);
+        ASSERT_EQ(loaded.height, 24);
+        for (int32_t y = 0; y < 24; ++y)
+            for (int32_t x = 0; x < 32; ++x)
+                ASSERT_EQ(Pixel(loaded, x, y) & 0xFFFFFFu, Pixel(direct, x, y) & 0xFFFFFFu) << name << x << "," << y;
+    }
+}
+
+TEST_F(RaytracerScriptTest, WrongHandleKindSuspendsTheScript)
+{
+    ASSERT_TRUE(Load("wrong.nut", R"(
+        function Run() {
+            RaytracerSetScene(g_scene, g_scene);
+            ::after <- true;
+        }
+    )"));
+    Call("Run");
+    EXPECT_FALSE(Global("after"));
 }
