@@ -1,4 +1,5 @@
 #include "manager/scene/zScene.h"
+#include "manager/scene/zSceneRecord.h"
 
 #include "core/geometry/zGeometry.h"
 #include "core/light/zLight.h"
@@ -126,6 +127,7 @@ zScene::zScene(Tavrin* coreObject, zScriptMaster* master)
 
 zScene::~zScene()
 {
+    AbandonReplay(replayRecord);
     DeleteContent(false);
     if (renderer != nullptr && renderer->propertyContext == this) {
         renderer->propertyCallback = nullptr;

@@ -33,6 +33,8 @@ class zMLight;
 class zMObject;
 class zRenderer;
 class zScene;
+class zSceneRecord;
+class zMaterial;
 class zScriptMaster;
 class zTrigger;
 
@@ -169,6 +171,27 @@ public:
     void SetSourcePath(const char* path);
     void SortLightsByPriority();
     void RecordLocation();
+
+    // --- Record and replay (zSceneReplay.cpp) ------------------------------
+    // Records are not owned. Entries name items by UID: replaying after an
+    // item or material is gone skips its entries.
+    // A new sample of the cameras, objects and lights not excluded from record.
+    bool SnapshotToRecord(zSceneRecord* record);
+    // The material's diffuse and self-illumination into the newest sample.
+    bool MaterialSnapshotToRecord(zSceneRecord* record, zMaterial* material);
+    // Adds items first met in a later sample, inactive, to every earlier one.
+    bool FinalizeRecord(zSceneRecord* record);
+    // Freezes the recorded items; ends another replay first.
+    bool StartReplay(zSceneRecord* record);
+    // Puts the scene in the state of time (seconds), interpolating between
+    // the samples around it. False without a camera or without samples.
+    bool Replay(zSceneRecord* record, float time);
+    // Replays the last sample and unfreezes the items.
+    bool EndReplay(zSceneRecord* record);
+    // Stops replaying the record without replaying anything (a record being
+    // deleted calls it).
+    void AbandonReplay(zSceneRecord* record);
+    zSceneRecord* GetReplayRecord() const { return replayRecord; }
     void TestOptimizeGeometries(int32_t octreeParameter);
     void TestOptimizeGeometry(zGeometry* geometry, int32_t octreeParameter);
 
@@ -324,6 +347,8 @@ public:
     zLinkedListId groups;
     zSceneItemList triggers;
     int32_t recordState[2] = {0, 0};
+    // The record being replayed, not owned; null when none.
+    zSceneRecord* replayRecord = nullptr;
 
 private:
     class StepHook : public TauStepCallback {
