@@ -172,6 +172,12 @@ public:
     void SortLightsByPriority();
     void RecordLocation();
 
+    // --- Diagnostics (zSceneDiagnostics.cpp) --------------------------------
+    // Geometry usage and objects that look duplicated, on the log.
+    void Audit();
+    // The kind lists, the groups and the item list with links, on the log.
+    void PrintItemList();
+
     // --- Record and replay (zSceneReplay.cpp) ------------------------------
     // Records are not owned. Entries name items by UID: replaying after an
     // item or material is gone skips its entries.
