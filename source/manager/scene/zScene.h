@@ -36,6 +36,7 @@ class zScene;
 class zSceneRecord;
 class zMaterial;
 class zScriptMaster;
+class zRasterFont;
 class zTrigger;
 
 // The scene's own script instance: calls pass the scene as a Scene handle.
@@ -177,6 +178,21 @@ public:
     void Audit();
     // The kind lists, the groups and the item list with links, on the log.
     void PrintItemList();
+
+    // --- Debug view and performance overlay (zSceneDebug.cpp) ---------------
+    // Markers of the lights, objects and cameras (not the current one), the
+    // boxes of the triggers and the name labels (only those of the group's
+    // members when a group is given). Flags: 2 bone pyramids, 4 object boxes.
+    void Debug(zRenderer* target, zGroup* group, uint32_t debugFlags);
+    void DebugDrawItem(zRenderer* target, zMItem* item, uint32_t debugFlags, bool isBone = false);
+    // Skipped without a current camera, which places the label.
+    void DebugDrawItemLabel(zRenderer* target, zMItem* item);
+    // Loads the overlay's raster font (zRasterFont::Load); the scene owns it.
+    bool CreateProfiler(const char* path, const char* base);
+    // Writes the timings from (x, y) in screen fractions with the font (or the
+    // profiler font) on the bound renderer; returns the y of a next line.
+    // Nothing is drawn without a renderer or a font with a page.
+    float UpdateProfiler(float x, float y, bool detailed, zRasterFont* font);
 
     // --- Record and replay (zSceneReplay.cpp) ------------------------------
     // Records are not owned. Entries name items by UID: replaying after an
@@ -355,6 +371,8 @@ public:
     int32_t recordState[2] = {0, 0};
     // The record being replayed, not owned; null when none.
     zSceneRecord* replayRecord = nullptr;
+    // The overlay's font; owned, null until CreateProfiler.
+    zRasterFont* profilerFont = nullptr;
 
 private:
     class StepHook : public TauStepCallback {
