@@ -9,7 +9,18 @@
 #include "raytracer/zRaytracer.h"
 #include "script/SqSafePtr.h"
 
+#include <memory>
+#include <vector>
+
 namespace {
+
+// Script handles to ray tracers are borrowed and a ray tracer lives until the
+// end of the run: they are kept here and deleted when the program ends.
+std::vector<std::unique_ptr<zRaytracer>>& Raytracers()
+{
+    static std::vector<std::unique_ptr<zRaytracer>> all;
+    return all;
+}
 
 SQInteger EngineNewRaytracer(HSQUIRRELVM v)
 {
@@ -17,8 +28,11 @@ SQInteger EngineNewRaytracer(HSQUIRRELVM v)
     if (!SqGetSafePtr(v, 2, &core, SqPtrEngine))
         return sq_suspendvm(v);
     sq_pop(v, 1);
-    // Borrowed: a ray tracer lives until the end of the run.
-    zRaytracer* tracer = core != nullptr ? new zRaytracer(core) : nullptr;
+    zRaytracer* tracer = nullptr;
+    if (core != nullptr) {
+        Raytracers().push_back(std::make_unique<zRaytracer>(core));
+        tracer = Raytracers().back().get();
+    }
     SqPushSafePtr(v, tracer, SqPtrRaytracer, false);
     return 1;
 }
