@@ -6,7 +6,93 @@
 #include "manager/item/zMKinds.h"
 #include "manager/scene/zScene.h"
 
+#include <algorithm>
+#include <memory>
 #include <new>
+
+namespace {
+
+template <class T> T* CopyArray(const T* source, size_t count)
+{
+    if (source == nullptr || count == 0)
+        return nullptr;
+    T* out = new T[count];
+    std::copy(source, source + count, out);
+    return out;
+}
+
+// A copy of a skinned geometry with its vertices, normals and tangents moved
+// by the object's current skin matrices (each vertex the weighted sum over
+// its non-zero weights). The materials stay the original's. Null when the
+// object has no skin matrices for the geometry.
+zGeometry* DeformedCopy(const zGeometry& source, const zObject& object)
+{
+    if (source.skinWeights == nullptr || object.skinMatrices == nullptr || object.boneCount == 0)
+        return nullptr;
+    auto copy = std::make_unique<zGeometry>(nullptr, source.id.Get());
+    zGeometry& g = *copy;
+    g.vertexCount = source.vertexCount;
+    g.vertices = CopyArray(source.vertices, source.vertexCount);
+    g.bindingCount = source.bindingCount;
+    g.bindingIndices = CopyArray(source.bindingIndices, source.bindingCount);
+    g.polygonCount = source.polygonCount;
+    g.polygons = CopyArray(source.polygons, source.polygonCount);
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
+        const ptrdiff_t offset = source.polygons[p].indices - source.bindingIndices;
+        g.polygons[p].indices = source.polygons[p].indices != nullptr && offset >= 0
+                                        && size_t(offset) + g.polygons[p].vertexCount <= g.bindingCount
+                                    ? g.bindingIndices + offset
+                                    : nullptr;
+        if (g.polygons[p].indices == nullptr)
+            g.polygons[p].vertexCount = 0;
+    }
+    g.vertexNormals = CopyArray(source.vertexNormals, source.bindingCount);
+    g.vertexTangents = CopyArray(source.vertexTangents, size_t(source.bindingCount) * 2);
+    g.vertexColours = CopyArray(source.vertexColours, source.bindingCount);
+    g.uvSetCount = source.uvSetCount;
+    for (uint32_t i = 0; i < zGeometry::MaxUVSets; ++i)
+        g.uvSets[i] = i < source.uvSetCount ? CopyArray(source.uvSets[i], source.bindingCount) : nullptr;
+    g.materialCount = source.materialCount;
+    // Its own array of the original's materials: the copy deletes the array, not them.
+    g.materials = CopyArray(source.materials, source.materialCount);
+    g.flags = source.flags | zGeometry::FlagSharedMaterials;
+
+    // The blended matrix of each vertex.
+    std::vector<zMatrix4> blended(g.vertexCount);
+    for (uint32_t v = 0; v < g.vertexCount; ++v) {
+        zMatrix4 sum;
+        for (float& e : sum.m)
+            e = 0.0f;
+        float total = 0.0f;
+        const zSkinWeight& skin = source.skinWeights[v];
+        for (int k = 0; k < 4; ++k) {
+            if (skin.weights[k] == 0.0f || skin.bones[k] >= object.boneCount)
+                continue;
+            for (int e = 0; e < 16; ++e)
+                sum.m[e] += object.skinMatrices[skin.bones[k]].m[e] * skin.weights[k];
+            total += skin.weights[k];
+        }
+        blended[v] = total > 0.0f ? sum : zMatrix4();
+        g.vertices[v] = source.vertices[v].Transform(blended[v]);
+    }
+    for (uint32_t b = 0; b < g.bindingCount; ++b) {
+        const int32_t v = g.bindingIndices[b];
+        if (v < 0 || uint32_t(v) >= g.vertexCount)
+            continue;
+        zVector* lists[3] = {g.vertexNormals != nullptr ? &g.vertexNormals[b] : nullptr,
+                             g.vertexTangents != nullptr ? &g.vertexTangents[2 * b] : nullptr,
+                             g.vertexTangents != nullptr ? &g.vertexTangents[2 * b + 1] : nullptr};
+        for (zVector* n : lists) {
+            if (n != nullptr) {
+                blended[v].RotateArray(n, n, 1);
+                *n = n->Normalized();
+            }
+        }
+    }
+    return copy.release();
+}
+
+} // namespace
 
 zSceneBIH::zSceneBIH()
 {
@@ -61,6 +147,21 @@ bool zSceneBIH::SetScene(zScene* newScene, bool shadow)
         }
         if (geometry->vertexCount == 0 || geometry->polygonCount == 0)
             continue;
+        if (geometry->skinWeights != nullptr) {
+            zGeometry* deformed = nullptr;
+            try {
+                deformed = DeformedCopy(*geometry, item->object);
+                if (deformed != nullptr)
+                    copies.push_back(deformed);
+            } catch (const std::bad_alloc&) {
+                delete deformed;
+                LogError("zSceneBIH::SetScene") << "Failed to grab scene to raytracer.\n";
+                Clear();
+                return false;
+            }
+            if (deformed != nullptr)
+                geometry = deformed;
+        }
         // Every tree is made here, before any ray: queries run in parallel
         // and must not build anything.
         if (!geometry->BuildPolygonIndex() || !geometry->ComputePolygonNormal() || !geometry->CreateTree())

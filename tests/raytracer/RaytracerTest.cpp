@@ -346,6 +346,25 @@ TEST_F(RaytracerTest, MirrorReflectsWhatFacesIt)
     EXPECT_EQ(Green(Pixel(picture, 4, 4)), 0);
 }
 
+TEST_F(RaytracerTest, SkinnedGeometryIsTracedAsItsSkinDeformsIt)
+{
+    zMObject* wall = AddQuad("skin", 0.0f, {1, 1, 1, 1});
+    scene->ambientColor = {1, 1, 1, 1};
+    zGeometry* g = wall->object.geometry;
+    g->skinWeights = new zSkinWeight[4];
+    for (uint32_t v = 0; v < 4; ++v)
+        g->skinWeights[v] = {{1.0f, 0.0f, 0.0f, 0.0f}, {0, 0, 0, 0}};
+    // The only bone carries the skin 1.5 to the right.
+    wall->object.boneCount = 1;
+    wall->object.skinMatrices = new zMatrix4[1];
+    wall->object.skinMatrices[0] = zMatrix4::TranslationMatrix({1.5f, 0, 0});
+    zPicture picture;
+    ASSERT_TRUE(Trace(picture, 32, 32));
+    EXPECT_EQ(Pixel(picture, 8, 16), 0xFF0000FFu) << "the skin moved away from the left";
+    EXPECT_EQ(Pixel(picture, 28, 16), 0xFFFFFFFFu) << "and covers the right";
+    EXPECT_FLOAT_EQ(g->vertices[0].x, -1.0f) << "the geometry itself is left alone";
+}
+
 // The script functions, driven from a script that gets the core and the scene
 // as globals.
 class RaytracerScriptTest : public RaytracerTest {
