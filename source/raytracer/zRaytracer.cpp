@@ -6,6 +6,9 @@
 #include "core/light/zLight.h"
 #include "core/material/zMaterial.h"
 #include "core/resource/zTexture.h"
+#include "core/shader/zShaderBlocks.h"
+#include "core/shader/zShaderMap.h"
+#include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMatrix3.h"
 #include "framework/system/zLogStream.h"
 #include "manager/item/zMKinds.h"
@@ -274,6 +277,231 @@ zColor zRaytracer::SampleLayer(const Surface& surface, int32_t layer) const
     return out;
 }
 
+namespace {
+
+// A value flowing through a shader graph on the CPU.
+struct ShaderValue {
+    enum Kind { Vector, Matrix3, Matrix4, Texture } kind = Vector;
+    float v[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    zMatrix3 m3;
+    zMatrix4 m4;
+    const zTexture* texture = nullptr;
+};
+
+ShaderValue Vec(float x, float y, float z, float w = 1.0f)
+{
+    ShaderValue out;
+    out.v[0] = x;
+    out.v[1] = y;
+    out.v[2] = z;
+    out.v[3] = w;
+    return out;
+}
+
+ShaderValue Vec(const zVector& v)
+{
+    return Vec(v.x, v.y, v.z);
+}
+
+zVector AsVector(const ShaderValue& value)
+{
+    return zVector(value.v[0], value.v[1], value.v[2]);
+}
+
+} // namespace
+
+// Interpolated attributes of the hit the graph reads.
+struct ShaderInputs {
+    const zGeometry* geometry;
+    const int32_t* bindings;
+    const float* weights;
+    const zMaterial* material;
+};
+
+static bool EvaluateShaderBlock(const zShaderBlock* block, const ShaderInputs& at, ShaderValue& out, int depth)
+{
+    // Graphs are acyclic; the bound only guards against a corrupt one.
+    if (block == nullptr || depth > 256)
+        return false;
+    ShaderValue in[3];
+    const uint32_t inputs = std::min<uint32_t>(block->GetInputCount(), 3);
+    for (uint32_t i = 0; i < inputs; ++i) {
+        if (block->GetInput(i) != nullptr && !EvaluateShaderBlock(block->GetInput(i), at, in[i], depth + 1))
+            return false;
+    }
+    const zGeometry* g = at.geometry;
+    auto interpolate = [&](const zVector* values) {
+        zVector sum(0, 0, 0);
+        for (int i = 0; i < 3; ++i)
+            sum = sum + values[at.bindings[i]] * at.weights[i];
+        return sum;
+    };
+    auto componentWise = [&](auto op) {
+        out = Vec(op(in[0].v[0], in[1].v[0]), op(in[0].v[1], in[1].v[1]), op(in[0].v[2], in[1].v[2]));
+        return true;
+    };
+    switch (block->GetType()) {
+    case ShaderBlockNormalStream:
+        out = g->vertexNormals != nullptr ? Vec(interpolate(g->vertexNormals)) : Vec(0, 0, 1);
+        return true;
+    case ShaderBlockUVStream: {
+        const int32_t set = static_cast<const zUVStreamShaderBlock*>(block)->index;
+        float u = 0.0f;
+        float v = 0.0f;
+        if (set >= 0 && uint32_t(set) < g->uvSetCount && g->uvSets[set] != nullptr) {
+            for (int i = 0; i < 3; ++i) {
+                u += g->uvSets[set][at.bindings[i]].u * at.weights[i];
+                v += g->uvSets[set][at.bindings[i]].v * at.weights[i];
+            }
+        }
+        out = Vec(u, v, 0.0f);
+        return true;
+    }
+    case ShaderBlockVertexColorStream:
+        out = g->vertexColours != nullptr ? Vec(interpolate(g->vertexColours)) : Vec(1, 1, 1);
+        return true;
+    case ShaderBlockTexture:
+        out = ShaderValue();
+        out.kind = ShaderValue::Texture;
+        out.texture = static_cast<const zTextureShaderBlock*>(block)->texture;
+        return true;
+    case ShaderBlockSampler2D: {
+        out = Vec(0, 0, 0);
+        const zTexture* texture = in[0].kind == ShaderValue::Texture ? in[0].texture : nullptr;
+        if (texture == nullptr || !texture->picture.HasBuffer())
+            return true;
+        const float u = in[1].v[0] - std::floor(in[1].v[0]);
+        const float v = in[1].v[1] - std::floor(in[1].v[1]);
+        zColor c;
+        texture->picture.SampleBilinear(u, v, c);
+        out = Vec(c.r, c.g, c.b, c.a);
+        return true;
+    }
+    case ShaderBlockConstant: {
+        const float* value = static_cast<const zConstantShaderBlock*>(block)->value;
+        out = Vec(value[0], value[1], value[2], value[3]);
+        return true;
+    }
+    case ShaderBlockColor: {
+        const float* value = static_cast<const zColorShaderBlock*>(block)->colour;
+        out = Vec(value[0], value[1], value[2], value[3]);
+        return true;
+    }
+    case ShaderBlockMaterialParameter: {
+        const zMaterial* m = at.material;
+        switch (static_cast<const zMaterialParameterShaderBlock*>(block)->index) {
+        case 0:
+            out = Vec(m->diffuse.r, m->diffuse.g, m->diffuse.b, m->diffuse.a);
+            return true;
+        case 1:
+            out = Vec(m->specular.r, m->specular.g, m->specular.b, m->specular.a);
+            return true;
+        case 2:
+            out = Vec(m->selfIllumination.r, m->selfIllumination.g, m->selfIllumination.b, m->selfIllumination.a);
+            return true;
+        case 3:
+            out = Vec(m->ambient.r, m->ambient.g, m->ambient.b, m->ambient.a);
+            return true;
+        case 4:
+            out = Vec(m->glossiness, 0.0f, 0.0f);
+            return true;
+        default:
+            return false;
+        }
+    }
+    case ShaderBlockMix: {
+        const float t = in[2].v[0];
+        out = Vec(in[0].v[0] * t + (1.0f - t) * in[1].v[0], in[0].v[1] * t + (1.0f - t) * in[1].v[1],
+                  in[0].v[2] * t + (1.0f - t) * in[1].v[2]);
+        return true;
+    }
+    case ShaderBlockAdd:
+        return componentWise([](float a, float b) { return a + b; });
+    case ShaderBlockSubtract:
+        return componentWise([](float a, float b) { return a - b; });
+    case ShaderBlockDivide:
+        return componentWise([](float a, float b) { return b != 0.0f ? a / b : 0.0f; });
+    case ShaderBlockMultiply:
+        if (in[0].kind == ShaderValue::Vector && in[1].kind == ShaderValue::Vector)
+            return componentWise([](float a, float b) { return a * b; });
+        if (in[0].kind == ShaderValue::Vector && in[1].kind == ShaderValue::Matrix3) {
+            out = Vec(AsVector(in[0]).Rotate(in[1].m3));
+            return true;
+        }
+        if (in[0].kind == ShaderValue::Vector && in[1].kind == ShaderValue::Matrix4) {
+            out = Vec(AsVector(in[0]).Transform(in[1].m4));
+            return true;
+        }
+        return false;
+    case ShaderBlockDot:
+        out = Vec(AsVector(in[0]).Dot(AsVector(in[1])), 0.0f, 0.0f);
+        return true;
+    case ShaderBlockCross:
+        out = Vec(AsVector(in[0]).Cross(AsVector(in[1])));
+        return true;
+    case ShaderBlockNormalize:
+        out = Vec(AsVector(in[0]).Normalized());
+        return true;
+    case ShaderBlockSinus:
+        out = Vec(std::sin(in[0].v[0]), 0.0f, 0.0f);
+        return true;
+    case ShaderBlockCosinus:
+        out = Vec(std::cos(in[0].v[0]), 0.0f, 0.0f);
+        return true;
+    case ShaderBlockUnpackColor:
+        out = Vec(in[0].v[0] * 2.0f - 1.0f, in[0].v[1] * 2.0f - 1.0f, in[0].v[2]);
+        return true;
+    case ShaderBlockPackVector:
+        out = Vec((in[0].v[0] + 1.0f) * 0.5f, (in[0].v[1] + 1.0f) * 0.5f, in[0].v[2]);
+        return true;
+    case ShaderBlockClock:
+        out = Vec(float(GlobalClock) * 0.0001f, 0.0f, 0.0f);
+        return true;
+    case ShaderBlockVertexStream:
+    case ShaderBlockSkinning:
+    case ShaderBlockTangentFrame:
+    case ShaderBlockScreenUV:
+    case ShaderBlockViewVector:
+    case ShaderBlockPow:
+        out = Vec(0, 0, 0, 0);
+        return true;
+    default:
+        // Clamp, swizzle and build vector are not evaluated on the CPU yet:
+        // the channel keeps its constant.
+        return false;
+    }
+}
+
+zColor zRaytracer::GetMaterialChannel(const Surface& surface, int32_t channel) const
+{
+    const zMaterial* m = surface.material;
+    const zShaderMap* map = m != nullptr ? m->shaderMap : nullptr;
+    if (map != nullptr && channel >= 0 && channel < zShaderMap::ChannelCount && map->roots[channel] != nullptr) {
+        const ShaderInputs at{surface.geometry, surface.bindings, surface.weights, m};
+        ShaderValue value;
+        if (EvaluateShaderBlock(map->roots[channel], at, value, 0) && value.kind == ShaderValue::Vector)
+            return {value.v[0], value.v[1], value.v[2], value.v[3]};
+    }
+    switch (channel) {
+    case 0:
+        return {0, 0, 1, 1};
+    case 1:
+        return m != nullptr ? m->diffuse : zColor{1, 1, 1, 1};
+    case 2:
+        return {1, 1, 1, 1};
+    case 3:
+        return m != nullptr ? m->specular : zColor{1, 1, 1, 1};
+    case 4:
+        return {m != nullptr ? m->glossiness : 0.4f, 0, 0, 1};
+    case 5:
+        return {0, 0, 0, 1};
+    case 6:
+        return {1, 0, 0, 1};
+    default:
+        return {-1, -1, -1, -1};
+    }
+}
+
 float zRaytracer::GetOpacity(const Surface& surface) const
 {
     const zMaterial* material = surface.material;
@@ -319,7 +547,7 @@ float zRaytracer::ShadowFactor(const zVector& origin, const zVector& direction, 
         for (int i = 0; i < 3; ++i)
             surface.weights[i] = query.weights[i];
         const bool layered = surface.material != nullptr && (surface.material->flags & zMaterial::FlagFixedFunction);
-        const float c = (layered ? GetOpacity(surface) : 1.0f) * instance.alpha;
+        const float c = (layered ? GetOpacity(surface) : GetMaterialChannel(surface, 6).r) * instance.alpha;
         if (c >= 1.0f)
             return 0.0f;
         transmittance *= 1.0f - c;
@@ -353,10 +581,11 @@ zColor zRaytracer::Shade(Context& context, const Surface& surface, Budget budget
     const zMaterial* material = surface.material;
     const bool layered = material != nullptr && (material->flags & zMaterial::FlagFixedFunction) != 0;
     // Materials without texture layers take their channel constants.
-    const float a = layered ? GetOpacity(surface) : 1.0f;
+    const float a = layered ? GetOpacity(surface) : GetMaterialChannel(surface, 6).r;
     const float b = surface.instance->alpha * a;
     zColor colour{0.0f, 0.0f, 0.0f, 1.0f};
-    const float shininess = material != nullptr ? material->glossiness : 0.4f;
+    const float shininess = layered || material == nullptr ? (material != nullptr ? material->glossiness : 0.4f)
+                                                           : GetMaterialChannel(surface, 4).r;
 
     if (b > 0.0f) {
         const zVector p = surface.point + surface.normal * SurfaceOffset;
@@ -428,8 +657,9 @@ zColor zRaytracer::Shade(Context& context, const Surface& surface, Budget budget
                     diffuse = decal->operation == zMaterial::OperatorMultiply ? Mul(diffuse, d) : Add(diffuse, d);
                 }
             } else {
-                diffuse = material->diffuse;
-                specular = material->specular;
+                diffuse = GetMaterialChannel(surface, 1);
+                specular = GetMaterialChannel(surface, 3);
+                emissive = GetMaterialChannel(surface, 5);
             }
         }
         const zColor lit = Add(emissive, Add(Mul(Add(indirect, diffuseSum), diffuse), Mul(specular, specularSum)));

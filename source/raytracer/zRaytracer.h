@@ -120,6 +120,10 @@ private:
     bool ComputeSurface(const zSceneRayQuery& query, const zVector& origin, const zVector& direction,
                         Surface& out) const;
     zColor SampleLayer(const Surface& surface, int32_t layer) const;
+    // A channel of a shader-map material: its graph evaluated at the surface,
+    // or the channel's constant when the graph has no input for it or a block
+    // cannot be evaluated.
+    zColor GetMaterialChannel(const Surface& surface, int32_t channel) const;
     float GetOpacity(const Surface& surface) const;
     zColor InterpolatedVertexColour(const Surface& surface) const;
 

@@ -4,6 +4,8 @@
 #include "core/geometry/zGeometryBIH.h"
 #include "core/light/zLight.h"
 #include "core/material/zMaterial.h"
+#include "core/shader/zShaderBlocks.h"
+#include "core/shader/zShaderMap.h"
 #include "core/GeometryTestSupport.h"
 #include "bfgt/picture/zPictureIO.h"
 #include "raytracer/zRaytracer.h"
@@ -363,6 +365,42 @@ TEST_F(RaytracerTest, SkinnedGeometryIsTracedAsItsSkinDeformsIt)
     EXPECT_EQ(Pixel(picture, 8, 16), 0xFF0000FFu) << "the skin moved away from the left";
     EXPECT_EQ(Pixel(picture, 28, 16), 0xFFFFFFFFu) << "and covers the right";
     EXPECT_FLOAT_EQ(g->vertices[0].x, -1.0f) << "the geometry itself is left alone";
+}
+
+TEST_F(RaytracerTest, ShaderMapMaterialsAreEvaluatedOnTheCpu)
+{
+    zMObject* wall = AddQuad("wall", 0.0f, {1, 0, 0, 1});
+    zMaterial* m = wall->object.geometry->materials[0];
+    m->flags &= ~zMaterial::FlagFixedFunction;
+    scene->ambientColor = {1, 1, 1, 1};
+    zPicture picture;
+    // Without a graph the channels are the material's constants.
+    ASSERT_TRUE(Trace(picture, 8, 8));
+    EXPECT_EQ(Pixel(picture, 4, 4), 0xFFFF0000u);
+
+    // Diffuse: a constant green plus the material's diffuse parameter;
+    // opacity: a constant one half.
+    m->shaderMap = new zShaderMap();
+    auto* green = new zConstantShaderBlock();
+    green->value[0] = 0.0f;
+    green->value[1] = 1.0f;
+    green->value[2] = 0.0f;
+    green->kind = zShaderValue::Vector3;
+    auto* add = new zAddShaderBlock();
+    auto* parameter = new zMaterialParameterShaderBlock(0);
+    ASSERT_TRUE(add->SetInput(0, green));
+    ASSERT_TRUE(add->SetInput(1, parameter));
+    m->shaderMap->roots[zShaderMap::Diffuse] = add;
+    auto* half = new zConstantShaderBlock();
+    half->value[0] = 0.5f;
+    half->kind = zShaderValue::Float;
+    m->shaderMap->roots[zShaderMap::Opacity] = half;
+    ASSERT_TRUE(Trace(picture, 8, 8));
+    // Half of (red + green) over the blue background.
+    const uint32_t c = Pixel(picture, 4, 4);
+    EXPECT_NEAR(Red(c), 127, 1);
+    EXPECT_NEAR(Green(c), 127, 1);
+    EXPECT_NEAR(Blue(c), 127, 1);
 }
 
 // The script functions, driven from a script that gets the core and the scene
