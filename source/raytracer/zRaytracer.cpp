@@ -323,8 +323,8 @@ static bool EvaluateShaderBlock(const zShaderBlock* block, const ShaderInputs& a
     // Graphs are acyclic; the bound only guards against a corrupt one.
     if (block == nullptr || depth > 256)
         return false;
-    ShaderValue in[3];
-    const uint32_t inputs = std::min<uint32_t>(block->GetInputCount(), 3);
+    ShaderValue in[4];
+    const uint32_t inputs = std::min<uint32_t>(block->GetInputCount(), 4);
     for (uint32_t i = 0; i < inputs; ++i) {
         if (block->GetInput(i) != nullptr && !EvaluateShaderBlock(block->GetInput(i), at, in[i], depth + 1))
             return false;
@@ -465,9 +465,37 @@ static bool EvaluateShaderBlock(const zShaderBlock* block, const ShaderInputs& a
     case ShaderBlockPow:
         out = Vec(0, 0, 0, 0);
         return true;
+    case ShaderBlockClamp: {
+        // A float bound holds for every component.
+        auto bound = [&](uint32_t i, int c) {
+            const zShaderBlock* source = block->GetInput(i);
+            return source != nullptr && source->GetOutputType() == zShaderValue::Float ? in[i].v[0] : in[i].v[c];
+        };
+        out = Vec(0, 0, 0);
+        for (int c = 0; c < 3; ++c)
+            out.v[c] = std::min(std::max(in[0].v[c], bound(1, c)), bound(2, c));
+        return true;
+    }
+    case ShaderBlockSwizzle: {
+        const int32_t* selectors = static_cast<const zSwizzleShaderBlock*>(block)->selectors;
+        out = Vec(0, 0, 0, 0);
+        for (int c = 0; c < 4; ++c)
+            out.v[c] = selectors[c] >= 1 && selectors[c] <= 4 ? in[0].v[selectors[c] - 1] : 0.0f;
+        return true;
+    }
+    case ShaderBlockBuild: {
+        const int32_t* modes = static_cast<const zBuildShaderBlock*>(block)->modes;
+        out = Vec(0, 0, 0, 0);
+        for (int c = 0; c < 4; ++c) {
+            const int32_t mode = modes[c];
+            out.v[c] = mode == zBuildShaderBlock::ModeOne ? 1.0f
+                       : mode >= zBuildShaderBlock::ModeX && mode <= zBuildShaderBlock::ModeW
+                           ? in[c].v[mode - zBuildShaderBlock::ModeX]
+                           : 0.0f;
+        }
+        return true;
+    }
     default:
-        // Clamp, swizzle and build vector are not evaluated on the CPU yet:
-        // the channel keeps its constant.
         return false;
     }
 }

@@ -403,6 +403,39 @@ TEST_F(RaytracerTest, ShaderMapMaterialsAreEvaluatedOnTheCpu)
     EXPECT_NEAR(Blue(c), 127, 1);
 }
 
+TEST_F(RaytracerTest, ShaderGraphSwizzleBuildAndClamp)
+{
+    zMObject* wall = AddQuad("wall", 0.0f, {1, 0, 0, 1});
+    zMaterial* m = wall->object.geometry->materials[0];
+    m->flags &= ~zMaterial::FlagFixedFunction;
+    scene->ambientColor = {1, 1, 1, 1};
+    m->shaderMap = new zShaderMap();
+    // (0.2, 3, 0.6) clamped to [0, 1] then swizzled to (z, x, y) and built
+    // into (x, 1, z): (0.6, 1, 1).
+    auto* source = new zConstantShaderBlock();
+    source->value[0] = 0.2f;
+    source->value[1] = 3.0f;
+    source->value[2] = 0.6f;
+    source->kind = zShaderValue::Vector3;
+    auto* lo = new zConstantShaderBlock();
+    lo->kind = zShaderValue::Vector3;
+    auto* hi = new zConstantShaderBlock();
+    hi->value[0] = hi->value[1] = hi->value[2] = 1.0f;
+    hi->kind = zShaderValue::Vector3;
+    auto* clamp = new zClampShaderBlock();
+    ASSERT_TRUE(clamp->SetInput(0, source));
+    ASSERT_TRUE(clamp->SetInput(1, lo));
+    ASSERT_TRUE(clamp->SetInput(2, hi));
+    auto* swizzle = new zSwizzleShaderBlock(clamp, zSwizzleShaderBlock::SelectZ, zSwizzleShaderBlock::SelectX,
+                                            zSwizzleShaderBlock::SelectY, zSwizzleShaderBlock::SelectNone);
+    auto* build = new zBuildShaderBlock(swizzle, zBuildShaderBlock::ModeX, nullptr, zBuildShaderBlock::ModeOne,
+                                        swizzle, zBuildShaderBlock::ModeZ, nullptr, zBuildShaderBlock::ModeOne);
+    m->shaderMap->roots[zShaderMap::Diffuse] = build;
+    zPicture picture;
+    ASSERT_TRUE(Trace(picture, 8, 8));
+    EXPECT_EQ(Pixel(picture, 4, 4), 0xFF99FFFFu);
+}
+
 // The script functions, driven from a script that gets the core and the scene
 // as globals.
 class RaytracerScriptTest : public RaytracerTest {
