@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ pkg-config clang libclang-rt-14-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libbullet-dev valgrind
+  # benchmarks only, never linked by the engine: the ray tracer's reference
+  libembree-dev
   # libraries the engine links
   zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libmad0-dev libstb-dev libmpeg2-4-dev
   libopenal-dev libsdl2-dev

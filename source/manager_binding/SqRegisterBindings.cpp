@@ -1,10 +1,11 @@
 #include "manager_binding/SqBaseFunctions.h"
 #include "manager_binding/SqBinding.h"
+#include "manager_binding/SqBindRaytracer.h"
 #include "manager_binding/SqProjectFunctions.h"
 #include "manager_binding/SqSceneFamilies.h"
-#include "manager_binding/zBindItem.h"
 #include "manager_binding/zBindAI.h"
 #include "manager_binding/zBindFamilies.h"
+#include "manager_binding/zBindItem.h"
 #include "manager_binding/zBindMath.h"
 #include "manager_binding/zBindMotion.h"
 
@@ -94,6 +95,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterUIFunctions(v);
     SqRegisterThreadedFunctions(v);
     SqRegisterMetafileFunctions(v);
+    SqRegisterRaytracerFunctions(v);
     SqRegisterProjectFunctions(v);
     SqRegisterMathClasses(v);
 }

@@ -1,5 +1,7 @@
 #include "manager/scene/zScene.h"
+#include "manager/scene/zSceneRecord.h"
 
+#include "core/font/zRasterFont.h"
 #include "core/geometry/zGeometry.h"
 #include "core/light/zLight.h"
 #include "core/render/zRenderer.h"
@@ -127,6 +129,9 @@ zScene::zScene(Tavrin* coreObject, zScriptMaster* master)
 
 zScene::~zScene()
 {
+    AbandonReplay(replayRecord);
+    delete profilerFont;
+    profilerFont = nullptr;
     DeleteContent(false);
     if (renderer != nullptr && renderer->propertyContext == this) {
         renderer->propertyCallback = nullptr;

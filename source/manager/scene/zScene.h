@@ -33,7 +33,10 @@ class zMLight;
 class zMObject;
 class zRenderer;
 class zScene;
+class zSceneRecord;
+class zMaterial;
 class zScriptMaster;
+class zRasterFont;
 class zTrigger;
 
 // The scene's own script instance: calls pass the scene as a Scene handle.
@@ -169,6 +172,48 @@ public:
     void SetSourcePath(const char* path);
     void SortLightsByPriority();
     void RecordLocation();
+
+    // --- Diagnostics (zSceneDiagnostics.cpp) --------------------------------
+    // Geometry usage and objects that look duplicated, on the log.
+    void Audit();
+    // The kind lists, the groups and the item list with links, on the log.
+    void PrintItemList();
+
+    // --- Debug view and performance overlay (zSceneDebug.cpp) ---------------
+    // Markers of the lights, objects and cameras (not the current one), the
+    // boxes of the triggers and the name labels (only those of the group's
+    // members when a group is given). Flags: 2 bone pyramids, 4 object boxes.
+    void Debug(zRenderer* target, zGroup* group, uint32_t debugFlags);
+    void DebugDrawItem(zRenderer* target, zMItem* item, uint32_t debugFlags, bool isBone = false);
+    // Skipped without a current camera, which places the label.
+    void DebugDrawItemLabel(zRenderer* target, zMItem* item);
+    // Loads the overlay's raster font (zRasterFont::Load); the scene owns it.
+    bool CreateProfiler(const char* path, const char* base);
+    // Writes the timings from (x, y) in screen fractions with the font (or the
+    // profiler font) on the bound renderer; returns the y of a next line.
+    // Nothing is drawn without a renderer or a font with a page.
+    float UpdateProfiler(float x, float y, bool detailed, zRasterFont* font);
+
+    // --- Record and replay (zSceneReplay.cpp) ------------------------------
+    // Records are not owned. Entries name items by UID: replaying after an
+    // item or material is gone skips its entries.
+    // A new sample of the cameras, objects and lights not excluded from record.
+    bool SnapshotToRecord(zSceneRecord* record);
+    // The material's diffuse and self-illumination into the newest sample.
+    bool MaterialSnapshotToRecord(zSceneRecord* record, zMaterial* material);
+    // Adds items first met in a later sample, inactive, to every earlier one.
+    bool FinalizeRecord(zSceneRecord* record);
+    // Freezes the recorded items; ends another replay first.
+    bool StartReplay(zSceneRecord* record);
+    // Puts the scene in the state of time (seconds), interpolating between
+    // the samples around it. False without a camera or without samples.
+    bool Replay(zSceneRecord* record, float time);
+    // Replays the last sample and unfreezes the items.
+    bool EndReplay(zSceneRecord* record);
+    // Stops replaying the record without replaying anything (a record being
+    // deleted calls it).
+    void AbandonReplay(zSceneRecord* record);
+    zSceneRecord* GetReplayRecord() const { return replayRecord; }
     void TestOptimizeGeometries(int32_t octreeParameter);
     void TestOptimizeGeometry(zGeometry* geometry, int32_t octreeParameter);
 
@@ -329,6 +374,10 @@ public:
     zLinkedListId groups;
     zSceneItemList triggers;
     int32_t recordState[2] = {0, 0};
+    // The record being replayed, not owned; null when none.
+    zSceneRecord* replayRecord = nullptr;
+    // The overlay's font; owned, null until CreateProfiler.
+    zRasterFont* profilerFont = nullptr;
 
 private:
     class StepHook : public TauStepCallback {

@@ -1,0 +1,149 @@
+#include "manager/scene/zSceneRecord.h"
+
+#include "core/zad/TavrinGlobals.h"
+#include "framework/system/zLogStream.h"
+#include "manager/scene/zScene.h"
+
+#include <cstring>
+#include <new>
+
+zSceneRecordSample::~zSceneRecordSample()
+{
+    delete[] buffer;
+    buffer = nullptr;
+    time = -1.0f;
+}
+
+uint8_t* zSceneRecordSample::Lock(uint32_t id, uint32_t size)
+{
+    if (locked) {
+        LogError("zSceneRecordSample::Lock") << "Cannot lock a scene sample twice without unlocking first.\n";
+        return nullptr;
+    }
+    const uint64_t needed = uint64_t(used) + uint64_t(size) + HeaderSize;
+    if (needed > capacity) {
+        uint64_t grown = capacity;
+        while (grown < needed)
+            grown += GrowthStep;
+        uint8_t* larger = grown <= 0xFFFFFFFFu ? new (std::nothrow) uint8_t[grown] : nullptr;
+        if (larger == nullptr) {
+            LogError("zSceneRecordSample::Lock")
+                << "Failed to increase scene record sample size to accommodate the Lock() operation.\n";
+            return nullptr;
+        }
+        if (buffer != nullptr)
+            std::memcpy(larger, buffer, used);
+        delete[] buffer;
+        buffer = larger;
+        capacity = uint32_t(grown);
+    }
+    uint8_t* header = buffer + used;
+    // Little-endian whatever the host: the layout is the record's own.
+    for (int i = 0; i < 4; ++i) {
+        header[i] = uint8_t(id >> (8 * i));
+        header[4 + i] = uint8_t(size >> (8 * i));
+    }
+    locked = 1;
+    lockedSize = size;
+    return header + HeaderSize;
+}
+
+void zSceneRecordSample::Unlock()
+{
+    if (!locked) {
+        LogError("zSceneRecordSample::Unlock") << "Cannot unlock a scene record sample that is not locked.\n";
+        return;
+    }
+    used += lockedSize + HeaderSize;
+    locked = 0;
+    lockedSize = 0;
+}
+
+uint32_t zSceneRecordSample::EntryId(const uint8_t* entry)
+{
+    return uint32_t(entry[0]) | uint32_t(entry[1]) << 8 | uint32_t(entry[2]) << 16 | uint32_t(entry[3]) << 24;
+}
+
+uint32_t zSceneRecordSample::EntrySize(const uint8_t* entry)
+{
+    return EntryId(entry + 4);
+}
+
+uint32_t zSceneRecordSample::Read(const uint8_t*& entry, uint32_t position) const
+{
+    if (buffer == nullptr) {
+        LogError("zSceneRecordSample::Read") << "Cannot read from an empty sample.\n";
+        return 0;
+    }
+    if (uint64_t(position) + HeaderSize > used)
+        return 0;
+    entry = buffer + position;
+    const uint64_t next = uint64_t(position) + HeaderSize + EntrySize(entry);
+    // Committed entries always fit; a torn header is not followed.
+    return next <= used ? uint32_t(next) : 0;
+}
+
+zSceneRecord::zSceneRecord() = default;
+
+zSceneRecord::~zSceneRecord()
+{
+    // A record collected while its scene replays it ends that replay first.
+    if (replayingScene != nullptr)
+        replayingScene->AbandonReplay(this);
+    samples.Clear(true);
+}
+
+zSceneRecordSample* zSceneRecord::CreateNewSample(float time)
+{
+    zSceneRecordSample* sample = new (std::nothrow) zSceneRecordSample();
+    if (sample == nullptr) {
+        LogError("zSceneRecord::CreateNewSample") << "failed to allocate a new record sample.\n";
+        return nullptr;
+    }
+    sample->time = time;
+    samples.Append(sample);
+    return sample;
+}
+
+bool zSceneRecord::FindSamplesAround(float time, zSceneRecordSample*& before, zSceneRecordSample*& after) const
+{
+    zSceneRecordSample* at = First();
+    if (at == nullptr)
+        return false;
+    while (at->next != nullptr && static_cast<zSceneRecordSample*>(at->next)->time <= time)
+        at = static_cast<zSceneRecordSample*>(at->next);
+    before = at;
+    after = at->next != nullptr ? static_cast<zSceneRecordSample*>(at->next) : at;
+    return true;
+}
+
+float zSceneRecord::GetDuration() const
+{
+    if (First() == nullptr)
+        return 0.0f;
+    return Last()->time - First()->time;
+}
+
+int32_t zSceneRecord::DropOlderSamples(float age)
+{
+    const float now = float(GlobalClock) * 0.0001f;
+    int32_t dropped = 0;
+    zSceneRecordSample* at = First();
+    while (at != nullptr) {
+        zSceneRecordSample* next = static_cast<zSceneRecordSample*>(at->next);
+        if (age < now - at->time) {
+            samples.Remove(at, true);
+            ++dropped;
+        }
+        at = next;
+    }
+    return dropped;
+}
+
+uint64_t zSceneRecord::GetMemoryFootprint() const
+{
+    uint64_t bytes = sizeof(zSceneRecord);
+    for (const zSceneRecordSample* at = First(); at != nullptr; at = static_cast<zSceneRecordSample*>(at->next))
+        bytes += sizeof(zSceneRecordSample) + at->capacity;
+    return bytes;
+}
