@@ -81,6 +81,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterGroupFunctions(v);
     SqRegisterCameraFunctions(v);
     SqRegisterObjectFunctions(v);
+    SqRegisterMaterialFunctions(v);
     SqRegisterLightFunctions(v);
     SqRegisterItemFunctions(v);
     SqRegisterMotionFunctions(v);

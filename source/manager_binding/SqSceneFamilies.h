@@ -13,6 +13,9 @@ void SqRegisterObjectFunctions(HSQUIRRELVM v);
 void SqRegisterCameraFunctions(HSQUIRRELVM v);
 // Scene groups: set-up, activation, members, root item, motions.
 void SqRegisterGroupFunctions(HSQUIRRELVM v);
+// Materials: colours and texture stages, the "NullMaterial" handle and the
+// "Channel…" stage constants. Stage changes go through zMaterial::Update.
+void SqRegisterMaterialFunctions(HSQUIRRELVM v);
 // Lights.
 void SqRegisterLightFunctions(HSQUIRRELVM v);
 // Collision shapes and an item's collision masks.
