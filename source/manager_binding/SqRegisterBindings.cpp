@@ -76,6 +76,7 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterAIFunctions(v);
     SqRegisterSystemFunctions(v);
     SqRegisterEngineFunctions(v);
+    SqRegisterRendererFunctions(v);
     SqRegisterMixerFunctions(v);
     SqRegisterSceneFunctions(v);
     SqRegisterGroupFunctions(v);
