@@ -228,6 +228,46 @@ TEST_F(RendererScriptTest, RendererFunctions)
     EXPECT_EQ(1u, LogCount("Item is not a camera."));
 }
 
+// A loaded font belongs to its handle: usable through it, deleted when the
+// script lets the handle go.
+TEST_F(RendererScriptTest, LoadedFontIsOwnedByItsHandle)
+{
+    std::string error;
+    ASSERT_TRUE(RunText("local f = RendererLoadWriterFont(TestRenderer(), g_data + \"writer_font.zml\",\n"
+                        "                                 g_data + \"writer_font\");\n"
+                        "__Assert(ObjectIsValid(f), \"loaded\");\n"
+                        "__Assert(WriterFontGetLineHeight(f) == 14.0, \"height\");\n"
+                        "__Assert(WriterFontGetBaseline(f) == 11.0, \"baseline\");\n"
+                        "RendererWrite(TestRenderer(), f, \"A\", 1.0, 2.0, 3.0, false, WriterAlignMiddle,\n"
+                        "              Vector(0.5, 0.5, 0.5, 1.0));\n"
+                        "written <- TestLastWrite();\n",
+                        &error))
+        << error;
+    EXPECT_FALSE(log.Contains("Assertion failed")) << (log.lines.empty() ? "" : log.lines.back());
+    EXPECT_EQ("A@1,2 3 free 1 0.5,0.5,0.5,1", renderer.lastWrite);
+    EXPECT_EQ(1u, LogCount("[|] Garbage collected: Raster Font"));
+}
+
+// A camera item that is the renderer's view but not the scene's current
+// camera: deleting it leaves the renderer without a camera, not with a
+// dangling one.
+TEST_F(RendererScriptTest, DeletedViewCameraLeavesTheRenderer)
+{
+    zRenderer* previous = core.renderer;
+    core.renderer = &renderer;
+    std::string error;
+    const bool ran = RunText("local cam = SceneAddCamera(g_scene, \"side\");\n"
+                             "RendererSetViewItemAndApplyView(TestRenderer(), CameraGetItem(cam));\n"
+                             "SceneDeleteItem(g_scene, CameraGetItem(cam));\n",
+                             &error);
+    ASSERT_TRUE(ran) << error;
+    EXPECT_NE(nullptr, renderer.camera);
+    scene->FlushDeletionQueue();
+    core.renderer = previous;
+    EXPECT_EQ(nullptr, renderer.camera);
+    EXPECT_EQ(nullptr, Item("side"));
+}
+
 TEST(RendererFunctionsWrongKind, SuspendsTheVM)
 {
     const WrongKindCase cases[] = {
