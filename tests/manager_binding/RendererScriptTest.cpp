@@ -268,6 +268,27 @@ TEST_F(RendererScriptTest, DeletedViewCameraLeavesTheRenderer)
     EXPECT_EQ(nullptr, Item("side"));
 }
 
+// The output texture set by a script is dropped by the renderer when the
+// texture is deleted.
+TEST_F(RendererScriptTest, DeletedOutputTextureLeavesTheRenderer)
+{
+    zRenderer* previous = core.renderer;
+    core.renderer = &renderer;
+    auto* target = new zTexture(&core, "short_lived.tga");
+    sq_pushroottable(v);
+    sq_pushstring(v, "target", -1);
+    SqPushSafePtr(v, target, SqPtrTexture);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    std::string error;
+    const bool ran = RunText("RendererSetOutputTexture(TestRenderer(), target);\n", &error);
+    EXPECT_EQ(target, renderer.renderTarget);
+    delete target;
+    core.renderer = previous;
+    ASSERT_TRUE(ran) << error;
+    EXPECT_EQ(nullptr, renderer.renderTarget);
+}
+
 TEST(RendererFunctionsWrongKind, SuspendsTheVM)
 {
     const WrongKindCase cases[] = {
