@@ -77,11 +77,13 @@ void SqRegisterBindings(HSQUIRRELVM v)
     SqRegisterAIFunctions(v);
     SqRegisterSystemFunctions(v);
     SqRegisterEngineFunctions(v);
+    SqRegisterRendererFunctions(v);
     SqRegisterMixerFunctions(v);
     SqRegisterSceneFunctions(v);
     SqRegisterGroupFunctions(v);
     SqRegisterCameraFunctions(v);
     SqRegisterObjectFunctions(v);
+    SqRegisterMaterialFunctions(v);
     SqRegisterLightFunctions(v);
     SqRegisterItemFunctions(v);
     SqRegisterMotionFunctions(v);

@@ -13,6 +13,14 @@ void SqRegisterObjectFunctions(HSQUIRRELVM v);
 void SqRegisterCameraFunctions(HSQUIRRELVM v);
 // Scene groups: set-up, activation, members, root item, motions.
 void SqRegisterGroupFunctions(HSQUIRRELVM v);
+// The renderer: clearing, viewport, view item, output texture, fog, effect
+// flags, debug crosses and lines, raster-font text, the queue and the
+// per-frame counters; the "Render…" and "WriterAlign…" constants. Fonts made
+// by "RendererLoadWriterFont" are owned by their handle.
+void SqRegisterRendererFunctions(HSQUIRRELVM v);
+// Materials: colours and texture stages, the "NullMaterial" handle and the
+// "Channel…" stage constants. Stage changes go through zMaterial::Update.
+void SqRegisterMaterialFunctions(HSQUIRRELVM v);
 // Lights.
 void SqRegisterLightFunctions(HSQUIRRELVM v);
 // Collision shapes and an item's collision masks.

@@ -15,6 +15,10 @@ zTexture::zTexture(Tavrin* owner, const char* name) : zResource(owner, name)
 zTexture::~zTexture()
 {
     Free();
+    // Scripts can make any texture the output of the following frames; the
+    // renderer must not draw into one that is gone.
+    if (core != nullptr && core->renderer != nullptr && core->renderer->renderTarget == this)
+        core->renderer->renderTarget = nullptr;
     DeleteStreamInterface();
     if (core != nullptr) {
         // The loaders may have switched sets since the texture was cached.

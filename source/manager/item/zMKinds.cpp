@@ -217,11 +217,13 @@ zMCamera::~zMCamera()
 {
     // Leaving the scene's lists first keeps this camera out of the new choice.
     Retire();
-    if (scene->GetCurrentCamera() == &camera) {
+    if (scene->GetCurrentCamera() == &camera)
         scene->SetCurrentCamera(nullptr);
-        if (zRenderer* renderer = RendererOf(camera))
-            renderer->camera = nullptr;
-    }
+    // A script may have made any camera the renderer's view, not only the
+    // scene's current one: the renderer must not keep a deleted camera.
+    zRenderer* renderer = RendererOf(camera);
+    if (renderer != nullptr && renderer->camera == &camera)
+        renderer->camera = nullptr;
 }
 
 bool zMCamera::GetChannelTarget(int32_t channelId, zChannelTarget& target)
