@@ -374,7 +374,7 @@ zWindow* NewWindow(HSQUIRRELVM v, zScene2D* ui, SQInteger first)
 {
     const float position[2] = {GetFloat(v, first + 1), GetFloat(v, first + 2)};
     const float size[2] = {GetFloat(v, first + 3), GetFloat(v, first + 4)};
-    return new zWindow(ui, nullptr, int32_t(GetInteger(v, first)), "Window", position, size);
+    return new (std::nothrow) zWindow(ui, nullptr, int32_t(GetInteger(v, first)), "Window", position, size);
 }
 
 SQInteger UIAddWindow(HSQUIRRELVM v)
@@ -392,8 +392,9 @@ SQInteger UIAddBitmapWindow(HSQUIRRELVM v)
     if (ui != nullptr) {
         const float position[2] = {GetFloat(v, 5), GetFloat(v, 6)};
         const float size[2] = {GetFloat(v, 7), GetFloat(v, 8)};
-        window = new zWindow(ui, nullptr, int32_t(GetInteger(v, 3)), "Window", position, size);
-        window->SetBackgroundPicture(GetString(v, 4));
+        window = new (std::nothrow) zWindow(ui, nullptr, int32_t(GetInteger(v, 3)), "Window", position, size);
+        if (window != nullptr)
+            window->SetBackgroundPicture(GetString(v, 4));
     }
     SqPushSafePtr(v, window, SqPtrWindow);
     return 1;
@@ -404,7 +405,7 @@ SQInteger UIAddCanvasWidget(HSQUIRRELVM v)
     FETCH_UI(2, ui);
     zWidget* widget = nullptr;
     if (ui != nullptr)
-        widget = SceneOwned(new zCanvasWidget(ui, int32_t(GetInteger(v, 3)), int32_t(GetInteger(v, 4)), int32_t(GetInteger(v, 5))));
+        widget = SceneOwned(new (std::nothrow) zCanvasWidget(ui, int32_t(GetInteger(v, 3)), int32_t(GetInteger(v, 4)), int32_t(GetInteger(v, 5))));
     PushWidgetAs(v, widget, SqPtrCanvasWidget);
     return 1;
 }
@@ -412,21 +413,21 @@ SQInteger UIAddCanvasWidget(HSQUIRRELVM v)
 SQInteger UIAddHorizontalSizerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zHorizontalSizer(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrBaseSizer);
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new (std::nothrow) zHorizontalSizer(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrBaseSizer);
     return 1;
 }
 
 SQInteger UIAddVerticalSizerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zVerticalSizer(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrBaseSizer);
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new (std::nothrow) zVerticalSizer(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrBaseSizer);
     return 1;
 }
 
 SQInteger UIAddContainerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zContainerWidget(ui, int32_t(GetInteger(v, 3)))) : nullptr,
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new (std::nothrow) zContainerWidget(ui, int32_t(GetInteger(v, 3)))) : nullptr,
                  SqPtrContainerWidget);
     return 1;
 }
@@ -434,14 +435,14 @@ SQInteger UIAddContainerWidget(HSQUIRRELVM v)
 SQInteger UIAddSpacerWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zSpacerWidget(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrSpacerWidget);
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new (std::nothrow) zSpacerWidget(ui, int32_t(GetInteger(v, 3)))) : nullptr, SqPtrSpacerWidget);
     return 1;
 }
 
 SQInteger UIAddBitmapWidget(HSQUIRRELVM v)
 {
     FETCH_UI(2, ui);
-    PushWidgetAs(v, ui != nullptr ? SceneOwned(new zBitmapWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4))) : nullptr,
+    PushWidgetAs(v, ui != nullptr ? SceneOwned(new (std::nothrow) zBitmapWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4))) : nullptr,
                  SqPtrBitmapWidget);
     return 1;
 }
@@ -451,7 +452,7 @@ SQInteger UIAddStaticTextWidget(HSQUIRRELVM v)
     FETCH_UI(2, ui);
     zWidget* widget = nullptr;
     if (ui != nullptr)
-        widget = SceneOwned(new zTextWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), zScene2D::GetFont(GetString(v, 5)), 16));
+        widget = SceneOwned(new (std::nothrow) zTextWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), zScene2D::GetFont(GetString(v, 5)), 16));
     PushWidgetAs(v, widget, SqPtrTextWidget);
     return 1;
 }
@@ -461,7 +462,7 @@ SQInteger UIAddCheckWidget(HSQUIRRELVM v)
     FETCH_UI(2, ui);
     zCheckWidget* widget = nullptr;
     if (ui != nullptr) {
-        widget = SceneOwned(new zCheckWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), GetBool(v, 6)));
+        widget = SceneOwned(new (std::nothrow) zCheckWidget(ui, int32_t(GetInteger(v, 3)), GetString(v, 4), GetBool(v, 6)));
         widget->label.SetFont(zScene2D::GetFont(GetString(v, 5)));
         widget->label.SetSize(16);
     }
