@@ -16,9 +16,22 @@ SQInteger SceneEnd(HSQUIRRELVM v)
     return 0;
 }
 
+// The interface every 3D scene embeds, as a window-system handle; null for a
+// null scene. The handle dies with the scene.
+SQInteger SceneGetUI(HSQUIRRELVM v)
+{
+    zScene* scene = nullptr;
+    if (!SqGetSafePtr(v, 2, &scene, SqPtrScene))
+        return sq_suspendvm(v);
+    SqPushSafePtr(v, scene != nullptr ? &scene->ui : nullptr, SqPtrWindowSystem);
+    return 1;
+}
+
 } // namespace
 
 void SqRegisterSceneFunctions(HSQUIRRELVM v)
 {
     SqRegisterFunction(v, SceneEnd, "SceneEnd", "x|tu");
+    SqRegisterFunction(v, SceneGetUI, "SceneGetUI", "x|tu");
+    SqRegisterFunction(v, SceneGetUI, "SceneGetWindowSystem", "x|tu");
 }
