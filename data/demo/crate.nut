@@ -12,6 +12,11 @@ class Crate
         if (landed)
             return;
         landed = true;
+        // Counted for the overlay, which shares the project's script machine.
+        if ("demo_crates_landed" in getroottable())
+            ::demo_crates_landed++;
+        else
+            ::demo_crates_landed <- 1;
         print(label + " lands.");
     }
 

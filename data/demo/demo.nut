@@ -18,6 +18,8 @@ class Demo
         overlay = ProjectInstantiateScene(project, "overlay.zml", ProjectInstantiateLayerFront);
         if (!ObjectIsValid(world) || !ObjectIsValid(overlay))
             print("A layer could not be made.");
+        // The world's geometries and textures go to the renderer once, now.
+        EngineSetupResources(g_engine);
         if (Interactive())
             print("Running until Escape is pressed.");
         else

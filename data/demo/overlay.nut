@@ -1,15 +1,36 @@
-// The 2D overlay drawn in front of the demo.
+// The 2D overlay drawn in front of the demo: a panel with a line of text that
+// follows the run (frames drawn, crates landed so far).
 class Overlay
 {
-    title = "overlay";
     draws = 0;
+    panel = null;
+    status = null;
 
-    function OnSetup(scene) { print("Overlay set up."); }
+    function OnSetup(scene)
+    {
+        panel = UIAddWindow(scene, 1, 16.0, 16.0, 420.0, 72.0);
+        WindowAddStyle(panel, StyleNoTitleBar | StyleNonSensitive);
+        WindowSetBackgroundColor(panel, 0xA0101820);
+        local column = UIAddVerticalSizerWidget(scene, 2);
+        local title = UIAddStaticTextWidget(scene, 3, "Tavrin demo: five crates fall onto the floor", "default");
+        TextSetColor(title, 1.0, 0.85, 0.4, 1.0);
+        status = UIAddStaticTextWidget(scene, 4, "Starting...", "default");
+        TextSetColor(status, 0.9, 0.95, 1.0, 1.0);
+        SizerAddWidget(column, title);
+        SizerAddWidget(column, status);
+        WindowSetBaseWidget(panel, column);
+        WindowShow(panel, true);
+        print("Overlay set up.");
+    }
+
     function OnReset(scene) { draws = 0; }
+
     function OnUpdate(scene)
     {
         draws++;
         if (draws == 1)
             print("Overlay drawn for the first time.");
+        local landed = "demo_crates_landed" in getroottable() ? ::demo_crates_landed : 0;
+        TextSetText(status, format("Frame %d    crates landed: %d of 5", draws, landed));
     }
 }

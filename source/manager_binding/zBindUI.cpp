@@ -2,6 +2,7 @@
 // skin, cursor, command lists, locking and fading, and the interface's
 // constants. Windows and widgets pass to scripts as borrowed handles.
 #include "framework/system/zLogStream.h"
+#include "manager/scene/zScene.h"
 #include "manager_binding/zBindFamilies.h"
 #include "manager_binding/zBindUIInternal.h"
 #include "script/zScriptMaster.h"
@@ -489,11 +490,23 @@ const zIntegerConstant kConstants[] = {
     {"EventMouseMove", 11}, {"EventMove", 12}, {"EventShade", 13}, {"EventUnshade", 14},
 };
 
+// The interface every 3D scene embeds, as a window-system handle; null for a
+// null scene. The handle dies with the scene.
+SQInteger SceneGetUI(HSQUIRRELVM v)
+{
+    zScene* scene = nullptr;
+    if (!SqGetSafePtr(v, 2, &scene, SqPtrScene))
+        return sq_suspendvm(v);
+    SqPushSafePtr(v, scene != nullptr ? &scene->ui : nullptr, SqPtrWindowSystem);
+    return 1;
+}
+
 } // namespace
 
 void SqRegisterUIFunctions(HSQUIRRELVM v)
 {
     Register(v, UIGetScriptInstance, "UIGetScriptInstance", "x|tu");
+    Register(v, SceneGetUI, "SceneGetUI", "x|tu", "SceneGetWindowSystem");
     Register(v, UISetInternalResolution, "UISetInternalResolution", "x|tuii");
     Register(v, UILoadBitmap, "UILoadBitmap", "x|tus", "WindowSystemLoadBitmap");
     Register(v, UILoadFont, "UILoadFont", "x|ts", "WindowSystemLoadFont");

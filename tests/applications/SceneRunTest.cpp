@@ -107,3 +107,22 @@ TEST(SceneRun, ProjectWithA3DAndA2DLayer)
 }
 
 } // namespace
+
+namespace {
+
+// "SceneGetUI" and its alias "SceneGetWindowSystem" hand out the interface the
+// scene embeds; anything but a scene suspends the script and ends the run.
+TEST(SceneRun, SceneGivesItsInterfaceToScripts)
+{
+    TempDir dir;
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"sceneui.zms"}));
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    EXPECT_EQ(run.ScriptLines(),
+              (std::vector<std::string>{"zad.nut runs, define visible false", "valid: true", "alias gives the same: true",
+                                        "same on every call: true", "a window can be added: true",
+                                        "a text widget too: true", "wrong kind next"}))
+        << run.Text();
+    EXPECT_TRUE(run.Has("got 'Engine'")) << run.Text();
+}
+
+} // namespace

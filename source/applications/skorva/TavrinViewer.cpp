@@ -5,6 +5,7 @@
 #include "core/render/zRenderer.h"
 #include "core/render/zRendererSettings.h"
 #include "core/sound/zMixer.h"
+#include "al/zALMixer.h"
 #include "framework/data_structure/zProperty.h"
 #include "framework/filesystem/zIOBaseFS.h"
 #include "framework/filesystem/zStream.h"
@@ -12,6 +13,7 @@
 #include "framework/metafile/zMetaTag.h"
 #include "framework/system/device/zInputDeviceInfo.h"
 #include "framework/system/zLogStream.h"
+#include "gl3/system/zGL3Renderer.h"
 #include "manager/item/zMItem.h"
 #include "manager/item/zMKinds.h"
 #include "manager/motion/zChannel.h"
@@ -19,6 +21,7 @@
 #include "manager/motion/zMotionPlayer.h"
 #include "manager/scene/zScene.h"
 #include "manager_binding/SqBinding.h"
+#include "smix/zSMixMixer.h"
 #include "ui/zScene2D.h"
 
 #include <cstdlib>
@@ -266,10 +269,16 @@ bool TavrinViewer::Setup()
         return false;
     if (!SetupEnvironment())
         return false;
-    if (!core.renderer->OpenVideo(width, height, 32, fullScreen))
+    if (!core.renderer->OpenVideo(width, height, 32, fullScreen)) {
+        LogError("TavrinViewer::Setup") << "Failed to open the video output of renderer '"
+                                        << (rendererId.Get() != nullptr ? rendererId.Get() : "") << "'.\n";
         return false;
-    if (!core.mixer->OpenAudio())
+    }
+    if (!core.mixer->OpenAudio()) {
+        LogError("TavrinViewer::Setup") << "Failed to open the audio output of mixer '"
+                                        << (mixerId.Get() != nullptr ? mixerId.Get() : "") << "'.\n";
         return false;
+    }
     InitializeDirectInput(static_cast<PlatformWindow*>(core.renderer->GetWindowHandle()));
     return SetupInput();
 }
@@ -288,9 +297,22 @@ bool TavrinViewer::CreateRenderer()
         return false;
     }
     if (Equals(id, "gl2")) {
-        LogError("TavrinViewer::CreateRenderer")
-            << "The OpenGL renderer 'gl2' is not part of this build yet; use -r none.\n";
-        return false;
+        auto* created = new (std::nothrow) zGL3Renderer(&core, true);
+        if (created == nullptr) {
+            LogError("TavrinViewer::CreateRenderer") << "Failed to create the OpenGL renderer.\n";
+            return false;
+        }
+        renderer = created;
+        // Presets; the configuration's renderer settings then set or clear each.
+        renderer->effectFlags |= zRendererEffect::ShadowMapping | zRendererEffect::Bloom |
+                                 zRendererEffect::DepthOfField | zRendererEffect::LinearShadow |
+                                 zRendererEffect::FramebufferAsTexture;
+        renderer->effectFlags &= ~zRendererEffect::AmbientOcclusion;
+        renderer->optionFlags |= zRendererOption::TextureForceTrueColor;
+        renderer->optionFlags &= ~zRendererOption::OptimizeVideoRam;
+        if (safeMode)
+            renderer->optionFlags |= zRendererOption::DisableShader;
+        return true;
     }
     return false;
 }
@@ -310,9 +332,27 @@ bool TavrinViewer::CreateMixer()
         Line("");
         return false;
     }
-    if (Equals(id, "al") || Equals(id, "soft") || Equals(id, "file")) {
-        LogError("TavrinViewer::CreateMixer") << "The mixer '" << id << "' is not part of this build yet; use -m none.\n";
-        return false;
+    if (Equals(id, "al")) {
+        mixer = new (std::nothrow) zALMixer(&core, true);
+        return mixer != nullptr;
+    }
+    if (Equals(id, "soft") || Equals(id, "file")) {
+        auto* created = new (std::nothrow) zSMixMixer(&core, true);
+        if (created == nullptr)
+            return false;
+        mixer = created;
+        softMixer = created;
+        if (!Equals(id, "file"))
+            return true;
+        fileMixer = created;
+        // A file mixer without its file would play through the audio device
+        // instead and write nothing: the run the user asked for cannot happen.
+        const char* path = mixerOutputFile.Get() != nullptr ? mixerOutputFile.Get() : "";
+        if (!created->OpenWaveFile(path)) {
+            LogError("TavrinViewer::CreateMixer") << "Cannot open the mixer output file '" << path << "'.\n";
+            return false;
+        }
+        return true;
     }
     return false;
 }

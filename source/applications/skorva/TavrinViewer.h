@@ -13,6 +13,7 @@ class zMixer;
 class zProperty;
 class zRenderer;
 class zScene;
+class zSMixMixer;
 
 // Set by the missing-resource hooks while anything loads; the main loop ends
 // the run on it unless "-ignore_missing" was given.
@@ -101,8 +102,10 @@ public:
     // Owned; null while the core's null renderer or mixer is current.
     zRenderer* renderer = nullptr;
     zMixer* mixer = nullptr;
+    // The mixer again when its id is "soft" or "file" (its per-frame step).
+    zSMixMixer* softMixer = nullptr;
     // The mixer again when its id is "file".
-    zMixer* fileMixer = nullptr;
+    zSMixMixer* fileMixer = nullptr;
     zProject project;
 
 private:

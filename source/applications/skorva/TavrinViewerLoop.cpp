@@ -9,6 +9,7 @@
 #include "manager/scene/zScene.h"
 #include "platform/PlatformEvents.h"
 #include "platform/PlatformFile.h"
+#include "smix/zSMixMixer.h"
 #include "ui/zScene2D.h"
 
 #include <squirrel.h>
@@ -18,6 +19,9 @@
 
 bool TavrinViewer::Frame()
 {
+    // The WAV advances by the time the previous frame took.
+    if (fileMixer != nullptr)
+        fileMixer->SetFixedStep(GlobalFrameDelta);
     core.BeginDraw(true);
     bool quit = false;
     if (projectMode != 0) {
@@ -34,6 +38,8 @@ bool TavrinViewer::Frame()
         quit = scene->IsQuitRequested();
     }
     core.EndDraw(false, false);
+    if (softMixer != nullptr)
+        softMixer->Update();
     for (uint32_t& counter : core.renderer->statistics)
         counter = 0;
     SleepMilliseconds(1);
@@ -80,6 +86,7 @@ bool TavrinViewer::Shutdown()
     renderer = nullptr;
     delete mixer;
     mixer = nullptr;
+    softMixer = nullptr;
     fileMixer = nullptr;
     return true;
 }

@@ -1,0 +1,118 @@
+// The shipped demo drawn by the OpenGL renderer in safe mode, off screen, and
+// read back: the world must be lit and the overlay's panel and text visible.
+#include "applications/skorva/TavrinViewer.h"
+#include "core/zad/TavrinGlobals.h"
+#include "framework/system/zLogStream.h"
+#include "gl3/system/zGL3Renderer.h"
+#include "support/FileSystemGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string Demo = std::string(TAVRIN_TEST_DATA) + "/../../data/demo/";
+constexpr int Width = 800;
+constexpr int Height = 600;
+
+struct Rgb {
+    int r, g, b;
+};
+
+// Bottom row first, as GL reads it.
+Rgb At(const std::vector<uint8_t>& pixels, int x, int yFromTop)
+{
+    const size_t at = (size_t(Height - 1 - yFromTop) * Width + size_t(x)) * 3;
+    return {pixels[at], pixels[at + 1], pixels[at + 2]};
+}
+
+bool Near(Rgb a, Rgb b, int tolerance)
+{
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+// An uncompressed 24-bit TGA, bottom row first like the read-back.
+void WriteTga(const std::string& path, const std::vector<uint8_t>& pixels)
+{
+    std::ofstream out(path, std::ios::binary);
+    const uint8_t header[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, uint8_t(Width & 0xFF), uint8_t(Width >> 8),
+                                uint8_t(Height & 0xFF), uint8_t(Height >> 8), 24, 0};
+    out.write(reinterpret_cast<const char*>(header), sizeof(header));
+    for (size_t i = 0; i + 2 < pixels.size(); i += 3) {
+        const char bgr[3] = {char(pixels[i + 2]), char(pixels[i + 1]), char(pixels[i])};
+        out.write(bgr, 3);
+    }
+}
+
+TEST(DemoFrame, LitWorldWithTheOverlayInFront)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+    FileSystemGuard guard;
+    // Sixtieth-of-a-second frames whatever the machine's load: the crates are
+    // where the physics puts them after that many steps.
+    const int32_t savedStep = GlobalFixedFrameStep;
+    GlobalFixedFrameStep = 166;
+    TavrinViewer viewer;
+    std::vector<std::string> arguments = {"tavrin", "demo.zgp", "-P",    "-f",          Demo,       "-S",
+                                          TAVRIN_BUILD_DATA, "-r", "gl2", "-m", "none", "-ignore_esc"};
+    std::vector<char*> argv;
+    for (std::string& argument : arguments)
+        argv.push_back(argument.data());
+    viewer.Init();
+    ASSERT_TRUE(viewer.ParseCommandLine(int(argv.size()), argv.data()));
+    ASSERT_TRUE(viewer.Setup());
+    // Long enough for the crates to land and the overlay to count them.
+    for (int frame = 0; frame < 150; ++frame)
+        ASSERT_TRUE(viewer.Frame());
+
+    // One more frame, read back before it is presented.
+    viewer.core.BeginDraw(true);
+    viewer.project.Evaluate(63);
+    viewer.project.Render(0);
+    const uint32_t drawCalls = viewer.core.renderer->statistics[3];
+    std::vector<uint8_t> pixels(size_t(Width) * Height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, Width, Height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    viewer.core.EndDraw(false, false);
+    if (const char* out = std::getenv("TAVRIN_DEMO_FRAME"))
+        WriteTga(out, pixels);
+
+    // The five crates and the floor, each one draw call, were sent to GL.
+    EXPECT_GE(drawCalls, 6u);
+    // A project clears to black; the sky above the horizon stays so.
+    EXPECT_TRUE(Near(At(pixels, Width - 4, 100), {0, 0, 0}, 2));
+    // The overlay panel sits in the top left corner over the black sky: dark
+    // blue-grey, not black.
+    const Rgb panel = At(pixels, 100, 30);
+    EXPECT_FALSE(Near(panel, {0, 0, 0}, 4));
+    EXPECT_LT(panel.r + panel.g + panel.b, 120);
+    // Below the horizon the lit floor covers everything, and the crates stand
+    // on it in a colour of their own.
+    int black = 0;
+    int floor = 0;
+    int crate = 0;
+    const Rgb floorColour = At(pixels, 40, Height - 40);
+    for (int y = Height / 2; y < Height; y += 4) {
+        for (int x = 0; x < Width; x += 4) {
+            const Rgb p = At(pixels, x, y);
+            black += Near(p, {0, 0, 0}, 8) ? 1 : 0;
+            floor += Near(p, floorColour, 6) ? 1 : 0;
+            crate += p.r > p.b + 40 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(floorColour.r + floorColour.g + floorColour.b, 90);
+    EXPECT_EQ(black, 0);
+    EXPECT_GT(floor, 8000);
+    EXPECT_GT(crate, 400);
+    viewer.Shutdown();
+    GlobalFixedFrameStep = savedStep;
+}
+
+} // namespace

@@ -1,0 +1,164 @@
+// The built executable with a real renderer and real mixers: headless GL
+// through SDL's offscreen driver, OpenAL's null driver, SDL's dummy audio and
+// the WAV-writing mixer.
+#include "RunTavrin.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string Data = std::string(TAVRIN_TEST_DATA) + "/applications/";
+
+void Put16(std::string& out, uint32_t value)
+{
+    out += char(value & 0xFF);
+    out += char((value >> 8) & 0xFF);
+}
+void Put32(std::string& out, uint32_t value)
+{
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+uint32_t Get32(const std::string& in, size_t at)
+{
+    return uint32_t(uint8_t(in[at])) | uint32_t(uint8_t(in[at + 1])) << 8 | uint32_t(uint8_t(in[at + 2])) << 16 |
+           uint32_t(uint8_t(in[at + 3])) << 24;
+}
+
+// Half a second of a 48 kHz mono square wave, loud enough to show in the mix.
+void WriteTone(const std::string& path)
+{
+    const uint32_t frames = 24000;
+    std::string wav = "RIFF";
+    Put32(wav, 36 + frames * 2);
+    wav += "WAVEfmt ";
+    Put32(wav, 16);
+    Put16(wav, 1);
+    Put16(wav, 1);
+    Put32(wav, 48000);
+    Put32(wav, 48000 * 2);
+    Put16(wav, 2);
+    Put16(wav, 16);
+    wav += "data";
+    Put32(wav, frames * 2);
+    for (uint32_t i = 0; i < frames; ++i)
+        Put16(wav, (i / 50) % 2 != 0 ? 12000u : uint32_t(uint16_t(-12000)));
+    std::ofstream(path, std::ios::binary) << wav;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TavrinRun RunSoundScene(const TempDir& dir, const std::string& environment, std::vector<std::string> output)
+{
+    WriteTone(dir.Path() + "/tone.wav");
+    std::vector<std::string> arguments = {"sound.zms", "-f", Data, "-S", dir.Path() + "/", "-S", TAVRIN_BUILD_DATA,
+                                          "-ignore_esc"};
+    arguments.insert(arguments.end(), output.begin(), output.end());
+    return RunProgram(dir.Path(), environment + " exec", TAVRIN_EXECUTABLE, arguments);
+}
+
+struct DeviceCase {
+    const char* name;
+    std::vector<std::string> output;
+    // A line the run must print, naming the device it used.
+    const char* shows;
+};
+
+void PrintTo(const DeviceCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class DeviceRun : public ::testing::TestWithParam<DeviceCase> {};
+
+// Every renderer and device mixer runs the whole scene headless and ends
+// normally, with the sound started on channel 0.
+TEST_P(DeviceRun, RunsTheSceneToItsEnd)
+{
+    TempDir dir;
+    const TavrinRun run = RunSoundScene(
+        dir, // Mesa and SDL keep blocks for the life of the process that LeakSanitizer
+        // cannot attribute once the GL driver is unloaded (as in the GL tests).
+        "SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy ALSOFT_DRIVERS=null LIBGL_ALWAYS_SOFTWARE=1 "
+        "ASAN_OPTIONS=detect_leaks=0",
+        GetParam().output);
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.ScriptLines(), (std::vector<std::string>{"zad.nut runs, define visible false", "tone on channel 0", "ended after 10 frames"}))
+        << run.Text();
+    EXPECT_TRUE(run.Has(GetParam().shows)) << run.Text();
+    EXPECT_FALSE(run.Has("[!] ")) << run.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, DeviceRun,
+    ::testing::Values(
+        DeviceCase{"OpenGLOffScreen", {"-r", "gl2", "-m", "none"}, "No display: rendering off screen"},
+        DeviceCase{"OpenGLSafeMode", {"-r", "gl2", "-m", "none", "-safe_mode"}, "Renderer instantiated with no shader support."},
+        DeviceCase{"OpenALNullDriver", {"-r", "none", "-m", "al"}, "Failed to open default device"},
+        DeviceCase{"SoftwareMixerDummyDevice", {"-r", "none", "-m", "soft"}, "tone on channel 0"},
+        DeviceCase{"BothTogether", {"-r", "gl2", "-m", "al"}, "Renderer: "}),
+    [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
+
+// The file mixer writes one step per frame, each as long as the frame before
+// it took (no step yet on the first frame: one whole buffer), and the WAV's
+// header counts exactly what was written.
+TEST(FileMixerRun, WavHoldsOneStepPerFrame)
+{
+    TempDir dir;
+    const TavrinRun run = RunSoundScene(dir, "", {"-r", "none", "-m", "file", "out.wav"});
+    ASSERT_EQ(run.exitCode, 0) << run.Text();
+    uint64_t expected = 0;
+    int frames = 0;
+    const std::string marker = "Fixed mixer step: ";
+    for (const std::string& line : run.lines) {
+        const size_t at = line.find(marker);
+        if (at == std::string::npos)
+            continue;
+        const long step = std::stol(line.substr(at + marker.size()));
+        expected += step != 0 ? uint64_t(step) : 16384u;
+        ++frames;
+    }
+    EXPECT_EQ(frames, 10) << run.Text();
+
+    const std::string wav = ReadFile(dir.Path() + "/out.wav");
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(wav.compare(0, 4, "RIFF"), 0);
+    EXPECT_EQ(wav.compare(36, 4, "data"), 0);
+    EXPECT_EQ(Get32(wav, 40), expected);
+    EXPECT_EQ(wav.size(), 44 + expected);
+    EXPECT_EQ(Get32(wav, 4), 36 + expected);
+    // The tone is in it: the first frame's samples are not silent.
+    bool heard = false;
+    for (size_t i = 44; i + 1 < wav.size() && i < 44 + 4096; i += 2)
+        heard = heard || wav[i] != 0 || wav[i + 1] != 0;
+    EXPECT_TRUE(heard);
+}
+
+// A file mixer that cannot write its file fails set-up instead of running
+// without output.
+TEST(FileMixerRun, UnwritableOutputFailsSetUp)
+{
+    TempDir dir;
+    const std::string path = dir.Path() + "/no/such/folder/out.wav";
+    const TavrinRun run = RunSoundScene(dir, "", {"-r", "none", "-m", "file", path});
+    EXPECT_EQ(run.exitCode, 2) << run.Text();
+    EXPECT_TRUE(run.Has("[!] TavrinViewer::CreateMixer")) << run.Text();
+    EXPECT_TRUE(run.Has("Cannot open the mixer output file '" + path + "'.")) << run.Text();
+    EXPECT_TRUE(run.ScriptLines().empty()) << run.Text();
+}
+
+} // namespace
