@@ -2,15 +2,18 @@
 #include "core/zad/Tavrin.h"
 #include "framework/math/zMinMax.h"
 #include "framework/system/zLogStream.h"
+#include "framework/system/zModuleTag.h"
 #include "manager/item/zMKinds.h"
 #include "manager/scene/zGroup.h"
 #include "manager/scene/zScene.h"
+#include "manager/scene/zSceneRecord.h"
 #include "manager_binding/SqFamilySupport.h"
 #include "manager_binding/SqSceneFamilies.h"
 #include "physic/collision/GColShape.h"
 #include "physic/dynamics/TauConstraint.h"
 
 #include <cmath>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -126,6 +129,22 @@ SQInteger SceneSetScript(HSQUIRRELVM v)
     return 0;
 }
 
+SQInteger SceneAudit(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    if (scene != nullptr)
+        scene->Audit();
+    return 0;
+}
+
+SQInteger ScenePrintItemList(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    if (scene != nullptr)
+        scene->PrintItemList();
+    return 0;
+}
+
 SQInteger SceneRecordLocation(HSQUIRRELVM v)
 {
     SCENE_ARG(scene);
@@ -189,6 +208,33 @@ SQInteger SceneRenderUI(HSQUIRRELVM v)
     SCENE_ARG(scene);
     if (scene != nullptr)
         scene->RenderUI(0);
+    return 0;
+}
+
+SQInteger SceneCreateProfiler(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    const char* path = GetString(v, 3);
+    const char* base = GetString(v, 4);
+    if (scene != nullptr && path != nullptr && base != nullptr && !scene->CreateProfiler(path, base))
+        LogError("SceneCreateProfiler") << "could not load the profiler font '" << path << "'.\n";
+    return 0;
+}
+
+SQInteger SceneUpdateProfiler(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    if (scene != nullptr)
+        scene->UpdateProfiler(0.025f, 0.05f, true, nullptr);
+    return 0;
+}
+
+// Everything the debug view can draw, no group filter.
+SQInteger SceneDebug(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    if (zRenderer* renderer = CurrentRenderer(scene))
+        scene->Debug(renderer, nullptr, 0xffffffffu);
     return 0;
 }
 
@@ -508,6 +554,113 @@ SQInteger SceneFindConstraint(HSQUIRRELVM v)
     return PushHandle(v, constraint, SqPtrPhysicConstraint);
 }
 
+// --- record and replay -----------------------------------------------------
+// Records belong to the script handle made by "SceneRecordNew"; a record
+// collected while a scene replays it ends that replay.
+
+void DeleteRecord(void* object)
+{
+    delete static_cast<zSceneRecord*>(object);
+}
+
+#define RECORD_ARG(var, idx) SQ_FETCH(zSceneRecord, var, idx, SqPtrSceneRecord)
+
+SQInteger SceneRecordNew(HSQUIRRELVM v)
+{
+    zSceneRecord* record = nullptr;
+    {
+        zModuleTagScope module(8);
+        record = new (std::nothrow) zSceneRecord();
+    }
+    if (record == nullptr)
+        LogError("SceneRecordNew") << "could not allocate a new record.\n";
+    SqPushSafePtr(v, record, SqPtrSceneRecord, record != nullptr);
+    return 1;
+}
+
+SQInteger SceneRecordDelete(HSQUIRRELVM v)
+{
+    RECORD_ARG(record, 2);
+    (void)record;
+    LogWarning("SceneRecordDelete") << "SceneRecordDelete is obsolete, memory is now freed.\n";
+    return 0;
+}
+
+SQInteger SceneRecordFinalize(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    RECORD_ARG(record, 3);
+    if (scene != nullptr && record != nullptr)
+        scene->FinalizeRecord(record);
+    return 0;
+}
+
+SQInteger SceneRecordMemoryFootPrint(HSQUIRRELVM v)
+{
+    RECORD_ARG(record, 2);
+    return PushInt(v, record != nullptr ? SQInteger(record->GetMemoryFootprint()) : 0);
+}
+
+SQInteger SceneRecordStartReplay(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    RECORD_ARG(record, 3);
+    if (scene != nullptr && record != nullptr)
+        scene->StartReplay(record);
+    return 0;
+}
+
+SQInteger SceneRecordEndReplay(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    RECORD_ARG(record, 3);
+    if (scene != nullptr && record != nullptr)
+        scene->EndReplay(record);
+    return 0;
+}
+
+SQInteger SceneRecordSnapshot(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    RECORD_ARG(record, 3);
+    if (scene != nullptr && record != nullptr)
+        scene->SnapshotToRecord(record);
+    return 0;
+}
+
+SQInteger SceneRecordMaterialSnapshot(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    RECORD_ARG(record, 3);
+    SQ_FETCH(zMaterial, material, 4, SqPtrMaterial);
+    if (scene != nullptr && record != nullptr && material != nullptr)
+        scene->MaterialSnapshotToRecord(record, material);
+    return 0;
+}
+
+SQInteger SceneRecordDropOlderSamples(HSQUIRRELVM v)
+{
+    RECORD_ARG(record, 2);
+    const float age = GetFloat(v, 3);
+    return PushInt(v, record != nullptr ? record->DropOlderSamples(age) : 0);
+}
+
+SQInteger SceneRecordGetDuration(HSQUIRRELVM v)
+{
+    RECORD_ARG(record, 2);
+    return PushFloat(v, record != nullptr ? record->GetDuration() : -1.0f);
+}
+
+SQInteger SceneRecordReplay(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    RECORD_ARG(record, 3);
+    const float time = GetFloat(v, 4);
+    if (scene != nullptr && record != nullptr)
+        scene->Replay(record, time);
+    return 0;
+}
+
 void NewSlot(HSQUIRRELVM v, const char* key)
 {
     sq_pushstring(v, key, -1);
@@ -573,6 +726,7 @@ const Entry kFunctions[] = {
     {"SceneSetup", SceneSetup, "x|tu"},
     {"SceneReset", SceneReset, "x|tu"},
     {"SceneUpdate", SceneUpdate, "x|tu"},
+    {"SceneAudit", SceneAudit, "x|tu"},
     {"SceneRecordLocation", SceneRecordLocation, "x|tu"},
     {"SceneSetItemDeletionDelay", SceneSetItemDeletionDelay, "x|tuf"},
     {"SceneEnableItemDeletionQueue", SceneEnableItemDeletionQueue, "x|tub"},
@@ -595,8 +749,12 @@ const Entry kFunctions[] = {
     {"SceneRender", SceneRender, "x|tui"},
     {"SceneRenderToQueue", SceneRenderToQueue, "x|tu"},
     {"SceneRenderUI", SceneRenderUI, "x|tu"},
+    {"SceneCreateProfiler", SceneCreateProfiler, "x|tuss"},
+    {"SceneUpdateProfiler", SceneUpdateProfiler, "x|tu"},
+    {"ScenePrintItemList", ScenePrintItemList, "x|tu"},
     {"SceneDebugCollisionSystem", SceneDebugCollisionSystem, "x|tu"},
     {"SceneDebugPhysicSystem", SceneDebugPhysicSystem, "x|tu"},
+    {"SceneDebug", SceneDebug, "x|tu"},
     {"SceneGetItemList", SceneGetItemList, "x|tu"},
     {"SceneFindItem", SceneFindItem, "x|tus"},
     {"SceneFindItemChild", SceneFindItemChild, "x|tuus"},
@@ -613,12 +771,24 @@ const Entry kFunctions[] = {
     {"SceneFindConstraint", SceneFindConstraint, "x|tus"},
     {"SceneCollisionRaytrace", SceneCollisionRaytrace, "x|tuxxii"},
     {"SceneRaytraceTriggerList", SceneRaytraceTriggerList, "x|tuxxi"},
+    {"SceneRecordStartReplay", SceneRecordStartReplay, "x|tuu"},
+    {"SceneRecordEndReplay", SceneRecordEndReplay, "x|tuu"},
+    {"SceneRecordReplay", SceneRecordReplay, "x|tuuf"},
+    {"SceneRecordNew", SceneRecordNew, "x|t"},
+    {"SceneRecordDelete", SceneRecordDelete, "x|tu"},
+    {"SceneRecordSnapshot", SceneRecordSnapshot, "x|tuu"},
+    {"SceneRecordMaterialSnapshot", SceneRecordMaterialSnapshot, "x|tuuu"},
+    {"SceneRecordDropOlderSamples", SceneRecordDropOlderSamples, "x|tuf"},
+    {"SceneRecordFinalize", SceneRecordFinalize, "x|tuu"},
+    {"SceneRecordGetDuration", SceneRecordGetDuration, "x|tu"},
+    {"SceneRecordMemoryFootPrint", SceneRecordMemoryFootPrint, "x|tu"},
 };
 
 } // namespace
 
 void SqRegisterSceneFunctions(HSQUIRRELVM v)
 {
+    SqSetManagedDeleter(SqPtrSceneRecord, DeleteRecord);
     for (const Entry& e : kFunctions)
         SqRegisterFunction(v, e.function, e.name, e.mask);
     RegisterInteger(v, "SceneRenderFlagDefault", 1);

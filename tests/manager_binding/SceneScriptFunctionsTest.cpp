@@ -2,7 +2,12 @@
 // into it by the scripts).
 #include "SceneScriptFixture.h"
 
+#include "core/item/zItem.h"
+#include "core/zad/TavrinGlobals.h"
+#include "manager/item/zMKinds.h"
 #include "physic/dynamics/Tau.h"
+
+#include <cmath>
 
 namespace {
 
@@ -147,6 +152,133 @@ TEST_F(SceneFunctionsScriptTest, ScriptInstanceOfANullSceneSuspends)
     EXPECT_EQ(SQ_VMSTATE_SUSPENDED, sq_getvmstate(v));
 }
 
+// Scripts record the scene and replay it: samples are stamped with the engine
+// clock, a replay interpolates the recorded placements and ending it puts the
+// last sample back. Null records and null scenes give the neutral results.
+class SceneRecordScriptTest : public SceneScriptTest {
+public:
+    // The value the expression leaves, as text ("<error: ...>" when it raises).
+    std::string Eval(const std::string& expression)
+    {
+        std::string error;
+        if (!RunText("result <- (" + expression + ").tostring();\n", &error))
+            return "<error: " + error + ">";
+        const SQInteger top = sq_gettop(v);
+        sq_pushroottable(v);
+        sq_pushstring(v, "result", -1);
+        const SQChar* text = "";
+        if (SQ_SUCCEEDED(sq_get(v, -2)))
+            sq_getstring(v, -1, &text);
+        std::string out = text;
+        sq_settop(v, top);
+        return out;
+    }
+
+    void SetClock(float seconds) { GlobalClock = int32_t(std::lround(seconds * 10000.0f)); }
+
+    // The x of the item's world placement, which records keep and replays restore.
+    float WorldX(const char* name) const { return Item(name)->GetCoreItem()->worldMatrix.GetRow(3).x; }
+    void SetWorldX(const char* name, float x)
+    {
+        zMatrix4& world = Item(name)->GetCoreItem()->worldMatrix;
+        zVector row = world.GetRow(3);
+        row.x = x;
+        world.SetRow(3, row);
+    }
+
+    void TearDown() override
+    {
+        GlobalClock = 0;
+        SceneScriptTest::TearDown();
+    }
+};
+
+TEST_F(SceneRecordScriptTest, RecordThenReplayRoundTrip)
+{
+    ASSERT_TRUE(RunText("record <- SceneRecordNew();\n"));
+    EXPECT_EQ("true", Eval("ObjectIsValid(record)"));
+    EXPECT_EQ("0", Eval("SceneRecordGetDuration(record)"));
+    const int empty = std::stoi(Eval("SceneRecordMemoryFootPrint(record)"));
+    EXPECT_GT(empty, 0);
+
+    SetWorldX("crate", 0.0f);
+    SetClock(1.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"));
+    EXPECT_GT(std::stoi(Eval("SceneRecordMemoryFootPrint(record)")), empty);
+    SetWorldX("crate", 10.0f);
+    SetClock(2.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"
+                        "SceneRecordFinalize(g_scene, record);\n"));
+    EXPECT_EQ("1", Eval("SceneRecordGetDuration(record)"));
+
+    ASSERT_TRUE(RunText("SceneRecordStartReplay(g_scene, record);\n"
+                        "SceneRecordReplay(g_scene, record, 1.25);\n"));
+    EXPECT_NEAR(2.5f, WorldX("crate"), 1e-4f);
+    ASSERT_TRUE(RunText("SceneRecordReplay(g_scene, record, 1.0);\n"
+                        "SceneRecordEndReplay(g_scene, record);\n"));
+    EXPECT_NEAR(10.0f, WorldX("crate"), 1e-4f) << "ending the replay puts the last sample back";
+
+    // A third sample, then everything older than 7.5 s at 10 s goes.
+    SetClock(3.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"));
+    SetClock(10.0f);
+    EXPECT_EQ("2", Eval("SceneRecordDropOlderSamples(record, 7.5)"));
+    EXPECT_EQ("0", Eval("SceneRecordGetDuration(record)"));
+
+    // A null material adds nothing; the obsolete delete keeps the record.
+    const std::string before = Eval("SceneRecordMemoryFootPrint(record)");
+    ASSERT_TRUE(RunText("SceneRecordMaterialSnapshot(g_scene, record, TestNullHandle(EngineTypeMaterial));\n"
+                        "SceneRecordDelete(record);\n"));
+    EXPECT_EQ(before, Eval("SceneRecordMemoryFootPrint(record)"));
+    EXPECT_EQ("true", Eval("ObjectIsValid(record)"));
+    EXPECT_TRUE(log.Contains("[*] SceneRecordDelete"));
+    EXPECT_TRUE(log.Contains("SceneRecordDelete is obsolete, memory is now freed."));
+
+    // The handle owns its record: dropping it frees the record.
+    ASSERT_TRUE(RunText("record = null;\n"));
+    sq_collectgarbage(v);
+    EXPECT_TRUE(log.Contains("Garbage collected: Scene Record."));
+}
+
+TEST_F(SceneRecordScriptTest, NullRecordsAndScenesGiveNeutralResults)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"SceneRecordGetDuration(TestNullHandle(EngineTypeSceneRecord))", "-1"},
+        {"SceneRecordMemoryFootPrint(TestNullHandle(EngineTypeSceneRecord))", "0"},
+        {"SceneRecordDropOlderSamples(TestNullHandle(EngineTypeSceneRecord), 1.0)", "0"},
+    };
+    for (const auto& [expression, expected] : cases)
+        EXPECT_EQ(expected, Eval(expression)) << expression;
+
+    // Snapshots of a null scene take nothing; calls on null records do nothing.
+    SetClock(1.0f);
+    ASSERT_TRUE(RunText("record <- SceneRecordNew();\n"
+                        "SceneRecordSnapshot(TestNullHandle(EngineTypeScene), record);\n"
+                        "SceneRecordFinalize(g_scene, TestNullHandle(EngineTypeSceneRecord));\n"
+                        "SceneRecordStartReplay(g_scene, TestNullHandle(EngineTypeSceneRecord));\n"
+                        "SceneRecordReplay(g_scene, TestNullHandle(EngineTypeSceneRecord), 1.0);\n"
+                        "SceneRecordEndReplay(g_scene, TestNullHandle(EngineTypeSceneRecord));\n"));
+    SetClock(2.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(TestNullHandle(EngineTypeScene), record);\n"));
+    EXPECT_EQ("0", Eval("SceneRecordGetDuration(record)"));
+}
+
+// The audit and the item dump reach the log; the debug view and the overlay
+// draw nothing without a usable renderer or font, and a null scene is ignored.
+TEST_F(SceneFunctionsScriptTest, DiagnosticsReachTheLog)
+{
+    ASSERT_TRUE(RunText("SceneAudit(g_scene);\n"
+                        "ScenePrintItemList(g_scene);\n"
+                        "SceneAudit(TestNullHandle(EngineTypeScene));\n"
+                        "ScenePrintItemList(TestNullHandle(EngineTypeScene));\n"
+                        "SceneDebug(g_scene);\n"
+                        "SceneDebug(TestNullHandle(EngineTypeScene));\n"
+                        "SceneUpdateProfiler(g_scene);\n"
+                        "SceneCreateProfiler(TestNullHandle(EngineTypeScene), \"font.png\", \"font\");\n"));
+    EXPECT_TRUE(log.Contains("Running scene audit:"));
+    EXPECT_TRUE(log.Contains("Dumping scene content"));
+}
+
 TEST(SceneFunctionsWrongKind, SuspendsTheVM)
 {
     const WrongKindCase cases[] = {
@@ -161,6 +293,11 @@ TEST(SceneFunctionsWrongKind, SuspendsTheVM)
          "Expected 'Renderer' (5), got 'Scene' (8)."},
         {"SceneFindItemChild(TestNullHandle(EngineTypeScene), TestHandle(EngineTypeGeometry), \"x\")",
          "Expected 'Item' (23), got 'Geometry' (32)."},
+        {"SceneRecordSnapshot(TestNullHandle(EngineTypeScene), TestHandle(EngineTypeScene))",
+         "Expected 'Scene Record' (40), got 'Scene' (8)."},
+        {"SceneRecordGetDuration(TestNullHandle(EngineTypeScene))", "Expected 'Scene Record' (40), got 'Scene' (8)."},
+        {"SceneRecordMaterialSnapshot(TestNullHandle(EngineTypeScene), SceneRecordNew(), TestHandle(EngineTypeTexture))",
+         "Expected 'Material' (33), got 'Texture' (31)."},
     };
     for (const WrongKindCase& c : cases)
         ExpectSuspends(c);

@@ -51,15 +51,11 @@ const std::set<std::string> kBuilt = {
     "Scene script functions",
 };
 
-// Listed functions not built yet: the scene record and replay and the scene
-// debug view, audit and performance overlay they need are not there. They
-// must not be registered (a stub would hide that); build them, then drop
-// them from here.
+// Listed functions not built yet: the AI path debug drawing is not there.
+// It must not be registered (a stub would hide that); build it, then drop it
+// from here.
 const std::set<std::string> kNotBuilt = {
-    "SceneAudit", "ScenePrintItemList", "SceneCreateProfiler", "SceneUpdateProfiler", "SceneDebug",
-    "SceneDebugPath", "SceneRecordNew", "SceneRecordDelete", "SceneRecordFinalize", "SceneRecordMemoryFootPrint",
-    "SceneRecordStartReplay", "SceneRecordEndReplay", "SceneRecordSnapshot", "SceneRecordMaterialSnapshot",
-    "SceneRecordDropOlderSamples", "SceneRecordGetDuration", "SceneRecordReplay",
+    "SceneDebugPath",
 };
 
 // One entry per parameter: its alternatives ("x|t" -> "xt").
