@@ -248,6 +248,14 @@ SQInteger SceneDebugPhysicSystem(HSQUIRRELVM v)
     return 0;
 }
 
+SQInteger SceneDebugPath(HSQUIRRELVM v)
+{
+    SCENE_ARG(scene);
+    if (zRenderer* renderer = CurrentRenderer(scene))
+        scene->aiWorld.Draw(renderer);
+    return 0;
+}
+
 SQInteger SceneDebugCollisionSystem(HSQUIRRELVM v)
 {
     SCENE_ARG(scene);
@@ -754,6 +762,7 @@ const Entry kFunctions[] = {
     {"ScenePrintItemList", ScenePrintItemList, "x|tu"},
     {"SceneDebugCollisionSystem", SceneDebugCollisionSystem, "x|tu"},
     {"SceneDebugPhysicSystem", SceneDebugPhysicSystem, "x|tu"},
+    {"SceneDebugPath", SceneDebugPath, "x|tu"},
     {"SceneDebug", SceneDebug, "x|tu"},
     {"SceneGetItemList", SceneGetItemList, "x|tu"},
     {"SceneFindItem", SceneFindItem, "x|tus"},

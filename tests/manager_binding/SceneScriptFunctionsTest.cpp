@@ -273,6 +273,8 @@ TEST_F(SceneFunctionsScriptTest, DiagnosticsReachTheLog)
                         "ScenePrintItemList(TestNullHandle(EngineTypeScene));\n"
                         "SceneDebug(g_scene);\n"
                         "SceneDebug(TestNullHandle(EngineTypeScene));\n"
+                        "SceneDebugPath(g_scene);\n"
+                        "SceneDebugPath(TestNullHandle(EngineTypeScene));\n"
                         "SceneUpdateProfiler(g_scene);\n"
                         "SceneCreateProfiler(TestNullHandle(EngineTypeScene), \"font.png\", \"font\");\n"));
     EXPECT_TRUE(log.Contains("Running scene audit:"));
