@@ -9,8 +9,10 @@
 #include "core/zad/Tavrin.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/system/zLogStream.h"
+#include "manager/scene/zScene.h"
 #include "manager_binding/SqBinding.h"
 #include "manager_binding/zBindFamilies.h"
+#include "ui/zScene2D.h"
 
 #include <cmath>
 #include <map>
@@ -403,6 +405,33 @@ SQInteger EngineSetFixedFramerateCorrection(HSQUIRRELVM v)
     return 0;
 }
 
+// The threaded loaders load at once and hand back a null thread handle.
+SQInteger WindowSystemLoadBitmapThreaded(HSQUIRRELVM v)
+{
+    zScene2D* ui = nullptr;
+    if (!SqGetSafePtr(v, 2, &ui, SqPtrWindowSystem))
+        return sq_suspendvm(v);
+    const char* path = GetString(v, 3);
+    if (ui != nullptr && path != nullptr)
+        ui->LoadPicture(path);
+    SqPushSafePtr(v, nullptr, SqPtrCThread);
+    return 1;
+}
+
+SQInteger SceneFromZMLThreaded(HSQUIRRELVM v)
+{
+    zScene* scene = nullptr;
+    if (!SqGetSafePtr(v, 2, &scene, SqPtrScene))
+        return sq_suspendvm(v);
+    const char* path = GetString(v, 3);
+    if (scene != nullptr && path != nullptr) {
+        scene->FromMetaFileStoreGroup(path, nullptr, zScene::LoadAll, 0);
+        scene->TestOptimizeGeometries(1024);
+    }
+    SqPushSafePtr(v, nullptr, SqPtrCThread);
+    return 1;
+}
+
 SQInteger EngineLoadGeometryThreaded(HSQUIRRELVM v)
 {
     Tavrin* core = nullptr;
@@ -472,6 +501,8 @@ void SqRegisterEngineFunctions(HSQUIRRELVM v)
 
 void SqRegisterThreadedFunctions(HSQUIRRELVM v)
 {
+    SqRegisterFunction(v, WindowSystemLoadBitmapThreaded, "WindowSystemLoadBitmapThreaded", "x|tus");
+    SqRegisterFunction(v, SceneFromZMLThreaded, "SceneFromZMLThreaded", "x|tus");
     SqRegisterFunction(v, EngineLoadGeometryThreaded, "EngineLoadGeometryThreaded", "x|tus");
     SqRegisterFunction(v, LoadThreadIsDone, "LoadThreadIsDone", "x|tu");
 }

@@ -306,3 +306,23 @@ TEST(SceneFunctionsWrongKind, SuspendsTheVM)
 }
 
 } // namespace
+
+// The threaded loaders load at once and hand back a thread handle that holds
+// nothing; the load itself lands in the scene and its interface.
+TEST_F(SceneFunctionsScriptTest, ThreadedLoadersLoadAtOnce)
+{
+    const std::string data = TAVRIN_TEST_DATA;
+    ASSERT_EQ(Item("spare"), nullptr);
+    const int32_t pictures = scene->ui.pictures.GetCount();
+    ASSERT_TRUE(RunText("local t = SceneFromZMLThreaded(g_scene, \"" + data + "/scenes/world.zml\");\n"
+                        "print(\"scene thread valid: \" + ObjectIsValid(t));\n"
+                        "local b = WindowSystemLoadBitmapThreaded(SceneGetUI(g_scene), \"" + data +
+                        "/../../data/ui/ui_check_true.tga\");\n"
+                        "print(\"bitmap thread valid: \" + ObjectIsValid(b));\n"
+                        "SceneFromZMLThreaded(TestNullHandle(EngineTypeScene), \"none.zml\");\n"
+                        "WindowSystemLoadBitmapThreaded(TestNullHandle(EngineTypeWindowSystem), \"none.tga\");\n"));
+    EXPECT_NE(Item("spare"), nullptr);
+    EXPECT_EQ(scene->ui.pictures.GetCount(), pictures + 1);
+    EXPECT_TRUE(log.Contains("[S] scene thread valid: false"));
+    EXPECT_TRUE(log.Contains("[S] bitmap thread valid: false"));
+}
