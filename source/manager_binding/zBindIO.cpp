@@ -28,24 +28,11 @@ std::unordered_set<zInstanceDevice*>& ScriptDevices()
     return *devices;
 }
 
-const char* GetString(HSQUIRRELVM v, SQInteger idx)
-{
-    const SQChar* text = nullptr;
-    return SQ_SUCCEEDED(sq_getstring(v, idx, &text)) ? text : "";
-}
-
 int32_t GetInteger(HSQUIRRELVM v, SQInteger idx)
 {
     SQInteger value = 0;
     sq_getinteger(v, idx, &value);
     return int32_t(value);
-}
-
-bool GetBool(HSQUIRRELVM v, SQInteger idx)
-{
-    SQBool value = SQFalse;
-    sq_getbool(v, idx, &value);
-    return value != SQFalse;
 }
 
 void PushDevice(HSQUIRRELVM v, zInstanceDevice* device)

@@ -22,6 +22,35 @@ inline void Register(HSQUIRRELVM v, SQFUNCTION function, const char* name, const
         SqRegisterFunction(v, function, alias, mask);
 }
 
+// Arguments the type mask has already checked; a missing or mistyped one
+// reads as "" / 0 / false rather than failing.
+inline const char* GetString(HSQUIRRELVM v, SQInteger idx)
+{
+    const SQChar* text = nullptr;
+    return SQ_SUCCEEDED(sq_getstring(v, idx, &text)) ? text : "";
+}
+
+inline SQInteger GetInteger(HSQUIRRELVM v, SQInteger idx)
+{
+    SQInteger value = 0;
+    sq_getinteger(v, idx, &value);
+    return value;
+}
+
+inline float GetFloat(HSQUIRRELVM v, SQInteger idx)
+{
+    SQFloat value = 0.0f;
+    sq_getfloat(v, idx, &value);
+    return float(value);
+}
+
+inline bool GetBool(HSQUIRRELVM v, SQInteger idx)
+{
+    SQBool value = SQFalse;
+    sq_getbool(v, idx, &value);
+    return value != SQFalse;
+}
+
 // A script float as a pixel coordinate: truncated toward zero, NaN as 0 and
 // anything beyond the int32 range held at its ends.
 inline int32_t ToPixel(float value)

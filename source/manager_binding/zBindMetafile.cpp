@@ -71,12 +71,6 @@ void PushTag(HSQUIRRELVM v, zMetaTag* tag, const zMetaFile* document)
     SqPushSafePtr(v, tag, SqPtrMetatag);
 }
 
-const char* GetString(HSQUIRRELVM v, SQInteger idx)
-{
-    const SQChar* text = nullptr;
-    return SQ_SUCCEEDED(sq_getstring(v, idx, &text)) ? text : "";
-}
-
 #define FETCH_DOCUMENT(idx, name)                                                                                      \
     zMetaFile* name = nullptr;                                                                                         \
     if (!SqGetSafePtr(v, idx, &name, SqPtrMetafile))                                                                   \

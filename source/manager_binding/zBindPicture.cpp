@@ -23,26 +23,6 @@ using namespace sqbind;
 // Largest convolution kernel: 32 x 32 taps.
 constexpr int64_t MaxKernelTaps = 1024;
 
-const char* GetString(HSQUIRRELVM v, SQInteger idx)
-{
-    const SQChar* text = nullptr;
-    return SQ_SUCCEEDED(sq_getstring(v, idx, &text)) ? text : "";
-}
-
-SQInteger GetInteger(HSQUIRRELVM v, SQInteger idx)
-{
-    SQInteger value = 0;
-    sq_getinteger(v, idx, &value);
-    return value;
-}
-
-float GetFloat(HSQUIRRELVM v, SQInteger idx)
-{
-    SQFloat value = 0.0f;
-    sq_getfloat(v, idx, &value);
-    return float(value);
-}
-
 #define FETCH_PICTURE(idx, name)                                                                                       \
     zPicture* name = nullptr;                                                                                          \
     if (!SqGetSafePtr(v, idx, &name, SqPtrPicture))                                                                   \

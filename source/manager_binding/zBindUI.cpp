@@ -156,33 +156,6 @@ bool GetUI(HSQUIRRELVM v, SQInteger idx, zScene2D*& out)
     return SqGetSafePtr(v, idx, &out, SqPtrWindowSystem);
 }
 
-const char* GetString(HSQUIRRELVM v, SQInteger idx)
-{
-    const SQChar* text = nullptr;
-    return SQ_SUCCEEDED(sq_getstring(v, idx, &text)) ? text : "";
-}
-
-SQInteger GetInteger(HSQUIRRELVM v, SQInteger idx)
-{
-    SQInteger value = 0;
-    sq_getinteger(v, idx, &value);
-    return value;
-}
-
-float GetFloat(HSQUIRRELVM v, SQInteger idx)
-{
-    SQFloat value = 0.0f;
-    sq_getfloat(v, idx, &value);
-    return float(value);
-}
-
-bool GetBool(HSQUIRRELVM v, SQInteger idx)
-{
-    SQBool value = SQFalse;
-    sq_getbool(v, idx, &value);
-    return value != SQFalse;
-}
-
 #define FETCH_UI(idx, name)                                                                                            \
     zScene2D* name = nullptr;                                                                                          \
     if (!GetUI(v, idx, name))                                                                                          \

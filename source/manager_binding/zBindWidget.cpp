@@ -17,33 +17,6 @@ namespace {
 
 using namespace sqbind;
 
-const char* GetString(HSQUIRRELVM v, SQInteger idx)
-{
-    const SQChar* text = nullptr;
-    return SQ_SUCCEEDED(sq_getstring(v, idx, &text)) ? text : "";
-}
-
-SQInteger GetInteger(HSQUIRRELVM v, SQInteger idx)
-{
-    SQInteger value = 0;
-    sq_getinteger(v, idx, &value);
-    return value;
-}
-
-float GetFloat(HSQUIRRELVM v, SQInteger idx)
-{
-    SQFloat value = 0.0f;
-    sq_getfloat(v, idx, &value);
-    return float(value);
-}
-
-bool GetBool(HSQUIRRELVM v, SQInteger idx)
-{
-    SQBool value = SQFalse;
-    sq_getbool(v, idx, &value);
-    return value != SQFalse;
-}
-
 #define FETCH_ANY(idx, name)                                                                                           \
     zWidget* name = nullptr;                                                                                           \
     if (!GetAnyWidget(v, idx, name))                                                                                   \
