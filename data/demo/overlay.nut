@@ -13,9 +13,9 @@ class Overlay
         WindowSetBackgroundColor(panel, 0xA0101820);
         local column = UIAddVerticalSizerWidget(scene, 2);
         local title = UIAddStaticTextWidget(scene, 3, "Tavrin demo: five crates fall onto the floor", "default");
-        TextSetColor(title, 1.0, 0.85, 0.4, 1.0);
+        TextSetColor(title, 255, 217, 102, 255);
         status = UIAddStaticTextWidget(scene, 4, "Starting...", "default");
-        TextSetColor(status, 0.9, 0.95, 1.0, 1.0);
+        TextSetColor(status, 230, 242, 255, 255);
         SizerAddWidget(column, title);
         SizerAddWidget(column, status);
         WindowSetBaseWidget(panel, column);
