@@ -94,6 +94,7 @@ TEST(DemoFrame, LitWorldWithTheOverlayInFront)
     const Rgb panel = At(pixels, 100, 30);
     EXPECT_FALSE(Near(panel, {0, 0, 0}, 4));
     EXPECT_LT(panel.r + panel.g + panel.b, 120);
+    EXPECT_GT(panel.b, panel.r);
     // Its two lines of text show as bright pixels on it.
     int text = 0;
     for (int y = 0; y < 80; ++y) {
@@ -103,6 +104,15 @@ TEST(DemoFrame, LitWorldWithTheOverlayInFront)
         }
     }
     EXPECT_GT(text, 100);
+    // The title is amber, more red than blue, as the overlay colours it.
+    int amber = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const Rgb p = At(pixels, x, y);
+            amber += p.r > 200 && p.b < 150 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(amber, 20);
     // Below the horizon the lit floor covers everything, and the crates stand
     // on it in a colour of their own. Both are textured and lit: the floor's
     // checker shows dark and light tiles, and the crates show their dark
