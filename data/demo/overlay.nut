@@ -10,12 +10,13 @@ class Overlay
     {
         panel = UIAddWindow(scene, 1, 16.0, 16.0, 420.0, 72.0);
         WindowAddStyle(panel, StyleNoTitleBar | StyleNonSensitive);
-        WindowSetBackgroundColor(panel, 0xA0101820);
+        // Packed with red in the low byte and alpha in the high one.
+        WindowSetBackgroundColor(panel, 0xA0201810);
         local column = UIAddVerticalSizerWidget(scene, 2);
         local title = UIAddStaticTextWidget(scene, 3, "Tavrin demo: five crates fall onto the floor", "default");
-        TextSetColor(title, 1.0, 0.85, 0.4, 1.0);
+        TextSetColor(title, 255, 217, 102, 255);
         status = UIAddStaticTextWidget(scene, 4, "Starting...", "default");
-        TextSetColor(status, 0.9, 0.95, 1.0, 1.0);
+        TextSetColor(status, 230, 242, 255, 255);
         SizerAddWidget(column, title);
         SizerAddWidget(column, status);
         WindowSetBaseWidget(panel, column);

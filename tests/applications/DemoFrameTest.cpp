@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -93,24 +94,57 @@ TEST(DemoFrame, LitWorldWithTheOverlayInFront)
     const Rgb panel = At(pixels, 100, 30);
     EXPECT_FALSE(Near(panel, {0, 0, 0}, 4));
     EXPECT_LT(panel.r + panel.g + panel.b, 120);
+    EXPECT_GT(panel.b, panel.r);
+    // Its two lines of text show as bright pixels on it.
+    int text = 0;
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const Rgb p = At(pixels, x, y);
+            text += p.r + p.g + p.b > 450 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(text, 100);
+    // The title is amber, more red than blue, as the overlay colours it.
+    int amber = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 320; ++x) {
+            const Rgb p = At(pixels, x, y);
+            amber += p.r > 200 && p.b < 150 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(amber, 20);
     // Below the horizon the lit floor covers everything, and the crates stand
-    // on it in a colour of their own.
+    // on it in a colour of their own. Both are textured and lit: the floor's
+    // checker shows dark and light tiles, and the crates show their dark
+    // frame as well as their bright planks, so neither is one flat colour.
     int black = 0;
     int floor = 0;
     int crate = 0;
+    int floorDarkest = 255 * 3, floorBrightest = 0;
+    int crateDarkest = 255, crateBrightest = 0;
     const Rgb floorColour = At(pixels, 40, Height - 40);
     for (int y = Height / 2; y < Height; y += 4) {
         for (int x = 0; x < Width; x += 4) {
             const Rgb p = At(pixels, x, y);
             black += Near(p, {0, 0, 0}, 8) ? 1 : 0;
-            floor += Near(p, floorColour, 6) ? 1 : 0;
-            crate += p.r > p.b + 40 ? 1 : 0;
+            if (std::abs(p.r - p.g) <= 6 && p.b >= p.g) {
+                ++floor;
+                floorDarkest = std::min(floorDarkest, p.r + p.g + p.b);
+                floorBrightest = std::max(floorBrightest, p.r + p.g + p.b);
+            }
+            if (p.r > p.b + 40) {
+                ++crate;
+                crateDarkest = std::min(crateDarkest, p.r);
+                crateBrightest = std::max(crateBrightest, p.r);
+            }
         }
     }
     EXPECT_GT(floorColour.r + floorColour.g + floorColour.b, 90);
     EXPECT_EQ(black, 0);
     EXPECT_GT(floor, 8000);
     EXPECT_GT(crate, 400);
+    EXPECT_GT(floorBrightest - floorDarkest, 60);
+    EXPECT_GT(crateBrightest - crateDarkest, 50);
     viewer.Shutdown();
     GlobalFixedFrameStep = savedStep;
 }

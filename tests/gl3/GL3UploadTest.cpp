@@ -117,6 +117,31 @@ TEST_F(GLUpload, UpdateTextureSkipsPixelsThatWereFreed)
     delete texture;
 }
 
+// A window's cache: an ARGB picture kept for redrawing and re-sent whole.
+// Its colours must arrive as they were drawn, red as red.
+TEST_F(GLUpload, AKeptARGBPictureIsResentInItsOwnLayout)
+{
+    ASSERT_TRUE(Open());
+    zTexture* texture = zTexture::New(&core, "cache", 0, 0, false, 0.5f);
+    texture->flags |= zTexture::FlagDynamic;
+    ASSERT_TRUE(texture->picture.AllocAs(4, 4, PixelFormatARGB32));
+    auto* words = reinterpret_cast<uint32_t*>(texture->picture.pixels);
+    for (int i = 0; i < 16; ++i)
+        words[i] = 0xFF0000FFu; // opaque blue
+    ASSERT_TRUE(renderer->SetupTexture(texture));
+    ASSERT_NE(texture->picture.pixels, nullptr);
+    EXPECT_FALSE(texture->picture.format.IsDifferent(PixelFormatARGB32));
+    words[5] = 0xFFFF0000u; // opaque red
+    renderer->UpdateTexture(texture, texture->picture.pixels, 4, 4, 0, 0);
+    std::vector<uint8_t> texels(16 * 4);
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(texture->rendererData)->name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(std::vector<uint8_t>(texels.begin() + 20, texels.begin() + 24), (std::vector<uint8_t>{255, 0, 0, 255}));
+    EXPECT_EQ(std::vector<uint8_t>(texels.begin(), texels.begin() + 4), (std::vector<uint8_t>{0, 0, 255, 255}));
+    delete texture;
+}
+
 TEST_F(GLUpload, GeometryBecomesOneBatchPerListAndIsFreedWhole)
 {
     ASSERT_TRUE(Open());

@@ -201,8 +201,13 @@ void zGL3Renderer::UpdateTexture(zTexture* texture, const uint8_t* pixels, int32
     if (pixels == nullptr || width <= 0 || height <= 0)
         return;
     auto* record = static_cast<zGL3TextureRecord*>(texture->rendererData);
+    // The texture's own picture is sent in its own layout: the 2D interface
+    // and the streams keep theirs as ARGB words, blue first in memory, which
+    // read as RGBA bytes would swap red and blue. Other pixels are RGBA bytes.
+    const zPicture& picture = texture->picture;
+    const bool ownWords = pixels == picture.pixels && !picture.format.IsDifferent(PixelFormatARGB32);
     glBindTexture(GL_TEXTURE_2D, record->name);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, ownWords ? GL_BGRA : GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 
