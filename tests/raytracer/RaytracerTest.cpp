@@ -181,6 +181,9 @@ struct PackCase {
     uint32_t word;
 };
 
+// Failures name the case, not its bytes.
+void PrintTo(const PackCase& c, std::ostream* os) { *os << c.name; }
+
 class RaytracerPackTest : public ::testing::TestWithParam<PackCase> {};
 
 TEST_P(RaytracerPackTest, PacksClampedChannels)
