@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <vector>
 
+class zCamera;
 class zLight;
 class zObject;
+class zVector;
 struct zRenderWindow;
 
 // A program loaded through LoadShader; owned by the renderer's shader list.
@@ -85,11 +87,36 @@ struct zGL3MaterialPrograms {
     CompiledRenderMap* attributeMap = nullptr;
     CompiledRenderMap* shadowMap = nullptr;
 };
+// One parallel split of a parallel light's shadow: the far distance of the
+// slice from the viewing camera and the split camera's matrices.
+struct PSSMSplit {
+    float sliceDistance = 0.0f;
+    zMatrix4 view;
+    zMatrix4 projection;
+};
+// The six splits of a parallel light (matrices start as the identity).
+struct PSSMStructure {
+    PSSMSplit splits[6];
+};
+// A point light's six cube faces: view matrices 0 to 5, then their
+// projection matrices (all the identity at creation).
+struct CubeShadowStructure {
+    zMatrix4 matrices[12];
+};
+
 // The renderer data of a light: the programs its passes use (the renderer's,
-// null when not loaded or in safe mode).
+// null when not loaded or in safe mode) and its shadow structures, made on
+// first use and owned.
 struct zGL3LightPrograms {
+    ~zGL3LightPrograms()
+    {
+        delete pssm;
+        delete cube;
+    }
     zGL3ShaderRecord* lightProgram = nullptr;
     zGL3ShaderRecord* volumetricProgram = nullptr;
+    PSSMStructure* pssm = nullptr;
+    CubeShadowStructure* cube = nullptr;
 };
 
 // The OpenGL renderer ("gl2" in the application). Construct it with the core:
@@ -263,6 +290,14 @@ public:
     const char* SelectLightProgram(const zLight* light) const;
     // Forgets the per-pass program lists (the programs belong to the shader list).
     void ClearPassPrograms();
+
+    // Shadow maps (deferred/shadow_maps). Render the maps of one shadowed
+    // light just before the light pass draws it; all lights share the six maps.
+    void RenderLightShadow(zLight* light);
+    void RenderShadowView(zCamera* camera, int32_t map);
+    void FitShadowCamera(const zVector* corners, zCamera* camera, float depthOffset);
+    void LightRenderPSSM(zLight* light);
+    void LightRenderPSM(zLight* light);
 
     // Frame (fixed, deferred).
     void WalkQueue(int32_t mode);
