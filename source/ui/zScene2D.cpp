@@ -168,6 +168,42 @@ int32_t zScene2D::SkinHeight(int32_t part) const
     return part >= 0 && part < SkinPartCount && skin[part] != nullptr ? skin[part]->picture.height : 0;
 }
 
+zWindow* zScene2D::FindWindowByUid(uint32_t uid) const
+{
+    for (zLinkedListEntry* e = windows.GetFirst(); e != nullptr && uid != 0; e = e->next) {
+        if (static_cast<zWindow*>(e)->uid == uid)
+            return static_cast<zWindow*>(e);
+    }
+    return nullptr;
+}
+
+void zScene2D::StartReplay()
+{
+    for (zLinkedListEntry* e = windows.GetFirst(); e != nullptr; e = e->next) {
+        auto* window = static_cast<zWindow*>(e);
+        if (window->excludeFromRecord)
+            continue;
+        // A window the record does not name stays where it is.
+        if (!window->matrixLocked)
+            window->worldMatrix = window->ComputeWorldMatrix();
+        window->matrixLocked = 1;
+    }
+}
+
+void zScene2D::EndReplay()
+{
+    for (zLinkedListEntry* e = windows.GetFirst(); e != nullptr; e = e->next) {
+        auto* window = static_cast<zWindow*>(e);
+        // Only a replay locks windows: one excluded while the replay ran is
+        // released too rather than left frozen.
+        if (!window->matrixLocked && window->excludeFromRecord)
+            continue;
+        window->matrixLocked = 0;
+        window->UpdateMatrix();
+        window->worldMatrix = window->ComputeWorldMatrix();
+    }
+}
+
 void zScene2D::DetachWindow(zWindow* window)
 {
     for (zLinkedListEntry* e = windows.GetFirst(); e != nullptr; e = e->next) {

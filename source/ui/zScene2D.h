@@ -126,6 +126,15 @@ public:
     void MoveWindowToFront(zWindow* window, zWindow* after);
     void MoveWindowToBack(zWindow* window, zWindow* before);
     void SetExcludeFromRecord(bool exclude);
+    // The listed window with that uid (zWindow::uid); null when there is none,
+    // e.g. after it was deleted.
+    zWindow* FindWindowByUid(uint32_t uid) const;
+    // A scene replay starts: every window not excluded from record keeps the
+    // world matrix the replay gives it instead of computing its own.
+    void StartReplay();
+    // The replay ends (or is abandoned): those windows place themselves again
+    // from their position and angle.
+    void EndReplay();
 
     bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag) override;
     // A new "Scene2d" tag the caller owns (the script unit only); null when it

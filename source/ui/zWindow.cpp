@@ -10,6 +10,7 @@
 #include "ui/zTrueTypeFont.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <new>
 
@@ -52,6 +53,16 @@ void ScaleRowAlpha(zPicture& picture, int32_t y, int32_t factor256)
         *pixel = uint8_t(*pixel * factor256 / 256);
 }
 
+uint32_t NextWindowUid()
+{
+    static std::atomic<uint32_t> last{0};
+    uint32_t uid = ++last;
+    // After four billion windows the count wraps; 0 stays "no window".
+    if (uid == 0)
+        uid = ++last;
+    return uid;
+}
+
 zMatrix3 Affine(float m0, float m1, float m2, float m3, float m4, float m5)
 {
     // x' = m0 x + m1 y + m2, y' = m3 x + m4 y + m5.
@@ -72,7 +83,7 @@ void Unpack(int32_t packed, float out[4])
 
 zWindow::zWindow(zScene2D* owner, zWindow* parentWindow, int32_t windowId, const char* titleText,
                  const float* initialPosition, const float* initialSize)
-    : zLinkedListIdEntry(titleText), scene(owner),
+    : zLinkedListIdEntry(titleText), uid(NextWindowUid()), scene(owner),
       title(owner, -1, titleText != nullptr ? titleText : "Titleless Window", zScene2D::GetDefaultFont(), 16),
       id(windowId)
 {
@@ -353,7 +364,7 @@ bool zWindow::ExecCommand(zACECommand* command, float slice)
     }
 }
 
-void zWindow::ComputeMatrices(const zRenderer* renderer)
+zMatrix3 zWindow::ComputeWorldMatrix() const
 {
     zMatrix3 world;
     int32_t depth = 0;
@@ -365,7 +376,13 @@ void zWindow::ComputeMatrices(const zRenderer* renderer)
                                       s * sx, c * sy, w->position[1] - (s * sx * w->pivot[0] + c * sy * w->pivot[1]));
         world = local * world;
     }
-    worldMatrix = world;
+    return world;
+}
+
+void zWindow::ComputeMatrices(const zRenderer* renderer)
+{
+    if (!matrixLocked)
+        worldMatrix = ComputeWorldMatrix();
     if (!worldMatrix.Inverse(inverseWorldMatrix))
         inverseWorldMatrix = zMatrix3();
 
@@ -476,8 +493,7 @@ void zWindow::Draw(zRenderer* renderer, bool force)
         if (!w->shown || w->shaded)
             drawVisible = false;
     }
-    if (!matrixLocked)
-        ComputeMatrices(renderer);
+    ComputeMatrices(renderer);
     if (!drawVisible && !force)
         return;
 

@@ -84,6 +84,16 @@ public:
     // Where the title widget, the client area and the frame go on a complete skin.
     bool ShowsTitle() const;
     zPicture& GetCachePicture();
+    // Window to scene units through the parent chain, from the positions,
+    // angles, scales and pivots as they are now (whatever worldMatrix holds).
+    zMatrix3 ComputeWorldMatrix() const;
+    // Rebuilds localMatrix from the position and the angle.
+    void UpdateMatrix();
+
+    // Names the window for as long as the process runs: no other window has
+    // had it, and it is never 0. Scene records refer to windows by it, so a
+    // window deleted since is simply not found.
+    const uint32_t uid;
 
     zUIEventHandlers handlers;
     zScene2D* scene = nullptr;
@@ -112,15 +122,18 @@ public:
     zMatrix3 worldMatrix;
     zMatrix3 inverseWorldMatrix;
     zMatrix3 screenMatrix;
+    // While set (a scene replays a record), Draw keeps worldMatrix as the
+    // replay left it and only derives the inverse and the screen matrix.
     uint8_t matrixLocked = 0;
     uint8_t excludeFromRecord = 0;
+    // The world matrix of the replay sample before the replayed time.
+    zMatrix3 replayStartMatrix;
     // Set by the last Draw: opacity through the parent chain, and whether the
     // window and its ancestors are shown and not shaded.
     float drawOpacity = 1.0f;
     bool drawVisible = true;
 
 private:
-    void UpdateMatrix();
     void ComputeMatrices(const zRenderer* renderer);
     void RedrawBackground();
     void DrawSkinFrame();

@@ -2,6 +2,7 @@
 
 #include "core/GeometryTestSupport.h"
 #include "manager/scene/zSceneRecord.h"
+#include "ui/zWindow.h"
 
 #include <cstring>
 
@@ -10,6 +11,20 @@ namespace {
 zVector Translation(const zMItem* item)
 {
     return item->GetCoreItem()->worldMatrix.GetRow(3);
+}
+
+// Where the window's origin lands in scene units: the translation of its world matrix.
+std::pair<float, float> Origin(const zWindow* window)
+{
+    return {window->worldMatrix.m[2], window->worldMatrix.m[5]};
+}
+
+float LittleEndianFloat(const uint8_t* at)
+{
+    const uint32_t bits = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+    float value;
+    std::memcpy(&value, &bits, 4);
+    return value;
 }
 
 } // namespace
@@ -224,4 +239,154 @@ TEST_F(SceneRecordTest, DropOlderSamplesKeepsTheRecentOnes)
     ASSERT_EQ(record.GetSampleCount(), 1);
     EXPECT_FLOAT_EQ(record.First()->time, 3.0f);
     EXPECT_GT(record.GetMemoryFootprint(), uint64_t(zSceneRecordSample::GrowthStep));
+}
+
+// Windows of the scene's interface are recorded by their uid: what a window
+// entry holds, byte for byte.
+TEST_F(SceneRecordTest, WindowEntriesHoldUidPlacementOpacityAndShown)
+{
+    auto* parentWindow = new zWindow(&scene->ui, nullptr, 1, "parent");
+    auto* child = new zWindow(&scene->ui, parentWindow, 2, "child");
+    auto* excluded = new zWindow(&scene->ui, nullptr, 3, "excluded");
+    excluded->excludeFromRecord = 1;
+    parentWindow->SetPosition(100.0f, 40.0f);
+    parentWindow->shown = 0;
+    child->SetPosition(5.0f, 6.0f);
+    child->SetScale(2.0f, 3.0f);
+    child->SetOpacity(0.5f);
+    zSceneRecord record;
+    SnapshotAt(record, 1.0f);
+
+    struct Expected {
+        const zWindow* window;
+        float world[9];
+        float opacity;
+        uint8_t shown;
+    };
+    // The child's placement goes through its parent; a hidden parent hides it.
+    const Expected expected[] = {
+        {parentWindow, {1, 0, 100, 0, 1, 40, 0, 0, 1}, 1.0f, 0},
+        {child, {2, 0, 105, 0, 3, 46, 0, 0, 1}, 0.5f, 0},
+    };
+    size_t found = 0;
+    const uint8_t* entry = nullptr;
+    for (uint32_t at = record.First()->Read(entry, 0); at != 0; at = record.First()->Read(entry, at)) {
+        if (zSceneRecordSample::EntryId(entry) != zSceneRecordSample::EntryWindow)
+            continue;
+        ASSERT_EQ(zSceneRecordSample::EntrySize(entry), zSceneRecordSample::WindowPayload);
+        ASSERT_LT(found, std::size(expected)) << "the excluded window has no entry";
+        const Expected& e = expected[found++];
+        const uint8_t* payload = zSceneRecordSample::EntryPayload(entry);
+        const uint32_t uid = uint32_t(payload[0]) | uint32_t(payload[1]) << 8 | uint32_t(payload[2]) << 16
+                             | uint32_t(payload[3]) << 24;
+        EXPECT_EQ(uid, e.window->uid);
+        for (int i = 0; i < 9; ++i)
+            EXPECT_FLOAT_EQ(LittleEndianFloat(payload + 4 + 4 * i), e.world[i]) << e.window->id << " element " << i;
+        EXPECT_FLOAT_EQ(LittleEndianFloat(payload + 40), e.opacity);
+        EXPECT_EQ(payload[44], e.shown);
+        EXPECT_EQ(payload[45] | payload[46] | payload[47], 0);
+    }
+    EXPECT_EQ(found, std::size(expected));
+    EXPECT_NE(parentWindow->uid, child->uid);
+    EXPECT_NE(child->uid, 0u);
+}
+
+// Replay interpolates a window's world matrix element by element between the
+// samples around the time and takes opacity and shown from the later one; a
+// window deleted since is skipped, one deleted mid-replay too, and ending the
+// replay gives the windows their own placement back.
+TEST_F(SceneRecordTest, WindowsReplayTheirPlacementAndSkipDeletedOnes)
+{
+    auto* panel = new zWindow(&scene->ui, nullptr, 1, "panel");
+    auto* gone = new zWindow(&scene->ui, nullptr, 2, "gone");
+    auto* loose = new zWindow(&scene->ui, nullptr, 3, "loose");
+    loose->excludeFromRecord = 1;
+    zSceneRecord record;
+    panel->SetPosition(100.0f, 50.0f);
+    gone->SetPosition(1.0f, 1.0f);
+    SnapshotAt(record, 1.0f);
+    panel->SetPosition(300.0f, 250.0f);
+    panel->SetRotation(1.5707964f);
+    panel->SetOpacity(0.25f);
+    panel->shown = 0;
+    SnapshotAt(record, 2.0f);
+
+    // The live state differs from both samples.
+    panel->SetPosition(10.0f, 20.0f);
+    panel->SetRotation(0.0f);
+    panel->SetOpacity(1.0f);
+    panel->shown = 1;
+    loose->SetPosition(7.0f, 8.0f);
+    const uint32_t goneUid = gone->uid;
+    scene->ui.DeleteWindow(gone);
+    auto* late = new zWindow(&scene->ui, nullptr, 4, "late");
+    late->SetPosition(33.0f, 44.0f);
+    EXPECT_NE(late->uid, goneUid) << "a new window never takes a deleted one's entries";
+
+    ASSERT_TRUE(scene->StartReplay(&record));
+    EXPECT_EQ(panel->matrixLocked, 1);
+    EXPECT_EQ(loose->matrixLocked, 0);
+
+    struct Case {
+        float time;
+        float x, y;
+        float m0; // rotation blended element by element, not slerped
+        float opacity;
+        uint8_t shown;
+    };
+    const Case cases[] = {
+        {1.5f, 200.0f, 150.0f, 0.5f, 0.25f, 0},
+        {1.25f, 150.0f, 100.0f, 0.75f, 0.25f, 0},
+        // Before the first sample the factor is negative.
+        {0.5f, 0.0f, -50.0f, 1.5f, 0.25f, 0},
+        // After the last sample the last one twice.
+        {9.0f, 300.0f, 250.0f, 0.0f, 0.25f, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.time);
+        ASSERT_TRUE(scene->Replay(&record, c.time));
+        // Drawing keeps the replayed placement and derives the rest from it.
+        panel->Draw(nullptr, true);
+        EXPECT_NEAR(Origin(panel).first, c.x, 1e-3f);
+        EXPECT_NEAR(Origin(panel).second, c.y, 1e-3f);
+        EXPECT_NEAR(panel->worldMatrix.m[0], c.m0, 1e-5f);
+        EXPECT_NEAR(panel->inverseWorldMatrix.m[0] * panel->worldMatrix.m[0]
+                        + panel->inverseWorldMatrix.m[1] * panel->worldMatrix.m[3],
+                    1.0f, 1e-4f);
+        EXPECT_FLOAT_EQ(panel->opacity, c.opacity);
+        EXPECT_EQ(panel->shown, c.shown);
+        // Windows the record does not name stay where they were.
+        late->Draw(nullptr, true);
+        EXPECT_FLOAT_EQ(Origin(late).first, 33.0f);
+        loose->Draw(nullptr, true);
+        EXPECT_FLOAT_EQ(Origin(loose).first, 7.0f);
+    }
+
+    // A window deleted while the replay runs is not touched again.
+    auto* second = new zWindow(&scene->ui, nullptr, 5, "second");
+    ASSERT_TRUE(scene->SnapshotToRecord(&record));
+    scene->ui.DeleteWindow(second);
+    ASSERT_TRUE(scene->Replay(&record, 9.0f));
+
+    ASSERT_TRUE(scene->EndReplay(&record));
+    EXPECT_EQ(panel->matrixLocked, 0);
+    EXPECT_FLOAT_EQ(Origin(panel).first, 10.0f);
+    EXPECT_FLOAT_EQ(Origin(panel).second, 20.0f);
+    EXPECT_FLOAT_EQ(panel->localMatrix.m[2], 10.0f);
+    EXPECT_FLOAT_EQ(panel->worldMatrix.m[0], 1.0f);
+}
+
+TEST_F(SceneRecordTest, CollectingTheRecordReleasesTheWindows)
+{
+    auto* panel = new zWindow(&scene->ui, nullptr, 1, "panel");
+    panel->SetPosition(10.0f, 10.0f);
+    auto record = std::make_unique<zSceneRecord>();
+    SnapshotAt(*record, 0.0f);
+    ASSERT_TRUE(scene->StartReplay(record.get()));
+    ASSERT_EQ(panel->matrixLocked, 1);
+    record.reset();
+    EXPECT_EQ(panel->matrixLocked, 0);
+    panel->SetPosition(60.0f, 70.0f);
+    panel->Draw(nullptr, true);
+    EXPECT_FLOAT_EQ(Origin(panel).first, 60.0f);
 }

@@ -6,6 +6,7 @@
 #include "core/zad/TavrinGlobals.h"
 #include "manager/item/zMKinds.h"
 #include "physic/dynamics/Tau.h"
+#include "ui/zWindow.h"
 
 #include <cmath>
 
@@ -238,6 +239,47 @@ TEST_F(SceneRecordScriptTest, RecordThenReplayRoundTrip)
     ASSERT_TRUE(RunText("record = null;\n"));
     sq_collectgarbage(v);
     EXPECT_TRUE(log.Contains("Garbage collected: Scene Record."));
+}
+
+// The windows of the scene's interface go into the same snapshots: a replay
+// shows their recorded opacity and visibility and places them where they
+// were; a window deleted in between is skipped, and ending the replay lets
+// the windows place themselves again.
+TEST_F(SceneRecordScriptTest, WindowsOfTheSceneInterfaceAreReplayed)
+{
+    std::string error;
+    ASSERT_TRUE(RunText("ui <- SceneGetUI(g_scene);\n"
+                        "panel <- UIAddWindow(ui, 1, 100.0, 50.0, 200.0, 100.0);\n"
+                        "gone <- UIAddWindow(ui, 2, 0.0, 0.0, 10.0, 10.0);\n"
+                        "record <- SceneRecordNew();\n",
+                        &error))
+        << error;
+    SetClock(1.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"
+                        "WindowSetPosition(panel, 300.0, 250.0);\n"
+                        "WindowSetOpacity(panel, 0.25);\n"
+                        "WindowShow(panel, false);\n"));
+    SetClock(2.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"
+                        "WindowSetPosition(panel, 10.0, 10.0);\n"
+                        "WindowSetOpacity(panel, 1.0);\n"
+                        "WindowShow(panel, true);\n"
+                        "UIDeleteWindow(ui, gone);\n"
+                        "SceneRecordStartReplay(g_scene, record);\n"
+                        "SceneRecordReplay(g_scene, record, 1.5);\n"));
+    EXPECT_EQ("0.25", Eval("WindowGetOpacity(panel)"));
+    EXPECT_EQ("false", Eval("WindowIsShown(panel)"));
+    EXPECT_EQ("false", Eval("ObjectIsValid(gone)"));
+    const auto* panel = static_cast<const zWindow*>(scene->ui.windows.GetFirst());
+    ASSERT_NE(panel, nullptr);
+    ASSERT_EQ(panel->id, 1);
+    EXPECT_NEAR(panel->worldMatrix.m[2], 200.0f, 1e-3f);
+    EXPECT_NEAR(panel->worldMatrix.m[5], 150.0f, 1e-3f);
+
+    ASSERT_TRUE(RunText("SceneRecordEndReplay(g_scene, record);\n"));
+    EXPECT_EQ(panel->matrixLocked, 0);
+    EXPECT_NEAR(panel->worldMatrix.m[2], 10.0f, 1e-3f);
+    EXPECT_EQ("0.25", Eval("WindowGetOpacity(panel)")) << "the last sample's opacity stays";
 }
 
 TEST_F(SceneRecordScriptTest, NullRecordsAndScenesGiveNeutralResults)

@@ -17,13 +17,19 @@ class zScene;
 //   id 2, material colours (40 bytes): the material's address as a 64-bit
 //     key at 0, only compared with the materials the scene still holds and
 //     never followed otherwise, then diffuse and self-illumination (4 floats
-//     each) at 8 and 24.
+//     each) at 8 and 24;
+//   id 500, window of the scene's 2D interface (48 bytes): the window's uid
+//     (zWindow::uid, uint32) at 0, its world matrix (3 x 3 floats, row
+//     major) at 4, its opacity (float) at 40, the shown byte (shown with all
+//     its ancestors) at 44.
 class zSceneRecordSample : public zLinkedListEntry {
 public:
     static constexpr uint32_t EntryItem = 1;
     static constexpr uint32_t EntryMaterial = 2;
+    static constexpr uint32_t EntryWindow = 500;
     static constexpr uint32_t ItemPayload = 200;
     static constexpr uint32_t MaterialPayload = 40;
+    static constexpr uint32_t WindowPayload = 48;
     static constexpr uint32_t HeaderSize = 8;
     static constexpr uint32_t GrowthStep = 4096;
 

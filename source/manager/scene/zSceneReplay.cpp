@@ -5,6 +5,7 @@
 #include "manager/item/zMKinds.h"
 #include "manager/scene/zScene.h"
 #include "manager/scene/zSceneRecord.h"
+#include "ui/zWindow.h"
 
 #include <cstring>
 #include <new>
@@ -69,6 +70,90 @@ bool WriteItemEntry(zSceneRecordSample& sample, const zMItem& item, uint8_t acti
     return true;
 }
 
+void PutFloat(uint8_t* out, float value)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    PutInt(out, int32_t(bits));
+}
+
+float GetFloat(const uint8_t* in)
+{
+    const uint32_t bits = uint32_t(GetInt(in));
+    float value;
+    std::memcpy(&value, &bits, 4);
+    return value;
+}
+
+void PutMatrix3(uint8_t* out, const zMatrix3& m)
+{
+    for (int i = 0; i < 9; ++i)
+        PutFloat(out + 4 * i, m.m[i]);
+}
+
+zMatrix3 GetMatrix3(const uint8_t* in)
+{
+    zMatrix3 m;
+    for (int i = 0; i < 9; ++i)
+        m.m[i] = GetFloat(in + 4 * i);
+    return m;
+}
+
+// An entry for every window of the interface not excluded from record.
+void SnapshotWindows(const zScene2D& ui, zSceneRecordSample& sample)
+{
+    zModuleTagScope module(7);
+    for (zLinkedListEntry* e = ui.windows.GetFirst(); e != nullptr; e = e->next) {
+        const auto* window = static_cast<const zWindow*>(e);
+        if (window->excludeFromRecord)
+            continue;
+        uint8_t* payload = sample.Lock(zSceneRecordSample::EntryWindow, zSceneRecordSample::WindowPayload);
+        if (payload == nullptr)
+            continue;
+        std::memset(payload, 0, zSceneRecordSample::WindowPayload);
+        PutInt(payload, int32_t(window->uid));
+        // A replayed window holds the replayed placement; any other is placed
+        // from its fields now, drawn since or not.
+        PutMatrix3(payload + 4, window->matrixLocked ? window->worldMatrix : window->ComputeWorldMatrix());
+        PutFloat(payload + 40, window->opacity);
+        payload[44] = window->IsShown() ? 1 : 0;
+        sample.Unlock();
+    }
+}
+
+// The window entries of the samples around the replayed time; windows
+// deleted since are not found and their entries skipped.
+void ReplayWindows(zScene2D& ui, const zSceneRecordSample& before, const zSceneRecordSample& after, float f)
+{
+    zModuleTagScope module(7);
+    const uint8_t* entry = nullptr;
+    auto windowOf = [&](const uint8_t* at) -> zWindow* {
+        if (zSceneRecordSample::EntryId(at) != zSceneRecordSample::EntryWindow
+            || zSceneRecordSample::EntrySize(at) < zSceneRecordSample::WindowPayload)
+            return nullptr;
+        return ui.FindWindowByUid(uint32_t(GetInt(zSceneRecordSample::EntryPayload(at))));
+    };
+    if (before.buffer != nullptr) {
+        for (uint32_t at = before.Read(entry, 0); at != 0; at = before.Read(entry, at)) {
+            if (zWindow* window = windowOf(entry))
+                window->replayStartMatrix = GetMatrix3(zSceneRecordSample::EntryPayload(entry) + 4);
+        }
+    }
+    if (after.buffer == nullptr)
+        return;
+    for (uint32_t at = after.Read(entry, 0); at != 0; at = after.Read(entry, at)) {
+        zWindow* window = windowOf(entry);
+        if (window == nullptr)
+            continue;
+        const uint8_t* payload = zSceneRecordSample::EntryPayload(entry);
+        const zMatrix3 target = GetMatrix3(payload + 4);
+        window->SetOpacity(GetFloat(payload + 40));
+        window->shown = payload[44] != 0 ? 1 : 0;
+        for (int i = 0; i < 9; ++i)
+            window->worldMatrix.m[i] = (1.0f - f) * window->replayStartMatrix.m[i] + f * target.m[i];
+    }
+}
+
 } // namespace
 
 // What a replay step needs to find the targets of entries that may be gone:
@@ -116,6 +201,7 @@ bool zScene::SnapshotToRecord(zSceneRecord* record)
             continue;
         WriteItemEntry(*sample, *item, item->IsActive() ? 1 : 0);
     }
+    SnapshotWindows(ui, *sample);
     return true;
 }
 
@@ -198,6 +284,7 @@ bool zScene::StartReplay(zSceneRecord* record)
         if (!IsExcludedFromRecord(item) && item->GetCoreItem() != nullptr)
             item->GetCoreItem()->frozen = 1;
     }
+    ui.StartReplay();
     replayRecord = record;
     record->replayingScene = this;
     return true;
@@ -254,7 +341,8 @@ bool zScene::Replay(zSceneRecord* record, float time)
         }
     }
 
-    float f = before == after ? 0.0f : (time - before->time) / (after->time - before->time);
+    const float factor = before == after ? 0.0f : (time - before->time) / (after->time - before->time);
+    float f = factor;
     if (before->buffer != nullptr) {
         for (uint32_t at = before->Read(entry, 0); at != 0; at = before->Read(entry, at)) {
             if (zSceneRecordSample::EntryId(entry) != zSceneRecordSample::EntryItem
@@ -287,6 +375,8 @@ bool zScene::Replay(zSceneRecord* record, float time)
         if (IsRegistered(item) && item->GetCoreItem() != nullptr && item->GetCoreItem()->frozen == 0)
             TransformItem(item, UpdateTransformBit, 0.0f);
     }
+    // The interface's windows: no position switch test for them.
+    ReplayWindows(ui, *before, *after, factor);
     return true;
 }
 
@@ -311,6 +401,7 @@ void zScene::AbandonReplay(zSceneRecord* record)
         if (!IsExcludedFromRecord(item) && item->GetCoreItem() != nullptr)
             item->GetCoreItem()->frozen = 0;
     }
+    ui.EndReplay();
     record->replayingScene = nullptr;
     replayRecord = nullptr;
 }
