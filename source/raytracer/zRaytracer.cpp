@@ -537,9 +537,12 @@ float zRaytracer::GetOpacity(const Surface& surface) const
         return 1.0f;
     const zTextureStage* opacity = material->channels[zMaterial::ChannelOpacity];
     float x;
-    if (opacity != nullptr && opacity->texture != nullptr && opacity->texture->picture.HasBuffer())
-        x = SampleLayer(surface, zMaterial::ChannelOpacity).a;
-    else
+    if (opacity != nullptr && opacity->texture != nullptr && opacity->texture->picture.HasBuffer()) {
+        const zColor sample = SampleLayer(surface, zMaterial::ChannelOpacity);
+        // A mask says it in grey levels; its alpha may be anything (none, in
+        // a picture converted from a format without alpha).
+        x = opacity->texture->picture.IsMask() ? (sample.r + sample.g + sample.b) * 0.33333334f : sample.a;
+    } else
         x = SampleLayer(surface, zMaterial::ChannelColor).a;
     return material->opacity * x;
 }

@@ -4,6 +4,7 @@
 #include "core/geometry/zGeometryBIH.h"
 #include "core/light/zLight.h"
 #include "core/material/zMaterial.h"
+#include "core/resource/zTexture.h"
 #include "core/shader/zShaderBlocks.h"
 #include "core/shader/zShaderMap.h"
 #include "core/GeometryTestSupport.h"
@@ -242,6 +243,60 @@ TEST_F(RaytracerTest, HalfTransparentSurfaceBlendsWithWhatIsBehind)
     EXPECT_EQ(Green(c), 0);
     EXPECT_NEAR(Blue(c), 127, 1);
 }
+
+// An opacity layer takes its sample's alpha, or the grey level of its red,
+// green and blue when its picture is marked as a mask: the same texel gives
+// different coverage in the two cases.
+struct MaskCase {
+    const char* name;
+    uint8_t grey;  // red, green and blue of every texel
+    uint8_t alpha;
+    bool mask;
+    int red;  // the red sheet's share of the pixel, 0..255
+    int blue; // the blue background's share
+};
+
+void PrintTo(const MaskCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class RaytracerMaskTest : public RaytracerTest, public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(RaytracerMaskTest, OpacityLayerReadsAlphaOrGreyLevel)
+{
+    const MaskCase& c = GetParam();
+    zMObject* sheet = AddQuad("sheet", -1.0f, {1, 0, 0, 1}, 1.0f, 4.0f);
+    scene->ambientColor = {1, 1, 1, 1};
+    zTexture* texture = zTexture::New(&core, "opacity", 0, 0, false, 0.5f);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_TRUE(texture->picture.AllocAs(2, 2, PixelFormatARGB32));
+    const uint32_t texel = uint32_t(c.alpha) << 24 | uint32_t(c.grey) << 16 | uint32_t(c.grey) << 8 | c.grey;
+    for (int i = 0; i < 4; ++i)
+        std::memcpy(texture->picture.pixels + 4 * i, &texel, 4);
+    texture->picture.SetMask(c.mask);
+    zMaterial* material = sheet->object.geometry->materials[0];
+    material->stages[0].active = 1;
+    material->stages[0].channel = zMaterial::ChannelOpacity;
+    material->stages[0].texture = texture;
+    material->CheckStages();
+    ASSERT_EQ(material->channels[zMaterial::ChannelOpacity], &material->stages[0]);
+
+    zPicture picture;
+    ASSERT_TRUE(Trace(picture, 8, 8));
+    const uint32_t pixel = Pixel(picture, 4, 4);
+    EXPECT_NEAR(Red(pixel), c.red, 1);
+    EXPECT_EQ(Green(pixel), 0);
+    EXPECT_NEAR(Blue(pixel), c.blue, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layers, RaytracerMaskTest,
+                         ::testing::Values(MaskCase{"AlphaOpaque", 64, 255, false, 255, 0},
+                                           MaskCase{"MaskQuarterGrey", 64, 255, true, 64, 191},
+                                           MaskCase{"AlphaClear", 255, 0, false, 0, 255},
+                                           MaskCase{"MaskWhiteWithoutAlpha", 255, 0, true, 255, 0},
+                                           MaskCase{"MaskBlack", 0, 255, true, 0, 255}),
+                         [](const ::testing::TestParamInfo<MaskCase>& info) { return std::string(info.param.name); });
 
 TEST_F(RaytracerTest, EdgePixelsAreSupersampled)
 {

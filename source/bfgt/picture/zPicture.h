@@ -12,6 +12,10 @@ class zPicture {
 public:
     // State flag: width and height without pixels (placeholder pictures).
     static constexpr uint32_t StateSizeOnly = 2;
+    // State flag: a mask, whose grey level (not its alpha) says how much of a
+    // surface is there; the ray tracer's opacity layer reads it so. Reset,
+    // Copy and loading into the picture clear it.
+    static constexpr uint32_t StateMask = 4;
     // Buffer flag: the buffer belongs to someone else and is never released here.
     static constexpr uint32_t BufferNotOwned = 2;
     // Largest buffer a picture allocates by default; sizes read from files are
@@ -58,6 +62,8 @@ public:
 
     bool HasBuffer() const { return pixels != nullptr; }
     bool IsSizeOnly() const { return (stateFlags & StateSizeOnly) != 0; }
+    bool IsMask() const { return (stateFlags & StateMask) != 0; }
+    void SetMask(bool mask) { stateFlags = mask ? stateFlags | StateMask : stateFlags & ~StateMask; }
     // Bytes of a width x height buffer at the given depth; 0 when a size is not
     // positive, the depth has no whole byte or the buffer would pass the limit.
     static uint64_t BufferBytes(int32_t w, int32_t h, uint8_t bitsPerPixel);
