@@ -1,5 +1,7 @@
 // The demo project: stacks its layers, reports what happens and ends after a
-// fixed number of frames unless started with -Di demo_interactive 1.
+// fixed number of frames unless started with -Di demo_interactive 1. Its last
+// frame is ray traced into a TGA file: "demo-raytraced.tga" in the working
+// folder, another path with -Ds demo_trace <path>, none with -Di demo_raytrace 0.
 
 class Demo
 {
@@ -40,8 +42,23 @@ class Demo
             ProjectSceneActivate(project, overlay, false);
             ProjectSceneActivate(project, overlay, true);
         }
-        if (!Interactive() && counter.frames >= lastFrames)
+        if (!Interactive() && counter.frames >= lastFrames) {
+            TraceLastFrame();
             ProjectEnd(project);
+        }
+    }
+
+    // The world as the ray tracer sees it, small enough to take a moment.
+    function TraceLastFrame()
+    {
+        if (IsDefined("demo_raytrace") && demo_raytrace == 0)
+            return;
+        local path = IsDefined("demo_trace") ? demo_trace : "demo-raytraced.tga";
+        local tracer = EngineNewRaytracer(g_engine);
+        if (RaytracerSetScene(tracer, ProjectSceneGetInstance(world)) && RaytracerTrace(tracer, path, 320, 240))
+            print("Ray traced the last frame into " + path + " (320 x 240).");
+        else
+            print("The last frame could not be ray traced into " + path + ".");
     }
 
     function OnActivateScene(project, scene, state)

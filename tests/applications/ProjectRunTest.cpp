@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -149,6 +150,36 @@ TEST(ProjectRun, ShippedDemoEndsByItself)
     EXPECT_TRUE(run.Has("[S] World: five crates above the floor")) << run.Text();
     EXPECT_FALSE(run.Has("[!] ")) << run.Text();
     EXPECT_FALSE(run.Has("[|] ")) << run.Text();
+
+    // Its last frame, ray traced into the working folder: 320 x 240, and a
+    // picture of something rather than one flat colour.
+    EXPECT_TRUE(run.Has("[S] Ray traced the last frame into demo-raytraced.tga (320 x 240).")) << run.Text();
+    std::ifstream in(dir.Path("demo-raytraced.tga"), std::ios::binary);
+    ASSERT_TRUE(in.good());
+    const std::vector<uint8_t> tga((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GE(tga.size(), 18u);
+    const int width = tga[12] | tga[13] << 8;
+    const int height = tga[14] | tga[15] << 8;
+    const int bytes = tga[16] / 8;
+    EXPECT_EQ(tga[2], 2) << "uncompressed true colour";
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    ASSERT_GE(bytes, 3);
+    const size_t first = 18 + tga[0];
+    ASSERT_GE(tga.size(), first + size_t(width) * size_t(height) * size_t(bytes));
+    std::vector<int> brightness;
+    for (size_t at = first; at < first + size_t(width) * size_t(height) * size_t(bytes); at += size_t(bytes))
+        brightness.push_back(tga[at] + tga[at + 1] + tga[at + 2]);
+    const auto [darkest, brightest] = std::minmax_element(brightness.begin(), brightness.end());
+    EXPECT_GT(*brightest - *darkest, 100);
+
+    // Asked not to, it writes nothing.
+    TempDir quiet;
+    const TavrinRun untraced = RunTavrin(
+        quiet.Path(), Headless({"demo.zgp", "-P", "-f", demo, "-Di", "demo_frames", "30", "-Di", "demo_raytrace", "0"}));
+    EXPECT_EQ(untraced.exitCode, 0) << untraced.Text();
+    EXPECT_FALSE(untraced.Has("Ray traced")) << untraced.Text();
+    EXPECT_FALSE(std::filesystem::exists(quiet.Path("demo-raytraced.tga")));
 }
 
 } // namespace
