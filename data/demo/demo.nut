@@ -8,6 +8,7 @@ class Demo
     counter = null;
     world = null;
     overlay = null;
+    tracer = null;
     lastFrames = 3000;
 
     function OnSetup(project)
@@ -16,6 +17,10 @@ class Demo
         if (IsDefined("demo_frames"))
             lastFrames = demo_frames;
         counter = FrameCounter(500);
+        // Made before the world loads: the renderer then keeps the meshes and
+        // pictures the ray tracer reads.
+        if (!IsDefined("demo_raytrace") || demo_raytrace != 0)
+            tracer = EngineNewRaytracer(g_engine);
         world = ProjectInstantiateScene(project, "world.zms", ProjectInstantiateLayerBack);
         overlay = ProjectInstantiateScene(project, "overlay.zml", ProjectInstantiateLayerFront);
         if (!ObjectIsValid(world) || !ObjectIsValid(overlay))
@@ -51,10 +56,9 @@ class Demo
     // The world as the ray tracer sees it, small enough to take a moment.
     function TraceLastFrame()
     {
-        if (IsDefined("demo_raytrace") && demo_raytrace == 0)
+        if (tracer == null)
             return;
         local path = IsDefined("demo_trace") ? demo_trace : "demo-raytraced.tga";
-        local tracer = EngineNewRaytracer(g_engine);
         if (RaytracerSetScene(tracer, ProjectSceneGetInstance(world)) && RaytracerTrace(tracer, path, 320, 240))
             print("Ray traced the last frame into " + path + " (320 x 240).");
         else

@@ -5,9 +5,11 @@
 #include "core/geometry/zGeometryBIH.h"
 #include "core/light/zLight.h"
 #include "core/material/zMaterial.h"
+#include "core/render/zRenderer.h"
 #include "core/resource/zTexture.h"
 #include "core/shader/zShaderBlocks.h"
 #include "core/shader/zShaderMap.h"
+#include "core/zad/Tavrin.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/math/zMatrix3.h"
 #include "framework/system/zLogStream.h"
@@ -96,6 +98,8 @@ struct zRaytracer::Context {
 
 zRaytracer::zRaytracer(Tavrin* owner) : core(owner)
 {
+    if (core != nullptr && core->renderer != nullptr)
+        core->renderer->freeCpuCopies = 0;
     SetParameters(parameters);
 }
 

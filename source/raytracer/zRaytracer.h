@@ -65,7 +65,10 @@ using zRaytracerProgressCallback = void (*)(const zRaytracerProgress& progress);
 // The scene, its geometries and lights must outlive the traces.
 class zRaytracer {
 public:
-    // The core is not owned (may be null).
+    // The core is not owned (may be null). The tracer reads meshes and
+    // texture pictures on the CPU: from now on the core's current renderer
+    // keeps its CPU copies of what it uploads instead of releasing them.
+    // What it uploaded and released before cannot be traced (SetScene warns).
     explicit zRaytracer(Tavrin* core);
     ~zRaytracer();
     zRaytracer(const zRaytracer&) = delete;

@@ -145,8 +145,14 @@ bool zSceneBIH::SetScene(zScene* newScene, bool shadow)
             if (geometry->shadowProxy != nullptr)
                 geometry = geometry->shadowProxy;
         }
-        if (geometry->vertexCount == 0 || geometry->polygonCount == 0)
+        if (geometry->vertexCount == 0 || geometry->polygonCount == 0) {
+            // A renderer that releases CPU copies after upload leaves nothing to trace.
+            if (!shadow && geometry->rendererData != nullptr)
+                LogWarning("zSceneBIH::SetScene")
+                    << "Geometry '" << (geometry->id.Get() != nullptr ? geometry->id.Get() : "")
+                    << "' has no mesh left to trace: the renderer released it after upload.\n";
             continue;
+        }
         if (geometry->skinWeights != nullptr) {
             zGeometry* deformed = nullptr;
             try {

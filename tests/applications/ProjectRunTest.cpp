@@ -139,6 +139,33 @@ TEST(ProjectRun, TerminationSignalEndsTheRunCleanly)
 
 namespace {
 
+// A ray-traced frame of the demo: an uncompressed 320 x 240 TGA showing
+// something, not one flat colour.
+void ExpectTracedPicture(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in.good()) << path;
+    const std::vector<uint8_t> tga((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GE(tga.size(), 18u);
+    const int width = tga[12] | tga[13] << 8;
+    const int height = tga[14] | tga[15] << 8;
+    const int bytes = tga[16] / 8;
+    EXPECT_EQ(tga[2], 2) << "uncompressed true colour";
+    EXPECT_EQ(width, 320);
+    EXPECT_EQ(height, 240);
+    ASSERT_GE(bytes, 3);
+    const size_t first = 18 + tga[0];
+    const size_t end = first + size_t(width) * size_t(height) * size_t(bytes);
+    ASSERT_GE(tga.size(), end);
+    int darkest = 3 * 255, brightest = 0;
+    for (size_t at = first; at < end; at += size_t(bytes)) {
+        const int brightness = tga[at] + tga[at + 1] + tga[at + 2];
+        darkest = std::min(darkest, brightness);
+        brightest = std::max(brightest, brightness);
+    }
+    EXPECT_GT(brightest - darkest, 100);
+}
+
 // The demo the project ships runs to its end on its own.
 TEST(ProjectRun, ShippedDemoEndsByItself)
 {
@@ -151,27 +178,9 @@ TEST(ProjectRun, ShippedDemoEndsByItself)
     EXPECT_FALSE(run.Has("[!] ")) << run.Text();
     EXPECT_FALSE(run.Has("[|] ")) << run.Text();
 
-    // Its last frame, ray traced into the working folder: 320 x 240, and a
-    // picture of something rather than one flat colour.
+    // Its last frame, ray traced into the working folder.
     EXPECT_TRUE(run.Has("[S] Ray traced the last frame into demo-raytraced.tga (320 x 240).")) << run.Text();
-    std::ifstream in(dir.Path("demo-raytraced.tga"), std::ios::binary);
-    ASSERT_TRUE(in.good());
-    const std::vector<uint8_t> tga((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_GE(tga.size(), 18u);
-    const int width = tga[12] | tga[13] << 8;
-    const int height = tga[14] | tga[15] << 8;
-    const int bytes = tga[16] / 8;
-    EXPECT_EQ(tga[2], 2) << "uncompressed true colour";
-    EXPECT_EQ(width, 320);
-    EXPECT_EQ(height, 240);
-    ASSERT_GE(bytes, 3);
-    const size_t first = 18 + tga[0];
-    ASSERT_GE(tga.size(), first + size_t(width) * size_t(height) * size_t(bytes));
-    std::vector<int> brightness;
-    for (size_t at = first; at < first + size_t(width) * size_t(height) * size_t(bytes); at += size_t(bytes))
-        brightness.push_back(tga[at] + tga[at + 1] + tga[at + 2]);
-    const auto [darkest, brightest] = std::minmax_element(brightness.begin(), brightness.end());
-    EXPECT_GT(*brightest - *darkest, 100);
+    ExpectTracedPicture(dir.Path("demo-raytraced.tga"));
 
     // Asked not to, it writes nothing.
     TempDir quiet;
@@ -180,6 +189,25 @@ TEST(ProjectRun, ShippedDemoEndsByItself)
     EXPECT_EQ(untraced.exitCode, 0) << untraced.Text();
     EXPECT_FALSE(untraced.Has("Ray traced")) << untraced.Text();
     EXPECT_FALSE(std::filesystem::exists(quiet.Path("demo-raytraced.tga")));
+}
+
+// With the GL renderer, which releases what it uploads unless told to keep
+// it, the ray tracer still sees the meshes and pictures of the world.
+TEST(ProjectRun, ShippedDemoRayTracesItsLastFrameOnTheGLRenderer)
+{
+    TempDir dir;
+    const std::string demo = std::string(TAVRIN_TEST_DATA) + "/../../data/demo/";
+    const TavrinRun run = RunProgram(
+        dir.Path(),
+        // Mesa and SDL keep blocks that LeakSanitizer cannot attribute once the
+        // GL driver is unloaded (as in the GL tests).
+        "SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1 ASAN_OPTIONS=detect_leaks=0 exec", TAVRIN_EXECUTABLE,
+        {"demo.zgp", "-P", "-f", demo, "-r", "gl2", "-m", "none", "-S", TAVRIN_BUILD_DATA, "-ignore_esc", "-Di",
+         "demo_frames", "120", "-Ds", "demo_trace", "last.tga"});
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_TRUE(run.Has("[S] Ray traced the last frame into last.tga (320 x 240).")) << run.Text();
+    EXPECT_FALSE(run.Has("no mesh left to trace")) << run.Text();
+    ExpectTracedPicture(dir.Path("last.tga"));
 }
 
 } // namespace
