@@ -362,6 +362,18 @@ TEST_F(SceneRecordTest, WindowsReplayTheirPlacementAndSkipDeletedOnes)
         EXPECT_FLOAT_EQ(Origin(loose).first, 7.0f);
     }
 
+    // A window made after the first sample, named only by later ones, is
+    // placed as they say, not blended with a placement it never had.
+    ASSERT_TRUE(scene->EndReplay(&record));
+    auto* newcomer = new zWindow(&scene->ui, nullptr, 6, "newcomer");
+    newcomer->SetPosition(500.0f, 400.0f);
+    SnapshotAt(record, 3.0f);
+    ASSERT_TRUE(scene->StartReplay(&record));
+    ASSERT_TRUE(scene->Replay(&record, 2.5f));
+    EXPECT_FLOAT_EQ(Origin(newcomer).first, 500.0f);
+    EXPECT_FLOAT_EQ(Origin(newcomer).second, 400.0f);
+    EXPECT_FLOAT_EQ(newcomer->worldMatrix.m[8], 1.0f);
+
     // A window deleted while the replay runs is not touched again.
     auto* second = new zWindow(&scene->ui, nullptr, 5, "second");
     ASSERT_TRUE(scene->SnapshotToRecord(&record));

@@ -133,10 +133,15 @@ void ReplayWindows(zScene2D& ui, const zSceneRecordSample& before, const zSceneR
             return nullptr;
         return ui.FindWindowByUid(uint32_t(GetInt(zSceneRecordSample::EntryPayload(at))));
     };
+    // Windows the earlier sample names; one it does not (made between the
+    // two samples) takes the later placement rather than a stale start.
+    std::unordered_set<const zWindow*> started;
     if (before.buffer != nullptr) {
         for (uint32_t at = before.Read(entry, 0); at != 0; at = before.Read(entry, at)) {
-            if (zWindow* window = windowOf(entry))
+            if (zWindow* window = windowOf(entry)) {
                 window->replayStartMatrix = GetMatrix3(zSceneRecordSample::EntryPayload(entry) + 4);
+                started.insert(window);
+            }
         }
     }
     if (after.buffer == nullptr)
@@ -149,6 +154,8 @@ void ReplayWindows(zScene2D& ui, const zSceneRecordSample& before, const zSceneR
         const zMatrix3 target = GetMatrix3(payload + 4);
         window->SetOpacity(GetFloat(payload + 40));
         window->shown = payload[44] != 0 ? 1 : 0;
+        if (started.count(window) == 0)
+            window->replayStartMatrix = target;
         for (int i = 0; i < 9; ++i)
             window->worldMatrix.m[i] = (1.0f - f) * window->replayStartMatrix.m[i] + f * target.m[i];
     }
