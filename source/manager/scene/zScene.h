@@ -195,20 +195,23 @@ public:
     float UpdateProfiler(float x, float y, bool detailed, zRasterFont* font);
 
     // --- Record and replay (zSceneReplay.cpp) ------------------------------
-    // Records are not owned. Entries name items by UID: replaying after an
-    // item or material is gone skips its entries.
-    // A new sample of the cameras, objects and lights not excluded from record.
+    // Records are not owned. Entries name items by UID and windows by
+    // zWindow::uid: replaying after an item, material or window is gone skips
+    // its entries.
+    // A new sample of the cameras, objects and lights, then of the windows of
+    // the embedded interface, not excluded from record.
     bool SnapshotToRecord(zSceneRecord* record);
     // The material's diffuse and self-illumination into the newest sample.
     bool MaterialSnapshotToRecord(zSceneRecord* record, zMaterial* material);
     // Adds items first met in a later sample, inactive, to every earlier one.
     bool FinalizeRecord(zSceneRecord* record);
-    // Freezes the recorded items; ends another replay first.
+    // Freezes the recorded items and windows; ends another replay first.
     bool StartReplay(zSceneRecord* record);
     // Puts the scene in the state of time (seconds), interpolating between
     // the samples around it. False without a camera or without samples.
     bool Replay(zSceneRecord* record, float time);
-    // Replays the last sample and unfreezes the items.
+    // Replays the last sample and unfreezes the items; the windows place
+    // themselves from their own position and angle again.
     bool EndReplay(zSceneRecord* record);
     // Stops replaying the record without replaying anything (a record being
     // deleted calls it).
