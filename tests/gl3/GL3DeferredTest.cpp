@@ -6,6 +6,10 @@
 #include "GL3TestSupport.h"
 #include "support/LogCapture.h"
 
+#include "core/shader/StreamBlocks.h"
+#include "core/shader/zShaderBlocks.h"
+#include "core/shader/zShaderMap.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -680,6 +684,150 @@ TEST_F(DeferredBindings, LightPassesBindShadowMapsAndSpotValues)
         EXPECT_NE(UniformRecorder::Find("core::pointlight_shadowmap", name), nullptr) << name;
     EXPECT_NE(UniformRecorder::Find("core::spotlight_shadowmap", "light_projection_matrix"), nullptr);
     EXPECT_NE(UniformRecorder::Find("core::linearlight_pssm", "pssm_3_projection_matrix"), nullptr);
+}
+
+
+// Which batches each queue pass draws, by material kind: shader-map passes
+// take opaque programmable materials, the forward pass fixed-function ones,
+// the back-to-front pass transparent ones; the velocity pass has no map.
+struct PassCase {
+    const char* name;
+    int32_t pass;
+    uint32_t opaque;
+    uint32_t fixedFunction;
+    uint32_t transparent;
+};
+
+void PrintTo(const PassCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class DeferredPasses : public DeferredScene, public ::testing::WithParamInterface<PassCase> {};
+
+TEST_P(DeferredPasses, DrawTheirOwnMaterials)
+{
+    const PassCase& c = GetParam();
+    zObject* kinds[3] = {
+        MakeBox("opaque", zVector(-1.5f, 0.0f, 5.0f), zVector(0, 0, 0), 0.5f, {1, 1, 1, 1}),
+        MakeBox("fixed", zVector(0.0f, 0.0f, 5.0f), zVector(0, 0, 0), 0.5f, {1, 1, 1, 1}),
+        MakeBox("glass", zVector(1.5f, 0.0f, 5.0f), zVector(0, 0, 0), 0.5f, {1, 1, 1, 0.5f}),
+    };
+    zMaterial* fixed = kinds[1]->geometry->materials[0];
+    fixed->flags |= zMaterial::FlagFixedFunction;
+    fixed->Update();
+    zMaterial* glass = kinds[2]->geometry->materials[0];
+    glass->Update();
+    ASSERT_EQ(glass->transparent, 1);
+    renderer->camera = camera.get();
+    renderer->ApplyCamera();
+    const uint32_t expected[3] = {c.opaque, c.fixedFunction, c.transparent};
+    for (int k = 0; k < 3; ++k) {
+        renderer->ResetItemStack();
+        kinds[k]->PushToRenderer();
+        renderer->SortItemStack();
+        renderer->CullItemStack(false);
+        renderer->statistics[zRenderer::StatListsDrawn] = 0;
+        renderer->WalkQueue(c.pass);
+        EXPECT_EQ(renderer->statistics[zRenderer::StatListsDrawn], expected[k]) << kinds[k]->geometry->materials[0]->name.Get();
+    }
+    renderer->ResetTextureUnits(0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DeferredPasses,
+                         ::testing::Values(PassCase{"FixedOpaque", 0, 1, 1, 0}, PassCase{"BackToFront", 1, 0, 0, 1},
+                                           PassCase{"DepthNormal", 2, 1, 0, 0}, PassCase{"Attributes", 3, 1, 0, 0},
+                                           PassCase{"Forward", 4, 0, 1, 0}, PassCase{"Velocity", 5, 0, 0, 0},
+                                           PassCase{"ShadowCasters", 6, 1, 1, 0}),
+                         [](const ::testing::TestParamInfo<PassCase>& info) { return std::string(info.param.name); });
+
+// A skinned batch: one palette matrix per entry, the object's bone for an
+// index below its bone count and the identity beyond; the map's texture goes
+// to its slot with the slot's wrap mode.
+TEST_F(DeferredScene, TheShaderMapRouteLoadsThePaletteAndTheMapsTextures)
+{
+    zMaterial material(&core);
+    material.flags |= zMaterial::FlagSkinned | zMaterial::FlagLit;
+    material.shaderMap = new zShaderMap;
+    zTexture* wall = zTexture::New(&core, "wall", 0, 0, false, 0.5f);
+    wall->picture.AllocAs(4, 4, PixelFormatABGR32);
+    ASSERT_TRUE(renderer->SetupTexture(wall));
+    auto* texture = new zTextureShaderBlock;
+    texture->texture = wall;
+    auto* sampler = new zSampler2DShaderBlock;
+    sampler->wrapU = 0;
+    sampler->wrapV = 1;
+    sampler->SetInput(0, texture);
+    sampler->SetInput(1, new zUVStreamShaderBlock(0));
+    material.shaderMap->roots[zShaderMap::Diffuse] = sampler;
+    ASSERT_TRUE(renderer->SetupMaterial(&material));
+    auto* programs = static_cast<zGL3MaterialPrograms*>(material.rendererData);
+    ASSERT_NE(programs->attributeMap, nullptr);
+    const CompiledRenderMap* map = programs->attributeMap;
+    ASSERT_GE(map->program->skinIdLocation, 0);
+
+    zObject object(&core);
+    object.boneCount = 2;
+    object.skinMatrices = new zMatrix4[2];
+    object.skinMatrices[1].m[3] = 7.0f; // a translation of bone 1
+    object.skinMatrices[0].m[7] = 3.0f;
+    zGL3Batch batch;
+    batch.boneCount = 3;
+    batch.boneIndices = 0;
+    batch.boneWeights = 0;
+    batch.uvSets[0] = 0;
+    uint16_t ids[3] = {1, 0, 9};
+    float palette[48] = {};
+    batch.boneIds = ids;
+    batch.skinMatrices = palette;
+    renderer->DrawShaderMapBatch(&object, batch, &material, map, GL3PassAttributes);
+    batch.boneIds = nullptr;
+    batch.skinMatrices = nullptr;
+    delete[] object.skinMatrices;
+    object.skinMatrices = nullptr;
+    object.boneCount = 0;
+
+    // The uploaded palette, read back from the program (GLSL order).
+    const GLhandleARB program = map->program->program;
+    auto read = [&](const char* name, float* out) {
+        const GLint location = renderer->glGetUniformLocation_(program, name);
+        ASSERT_GE(location, 0) << name;
+        using Get = void (*)(GLhandleARB, GLint, GLfloat*);
+        reinterpret_cast<Get>(PlatformGetGLProcAddress("glGetUniformfvARB"))(program, location, out);
+    };
+    float m[16];
+    read("skin_mtx[0]", m);
+    // Transposed on the way: the engine's m[3] lands in GLSL column 3, row 0.
+    EXPECT_FLOAT_EQ(m[12], 7.0f);
+    EXPECT_FLOAT_EQ(m[0], 1.0f);
+    read("skin_mtx[1]", m);
+    EXPECT_FLOAT_EQ(m[13], 3.0f);
+    read("skin_mtx[2]", m);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(m[i], i % 5 == 0 ? 1.0f : 0.0f) << "entry " << i << " of the identity";
+
+    // The texture slot: its sampler names unit 0, and the unit's wrap modes.
+    ASSERT_GE(map->textures[0].location, 0);
+    EXPECT_EQ(map->textures[0].texture, wall);
+    GLint unit = -1;
+    using GetI = void (*)(GLhandleARB, GLint, GLint*);
+    reinterpret_cast<GetI>(PlatformGetGLProcAddress("glGetUniformivARB"))(program, map->textures[0].location, &unit);
+    EXPECT_EQ(unit, 0);
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(wall->rendererData)->name);
+    GLint wrapS = 0, wrapT = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrapS);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrapT);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(wrapS, GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(wrapT, GL_REPEAT);
+    // Everything the route turned on is off again.
+    for (int32_t i = 0; i < zGL3Renderer::TextureUnits; ++i)
+        EXPECT_EQ(renderer->GetTextureUnitState(i), 0u) << "unit " << i;
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    renderer->FreeMaterial(&material);
+    renderer->FreeTexture(wall);
+    delete wall;
 }
 
 // Programs are built at set-up: frames only use them.
