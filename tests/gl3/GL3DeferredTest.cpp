@@ -830,6 +830,108 @@ TEST_F(DeferredScene, TheShaderMapRouteLoadsThePaletteAndTheMapsTextures)
     delete wall;
 }
 
+
+TEST_F(DeferredScene, ARenderTargetTakesTheComposedImage)
+{
+    MakeBox("cube", zVector(0.0f, 0.0f, 5.0f), zVector(0.0f, 0.0f, 0.0f), 1.0f, {1.0f, 1.0f, 1.0f, 1.0f}, true);
+    MakeLight(zLight::TypePoint, zVector(0.0f, 0.0f, 2.0f), 0.0f, 1.0f);
+    const std::vector<uint8_t> window = Frame();
+    zTexture* target = renderer->NewRenderTexture("target", Width, Height, 0, false);
+    ASSERT_NE(target, nullptr);
+    renderer->renderTarget = target;
+    renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, 0);
+    renderer->glBindFramebuffer_(GL_FRAMEBUFFER_EXT, 0);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glDisable(GL_SCISSOR_TEST);
+    glClear(GL_COLOR_BUFFER_BIT);
+    renderer->camera = camera.get();
+    renderer->ApplyCamera();
+    renderer->ResetItemStack();
+    for (auto& o : objects)
+        o->PushToRenderer();
+    renderer->RenderQueue();
+    renderer->renderTarget = nullptr;
+    std::vector<uint8_t> texels(size_t(Width) * Height * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(target->rendererData)->name);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    int differing = 0;
+    for (size_t i = 0; i < texels.size(); ++i)
+        differing += std::abs(int(texels[i]) - int(window[i])) > 2 ? 1 : 0;
+    EXPECT_EQ(differing, 0) << "the target holds the frame the window showed";
+    // The window keeps what it had.
+    const std::vector<uint8_t> after = ReadBack(Width, Height);
+    EXPECT_EQ(Pixel(after, Width / 2, Height / 2)[2], 255);
+    renderer->FreeTexture(target);
+    delete target;
+}
+
+TEST_F(DeferredScene, TheDebugOverlayShowsTheAttributeBuffers)
+{
+    MakeBox("cube", zVector(0.0f, 0.0f, 5.0f), zVector(0.0f, 0.0f, 0.0f), 2.0f, {1.0f, 0.0f, 0.0f, 1.0f}, true);
+    MakeLight(zLight::TypePoint, zVector(0.0f, 0.0f, 2.0f), 0.0f, 0.2f);
+    const std::vector<uint8_t> plain = Frame();
+    renderer->optionFlags |= zGL3Renderer::OptionEnableDebug;
+    const std::vector<uint8_t> debug = Frame();
+    // The diffuse buffer's quad spans (-0.9, -0.2) to (-0.4, 0.3): its middle
+    // shows the red face at full strength, unlit.
+    const int32_t x = int32_t((-0.65f + 1.0f) * 0.5f * Width);
+    const int32_t y = int32_t((0.05f + 1.0f) * 0.5f * Height);
+    EXPECT_GT(Pixel(debug, x, y)[0], 240);
+    EXPECT_LT(Pixel(debug, x, y)[1], 10);
+    EXPECT_LT(Pixel(plain, x, y)[0], 150);
+}
+
+TEST_F(DeferredScene, FramebufferAsTextureCopiesTheLitImageIntoAttributeThree)
+{
+    MakeBox("cube", zVector(0.0f, 0.0f, 5.0f), zVector(0.5f, 0.6f, 0.0f), 1.0f, {0.9f, 0.6f, 0.3f, 1.0f});
+    MakeLight(zLight::TypePoint, zVector(-1.5f, 2.0f, 2.0f), 0.0f, 1.0f);
+    renderer->effectFlags |= zGL3Renderer::EffectFramebufferAsTexture;
+    DrawFrame();
+    auto read = [&](zTexture* texture) {
+        std::vector<float> texels(size_t(Width) * Height * 4);
+        glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(texture->rendererData)->name);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_FLOAT, texels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return texels;
+    };
+    const std::vector<float> compose = read(renderer->composeMap);
+    const std::vector<float> copy = read(renderer->attrMaps[3]);
+    int differing = 0;
+    float brightest = 0.0f;
+    for (size_t i = 0; i < compose.size(); i += 4)
+        for (size_t k = 0; k < 3; ++k) {
+            differing += std::fabs(compose[i + k] - copy[i + k]) > 0.01f ? 1 : 0;
+            brightest = std::max(brightest, copy[i + k]);
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(brightest, 0.5f);
+}
+
+TEST_F(DeferredScene, AVolumetricSpotLightsTheAirInItsCone)
+{
+    MakeBox("wall", zVector(0.0f, 0.0f, 30.0f), zVector(0.0f, 0.0f, 0.0f), 1.0f, {1.0f, 1.0f, 1.0f, 1.0f}, true);
+    zLight* spot = MakeLight(zLight::TypeSpot, zVector(0.0f, 0.0f, 1.0f), 20.0f, 1.0f);
+    spot->coneAngle = 0.3f;
+    spot->edgeAngle = 0.1f;
+    spot->volumetricThickness = 0.2f;
+    spot->UpdateWorldMatrix();
+    const std::vector<uint8_t> plain = Frame();
+    spot->volumetric = 1;
+    renderer->UpdateLight(spot);
+    ASSERT_NE(static_cast<zGL3LightPrograms*>(spot->rendererData)->volumetricProgram, nullptr);
+    const std::vector<uint8_t> lit = Frame();
+    // Beside the wall, inside the cone: empty space that the volume lights.
+    int32_t x = 0, y = 0;
+    ProjectPoint(zVector(1.6f, 0.0f, 8.0f), x, y);
+    EXPECT_GT(Brightness(lit, x, y), Brightness(plain, x, y) + 30);
+    // Well outside the cone nothing changes.
+    ProjectPoint(zVector(-6.0f, -4.0f, 8.0f), x, y);
+    EXPECT_EQ(Brightness(lit, x, y), Brightness(plain, x, y));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 // Programs are built at set-up: frames only use them.
 TEST_F(DeferredScene, FramesCompileNoPrograms)
 {
