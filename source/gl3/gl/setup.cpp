@@ -86,6 +86,7 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
         if (!SetupCoreShader())
             return false;
         SetupDeferredFramebuffer(width, height);
+        SetupShadowMaps();
     }
     // Every GL call from here on is valid: the closed marker goes first.
     videoClosed = 0;
@@ -120,6 +121,45 @@ bool zGL3Renderer::SetupCoreShader()
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     return true;
+}
+
+bool zGL3Renderer::SetupShadowMaps()
+{
+    FreeShadowMaps();
+    if (glGenFramebuffers_ == nullptr)
+        return false;
+    shadowMapReciprocal = 1.0f / float(shadowMapSize);
+    for (zTexture*& map : shadowMaps) {
+        map = NewRenderTexture("shadow_map", shadowMapSize, shadowMapSize, 3, false);
+        if (map == nullptr) {
+            LogError("zGL3Renderer::SetupShadowMaps") << "Failed to create the shadow maps.\n";
+            FreeShadowMaps();
+            return false;
+        }
+        // Depth comparison in the light programs' samplers, filtered.
+        glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(map->rendererData)->name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE_ARB, GL_COMPARE_R_TO_TEXTURE_ARB);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC_ARB, GL_LEQUAL);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    glGenFramebuffers_(1, &shadowFramebuffer);
+    return true;
+}
+
+void zGL3Renderer::FreeShadowMaps()
+{
+    for (zTexture*& map : shadowMaps) {
+        if (map != nullptr) {
+            FreeTexture(map);
+            delete map;
+            map = nullptr;
+        }
+    }
+    if (shadowFramebuffer != 0 && glDeleteFramebuffers_ != nullptr)
+        glDeleteFramebuffers_(1, &shadowFramebuffer);
+    shadowFramebuffer = 0;
 }
 
 zTexture* zGL3Renderer::NewRenderTexture(const char* name, int32_t width, int32_t height, int32_t kind,
@@ -353,13 +393,6 @@ void zGL3Renderer::ReleaseGLObjects()
     occlusionQuery = 0;
     if ((optionFlags & OptionDisableShader) == 0) {
         FreeDeferredFramebuffer();
-        for (zTexture*& map : shadowMaps) {
-            if (map != nullptr) {
-                FreeTexture(map);
-                delete map;
-                map = nullptr;
-            }
-        }
         if (velocityMap != nullptr) {
             FreeTexture(velocityMap);
             delete velocityMap;
@@ -381,6 +414,8 @@ void zGL3Renderer::ReleaseGLObjects()
             glDeleteFramebuffers_(1, &deferredFramebuffer);
         deferredFramebuffer = 0;
     }
+    // Shadow maps made directly (the shadow tests) go in safe mode too.
+    FreeShadowMaps();
     // Map programs went with the shader list.
     ClearPassPrograms();
     optionFlags &= ~uint32_t(OptionDisableMRT);
