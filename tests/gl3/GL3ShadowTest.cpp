@@ -484,6 +484,30 @@ TEST_F(ShadowRendering, ASpotLightWritesTheCastersFarSideIntoMapZeroOnly)
     }
 }
 
+TEST_F(ShadowRendering, StateLeftByTheFrameDoesNotHideTheCasters)
+{
+    // The attribute buffers exist and come back on units 0 to 3 after every
+    // light; the frame may leave a transparent colour, lighting with a faded
+    // material and a program behind.
+    ASSERT_TRUE(renderer->SetupDeferredFramebuffer(64, 48));
+    zLight* first = MakeLight(zLight::TypeSpot);
+    zLight* second = MakeLight(zLight::TypeSpot);
+    renderer->RenderLightShadow(first);
+    glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
+    glEnable(GL_LIGHTING);
+    const float faded[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, faded);
+    FillMaps(0.5f);
+    renderer->RenderLightShadow(second);
+    EXPECT_LT(At(ReadMap(0), MapSize / 2, MapSize / 2), 1.0f);
+    // What the frame had is what it has again.
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
+    float colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[3], 0.0f);
+    glDisable(GL_LIGHTING);
+}
+
 TEST_F(ShadowRendering, AParallelLightRendersNothingWithoutLinearShadow)
 {
     zLight* sun = MakeLight(zLight::TypeParallel);

@@ -133,6 +133,20 @@ void zGL3Renderer::RenderLightShadow(zLight* light)
     glCullFace(GL_BACK);
     glDisable(GL_BLEND);
     glEnable(GL_ALPHA_TEST);
+    // Casters are drawn untextured, unlit and opaque: with the alpha test on,
+    // a texture or colour left by the frame (the attribute buffers bound
+    // after an earlier light, a faded material) would drop their depth.
+    if (glUseProgramObject_ != nullptr)
+        glUseProgramObject_(0);
+    glDisable(GL_LIGHTING);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    if (glActiveTexture_ != nullptr) {
+        for (int32_t unit = 0; unit < TextureUnits; ++unit) {
+            glActiveTexture_(GL_TEXTURE0_ARB + unit);
+            glDisable(GL_TEXTURE_2D);
+        }
+        glActiveTexture_(GL_TEXTURE0_ARB);
+    }
 
     glBindFramebuffer_(GL_FRAMEBUFFER_EXT, shadowFramebuffer);
     glDrawBuffer(GL_NONE);
