@@ -12,10 +12,6 @@
 
 namespace {
 
-// The deferred frame (shader maps, material and light programs, lighting
-// passes) is not part of this build: set-up falls back to safe mode.
-constexpr bool DeferredFrameAvailable = false;
-
 const char* GLString(GLenum name)
 {
     const auto* s = reinterpret_cast<const char*>(glGetString(name));
@@ -56,11 +52,6 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
         CloseVideo();
         return false;
     }
-    if ((optionFlags & OptionDisableShader) == 0 && !DeferredFrameAvailable) {
-        LogWarning("zGL3Renderer::SetupOpenGL")
-            << "The deferred frame is not available in this build, defaulting to fixed-function pipeline.\n";
-        optionFlags |= OptionDisableShader;
-    }
     if ((optionFlags & OptionDisableShader) == 0 && !LoadShaderLibrary("default_shaders.zml", "GLSL_Deferred;")) {
         CloseVideo();
         return false;
@@ -85,8 +76,16 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
         glGenFramebuffers_(1, &velocityFramebuffer);
         if (!SetupCoreShader())
             return false;
-        SetupDeferredFramebuffer(width, height);
-        SetupShadowMaps();
+        if (SetupDeferredFramebuffer(width, height)) {
+            SetupShadowMaps();
+            velocityMap = NewRenderTexture("velocity_map", 1024, 1024, 2, false);
+            if (velocityMap != nullptr && velocityMap->rendererData != nullptr) {
+                glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(velocityMap->rendererData)->name);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            }
+            glBindTexture(GL_TEXTURE_2D, 0);
+        }
     }
     // Every GL call from here on is valid: the closed marker goes first.
     videoClosed = 0;
