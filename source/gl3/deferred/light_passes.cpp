@@ -298,20 +298,20 @@ void zGL3Renderer::DrawLightSphere(float radius)
     glBegin(GL_TRIANGLES);
     for (int s = 0; s < 8; ++s) {
         point(0, s);
-        point(1, s);
         point(1, s + 1);
+        point(1, s);
         point(4, s);
-        point(3, s + 1);
         point(3, s);
+        point(3, s + 1);
     }
     glEnd();
     glBegin(GL_QUADS);
     for (int band = 1; band < 3; ++band)
         for (int s = 0; s < 8; ++s) {
             point(band, s);
-            point(band + 1, s);
-            point(band + 1, s + 1);
             point(band, s + 1);
+            point(band + 1, s + 1);
+            point(band + 1, s);
         }
     glEnd();
 }
