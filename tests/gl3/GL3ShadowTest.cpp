@@ -5,7 +5,10 @@
 #include "gl3/deferred/zGL3Shadow.h"
 #include "support/LogCapture.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 #include <random>
 
 namespace {
@@ -699,5 +702,192 @@ INSTANTIATE_TEST_SUITE_P(
                       StarvedCase{"PointCube", zLight::TypePoint, "zGL3Renderer::LightRenderPSM",
                                   "Failed to allocate point shadow map structure."}),
     [](const ::testing::TestParamInfo<StarvedCase>& info) { return std::string(info.param.name); });
+
+// ---- A shadow in the deferred frame -------------------------------------------
+
+constexpr int32_t FrameWidth = 80;
+constexpr int32_t FrameHeight = 60;
+
+// A square ground at y = 0 facing up, half-size h.
+void FillGround(zGeometry& g, float h)
+{
+    g.vertexCount = 4;
+    // Seen from above: x then z keeps the corner order of FillQuad.
+    g.vertices = new zVector[4]{{-h, 0, -h}, {-h, 0, h}, {h, 0, h}, {h, 0, -h}};
+    g.bindingCount = 4;
+    g.bindingIndices = new int32_t[4]{0, 1, 2, 3};
+    g.polygonCount = 1;
+    g.polygons = new zPolygon[1];
+    g.polygons[0].vertexCount = 4;
+    g.polygons[0].indices = g.bindingIndices;
+    g.vertexNormals = new zVector[4];
+    for (int i = 0; i < 4; ++i)
+        g.vertexNormals[i] = zVector(0.0f, 1.0f, 0.0f);
+    g.AllocateMaterials(1, true);
+    g.materials[0]->name = "ground";
+}
+
+// A cube floating over a ground, lit by a shadowed spot light from the
+// side: its shadow falls on the ground away from the cube, where the camera
+// sees it.
+class DeferredShadowScene : public GLRendererTest {
+protected:
+    void SetUp() override
+    {
+        GLRendererTest::SetUp();
+        renderer->effectFlags |= zGL3Renderer::EffectShadowMapping;
+        ASSERT_TRUE(Open(FrameWidth, FrameHeight));
+        ASSERT_EQ(renderer->optionFlags & zGL3Renderer::OptionDisableShader, 0u) << "no deferred frame";
+        zGeometry* ground = zGeometry::New(&core, "ground");
+        FillGround(*ground, 6.0f);
+        Finish(ground, {0.8f, 0.8f, 0.8f, 1.0f});
+        zGeometry* box = zGeometry::New(&core, "box");
+        FillCube(*box, zVector(0.0f, 1.5f, 0.0f), 0.75f);
+        Finish(box, {0.9f, 0.3f, 0.2f, 1.0f});
+        camera = std::make_unique<zCamera>(&core);
+        camera->position = zVector(0.0f, 6.0f, -9.0f);
+        const zVector look(0.0f, 0.0f, 0.0f);
+        camera->SetTarget(&look);
+        camera->UpdateWorldMatrix();
+        spot = std::make_unique<zLight>(&core);
+        spot->type = zLight::TypeSpot;
+        spot->shadow = zLight::ShadowMap;
+        spot->position = LightPosition;
+        const zVector aim(0.0f, 1.5f, 0.0f);
+        spot->SetTarget(&aim);
+        spot->coneAngle = 0.45f;
+        spot->edgeAngle = 0.1f;
+        // Near and far hug the scene: the light programs compare depth as
+        // stored, where the default bias needs a fine depth range.
+        spot->zNear = 4.0f;
+        spot->zFar = 20.0f;
+        spot->UpdateWorldMatrix();
+        ASSERT_TRUE(renderer->SetupLight(spot.get()));
+        source.lights = {spot.get()};
+        source.ambient[0] = source.ambient[1] = source.ambient[2] = 0.15f;
+        renderer->propertyCallback = &LightSource::Callback;
+        renderer->propertyContext = &source;
+    }
+    void TearDown() override
+    {
+        objects.clear();
+        spot.reset();
+        GLRendererTest::TearDown();
+    }
+
+    void Finish(zGeometry* g, zColor diffuse)
+    {
+        g->materials[0]->flags = zMaterial::FlagLit;
+        g->materials[0]->diffuse = diffuse;
+        g->materials[0]->shaderMap = g->materials[0]->AsShaderMap();
+        g->Setup();
+        auto object = std::make_unique<zObject>(&core);
+        object->SetGeometry(g, false);
+        object->UpdateWorldMatrix();
+        objects.push_back(std::move(object));
+    }
+
+    std::vector<uint8_t> DrawFrame()
+    {
+        renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, 0);
+        renderer->camera = camera.get();
+        renderer->ApplyCamera();
+        renderer->ResetItemStack();
+        for (auto& o : objects)
+            o->PushToRenderer();
+        renderer->RenderQueue();
+        return ReadBack(FrameWidth, FrameHeight);
+    }
+
+    // The brightness (sum of channels) at a world point on screen.
+    int Brightness(const std::vector<uint8_t>& image, const zVector& p)
+    {
+        zVector v = p;
+        v.w = 1.0f;
+        zVector clip;
+        const zVector eye = v.Transform(camera->inverseWorldMatrix);
+        zVector e4 = eye;
+        e4.w = 1.0f;
+        renderer->projectionMatrix.TransformArray4(&clip, &e4, 1);
+        const int32_t x = int32_t((clip.x / clip.w + 1.0f) * 0.5f * FrameWidth);
+        const int32_t y = int32_t((clip.y / clip.w + 1.0f) * 0.5f * FrameHeight);
+        EXPECT_TRUE(x >= 0 && x < FrameWidth && y >= 0 && y < FrameHeight) << x << "," << y;
+        const uint8_t* c = &image[(size_t(std::clamp(y, 0, FrameHeight - 1)) * FrameWidth +
+                                   size_t(std::clamp(x, 0, FrameWidth - 1))) * 3];
+        return c[0] + c[1] + c[2];
+    }
+
+    static inline const zVector LightPosition{6.0f, 8.0f, 0.0f};
+
+    std::vector<std::unique_ptr<zObject>> objects;
+    std::unique_ptr<zCamera> camera;
+    std::unique_ptr<zLight> spot;
+    LightSource source;
+};
+
+// The frame against its reference image: a few units of colour per channel
+// and a few edge pixels may differ between rasterisers.
+void ExpectReferenceFrame(const std::vector<uint8_t>& image, int32_t width, int32_t height, const char* name)
+{
+    const std::string path = std::string(TAVRIN_TEST_DATA) + "/gl3/" + name + ".ppm";
+    if (std::getenv("TAVRIN_UPDATE_GOLDENS") != nullptr) {
+        std::ofstream out(path, std::ios::binary);
+        out << "P6\n" << width << " " << height << "\n255\n";
+        // PPM rows run top to bottom.
+        for (int32_t row = height - 1; row >= 0; --row)
+            out.write(reinterpret_cast<const char*>(&image[size_t(row) * width * 3]), width * 3);
+        GTEST_SKIP() << "reference written to " << path;
+    }
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in.good()) << path;
+    std::string magic;
+    int w = 0, h = 0, maximum = 0;
+    in >> magic >> w >> h >> maximum;
+    in.get();
+    ASSERT_EQ(magic, "P6");
+    ASSERT_EQ(w, width);
+    ASSERT_EQ(h, height);
+    std::vector<uint8_t> reference(size_t(width) * height * 3);
+    in.read(reinterpret_cast<char*>(reference.data()), std::streamsize(reference.size()));
+    ASSERT_TRUE(in.good());
+    int differing = 0;
+    for (int32_t row = 0; row < height; ++row)
+        for (int32_t col = 0; col < width * 3; ++col) {
+            const int got = image[size_t(height - 1 - row) * width * 3 + col];
+            const int want = reference[size_t(row) * width * 3 + col];
+            differing += std::abs(got - want) > 6 ? 1 : 0;
+        }
+    EXPECT_LE(differing, 24) << "channels differing from " << path;
+}
+
+struct GroundPoint {
+    zVector at;
+    bool shadowed;
+};
+
+TEST_F(DeferredShadowScene, TheCubeShadowsTheGroundWhereTheLightIsBlocked)
+{
+    const std::vector<uint8_t> shadowed = DrawFrame();
+    ExpectReferenceFrame(shadowed, FrameWidth, FrameHeight, "shadow_spot_cube");
+    // The cube's corners seen from the light land on the ground between
+    // x = -3.39 and 0.21, |z| up to 1.04: points inside get the ambient term
+    // only, points around it the light.
+    const int ambientOnly = 3 * int(0.15f * 0.8f * 255.0f + 0.5f);
+    for (const GroundPoint& p : {GroundPoint{{-1.4f, 0.0f, 0.0f}, true}, GroundPoint{{-2.6f, 0.0f, 0.3f}, true},
+                                 GroundPoint{{-0.8f, 0.0f, -0.6f}, true}, GroundPoint{{-2.5f, 0.0f, 1.7f}, false},
+                                 GroundPoint{{-4.2f, 0.0f, 0.0f}, false}, GroundPoint{{-1.4f, 0.0f, -1.8f}, false},
+                                 GroundPoint{{1.8f, 0.0f, 0.0f}, false}}) {
+        const int brightness = Brightness(shadowed, p.at);
+        if (p.shadowed)
+            EXPECT_NEAR(brightness, ambientOnly, 12) << p.at.x << ", " << p.at.z;
+        else
+            EXPECT_GT(brightness, ambientOnly + 150) << p.at.x << ", " << p.at.z;
+    }
+    // Without shadow mapping the same light reaches the ground under the cube.
+    renderer->effectFlags &= ~uint32_t(zGL3Renderer::EffectShadowMapping);
+    renderer->UpdateLight(spot.get());
+    const std::vector<uint8_t> plain = DrawFrame();
+    EXPECT_GT(Brightness(plain, zVector(-1.4f, 0.0f, 0.0f)), ambientOnly + 150);
+}
 
 } // namespace
