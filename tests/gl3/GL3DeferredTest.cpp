@@ -4,6 +4,7 @@
 // shim in front of the driver).
 
 #include "GL3TestSupport.h"
+#include "gl3/deferred/zGL3Shadow.h"
 #include "support/LogCapture.h"
 
 #include "core/shader/StreamBlocks.h"
@@ -677,8 +678,11 @@ TEST_F(DeferredBindings, LightPassesBindShadowMapsAndSpotValues)
         {"core::pointlight_shadowmap", "psm_5", 8, 0},
         {"core::linearlight_pssm", "pssm_0", 3, 0},
         {"core::linearlight_pssm", "pssm_5", 8, 0},
-        {"core::linearlight_pssm", "pssm_0_slice_distance", -1, 10.0f},
-        {"core::linearlight_pssm", "pssm_5_slice_distance", -1, 60.0f},
+        // The shadow pass writes the splits before the light is drawn.
+        {"core::linearlight_pssm", "pssm_0_slice_distance", -1,
+         ComputeGL3ShadowSliceDistance(camera->zNear, sun->shadowRange, sun->shadowDistribution, 0)},
+        {"core::linearlight_pssm", "pssm_5_slice_distance", -1,
+         ComputeGL3ShadowSliceDistance(camera->zNear, sun->shadowRange, sun->shadowDistribution, 5)},
     });
     for (const char* name : {"psm_0_projection_matrix", "psm_5_projection_matrix", "view_to_light_matrix"})
         EXPECT_NE(UniformRecorder::Find("core::pointlight_shadowmap", name), nullptr) << name;

@@ -77,17 +77,7 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
         if (!SetupCoreShader())
             return false;
         if (SetupDeferredFramebuffer(width, height)) {
-            for (zTexture*& map : shadowMaps) {
-                map = NewRenderTexture("shadow_map", shadowMapSize, shadowMapSize, 3, false);
-                if (map == nullptr || map->rendererData == nullptr)
-                    continue;
-                glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(map->rendererData)->name);
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_R_TO_TEXTURE);
-                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
-            }
-            shadowMapReciprocal = 1.0f / float(shadowMapSize);
+            SetupShadowMaps();
             velocityMap = NewRenderTexture("velocity_map", 1024, 1024, 2, false);
             if (velocityMap != nullptr && velocityMap->rendererData != nullptr) {
                 glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(velocityMap->rendererData)->name);
@@ -130,6 +120,45 @@ bool zGL3Renderer::SetupCoreShader()
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     return true;
+}
+
+bool zGL3Renderer::SetupShadowMaps()
+{
+    FreeShadowMaps();
+    if (glGenFramebuffers_ == nullptr)
+        return false;
+    shadowMapReciprocal = 1.0f / float(shadowMapSize);
+    for (zTexture*& map : shadowMaps) {
+        map = NewRenderTexture("shadow_map", shadowMapSize, shadowMapSize, 3, false);
+        if (map == nullptr) {
+            LogError("zGL3Renderer::SetupShadowMaps") << "Failed to create the shadow maps.\n";
+            FreeShadowMaps();
+            return false;
+        }
+        // Depth comparison in the light programs' samplers, filtered.
+        glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(map->rendererData)->name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE_ARB, GL_COMPARE_R_TO_TEXTURE_ARB);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC_ARB, GL_LEQUAL);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    glGenFramebuffers_(1, &shadowFramebuffer);
+    return true;
+}
+
+void zGL3Renderer::FreeShadowMaps()
+{
+    for (zTexture*& map : shadowMaps) {
+        if (map != nullptr) {
+            FreeTexture(map);
+            delete map;
+            map = nullptr;
+        }
+    }
+    if (shadowFramebuffer != 0 && glDeleteFramebuffers_ != nullptr)
+        glDeleteFramebuffers_(1, &shadowFramebuffer);
+    shadowFramebuffer = 0;
 }
 
 zTexture* zGL3Renderer::NewRenderTexture(const char* name, int32_t width, int32_t height, int32_t kind,
@@ -363,13 +392,6 @@ void zGL3Renderer::ReleaseGLObjects()
     occlusionQuery = 0;
     if ((optionFlags & OptionDisableShader) == 0) {
         FreeDeferredFramebuffer();
-        for (zTexture*& map : shadowMaps) {
-            if (map != nullptr) {
-                FreeTexture(map);
-                delete map;
-                map = nullptr;
-            }
-        }
         if (velocityMap != nullptr) {
             FreeTexture(velocityMap);
             delete velocityMap;
@@ -391,6 +413,8 @@ void zGL3Renderer::ReleaseGLObjects()
             glDeleteFramebuffers_(1, &deferredFramebuffer);
         deferredFramebuffer = 0;
     }
+    // Shadow maps made directly (the shadow tests) go in safe mode too.
+    FreeShadowMaps();
     // Map programs went with the shader list.
     ClearPassPrograms();
     optionFlags &= ~uint32_t(OptionDisableMRT);

@@ -305,6 +305,11 @@ public:
     void FitShadowCamera(const zVector* corners, zCamera* camera, float depthOffset);
     void LightRenderPSSM(zLight* light);
     void LightRenderPSM(zLight* light);
+    // The six "shadow_map" depth textures (compare mode on, linear) and the
+    // framebuffer they are rendered through; false, with nothing kept, when
+    // one cannot be made. FreeShadowMaps releases them and may run again.
+    bool SetupShadowMaps();
+    void FreeShadowMaps();
 
     // Frame (fixed, deferred).
     void WalkQueue(int32_t mode);
@@ -539,8 +544,14 @@ public:
     uint64_t uploads = 0;
     // The driver gave no context for a multisampled surface this run.
     uint8_t multisampleRefused = 0;
+    // The framebuffer shadow maps are rendered through (no colour buffer).
+    GLuint shadowFramebuffer = 0;
 
 protected:
     // Test seam: the allocation of a texture's renderer record.
     virtual zGL3TextureRecord* AllocateTextureRecord();
+    // Test seams: a light's shadow structures, made on first use; null when
+    // memory runs out (the light then renders no maps this frame).
+    virtual PSSMStructure* AllocatePSSMStructure();
+    virtual CubeShadowStructure* AllocateCubeShadowStructure();
 };
