@@ -154,15 +154,25 @@ bool BuildDemo(Tavrin& core, Scene& scene)
     scene.camera->position = zVector(1.0f, 5.5f, -11.0f);
     scene.camera->rotation = zVector(0.4f, 0.0f, 0.0f);
     scene.camera->UpdateWorldMatrix();
-    const zVector positions[2] = {{-20, 40, -10}, {4, 3, -3}};
-    const float ranges[2] = {100.0f, 15.0f};
-    for (int i = 0; i < 2; ++i) {
-        auto l = std::make_unique<zLight>(&core);
-        l->position = positions[i];
-        l->range = ranges[i];
-        l->UpdateWorldMatrix();
-        scene.lights.lights.push_back(l.get());
-        scene.owned.push_back(std::move(l));
+    // The sun, a point light, and the lamp, a spot light casting shadows.
+    auto sun = std::make_unique<zLight>(&core);
+    sun->position = zVector(-20.0f, 40.0f, -10.0f);
+    sun->range = 100.0f;
+    auto lamp = std::make_unique<zLight>(&core);
+    lamp->type = zLight::TypeSpot;
+    lamp->range = 25.0f;
+    lamp->zNear = 2.0f;
+    lamp->zFar = 30.0f;
+    lamp->coneAngle = 0.6f;
+    lamp->edgeAngle = 0.2f;
+    lamp->diffuseIntensity = 1.5f;
+    lamp->shadow = zLight::ShadowMap;
+    lamp->position = zVector(5.0f, 7.0f, -4.0f);
+    lamp->rotation = zVector(0.7f, -0.8f, 0.0f);
+    for (auto* l : {&sun, &lamp}) {
+        (*l)->UpdateWorldMatrix();
+        scene.lights.lights.push_back(l->get());
+        scene.owned.push_back(std::move(*l));
     }
     return true;
 }
@@ -197,6 +207,10 @@ void RunFrames(benchmark::State& state, Frame kind)
     } else {
         BuildSpheres(core, scene);
     }
+    // The demo runs with the shipped settings (data/tavrin.conf).
+    if (kind == Frame::DeferredDemo)
+        renderer.effectFlags |= zGL3Renderer::EffectShadowMapping | zGL3Renderer::EffectLinearShadow |
+            zGL3Renderer::EffectBloom | zGL3Renderer::EffectFramebufferAsTexture;
     for (auto& l : scene.owned)
         renderer.SetupLight(l.get());
     renderer.propertyCallback = &Lights::Callback;
@@ -240,8 +254,8 @@ void RunFrames(benchmark::State& state, Frame kind)
     state.counters["uploads_during_frames"] = double(renderer.uploads - uploads);
     if (kind != Frame::SafeSpheres && total > 0.0) {
         static const char* const names[zGL3Renderer::TimeCount] = {
-            "share_velocity", "share_depth_normal", "share_ssao",         "share_attributes", "share_lights",
-            "share_fog",      "share_forward",      "share_post_effects", "share_output"};
+            "share_velocity", "share_depth_normal", "share_ssao",    "share_attributes",   "share_lights",
+            "share_shadows",  "share_fog",          "share_forward", "share_post_effects", "share_output"};
         for (int i = 0; i < zGL3Renderer::TimeCount; ++i)
             state.counters[names[i]] = passes[i] / total;
     }

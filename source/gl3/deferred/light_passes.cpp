@@ -9,6 +9,7 @@
 #include "gl3/system/zGL3Renderer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -123,8 +124,18 @@ void zGL3Renderer::RenderLightLoop()
                 glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
                 glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             } else if (light->shadow == zLight::ShadowMap && (effectFlags & EffectShadowMapping) != 0) {
+                std::chrono::steady_clock::time_point start;
+                if (passTiming != 0) {
+                    glFinish();
+                    start = std::chrono::steady_clock::now();
+                }
                 RenderLightShadow(light);
                 shadowRendered = 1;
+                if (passTiming != 0) {
+                    glFinish();
+                    passSeconds[TimeShadows] +=
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                }
             }
             DrawLight(light);
             if (light->volumetric != 0)

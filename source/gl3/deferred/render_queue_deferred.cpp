@@ -112,6 +112,7 @@ void zGL3Renderer::RenderDeferredQueue()
         ApplyViewport(scaledX, scaledY, scaledWidth, scaledHeight);
         RenderLightLoop();
     }
+    passSeconds[TimeLights] -= passSeconds[TimeShadows];
     {
         PassTimer timer(*this, TimeFog);
         if (fogOn != 0)

@@ -519,13 +519,15 @@ public:
     uint8_t attributeFramebufferReported = 0;
     uint8_t shadowRendered = 0;
     // Seconds (glFinish to glFinish) the last deferred frame spent in each
-    // pass, for the benchmarks; filled only while passTiming is set.
+    // pass, for the benchmarks; filled only while passTiming is set. The
+    // lights' time does not hold the shadow maps rendered in their loop.
     enum : int32_t {
         TimeVelocity = 0,
         TimeDepth,
         TimeSSAO,
         TimeAttributes,
         TimeLights,
+        TimeShadows,
         TimeFog,
         TimeForward,
         TimePostEffects,
