@@ -936,6 +936,25 @@ TEST_F(DeferredScene, AVolumetricSpotLightsTheAirInItsCone)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+
+TEST_F(DeferredScene, MotionBlurOfAStillSceneKeepsTheImage)
+{
+    MakeBox("cube", zVector(0.0f, 0.0f, 5.0f), zVector(0.5f, 0.6f, 0.0f), 1.0f, {0.9f, 0.6f, 0.3f, 1.0f});
+    MakeLight(zLight::TypePoint, zVector(-1.5f, 2.0f, 2.0f), 0.0f, 1.0f);
+    const std::vector<uint8_t> plain = Frame();
+    // Whatever the velocity map held before, a frame starts it at rest.
+    const std::vector<float> noise(size_t(1024) * 1024 * 4, 0.3f);
+    glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(renderer->velocityMap->rendererData)->name);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 1024, 1024, GL_RGBA, GL_FLOAT, noise.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    renderer->effectFlags |= zGL3Renderer::EffectMotionBlur;
+    const std::vector<uint8_t> blurred = Frame();
+    int differing = 0;
+    for (size_t i = 0; i < plain.size(); ++i)
+        differing += std::abs(int(plain[i]) - int(blurred[i])) > 3 ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+}
+
 // Programs are built at set-up: frames only use them.
 TEST_F(DeferredScene, FramesCompileNoPrograms)
 {

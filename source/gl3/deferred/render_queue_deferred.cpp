@@ -173,8 +173,12 @@ void zGL3Renderer::RenderVelocityPass()
 {
     glBindFramebuffer_(GL_FRAMEBUFFER_EXT, velocityFramebuffer);
     SetRenderTarget(velocityMap);
-    glClearDepth(1.0);
-    glClear(GL_DEPTH_BUFFER_BIT);
+    // No material has a velocity program, so nothing draws here: the map is
+    // cleared to no motion, or the blur would read what the texture held.
+    // The whole map: it is read by normalised coordinates, not by the viewport.
+    glDisable(GL_SCISSOR_TEST);
+    ClearBuffers(0.0f, 0.0f, 0.0f, 0.0f, 1.0f, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
     WalkQueue(GL3PassVelocity);
 }
 
