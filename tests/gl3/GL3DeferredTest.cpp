@@ -955,6 +955,40 @@ TEST_F(DeferredScene, MotionBlurOfAStillSceneKeepsTheImage)
     EXPECT_EQ(differing, 0);
 }
 
+
+// Supersampled: the G-buffer is twice the output each way, and every clear
+// and pass covers all of it.
+TEST_F(GLRendererTest, ASupersampledFrameClearsAndLightsTheWholeBuffer)
+{
+    renderer->optionFlags |= zGL3Renderer::OptionAntialiasing | zGL3Renderer::OptionUseFloatTarget;
+    ASSERT_TRUE(Open(Width, Height));
+    ASSERT_EQ(renderer->attrMaps[1]->picture.width, 2 * Width);
+    zCamera camera(&core);
+    camera.UpdateWorldMatrix();
+    LightSource source;
+    source.ambient[0] = source.ambient[1] = source.ambient[2] = 1.0f;
+    renderer->propertyCallback = &LightSource::Callback;
+    renderer->propertyContext = &source;
+    auto frame = [&](float red, float blue) {
+        renderer->Clear(red, 0.0f, blue, 1.0f, 0);
+        renderer->camera = &camera;
+        renderer->ApplyCamera();
+        renderer->ResetItemStack();
+        renderer->RenderQueue();
+        return ReadBack(Width, Height);
+    };
+    frame(1.0f, 0.0f);
+    // The background is the clear colour times the ambient light: blue now
+    // in every corner, none of the first frame's red left anywhere.
+    const std::vector<uint8_t> image = frame(0.0f, 1.0f);
+    for (const auto& [x, y] : {std::pair{1, 1}, std::pair{Width - 2, 1}, std::pair{1, Height - 2},
+                               std::pair{Width - 2, Height - 2}, std::pair{Width / 2, Height / 2}}) {
+        const uint8_t* p = &image[(size_t(y) * Width + size_t(x)) * 3];
+        EXPECT_LT(p[0], 5) << x << "," << y;
+        EXPECT_GT(p[2], 250) << x << "," << y;
+    }
+}
+
 // Programs are built at set-up: frames only use them.
 TEST_F(DeferredScene, FramesCompileNoPrograms)
 {
