@@ -989,6 +989,21 @@ TEST_F(GLRendererTest, ASupersampledFrameClearsAndLightsTheWholeBuffer)
     }
 }
 
+
+// The core deletes its resources before the application closes video: the
+// renderer's noise texture is its own and survives that.
+TEST_F(GLRendererTest, TheNoiseTextureOutlivesTheCoresResources)
+{
+    ASSERT_TRUE(Open());
+    zTexture* noise = renderer->noiseTexture;
+    ASSERT_NE(noise, nullptr);
+    EXPECT_FALSE(core.GetTextures().Contains(noise));
+    core.DeleteAllResources();
+    EXPECT_NE(noise->rendererData, nullptr);
+    renderer->CloseVideo();
+    EXPECT_EQ(renderer->noiseTexture, nullptr);
+}
+
 // Programs are built at set-up: frames only use them.
 TEST_F(DeferredScene, FramesCompileNoPrograms)
 {

@@ -112,7 +112,10 @@ bool zGL3Renderer::SetupCoreShader()
             return false;
         }
     }
-    noiseTexture = core != nullptr ? core->LoadTexture("noise.tga", true, true, 0.5f, false) : nullptr;
+    // The renderer's own copy, out of the core's cache: the core deletes its
+    // cache before video closes, and the texture must outlive the frames.
+    noiseTexture = core != nullptr ? core->LoadTexture("noise.tga", false, false, 0.5f, false) : nullptr;
+    noiseTextureOwned = noiseTexture != nullptr && !core->GetTextures().Contains(noiseTexture) ? 1 : 0;
     if (noiseTexture != nullptr && noiseTexture->rendererData != nullptr) {
         glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(noiseTexture->rendererData)->name);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -383,10 +386,13 @@ void zGL3Renderer::ReleaseGLObjects()
             *owned = nullptr;
         }
     }
-    // The noise texture belongs to the core's cache: only its GL copy goes.
-    if (noiseTexture != nullptr)
+    // A noise texture the cache gave (found under another name) is the cache's.
+    if (noiseTexture != nullptr && noiseTextureOwned != 0) {
         FreeTexture(noiseTexture);
+        delete noiseTexture;
+    }
     noiseTexture = nullptr;
+    noiseTextureOwned = 0;
     if (occlusionQuery != 0 && glDeleteQueries_ != nullptr)
         glDeleteQueries_(1, &occlusionQuery);
     occlusionQuery = 0;

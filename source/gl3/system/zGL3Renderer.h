@@ -466,7 +466,10 @@ public:
     GLuint occlusionQuery = 0;
     GLuint velocityFramebuffer = 0;
     zTexture* shadowMaps[6] = {};
+    // Owned (deleted at close) unless noiseTextureOwned is 0: then the
+    // core's cache holds it.
     zTexture* noiseTexture = nullptr;
+    uint8_t noiseTextureOwned = 0;
     int32_t shadowMapSize = 1024;
     float shadowMapReciprocal = 1.0f / 1024.0f;
     float framebufferScaleX = 1.0f;
