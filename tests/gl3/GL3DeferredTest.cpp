@@ -402,6 +402,10 @@ INSTANTIATE_TEST_SUITE_P(
         LightingCase{"PointWhoseVolumeMissesTheFace", zLight::TypePoint, zVector(0, 0, -8), 20.0f, 1.0f, true,
                      false},
         LightingCase{"SpotTowardsTheFace", zLight::TypeSpot, zVector(0, 0, 1), 10.0f, 500.0f, true, true},
+        LightingCase{"SpotWithTheCameraInsideItsCone", zLight::TypeSpot, zVector(0, 0, -2), 10.0f, 500.0f, true,
+                     true},
+        LightingCase{"SpotPointingAwayFromTheFace", zLight::TypeSpot, zVector(0, 0, 8), 10.0f, 500.0f, true,
+                     false},
         LightingCase{"ParallelLightsTheWholeScreen", zLight::TypeParallel, zVector(0, 0, -5), 0.0f, 500.0f, true,
                      true},
         LightingCase{"WithoutACallbackOnlyTheAmbientTerm", zLight::TypePoint, zVector(0, 0, 3), 0.0f, 500.0f,
@@ -933,6 +937,13 @@ TEST_F(DeferredScene, AVolumetricSpotLightsTheAirInItsCone)
     // Well outside the cone nothing changes.
     ProjectPoint(zVector(-6.0f, -4.0f, 8.0f), x, y);
     EXPECT_EQ(Brightness(lit, x, y), Brightness(plain, x, y));
+    // Drawn at half resolution and added on: the same light in the air.
+    renderer->effectFlags |= zGL3Renderer::EffectLowResolutionFx;
+    const std::vector<uint8_t> low = Frame();
+    ProjectPoint(zVector(1.6f, 0.0f, 8.0f), x, y);
+    EXPECT_GT(Brightness(low, x, y), Brightness(plain, x, y) + 30);
+    ProjectPoint(zVector(-6.0f, -4.0f, 8.0f), x, y);
+    EXPECT_NEAR(Brightness(low, x, y), Brightness(plain, x, y), 3);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
