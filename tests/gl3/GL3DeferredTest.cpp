@@ -737,7 +737,8 @@ TEST_P(DeferredPasses, DrawTheirOwnMaterials)
         renderer->CullItemStack(false);
         renderer->statistics[zRenderer::StatListsDrawn] = 0;
         renderer->WalkQueue(c.pass);
-        EXPECT_EQ(renderer->statistics[zRenderer::StatListsDrawn], expected[k]) << kinds[k]->geometry->materials[0]->name.Get();
+        static const char* const names[3] = {"opaque", "fixed-function", "transparent"};
+        EXPECT_EQ(renderer->statistics[zRenderer::StatListsDrawn], expected[k]) << names[k];
     }
     renderer->ResetTextureUnits(0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
