@@ -1016,6 +1016,29 @@ TEST_F(GLRendererTest, TheNoiseTextureOutlivesTheCoresResources)
     EXPECT_EQ(renderer->noiseTexture, nullptr);
 }
 
+
+TEST_F(DeferredScene, AWireframeMaterialLeavesTheScreenPassesFilled)
+{
+    zObject* cube = MakeBox("cube", zVector(0.0f, 0.0f, 5.0f), zVector(0.5f, 0.6f, 0.0f), 1.0f, {1, 1, 1, 1});
+    cube->geometry->materials[0]->flags |= zMaterial::FlagWireframe;
+    cube->geometry->materials[0]->Update();
+    source.ambient[0] = source.ambient[1] = source.ambient[2] = 1.0f;
+    renderer->Clear(0.0f, 0.0f, 1.0f, 1.0f, 0);
+    renderer->camera = camera.get();
+    renderer->ApplyCamera();
+    renderer->ResetItemStack();
+    cube->PushToRenderer();
+    renderer->RenderQueue();
+    const std::vector<uint8_t> image = ReadBack(Width, Height);
+    // The background everywhere is the clear colour times the ambient light.
+    int notBlue = 0;
+    for (int32_t y = 0; y < Height; y += 6)
+        for (int32_t x = 0; x < Width; x += 6)
+            if (Pixel(image, x, y)[2] < 250 && (x < Width / 4 || x > 3 * Width / 4))
+                ++notBlue;
+    EXPECT_EQ(notBlue, 0);
+}
+
 // Programs are built at set-up: frames only use them.
 TEST_F(DeferredScene, FramesCompileNoPrograms)
 {

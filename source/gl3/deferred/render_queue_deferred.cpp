@@ -63,6 +63,15 @@ float zGL3Renderer::DisplayRatioY() const
     return framebufferScaleY != 0.0f ? supersampling / framebufferScaleY : 1.0f;
 }
 
+void zGL3Renderer::RestoreFilledPolygons()
+{
+    // A wireframe material leaves line mode behind; the screen passes fill.
+    if (cachedPolygonMode != -1 && cachedPolygonMode != GL_FILL) {
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        cachedPolygonMode = GL_FILL;
+    }
+}
+
 void zGL3Renderer::SetPassTarget(zTexture* target)
 {
     SetRenderTarget(target);
@@ -95,6 +104,7 @@ void zGL3Renderer::RenderDeferredQueue()
         // where nothing is drawn.
         ClearBuffers(0.0f, 0.0f, 0.0f, 256000.0f, 1.0f, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         WalkQueue(GL3PassDepthNormal);
+        RestoreFilledPolygons();
     }
     if ((effectFlags & EffectAmbientOcclusion) != 0) {
         PassTimer timer(*this, TimeSSAO);
@@ -207,6 +217,7 @@ void zGL3Renderer::FillAttributeBuffers()
     glDepthFunc(GL_LEQUAL);
     WalkQueue(GL3PassAttributes);
     glPopAttrib();
+    RestoreFilledPolygons();
     glFramebufferTexture2D_(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_TEXTURE_2D, 0, 0);
     glFramebufferTexture2D_(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT2_EXT, GL_TEXTURE_2D, 0, 0);
     if (glDrawBuffers_ != nullptr)

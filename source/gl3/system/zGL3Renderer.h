@@ -364,6 +364,8 @@ public:
     // Makes a texture colour attachment 0 of the bound framebuffer and the
     // viewport its full size.
     void SetPassTarget(zTexture* target);
+    // Polygon mode fill again after a pass whose materials may be wireframe.
+    void RestoreFilledPolygons();
     // The part of a buffer that holds the picture (1 unless the buffers are
     // rounded up to powers of two).
     float DisplayRatioX() const;
