@@ -5,6 +5,7 @@
 
 #include "GL3TestSupport.h"
 #include "gl3/deferred/zGL3Shadow.h"
+#include "support/FileSystemGuard.h"
 #include "support/LogCapture.h"
 
 #include "core/shader/StreamBlocks.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -1038,6 +1040,78 @@ TEST_F(DeferredScene, AWireframeMaterialLeavesTheScreenPassesFilled)
                 ++notBlue;
     EXPECT_EQ(notBlue, 0);
 }
+
+
+// Without a usable shader library the renderer still opens and draws: the
+// fixed-function frame, said so in the log. A library without the required
+// core programs counts as unusable.
+struct LibraryCase {
+    const char* name;
+    // Contents of the library file the search path finds; null: no file.
+    const char* library;
+    const char* reason;
+};
+
+void PrintTo(const LibraryCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class DeferredLibrary : public GLRendererTest, public ::testing::WithParamInterface<LibraryCase> {};
+
+TEST_P(DeferredLibrary, WithoutOneTheSafeModeFrameIsDrawn)
+{
+    const LibraryCase& c = GetParam();
+    FileSystemGuard guard;
+    const std::string directory = ::testing::TempDir() + "gl3_library_" + c.name;
+    std::filesystem::create_directories(directory);
+    GlobalSearchPathList.Clear();
+    GlobalSearchPathList.Add(zString(directory.c_str()));
+    if (c.library != nullptr)
+        std::ofstream(directory + "/default_shaders.zml") << c.library;
+    else
+        std::filesystem::remove(directory + "/default_shaders.zml");
+    LogCapture log;
+    ASSERT_TRUE(Open(Width, Height));
+    EXPECT_NE(renderer->optionFlags & zGL3Renderer::OptionDisableShader, 0u);
+    EXPECT_TRUE(log.Contains(c.reason));
+    EXPECT_EQ(renderer->attrMaps[0], nullptr);
+    EXPECT_EQ(renderer->shaders.GetCount(), 0);
+    // A lit quad under ambient light still shows.
+    zGeometry* g = zGeometry::New(&core, "quad");
+    FillQuad(*g, 0.0f, 0.0f, 1.0f, 4.0f);
+    g->materials[0]->flags = zMaterial::FlagLit;
+    g->Setup();
+    zObject object(&core);
+    object.SetGeometry(g, false);
+    object.UpdateWorldMatrix();
+    zCamera camera(&core);
+    camera.UpdateWorldMatrix();
+    LightSource source;
+    source.ambient[0] = source.ambient[1] = source.ambient[2] = 1.0f;
+    renderer->propertyCallback = &LightSource::Callback;
+    renderer->propertyContext = &source;
+    renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, 0);
+    renderer->camera = &camera;
+    renderer->ApplyCamera();
+    renderer->ResetItemStack();
+    object.PushToRenderer();
+    renderer->RenderQueue();
+    const std::vector<uint8_t> image = ReadBack(Width, Height);
+    EXPECT_GT(image[(size_t(Height / 2) * Width + Width / 2) * 3], 100);
+    renderer->CloseVideo();
+    std::filesystem::remove_all(directory);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DeferredLibrary,
+    ::testing::Values(
+        LibraryCase{"Missing", nullptr, "Cannot load the shader library 'default_shaders.zml'"},
+        LibraryCase{"WithoutTheCorePrograms",
+                    "<ZML=1.0>\n<GLSL_Deferred=\n<Shader=<Name=\"core::fog\">\n<Vertex=\"void main() { gl_Position = "
+                    "ftransform(); }\">\n<Pixel=\"void main() { gl_FragColor = vec4(1.0); }\">>\n>\n",
+                    "Failed to load one or more core shader."}),
+    [](const ::testing::TestParamInfo<LibraryCase>& info) { return std::string(info.param.name); });
 
 // Programs are built at set-up: frames only use them.
 TEST_F(DeferredScene, FramesCompileNoPrograms)

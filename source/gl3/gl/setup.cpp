@@ -52,9 +52,12 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
         CloseVideo();
         return false;
     }
+    // Without its programs the deferred frame cannot draw; the fixed-function
+    // frame still can, so a missing library is not the end of the run.
     if ((optionFlags & OptionDisableShader) == 0 && !LoadShaderLibrary("default_shaders.zml", "GLSL_Deferred;")) {
-        CloseVideo();
-        return false;
+        LogWarning("zGL3Renderer::SetupOpenGL")
+            << "Cannot load the shader library 'default_shaders.zml', defaulting to fixed-function pipeline.\n";
+        optionFlags |= OptionDisableShader;
     }
     videoOpen = 1;
     *GlobalLogStream << "Vendor: " << GLString(GL_VENDOR) << "\n";
@@ -72,10 +75,16 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
     if (glGenFramebuffers_ != nullptr)
         glGenFramebuffers_(1, &outputFramebuffer);
     if ((optionFlags & OptionDisableShader) == 0) {
+        if (!SetupCoreShader()) {
+            LogWarning("zGL3Renderer::SetupOpenGL") << "Defaulting to fixed-function pipeline.\n";
+            FreeAllShaders();
+            ClearPassPrograms();
+            optionFlags |= OptionDisableShader;
+        }
+    }
+    if ((optionFlags & OptionDisableShader) == 0) {
         glGenFramebuffers_(1, &deferredFramebuffer);
         glGenFramebuffers_(1, &velocityFramebuffer);
-        if (!SetupCoreShader())
-            return false;
         if (SetupDeferredFramebuffer(width, height)) {
             SetupShadowMaps();
             velocityMap = NewRenderTexture("velocity_map", 1024, 1024, 2, false);
