@@ -1,4 +1,4 @@
-// The shipped demo drawn by the OpenGL renderer in safe mode, off screen, and
+// The shipped demo drawn by the OpenGL renderer (the deferred frame), off screen, and
 // read back: the world must be lit and the overlay's panel and text visible.
 #include "applications/skorva/TavrinViewer.h"
 #include "core/zad/TavrinGlobals.h"

@@ -21,6 +21,7 @@ protected:
     void SetUp() override
     {
         GLRendererTest::SetUp();
+        renderer->optionFlags |= zGL3Renderer::OptionDisableShader;
         ASSERT_TRUE(Open(Width, Height));
         lit = MakeQuad("lit", -0.5f, 0.0f, 0.6f, 5.0f, zMaterial::FlagLit, {0.8f, 0.4f, 0.2f, 1.0f});
         unlit = MakeQuad("unlit", 0.5f, 0.2f, 0.6f, 6.0f, 0, {0.0f, 0.25f, 1.0f, 1.0f});

@@ -10,6 +10,8 @@ protected:
     void SetUp() override
     {
         GLRendererTest::SetUp();
+        // The state caches as the fixed-function frame uses them.
+        renderer->optionFlags |= zGL3Renderer::OptionDisableShader;
         ASSERT_TRUE(Open());
     }
 };

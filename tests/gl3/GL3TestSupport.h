@@ -10,6 +10,7 @@
 #include "core/zad/Tavrin.h"
 #include "gl3/common/zGL3Rules.h"
 #include "gl3/system/zGL3Renderer.h"
+#include "framework/filesystem/zIOBaseFS.h"
 #include "platform/PlatformVideo.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,12 @@ inline void UseSoftwareGL()
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
     setenv("LP_NUM_THREADS", "2", 0);
+    // The deferred frame loads "default_shaders.zml" and "noise.tga" by name.
+    static const char* const shaderDirectory = TAVRIN_TEST_DATA "/../../data/shaders";
+    for (auto* node = GlobalSearchPathList.GetFirst(); node != nullptr; node = node->next)
+        if (node->value.EqualsCString(shaderDirectory))
+            return;
+    GlobalSearchPathList.Add(zString(shaderDirectory));
 }
 
 // Entry-point overrides for the renderer's resolver: a name mapped to null is

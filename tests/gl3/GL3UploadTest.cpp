@@ -51,7 +51,9 @@ TEST_F(GLUpload, AFailedRecordAllocationReturnsFalse)
 
 TEST_F(GLUpload, TexturesAreSizedByTheRulesAndSetUpOnce)
 {
-    renderer->optionFlags |= zGL3Renderer::OptionOptimizeVideoRam | zGL3Renderer::OptionTextureNoCompression;
+    // Safe mode: no G-buffer in the video-memory total.
+    renderer->optionFlags |= zGL3Renderer::OptionOptimizeVideoRam | zGL3Renderer::OptionTextureNoCompression |
+        zGL3Renderer::OptionDisableShader;
     ASSERT_TRUE(Open());
     zTexture* reducible = PictureTexture(core, "reducible", 300, 200, 0xFF0000FFu);
     zTexture* kept = PictureTexture(core, "kept", 300, 200, 0xFF0000FFu);

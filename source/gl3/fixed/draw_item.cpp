@@ -1,5 +1,6 @@
-// Drawing one item's batches in a pass. Safe mode draws every batch through
-// the fixed-function route; the shader-map route belongs to the deferred frame.
+// Drawing one item's batches in a pass: the depth-normal and attribute passes
+// of the deferred frame go through the material's compiled shader maps, every
+// other pass through the fixed-function route.
 
 #include "core/geometry/zGeometry.h"
 #include "core/material/zMaterial.h"
@@ -103,13 +104,43 @@ void zGL3Renderer::DrawItemBatches(zObject* object, zGeometry* geometry, int32_t
         zMaterial* material = batch.material;
         const bool transparent = material != nullptr && material->transparent != 0;
         const bool fixedOnly = material != nullptr && (material->flags & zMaterial::FlagFixedFunction) != 0;
+        const bool opaqueProgram = !transparent && !fixedOnly;
+        if (mode == GL3PassDepthNormal || mode == GL3PassAttributes || mode == GL3PassVelocity) {
+            if (!opaqueProgram)
+                continue;
+            auto* programs = material != nullptr ? static_cast<zGL3MaterialPrograms*>(material->rendererData)
+                                                 : nullptr;
+            CompiledRenderMap* map = nullptr;
+            if (programs != nullptr)
+                map = mode == GL3PassDepthNormal ? programs->depthNormalMap
+                    : mode == GL3PassAttributes  ? programs->attributeMap
+                                                 : nullptr;
+            // A missing map draws nothing: the pixel keeps what the clear left.
+            if (map == nullptr || map->program == nullptr)
+                continue;
+            const bool noZWrite = mode == GL3PassDepthNormal && (material->flags & zMaterial::FlagNoZWrite) != 0;
+            const bool noZTest = mode == GL3PassDepthNormal && (material->flags & zMaterial::FlagNoZTest) != 0;
+            if (noZWrite)
+                glDepthMask(GL_FALSE);
+            if (noZTest)
+                glDepthFunc(GL_ALWAYS);
+            DrawShaderMapBatch(object, batch, material, map, mode);
+            if (noZWrite)
+                glDepthMask(GL_TRUE);
+            if (noZTest)
+                glDepthFunc(GL_LEQUAL);
+            ++statistics[StatListsDrawn];
+            statistics[StatTrianglesDrawn] += uint32_t(batch.indexCount / 3);
+            drawn = true;
+            continue;
+        }
         bool draw = false;
         switch (mode) {
         case GL3PassBackToFront: draw = transparent; break;
         case GL3PassForward: draw = !transparent && fixedOnly; break;
         case GL3PassFixedOpaque:
         case GL3PassShadowCasters: draw = !transparent; break;
-        default: draw = false; break; // programs of the deferred frame
+        default: draw = false; break;
         }
         if (!draw)
             continue;

@@ -35,6 +35,10 @@ void zGL3Renderer::RenderQueue()
     if (glBindFramebuffer_ != nullptr)
         glBindFramebuffer_(GL_FRAMEBUFFER_EXT, 0);
     FlushLines();
+    if ((optionFlags & OptionEnableDebug) != 0 && (optionFlags & OptionDisableShader) == 0) {
+        DrawDebugOverlay(true);
+        DrawTextureQuad(shadowMaps[0], -0.9f, -0.9f, 0.4f, 0.4f, true);
+    }
     renderTimer.Stop();
 }
 

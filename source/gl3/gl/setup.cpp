@@ -12,10 +12,6 @@
 
 namespace {
 
-// The deferred frame (shader maps, material and light programs, lighting
-// passes) is not part of this build: set-up falls back to safe mode.
-constexpr bool DeferredFrameAvailable = false;
-
 const char* GLString(GLenum name)
 {
     const auto* s = reinterpret_cast<const char*>(glGetString(name));
@@ -56,14 +52,12 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
         CloseVideo();
         return false;
     }
-    if ((optionFlags & OptionDisableShader) == 0 && !DeferredFrameAvailable) {
-        LogWarning("zGL3Renderer::SetupOpenGL")
-            << "The deferred frame is not available in this build, defaulting to fixed-function pipeline.\n";
-        optionFlags |= OptionDisableShader;
-    }
+    // Without its programs the deferred frame cannot draw; the fixed-function
+    // frame still can, so a missing library is not the end of the run.
     if ((optionFlags & OptionDisableShader) == 0 && !LoadShaderLibrary("default_shaders.zml", "GLSL_Deferred;")) {
-        CloseVideo();
-        return false;
+        LogWarning("zGL3Renderer::SetupOpenGL")
+            << "Cannot load the shader library 'default_shaders.zml', defaulting to fixed-function pipeline.\n";
+        optionFlags |= OptionDisableShader;
     }
     videoOpen = 1;
     *GlobalLogStream << "Vendor: " << GLString(GL_VENDOR) << "\n";
@@ -81,11 +75,26 @@ bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPix
     if (glGenFramebuffers_ != nullptr)
         glGenFramebuffers_(1, &outputFramebuffer);
     if ((optionFlags & OptionDisableShader) == 0) {
+        if (!SetupCoreShader()) {
+            LogWarning("zGL3Renderer::SetupOpenGL") << "Defaulting to fixed-function pipeline.\n";
+            FreeAllShaders();
+            ClearPassPrograms();
+            optionFlags |= OptionDisableShader;
+        }
+    }
+    if ((optionFlags & OptionDisableShader) == 0) {
         glGenFramebuffers_(1, &deferredFramebuffer);
         glGenFramebuffers_(1, &velocityFramebuffer);
-        if (!SetupCoreShader())
-            return false;
-        SetupDeferredFramebuffer(width, height);
+        if (SetupDeferredFramebuffer(width, height)) {
+            SetupShadowMaps();
+            velocityMap = NewRenderTexture("velocity_map", 1024, 1024, 2, false);
+            if (velocityMap != nullptr && velocityMap->rendererData != nullptr) {
+                glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(velocityMap->rendererData)->name);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+            }
+            glBindTexture(GL_TEXTURE_2D, 0);
+        }
     }
     // Every GL call from here on is valid: the closed marker goes first.
     videoClosed = 0;
@@ -112,7 +121,10 @@ bool zGL3Renderer::SetupCoreShader()
             return false;
         }
     }
-    noiseTexture = core != nullptr ? core->LoadTexture("noise.tga", true, true, 0.5f, false) : nullptr;
+    // The renderer's own copy, out of the core's cache: the core deletes its
+    // cache before video closes, and the texture must outlive the frames.
+    noiseTexture = core != nullptr ? core->LoadTexture("noise.tga", false, false, 0.5f, false) : nullptr;
+    noiseTextureOwned = noiseTexture != nullptr && !core->GetTextures().Contains(noiseTexture) ? 1 : 0;
     if (noiseTexture != nullptr && noiseTexture->rendererData != nullptr) {
         glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(noiseTexture->rendererData)->name);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -120,6 +132,45 @@ bool zGL3Renderer::SetupCoreShader()
         glBindTexture(GL_TEXTURE_2D, 0);
     }
     return true;
+}
+
+bool zGL3Renderer::SetupShadowMaps()
+{
+    FreeShadowMaps();
+    if (glGenFramebuffers_ == nullptr)
+        return false;
+    shadowMapReciprocal = 1.0f / float(shadowMapSize);
+    for (zTexture*& map : shadowMaps) {
+        map = NewRenderTexture("shadow_map", shadowMapSize, shadowMapSize, 3, false);
+        if (map == nullptr) {
+            LogError("zGL3Renderer::SetupShadowMaps") << "Failed to create the shadow maps.\n";
+            FreeShadowMaps();
+            return false;
+        }
+        // Depth comparison in the light programs' samplers, filtered.
+        glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(map->rendererData)->name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE_ARB, GL_COMPARE_R_TO_TEXTURE_ARB);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_FUNC_ARB, GL_LEQUAL);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
+    glGenFramebuffers_(1, &shadowFramebuffer);
+    return true;
+}
+
+void zGL3Renderer::FreeShadowMaps()
+{
+    for (zTexture*& map : shadowMaps) {
+        if (map != nullptr) {
+            FreeTexture(map);
+            delete map;
+            map = nullptr;
+        }
+    }
+    if (shadowFramebuffer != 0 && glDeleteFramebuffers_ != nullptr)
+        glDeleteFramebuffers_(1, &shadowFramebuffer);
+    shadowFramebuffer = 0;
 }
 
 zTexture* zGL3Renderer::NewRenderTexture(const char* name, int32_t width, int32_t height, int32_t kind,
@@ -344,22 +395,18 @@ void zGL3Renderer::ReleaseGLObjects()
             *owned = nullptr;
         }
     }
-    // The noise texture belongs to the core's cache: only its GL copy goes.
-    if (noiseTexture != nullptr)
+    // A noise texture the cache gave (found under another name) is the cache's.
+    if (noiseTexture != nullptr && noiseTextureOwned != 0) {
         FreeTexture(noiseTexture);
+        delete noiseTexture;
+    }
     noiseTexture = nullptr;
+    noiseTextureOwned = 0;
     if (occlusionQuery != 0 && glDeleteQueries_ != nullptr)
         glDeleteQueries_(1, &occlusionQuery);
     occlusionQuery = 0;
     if ((optionFlags & OptionDisableShader) == 0) {
         FreeDeferredFramebuffer();
-        for (zTexture*& map : shadowMaps) {
-            if (map != nullptr) {
-                FreeTexture(map);
-                delete map;
-                map = nullptr;
-            }
-        }
         if (velocityMap != nullptr) {
             FreeTexture(velocityMap);
             delete velocityMap;
@@ -381,6 +428,8 @@ void zGL3Renderer::ReleaseGLObjects()
             glDeleteFramebuffers_(1, &deferredFramebuffer);
         deferredFramebuffer = 0;
     }
+    // Shadow maps made directly (the shadow tests) go in safe mode too.
+    FreeShadowMaps();
     // Map programs went with the shader list.
     ClearPassPrograms();
     optionFlags &= ~uint32_t(OptionDisableMRT);

@@ -73,6 +73,9 @@ void zGL3Renderer::Clear(float red, float green, float blue, float depth, uint32
         glBindFramebuffer_(GL_FRAMEBUFFER_EXT, deferredFramebuffer);
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     if ((optionFlags & OptionDisableShader) == 0 && deferredFramebuffer != 0) {
+        // The attribute buffers hold the supersampled viewport.
+        glScissor(int32_t(float(viewportX) * supersampling), int32_t(float(viewportY) * supersampling),
+                  int32_t(float(viewportWidth) * supersampling), int32_t(float(viewportHeight) * supersampling));
         const int order[3] = {0, 2, 3};
         for (int i : order) {
             SetRenderTarget(attrMaps[i]);
@@ -81,6 +84,7 @@ void zGL3Renderer::Clear(float red, float green, float blue, float depth, uint32
         glClearColor(red, green, blue, 1.0f);
         SetRenderTarget(attrMaps[1]);
         glClear(GL_COLOR_BUFFER_BIT);
+        glScissor(viewportX, viewportY, viewportWidth, viewportHeight);
     }
     SetRenderTarget(nullptr);
     glClearDepth(depth);

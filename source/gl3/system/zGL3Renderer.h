@@ -127,9 +127,9 @@ struct zGL3LightPrograms {
 // closed); GetWindowHandle then gives the SDL window for the input devices;
 // CloseVideo releases the GL objects, the context and the window, and may be
 // called again. Everything runs on the main thread with the renderer's
-// context current. Without GLSL (or with "DisableShader") it draws the fixed-function
-// frame ("safe mode"); the deferred frame is not part of this build, so the
-// renderer always runs in safe mode for now.
+// context current. It draws the deferred frame; without GLSL, with
+// "DisableShader", or when the shader library or a framebuffer cannot be
+// made, it draws the fixed-function frame ("safe mode").
 class zGL3Renderer : public zRenderer {
 public:
     // Option flag bits this renderer reads.
@@ -147,6 +147,11 @@ public:
         OptionTextureForceSquare = 1024,
     };
     enum : uint32_t {
+        EffectMotionBlur = 1,
+        EffectBloom = 8,
+        EffectDepthOfField = 32,
+        EffectFramebufferAsTexture = 256,
+        EffectLowResolutionFx = 512,
         EffectShadowMapping = 2,
         EffectLinearShadow = 0x40,
         EffectExposure = 16,
@@ -170,6 +175,8 @@ public:
     static constexpr int32_t MaxLines = 4096;
     static constexpr int32_t TextureUnits = 8;
     static constexpr int32_t MaxFixedLights = 8;
+    // Matrices of the skin palette a shader-map program declares.
+    static constexpr int32_t SkinPaletteSize = 32;
 
     // Resolves a GL entry point by name; null when the driver lacks it.
     using ProcResolver = void* (*)(const char* name);
@@ -298,11 +305,71 @@ public:
     void FitShadowCamera(const zVector* corners, zCamera* camera, float depthOffset);
     void LightRenderPSSM(zLight* light);
     void LightRenderPSM(zLight* light);
+    // The six "shadow_map" depth textures (compare mode on, linear) and the
+    // framebuffer they are rendered through; false, with nothing kept, when
+    // one cannot be made. FreeShadowMaps releases them and may run again.
+    bool SetupShadowMaps();
+    void FreeShadowMaps();
 
     // Frame (fixed, deferred).
     void WalkQueue(int32_t mode);
-    // The deferred frame is not part of this build; it draws nothing.
+    // The deferred frame: depth and normals, attributes, lights, fog, the
+    // forward pass, post effects, then the composed image into the output
+    // (or the render target). Needs set-up's framebuffers and core programs.
     void RenderDeferredQueue();
+    // Attribute buffers 1 to 3 from queue pass 3 over the depth of pass 2.
+    void FillAttributeBuffers();
+    void RenderVelocityPass();
+    void RenderDepthPass();
+    // Wire light volumes of the visible lights and, with showGBuffer, the
+    // four attribute buffers as small quads.
+    void DrawDebugOverlay(bool showGBuffer);
+
+    // Deferred lighting (deferred/light_passes). Passes draw into the bound
+    // framebuffer's colour attachment 0 and leave program 0 bound.
+    void RenderAmbientPass();
+    void RenderLightLoop();
+    void DrawLight(zLight* light);
+    // False when the light has no program.
+    bool SetupLightPass(zLight* light);
+    void DrawLightVolume(zLight* light);
+    // A sphere around the origin of the model matrix that encloses the one
+    // of the given radius (four bands of eight segments).
+    void DrawLightSphere(float radius);
+    // A four-sided pyramid, apex at the origin, base at distance a with half size b.
+    void DrawLightPyramid(float distance, float halfSize);
+    void RenderVolumetricLight(zLight* light);
+    bool SetupVolumetricPass(zLight* light);
+
+    // Screen passes and post effects (deferred/post_effects). Each post
+    // effect returns true when its result is in spare (the caller swaps),
+    // false when the image was changed in place or left alone.
+    void RenderFogPass();
+    void RenderSSAOPass();
+    // source drawn into target (null: fx0) with program (null: a plain copy);
+    // scale multiplies the effect uniforms' buffer scale.
+    void RenderFullscreenPass(zTexture* source, float scale, zGL3ShaderRecord* program, zTexture* target);
+    bool RenderBloom(zTexture* image, zTexture* spare);
+    bool RenderMotionBlur(zTexture* image, zTexture* spare);
+    bool RenderDepthOfField(zTexture* image, zTexture* spare);
+    // Sets a named uniform of the bound program; a name the program does not
+    // use is skipped.
+    void SetUniform(GLhandleARB program, const char* name, float x);
+    void SetUniform(GLhandleARB program, const char* name, float x, float y);
+    void SetUniform(GLhandleARB program, const char* name, float x, float y, float z);
+    void SetUniformMatrix(GLhandleARB program, const char* name, const zMatrix4& matrix);
+    // The sampler uniform of the bound program takes the unit, with the
+    // texture bound there (nothing bound for a null texture).
+    void BindSampler(GLhandleARB program, int32_t unit, zTexture* texture, const char* name);
+    // Makes a texture colour attachment 0 of the bound framebuffer and the
+    // viewport its full size.
+    void SetPassTarget(zTexture* target);
+    // Polygon mode fill again after a pass whose materials may be wireframe.
+    void RestoreFilledPolygons();
+    // The part of a buffer that holds the picture (1 unless the buffers are
+    // rounded up to powers of two).
+    float DisplayRatioX() const;
+    float DisplayRatioY() const;
     void BeginFixedFunctionQueuePass();
     void EndFixedFunctionQueuePass();
     void SetupAmbientLight();
@@ -314,6 +381,12 @@ public:
     // Draws the batches of the walk's current item for one pass.
     void DrawItemBatches(zObject* object, zGeometry* geometry, int32_t mode);
     void DrawFixedFunctionBatch(zObject* object, const zGL3Batch& batch, zMaterial* material, int32_t mode);
+    // The shader-map route: map is the material's map for the pass (not null).
+    void DrawShaderMapBatch(zObject* object, const zGL3Batch& batch, zMaterial* material,
+                            const CompiledRenderMap* map, int32_t mode);
+    // Uses the map's program with its textures, the batch's coordinate sets
+    // (batch may be null) and its uniforms.
+    void UseShaderMap(const CompiledRenderMap* map, const zGL3Batch* batch);
     void ApplyMaterialState(const zMaterial* material);
 
     // Entry points; null when the driver lacks them.
@@ -395,7 +468,10 @@ public:
     GLuint occlusionQuery = 0;
     GLuint velocityFramebuffer = 0;
     zTexture* shadowMaps[6] = {};
+    // Owned (deleted at close) unless noiseTextureOwned is 0: then the
+    // core's cache holds it.
     zTexture* noiseTexture = nullptr;
+    uint8_t noiseTextureOwned = 0;
     int32_t shadowMapSize = 1024;
     float shadowMapReciprocal = 1.0f / 1024.0f;
     float framebufferScaleX = 1.0f;
@@ -443,6 +519,28 @@ public:
     // Programs built from shader maps since the renderer was made; frames
     // never build any (the tests read it).
     uint64_t shaderMapPrograms = 0;
+    // Deferred frame bookkeeping: "FBO incomplete." is said once per frame;
+    // a shadow rendered in the light loop asks for a new cull of the view.
+    uint8_t attributeFramebufferReported = 0;
+    uint8_t shadowRendered = 0;
+    // Seconds (glFinish to glFinish) the last deferred frame spent in each
+    // pass, for the benchmarks; filled only while passTiming is set. The
+    // lights' time does not hold the shadow maps rendered in their loop.
+    enum : int32_t {
+        TimeVelocity = 0,
+        TimeDepth,
+        TimeSSAO,
+        TimeAttributes,
+        TimeLights,
+        TimeShadows,
+        TimeFog,
+        TimeForward,
+        TimePostEffects,
+        TimeOutput,
+        TimeCount,
+    };
+    uint8_t passTiming = 0;
+    double passSeconds[TimeCount] = {};
     // Whether the platform's video system was started by this renderer.
     uint8_t videoSystemStarted = 0;
     // Counters the benchmarks and tests read: GL state changes issued by the
@@ -453,8 +551,14 @@ public:
     uint64_t uploads = 0;
     // The driver gave no context for a multisampled surface this run.
     uint8_t multisampleRefused = 0;
+    // The framebuffer shadow maps are rendered through (no colour buffer).
+    GLuint shadowFramebuffer = 0;
 
 protected:
     // Test seam: the allocation of a texture's renderer record.
     virtual zGL3TextureRecord* AllocateTextureRecord();
+    // Test seams: a light's shadow structures, made on first use; null when
+    // memory runs out (the light then renders no maps this frame).
+    virtual PSSMStructure* AllocatePSSMStructure();
+    virtual CubeShadowStructure* AllocateCubeShadowStructure();
 };
