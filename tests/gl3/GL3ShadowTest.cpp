@@ -337,6 +337,30 @@ void FillCube(zGeometry& g, const zVector& c, float h)
 
 constexpr int32_t MapSize = 128;
 
+class SafeModeShadows : public GLRendererTest {};
+
+TEST_F(SafeModeShadows, NoMapsAreMadeAndNoLightRendersAny)
+{
+    renderer->optionFlags |= zGL3Renderer::OptionDisableShader;
+    ASSERT_TRUE(Open(64, 48));
+    EXPECT_EQ(renderer->shadowFramebuffer, 0u);
+    for (zTexture* map : renderer->shadowMaps)
+        EXPECT_EQ(map, nullptr);
+    zCamera viewer(&core);
+    viewer.UpdateWorldMatrix();
+    renderer->camera = &viewer;
+    zLight light(&core);
+    light.type = zLight::TypePoint;
+    light.shadow = zLight::ShadowMap;
+    light.UpdateWorldMatrix();
+    ASSERT_TRUE(renderer->SetupLight(&light));
+    renderer->RenderLightShadow(&light);
+    EXPECT_EQ(renderer->statistics[zRenderer::StatQueuePasses], 0u);
+    EXPECT_EQ(renderer->camera, &viewer);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    renderer->FreeLight(&light);
+}
+
 // A renderer whose shadow maps are remade small (set-up makes them only for
 // the deferred frame), a cube 10 units along +z from the origin, and lights
 // at the origin looking along +z.
