@@ -337,8 +337,33 @@ void FillCube(zGeometry& g, const zVector& c, float h)
 
 constexpr int32_t MapSize = 128;
 
-// A safe-mode renderer with the shadow maps made directly, a cube 10 units
-// along +z from the origin, and lights at the origin looking along +z.
+class SafeModeShadows : public GLRendererTest {};
+
+TEST_F(SafeModeShadows, NoMapsAreMadeAndNoLightRendersAny)
+{
+    renderer->optionFlags |= zGL3Renderer::OptionDisableShader;
+    ASSERT_TRUE(Open(64, 48));
+    EXPECT_EQ(renderer->shadowFramebuffer, 0u);
+    for (zTexture* map : renderer->shadowMaps)
+        EXPECT_EQ(map, nullptr);
+    zCamera viewer(&core);
+    viewer.UpdateWorldMatrix();
+    renderer->camera = &viewer;
+    zLight light(&core);
+    light.type = zLight::TypePoint;
+    light.shadow = zLight::ShadowMap;
+    light.UpdateWorldMatrix();
+    ASSERT_TRUE(renderer->SetupLight(&light));
+    renderer->RenderLightShadow(&light);
+    EXPECT_EQ(renderer->statistics[zRenderer::StatQueuePasses], 0u);
+    EXPECT_EQ(renderer->camera, &viewer);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    renderer->FreeLight(&light);
+}
+
+// A renderer whose shadow maps are remade small (set-up makes them only for
+// the deferred frame), a cube 10 units along +z from the origin, and lights
+// at the origin looking along +z.
 class ShadowRendering : public GLRendererTest {
 protected:
     void SetUp() override
@@ -485,6 +510,30 @@ TEST_F(ShadowRendering, ASpotLightWritesTheCastersFarSideIntoMapZeroOnly)
         const std::vector<float> untouched = ReadMap(k);
         EXPECT_FLOAT_EQ(At(untouched, MapSize / 2, MapSize / 2), 0.5f) << "map " << k;
     }
+}
+
+TEST_F(ShadowRendering, CastersAreTheShadowProxiesUnlessShadowNull)
+{
+    // A proxy off to the side (x 2 to 4) stands in for the cube.
+    zGeometry* proxy = zGeometry::New(&core, "proxy");
+    FillCube(*proxy, zVector(3.0f, 0.0f, 10.0f), 1.0f);
+    proxy->Setup();
+    zGeometry* own = cube->geometry;
+    own->shadowProxy = proxy;
+    zLight* spot = MakeLight(zLight::TypeSpot);
+    renderer->RenderLightShadow(spot);
+    std::vector<float> map = ReadMap(0);
+    EXPECT_FLOAT_EQ(At(map, MapSize / 2, MapSize / 2), 1.0f) << "the cube itself casts nothing";
+    // x = 3 at z = 11 lands cot(0.4) * 3 / 11 of the half-width right of the centre.
+    const int32_t proxyX = MapSize / 2 + int32_t(std::cos(0.4f) / std::sin(0.4f) * 3.0f / 11.0f * MapSize / 2.0f);
+    EXPECT_LT(At(map, proxyX, MapSize / 2), 1.0f);
+
+    own->flags |= zGeometry::FlagShadowNull;
+    renderer->RenderLightShadow(spot);
+    map = ReadMap(0);
+    EXPECT_FLOAT_EQ(*std::min_element(map.begin(), map.end()), 1.0f);
+    own->flags &= ~uint32_t(zGeometry::FlagShadowNull);
+    own->shadowProxy = nullptr;
 }
 
 TEST_F(ShadowRendering, StateLeftByTheFrameDoesNotHideTheCasters)
