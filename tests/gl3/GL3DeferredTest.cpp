@@ -980,7 +980,8 @@ TEST_F(GLRendererTest, ASupersampledFrameClearsAndLightsTheWholeBuffer)
     zCamera camera(&core);
     camera.UpdateWorldMatrix();
     LightSource source;
-    source.ambient[0] = source.ambient[1] = source.ambient[2] = 1.0f;
+    // A dim ambient light: the background is not lit, so it keeps its colour.
+    source.ambient[0] = source.ambient[1] = source.ambient[2] = 0.25f;
     renderer->propertyCallback = &LightSource::Callback;
     renderer->propertyContext = &source;
     auto frame = [&](float red, float blue) {
@@ -992,8 +993,8 @@ TEST_F(GLRendererTest, ASupersampledFrameClearsAndLightsTheWholeBuffer)
         return ReadBack(Width, Height);
     };
     frame(1.0f, 0.0f);
-    // The background is the clear colour times the ambient light: blue now
-    // in every corner, none of the first frame's red left anywhere.
+    // The background is the clear colour itself: full blue now in every
+    // corner, none of the first frame's red left anywhere.
     const std::vector<uint8_t> image = frame(0.0f, 1.0f);
     for (const auto& [x, y] : {std::pair{1, 1}, std::pair{Width - 2, 1}, std::pair{1, Height - 2},
                                std::pair{Width - 2, Height - 2}, std::pair{Width / 2, Height / 2}}) {
@@ -1032,7 +1033,7 @@ TEST_F(DeferredScene, AWireframeMaterialLeavesTheScreenPassesFilled)
     cube->PushToRenderer();
     renderer->RenderQueue();
     const std::vector<uint8_t> image = ReadBack(Width, Height);
-    // The background everywhere is the clear colour times the ambient light.
+    // The background everywhere is the clear colour.
     int notBlue = 0;
     for (int32_t y = 0; y < Height; y += 6)
         for (int32_t x = 0; x < Width; x += 6)
