@@ -392,8 +392,8 @@ SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar *
     NativeClosure *nc = o.As<NativeClosure>();
     std::vector<SQInteger> masks;
     if (typemask && !CompileTypeMask(typemask, masks)) return ThrowApiError(v, "invalid typemask");
-    nc->typeMask = masks;
     nc->paramCheck = nparamscheck == SQ_MATCHTYPEMASKSTRING ? static_cast<SQInteger>(masks.size()) : nparamscheck;
+    nc->SetTypeMask(std::move(masks));
     return SQ_OK;
 }
 

@@ -81,10 +81,29 @@ NativeClosure *NativeClosure::Clone() const
     for (uint32_t i = 0; i < nfree; i++) c->freeVars[i] = freeVars[i];
     c->paramCheck = paramCheck;
     c->typeMask = typeMask;
+    c->kindMask = kindMask;
     c->name = name;
     c->env = env;
     if (env) env->refs++;
     return c;
+}
+
+void NativeClosure::SetTypeMask(std::vector<SQInteger> masks)
+{
+    static const SQInteger kRawBits[kKindCount] = {
+        _RT_NULL,  _RT_BOOL,   _RT_INTEGER, _RT_FLOAT,    _RT_USERPOINTER, _RT_STRING,   _RT_TABLE,     _RT_ARRAY,
+        _RT_CLOSURE, _RT_NATIVECLOSURE, _RT_GENERATOR, _RT_USERDATA, _RT_THREAD, _RT_CLASS, _RT_INSTANCE, _RT_WEAKREF,
+        _RT_FUNCPROTO, _RT_OUTER};
+    static_assert(kKindCount <= 32, "a kind mask holds every kind");
+    kindMask.assign(masks.size(), 0);
+    for (size_t i = 0; i < masks.size(); i++)
+        for (int k = 0; k < kKindCount; k++)
+            if (kRawBits[k] & masks[i]) kindMask[i] |= 1u << k;
+    size_t n = kindMask.size();
+    const uint32_t all = (1u << kKindCount) - 1;
+    while (n > 0 && kindMask[n - 1] == all) n--;
+    kindMask.resize(n);
+    typeMask = std::move(masks);
 }
 
 void ClearNativeClosure(NativeClosure *c)

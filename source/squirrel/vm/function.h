@@ -75,9 +75,25 @@ struct NativeClosure : GcObject {
     static NativeClosure *New(Runtime *rt, SQFUNCTION fn, uint32_t nfree);
     NativeClosure *Clone() const;
 
+    // Sets the parameter masks (_RT_ bits, -1 any) and their per-kind form.
+    void SetTypeMask(std::vector<SQInteger> masks);
+    // True when the `nargs` values from `args` pass the masks.
+    bool ArgsMatch(const Value *args, uint32_t nargs) const
+    {
+        const uint32_t n = nargs < kindMask.size() ? nargs : static_cast<uint32_t>(kindMask.size());
+        const uint32_t *m = kindMask.data();
+        uint32_t ok = 1;
+#pragma GCC unroll 4
+        for (uint32_t i = 0; i < n; i++) ok &= m[i] >> static_cast<uint32_t>(args[i].kind());
+        return ok & 1u;
+    }
+
     SQFUNCTION fn;
     SQInteger paramCheck = 0;        // 0 any, n exactly, -n at least
     std::vector<SQInteger> typeMask; // per parameter from `this`; -1 any
+    // typeMask as one bit per Kind, trailing unchecked parameters left out: what every
+    // call tests.
+    std::vector<uint32_t> kindMask;
     Value name;
     WeakRef *env = nullptr;
     uint32_t nfree;

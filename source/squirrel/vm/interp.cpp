@@ -278,6 +278,31 @@ L_CALL: {
         NEXT();
     }
     case Kind::NativeClosure: {
+        // The common native call, done here: the parameter count and kinds fit, no free
+        // variables or bound environment, room on the stack, below the depth limit.
+        // Anything else takes CallNative, which raises the errors.
+        NativeClosure *n = fn.As<NativeClosure>();
+        const uint32_t nbase = func + 1;
+        const SQInteger check = n->paramCheck;
+        if (n->nfree == 0 && !n->env && rt->cDepth + 1 <= kMaxNativeDepth && nbase + B + kStackHeadroom <= stackSize &&
+            (check == 0 || check == static_cast<SQInteger>(B) || (check < 0 && static_cast<SQInteger>(B) >= -check)) &&
+            n->ArgsMatch(R + A + 1, B)) {
+            PushNativeFrame(n, nbase, B);
+            const SQInteger r = RunNative(n, true);
+            Value ret;
+            if ((r > 0 || r == kSuspendSignal) && top > base) ret = stack[top - 1];
+            PopNativeFrame();
+            if (r < 0) [[unlikely]] {
+                if (r != kSuspendSignal) throw ScriptError{};
+                suspended = true;
+                suspendRetSlot = C ? static_cast<int32_t>(func) : -1;
+                out = std::move(ret);
+                return RunStatus::Suspended;
+            }
+            REFRESH();
+            if (C) R[A] = std::move(ret);
+            NEXT();
+        }
         bool suspend;
         Value nc = fn;
         Value r = CallNative(nc.As<NativeClosure>(), func, B, true, suspend);
