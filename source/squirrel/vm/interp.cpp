@@ -283,15 +283,34 @@ L_CALL: {
         // Anything else takes CallNative, which raises the errors.
         NativeClosure *n = fn.As<NativeClosure>();
         const uint32_t nbase = func + 1;
-        const SQInteger check = n->paramCheck;
-        if (n->nfree == 0 && !n->env && rt->cDepth + 1 <= kMaxNativeDepth && nbase + B + kStackHeadroom <= stackSize &&
-            (check == 0 || check == static_cast<SQInteger>(B) || (check < 0 && static_cast<SQInteger>(B) >= -check)) &&
-            n->ArgsMatch(R + A + 1, B)) {
+        if (n->CountFits(B) && n->nfree == 0 && !n->env && rt->cDepth < kMaxNativeDepth &&
+            nbase + B + kStackHeadroom <= stackSize && n->ArgsMatchFromScript(R + A + 1, B)) {
+            const uint32_t savedTop = top;
             PushNativeFrame(n, nbase, B);
             const SQInteger r = RunNative(n, true);
+            if (r == 0 && top <= savedTop && frames.back().top <= savedTop &&
+                (!openUps || openUps->slot < nbase)) [[likely]] {
+                // No result and nothing left above the caller's window: the frame goes
+                // and the caller's base and top come back.
+                frames.pop_back();
+                base = func - A;
+                top = savedTop;
+                REFRESH();
+                if (C) R[A].SetNull();
+                NEXT();
+            }
             Value ret;
             if ((r > 0 || r == kSuspendSignal) && top > base) ret = stack[top - 1];
-            PopNativeFrame();
+            // Mostly the native left nothing above the caller's window to drop: the frame
+            // goes and the caller's base and top come back.
+            const Frame &nf = frames.back();
+            if ((top > savedTop || nf.top > savedTop) || (openUps && openUps->slot >= nbase)) {
+                PopNativeFrame();
+            } else {
+                frames.pop_back();
+                base = func - A;
+                top = savedTop;
+            }
             if (r < 0) [[unlikely]] {
                 if (r != kSuspendSignal) throw ScriptError{};
                 suspended = true;
