@@ -101,6 +101,15 @@ struct Fiber : GcObject {
     }
     SQInteger RunNative(NativeClosure *nc, bool direct);
     void PopNativeFrame();
+    // PopNativeFrame when nothing above the caller's window needs dropping: the frame
+    // goes and the caller's base and top come back. Forced inline, as the interpreter
+    // loop is too large for the compiler to inline the vector's own pop there.
+    [[gnu::always_inline]] void DropNativeFrame(uint32_t callerBase, uint32_t callerTop)
+    {
+        frames.pop_back();
+        base = callerBase;
+        top = callerTop;
+    }
     void PopFrame();
     void CloseUpvalues(uint32_t slot);
     Value FindUpvalue(uint32_t slot);
