@@ -118,6 +118,58 @@ TEST_F(SquirrelNativeCall, EveryRouteChecksParametersAlike)
     }
 }
 
+// An error a native raises reaches the script whichever route called it, catchable, with
+// the values it pushed dropped.
+TEST_F(SquirrelNativeCall, ErrorsFromNativesOnEveryRoute)
+{
+    Register("f", [](HSQUIRRELVM vm) -> SQInteger {
+        sq_newarray(vm, 0);
+        return sq_throwerror(vm, "native failure");
+    }, 2, "ts");
+    for (const Route &r : kRoutes) {
+        SCOPED_TRACE(r.name);
+        EXPECT_FALSE(Run(RouteScript(r, "\"x\"")));
+        EXPECT_EQ(LastError(), "native failure");
+        ASSERT_TRUE(Run("try { " + RouteScript(r, "\"x\"") + " } catch (e) { print(e); }")) << LastError();
+        EXPECT_EQ(printed, "native failure");
+        printed.clear();
+    }
+    EXPECT_EQ(sq_gettop(v), 0);
+}
+
+// A native serving as a metamethod sees the same checks as when script code calls it with
+// the same values.
+TEST_F(SquirrelNativeCall, MetamethodNativesCheckLikeDirectCalls)
+{
+    struct Case {
+        const char *mask;
+        const char *expect;
+    };
+    const Case cases[] = {
+        {"ts", "string"},
+        {"ti", "parameter 1 has an invalid type 'string' ; expected: 'integer'"},
+        {"as", "parameter 0 has an invalid type 'table' ; expected: 'array'"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mask);
+        Register("getter", Describe, 2, c.mask);
+        const char *forms[] = {
+            "::result <- {}.setdelegate({ _get = ::getter }).key;",
+            "::result <- ::getter.call({}, \"key\");",
+        };
+        for (const char *form : forms) {
+            SCOPED_TRACE(form);
+            if (!Run(form)) {
+                EXPECT_EQ(LastError(), c.expect);
+                continue;
+            }
+            ASSERT_TRUE(Run("print(::result);"));
+            EXPECT_EQ(printed, c.expect);
+            printed.clear();
+        }
+    }
+}
+
 // A native's result is the top value whatever it left below it, and every value it
 // leaves behind is released (those above the caller's registers as it returns).
 TEST_F(SquirrelNativeCall, ResultsAndValuesLeftBehind)
