@@ -20,6 +20,32 @@ using namespace nut;
 
 namespace nut {
 
+// The inline readers of squirrel.h read VMs, stack values and userdata through views of
+// their own; each view must match the layout here. offsetof on the VM and userdata types
+// (not standard-layout: they extend the object header) is exact for GCC and Clang.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+struct ApiViewCheck {
+    static_assert(sizeof(Value) == sizeof(SQValueView) && offsetof(Value, kind_) == offsetof(SQValueView, kind) &&
+                      offsetof(Value, i_) == offsetof(SQValueView, u) && sizeof(Kind) == 1,
+                  "stack values as the inline readers see them");
+    static_assert(static_cast<int>(Kind::Int) == SQ_VIEW_KIND_INTEGER &&
+                      static_cast<int>(Kind::Float) == SQ_VIEW_KIND_FLOAT &&
+                      static_cast<int>(Kind::UserData) == SQ_VIEW_KIND_USERDATA,
+                  "kinds as the inline readers see them");
+    static_assert(offsetof(SQVM, stack) == offsetof(SQVMView, stack) && offsetof(SQVM, top) == offsetof(SQVMView, top) &&
+                      offsetof(SQVM, base) == offsetof(SQVMView, base) && sizeof(SQVM::stack) == sizeof(void *) &&
+                      sizeof(SQVM::top) == 4 && sizeof(SQVM::base) == 4,
+                  "a VM as the inline readers see it");
+    static_assert(sizeof(UserData) == sizeof(SQUserDataView) &&
+                      offsetof(UserData, typeTag) == offsetof(SQUserDataView, typeTag) &&
+                      offsetof(UserData, size) == offsetof(SQUserDataView, size) &&
+                      sizeof(UserData::size) == sizeof(SQInteger),
+                  "a userdata as the inline readers see it");
+};
+#pragma GCC diagnostic pop
+static_assert(UserData::PayloadOffset() == SQ_VIEW_USERDATA_PAYLOAD, "userdata memory where the inline readers find it");
+
 // A table presized beyond this is refused: its slot arithmetic is 32-bit, and no real
 // table needs the memory such a hint asks for up front.
 constexpr SQInteger kMaxTableHint = SQInteger(1) << 26;
@@ -392,8 +418,8 @@ SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar *
     NativeClosure *nc = o.As<NativeClosure>();
     std::vector<SQInteger> masks;
     if (typemask && !CompileTypeMask(typemask, masks)) return ThrowApiError(v, "invalid typemask");
-    nc->typeMask = masks;
-    nc->paramCheck = nparamscheck == SQ_MATCHTYPEMASKSTRING ? static_cast<SQInteger>(masks.size()) : nparamscheck;
+    nc->SetParamCheck(nparamscheck == SQ_MATCHTYPEMASKSTRING ? static_cast<SQInteger>(masks.size()) : nparamscheck);
+    nc->SetTypeMask(std::move(masks));
     return SQ_OK;
 }
 
@@ -483,7 +509,7 @@ SQRESULT sq_tostring(HSQUIRRELVM v, SQInteger idx)
 
 void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool *b) { *b = StackAt(v, idx).IsFalsy() ? SQFalse : SQTrue; }
 
-SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx)
+SQInteger sq_getsize_slow(HSQUIRRELVM v, SQInteger idx)
 {
     Value &o = StackAt(v, idx);
     switch (o.kind()) {
@@ -525,7 +551,7 @@ SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar **c)
     return SQ_OK;
 }
 
-SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger *i)
+SQRESULT sq_getinteger_slow(HSQUIRRELVM v, SQInteger idx, SQInteger *i)
 {
     Value &o = StackAt(v, idx);
     if (!o.IsNumber()) return SQ_ERROR;
@@ -533,7 +559,7 @@ SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger *i)
     return SQ_OK;
 }
 
-SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat *f)
+SQRESULT sq_getfloat_slow(HSQUIRRELVM v, SQInteger idx, SQFloat *f)
 {
     Value &o = StackAt(v, idx);
     if (!o.IsNumber()) return SQ_ERROR;
@@ -563,7 +589,7 @@ SQRESULT sq_getuserpointer(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p)
     return SQ_OK;
 }
 
-SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag)
+SQRESULT sq_getuserdata_slow(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag)
 {
     TYPED(v, idx, Kind::UserData, o);
     *p = o->As<UserData>()->Payload();

@@ -693,10 +693,12 @@ NativeClosure *MakeNative(Runtime *rt, const SQRegFunction &def)
 {
     NativeClosure *nc = NativeClosure::New(rt, def.f, 0);
     nc->name = rt->String(def.name);
-    nc->paramCheck = def.nparamscheck;
+    nc->SetParamCheck(def.nparamscheck);
     if (def.typemask) {
-        CompileTypeMask(def.typemask, nc->typeMask);
-        if (def.nparamscheck == SQ_MATCHTYPEMASKSTRING) nc->paramCheck = static_cast<SQInteger>(nc->typeMask.size());
+        std::vector<SQInteger> masks;
+        CompileTypeMask(def.typemask, masks);
+        if (def.nparamscheck == SQ_MATCHTYPEMASKSTRING) nc->SetParamCheck(static_cast<SQInteger>(masks.size()));
+        nc->SetTypeMask(std::move(masks));
     }
     return nc;
 }

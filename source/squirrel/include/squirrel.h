@@ -17,6 +17,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -286,7 +287,9 @@ SQUIRREL_API SQObjectType sq_gettype(HSQUIRRELVM v, SQInteger idx);
 SQUIRREL_API SQRESULT sq_typeof(HSQUIRRELVM v, SQInteger idx);
 /* Length of a string, table, array or userdata, or the user-data size of a class or
    instance; SQ_ERROR for other types. [-0 +0] */
-SQUIRREL_API SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx);
+SQUIRREL_API SQInteger sq_getsize_slow(HSQUIRRELVM v, SQInteger idx);
+/* sq_getsize itself, inline below: the size of a userdata read in place, anything else
+   through sq_getsize_slow. */
 /* The hash the tables use for the value at idx. */
 SQUIRREL_API SQHash sq_gethash(HSQUIRRELVM v, SQInteger idx);
 /* [-0 +1] The base class of the class at idx, or null. */
@@ -302,14 +305,16 @@ SQUIRREL_API void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool *b);
 SQUIRREL_API SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar **c);
 /* sq_getinteger and sq_getfloat convert between numbers; SQ_ERROR, out untouched, for
    any other type. [-0 +0] */
-SQUIRREL_API SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger *i);
-SQUIRREL_API SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat *f);
+SQUIRREL_API SQRESULT sq_getinteger_slow(HSQUIRRELVM v, SQInteger idx, SQInteger *i);
+SQUIRREL_API SQRESULT sq_getfloat_slow(HSQUIRRELVM v, SQInteger idx, SQFloat *f);
+/* sq_getinteger and sq_getfloat themselves are inline below. */
 /* SQ_ERROR for anything but a bool. [-0 +0] */
 SQUIRREL_API SQRESULT sq_getbool(HSQUIRRELVM v, SQInteger idx, SQBool *b);
 SQUIRREL_API SQRESULT sq_getthread(HSQUIRRELVM v, SQInteger idx, HSQUIRRELVM *thread);
 SQUIRREL_API SQRESULT sq_getuserpointer(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p);
 /* The memory of the userdata at idx and, when typetag is given, its type tag. [-0 +0] */
-SQUIRREL_API SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag);
+SQUIRREL_API SQRESULT sq_getuserdata_slow(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag);
+/* sq_getuserdata itself is inline below. */
 /* Tags a userdata or class at idx; instances report their class's tag. [-0 +0] */
 SQUIRREL_API SQRESULT sq_settypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer typetag);
 SQUIRREL_API SQRESULT sq_gettypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer *typetag);
@@ -520,6 +525,153 @@ SQUIRREL_API void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook);
 
 /* deprecated */
 #define sq_createslot(v, n) sq_newslot(v, n, SQFalse)
+
+/* Inline readers. Natives read their arguments through sq_getinteger, sq_getfloat,
+   sq_getuserdata and sq_getsize on every call: these read the common cases (an integer, a
+   float, a userdata at an index inside the frame) in place and leave everything else,
+   errors included, to the _slow forms declared above, which give the same results for
+   every value. The views mirror the VM's own layout of a VM, a stack value and a userdata;
+   the library fails to build when they stop matching. Nothing else may use them. */
+#ifdef __cplusplus
+#define SQ_INLINE inline
+#else
+#define SQ_INLINE static inline
+#endif
+
+typedef struct tagSQObjectHeaderView {
+    uint32_t refs;
+    uint8_t kind;
+    uint8_t marked;
+    void *weak;
+    void *runtime;
+    void *gcPrev;
+    void *gcNext;
+} SQObjectHeaderView;
+
+typedef struct tagSQValueView {
+    uint8_t kind;
+    union {
+        SQInteger i;
+        SQFloat f;
+        void *p;
+        uint64_t bits;
+    } u;
+} SQValueView;
+
+typedef struct tagSQVMView {
+    SQObjectHeaderView head;
+    SQValueView *stack;
+    uint32_t stackSize;
+    uint32_t top;
+    uint32_t base;
+} SQVMView;
+
+typedef struct tagSQUserDataView {
+    SQObjectHeaderView head;
+    void *delegate;
+    SQUserPointer typeTag;
+    void *hook;
+    SQInteger size;
+} SQUserDataView;
+
+#define SQ_VIEW_KIND_INTEGER 2
+#define SQ_VIEW_KIND_FLOAT 3
+#define SQ_VIEW_KIND_USERDATA 11
+#define SQ_VIEW_USERDATA_PAYLOAD ((sizeof(SQUserDataView) + 15) & ~(size_t)15)
+
+/* Finds the stack value at idx (1 the frame base, -1 the top); false outside the frame.
+   Read with memcpy: the VM writes these as its own types. */
+SQ_INLINE int sq_view_slot(HSQUIRRELVM v, SQInteger idx, const char **value)
+{
+    const char *vm = (const char *)v;
+    uint32_t top, slot;
+    const char *stack;
+    memcpy(&top, vm + offsetof(SQVMView, top), sizeof(top));
+    if (idx > 0) {
+        uint32_t base;
+        memcpy(&base, vm + offsetof(SQVMView, base), sizeof(base));
+        slot = base + (uint32_t)idx - 1u;
+    } else {
+        slot = top + (uint32_t)idx; /* 0 gives top; below the stack wraps past it */
+    }
+    if (slot >= top) return 0;
+    memcpy(&stack, vm + offsetof(SQVMView, stack), sizeof(stack));
+    *value = stack + (size_t)slot * sizeof(SQValueView);
+    return 1;
+}
+
+SQ_INLINE uint8_t sq_view_kind(const char *value)
+{
+    uint8_t kind;
+    memcpy(&kind, value + offsetof(SQValueView, kind), sizeof(kind));
+    return kind;
+}
+
+SQ_INLINE SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger *i)
+{
+    const char *value;
+    if (sq_view_slot(v, idx, &value) && sq_view_kind(value) == SQ_VIEW_KIND_INTEGER) {
+        memcpy(i, value + offsetof(SQValueView, u), sizeof(*i));
+        return SQ_OK;
+    }
+    return sq_getinteger_slow(v, idx, i);
+}
+
+SQ_INLINE SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat *f)
+{
+    const char *value;
+    if (sq_view_slot(v, idx, &value)) {
+        uint8_t kind = sq_view_kind(value);
+        if (kind == SQ_VIEW_KIND_FLOAT) {
+            memcpy(f, value + offsetof(SQValueView, u), sizeof(*f));
+            return SQ_OK;
+        }
+        if (kind == SQ_VIEW_KIND_INTEGER) {
+            SQInteger n;
+            memcpy(&n, value + offsetof(SQValueView, u), sizeof(n));
+            *f = (SQFloat)n;
+            return SQ_OK;
+        }
+    }
+    return sq_getfloat_slow(v, idx, f);
+}
+
+/* Finds the userdata object of the value at idx; false when it is not one. */
+SQ_INLINE int sq_view_userdata(HSQUIRRELVM v, SQInteger idx, const char **ud)
+{
+    const char *value;
+    if (!sq_view_slot(v, idx, &value) || sq_view_kind(value) != SQ_VIEW_KIND_USERDATA) return 0;
+    memcpy(ud, value + offsetof(SQValueView, u), sizeof(*ud));
+    return 1;
+}
+
+SQ_INLINE SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag)
+{
+    const char *ud;
+    if (!sq_view_userdata(v, idx, &ud)) {
+        /* Through temporaries, copied out on success as the slow form writes them: the
+           caller's variables stay out of memory on the common path. */
+        SQUserPointer memory, tag;
+        SQRESULT r = sq_getuserdata_slow(v, idx, &memory, typetag ? &tag : NULL);
+        if (SQ_SUCCEEDED(r)) {
+            *p = memory;
+            if (typetag) *typetag = tag;
+        }
+        return r;
+    }
+    *p = (SQUserPointer)(ud + SQ_VIEW_USERDATA_PAYLOAD);
+    if (typetag) memcpy(typetag, ud + offsetof(SQUserDataView, typeTag), sizeof(*typetag));
+    return SQ_OK;
+}
+
+SQ_INLINE SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx)
+{
+    const char *ud;
+    SQInteger size;
+    if (!sq_view_userdata(v, idx, &ud)) return sq_getsize_slow(v, idx);
+    memcpy(&size, ud + offsetof(SQUserDataView, size), sizeof(size));
+    return size;
+}
 
 #ifdef __cplusplus
 }

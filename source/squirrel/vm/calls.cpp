@@ -263,72 +263,30 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
                   (check < 0 && static_cast<SQInteger>(nargs) < -check)))
         Throw("wrong number of parameters");
     uint32_t fbase = func + 1;
-    const uint32_t nchecked = nargs < nc->typeMask.size() ? nargs : static_cast<uint32_t>(nc->typeMask.size());
-    const SQInteger *masks = nc->typeMask.data();
-    for (uint32_t i = 0; i < nchecked; i++) {
-        static const SQInteger kRawBits[kKindCount] = {
-            _RT_NULL,      _RT_BOOL,     _RT_INTEGER,  _RT_FLOAT,    _RT_USERPOINTER, _RT_STRING,
-            _RT_TABLE,     _RT_ARRAY,    _RT_CLOSURE,  _RT_NATIVECLOSURE, _RT_GENERATOR, _RT_USERDATA,
-            _RT_THREAD,    _RT_CLASS,    _RT_INSTANCE, _RT_WEAKREF,   _RT_FUNCPROTO,  _RT_OUTER};
-        // An unchecked parameter (-1) has every bit set.
-        Kind k = stack[fbase + i].kind();
-        if (!(kRawBits[static_cast<int>(k)] & masks[i])) ThrowParamType(i, masks[i], k);
+    if (!nc->ArgsMatch(stack + fbase, nargs)) {
+        // Report the first mismatch with its mask in the _RT_ bits.
+        for (uint32_t i = 0; i < nargs && i < nc->kindMask.size(); i++) {
+            Kind k = stack[fbase + i].kind();
+            if (!((nc->kindMask[i] >> static_cast<uint32_t>(k)) & 1u)) ThrowParamType(i, nc->typeMask[i], k);
+        }
     }
     EnsureSlots(fbase + nargs + nc->nfree);
-    // Built in place: every native call passes here.
-    Frame &f = frames.emplace_back();
-    f.callee = Value::Ref(Kind::NativeClosure, nc);
-    f.base = fbase;
-    f.top = fbase + nargs;
-    f.savedTop = top;
-    f.native = true;
-    base = fbase;
-    top = fbase + nargs;
+    PushNativeFrame(nc, fbase, nargs);
     for (uint32_t i = 0; i < nc->nfree; i++) stack[top++] = nc->freeVars[i];
     if (nc->env) stack[fbase] = nc->env->Get();
 
-    nativeDepth++;
-    rt->cDepth++;
-    bool prevDirect = directNative;
-    directNative = direct;
-    SQInteger r;
-    try {
-        r = nc->fn(static_cast<SQVM *>(this));
-    } catch (ScriptError &) {
-        // The library's own natives may raise straight through.
-        directNative = prevDirect;
-        nativeDepth--;
-        rt->cDepth--;
-        PopFrame();
-        throw;
-    } catch (std::bad_alloc &) {
-        directNative = prevDirect;
-        nativeDepth--;
-        rt->cDepth--;
-        PopFrame();
-        Throw("out of memory");
-    } catch (std::length_error &) {
-        directNative = prevDirect;
-        nativeDepth--;
-        rt->cDepth--;
-        PopFrame();
-        Throw("out of memory");
-    }
-    directNative = prevDirect;
-    nativeDepth--;
-    rt->cDepth--;
-
+    SQInteger r = RunNative(nc, direct);
     Value result;
     if (r == kSuspendSignal) {
         suspend = true;
         if (top > base) result = stack[top - 1];
     } else if (r < 0) {
-        PopFrame();
+        PopNativeFrame();
         throw ScriptError{};
     } else if (r > 0 && top > base) {
         result = stack[top - 1];
     }
-    PopFrame();
+    PopNativeFrame();
     return result;
 }
 

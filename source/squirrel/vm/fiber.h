@@ -6,6 +6,8 @@
 // the entry; the C API turns them into SQ_ERROR. Natives never see them.
 #pragma once
 
+#include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "function.h"
@@ -82,6 +84,32 @@ struct Fiber : GcObject {
     bool PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                          Value &out);
     Value CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend);
+    // The parts of a native call shared with the interpreter's own call path: the frame
+    // for `nc` with its `nargs` values from `fbase` (checks done, room made), the call
+    // itself with the depth counts (the frame popped again if the native throws), and
+    // the frame's removal.
+    void PushNativeFrame(NativeClosure *nc, uint32_t fbase, uint32_t nargs)
+    {
+        Frame &f = frames.emplace_back();
+        f.callee = Value::Ref(Kind::NativeClosure, nc);
+        f.base = fbase;
+        f.top = fbase + nargs;
+        f.savedTop = top;
+        f.native = true;
+        base = fbase;
+        top = fbase + nargs;
+    }
+    SQInteger RunNative(NativeClosure *nc, bool direct);
+    void PopNativeFrame();
+    // PopNativeFrame when nothing above the caller's window needs dropping: the frame
+    // goes and the caller's base and top come back. Forced inline, as the interpreter
+    // loop is too large for the compiler to inline the vector's own pop there.
+    [[gnu::always_inline]] void DropNativeFrame(uint32_t callerBase, uint32_t callerTop)
+    {
+        frames.pop_back();
+        base = callerBase;
+        top = callerTop;
+    }
     void PopFrame();
     void CloseUpvalues(uint32_t slot);
     Value FindUpvalue(uint32_t slot);
@@ -157,3 +185,62 @@ struct Fiber : GcObject {
 // The public handle type is the fiber itself.
 struct SQVM final : nut::Fiber {
 };
+
+namespace nut {
+
+inline SQInteger Fiber::RunNative(NativeClosure *nc, bool direct)
+{
+    nativeDepth++;
+    rt->cDepth++;
+    const bool prevDirect = directNative;
+    directNative = direct;
+    struct Leave {
+        Fiber *self;
+        bool prev;
+        void operator()() const
+        {
+            self->directNative = prev;
+            self->nativeDepth--;
+            self->rt->cDepth--;
+        }
+    } leave{this, prevDirect};
+    SQInteger r;
+    try {
+        r = nc->fn(static_cast<SQVM *>(this));
+    } catch (ScriptError &) {
+        // The library's own natives may raise straight through.
+        leave();
+        PopFrame();
+        throw;
+    } catch (std::bad_alloc &) {
+        leave();
+        PopFrame();
+        Throw("out of memory");
+    } catch (std::length_error &) {
+        leave();
+        PopFrame();
+        Throw("out of memory");
+    }
+    leave();
+    return r;
+}
+
+// PopFrame for a native's frame: natives own no exception traps, and the captures of
+// anything they called are closed already.
+inline void Fiber::PopNativeFrame()
+{
+    Frame &f = frames.back();
+    const uint32_t fbase = f.base;
+    const uint32_t ftop = top > f.top ? top : f.top;
+    const uint32_t restore = f.savedTop;
+    if (openUps && openUps->slot >= fbase) [[unlikely]] CloseUpvalues(fbase);
+    frames.pop_back();
+    Value *s = stack + (fbase > restore ? fbase : restore);
+    Value *e = stack + (ftop < stackSize ? ftop : stackSize);
+    for (; s < e; s++)
+        if (s->IsRef()) s->SetNull();
+    base = frames.empty() ? 0 : frames.back().base;
+    top = restore;
+}
+
+} // namespace nut

@@ -1,6 +1,7 @@
 #include "function.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "classes.h"
@@ -71,6 +72,7 @@ NativeClosure *NativeClosure::New(Runtime *rt, SQFUNCTION fn, uint32_t nfree)
     c->rt = rt;
     c->fn = fn;
     c->nfree = nfree;
+    c->SetTypeMask({});
     LinkCollectable(rt, c);
     return c;
 }
@@ -79,12 +81,38 @@ NativeClosure *NativeClosure::Clone() const
 {
     NativeClosure *c = New(rt, fn, nfree);
     for (uint32_t i = 0; i < nfree; i++) c->freeVars[i] = freeVars[i];
-    c->paramCheck = paramCheck;
+    c->SetParamCheck(paramCheck);
     c->typeMask = typeMask;
+    c->kindMask = kindMask;
+    for (size_t i = 0; i < 4; i++) c->headMask[i] = headMask[i];
+    c->headCount = headCount;
+    memcpy(c->headAllow, headAllow, sizeof(headAllow));
     c->name = name;
     c->env = env;
     if (env) env->refs++;
     return c;
+}
+
+void NativeClosure::SetTypeMask(std::vector<SQInteger> masks)
+{
+    static const SQInteger kRawBits[kKindCount] = {
+        _RT_NULL,  _RT_BOOL,   _RT_INTEGER, _RT_FLOAT,    _RT_USERPOINTER, _RT_STRING,   _RT_TABLE,     _RT_ARRAY,
+        _RT_CLOSURE, _RT_NATIVECLOSURE, _RT_GENERATOR, _RT_USERDATA, _RT_THREAD, _RT_CLASS, _RT_INSTANCE, _RT_WEAKREF,
+        _RT_FUNCPROTO, _RT_OUTER};
+    static_assert(kKindCount <= 32, "a kind mask holds every kind");
+    kindMask.assign(masks.size(), 0);
+    for (size_t i = 0; i < masks.size(); i++)
+        for (int k = 0; k < kKindCount; k++)
+            if (kRawBits[k] & masks[i]) kindMask[i] |= 1u << k;
+    size_t n = kindMask.size();
+    const uint32_t all = (1u << kKindCount) - 1;
+    while (n > 0 && kindMask[n - 1] == all) n--;
+    kindMask.resize(n);
+    for (size_t i = 0; i < 4; i++) headMask[i] = i < n ? kindMask[i] : ~0u;
+    headCount = n <= 4 ? static_cast<uint32_t>(n) : ~0u;
+    for (size_t i = 0; i < 4; i++)
+        for (int k = 0; k < kKindCount; k++) headAllow[i][k] = (headMask[i] >> k) & 1u;
+    typeMask = std::move(masks);
 }
 
 void ClearNativeClosure(NativeClosure *c)

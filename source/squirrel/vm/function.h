@@ -75,9 +75,50 @@ struct NativeClosure : GcObject {
     static NativeClosure *New(Runtime *rt, SQFUNCTION fn, uint32_t nfree);
     NativeClosure *Clone() const;
 
+    // Sets the parameter masks (_RT_ bits, -1 any) and their per-kind form.
+    void SetTypeMask(std::vector<SQInteger> masks);
+    // True when the `nargs` values from `args` pass the masks.
+    bool ArgsMatch(const Value *args, uint32_t nargs) const
+    {
+        const uint32_t n = nargs < kindMask.size() ? nargs : static_cast<uint32_t>(kindMask.size());
+        for (uint32_t i = 0; i < n; i++)
+            if (!((kindMask[i] >> static_cast<uint32_t>(args[i].kind())) & 1u)) return false;
+        return true;
+    }
+    // ArgsMatch for the calls from script code, where four values from `args` are always
+    // there to read (values past `nargs` meet the all-kinds masks past the list).
+    bool ArgsMatchFromScript(const Value *args, uint32_t nargs) const
+    {
+        if (nargs >= headCount) [[likely]] {
+            return (headAllow[0][static_cast<uint32_t>(args[0].kind())] &
+                    headAllow[1][static_cast<uint32_t>(args[1].kind())] &
+                    headAllow[2][static_cast<uint32_t>(args[2].kind())] &
+                    headAllow[3][static_cast<uint32_t>(args[3].kind())]) != 0;
+        }
+        return ArgsMatch(args, nargs);
+    }
+    // Sets paramCheck (0 any count, n exactly n, -n at least n) and its range form.
+    void SetParamCheck(SQInteger check)
+    {
+        paramCheck = check;
+        const uint32_t least = check < 0 ? 0u - static_cast<uint32_t>(check) : static_cast<uint32_t>(check);
+        argsMin = least;
+        argsSpan = check > 0 ? 0u : ~0u - least;
+    }
+    // True when paramCheck lets `nargs` values in (`this` counted).
+    bool CountFits(uint32_t nargs) const { return nargs - argsMin <= argsSpan; }
+
     SQFUNCTION fn;
-    SQInteger paramCheck = 0;        // 0 any, n exactly, -n at least
+    SQInteger paramCheck = 0;        // 0 any, n exactly, -n at least; set with SetParamCheck
+    uint32_t argsMin = 0;            // paramCheck as a range of counts: argsMin + [0, argsSpan]
+    uint32_t argsSpan = ~0u;
     std::vector<SQInteger> typeMask; // per parameter from `this`; -1 any
+    // typeMask as one bit per Kind, trailing unchecked parameters left out: what every
+    // call tests.
+    std::vector<uint32_t> kindMask;
+    uint32_t headMask[4] = {~0u, ~0u, ~0u, ~0u}; // the first four of kindMask, all kinds past it
+    uint8_t headAllow[4][kKindCount];
+    uint32_t headCount = 0; // kindMask's length when headMask holds it all, else ~0u
     Value name;
     WeakRef *env = nullptr;
     uint32_t nfree;

@@ -10,7 +10,7 @@ struct Table;
 struct UserData : GcObject {
     static UserData *New(Runtime *rt, SQInteger size);
     void *Payload() { return reinterpret_cast<char *>(this) + PayloadOffset(); }
-    static size_t PayloadOffset();
+    static constexpr size_t PayloadOffset();
 
     Table *delegate = nullptr;
     SQUserPointer typeTag = nullptr;
@@ -18,6 +18,6 @@ struct UserData : GcObject {
     SQInteger size = 0;
 };
 
-inline size_t UserData::PayloadOffset() { return (sizeof(UserData) + 15) & ~size_t(15); }
+constexpr size_t UserData::PayloadOffset() { return (sizeof(UserData) + 15) & ~size_t(15); }
 
 } // namespace nut

@@ -145,6 +145,7 @@ public:
     }
 
 private:
+    friend struct ApiViewCheck; // checks the layout the C API's inline readers rely on
     Value(Kind k, uint64_t bits) : kind_(k), bits_(bits) {}
     void Retain() const;
     void Assign(Kind k, uint64_t bits)
