@@ -687,7 +687,10 @@ const Scene layoutScenes[] = {
     scenes[0], scenes[1], scenes[2], scenes[3], {"Coplanar", 15, zVector(0, 0, 0), Coplanar},
 };
 
-class GeometryBIHRayLayout : public GeometryBIHAgainstBruteForce {};
+class GeometryBIHRayLayout : public GeometryBIHAgainstBruteForce {
+protected:
+    ~GeometryBIHRayLayout() override { zGeometryBIH::AllowWideLanes(true); }
+};
 
 } // namespace
 
@@ -699,20 +702,29 @@ TEST_P(GeometryBIHRayLayout, TraceRayGivesWhatTheNodeTreeGives)
     Random random(GetParam().seed * 65537u);
     int hits = 0;
     int failures = 0;
+    // Both lane widths where there are two; 4 lanes on a processor without AVX2.
+    const bool wideToo = zGeometryBIH::WideLanes();
     const auto compare = [&](const Ray& ray, const char* kind) {
+        zBIHQuery plain;
         for (uint8_t nearest : {uint8_t(1), uint8_t(0)}) {
-            zBIHQuery fast;
-            fast.ResetHit();
-            fast.nearestHit = nearest;
-            tree->TraceRay(fast, ray.origin, ray.direction, ray.maximumDistance);
-            zBIHQuery plain;
             plain.ResetHit();
             plain.nearestHit = nearest;
             tree->IntersectRay(plain, ray.origin, ray.direction, ray.maximumDistance);
-            const std::string difference = Difference(fast, plain);
-            if (!difference.empty() && ++failures <= 5)
-                ADD_FAILURE() << kind << " nearest " << int(nearest) << ": " << Describe(ray) << difference;
             hits += nearest && plain.hitFound;
+            for (bool wide : {false, true}) {
+                if (wide && !wideToo)
+                    continue;
+                zGeometryBIH::AllowWideLanes(wide);
+                ASSERT_EQ(zGeometryBIH::WideLanes(), wide);
+                zBIHQuery fast;
+                fast.ResetHit();
+                fast.nearestHit = nearest;
+                tree->TraceRay(fast, ray.origin, ray.direction, ray.maximumDistance);
+                const std::string difference = Difference(fast, plain);
+                if (!difference.empty() && ++failures <= 5)
+                    ADD_FAILURE() << kind << (wide ? " 8 lanes" : " 4 lanes") << " nearest " << int(nearest) << ": "
+                                  << Describe(ray) << difference;
+            }
         }
     };
     for (int i = 0; i < 1000; ++i)
