@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cfloat>
 #include <cmath>
@@ -19,6 +20,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Ray and box queries of the polygon hierarchy against brute force over every
@@ -735,6 +737,49 @@ TEST_P(GeometryBIHRayLayout, TraceRayGivesWhatTheNodeTreeGives)
     }
     EXPECT_EQ(failures, 0);
     EXPECT_GT(hits, 1000);
+}
+
+// Any number of threads may trace through one tree at once, each with its
+// own query, while another switches the lane width: every answer is the one
+// a lone thread gets.
+TEST_P(GeometryBIHRayLayout, ThreadsTracingAtOnceGetWhatOneThreadGets)
+{
+    Random random(GetParam().seed * 92821u);
+    std::vector<Ray> rays;
+    for (int i = 0; i < 400; ++i)
+        rays.push_back(MakeRay(random));
+    const auto trace = [this](const Ray& ray) {
+        zBIHQuery query;
+        query.ResetHit();
+        query.nearestHit = 1;
+        tree->TraceRay(query, ray.origin, ray.direction, ray.maximumDistance);
+        return query;
+    };
+    std::vector<zBIHQuery> alone;
+    for (const Ray& ray : rays)
+        alone.push_back(trace(ray));
+
+    std::atomic<int> differences{0};
+    std::atomic<bool> done{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (size_t i = 0; i < rays.size(); ++i) {
+                const size_t k = (i + size_t(t) * 97) % rays.size();
+                if (!Difference(trace(rays[k]), alone[k]).empty())
+                    ++differences;
+            }
+        });
+    }
+    std::thread switcher([&] {
+        for (int i = 0; !done.load(); ++i)
+            zGeometryBIH::AllowWideLanes(i % 2 == 0);
+    });
+    for (std::thread& thread : threads)
+        thread.join();
+    done = true;
+    switcher.join();
+    EXPECT_EQ(differences.load(), 0);
 }
 
 TEST_P(GeometryBIHAgainstBruteForce, BoxesFindEveryOverlappingPolygonOnce)
