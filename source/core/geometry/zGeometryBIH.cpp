@@ -71,12 +71,13 @@ struct LaneRay {
 #endif
 };
 
+#if TAVRIN_SIMD_SSE2
+
+// The low count bits.
 constexpr uint32_t LaneMask(uint32_t count)
 {
     return count >= 32 ? ~0u : (1u << count) - 1u;
 }
-
-#if TAVRIN_SIMD_SSE2
 
 inline __m128 Select(__m128 mask, __m128 yes, __m128 no)
 {
