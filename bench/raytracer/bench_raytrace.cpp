@@ -1,9 +1,7 @@
 // Primary rays per second on a 100,000-triangle mesh: the ray tracer's scene
 // hierarchy (one instance, its geometry tree queried in object space), the
 // geometry tree alone, and Embree's single-ray query on the same triangles
-// and the same rays; one thread, then all threads, with the ratios. The
-// geometry tree's leaf tests run 8 lanes at once with AVX2 where the
-// processor has it; the 4-lane SSE2 figure follows then.
+// and the same rays; one thread, then all threads, with the ratios.
 //
 //   bench_raytrace [width height]   (default 1024 x 1024 rays)
 
@@ -223,14 +221,6 @@ int main(int argc, char** argv)
                     s.raysPerSecond / e.raysPerSecond);
         std::printf("%-8d %-28s %14.0f %10zu %14.2f\n", threads, "tavrin zGeometryBIH::TraceRay", g.raysPerSecond,
                     g.hits, g.raysPerSecond / e.raysPerSecond);
-        // The 4-lane (SSE2) leaf tests, which processors without AVX2 get.
-        if (zGeometryBIH::WideLanes()) {
-            zGeometryBIH::AllowWideLanes(false);
-            const Result narrow = Measure(rays, threads, geometryOnly);
-            zGeometryBIH::AllowWideLanes(true);
-            std::printf("%-8d %-28s %14.0f %10zu %14.2f\n", threads, "  the same, 4 lanes (SSE2)", narrow.raysPerSecond,
-                        narrow.hits, narrow.raysPerSecond / e.raysPerSecond);
-        }
         if (all == 1)
             break;
     }

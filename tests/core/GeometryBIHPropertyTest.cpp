@@ -689,10 +689,7 @@ const Scene layoutScenes[] = {
     scenes[0], scenes[1], scenes[2], scenes[3], {"Coplanar", 15, zVector(0, 0, 0), Coplanar},
 };
 
-class GeometryBIHRayLayout : public GeometryBIHAgainstBruteForce {
-protected:
-    ~GeometryBIHRayLayout() override { zGeometryBIH::AllowWideLanes(true); }
-};
+class GeometryBIHRayLayout : public GeometryBIHAgainstBruteForce {};
 
 } // namespace
 
@@ -704,29 +701,20 @@ TEST_P(GeometryBIHRayLayout, TraceRayGivesWhatTheNodeTreeGives)
     Random random(GetParam().seed * 65537u);
     int hits = 0;
     int failures = 0;
-    // Both lane widths where there are two; 4 lanes on a processor without AVX2.
-    const bool wideToo = zGeometryBIH::WideLanes();
     const auto compare = [&](const Ray& ray, const char* kind) {
-        zBIHQuery plain;
         for (uint8_t nearest : {uint8_t(1), uint8_t(0)}) {
+            zBIHQuery fast;
+            fast.ResetHit();
+            fast.nearestHit = nearest;
+            tree->TraceRay(fast, ray.origin, ray.direction, ray.maximumDistance);
+            zBIHQuery plain;
             plain.ResetHit();
             plain.nearestHit = nearest;
             tree->IntersectRay(plain, ray.origin, ray.direction, ray.maximumDistance);
+            const std::string difference = Difference(fast, plain);
+            if (!difference.empty() && ++failures <= 5)
+                ADD_FAILURE() << kind << " nearest " << int(nearest) << ": " << Describe(ray) << difference;
             hits += nearest && plain.hitFound;
-            for (bool wide : {false, true}) {
-                if (wide && !wideToo)
-                    continue;
-                zGeometryBIH::AllowWideLanes(wide);
-                ASSERT_EQ(zGeometryBIH::WideLanes(), wide);
-                zBIHQuery fast;
-                fast.ResetHit();
-                fast.nearestHit = nearest;
-                tree->TraceRay(fast, ray.origin, ray.direction, ray.maximumDistance);
-                const std::string difference = Difference(fast, plain);
-                if (!difference.empty() && ++failures <= 5)
-                    ADD_FAILURE() << kind << (wide ? " 8 lanes" : " 4 lanes") << " nearest " << int(nearest) << ": "
-                                  << Describe(ray) << difference;
-            }
         }
     };
     for (int i = 0; i < 1000; ++i)
@@ -740,8 +728,7 @@ TEST_P(GeometryBIHRayLayout, TraceRayGivesWhatTheNodeTreeGives)
 }
 
 // Any number of threads may trace through one tree at once, each with its
-// own query, while another switches the lane width: every answer is the one
-// a lone thread gets.
+// own query: every answer is the one a lone thread gets.
 TEST_P(GeometryBIHRayLayout, ThreadsTracingAtOnceGetWhatOneThreadGets)
 {
     Random random(GetParam().seed * 92821u);
@@ -760,7 +747,6 @@ TEST_P(GeometryBIHRayLayout, ThreadsTracingAtOnceGetWhatOneThreadGets)
         alone.push_back(trace(ray));
 
     std::atomic<int> differences{0};
-    std::atomic<bool> done{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
@@ -771,14 +757,8 @@ TEST_P(GeometryBIHRayLayout, ThreadsTracingAtOnceGetWhatOneThreadGets)
             }
         });
     }
-    std::thread switcher([&] {
-        for (int i = 0; !done.load(); ++i)
-            zGeometryBIH::AllowWideLanes(i % 2 == 0);
-    });
     for (std::thread& thread : threads)
         thread.join();
-    done = true;
-    switcher.join();
     EXPECT_EQ(differences.load(), 0);
 }
 

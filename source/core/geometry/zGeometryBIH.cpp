@@ -6,7 +6,6 @@
 #include "framework/system/zSimd.h"
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -73,28 +72,24 @@ struct LaneRay {
 
 #if TAVRIN_SIMD_SSE2
 
-// The low count bits.
-constexpr uint32_t LaneMask(uint32_t count)
-{
-    return count >= 32 ? ~0u : (1u << count) - 1u;
-}
-
 inline __m128 Select(__m128 mask, __m128 yes, __m128 no)
 {
     return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no));
 }
 
-// Lanes first .. first + 3 of the group; lanes names those that hold a
-// triangle, as bits from first on.
-uint32_t TestFourLanes(const zGeometryBIHLanes& group, uint32_t first, uint32_t lanes, const LaneRay& ray,
-                       float tNear, float tFar, bool hitFound, float hitT, LaneHits& out)
+// The lanes of a group at once; count of them hold a triangle. Kept out of
+// the traversal loop: inlined there, its vector registers crowd out the
+// loop's own and rays get about a sixth slower.
+[[gnu::noinline]] uint32_t TestLanes(const zGeometryBIHLanes& group, uint32_t count, const LaneRay& ray, float tNear,
+                                     float tFar, bool hitFound, float hitT, LaneHits& out)
 {
+    const uint32_t lanes = (1u << count) - 1u;
     const __m128 zero = _mm_setzero_ps();
     __m128 n[3];
     __m128 c[3];
     for (int a = 0; a < 3; ++a) {
-        n[a] = _mm_load_ps(group.normal[a] + first);
-        c[a] = _mm_load_ps(group.corner[a] + first);
+        n[a] = _mm_load_ps(group.normal[a]);
+        c[a] = _mm_load_ps(group.corner[a]);
     }
     const __m128 f = _mm_add_ps(_mm_add_ps(_mm_mul_ps(n[0], ray.d4[0]), _mm_mul_ps(n[1], ray.d4[1])),
                                 _mm_mul_ps(n[2], ray.d4[2]));
@@ -116,15 +111,15 @@ uint32_t TestFourLanes(const zGeometryBIHLanes& group, uint32_t first, uint32_t 
         p[a] = _mm_add_ps(ray.o4[a], _mm_mul_ps(ray.d4[a], t));
     // u and v follow the dominant axis: x gives (y, z), y gives (z, x), z (x, y).
     const __m128i dominant =
-        _mm_and_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(group.fan + first)), _mm_set1_epi32(3));
+        _mm_and_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(group.fan)), _mm_set1_epi32(3));
     const __m128 isX = _mm_castsi128_ps(_mm_cmpeq_epi32(dominant, _mm_setzero_si128()));
     const __m128 isY = _mm_castsi128_ps(_mm_cmpeq_epi32(dominant, _mm_set1_epi32(1)));
     const __m128 m = _mm_sub_ps(Select(isX, p[1], Select(isY, p[2], p[0])), Select(isX, c[1], Select(isY, c[2], c[0])));
     const __m128 o = _mm_sub_ps(Select(isX, p[2], Select(isY, p[0], p[1])), Select(isX, c[2], Select(isY, c[0], c[1])));
-    const __m128 wa = _mm_add_ps(_mm_mul_ps(_mm_load_ps(group.inverse[1] + first), m),
-                                 _mm_mul_ps(_mm_load_ps(group.inverse[0] + first), o));
-    const __m128 wb = _mm_add_ps(_mm_mul_ps(_mm_load_ps(group.inverse[2] + first), m),
-                                 _mm_mul_ps(_mm_load_ps(group.inverse[3] + first), o));
+    const __m128 wa = _mm_add_ps(_mm_mul_ps(_mm_load_ps(group.inverse[1]), m),
+                                 _mm_mul_ps(_mm_load_ps(group.inverse[0]), o));
+    const __m128 wb = _mm_add_ps(_mm_mul_ps(_mm_load_ps(group.inverse[2]), m),
+                                 _mm_mul_ps(_mm_load_ps(group.inverse[3]), o));
     const __m128 wc = _mm_sub_ps(_mm_sub_ps(_mm_set1_ps(1.0f), wa), wb);
     const __m128 tolerance = _mm_set1_ps(-zGeometryBIH::InsideTolerance);
     keep = _mm_and_ps(keep, _mm_and_ps(_mm_cmpge_ps(wa, tolerance),
@@ -132,113 +127,18 @@ uint32_t TestFourLanes(const zGeometryBIHLanes& group, uint32_t first, uint32_t 
     const uint32_t hits = uint32_t(_mm_movemask_ps(keep)) & lanes;
     if (hits == 0)
         return 0;
-    _mm_storeu_ps(out.t + first, t);
-    _mm_storeu_ps(out.weights[0] + first, wa);
-    _mm_storeu_ps(out.weights[1] + first, wb);
-    _mm_storeu_ps(out.weights[2] + first, wc);
-    out.back |= uint32_t(_mm_movemask_ps(_mm_cmpgt_ps(f, zero))) << first;
-    return hits << first;
-}
-
-uint32_t TestLanesSse2(const zGeometryBIHLanes& group, uint32_t count, const LaneRay& ray, float tNear, float tFar,
-                       bool hitFound, float hitT, LaneHits& out)
-{
-    out.back = 0;
-    uint32_t hits = 0;
-    for (uint32_t first = 0; first < count; first += 4)
-        hits |= TestFourLanes(group, first, LaneMask(count - first) & 15u, ray, tNear, tFar, hitFound, hitT, out);
+    _mm_storeu_ps(out.t, t);
+    _mm_storeu_ps(out.weights[0], wa);
+    _mm_storeu_ps(out.weights[1], wb);
+    _mm_storeu_ps(out.weights[2], wc);
+    out.back = uint32_t(_mm_movemask_ps(_mm_cmpgt_ps(f, zero)));
     return hits;
 }
 
-#endif
-
-#if TAVRIN_SIMD_SSE2 && (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define TAVRIN_LANES_AVX2 1
-#include <immintrin.h>
-
-__attribute__((target("avx2"))) inline __m256 Select8(__m256 mask, __m256 yes, __m256 no)
-{
-    return _mm256_blendv_ps(no, yes, mask);
-}
-
-// TestFourLanes on all eight lanes, built for AVX2 alone (without FMA, so
-// that no multiply and add are fused and the bits stay the 4-lane ones).
-__attribute__((target("avx2"))) uint32_t TestLanesAvx2(const zGeometryBIHLanes& group, uint32_t count,
-                                                       const LaneRay& ray, float tNear, float tFar, bool hitFound,
-                                                       float hitT, LaneHits& out)
-{
-    const __m256 zero = _mm256_setzero_ps();
-    __m256 n[3];
-    __m256 c[3];
-    __m256 o[3];
-    __m256 d[3];
-    for (int a = 0; a < 3; ++a) {
-        n[a] = _mm256_load_ps(group.normal[a]);
-        c[a] = _mm256_load_ps(group.corner[a]);
-        o[a] = _mm256_set1_ps(ray.o[a]);
-        d[a] = _mm256_set1_ps(ray.d[a]);
-    }
-    const __m256 f = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n[0], d[0]), _mm256_mul_ps(n[1], d[1])),
-                                   _mm256_mul_ps(n[2], d[2]));
-    const __m256 along = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(n[0], _mm256_sub_ps(c[0], o[0])),
-                                                     _mm256_mul_ps(n[1], _mm256_sub_ps(c[1], o[1]))),
-                                       _mm256_mul_ps(n[2], _mm256_sub_ps(c[2], o[2])));
-    const __m256 t = _mm256_div_ps(along, f);
-    __m256 keep = _mm256_and_ps(_mm256_cmp_ps(f, zero, _CMP_NEQ_UQ),
-                                _mm256_and_ps(_mm256_cmp_ps(t, _mm256_set1_ps(tNear), _CMP_NLT_UQ),
-                                              _mm256_cmp_ps(t, _mm256_set1_ps(tFar), _CMP_NGT_UQ)));
-    if (hitFound)
-        keep = _mm256_and_ps(keep, _mm256_cmp_ps(t, _mm256_set1_ps(hitT), _CMP_NGE_UQ));
-    const uint32_t lanes = LaneMask(count);
-    if ((uint32_t(_mm256_movemask_ps(keep)) & lanes) == 0)
-        return 0;
-
-    __m256 p[3];
-    for (int a = 0; a < 3; ++a)
-        p[a] = _mm256_add_ps(o[a], _mm256_mul_ps(d[a], t));
-    const __m256i dominant =
-        _mm256_and_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(group.fan)), _mm256_set1_epi32(3));
-    const __m256 isX = _mm256_castsi256_ps(_mm256_cmpeq_epi32(dominant, _mm256_setzero_si256()));
-    const __m256 isY = _mm256_castsi256_ps(_mm256_cmpeq_epi32(dominant, _mm256_set1_epi32(1)));
-    const __m256 m = _mm256_sub_ps(Select8(isX, p[1], Select8(isY, p[2], p[0])), Select8(isX, c[1], Select8(isY, c[2], c[0])));
-    const __m256 q = _mm256_sub_ps(Select8(isX, p[2], Select8(isY, p[0], p[1])), Select8(isX, c[2], Select8(isY, c[0], c[1])));
-    const __m256 wa = _mm256_add_ps(_mm256_mul_ps(_mm256_load_ps(group.inverse[1]), m),
-                                    _mm256_mul_ps(_mm256_load_ps(group.inverse[0]), q));
-    const __m256 wb = _mm256_add_ps(_mm256_mul_ps(_mm256_load_ps(group.inverse[2]), m),
-                                    _mm256_mul_ps(_mm256_load_ps(group.inverse[3]), q));
-    const __m256 wc = _mm256_sub_ps(_mm256_sub_ps(_mm256_set1_ps(1.0f), wa), wb);
-    const __m256 tolerance = _mm256_set1_ps(-zGeometryBIH::InsideTolerance);
-    keep = _mm256_and_ps(keep, _mm256_and_ps(_mm256_cmp_ps(wa, tolerance, _CMP_GE_OQ),
-                                             _mm256_and_ps(_mm256_cmp_ps(wb, tolerance, _CMP_GE_OQ),
-                                                           _mm256_cmp_ps(wc, tolerance, _CMP_GE_OQ))));
-    const uint32_t hits = uint32_t(_mm256_movemask_ps(keep)) & lanes;
-    if (hits == 0)
-        return 0;
-    _mm256_storeu_ps(out.t, t);
-    _mm256_storeu_ps(out.weights[0], wa);
-    _mm256_storeu_ps(out.weights[1], wb);
-    _mm256_storeu_ps(out.weights[2], wc);
-    out.back = uint32_t(_mm256_movemask_ps(_mm256_cmp_ps(f, zero, _CMP_GT_OQ)));
-    return hits;
-}
-
-bool ProcessorHasAvx2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}
-
-const bool processorHasAvx2 = ProcessorHasAvx2();
 #else
-#define TAVRIN_LANES_AVX2 0
-#endif
 
-std::atomic<bool> wideLanesAllowed{true};
-
-#if !TAVRIN_SIMD_SSE2
-
-uint32_t TestLanesScalar(const zGeometryBIHLanes& group, uint32_t count, const LaneRay& ray, float tNear, float tFar,
-                         bool hitFound, float hitT, LaneHits& out)
+uint32_t TestLanes(const zGeometryBIHLanes& group, uint32_t count, const LaneRay& ray, float tNear, float tFar,
+                   bool hitFound, float hitT, LaneHits& out)
 {
     const zVector origin(ray.o[0], ray.o[1], ray.o[2]);
     const zVector direction(ray.d[0], ray.d[1], ray.d[2]);
@@ -278,37 +178,20 @@ uint32_t TestLanesScalar(const zGeometryBIHLanes& group, uint32_t count, const L
 
 #endif
 
-// The lanes of one group a ray meets, the widest way allowed.
-uint32_t TestLanes(const zGeometryBIHLanes& group, uint32_t count, const LaneRay& ray, float tNear, float tFar,
-                   bool hitFound, float hitT, bool wide, LaneHits& out)
-{
-#if TAVRIN_LANES_AVX2
-    if (wide)
-        return TestLanesAvx2(group, count, ray, tNear, tFar, hitFound, hitT, out);
-#else
-    (void)wide;
-#endif
-#if TAVRIN_SIMD_SSE2
-    return TestLanesSse2(group, count, ray, tNear, tFar, hitFound, hitT, out);
-#else
-    return TestLanesScalar(group, count, ray, tNear, tFar, hitFound, hitT, out);
-#endif
-}
-
 // IntersectLeaf over the leaf's lane groups. The groups test every fan
 // triangle at once; the lanes they keep are taken in leaf and fan order
 // against the hit so far, as the polygon loop would take them.
-void IntersectLanes(const zGeometryBIHLanes* groups, const zGeometry* geometry, const zGeometryBIHRayNode& leaf,
-                    const LaneRay& ray, bool wide, float tNear, float tFar, zBIHQuery& query)
+void IntersectLanes(const zGeometryBIHLanes* lanes, const zGeometry* geometry, const zGeometryBIHRayNode& leaf,
+                    const LaneRay& ray, float tNear, float tFar, zBIHQuery& query)
 {
     query.primitivesTested += int32_t(std::bit_cast<uint32_t>(leaf.clip[0]));
-    const zGeometryBIHLanes* group = groups + (leaf.link >> 2);
+    const zGeometryBIHLanes* group = lanes + (leaf.link >> 2);
     for (uint32_t first = 0; first < leaf.lanes; first += zGeometryBIHLanes::Width, ++group) {
         const uint32_t count = std::min(zGeometryBIHLanes::Width, leaf.lanes - first);
         LaneHits found;
-        uint32_t hits = TestLanes(*group, count, ray, tNear, tFar, query.hitFound != 0, query.hitT, wide, found);
+        uint32_t hits = TestLanes(*group, count, ray, tNear, tFar, query.hitFound != 0, query.hitT, found);
         while (hits != 0) {
-            const int lane = std::countr_zero(hits);
+            const uint32_t lane = uint32_t(std::countr_zero(hits));
             hits &= hits - 1u;
             const float t = found.t[lane];
             if (query.hitFound && t >= query.hitT)
@@ -664,20 +547,6 @@ void zGeometryBIH::IntersectLeaf(const zBIHNode& leaf, float tNear, float tFar, 
     }
 }
 
-bool zGeometryBIH::WideLanes()
-{
-#if TAVRIN_LANES_AVX2
-    return processorHasAvx2 && wideLanesAllowed.load(std::memory_order_relaxed);
-#else
-    return false;
-#endif
-}
-
-void zGeometryBIH::AllowWideLanes(bool allowed)
-{
-    wideLanesAllowed.store(allowed, std::memory_order_relaxed);
-}
-
 void zGeometryBIH::TraceRay(zBIHQuery& query, const zVector& origin, const zVector& direction, float maximumDistance) const
 {
     query.primitiveHit = -1;
@@ -703,7 +572,6 @@ void zGeometryBIH::TraceRay(zBIHQuery& query, const zVector& origin, const zVect
         tFar = maximumDistance;
 
     const LaneRay ray(origin, direction);
-    const bool wide = WideLanes();
     struct Entry {
         uint32_t node;
         float tNear;
@@ -759,7 +627,7 @@ void zGeometryBIH::TraceRay(zBIHQuery& query, const zVector& origin, const zVect
                 link = rayNodes[node].link;
             }
             if (atLeaf)
-                IntersectLanes(rayLanes, geometry, rayNodes[node], ray, wide, tNear, tFar, query);
+                IntersectLanes(rayLanes, geometry, rayNodes[node], ray, tNear, tFar, query);
         }
         if (stackDepth == 0)
             break;

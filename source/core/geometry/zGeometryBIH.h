@@ -36,8 +36,8 @@ struct zGeometryBIHPolygon {
 // The tree again, laid out for ray queries: nodes in one array, children
 // side by side, and the fan triangles of each leaf in groups of
 // zGeometryBIHLanes::Width with their planes, in leaf and fan order. A group
-// is tested 8 lanes at once with AVX2 where the processor has it, 4 at a time
-// with SSE2 otherwise, one by one in the scalar build: the same bits each way.
+// is tested at once with SSE2, lane by lane in the scalar build: the same
+// bits either way.
 struct zGeometryBIHRayNode {
     // Inner: index of the left child (the right one follows it) << 2 | split
     // axis. Leaf: index of its first lane group << 2 | 3.
@@ -49,8 +49,8 @@ struct zGeometryBIHRayNode {
     float clip[2] = {0.0f, 0.0f};
 };
 
-struct alignas(32) zGeometryBIHLanes {
-    static constexpr uint32_t Width = 8;
+struct alignas(16) zGeometryBIHLanes {
+    static constexpr uint32_t Width = 4;
     // The polygon's unit normal and corner 0, per axis.
     float normal[3][Width];
     float corner[3][Width];
@@ -115,11 +115,6 @@ public:
     const zGeometryBIHTriangle* GetTriangles() const { return triangles; }
     // Whether TraceRay has its ray layout.
     bool HasRayLayout() const { return rayNodes != nullptr; }
-    // Whether TraceRay tests 8 lanes at once (AVX2 found at run time and
-    // allowed). Tests turn it off to check the 4-lane path on the same
-    // processor; any thread, at any time.
-    static bool WideLanes();
-    static void AllowWideLanes(bool allowed);
 
 private:
     // Frees what this class adds.
