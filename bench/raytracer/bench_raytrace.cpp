@@ -193,9 +193,24 @@ int main(int argc, char** argv)
         return hit.hit.geomID != RTC_INVALID_GEOMETRY_ID;
     };
 
+    // What a ray costs the geometry tree, on average: inner nodes visited
+    // and fan triangles tested in the leaves it reached.
+    double visits = 0.0;
+    double tested = 0.0;
+    for (size_t i = 0; i < rays.directions.size(); ++i) {
+        zBIHQuery query;
+        query.nearestHit = 1;
+        query.ResetHit();
+        tree->TraceRay(query, rays.origin, rays.directions[i], -1.0f);
+        visits += query.visits;
+        tested += query.primitivesTested;
+    }
+
     const int all = omp_get_max_threads();
     std::printf("mesh: %u triangles; %zu primary rays (%d x %d); build: tavrin %.1f ms, Embree %.1f ms\n",
                 mesh->polygonCount, rays.directions.size(), width, height, ourBuild, embreeBuild);
+    std::printf("per ray in the geometry tree: %.1f inner nodes visited, %.1f triangles tested; leaf size %u\n",
+                visits / double(rays.directions.size()), tested / double(rays.directions.size()), tree->GetLeafSize());
     std::printf("%-8s %-28s %14s %10s %14s\n", "threads", "path", "rays/s", "hits", "ratio/Embree");
     for (int threads : {1, all}) {
         const Result e = Measure(rays, threads, embree);

@@ -10,12 +10,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
+#include <limits>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Ray and box queries of the polygon hierarchy against brute force over every
@@ -501,6 +506,266 @@ TEST_P(GeometryBIHAgainstBruteForce, RaysAgreeWithAnIndependentReference)
     EXPECT_GT(compared, 900);
 }
 
+namespace {
+
+// Rays made to land on the cases where a fast path and the plain one could
+// part: along and through edges and corners, in a polygon's plane, from
+// behind, straight along the axes (zero direction components), ending on a
+// hit, and rays with no sensible direction at all.
+struct EdgeRayCase {
+    const char* name;
+    Ray (*make)(Random& random, const zGeometry& geometry, const std::vector<uint32_t>& hittable);
+};
+
+zVector Corner(const zGeometry& g, uint32_t polygon, uint32_t corner)
+{
+    const zPolygon& p = g.polygons[polygon];
+    return g.vertices[p.indices[corner % p.vertexCount]];
+}
+
+uint32_t Pick(Random& random, const std::vector<uint32_t>& hittable)
+{
+    return hittable[random.Below(uint32_t(hittable.size()))];
+}
+
+// Somewhere within 60 of the point, aimed at it.
+Ray Towards(Random& random, const zVector& target)
+{
+    Ray ray;
+    ray.origin = random.Point(target, 60.0f);
+    ray.direction = (target - ray.origin) * random.Range(0.05f, 2.0f);
+    return ray;
+}
+
+const EdgeRayCase edgeRays[] = {
+    {"ThroughACorner",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         return Towards(r, Corner(g, p, r.Below(g.polygons[p].vertexCount)));
+     }},
+    {"ThroughAnEdge",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         const uint32_t c = r.Below(g.polygons[p].vertexCount);
+         const zVector a = Corner(g, p, c);
+         return Towards(r, a + (Corner(g, p, c + 1) - a) * r.Range(0.0f, 1.0f));
+     }},
+    {"ThroughAFanDiagonal",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         const zVector a = Corner(g, p, 0);
+         return Towards(r, a + (Corner(g, p, 2) - a) * r.Range(0.0f, 1.0f));
+     }},
+    {"AlongAnEdge",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         const uint32_t c = r.Below(g.polygons[p].vertexCount);
+         const zVector a = Corner(g, p, c);
+         const zVector edge = Corner(g, p, c + 1) - a;
+         Ray ray;
+         ray.origin = a - edge * r.Range(-0.5f, 3.0f);
+         ray.direction = edge * (r.Chance(50) ? 1.0f : -1.0f);
+         return ray;
+     }},
+    {"InThePlane",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         const zVector a = Corner(g, p, 0);
+         const zVector e1 = Corner(g, p, 1) - a;
+         const zVector e2 = Corner(g, p, 2) - a;
+         Ray ray;
+         ray.origin = a + e1 * r.Range(-2.0f, 2.0f) + e2 * r.Range(-2.0f, 2.0f);
+         ray.direction = e1 * r.Range(-1.0f, 1.0f) + e2 * r.Range(-1.0f, 1.0f);
+         return ray;
+     }},
+    {"FromBehind",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         const zVector a = Corner(g, p, 0);
+         const zVector target = a + (Corner(g, p, 1) - a) * 0.3f + (Corner(g, p, 2) - a) * 0.3f;
+         const zVector normal = g.polygonNormals[p];
+         Ray ray;
+         ray.origin = target - normal * r.Range(0.0f, 20.0f) + r.Point(zVector(0, 0, 0), 0.5f);
+         ray.direction = target - ray.origin;
+         return ray;
+     }},
+    {"AlongAnAxis",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         const zVector corner = Corner(g, p, r.Below(g.polygons[p].vertexCount));
+         Ray ray;
+         ray.origin = corner;
+         const int axis = int(r.Below(3));
+         const float sign = r.Chance(50) ? 1.0f : -1.0f;
+         (&ray.origin.x)[axis] -= sign * r.Range(0.0f, 80.0f);
+         // Some start exactly on a corner's coordinate, some between.
+         if (r.Chance(50))
+             (&ray.origin.x)[(axis + 1) % 3] += r.Range(-1.0f, 1.0f);
+         ray.direction = zVector(0, 0, 0);
+         (&ray.direction.x)[axis] = sign;
+         return ray;
+     }},
+    {"EndingOnTheHit",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         const uint32_t p = Pick(r, h);
+         const zVector a = Corner(g, p, 0);
+         Ray ray = Towards(r, a + (Corner(g, p, 1) - a) * 0.25f + (Corner(g, p, 2) - a) * 0.25f);
+         ray.maximumDistance = r.Chance(50) ? 1.0f : std::nextafter(1.0f, r.Chance(50) ? 0.0f : 2.0f);
+         return ray;
+     }},
+    {"NoSensibleDirection",
+     [](Random& r, const zGeometry& g, const std::vector<uint32_t>& h) {
+         Ray ray = Towards(r, Corner(g, Pick(r, h), 0));
+         const float inf = std::numeric_limits<float>::infinity();
+         const zVector odd[] = {{0, 0, 0},          {1e-30f, -1e-30f, 1e-30f}, {1e30f, -1e30f, 1e29f},
+                                {inf, 0, 0},        {0, -inf, 0},              {std::nanf(""), 1, 0},
+                                {1e-38f, 0, -1e-38f}};
+         const uint32_t pick = r.Below(uint32_t(std::size(odd)) + 1);
+         if (pick < std::size(odd))
+             ray.direction = odd[pick];
+         return ray;
+     }},
+};
+
+bool SameBits(float a, float b)
+{
+    return std::bit_cast<uint32_t>(a) == std::bit_cast<uint32_t>(b);
+}
+
+// Everything a query reports, exactly.
+std::string Difference(const zBIHQuery& fast, const zBIHQuery& plain)
+{
+    std::string out;
+    const auto field = [&out](const char* name, bool same, double a, double b) {
+        char text[96];
+        std::snprintf(text, sizeof text, " %s %.9g != %.9g", name, a, b);
+        if (!same)
+            out += text;
+    };
+    field("hit", fast.hitFound == plain.hitFound, fast.hitFound, plain.hitFound);
+    field("t", SameBits(fast.hitT, plain.hitT), fast.hitT, plain.hitT);
+    field("polygon", fast.primitiveHit == plain.primitiveHit, fast.primitiveHit, plain.primitiveHit);
+    field("fan", fast.subPrimitiveHit == plain.subPrimitiveHit, fast.subPrimitiveHit, plain.subPrimitiveHit);
+    for (int i = 0; i < 3; ++i)
+        field("weight", SameBits(fast.weights[i], plain.weights[i]), fast.weights[i], plain.weights[i]);
+    field("back", fast.backSide == plain.backSide, fast.backSide, plain.backSide);
+    field("object", fast.objectHit == plain.objectHit, 0, 0);
+    field("visits", fast.visits == plain.visits, fast.visits, plain.visits);
+    field("tested", fast.primitivesTested == plain.primitivesTested, fast.primitivesTested, plain.primitivesTested);
+    return out;
+}
+
+// Polygons met at the same t: quads laid twice, once the other way round,
+// and the fan triangles of a quad laid over it, so that ties are settled by
+// the order of the leaf and of the fan alone.
+void Coplanar(Random& random, const zVector& centre, Mesh& mesh)
+{
+    const int k = 16;
+    const int32_t base = int32_t(mesh.vertices.size());
+    for (int i = 0; i <= k; ++i) {
+        for (int j = 0; j <= k; ++j)
+            mesh.Add(centre + zVector(float(i) * 2.0f - 16.0f, random.Range(-0.2f, 0.2f), float(j) * 2.0f - 16.0f));
+    }
+    for (int i = 0; i < k; ++i) {
+        for (int j = 0; j < k; ++j) {
+            const int32_t v00 = base + i * (k + 1) + j;
+            const int32_t v01 = v00 + 1;
+            const int32_t v10 = v00 + (k + 1);
+            const int32_t v11 = v10 + 1;
+            mesh.polygons.push_back({{v00, v01, v11, v10}, uint16_t(random.Below(2))});
+            if (random.Chance(50))
+                mesh.polygons.push_back({{v00, v10, v11, v01}, uint16_t(random.Below(2))});
+            if (random.Chance(50)) {
+                mesh.polygons.push_back({{v00, v01, v11}, uint16_t(random.Below(2))});
+                mesh.polygons.push_back({{v00, v11, v10}, uint16_t(random.Below(2))});
+            }
+            if (random.Chance(10))
+                Degenerates(random, mesh, centre, 16.0f);
+        }
+    }
+}
+
+const Scene layoutScenes[] = {
+    scenes[0], scenes[1], scenes[2], scenes[3], {"Coplanar", 15, zVector(0, 0, 0), Coplanar},
+};
+
+class GeometryBIHRayLayout : public GeometryBIHAgainstBruteForce {};
+
+} // namespace
+
+// TraceRay walks a layout made for rays; IntersectRay walks the node tree
+// with the polygon records one by one. They must agree bit for bit.
+TEST_P(GeometryBIHRayLayout, TraceRayGivesWhatTheNodeTreeGives)
+{
+    ASSERT_TRUE(tree->HasRayLayout());
+    Random random(GetParam().seed * 65537u);
+    int hits = 0;
+    int failures = 0;
+    const auto compare = [&](const Ray& ray, const char* kind) {
+        for (uint8_t nearest : {uint8_t(1), uint8_t(0)}) {
+            zBIHQuery fast;
+            fast.ResetHit();
+            fast.nearestHit = nearest;
+            tree->TraceRay(fast, ray.origin, ray.direction, ray.maximumDistance);
+            zBIHQuery plain;
+            plain.ResetHit();
+            plain.nearestHit = nearest;
+            tree->IntersectRay(plain, ray.origin, ray.direction, ray.maximumDistance);
+            const std::string difference = Difference(fast, plain);
+            if (!difference.empty() && ++failures <= 5)
+                ADD_FAILURE() << kind << " nearest " << int(nearest) << ": " << Describe(ray) << difference;
+            hits += nearest && plain.hitFound;
+        }
+    };
+    for (int i = 0; i < 1000; ++i)
+        compare(MakeRay(random), "random");
+    for (const EdgeRayCase& c : edgeRays) {
+        // Every kind of ray meets the mesh now and then, so each is compared
+        // on hits as well as on misses.
+        const int before = hits;
+        for (int i = 0; i < 300; ++i)
+            compare(c.make(random, geometry, hittable), c.name);
+        EXPECT_GT(hits, before) << c.name << " never hits";
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(hits, 1000);
+}
+
+// Any number of threads may trace through one tree at once, each with its
+// own query: every answer is the one a lone thread gets.
+TEST_P(GeometryBIHRayLayout, ThreadsTracingAtOnceGetWhatOneThreadGets)
+{
+    Random random(GetParam().seed * 92821u);
+    std::vector<Ray> rays;
+    for (int i = 0; i < 400; ++i)
+        rays.push_back(MakeRay(random));
+    const auto trace = [this](const Ray& ray) {
+        zBIHQuery query;
+        query.ResetHit();
+        query.nearestHit = 1;
+        tree->TraceRay(query, ray.origin, ray.direction, ray.maximumDistance);
+        return query;
+    };
+    std::vector<zBIHQuery> alone;
+    for (const Ray& ray : rays)
+        alone.push_back(trace(ray));
+
+    std::atomic<int> differences{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (size_t i = 0; i < rays.size(); ++i) {
+                const size_t k = (i + size_t(t) * 97) % rays.size();
+                if (!Difference(trace(rays[k]), alone[k]).empty())
+                    ++differences;
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(differences.load(), 0);
+}
+
 TEST_P(GeometryBIHAgainstBruteForce, BoxesFindEveryOverlappingPolygonOnce)
 {
     Random random(GetParam().seed * 104729u);
@@ -555,4 +820,7 @@ TEST_P(GeometryBIHAgainstBruteForce, BoxesFindEveryOverlappingPolygonOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenes, GeometryBIHAgainstBruteForce, ::testing::ValuesIn(scenes),
+                         [](const ::testing::TestParamInfo<Scene>& info) { return std::string(info.param.name); });
+
+INSTANTIATE_TEST_SUITE_P(Scenes, GeometryBIHRayLayout, ::testing::ValuesIn(layoutScenes),
                          [](const ::testing::TestParamInfo<Scene>& info) { return std::string(info.param.name); });

@@ -33,6 +33,34 @@ struct zGeometryBIHPolygon {
     uint32_t firstTriangle = 0;
 };
 
+// The tree again, laid out for ray queries: nodes in one array, children
+// side by side, and the fan triangles of each leaf in groups of
+// zGeometryBIHLanes::Width with their planes, in leaf and fan order. A group
+// is tested at once with SSE2, lane by lane in the scalar build: the same
+// bits either way.
+struct zGeometryBIHRayNode {
+    // Inner: index of the left child (the right one follows it) << 2 | split
+    // axis. Leaf: index of its first lane group << 2 | 3.
+    uint32_t link = 3;
+    // Leaf: number of lanes (fan triangles that can be hit).
+    uint32_t lanes = 0;
+    // Inner: the node's clip planes. Leaf: lane 0 holds the bits of the
+    // triangle count the leaf adds to the primitives tested.
+    float clip[2] = {0.0f, 0.0f};
+};
+
+struct alignas(16) zGeometryBIHLanes {
+    static constexpr uint32_t Width = 4;
+    // The polygon's unit normal and corner 0, per axis.
+    float normal[3][Width];
+    float corner[3][Width];
+    // The fan triangle's projection inverse (zGeometryBIHTriangle::inverse).
+    float inverse[4][Width];
+    uint32_t polygon[Width];
+    // Fan triangle index << 2 | dominant axis of the normal.
+    uint32_t fan[Width];
+};
+
 // Bounding interval hierarchy over the polygons of one geometry, one volume
 // per polygon, answering where a ray first meets them and which polygons a box
 // touches. The geometry is not owned; it must outlive the tree and keep its
@@ -55,7 +83,11 @@ public:
     // with nothing built, on failure.
     bool BuildFromGeometry(zGeometry* geometry);
     // Clears the primitive fields and runs the traversal; the caller sets the
-    // nearest-hit mode. A maximum distance of 0 or less is unlimited.
+    // nearest-hit mode. A maximum distance of 0 or less is unlimited. Walks
+    // the layout made for rays, which gives what IntersectRay over the node
+    // tree and IntersectLeaf give, bit for bit (hit, t, polygon, fan
+    // triangle, weights, back side, visits, primitives tested), faster;
+    // without that layout (its allocation failed) it is IntersectRay.
     void TraceRay(zBIHQuery& query, const zVector& origin, const zVector& direction, float maximumDistance) const;
     // The leaf test for one polygon, front faces only, t >= 0 and within the
     // maximum distance when that is above 0; nothing is recorded.
@@ -81,15 +113,22 @@ public:
     // Null until built.
     const zGeometryBIHPolygon* GetPolygons() const { return polygons; }
     const zGeometryBIHTriangle* GetTriangles() const { return triangles; }
+    // Whether TraceRay has its ray layout.
+    bool HasRayLayout() const { return rayNodes != nullptr; }
 
 private:
     // Frees what this class adds.
     void ReleasePolygons();
+    // Makes the ray layout from the built tree and the polygon records; false
+    // (and none) when memory runs out.
+    bool BuildRayLayout();
 
     zGeometry* geometry = nullptr;
     uint32_t polygonCount = 0;
     zGeometryBIHPolygon* polygons = nullptr;
     zGeometryBIHTriangle* triangles = nullptr;
+    zGeometryBIHRayNode* rayNodes = nullptr;
+    zGeometryBIHLanes* rayLanes = nullptr;
 };
 
 template <typename Visitor>
