@@ -380,38 +380,8 @@ TEST_F(SafeModeScene, MatchesTheReferenceImage)
     renderer->Line3D(corners[0], corners[1], nullptr);
     DrawFrame({lit, unlit});
     const std::vector<uint8_t> image = ReadBack(Width, Height);
-    const std::string path = std::string(TAVRIN_TEST_DATA) + "/gl3/safe_scene.ppm";
-    if (std::getenv("TAVRIN_UPDATE_GOLDENS") != nullptr) {
-        std::ofstream out(path, std::ios::binary);
-        out << "P6\n" << Width << " " << Height << "\n255\n";
-        // PPM rows run top to bottom.
-        for (int32_t row = Height - 1; row >= 0; --row)
-            out.write(reinterpret_cast<const char*>(&image[size_t(row) * Width * 3]), Width * 3);
-        GTEST_SKIP() << "reference written to " << path;
-    }
-    std::ifstream in(path, std::ios::binary);
-    ASSERT_TRUE(in.good()) << path;
-    std::string magic;
-    int w = 0, h = 0, maximum = 0;
-    in >> magic >> w >> h >> maximum;
-    in.get();
-    ASSERT_EQ(magic, "P6");
-    ASSERT_EQ(w, Width);
-    ASSERT_EQ(h, Height);
-    std::vector<uint8_t> reference(size_t(Width) * Height * 3);
-    in.read(reinterpret_cast<char*>(reference.data()), std::streamsize(reference.size()));
-    ASSERT_TRUE(in.good());
-    // Rasterisers may differ by a unit of colour and along edges: a small
-    // tolerance per channel and a few edge pixels.
-    int differing = 0;
-    for (int32_t row = 0; row < Height; ++row) {
-        for (int32_t col = 0; col < Width * 3; ++col) {
-            const int got = image[size_t(Height - 1 - row) * Width * 3 + col];
-            const int want = reference[size_t(row) * Width * 3 + col];
-            differing += std::abs(got - want) > 4 ? 1 : 0;
-        }
-    }
-    EXPECT_LE(differing, 12) << "channels differing from " << path;
+    // Rasterisers may differ by a unit of colour and along edges.
+    ExpectReferenceImage(image, Width, Height, "safe_scene", 4, 12);
 }
 
 } // namespace

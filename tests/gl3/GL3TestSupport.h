@@ -17,6 +17,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,44 @@ inline void UseSoftwareGL()
         if (node->value.EqualsCString(shaderDirectory))
             return;
     GlobalSearchPathList.Add(zString(shaderDirectory));
+}
+
+// Compares a bottom-row-first RGB read-back with the reference PPM
+// tests/data/gl3/<name>.ppm (rows top first); TAVRIN_UPDATE_GOLDENS writes the
+// reference instead and skips. Rasterisers differ by a few units of colour and
+// along edges: a channel counts as differing beyond `tolerance`, and at most
+// `allowed` channels may.
+inline void ExpectReferenceImage(const std::vector<uint8_t>& image, int32_t width, int32_t height, const char* name,
+                                 int tolerance, int allowed)
+{
+    const std::string path = std::string(TAVRIN_TEST_DATA) + "/gl3/" + name + ".ppm";
+    if (std::getenv("TAVRIN_UPDATE_GOLDENS") != nullptr) {
+        std::ofstream out(path, std::ios::binary);
+        out << "P6\n" << width << " " << height << "\n255\n";
+        for (int32_t row = height - 1; row >= 0; --row)
+            out.write(reinterpret_cast<const char*>(&image[size_t(row) * width * 3]), width * 3);
+        GTEST_SKIP() << "reference written to " << path;
+    }
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in.good()) << path;
+    std::string magic;
+    int w = 0, h = 0, maximum = 0;
+    in >> magic >> w >> h >> maximum;
+    in.get();
+    ASSERT_EQ(magic, "P6");
+    ASSERT_EQ(w, width);
+    ASSERT_EQ(h, height);
+    std::vector<uint8_t> reference(size_t(width) * height * 3);
+    in.read(reinterpret_cast<char*>(reference.data()), std::streamsize(reference.size()));
+    ASSERT_TRUE(in.good());
+    int differing = 0;
+    for (int32_t row = 0; row < height; ++row)
+        for (int32_t col = 0; col < width * 3; ++col) {
+            const int got = image[size_t(height - 1 - row) * width * 3 + col];
+            const int want = reference[size_t(row) * width * 3 + col];
+            differing += std::abs(got - want) > tolerance ? 1 : 0;
+        }
+    EXPECT_LE(differing, allowed) << "channels differing from " << path;
 }
 
 // Entry-point overrides for the renderer's resolver: a name mapped to null is
