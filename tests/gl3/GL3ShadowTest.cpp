@@ -1007,4 +1007,35 @@ INSTANTIATE_TEST_SUITE_P(
                        zLight::ShadowNone, 0.0f}),
     [](const ::testing::TestParamInfo<LightRangeCase>& info) { return std::string(info.param.name); });
 
+// The camera inside a light's volume, which reaches far past the camera's far
+// plane (the default volume range of 500 against a far plane at 40): the
+// volume's far side is cut off there, yet the ground in view must be lit.
+class FarReachingVolumes : public DeferredShadowScene, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(FarReachingVolumes, StillLightTheGroundInView)
+{
+    spot->type = GetParam();
+    spot->shadow = zLight::ShadowNone;
+    spot->position = zVector(0.0f, 7.0f, -11.0f);
+    const zVector aim(0.0f, 0.0f, 0.0f);
+    spot->SetTarget(&aim);
+    spot->coneAngle = 0.6f;
+    spot->zNear = 0.5f;
+    spot->zFar = zLight::DefaultZFar;
+    spot->range = 60.0f;
+    spot->UpdateWorldMatrix();
+    renderer->UpdateLight(spot.get());
+    camera->zFar = 40.0f;
+    camera->UpdateWorldMatrix();
+    const std::vector<uint8_t> image = DrawFrame();
+    for (const GroundPoint& p : GroundPoints)
+        EXPECT_GT(Brightness(image, p.at), AmbientOnly + 100) << p.at.x << ", " << p.at.z;
+}
+
+INSTANTIATE_TEST_SUITE_P(DeferredShadowScene, FarReachingVolumes,
+                         ::testing::Values(int32_t(zLight::TypeSpot), int32_t(zLight::TypePoint)),
+                         [](const ::testing::TestParamInfo<int32_t>& info) {
+                             return std::string(info.param == zLight::TypeSpot ? "SpotLight" : "PointLight");
+                         });
+
 } // namespace
