@@ -1,5 +1,6 @@
-// The shipped demo drawn by the OpenGL renderer (the deferred frame), off screen, and
-// read back: the world must be lit and the overlay's panel and text visible.
+// The shipped demo drawn by the OpenGL renderer (the deferred frame, with the settings
+// the executable reads), off screen, and read back: the world must be lit, the lamp's
+// shadow and the sky visible, and the overlay's panel and text in front.
 #include "applications/skorva/TavrinViewer.h"
 #include "core/zad/TavrinGlobals.h"
 #include "framework/system/zLogStream.h"
@@ -66,6 +67,11 @@ TEST(DemoFrame, LitWorldWithTheOverlayInFront)
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     viewer.Init();
+    // The renderer settings the executable runs the demo with (shadow maps,
+    // bloom), at the size this test reads back.
+    ASSERT_TRUE(viewer.LoadConfiguration((std::string(TAVRIN_TEST_DATA) + "/../../data/tavrin.conf").c_str()));
+    viewer.width = Width;
+    viewer.height = Height;
     ASSERT_TRUE(viewer.ParseCommandLine(int(argv.size()), argv.data()));
     ASSERT_TRUE(viewer.Setup());
     // Long enough for the crates to land and the overlay to count them.
@@ -87,13 +93,15 @@ TEST(DemoFrame, LitWorldWithTheOverlayInFront)
 
     // The five crates and the floor, each one draw call, were sent to GL.
     EXPECT_GE(drawCalls, 6u);
-    // A project clears to black; the sky above the horizon stays so.
-    EXPECT_TRUE(Near(At(pixels, Width - 4, 100), {0, 0, 0}, 2));
-    // The overlay panel sits in the top left corner over the black sky: dark
+    // A project clears to black; the world's script clears to its sky, the
+    // scene's background colour, which shows above the horizon unlit.
+    const Rgb sky = At(pixels, Width - 4, 100);
+    EXPECT_TRUE(Near(sky, {89, 115, 153}, 3)) << sky.r << " " << sky.g << " " << sky.b;
+    // The overlay panel sits in the top left corner over the sky: a darker
     // blue-grey, not black.
     const Rgb panel = At(pixels, 100, 30);
     EXPECT_FALSE(Near(panel, {0, 0, 0}, 4));
-    EXPECT_LT(panel.r + panel.g + panel.b, 120);
+    EXPECT_LT(panel.r + panel.g + panel.b, sky.r + sky.g + sky.b - 100);
     EXPECT_GT(panel.b, panel.r);
     // Its two lines of text show as bright pixels on it.
     int text = 0;
@@ -145,6 +153,22 @@ TEST(DemoFrame, LitWorldWithTheOverlayInFront)
     EXPECT_GT(crate, 400);
     EXPECT_GT(floorBrightest - floorDarkest, 60);
     EXPECT_GT(crateBrightest - crateDarkest, 50);
+    // The lamp's shadow: the crates stacked near the middle throw it onto the
+    // floor to their left, where the floor is far darker than in the lamp's
+    // light just in front of it on the same tile.
+    auto brightness = [&](int x0, int y0) {
+        int sum = 0;
+        for (int y = y0 - 2; y <= y0 + 2; ++y)
+            for (int x = x0 - 2; x <= x0 + 2; ++x) {
+                const Rgb p = At(pixels, x, y);
+                sum += p.r + p.g + p.b;
+            }
+        return sum / 25;
+    };
+    const int shadowed = brightness(180, 310);
+    const int lit = brightness(60, 340);
+    EXPECT_LT(shadowed * 4, lit * 3) << shadowed << " against " << lit;
+    EXPECT_GT(shadowed, 150) << "the ambient and the sun still reach the shadow";
     viewer.Shutdown();
     GlobalFixedFrameStep = savedStep;
 }

@@ -885,29 +885,128 @@ struct GroundPoint {
     bool shadowed;
 };
 
+// The cube's corners seen from the light land on the ground between
+// x = -3.39 and 0.21, |z| up to 1.04: points inside are in its shadow, points
+// around it are not.
+const GroundPoint GroundPoints[] = {
+    {{-1.4f, 0.0f, 0.0f}, true},   {{-2.6f, 0.0f, 0.3f}, true},  {{-0.8f, 0.0f, -0.6f}, true},
+    {{-2.5f, 0.0f, 1.7f}, false},  {{-4.2f, 0.0f, 0.0f}, false}, {{-1.4f, 0.0f, -1.8f}, false},
+    {{1.8f, 0.0f, 0.0f}, false}};
+
+// Ambient only: the light adds nothing.
+const int AmbientOnly = 3 * int(0.15f * 0.8f * 255.0f + 0.5f);
+
 TEST_F(DeferredShadowScene, TheCubeShadowsTheGroundWhereTheLightIsBlocked)
 {
     const std::vector<uint8_t> shadowed = DrawFrame();
     ExpectReferenceFrame(shadowed, FrameWidth, FrameHeight, "shadow_spot_cube");
-    // The cube's corners seen from the light land on the ground between
-    // x = -3.39 and 0.21, |z| up to 1.04: points inside get the ambient term
-    // only, points around it the light.
-    const int ambientOnly = 3 * int(0.15f * 0.8f * 255.0f + 0.5f);
-    for (const GroundPoint& p : {GroundPoint{{-1.4f, 0.0f, 0.0f}, true}, GroundPoint{{-2.6f, 0.0f, 0.3f}, true},
-                                 GroundPoint{{-0.8f, 0.0f, -0.6f}, true}, GroundPoint{{-2.5f, 0.0f, 1.7f}, false},
-                                 GroundPoint{{-4.2f, 0.0f, 0.0f}, false}, GroundPoint{{-1.4f, 0.0f, -1.8f}, false},
-                                 GroundPoint{{1.8f, 0.0f, 0.0f}, false}}) {
+    for (const GroundPoint& p : GroundPoints) {
         const int brightness = Brightness(shadowed, p.at);
         if (p.shadowed)
-            EXPECT_NEAR(brightness, ambientOnly, 12) << p.at.x << ", " << p.at.z;
+            EXPECT_NEAR(brightness, AmbientOnly, 12) << p.at.x << ", " << p.at.z;
         else
-            EXPECT_GT(brightness, ambientOnly + 150) << p.at.x << ", " << p.at.z;
+            EXPECT_GT(brightness, AmbientOnly + 150) << p.at.x << ", " << p.at.z;
     }
     // Without shadow mapping the same light reaches the ground under the cube.
     renderer->effectFlags &= ~uint32_t(zGL3Renderer::EffectShadowMapping);
     renderer->UpdateLight(spot.get());
     const std::vector<uint8_t> plain = DrawFrame();
-    EXPECT_GT(Brightness(plain, zVector(-1.4f, 0.0f, 0.0f)), ambientOnly + 150);
+    EXPECT_GT(Brightness(plain, zVector(-1.4f, 0.0f, 0.0f)), AmbientOnly + 150);
 }
+
+// The same light with the near and far distances scenes give it, shadowed or
+// not, and a point or parallel light in its place: a shadowed light darkens
+// exactly the ground behind the cube, whatever its depth range; an unshadowed
+// one lights every ground point. (The parallel light's shadow covers the same
+// points as the spot light's.)
+struct LightRangeCase {
+    const char* name;
+    int32_t type;
+    float zNear;
+    float zFar;
+    int32_t shadow;
+    float specular;
+};
+
+void PrintTo(const LightRangeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LightsOverTheCube : public DeferredShadowScene, public ::testing::WithParamInterface<LightRangeCase> {};
+
+TEST_P(LightsOverTheCube, ShadowOnlyWhereTheCubeBlocksTheLight)
+{
+    const LightRangeCase& c = GetParam();
+    spot->type = c.type;
+    renderer->effectFlags |= zGL3Renderer::EffectLinearShadow;
+    spot->zNear = c.zNear;
+    spot->zFar = c.zFar;
+    spot->shadow = c.shadow;
+    spot->specularIntensity = c.specular;
+    spot->UpdateWorldMatrix();
+    renderer->UpdateLight(spot.get());
+    const std::vector<uint8_t> image = DrawFrame();
+    const bool shadowed = c.shadow == zLight::ShadowMap;
+    for (const GroundPoint& p : GroundPoints) {
+        const int brightness = Brightness(image, p.at);
+        if (shadowed && p.shadowed)
+            EXPECT_NEAR(brightness, AmbientOnly, 12) << p.at.x << ", " << p.at.z;
+        else
+            EXPECT_GT(brightness, AmbientOnly + 150) << p.at.x << ", " << p.at.z;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DeferredShadowScene, LightsOverTheCube,
+    ::testing::Values(
+        LightRangeCase{"Near2Far30", zLight::TypeSpot, 2.0f, 30.0f, zLight::ShadowMap, 0.0f},
+        LightRangeCase{"Near2DefaultFar", zLight::TypeSpot, 2.0f, zLight::DefaultZFar, zLight::ShadowMap, 0.0f},
+        LightRangeCase{"SmallestScriptNearDefaultFar", zLight::TypeSpot, zLight::MinTagZNear, zLight::DefaultZFar,
+                       zLight::ShadowMap, 0.0f},
+        LightRangeCase{"DefaultNearAndFar", zLight::TypeSpot, zLight::DefaultZNear, zLight::DefaultZFar,
+                       zLight::ShadowMap, 0.0f},
+        LightRangeCase{"SpecularNear2DefaultFar", zLight::TypeSpot, 2.0f, zLight::DefaultZFar, zLight::ShadowMap,
+                       1.0f},
+        LightRangeCase{"PointLight", zLight::TypePoint, zLight::DefaultZNear, zLight::DefaultZFar, zLight::ShadowMap,
+                       0.0f},
+        LightRangeCase{"ParallelLight", zLight::TypeParallel, zLight::DefaultZNear, zLight::DefaultZFar,
+                       zLight::ShadowMap, 0.0f},
+        LightRangeCase{"UnshadowedNear2Far30", zLight::TypeSpot, 2.0f, 30.0f, zLight::ShadowNone, 0.0f},
+        LightRangeCase{"UnshadowedSpecular", zLight::TypeSpot, 2.0f, 30.0f, zLight::ShadowNone, 1.0f},
+        LightRangeCase{"UnshadowedDefaultNearAndFar", zLight::TypeSpot, zLight::DefaultZNear, zLight::DefaultZFar,
+                       zLight::ShadowNone, 0.0f}),
+    [](const ::testing::TestParamInfo<LightRangeCase>& info) { return std::string(info.param.name); });
+
+// The camera inside a light's volume, which reaches far past the camera's far
+// plane (the default volume range of 500 against a far plane at 40): the
+// volume's far side is cut off there, yet the ground in view must be lit.
+class FarReachingVolumes : public DeferredShadowScene, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(FarReachingVolumes, StillLightTheGroundInView)
+{
+    spot->type = GetParam();
+    spot->shadow = zLight::ShadowNone;
+    spot->position = zVector(0.0f, 7.0f, -11.0f);
+    const zVector aim(0.0f, 0.0f, 0.0f);
+    spot->SetTarget(&aim);
+    spot->coneAngle = 0.6f;
+    spot->zNear = 0.5f;
+    spot->zFar = zLight::DefaultZFar;
+    spot->range = 60.0f;
+    spot->UpdateWorldMatrix();
+    renderer->UpdateLight(spot.get());
+    camera->zFar = 40.0f;
+    camera->UpdateWorldMatrix();
+    const std::vector<uint8_t> image = DrawFrame();
+    for (const GroundPoint& p : GroundPoints)
+        EXPECT_GT(Brightness(image, p.at), AmbientOnly + 100) << p.at.x << ", " << p.at.z;
+}
+
+INSTANTIATE_TEST_SUITE_P(DeferredShadowScene, FarReachingVolumes,
+                         ::testing::Values(int32_t(zLight::TypeSpot), int32_t(zLight::TypePoint)),
+                         [](const ::testing::TestParamInfo<int32_t>& info) {
+                             return std::string(info.param == zLight::TypeSpot ? "SpotLight" : "PointLight");
+                         });
 
 } // namespace

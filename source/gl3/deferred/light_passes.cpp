@@ -257,6 +257,11 @@ void zGL3Renderer::DrawLightVolume(zLight* light)
     glDepthMask(GL_FALSE);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
+    // A volume reaching past the camera's far plane would lose its far side
+    // there, and with it the light on everything in view: clamped, its depth
+    // stays behind every surface instead.
+    if (depthClamp != 0)
+        glEnable(GL_DEPTH_CLAMP);
     const zVector eye = Position(camera->worldMatrix);
     if (light->type == zLight::TypePoint) {
         SetModelMatrix(light->worldMatrix, nullptr);

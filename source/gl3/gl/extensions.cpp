@@ -4,6 +4,9 @@
 #include "framework/system/zLogStream.h"
 #include "gl3/system/zGL3Renderer.h"
 
+#include <cstdio>
+#include <cstring>
+
 namespace {
 
 template <typename T>
@@ -17,6 +20,21 @@ bool Fetch(zGL3Renderer& renderer, T& slot, const char* name, bool required)
     else
         LogWarning("zGL3Renderer::LoadOpenGLExtensions") << name << " is not supported by this driver.\n";
     return false;
+}
+
+// GL 3.2 has depth clamping in its core; older drivers may offer it as an
+// extension.
+bool SupportsDepthClamp()
+{
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    int major = 0, minor = 0;
+    if (version != nullptr && std::sscanf(version, "%d.%d", &major, &minor) == 2 &&
+        (major > 3 || (major == 3 && minor >= 2)))
+        return true;
+    const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return extensions != nullptr &&
+           (std::strstr(extensions, "GL_ARB_depth_clamp") != nullptr ||
+            std::strstr(extensions, "GL_NV_depth_clamp") != nullptr);
 }
 
 } // namespace
@@ -64,6 +82,7 @@ bool zGL3Renderer::LoadOpenGLExtensions()
         }
     }
     Fetch(r, glClampColor_, "glClampColorARB", false);
+    depthClamp = SupportsDepthClamp() ? 1 : 0;
     if ((optionFlags & OptionDisableShader) != 0) {
         glUseProgramObject_ = nullptr;
         *GlobalLogStream << "Renderer instantiated with no shader support.\n";

@@ -442,6 +442,9 @@ public:
     zWindowHandle outputWindow = nullptr;
     int32_t maxDrawBuffers = 0;
     uint8_t sixteenBitDepth = 0;
+    // 1 when the driver can clamp depth instead of clipping at the near and
+    // far planes (GL 3.2, or the ARB or NV depth-clamp extension).
+    uint8_t depthClamp = 0;
     // Client-array and matrix-mode caches.
     int32_t vertexArraySet = 0;
     int32_t normalArraySet = 0;
