@@ -125,12 +125,13 @@ inline bool SqSafePtrMayBeStale(const void* object)
 // of every native function passes here.
 inline bool SqGetSafePtr(HSQUIRRELVM v, SQInteger idx, void** out, int32_t expected)
 {
-    // sq_getuserdata also refuses values that are not user data; handles carry
-    // no type tag and have their own size.
+    // The read also refuses values that are not user data; handles carry no type
+    // tag and have their own size. One read of the slot gives all three.
     SQUserPointer data = nullptr;
     SQUserPointer tag = nullptr;
-    if (SQ_SUCCEEDED(sq_getuserdata(v, idx, &data, &tag)) && tag == nullptr &&
-        sq_getsize(v, idx) == SQInteger(sizeof(SqSafePtr))) {
+    SQInteger size = 0;
+    if (SQ_SUCCEEDED(sq_getuserdataandsize(v, idx, &data, &tag, &size)) && tag == nullptr &&
+        size == SQInteger(sizeof(SqSafePtr))) {
         const SqSafePtr* handle = static_cast<const SqSafePtr*>(data);
         if (expected == 0 || handle->type == expected) {
             if (out != nullptr)

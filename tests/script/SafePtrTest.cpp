@@ -4,6 +4,7 @@
 #include "script/SqSafePtr.h"
 #include "script/zScriptUnit.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -263,6 +264,81 @@ TEST_F(SafePtr, ManagedReleaseInvalidatesBorrowedHandles)
     EXPECT_FALSE(SqSafePtrIsLive(v, -1));
     sq_pop(v, 2);
     SqSetManagedDeleter(SqPtrScene, nullptr);
+}
+
+// User data laid out as a live Item handle would be, of any size, with or
+// without a type tag.
+int tagObject = 0;
+void PushLikeAHandle(HSQUIRRELVM v, SQInteger size, bool tagged)
+{
+    auto* data = static_cast<unsigned char*>(sq_newuserdata(v, size));
+    std::memset(data, 0, size_t(size));
+    const SqSafePtr item{SqPtrItem, 0, &itemObject};
+    std::memcpy(data, &item, std::min(sizeof(item), size_t(size)));
+    if (tagged)
+        sq_settypetag(v, -1, &tagObject);
+}
+
+// Every kind of value against a fetch of an Item, read straight from the stack:
+// handles pass or name both kinds; anything else, user data of a handle's size
+// with a type tag or holding an Item's kind included, is not a handle.
+TEST_F(SafePtr, FetchOfEveryKindOfValue)
+{
+    auto* deleted = new int(2);
+    const std::string notAHandle = "Expected typetag, none found.";
+    struct Case {
+        const char* name;
+        void (*push)(HSQUIRRELVM v, void* deleted); // pushes the value
+        bool ok;
+        const void* object;      // what the fetch yields when ok
+        const char* message;     // the call stack's header otherwise
+    };
+    const Case cases[] = {
+        {"item", [](HSQUIRRELVM v, void*) { SqPushSafePtr(v, &itemObject, SqPtrItem); }, true, &itemObject, ""},
+        {"null item", [](HSQUIRRELVM v, void*) { SqPushSafePtr(v, nullptr, SqPtrItem); }, true, nullptr, ""},
+        {"stale item", [](HSQUIRRELVM v, void* d) { SqPushSafePtr(v, d, SqPtrItem); SqSafePtrInvalidate(d); }, true,
+         nullptr, ""},
+        {"scene", [](HSQUIRRELVM v, void*) { SqPushSafePtr(v, &sceneObject, SqPtrScene); }, false, nullptr,
+         "Expected 'Item' (23), got 'Scene' (8)."},
+        {"stale scene", [](HSQUIRRELVM v, void* d) { SqPushSafePtr(v, d, SqPtrScene); SqSafePtrInvalidate(d); }, false,
+         nullptr,
+         "Expected 'Item' (23), got 'Scene' (8)."},
+        {"tagged user data of a handle's size", [](HSQUIRRELVM v, void*) { PushLikeAHandle(v, sizeof(SqSafePtr), true); },
+         false, nullptr, notAHandle.c_str()},
+        {"user data one byte short", [](HSQUIRRELVM v, void*) { PushLikeAHandle(v, sizeof(SqSafePtr) - 1, false); },
+         false, nullptr, notAHandle.c_str()},
+        {"user data one byte long", [](HSQUIRRELVM v, void*) { PushLikeAHandle(v, sizeof(SqSafePtr) + 1, false); },
+         false, nullptr, notAHandle.c_str()},
+        {"integer", [](HSQUIRRELVM v, void*) { sq_pushinteger(v, SqPtrItem); }, false, nullptr, notAHandle.c_str()},
+        {"float", [](HSQUIRRELVM v, void*) { sq_pushfloat(v, 23.0f); }, false, nullptr, notAHandle.c_str()},
+        {"string", [](HSQUIRRELVM v, void*) { sq_pushstring(v, "0123456789abcdef", -1); }, false, nullptr,
+         notAHandle.c_str()},
+        {"null", [](HSQUIRRELVM v, void*) { sq_pushnull(v); }, false, nullptr, notAHandle.c_str()},
+        {"bool", [](HSQUIRRELVM v, void*) { sq_pushbool(v, SQTrue); }, false, nullptr, notAHandle.c_str()},
+        {"user pointer", [](HSQUIRRELVM v, void*) { sq_pushuserpointer(v, &itemObject); }, false, nullptr,
+         notAHandle.c_str()},
+        {"table", [](HSQUIRRELVM v, void*) { sq_newtable(v); }, false, nullptr, notAHandle.c_str()},
+        {"array", [](HSQUIRRELVM v, void*) { sq_newarray(v, 16); }, false, nullptr, notAHandle.c_str()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t logged = Lines().size();
+        c.push(v, deleted);
+        const SQInteger top = sq_gettop(v);
+        // At the top, from below and with no object wanted: the same answer.
+        for (const SQInteger idx : {top, SQInteger(-1)}) {
+            void* object = &sceneObject;
+            EXPECT_EQ(SqGetSafePtr(v, idx, &object, SqPtrItem), c.ok);
+            EXPECT_EQ(object, c.ok ? c.object : &sceneObject); // untouched on failure
+        }
+        EXPECT_EQ(SqGetSafePtr(v, -1, static_cast<void**>(nullptr), SqPtrItem), c.ok);
+        const std::string expected =
+            c.ok ? "" : std::string("[|] \n[|] Script call stack (") + c.message + "):\n[|] \n";
+        EXPECT_EQ(Text(logged), expected + expected + expected);
+        EXPECT_EQ(sq_gettop(v), top);
+        sq_pop(v, 1);
+    }
+    delete deleted;
 }
 
 TEST_F(SafePtr, HandleLayout)

@@ -413,6 +413,24 @@ TEST_F(SquirrelNativeCall, InlineReadersAnswerAsTheFullForms)
 
         EXPECT_EQ(sq_getsize(v, e.idx), e.size);
         EXPECT_EQ(sq_getsize_slow(v, e.idx), e.size);
+
+        // The fused read answers as sq_getuserdata followed by sq_getsize, error text
+        // included, and leaves every output untouched on failure.
+        SQUserPointer pBoth = nullptr, tagBoth = reinterpret_cast<SQUserPointer>(1);
+        SQInteger sizeBoth = -99;
+        const SQRESULT both = sq_getuserdataandsize(v, e.idx, &pBoth, &tagBoth, &sizeBoth);
+        EXPECT_EQ(both, udFull);
+        EXPECT_EQ(both == SQ_OK ? "" : LastError(), udFullError);
+        EXPECT_EQ(pBoth, pFull);
+        EXPECT_EQ(tagBoth, tagFull);
+        EXPECT_EQ(sizeBoth, e.userdata ? e.size : -99);
+        if (e.userdata) {
+            SQUserPointer noTag = nullptr;
+            SQInteger size = 0;
+            EXPECT_EQ(sq_getuserdataandsize(v, e.idx, &noTag, nullptr, &size), SQ_OK);
+            EXPECT_EQ(noTag, p);
+            EXPECT_EQ(size, e.size);
+        }
     }
     // The userdata's own memory and tag come back.
     SQUserPointer p = nullptr, tag = nullptr;

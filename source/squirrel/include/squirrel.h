@@ -314,7 +314,7 @@ SQUIRREL_API SQRESULT sq_getthread(HSQUIRRELVM v, SQInteger idx, HSQUIRRELVM *th
 SQUIRREL_API SQRESULT sq_getuserpointer(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p);
 /* The memory of the userdata at idx and, when typetag is given, its type tag. [-0 +0] */
 SQUIRREL_API SQRESULT sq_getuserdata_slow(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag);
-/* sq_getuserdata itself is inline below. */
+/* sq_getuserdata itself is inline below, with sq_getuserdataandsize. */
 /* Tags a userdata or class at idx; instances report their class's tag. [-0 +0] */
 SQUIRREL_API SQRESULT sq_settypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer typetag);
 SQUIRREL_API SQRESULT sq_gettypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer *typetag);
@@ -620,10 +620,13 @@ SQ_INLINE SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger *i)
 SQ_INLINE SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat *f)
 {
     const char *value;
+    SQFloat x;
+    SQRESULT r;
     if (sq_view_slot(v, idx, &value)) {
         uint8_t kind = sq_view_kind(value);
         if (kind == SQ_VIEW_KIND_FLOAT) {
-            memcpy(f, value + offsetof(SQValueView, u), sizeof(*f));
+            memcpy(&x, value + offsetof(SQValueView, u), sizeof(x));
+            *f = x;
             return SQ_OK;
         }
         if (kind == SQ_VIEW_KIND_INTEGER) {
@@ -633,7 +636,11 @@ SQ_INLINE SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat *f)
             return SQ_OK;
         }
     }
-    return sq_getfloat_slow(v, idx, f);
+    /* Through a temporary, as in sq_getuserdata: the caller's variable stays out of
+       memory on the common path. */
+    r = sq_getfloat_slow(v, idx, &x);
+    if (SQ_SUCCEEDED(r)) *f = x;
+    return r;
 }
 
 /* Finds the userdata object of the value at idx; false when it is not one. */
@@ -671,6 +678,30 @@ SQ_INLINE SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx)
     if (!sq_view_userdata(v, idx, &ud)) return sq_getsize_slow(v, idx);
     memcpy(&size, ud + offsetof(SQUserDataView, size), sizeof(size));
     return size;
+}
+
+/* sq_getuserdata and sq_getsize of the same userdata in one read of the slot: the same
+   result, memory, tag and error as sq_getuserdata, and on success *size as sq_getsize
+   gives it (untouched on failure). A project extension for the handle readers, which
+   check both on every native call. */
+SQ_INLINE SQRESULT sq_getuserdataandsize(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag,
+                                         SQInteger *size)
+{
+    const char *ud;
+    if (!sq_view_userdata(v, idx, &ud)) {
+        SQUserPointer memory, tag;
+        SQRESULT r = sq_getuserdata_slow(v, idx, &memory, typetag ? &tag : NULL);
+        if (SQ_SUCCEEDED(r)) {
+            *p = memory;
+            if (typetag) *typetag = tag;
+            *size = sq_getsize_slow(v, idx);
+        }
+        return r;
+    }
+    *p = (SQUserPointer)(ud + SQ_VIEW_USERDATA_PAYLOAD);
+    if (typetag) memcpy(typetag, ud + offsetof(SQUserDataView, typeTag), sizeof(*typetag));
+    memcpy(size, ud + offsetof(SQUserDataView, size), sizeof(*size));
+    return SQ_OK;
 }
 
 #ifdef __cplusplus

@@ -15,7 +15,7 @@ void PrintLocal(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar *name)
         break;
     }
     case OT_FLOAT: {
-        SQFloat f;
+        SQFloat f = 0;
         sq_getfloat(v, -1, &f);
         pf(v, "[%s] %.14g\n", name, static_cast<double>(f));
         break;

@@ -247,7 +247,7 @@ SQInteger bloblib_casti2f(HSQUIRRELVM v)
 
 SQInteger bloblib_castf2i(HSQUIRRELVM v)
 {
-    SQFloat f;
+    SQFloat f = 0;
     sq_getfloat(v, 2, &f);
     float x = static_cast<float>(f);
     int32_t bits;
@@ -277,7 +277,7 @@ SQInteger bloblib_swap4(HSQUIRRELVM v)
 
 SQInteger bloblib_swapfloat(HSQUIRRELVM v)
 {
-    SQFloat f;
+    SQFloat f = 0;
     sq_getfloat(v, 2, &f);
     sq_pushfloat(v, ByteSwap(static_cast<float>(f)));
     return 1;
