@@ -271,11 +271,11 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
         }
     }
     EnsureSlots(fbase + nargs + nc->nfree);
-    PushNativeFrame(nc, fbase, nargs);
+    PushNativeFrame(nc, fbase, nargs, direct);
     for (uint32_t i = 0; i < nc->nfree; i++) stack[top++] = nc->freeVars[i];
     if (nc->env) stack[fbase] = nc->env->Get();
 
-    SQInteger r = RunNative(nc, direct);
+    SQInteger r = RunNative(nc);
     Value result;
     if (r == kSuspendSignal) {
         suspend = true;
@@ -483,7 +483,9 @@ SQRESULT Fiber::Suspend()
         lastError = rt->String("cannot suspend an already suspended vm");
         return SQ_ERROR;
     }
-    if (nativeDepth != 2 || !directNative) {
+    // Only a native called straight from script code, with nothing else of this fiber's
+    // on the C stack (its frame is the last one), may suspend.
+    if (nativeDepth != 2 || frames.empty() || !frames.back().direct) {
         lastError = rt->String("cannot suspend through native calls/metamethods");
         return SQ_ERROR;
     }

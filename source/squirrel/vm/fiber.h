@@ -34,6 +34,7 @@ struct Frame {
     uint32_t tailcalls = 0;
     bool entry = false;  // first frame of an interpreter entry: returning from it leaves Execute
     bool native = false;
+    bool direct = false; // a native called straight from script code: the one kind that may suspend
 };
 
 enum class RunStatus { Returned, Yielded, Suspended };
@@ -85,10 +86,10 @@ struct Fiber : GcObject {
                          Value &out);
     Value CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend);
     // The parts of a native call shared with the interpreter's own call path: the frame
-    // for `nc` with its `nargs` values from `fbase` (checks done, room made), the call
-    // itself with the depth counts (the frame popped again if the native throws), and
-    // the frame's removal.
-    void PushNativeFrame(NativeClosure *nc, uint32_t fbase, uint32_t nargs)
+    // for `nc` with its `nargs` values from `fbase` (checks done, room made; `direct`
+    // when script code makes the call), the call itself with the depth counts (the frame
+    // popped again if the native throws), and the frame's removal.
+    void PushNativeFrame(NativeClosure *nc, uint32_t fbase, uint32_t nargs, bool direct)
     {
         Frame &f = frames.emplace_back();
         f.callee = Value::Ref(Kind::NativeClosure, nc);
@@ -96,10 +97,11 @@ struct Fiber : GcObject {
         f.top = fbase + nargs;
         f.savedTop = top;
         f.native = true;
+        f.direct = direct;
         base = fbase;
         top = fbase + nargs;
     }
-    SQInteger RunNative(NativeClosure *nc, bool direct);
+    SQInteger RunNative(NativeClosure *nc);
     void PopNativeFrame();
     // PopNativeFrame when nothing above the caller's window needs dropping: the frame
     // goes and the caller's base and top come back. Forced inline, as the interpreter
@@ -175,7 +177,6 @@ struct Fiber : GcObject {
     SQRELEASEHOOK releaseHook = nullptr;
 
     int nativeDepth = 0;         // interpreter entries and native calls on the C stack
-    bool directNative = false;   // the running native was called straight from script code
     bool suspended = false;
     int32_t suspendRetSlot = -1; // where the suspended call's result goes on wakeup
 };
@@ -188,22 +189,18 @@ struct SQVM final : nut::Fiber {
 
 namespace nut {
 
-inline SQInteger Fiber::RunNative(NativeClosure *nc, bool direct)
+inline SQInteger Fiber::RunNative(NativeClosure *nc)
 {
     nativeDepth++;
     rt->cDepth++;
-    const bool prevDirect = directNative;
-    directNative = direct;
     struct Leave {
         Fiber *self;
-        bool prev;
         void operator()() const
         {
-            self->directNative = prev;
             self->nativeDepth--;
             self->rt->cDepth--;
         }
-    } leave{this, prevDirect};
+    } leave{this};
     SQInteger r;
     try {
         r = nc->fn(static_cast<SQVM *>(this));
