@@ -115,6 +115,28 @@ TEST_F(SquirrelSuspend, OnlyNativesCalledStraightFromScriptSuspend)
         EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_IDLE);
         sq_settop(v, 0);
     }
+    // A thread started from script code suspends itself, not its caller, and so does a
+    // thread started by a native.
+    sq_settop(v, 0);
+    Register("callThread", [](HSQUIRRELVM vm) -> SQInteger {
+        sq_push(vm, 2);
+        sq_pushstring(vm, "call", -1);
+        if (SQ_FAILED(sq_get(vm, -2))) return SQ_ERROR;
+        sq_push(vm, 2);
+        if (SQ_FAILED(sq_call(vm, 1, SQFalse, SQTrue))) return SQ_ERROR;
+        return 0;
+    });
+    for (const char *start : {"t.call()", "callThread(t)"}) {
+        SCOPED_TRACE(start);
+        ASSERT_TRUE(SQ_SUCCEEDED(StartRun(std::string("function run() { local t = newthread(@() wait()); ") + start +
+                                          "; return t.getstatus(); }")))
+            << LastError();
+        EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_IDLE);
+        const SQChar *r = nullptr;
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &r)));
+        EXPECT_STREQ(r, "suspended");
+        sq_settop(v, 0);
+    }
     // The host calling the native itself: no script code around it.
     sq_pushroottable(v);
     sq_pushstring(v, "wait", -1);

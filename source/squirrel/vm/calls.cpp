@@ -257,6 +257,7 @@ uint32_t Fiber::EntryFrameIndex() const
 Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend)
 {
     suspend = false;
+    CountCaller caller(rt);
     if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     SQInteger check = nc->paramCheck;
     if (check && ((check > 0 && check != static_cast<SQInteger>(nargs)) ||
@@ -292,6 +293,7 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
 
 RunStatus Fiber::Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &out)
 {
+    CountCaller caller(rt);
     Value callee = stack[func];
     switch (callee.kind()) {
     case Kind::Closure: {
@@ -372,19 +374,24 @@ Value Fiber::CallWith(const Value &fn, const Value *args, uint32_t nargs, bool r
 
 RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
 {
+    // Callers count a native they are called from (CountCaller): Invoke, ResumeGenerator
+    // and waking up.
     struct Depth {
-        int &d, &all;
-        Depth(int &x, int &y) : d(x), all(y)
+        Fiber *self;
+        Fiber *outer;
+        explicit Depth(Fiber *f) : self(f), outer(f->rt->running)
         {
-            d++;
-            all++;
+            self->nativeDepth++;
+            self->rt->cDepth++;
+            self->rt->running = self;
         }
         ~Depth()
         {
-            d--;
-            all--;
+            self->nativeDepth--;
+            self->rt->cDepth--;
+            self->rt->running = outer;
         }
-    } depth(nativeDepth, rt->cDepth);
+    } depth(this);
     uint32_t entry = EntryFrameIndex();
     for (;;) {
         try {
@@ -485,7 +492,8 @@ SQRESULT Fiber::Suspend()
     }
     // Only a native called straight from script code, with nothing else of this fiber's
     // on the C stack (its frame is the last one), may suspend.
-    if (nativeDepth != 2 || frames.empty() || !frames.back().direct) {
+    const int depth = nativeDepth + (!frames.empty() && frames.back().uncounted ? 1 : 0);
+    if (depth != 2 || frames.empty() || !frames.back().direct) {
         lastError = rt->String("cannot suspend through native calls/metamethods");
         return SQ_ERROR;
     }
@@ -512,6 +520,7 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
 {
     if (g->state == Generator::State::Dead) Throw("resuming dead generator");
     if (g->state == Generator::State::Running) Throw("resuming active generator");
+    CountCaller caller(rt);
     if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     Value keep = Value::Ref(Kind::Generator, g);
     Closure *c = g->closure.As<Closure>();

@@ -297,8 +297,8 @@ HOT_PATH;
         if (n->CountFits(B) && n->nfree == 0 && !n->env && rt->cDepth < kMaxNativeDepth &&
             nbase + B <= savedTop && nbase + B + kStackHeadroom <= stackSize &&
             n->ArgsMatchFromScript(R + A + 1, B)) {
-            PushNativeFrame(n, nbase, B, true);
-            const SQInteger r = RunNative(n);
+            PushNativeFrame(n, nbase, B, true, true);
+            const SQInteger r = RunUncountedNative(n);
             if (r == 0 && top <= savedTop && (!openUps || openUps->slot < nbase)) [[likely]] {
                 // No result and nothing left above the caller's window: the frame goes
                 // and the caller's base and top come back.
