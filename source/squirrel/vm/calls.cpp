@@ -207,7 +207,7 @@ bool Fiber::PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t r
         if (hooksOn) CallDebugHook('c', 0);
         return true;
     }
-    Frame f;
+    Frame &f = frames.emplace_back();
     f.pc = p->code.data();
     f.callee = Value::Ref(Kind::Closure, c);
     f.base = fbase;
@@ -215,7 +215,6 @@ bool Fiber::PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t r
     f.savedTop = top;
     f.retSlot = retSlot;
     f.entry = entry;
-    frames.push_back(std::move(f));
     base = fbase;
     top = fbase + p->maxStack;
     if (hooksOn) CallDebugHook('c', 0);
