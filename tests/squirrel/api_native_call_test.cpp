@@ -252,6 +252,9 @@ TEST_F(SquirrelNativeCall, NativeStackOverflowComesAtTheSameDepth)
         "reenter(down, n + 1)",
         "reenter.call(this, down, n + 1)",
         "reenter.acall([this, down, n + 1])",
+        "[n + 1].map(@(x) down(x))[0]",
+        "newthread(down).call(n + 1)",
+        "reenter(@(m) newthread(down).call(m), n + 1)",
     };
     std::vector<std::string> depths;
     for (const char *form : forms) {
@@ -265,12 +268,16 @@ TEST_F(SquirrelNativeCall, NativeStackOverflowComesAtTheSameDepth)
         depths.push_back(printed);
         printed.clear();
     }
-    // 100 native calls and interpreter entries at most, the host's own entry included.
-    // Directly, each level adds the native and an entry; through .call and .acall, the
-    // `call` native as well.
+    // 100 native calls and interpreter entries at most, the host's own entry included,
+    // counted over every thread. Directly, each level adds the native and an entry;
+    // through .call and .acall, the `call` native as well; through another thread, the
+    // thread's `call` and its entry, and both natives when `reenter` starts the thread.
     EXPECT_EQ(depths[0], "49");
     EXPECT_EQ(depths[1], "33");
     EXPECT_EQ(depths[2], "33");
+    EXPECT_EQ(depths[3], "49");
+    EXPECT_EQ(depths[4], "49");
+    EXPECT_EQ(depths[5], "24");
 }
 
 // A native suspending from a tail call or a statement wakes up with its result in place.

@@ -70,6 +70,83 @@ TEST_F(SquirrelSuspend, SuspendIsRefusedInsideMetamethodsAndNestedNativeCalls)
     }
 }
 
+// Whether a native may suspend depends on how it was called, not on the route the
+// call takes inside the VM: a native with a free variable is called straight from
+// script code as well, through the general path.
+TEST_F(SquirrelSuspend, OnlyNativesCalledStraightFromScriptSuspend)
+{
+    sq_pushroottable(v);
+    sq_pushstring(v, "waitFree", -1);
+    sq_pushinteger(v, 7);
+    sq_newclosure(v, [](HSQUIRRELVM vm) -> SQInteger { return sq_suspendvm(vm); }, 1);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    struct Case {
+        const char *call;
+        bool suspends;
+    };
+    const Case cases[] = {
+        {"wait()", true},
+        {"waitFree()", true},
+        {"wait.call(this)", false},
+        {"wait.acall([this])", false},
+        {"waitFree.call(this)", false},
+        {"(function() { return wait(); })()", true},
+        {"[1].map(@(x) waitFree())", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.call);
+        const SQRESULT started = StartRun(std::string("function run() { local r = ") + c.call + "; return \"got \" + r; }");
+        if (!c.suspends) {
+            EXPECT_TRUE(SQ_FAILED(started));
+            EXPECT_EQ(LastError(), "cannot suspend through native calls/metamethods");
+            EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_IDLE);
+            sq_settop(v, 0);
+            continue;
+        }
+        ASSERT_TRUE(SQ_SUCCEEDED(started)) << LastError();
+        ASSERT_EQ(sq_getvmstate(v), SQ_VMSTATE_SUSPENDED);
+        sq_settop(v, 0);
+        sq_pushstring(v, "woken", -1);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_wakeupvm(v, SQTrue, SQTrue, SQTrue, SQFalse))) << LastError();
+        const SQChar *r = nullptr;
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &r)));
+        EXPECT_STREQ(r, "got woken");
+        EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_IDLE);
+        sq_settop(v, 0);
+    }
+    // A thread started from script code suspends itself, not its caller, and so does a
+    // thread started by a native.
+    sq_settop(v, 0);
+    Register("callThread", [](HSQUIRRELVM vm) -> SQInteger {
+        sq_push(vm, 2);
+        sq_pushstring(vm, "call", -1);
+        if (SQ_FAILED(sq_get(vm, -2))) return SQ_ERROR;
+        sq_push(vm, 2);
+        if (SQ_FAILED(sq_call(vm, 1, SQFalse, SQTrue))) return SQ_ERROR;
+        return 0;
+    });
+    for (const char *start : {"t.call()", "callThread(t)"}) {
+        SCOPED_TRACE(start);
+        ASSERT_TRUE(SQ_SUCCEEDED(StartRun(std::string("function run() { local t = newthread(@() wait()); ") + start +
+                                          "; return t.getstatus(); }")))
+            << LastError();
+        EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_IDLE);
+        const SQChar *r = nullptr;
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &r)));
+        EXPECT_STREQ(r, "suspended");
+        sq_settop(v, 0);
+    }
+    // The host calling the native itself: no script code around it.
+    sq_pushroottable(v);
+    sq_pushstring(v, "wait", -1);
+    sq_get(v, -2);
+    sq_pushroottable(v);
+    EXPECT_TRUE(SQ_FAILED(sq_call(v, 1, SQTrue, SQFalse)));
+    EXPECT_EQ(LastError(), "cannot suspend through native calls/metamethods");
+    EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_IDLE);
+}
+
 TEST_F(SquirrelSuspend, ErrorHandlerAskingToSuspendLeavesTheVmRunningNormally)
 {
     sq_newclosure(v, [](HSQUIRRELVM vm) -> SQInteger { return sq_suspendvm(vm); }, 0);

@@ -271,6 +271,7 @@ SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool rais
     v->suspended = false;
     Value out;
     try {
+        Fiber::CountCaller caller(v->rt);
         v->Execute(raiseerror != 0, out, throwerror != 0);
     } catch (ScriptError &) {
         return SQ_ERROR;

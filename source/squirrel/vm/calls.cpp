@@ -207,7 +207,7 @@ bool Fiber::PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t r
         if (hooksOn) CallDebugHook('c', 0);
         return true;
     }
-    Frame f;
+    Frame &f = frames.emplace_back();
     f.pc = p->code.data();
     f.callee = Value::Ref(Kind::Closure, c);
     f.base = fbase;
@@ -215,7 +215,6 @@ bool Fiber::PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t r
     f.savedTop = top;
     f.retSlot = retSlot;
     f.entry = entry;
-    frames.push_back(std::move(f));
     base = fbase;
     top = fbase + p->maxStack;
     if (hooksOn) CallDebugHook('c', 0);
@@ -257,6 +256,7 @@ uint32_t Fiber::EntryFrameIndex() const
 Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend)
 {
     suspend = false;
+    CountCaller caller(rt);
     if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     SQInteger check = nc->paramCheck;
     if (check && ((check > 0 && check != static_cast<SQInteger>(nargs)) ||
@@ -271,11 +271,11 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
         }
     }
     EnsureSlots(fbase + nargs + nc->nfree);
-    PushNativeFrame(nc, fbase, nargs);
+    PushNativeFrame(nc, fbase, nargs, direct);
     for (uint32_t i = 0; i < nc->nfree; i++) stack[top++] = nc->freeVars[i];
     if (nc->env) stack[fbase] = nc->env->Get();
 
-    SQInteger r = RunNative(nc, direct);
+    SQInteger r = RunNative(nc);
     Value result;
     if (r == kSuspendSignal) {
         suspend = true;
@@ -292,6 +292,7 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
 
 RunStatus Fiber::Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &out)
 {
+    CountCaller caller(rt);
     Value callee = stack[func];
     switch (callee.kind()) {
     case Kind::Closure: {
@@ -372,19 +373,24 @@ Value Fiber::CallWith(const Value &fn, const Value *args, uint32_t nargs, bool r
 
 RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
 {
+    // Callers count a native they are called from (CountCaller): Invoke, ResumeGenerator
+    // and waking up.
     struct Depth {
-        int &d, &all;
-        Depth(int &x, int &y) : d(x), all(y)
+        Fiber *self;
+        Fiber *outer;
+        explicit Depth(Fiber *f) : self(f), outer(f->rt->running)
         {
-            d++;
-            all++;
+            self->nativeDepth++;
+            self->rt->cDepth++;
+            self->rt->running = self;
         }
         ~Depth()
         {
-            d--;
-            all--;
+            self->nativeDepth--;
+            self->rt->cDepth--;
+            self->rt->running = outer;
         }
-    } depth(nativeDepth, rt->cDepth);
+    } depth(this);
     uint32_t entry = EntryFrameIndex();
     for (;;) {
         try {
@@ -483,7 +489,10 @@ SQRESULT Fiber::Suspend()
         lastError = rt->String("cannot suspend an already suspended vm");
         return SQ_ERROR;
     }
-    if (nativeDepth != 2 || !directNative) {
+    // Only a native called straight from script code, with nothing else of this fiber's
+    // on the C stack (its frame is the last one), may suspend.
+    const int depth = nativeDepth + (!frames.empty() && frames.back().uncounted ? 1 : 0);
+    if (depth != 2 || frames.empty() || !frames.back().direct) {
         lastError = rt->String("cannot suspend through native calls/metamethods");
         return SQ_ERROR;
     }
@@ -510,6 +519,7 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
 {
     if (g->state == Generator::State::Dead) Throw("resuming dead generator");
     if (g->state == Generator::State::Running) Throw("resuming active generator");
+    CountCaller caller(rt);
     if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     Value keep = Value::Ref(Kind::Generator, g);
     Closure *c = g->closure.As<Closure>();

@@ -34,6 +34,8 @@ struct Frame {
     uint32_t tailcalls = 0;
     bool entry = false;  // first frame of an interpreter entry: returning from it leaves Execute
     bool native = false;
+    bool direct = false; // a native called straight from script code: the one kind that may suspend
+    bool uncounted = false; // a native left out of the depth counts until it calls back into the VM
 };
 
 enum class RunStatus { Returned, Yielded, Suspended };
@@ -85,10 +87,10 @@ struct Fiber : GcObject {
                          Value &out);
     Value CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend);
     // The parts of a native call shared with the interpreter's own call path: the frame
-    // for `nc` with its `nargs` values from `fbase` (checks done, room made), the call
-    // itself with the depth counts (the frame popped again if the native throws), and
-    // the frame's removal.
-    void PushNativeFrame(NativeClosure *nc, uint32_t fbase, uint32_t nargs)
+    // for `nc` with its `nargs` values from `fbase` (checks done, room made; `direct`
+    // when script code makes the call), the call itself with the depth counts (the frame
+    // popped again if the native throws), and the frame's removal.
+    void PushNativeFrame(NativeClosure *nc, uint32_t fbase, uint32_t nargs, bool direct, bool uncounted = false)
     {
         Frame &f = frames.emplace_back();
         f.callee = Value::Ref(Kind::NativeClosure, nc);
@@ -96,10 +98,44 @@ struct Fiber : GcObject {
         f.top = fbase + nargs;
         f.savedTop = top;
         f.native = true;
+        f.direct = direct;
+        f.uncounted = uncounted;
         base = fbase;
         top = fbase + nargs;
     }
-    SQInteger RunNative(NativeClosure *nc, bool direct);
+    SQInteger RunNative(NativeClosure *nc);
+    // The interpreter's own native call: the frame is pushed `uncounted`, and popped again
+    // if the native throws.
+    SQInteger RunUncountedNative(NativeClosure *nc);
+    // Counts the native of the innermost interpreter entry, when it runs uncounted, for as
+    // long as the VM is entered again from inside it (every path back in passes here
+    // before it checks or adds to the depth counts). Its frame stays where it is until the
+    // native returns, which is after this.
+    struct CountCaller {
+        Fiber *native = nullptr;
+        size_t frame = 0;
+        explicit CountCaller(Runtime *rt)
+        {
+            Fiber *r = rt->running;
+            if (r && !r->frames.empty() && r->frames.back().uncounted) [[unlikely]] {
+                native = r;
+                frame = r->frames.size() - 1;
+                r->frames.back().uncounted = false;
+                r->nativeDepth++;
+                rt->cDepth++;
+            }
+        }
+        ~CountCaller()
+        {
+            if (native) {
+                native->frames[frame].uncounted = true;
+                native->nativeDepth--;
+                native->rt->cDepth--;
+            }
+        }
+        CountCaller(const CountCaller &) = delete;
+        CountCaller &operator=(const CountCaller &) = delete;
+    };
     void PopNativeFrame();
     // PopNativeFrame when nothing above the caller's window needs dropping: the frame
     // goes and the caller's base and top come back. Forced inline, as the interpreter
@@ -174,8 +210,7 @@ struct Fiber : GcObject {
     SQUserPointer foreign = nullptr;
     SQRELEASEHOOK releaseHook = nullptr;
 
-    int nativeDepth = 0;         // interpreter entries and native calls on the C stack
-    bool directNative = false;   // the running native was called straight from script code
+    int nativeDepth = 0;         // interpreter entries and counted native calls on the C stack
     bool suspended = false;
     int32_t suspendRetSlot = -1; // where the suspended call's result goes on wakeup
 };
@@ -188,22 +223,18 @@ struct SQVM final : nut::Fiber {
 
 namespace nut {
 
-inline SQInteger Fiber::RunNative(NativeClosure *nc, bool direct)
+inline SQInteger Fiber::RunNative(NativeClosure *nc)
 {
     nativeDepth++;
     rt->cDepth++;
-    const bool prevDirect = directNative;
-    directNative = direct;
     struct Leave {
         Fiber *self;
-        bool prev;
         void operator()() const
         {
-            self->directNative = prev;
             self->nativeDepth--;
             self->rt->cDepth--;
         }
-    } leave{this, prevDirect};
+    } leave{this};
     SQInteger r;
     try {
         r = nc->fn(static_cast<SQVM *>(this));
@@ -223,6 +254,23 @@ inline SQInteger Fiber::RunNative(NativeClosure *nc, bool direct)
     }
     leave();
     return r;
+}
+
+inline SQInteger Fiber::RunUncountedNative(NativeClosure *nc)
+{
+    try {
+        return nc->fn(static_cast<SQVM *>(this));
+    } catch (ScriptError &) {
+        // The library's own natives may raise straight through.
+        PopFrame();
+        throw;
+    } catch (std::bad_alloc &) {
+        PopFrame();
+        Throw("out of memory");
+    } catch (std::length_error &) {
+        PopFrame();
+        Throw("out of memory");
+    }
 }
 
 // PopFrame for a native's frame: natives own no exception traps, and the captures of

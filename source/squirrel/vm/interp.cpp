@@ -288,21 +288,22 @@ HOT_PATH;
     }
     case Kind::NativeClosure: {
         // The common native call, done here: the parameter count and kinds fit, no free
-        // variables or bound environment, room on the stack, below the depth limit.
-        // Anything else takes CallNative, which raises the errors.
+        // variables or bound environment, room on the stack, below the depth limit, the
+        // arguments inside the caller's window (the native's frame never reaches past
+        // it). Anything else takes CallNative, which raises the errors.
         NativeClosure *n = fn.As<NativeClosure>();
         const uint32_t nbase = func + 1;
+        const uint32_t savedTop = top;
         if (n->CountFits(B) && n->nfree == 0 && !n->env && rt->cDepth < kMaxNativeDepth &&
-            nbase + B + kStackHeadroom <= stackSize && n->ArgsMatchFromScript(R + A + 1, B)) {
-            const uint32_t savedTop = top;
-            PushNativeFrame(n, nbase, B);
-            const SQInteger r = RunNative(n, true);
-            if (r == 0 && top <= savedTop && frames.back().top <= savedTop &&
-                (!openUps || openUps->slot < nbase)) [[likely]] {
+            nbase + B <= savedTop && nbase + B + kStackHeadroom <= stackSize &&
+            n->ArgsMatchFromScript(R + A + 1, B)) {
+            PushNativeFrame(n, nbase, B, true, true);
+            const SQInteger r = RunUncountedNative(n);
+            if (r == 0 && top <= savedTop && (!openUps || openUps->slot < nbase)) [[likely]] {
                 // No result and nothing left above the caller's window: the frame goes
                 // and the caller's base and top come back.
                 DropNativeFrame(func - A, savedTop);
-                REFRESH();
+                R = stack + (func - A);
                 if (C) R[A] = Value();
                 NEXT();
             }
@@ -310,8 +311,7 @@ HOT_PATH;
             if ((r > 0 || r == kSuspendSignal) && top > base) ret = stack[top - 1];
             // Mostly the native left nothing above the caller's window to drop: the frame
             // goes and the caller's base and top come back.
-            const Frame &nf = frames.back();
-            if ((top > savedTop || nf.top > savedTop) || (openUps && openUps->slot >= nbase)) {
+            if (top > savedTop || (openUps && openUps->slot >= nbase)) {
                 PopNativeFrame();
             } else {
                 DropNativeFrame(func - A, savedTop);
