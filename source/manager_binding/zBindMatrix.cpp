@@ -6,29 +6,45 @@
 
 namespace {
 
-bool GetMatrix3(HSQUIRRELVM v, SQInteger idx, zMatrix3*& out)
+// What differs between the two matrix classes; everything else is shared.
+template <class M> struct MatrixKind;
+template <> struct MatrixKind<zMatrix3> {
+    static constexpr int Size = 3;
+    static constexpr const char* Name = "Matrix3";
+    static SQUserPointer Tag() { return kSqMatrix3TypeTag; }
+    static SQInteger Return(HSQUIRRELVM v, const zMatrix3& m) { return SqReturnMatrix3(v, m); }
+    static zVector Row(const zMatrix3& m, int i) { return m.GetRow(i); }
+    static zVector Column(const zMatrix3& m, int i) { return m.GetColumn(i); }
+    static void SetRow(zMatrix3& m, int i, const zVector& r) { m.SetRow(i, r); }
+    static void SetColumn(zMatrix3& m, int i, const zVector& c) { m.SetColumn(i, c); }
+};
+// Rows and columns of a 4x4 matrix read and write all four elements; a
+// vector's w is taken as 1 when written.
+template <> struct MatrixKind<zMatrix4> {
+    static constexpr int Size = 4;
+    static constexpr const char* Name = "Matrix4";
+    static SQUserPointer Tag() { return kSqMatrix4TypeTag; }
+    static SQInteger Return(HSQUIRRELVM v, const zMatrix4& m) { return SqReturnMatrix4(v, m); }
+    static zVector Row(const zMatrix4& m, int i) { return m.GetRow(i, true); }
+    static zVector Column(const zMatrix4& m, int i) { return m.GetColumn(i, true); }
+    static void SetRow(zMatrix4& m, int i, const zVector& r) { m.SetRow(i, r, true); }
+    static void SetColumn(zMatrix4& m, int i, const zVector& c) { m.SetColumn(i, c, true); }
+};
+
+template <class M> bool GetMatrix(HSQUIRRELVM v, SQInteger idx, M*& out)
 {
     void* p = nullptr;
-    const zSqFetch fetch = SqFetchInstance(v, idx, kSqMatrix3TypeTag, &p);
+    const zSqFetch fetch = SqFetchInstance(v, idx, MatrixKind<M>::Tag(), &p);
     if (fetch != zSqFetch::Ok) {
         SqInstanceError(v, idx == 1 ? fetch : zSqFetch::WrongType);
         return false;
     }
-    out = static_cast<zMatrix3*>(p);
+    out = static_cast<M*>(p);
     return true;
 }
 
-bool GetMatrix4(HSQUIRRELVM v, SQInteger idx, zMatrix4*& out)
-{
-    void* p = nullptr;
-    const zSqFetch fetch = SqFetchInstance(v, idx, kSqMatrix4TypeTag, &p);
-    if (fetch != zSqFetch::Ok) {
-        SqInstanceError(v, idx == 1 ? fetch : zSqFetch::WrongType);
-        return false;
-    }
-    out = static_cast<zMatrix4*>(p);
-    return true;
-}
+bool GetMatrix3(HSQUIRRELVM v, SQInteger idx, zMatrix3*& out) { return GetMatrix(v, idx, out); }
+bool GetMatrix4(HSQUIRRELVM v, SQInteger idx, zMatrix4*& out) { return GetMatrix(v, idx, out); }
 
 bool GetVectorArg(HSQUIRRELVM v, SQInteger idx, zVector*& out)
 {
@@ -57,50 +73,56 @@ int ElementOfKey(HSQUIRRELVM v, int size)
 
 // Rows and columns outside the matrix would read and write past its storage:
 // they are refused with a script error naming the method and the range.
-bool CheckIndex(HSQUIRRELVM v, const char* method, const char* what, int size, SQInteger& index)
+bool CheckIndex(HSQUIRRELVM v, const char* type, const char* method, const char* what, int size, SQInteger& index)
 {
     index = -1;
     sq_getinteger(v, 2, &index);
     if (index >= 0 && index < size)
         return true;
     char message[128];
-    std::snprintf(message, sizeof(message), "%s: %s index %d out of range (0 to %d)", method, what,
+    std::snprintf(message, sizeof(message), "%s::%s(): %s index %d out of range (0 to %d)", type, method, what,
                   static_cast<int>(index), size - 1);
     sq_throwerror(v, message);
     return false;
 }
 
-// --- Matrix4 ---
+// --- Shared by both classes ---
 
-SQInteger Matrix4TypeOf(HSQUIRRELVM v)
+template <class M> SQInteger MatrixTypeOf(HSQUIRRELVM v)
 {
-    sq_pushstring(v, "Matrix4", 7);
+    sq_pushstring(v, MatrixKind<M>::Name, -1);
     return 1;
 }
 
-SQInteger Matrix4Constructor(HSQUIRRELVM v)
+// No arguments: the identity; Size vectors: the rows; Size x Size numbers,
+// row by row.
+template <class M> SQInteger MatrixConstructor(HSQUIRRELVM v)
 {
+    constexpr int Size = MatrixKind<M>::Size;
     const SQInteger top = sq_gettop(v);
-    zMatrix4* self;
-    if (!GetMatrix4(v, 1, self))
+    M* self;
+    if (!GetMatrix(v, 1, self))
         return SQ_ERROR;
-    zMatrix4 m;
-    if (top == 5) {
-        for (int k = 0; k < 4; ++k) {
+    M m;
+    char message[64];
+    if (top == Size + 1) {
+        for (int k = 0; k < Size; ++k) {
             void* p = nullptr;
             const zSqFetch fetch = SqFetchInstance(v, 2 + k, kSqVectorTypeTag, &p);
             if (fetch == zSqFetch::WrongType)
                 return sq_throwerror(v, "invalid instance type");
-            if (fetch == zSqFetch::NoStorage)
-                return sq_throwerror(v, "Matrix4() invalid parameters");
+            if (fetch == zSqFetch::NoStorage) {
+                std::snprintf(message, sizeof(message), "%s() invalid parameters", MatrixKind<M>::Name);
+                return sq_throwerror(v, message);
+            }
             m.SetRow(k, *static_cast<zVector*>(p));
         }
-    } else if (top == 17) {
-        // Sixteen numbers, row by row.
-        for (int k = 0; k < 16; ++k)
-            m.m[k / 4 + 4 * (k % 4)] = SqArgFloat(v, 2 + k);
+    } else if (top == Size * Size + 1) {
+        for (int k = 0; k < Size * Size; ++k)
+            m.m[k / Size + Size * (k % Size)] = SqArgFloat(v, 2 + k);
     } else if (top != 1) {
-        return sq_throwerror(v, "Matrix4() wrong parameter count");
+        std::snprintf(message, sizeof(message), "%s() wrong parameter count", MatrixKind<M>::Name);
+        return sq_throwerror(v, message);
     }
     *self = m;
     return 0;
@@ -108,34 +130,34 @@ SQInteger Matrix4Constructor(HSQUIRRELVM v)
 
 // Not in the classes' original method tables: without it a clone would come
 // out as a zero matrix instead of a copy.
-SQInteger Matrix4Cloned(HSQUIRRELVM v)
+template <class M> SQInteger MatrixCloned(HSQUIRRELVM v)
 {
-    zMatrix4* self;
-    zMatrix4* source;
-    if (!GetMatrix4(v, 1, self) || !GetMatrix4(v, 2, source))
+    M* self;
+    M* source;
+    if (!GetMatrix(v, 1, self) || !GetMatrix(v, 2, source))
         return SQ_ERROR;
     *self = *source;
     return 0;
 }
 
-SQInteger Matrix4Get(HSQUIRRELVM v)
+template <class M> SQInteger MatrixGet(HSQUIRRELVM v)
 {
-    zMatrix4* self;
-    if (!GetMatrix4(v, 1, self))
+    M* self;
+    if (!GetMatrix(v, 1, self))
         return SQ_ERROR;
-    const int element = ElementOfKey(v, 4);
+    const int element = ElementOfKey(v, MatrixKind<M>::Size);
     if (element < 0)
         return SQ_ERROR;
     sq_pushfloat(v, self->m[element]);
     return 1;
 }
 
-SQInteger Matrix4Set(HSQUIRRELVM v)
+template <class M> SQInteger MatrixSet(HSQUIRRELVM v)
 {
-    zMatrix4* self;
-    if (!GetMatrix4(v, 1, self))
+    M* self;
+    if (!GetMatrix(v, 1, self))
         return SQ_ERROR;
-    const int element = ElementOfKey(v, 4);
+    const int element = ElementOfKey(v, MatrixKind<M>::Size);
     if (element < 0)
         return SQ_ERROR;
     self->m[element] = SqArgFloat(v, 3);
@@ -143,56 +165,60 @@ SQInteger Matrix4Set(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger Matrix4Mul(HSQUIRRELVM v)
+template <class M> SQInteger MatrixMul(HSQUIRRELVM v)
 {
-    zMatrix4* a;
-    zMatrix4* b;
-    if (!GetMatrix4(v, 1, a) || !GetMatrix4(v, 2, b))
+    M* a;
+    M* b;
+    if (!GetMatrix(v, 1, a) || !GetMatrix(v, 2, b))
         return SQ_ERROR;
-    return SqReturnMatrix4(v, *a * *b);
+    return MatrixKind<M>::Return(v, *a * *b);
 }
 
-SQInteger Matrix4GetRow(HSQUIRRELVM v)
+template <class M> SQInteger MatrixGetRow(HSQUIRRELVM v)
 {
-    zMatrix4* self;
+    M* self;
     SQInteger i;
-    if (!GetMatrix4(v, 1, self) || !CheckIndex(v, "Matrix4::GetRow()", "row", 4, i))
+    if (!GetMatrix(v, 1, self) || !CheckIndex(v, MatrixKind<M>::Name, "GetRow", "row", MatrixKind<M>::Size, i))
         return SQ_ERROR;
-    return SqReturnVector(v, self->GetRow(static_cast<int>(i), true));
+    return SqReturnVector(v, MatrixKind<M>::Row(*self, static_cast<int>(i)));
 }
 
-// Writes the fourth element as 1 whatever the vector's w.
-SQInteger Matrix4SetRow(HSQUIRRELVM v)
+template <class M> SQInteger MatrixSetRow(HSQUIRRELVM v)
 {
-    zMatrix4* self;
+    M* self;
     zVector* row;
     SQInteger i;
-    if (!GetMatrix4(v, 1, self) || !CheckIndex(v, "Matrix4::SetRow()", "row", 4, i) || !GetVectorArg(v, 3, row))
+    if (!GetMatrix(v, 1, self) || !CheckIndex(v, MatrixKind<M>::Name, "SetRow", "row", MatrixKind<M>::Size, i) ||
+        !GetVectorArg(v, 3, row))
         return SQ_ERROR;
-    self->SetRow(static_cast<int>(i), *row, true);
+    MatrixKind<M>::SetRow(*self, static_cast<int>(i), *row);
     return 0;
 }
 
-SQInteger Matrix4GetColumn(HSQUIRRELVM v)
+template <class M> SQInteger MatrixGetColumn(HSQUIRRELVM v)
 {
-    zMatrix4* self;
+    M* self;
     SQInteger i;
-    if (!GetMatrix4(v, 1, self) || !CheckIndex(v, "Matrix4::GetColumn()", "column", 4, i))
+    if (!GetMatrix(v, 1, self) ||
+        !CheckIndex(v, MatrixKind<M>::Name, "GetColumn", "column", MatrixKind<M>::Size, i))
         return SQ_ERROR;
-    return SqReturnVector(v, self->GetColumn(static_cast<int>(i), true));
+    return SqReturnVector(v, MatrixKind<M>::Column(*self, static_cast<int>(i)));
 }
 
-SQInteger Matrix4SetColumn(HSQUIRRELVM v)
+template <class M> SQInteger MatrixSetColumn(HSQUIRRELVM v)
 {
-    zMatrix4* self;
+    M* self;
     zVector* column;
     SQInteger i;
-    if (!GetMatrix4(v, 1, self) || !CheckIndex(v, "Matrix4::SetColumn()", "column", 4, i) ||
+    if (!GetMatrix(v, 1, self) ||
+        !CheckIndex(v, MatrixKind<M>::Name, "SetColumn", "column", MatrixKind<M>::Size, i) ||
         !GetVectorArg(v, 3, column))
         return SQ_ERROR;
-    self->SetColumn(static_cast<int>(i), *column, true);
+    MatrixKind<M>::SetColumn(*self, static_cast<int>(i), *column);
     return 0;
 }
+
+// --- Matrix4 ---
 
 SQInteger Matrix4AsMatrix3(HSQUIRRELVM v)
 {
@@ -230,16 +256,16 @@ SQInteger Matrix4RotationFromMatrix3(HSQUIRRELVM v)
 }
 
 const SqFunctionDesc Matrix4Methods[] = {
-    {"_typeof", Matrix4TypeOf, 1, nullptr},
-    {"constructor", Matrix4Constructor, -1, ". n|x n|x n|x n|x nnnnn"},
-    {"_cloned", Matrix4Cloned, 2, ".x"},
-    {"_get", Matrix4Get, 2, "xs"},
-    {"_set", Matrix4Set, 3, "xsn"},
-    {"_mul", Matrix4Mul, 2, "xx"},
-    {"GetRow", Matrix4GetRow, 2, "xi"},
-    {"SetRow", Matrix4SetRow, 3, "xix"},
-    {"GetColumn", Matrix4GetColumn, 2, "xi"},
-    {"SetColumn", Matrix4SetColumn, 3, "xix"},
+    {"_typeof", MatrixTypeOf<zMatrix4>, 1, nullptr},
+    {"constructor", MatrixConstructor<zMatrix4>, -1, ". n|x n|x n|x n|x nnnnn"},
+    {"_cloned", MatrixCloned<zMatrix4>, 2, ".x"},
+    {"_get", MatrixGet<zMatrix4>, 2, "xs"},
+    {"_set", MatrixSet<zMatrix4>, 3, "xsn"},
+    {"_mul", MatrixMul<zMatrix4>, 2, "xx"},
+    {"GetRow", MatrixGetRow<zMatrix4>, 2, "xi"},
+    {"SetRow", MatrixSetRow<zMatrix4>, 3, "xix"},
+    {"GetColumn", MatrixGetColumn<zMatrix4>, 2, "xi"},
+    {"SetColumn", MatrixSetColumn<zMatrix4>, 3, "xix"},
     {"AsMatrix3", Matrix4AsMatrix3, 1, "x"},
     {"Print", Matrix4Print, -1, "x"},
     {"RotationFromMatrix3", Matrix4RotationFromMatrix3, 2, "xx"},
@@ -247,125 +273,6 @@ const SqFunctionDesc Matrix4Methods[] = {
 };
 
 // --- Matrix3 ---
-
-SQInteger Matrix3TypeOf(HSQUIRRELVM v)
-{
-    sq_pushstring(v, "Matrix3", 7);
-    return 1;
-}
-
-SQInteger Matrix3Constructor(HSQUIRRELVM v)
-{
-    const SQInteger top = sq_gettop(v);
-    zMatrix3* self;
-    if (!GetMatrix3(v, 1, self))
-        return SQ_ERROR;
-    zMatrix3 m;
-    if (top == 4) {
-        for (int k = 0; k < 3; ++k) {
-            void* p = nullptr;
-            const zSqFetch fetch = SqFetchInstance(v, 2 + k, kSqVectorTypeTag, &p);
-            if (fetch == zSqFetch::WrongType)
-                return sq_throwerror(v, "invalid instance type");
-            if (fetch == zSqFetch::NoStorage)
-                return sq_throwerror(v, "Matrix3() invalid parameters");
-            m.SetRow(k, *static_cast<zVector*>(p));
-        }
-    } else if (top == 10) {
-        // Nine numbers, row by row.
-        for (int k = 0; k < 9; ++k)
-            m.m[k / 3 + 3 * (k % 3)] = SqArgFloat(v, 2 + k);
-    } else if (top != 1) {
-        return sq_throwerror(v, "Matrix3() wrong parameter count");
-    }
-    *self = m;
-    return 0;
-}
-
-SQInteger Matrix3Cloned(HSQUIRRELVM v)
-{
-    zMatrix3* self;
-    zMatrix3* source;
-    if (!GetMatrix3(v, 1, self) || !GetMatrix3(v, 2, source))
-        return SQ_ERROR;
-    *self = *source;
-    return 0;
-}
-
-SQInteger Matrix3Get(HSQUIRRELVM v)
-{
-    zMatrix3* self;
-    if (!GetMatrix3(v, 1, self))
-        return SQ_ERROR;
-    const int element = ElementOfKey(v, 3);
-    if (element < 0)
-        return SQ_ERROR;
-    sq_pushfloat(v, self->m[element]);
-    return 1;
-}
-
-SQInteger Matrix3Set(HSQUIRRELVM v)
-{
-    zMatrix3* self;
-    if (!GetMatrix3(v, 1, self))
-        return SQ_ERROR;
-    const int element = ElementOfKey(v, 3);
-    if (element < 0)
-        return SQ_ERROR;
-    self->m[element] = SqArgFloat(v, 3);
-    sq_pushfloat(v, self->m[element]);
-    return 1;
-}
-
-SQInteger Matrix3Mul(HSQUIRRELVM v)
-{
-    zMatrix3* a;
-    zMatrix3* b;
-    if (!GetMatrix3(v, 1, a) || !GetMatrix3(v, 2, b))
-        return SQ_ERROR;
-    return SqReturnMatrix3(v, *a * *b);
-}
-
-SQInteger Matrix3GetRow(HSQUIRRELVM v)
-{
-    zMatrix3* self;
-    SQInteger i;
-    if (!GetMatrix3(v, 1, self) || !CheckIndex(v, "Matrix3::GetRow()", "row", 3, i))
-        return SQ_ERROR;
-    return SqReturnVector(v, self->GetRow(static_cast<int>(i)));
-}
-
-SQInteger Matrix3SetRow(HSQUIRRELVM v)
-{
-    zMatrix3* self;
-    zVector* row;
-    SQInteger i;
-    if (!GetMatrix3(v, 1, self) || !CheckIndex(v, "Matrix3::SetRow()", "row", 3, i) || !GetVectorArg(v, 3, row))
-        return SQ_ERROR;
-    self->SetRow(static_cast<int>(i), *row);
-    return 0;
-}
-
-SQInteger Matrix3GetColumn(HSQUIRRELVM v)
-{
-    zMatrix3* self;
-    SQInteger i;
-    if (!GetMatrix3(v, 1, self) || !CheckIndex(v, "Matrix3::GetColumn()", "column", 3, i))
-        return SQ_ERROR;
-    return SqReturnVector(v, self->GetColumn(static_cast<int>(i)));
-}
-
-SQInteger Matrix3SetColumn(HSQUIRRELVM v)
-{
-    zMatrix3* self;
-    zVector* column;
-    SQInteger i;
-    if (!GetMatrix3(v, 1, self) || !CheckIndex(v, "Matrix3::SetColumn()", "column", 3, i) ||
-        !GetVectorArg(v, 3, column))
-        return SQ_ERROR;
-    self->SetColumn(static_cast<int>(i), *column);
-    return 0;
-}
 
 SQInteger Matrix3AsMatrix4(HSQUIRRELVM v)
 {
@@ -418,16 +325,16 @@ SQInteger Matrix3AsEuler(HSQUIRRELVM v)
 }
 
 const SqFunctionDesc Matrix3Methods[] = {
-    {"_typeof", Matrix3TypeOf, 1, nullptr},
-    {"constructor", Matrix3Constructor, -1, ". n|x n|x n|x nnn nnn"},
-    {"_cloned", Matrix3Cloned, 2, ".x"},
-    {"_get", Matrix3Get, 2, "xs"},
-    {"_set", Matrix3Set, 3, "xsn"},
-    {"_mul", Matrix3Mul, 2, "xx"},
-    {"GetRow", Matrix3GetRow, 2, "xi"},
-    {"SetRow", Matrix3SetRow, 3, "xix"},
-    {"GetColumn", Matrix3GetColumn, 2, "xi"},
-    {"SetColumn", Matrix3SetColumn, 3, "xix"},
+    {"_typeof", MatrixTypeOf<zMatrix3>, 1, nullptr},
+    {"constructor", MatrixConstructor<zMatrix3>, -1, ". n|x n|x n|x nnn nnn"},
+    {"_cloned", MatrixCloned<zMatrix3>, 2, ".x"},
+    {"_get", MatrixGet<zMatrix3>, 2, "xs"},
+    {"_set", MatrixSet<zMatrix3>, 3, "xsn"},
+    {"_mul", MatrixMul<zMatrix3>, 2, "xx"},
+    {"GetRow", MatrixGetRow<zMatrix3>, 2, "xi"},
+    {"SetRow", MatrixSetRow<zMatrix3>, 3, "xix"},
+    {"GetColumn", MatrixGetColumn<zMatrix3>, 2, "xi"},
+    {"SetColumn", MatrixSetColumn<zMatrix3>, 3, "xix"},
     {"AsMatrix4", Matrix3AsMatrix4, 1, "x"},
     {"FromOrthonormalBasis", Matrix3FromOrthonormalBasis, -2, ".xx"},
     {"SlerpTo", Matrix3SlerpTo, 3, "xnx"},
