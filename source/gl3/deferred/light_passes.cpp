@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
-#include <string>
 
 namespace {
 
@@ -190,11 +189,14 @@ bool zGL3Renderer::SetupLightPass(zLight* light)
     }
     if (light->type == zLight::TypePoint && light->shadow == zLight::ShadowMap && programs->cube != nullptr) {
         SetUniform(p, "inverse_shadowmap_size", shadowMapReciprocal, shadowMapReciprocal);
+        static const char* const samplers[6] = {"psm_0", "psm_1", "psm_2", "psm_3", "psm_4", "psm_5"};
+        static const char* const matrices[6] = {"psm_0_projection_matrix", "psm_1_projection_matrix",
+                                                "psm_2_projection_matrix", "psm_3_projection_matrix",
+                                                "psm_4_projection_matrix", "psm_5_projection_matrix"};
         for (int32_t face = 0; face < 6; ++face) {
-            const std::string index = std::to_string(face);
-            BindSampler(p, 3 + face, shadowMaps[face], ("psm_" + index).c_str());
+            BindSampler(p, 3 + face, shadowMaps[face], samplers[face]);
             const zMatrix4 m = programs->cube->matrices[6 + face] * programs->cube->matrices[face] * cameraWorld;
-            SetUniformMatrix(p, ("psm_" + index + "_projection_matrix").c_str(), m);
+            SetUniformMatrix(p, matrices[face], m);
         }
         SetUniformMatrix(p, "view_to_light_matrix", light->inverseWorldMatrix * cameraWorld);
     }
@@ -207,13 +209,18 @@ bool zGL3Renderer::SetupLightPass(zLight* light)
         SetUniform(p, "direction_view_space", direction.x, direction.y, direction.z);
         if (shadowMapped && (effectFlags & EffectLinearShadow) != 0 && programs->pssm != nullptr) {
             SetUniform(p, "inverse_shadowmap_size", shadowMapReciprocal, shadowMapReciprocal);
+            static const char* const samplers[6] = {"pssm_0", "pssm_1", "pssm_2", "pssm_3", "pssm_4", "pssm_5"};
+            static const char* const matrices[6] = {"pssm_0_projection_matrix", "pssm_1_projection_matrix",
+                                                    "pssm_2_projection_matrix", "pssm_3_projection_matrix",
+                                                    "pssm_4_projection_matrix", "pssm_5_projection_matrix"};
+            static const char* const distances[6] = {"pssm_0_slice_distance", "pssm_1_slice_distance",
+                                                     "pssm_2_slice_distance", "pssm_3_slice_distance",
+                                                     "pssm_4_slice_distance", "pssm_5_slice_distance"};
             for (int32_t split = 0; split < 6; ++split) {
-                const std::string index = std::to_string(split);
                 const PSSMSplit& s = programs->pssm->splits[split];
-                BindSampler(p, 3 + split, shadowMaps[split], ("pssm_" + index).c_str());
-                SetUniformMatrix(p, ("pssm_" + index + "_projection_matrix").c_str(),
-                                 s.projection * s.view * cameraWorld);
-                SetUniform(p, ("pssm_" + index + "_slice_distance").c_str(), s.sliceDistance);
+                BindSampler(p, 3 + split, shadowMaps[split], samplers[split]);
+                SetUniformMatrix(p, matrices[split], s.projection * s.view * cameraWorld);
+                SetUniform(p, distances[split], s.sliceDistance);
             }
         }
     }
