@@ -131,11 +131,15 @@ inline bool SqGetSafePtr(HSQUIRRELVM v, SQInteger idx, void** out, int32_t expec
     SQUserPointer tag = nullptr;
     SQInteger size = 0;
     if (SQ_SUCCEEDED(sq_getuserdataandsize(v, idx, &data, &tag, &size)) && tag == nullptr &&
-        size == SQInteger(sizeof(SqSafePtr))) {
+        size == SQInteger(sizeof(SqSafePtr))) [[likely]] {
         const SqSafePtr* handle = static_cast<const SqSafePtr*>(data);
-        if (expected == 0 || handle->type == expected) {
-            if (out != nullptr)
-                *out = !SqSafePtrMayBeStale(handle->pointer) ? handle->pointer : SqSafePtrResolve(*handle);
+        if (expected == 0 || handle->type == expected) [[likely]] {
+            if (out != nullptr) {
+                if (!SqSafePtrMayBeStale(handle->pointer)) [[likely]]
+                    *out = handle->pointer;
+                else
+                    *out = SqSafePtrResolve(*handle);
+            }
             return true;
         }
     }

@@ -312,6 +312,55 @@ TEST_F(SquirrelNativeCall, SuspendingFromEveryScriptForm)
     }
 }
 
+// A native whose one reference is the register its call was made from stays alive for
+// the whole call (its frame owns it), even when it drops that register itself, and is
+// freed once the call is over; the caller gets the result in that register as usual.
+TEST_F(SquirrelNativeCall, ANativeHeldOnlyByItsCallLivesUntilItReturns)
+{
+    const SQFUNCTION self = [](HSQUIRRELVM vm) -> SQInteger {
+        // Removes the value below this frame (the register holding the callee), collects
+        // cycles, then reads the frame's own name.
+        sq_remove(vm, -(sq_gettop(vm) + 1));
+        sq_collectgarbage(vm);
+        SQStackInfos si;
+        if (SQ_FAILED(sq_stackinfos(vm, 0, &si))) return sq_throwerror(vm, "no frame");
+        sq_pushstring(vm, si.funcname, -1);
+        return 1;
+    };
+    struct Case {
+        const char *name;
+        const char *call; // calls take() with the argument 1, leaving something in r
+        const char *expect;
+    };
+    const Case cases[] = {
+        {"result kept", "r = take()(1);", "held freed"},
+        {"result dropped", "take()(1); r = \"dropped\";", "dropped freed"},
+        {"in an expression", "r = \"got \" + take()(1);", "got held freed"},
+        {"tail call", "r = (function() { return take()(1); })();", "held freed"},
+        {"as a method", "r = {m = take()}.m(1);", "held freed"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        sq_pushroottable(v);
+        sq_pushstring(v, "holder", -1);
+        sq_newtable(v);
+        sq_pushstring(v, "f", -1);
+        sq_newclosure(v, self, 0);
+        sq_setnativeclosurename(v, -1, "held");
+        sq_setparamscheck(v, 2, "tn");
+        sq_newslot(v, -3, SQFalse);
+        sq_newslot(v, -3, SQFalse);
+        sq_pop(v, 1);
+        printed.clear();
+        ASSERT_TRUE(Run(std::string("local weak = holder.f.weakref();\n"
+                                    "function take() { local f = holder.f; delete holder.f; return f; }\n"
+                                    "local r = null;\n") +
+                        c.call + "\nprint(r + \" \" + (weak.ref() == null ? \"freed\" : \"alive\"));"))
+            << LastError();
+        EXPECT_EQ(printed, c.expect);
+    }
+}
+
 // Natives report no call or return events to the debug hook, however they are called;
 // the script functions around them still do.
 TEST_F(SquirrelNativeCall, DebugHookSeesScriptFramesOnly)

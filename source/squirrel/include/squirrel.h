@@ -537,6 +537,12 @@ SQUIRREL_API void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook);
 #else
 #define SQ_INLINE static inline
 #endif
+/* The readers' common cases, laid out as the straight path through the native calling them. */
+#if defined(__GNUC__) || defined(__clang__)
+#define SQ_VIEW_LIKELY(x) __builtin_expect(!!(x), 1)
+#else
+#define SQ_VIEW_LIKELY(x) (x)
+#endif
 
 typedef struct tagSQObjectHeaderView {
     uint32_t refs;
@@ -594,7 +600,7 @@ SQ_INLINE int sq_view_slot(HSQUIRRELVM v, SQInteger idx, const char **value)
     } else {
         slot = top + (uint32_t)idx; /* 0 gives top; below the stack wraps past it */
     }
-    if (slot >= top) return 0;
+    if (!SQ_VIEW_LIKELY(slot < top)) return 0;
     memcpy(&stack, vm + offsetof(SQVMView, stack), sizeof(stack));
     *value = stack + (size_t)slot * sizeof(SQValueView);
     return 1;
@@ -610,7 +616,7 @@ SQ_INLINE uint8_t sq_view_kind(const char *value)
 SQ_INLINE SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger *i)
 {
     const char *value;
-    if (sq_view_slot(v, idx, &value) && sq_view_kind(value) == SQ_VIEW_KIND_INTEGER) {
+    if (SQ_VIEW_LIKELY(sq_view_slot(v, idx, &value) && sq_view_kind(value) == SQ_VIEW_KIND_INTEGER)) {
         memcpy(i, value + offsetof(SQValueView, u), sizeof(*i));
         return SQ_OK;
     }
@@ -622,9 +628,9 @@ SQ_INLINE SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat *f)
     const char *value;
     SQFloat x;
     SQRESULT r;
-    if (sq_view_slot(v, idx, &value)) {
+    if (SQ_VIEW_LIKELY(sq_view_slot(v, idx, &value))) {
         uint8_t kind = sq_view_kind(value);
-        if (kind == SQ_VIEW_KIND_FLOAT) {
+        if (SQ_VIEW_LIKELY(kind == SQ_VIEW_KIND_FLOAT)) {
             memcpy(&x, value + offsetof(SQValueView, u), sizeof(x));
             *f = x;
             return SQ_OK;
@@ -647,7 +653,7 @@ SQ_INLINE SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat *f)
 SQ_INLINE int sq_view_userdata(HSQUIRRELVM v, SQInteger idx, const char **ud)
 {
     const char *value;
-    if (!sq_view_slot(v, idx, &value) || sq_view_kind(value) != SQ_VIEW_KIND_USERDATA) return 0;
+    if (!SQ_VIEW_LIKELY(sq_view_slot(v, idx, &value) && sq_view_kind(value) == SQ_VIEW_KIND_USERDATA)) return 0;
     memcpy(ud, value + offsetof(SQValueView, u), sizeof(*ud));
     return 1;
 }
@@ -655,7 +661,7 @@ SQ_INLINE int sq_view_userdata(HSQUIRRELVM v, SQInteger idx, const char **ud)
 SQ_INLINE SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer *p, SQUserPointer *typetag)
 {
     const char *ud;
-    if (!sq_view_userdata(v, idx, &ud)) {
+    if (!SQ_VIEW_LIKELY(sq_view_userdata(v, idx, &ud))) {
         /* Through temporaries, copied out on success as the slow form writes them: the
            caller's variables stay out of memory on the common path. */
         SQUserPointer memory, tag;
@@ -675,7 +681,7 @@ SQ_INLINE SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx)
 {
     const char *ud;
     SQInteger size;
-    if (!sq_view_userdata(v, idx, &ud)) return sq_getsize_slow(v, idx);
+    if (!SQ_VIEW_LIKELY(sq_view_userdata(v, idx, &ud))) return sq_getsize_slow(v, idx);
     memcpy(&size, ud + offsetof(SQUserDataView, size), sizeof(size));
     return size;
 }
@@ -688,7 +694,7 @@ SQ_INLINE SQRESULT sq_getuserdataandsize(HSQUIRRELVM v, SQInteger idx, SQUserPoi
                                          SQInteger *size)
 {
     const char *ud;
-    if (!sq_view_userdata(v, idx, &ud)) {
+    if (!SQ_VIEW_LIKELY(sq_view_userdata(v, idx, &ud))) {
         SQUserPointer memory, tag;
         SQRESULT r = sq_getuserdata_slow(v, idx, &memory, typetag ? &tag : NULL);
         if (SQ_SUCCEEDED(r)) {

@@ -27,15 +27,25 @@ struct Frame {
     const uint32_t *pc = nullptr; // next instruction (script frames)
     Value callee;                 // the closure or native closure running
     Generator *gen = nullptr;     // running generator, if any
-    uint32_t base = 0;            // stack slot of R[0], `this`
-    uint32_t top = 0;             // stack top while this frame runs
-    uint32_t savedTop = 0;        // the stack top to restore when the frame goes
+    uint32_t base;                // stack slot of R[0], `this`
+    uint32_t top;                 // stack top while this frame runs
+    uint32_t savedTop;            // the stack top to restore when the frame goes
     int32_t retSlot = -1;         // stack slot for the result; -1 discards it
     uint32_t tailcalls = 0;
     bool entry = false;  // first frame of an interpreter entry: returning from it leaves Execute
     bool native = false;
     bool direct = false; // a native called straight from script code: the one kind that may suspend
     bool uncounted = false; // a native left out of the depth counts until it calls back into the VM
+
+    Frame() : base(0), top(0), savedTop(0) {}
+    // The frame of a native called from script code (direct, uncounted), taking the
+    // reference in `calleeSlot`. Base and tops are the pusher's to set, at once: written
+    // once each, as natives push a frame on every call.
+    struct FromScript {};
+    Frame(FromScript, Value &calleeSlot)
+        : callee(std::move(calleeSlot)), native(true), direct(true), uncounted(true)
+    {
+    }
 };
 
 enum class RunStatus { Returned, Yielded, Suspended };
@@ -104,6 +114,20 @@ struct Fiber : GcObject {
         top = fbase + nargs;
     }
     SQInteger RunNative(NativeClosure *nc);
+    // PushNativeFrame for the interpreter's own native call (direct, uncounted): the
+    // frame takes the caller's reference to the native out of the register below the
+    // arguments (stack[fbase - 1]) instead of adding one. That register is the call's
+    // own temporary, which the caller never reads again (the result goes there when it
+    // is kept), so the native's count is not raised and dropped on every call.
+    void PushNativeFrameFromScript(uint32_t fbase, uint32_t nargs)
+    {
+        Frame &f = frames.emplace_back(Frame::FromScript{}, stack[fbase - 1]);
+        f.base = fbase;
+        f.top = fbase + nargs;
+        f.savedTop = top;
+        base = fbase;
+        top = fbase + nargs;
+    }
     // The interpreter's own native call: the frame is pushed `uncounted`, and popped again
     // if the native throws.
     SQInteger RunUncountedNative(NativeClosure *nc);

@@ -1,6 +1,8 @@
 // The interpreter loop. pc, the register window R and the constants K live in locals;
 // anything that may raise, call out or move the stack saves pc first (SAVEPC) and
 // reloads R afterwards (REFRESH), because a call may reallocate the stack.
+#include <cassert>
+
 #include "array.h"
 #include "classes.h"
 #include "fiber.h"
@@ -288,16 +290,18 @@ HOT_PATH;
     }
     case Kind::NativeClosure: {
         // The common native call, done here: the parameter count and kinds fit, no free
-        // variables or bound environment, room on the stack, below the depth limit, the
-        // arguments inside the caller's window (the native's frame never reaches past
-        // it). Anything else takes CallNative, which raises the errors.
+        // variables or bound environment, below the depth limit. Anything else takes
+        // CallNative, which raises the errors. The arguments are registers of this frame
+        // (the compiler and the image loader see to it), so the native's frame never
+        // reaches past the caller's window, and that window has the headroom every
+        // script frame gets when pushed.
         NativeClosure *n = fn.As<NativeClosure>();
         const uint32_t nbase = func + 1;
         const uint32_t savedTop = top;
+        assert(nbase + B <= savedTop && savedTop + kStackHeadroom <= stackSize);
         if (n->CountFits(B) && n->nfree == 0 && !n->env && rt->cDepth < kMaxNativeDepth &&
-            nbase + B <= savedTop && nbase + B + kStackHeadroom <= stackSize &&
             n->ArgsMatchFromScript(R + A + 1, B)) {
-            PushNativeFrame(n, nbase, B, true, true);
+            PushNativeFrameFromScript(nbase, B);
             const SQInteger r = RunUncountedNative(n);
             if (r == 0 && top <= savedTop && (!openUps || openUps->slot < nbase)) [[likely]] {
                 // No result and nothing left above the caller's window: the frame goes
