@@ -556,20 +556,11 @@ void zGeometryBIH::TraceRay(zBIHQuery& query, const zVector& origin, const zVect
         return;
     }
     // zBIH::IntersectRay step for step, over the ray layout.
-    query.visits = 0;
-    query.stackDepth = 0;
-    query.hitFound = 0;
-    query.hitT = -1.0f;
-    float tNear = 0.0f;
-    float tFar = 0.0f;
-    if (!GetBounds().IntersectRaySlab(origin, direction, tNear, tFar))
+    query.BeginWalk();
+    float tNear;
+    float tFar;
+    if (!query.ClipRay(GetBounds(), origin, direction, maximumDistance, tNear, tFar))
         return;
-    if (maximumDistance > 0.0f && maximumDistance <= tNear)
-        return;
-    query.origin = origin;
-    query.direction = direction;
-    if (maximumDistance > 0.0f && maximumDistance < tFar)
-        tFar = maximumDistance;
 
     const LaneRay ray(origin, direction);
     struct Entry {

@@ -252,24 +252,15 @@ bool zBIH::Split(const zMinMax& box, uint32_t count, uint32_t* entries, const zM
 
 void zBIH::IntersectRay(zBIHQuery& query, const zVector& origin, const zVector& direction, float maximumDistance) const
 {
-    query.visits = 0;
-    query.stackDepth = 0;
-    query.hitFound = 0;
-    query.hitT = -1.0f;
+    query.BeginWalk();
     // Unbuilt bounds are a point box that a ray could still touch.
     if (root == nullptr)
         return;
 
-    float tNear = 0.0f;
-    float tFar = 0.0f;
-    if (!bounds.IntersectRaySlab(origin, direction, tNear, tFar))
+    float tNear;
+    float tFar;
+    if (!query.ClipRay(bounds, origin, direction, maximumDistance, tNear, tFar))
         return;
-    if (maximumDistance > 0.0f && maximumDistance <= tNear)
-        return;
-    query.origin = origin;
-    query.direction = direction;
-    if (maximumDistance > 0.0f && maximumDistance < tFar)
-        tFar = maximumDistance;
 
     const zBIHNode* node = root;
     for (;;) {

@@ -49,6 +49,33 @@ struct zBIHQuery {
     // The tree is at most 64 deep, and the stack holds at most one entry per level.
     static constexpr int32_t StackCapacity = 65;
 
+    // The start of every ray walk: no node visited, nothing stacked, no hit yet.
+    void BeginWalk()
+    {
+        visits = 0;
+        stackDepth = 0;
+        hitFound = 0;
+        hitT = -1.0f;
+    }
+    // Clips the ray to bounds and to maximumDistance (when > 0) into
+    // [tNear, tFar] and records origin and direction; false when the ray
+    // misses the bounds or ends before them (origin and direction untouched).
+    bool ClipRay(const zMinMax& bounds, const zVector& rayOrigin, const zVector& rayDirection, float maximumDistance,
+                 float& tNear, float& tFar)
+    {
+        tNear = 0.0f;
+        tFar = 0.0f;
+        if (!bounds.IntersectRaySlab(rayOrigin, rayDirection, tNear, tFar))
+            return false;
+        if (maximumDistance > 0.0f && maximumDistance <= tNear)
+            return false;
+        origin = rayOrigin;
+        direction = rayDirection;
+        if (maximumDistance > 0.0f && maximumDistance < tFar)
+            tFar = maximumDistance;
+        return true;
+    }
+
     // Clears what the leaf tests write, before a query.
     void ResetHit()
     {

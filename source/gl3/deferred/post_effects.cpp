@@ -84,6 +84,37 @@ void zGL3Renderer::RenderFullscreenPass(zTexture* source, float scale, zGL3Shade
     glUseProgramObject_(0);
 }
 
+GLhandleARB zGL3Renderer::BeginBlurPass(zGL3ShaderRecord* program, zTexture* source, zTexture* target, float size,
+                                        float scale)
+{
+    SetPassTarget(target);
+    const GLhandleARB p = program->program;
+    glUseProgramObject_(p);
+    SetUniform(p, "inverse_buffer_size", framebufferReciprocalWidth, framebufferReciprocalHeight);
+    SetUniform(p, "framebuffer_fx_scaler", scale);
+    SetUniform(p, "blur_size", size);
+    BindSampler(p, 0, source, "source");
+    return p;
+}
+
+void zGL3Renderer::EndBlurPass()
+{
+    DrawScreenQuad(false, 1.0f, 1.0f, DisplayRatioX(), DisplayRatioY());
+    ResetTextureUnits(0);
+    glUseProgramObject_(0);
+}
+
+void zGL3Renderer::BlendEffectOntoImage(zTexture* image, GLenum sourceFactor, GLenum destinationFactor)
+{
+    SetPassTarget(image);
+    glEnable(GL_BLEND);
+    glBlendFunc(sourceFactor, destinationFactor);
+    BindTextureUnit(0, NameOf(fxMaps[0]));
+    DrawScreenQuad(true, DisplayRatioX(), DisplayRatioY(), DisplayRatioX(), DisplayRatioY());
+    ResetTextureUnits(0);
+    glDisable(GL_BLEND);
+}
+
 bool zGL3Renderer::RenderBloom(zTexture* image, zTexture*)
 {
     auto* bright = static_cast<zGL3ShaderRecord*>(shaders.FindByName("core::hdr_no_ldr"));
@@ -95,28 +126,12 @@ bool zGL3Renderer::RenderBloom(zTexture* image, zTexture*)
     const float scale = float(effectMapDivisor);
     glDisable(GL_BLEND);
     RenderFullscreenPass(image, scale, bright, fxMaps[0]);
-    auto blur = [&](zGL3ShaderRecord* program, zTexture* source, zTexture* target, float size) {
-        SetPassTarget(target);
-        const GLhandleARB p = program->program;
-        glUseProgramObject_(p);
-        SetUniform(p, "inverse_buffer_size", framebufferReciprocalWidth, framebufferReciprocalHeight);
-        SetUniform(p, "blur_size", size);
-        SetUniform(p, "framebuffer_fx_scaler", scale);
-        BindSampler(p, 0, source, "source");
-        DrawScreenQuad(false, 1.0f, 1.0f, DisplayRatioX(), DisplayRatioY());
-        ResetTextureUnits(0);
-        glUseProgramObject_(0);
-    };
-    blur(horizontal, fxMaps[0], fxMaps[1], 24.0f * outputReciprocalHeight);
-    blur(vertical, fxMaps[1], fxMaps[0], 24.0f * outputReciprocalWidth);
+    BeginBlurPass(horizontal, fxMaps[0], fxMaps[1], 24.0f * outputReciprocalHeight, scale);
+    EndBlurPass();
+    BeginBlurPass(vertical, fxMaps[1], fxMaps[0], 24.0f * outputReciprocalWidth, scale);
+    EndBlurPass();
     // The blurred highlights are added onto the image.
-    SetPassTarget(image);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    BindTextureUnit(0, NameOf(fxMaps[0]));
-    DrawScreenQuad(true, DisplayRatioX(), DisplayRatioY(), DisplayRatioX(), DisplayRatioY());
-    ResetTextureUnits(0);
-    glDisable(GL_BLEND);
+    BlendEffectOntoImage(image, GL_ONE, GL_ONE);
     return false;
 }
 
@@ -151,30 +166,17 @@ bool zGL3Renderer::RenderDepthOfField(zTexture* image, zTexture*)
     const float scale = float(effectMapDivisor);
     glDisable(GL_BLEND);
     RenderFullscreenPass(image, scale, nullptr, fxMaps[0]);
-    auto pass = [&](zGL3ShaderRecord* program, zTexture* source, zTexture* target, float size) {
-        SetPassTarget(target);
-        const GLhandleARB p = program->program;
-        glUseProgramObject_(p);
-        SetUniform(p, "inverse_buffer_size", framebufferReciprocalWidth, framebufferReciprocalHeight);
-        SetUniform(p, "framebuffer_fx_scaler", scale);
-        SetUniform(p, "blur_size", size);
+    // Both passes blur by the circle of confusion read from the depth.
+    const auto pass = [&](zGL3ShaderRecord* program, zTexture* source, zTexture* target, float size) {
+        const GLhandleARB p = BeginBlurPass(program, source, target, size, scale);
         SetUniform(p, "f_stop", dofFStop);
         SetUniform(p, "focal_distance", dofFocalDistance);
-        BindSampler(p, 0, source, "source");
         BindSampler(p, 1, attrMaps[0], "nrm_dpth");
-        DrawScreenQuad(false, 1.0f, 1.0f, DisplayRatioX(), DisplayRatioY());
-        ResetTextureUnits(0);
-        glUseProgramObject_(0);
+        EndBlurPass();
     };
     pass(horizontal, fxMaps[0], fxMaps[1],
          outputReciprocalHeight != 0.0f ? 20.0f * (outputReciprocalWidth / outputReciprocalHeight) : 20.0f);
     pass(vertical, fxMaps[1], fxMaps[0], 20.0f);
-    SetPassTarget(image);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
-    BindTextureUnit(0, NameOf(fxMaps[0]));
-    DrawScreenQuad(true, DisplayRatioX(), DisplayRatioY(), DisplayRatioX(), DisplayRatioY());
-    ResetTextureUnits(0);
-    glDisable(GL_BLEND);
+    BlendEffectOntoImage(image, GL_ONE_MINUS_SRC_ALPHA, GL_SRC_ALPHA);
     return false;
 }

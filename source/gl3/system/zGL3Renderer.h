@@ -352,6 +352,13 @@ public:
     bool RenderBloom(zTexture* image, zTexture* spare);
     bool RenderMotionBlur(zTexture* image, zTexture* spare);
     bool RenderDepthOfField(zTexture* image, zTexture* spare);
+    // One pass of a separable blur from source into target: binds the program
+    // with its buffer uniforms and the source and returns it for the caller's
+    // own uniforms; EndBlurPass draws it and unbinds.
+    GLhandleARB BeginBlurPass(zGL3ShaderRecord* program, zTexture* source, zTexture* target, float size, float scale);
+    void EndBlurPass();
+    // fx0 drawn over image with the blend factors given.
+    void BlendEffectOntoImage(zTexture* image, GLenum sourceFactor, GLenum destinationFactor);
     // Sets a named uniform of the bound program; a name the program does not
     // use is skipped.
     void SetUniform(GLhandleARB program, const char* name, float x);

@@ -695,13 +695,8 @@ SQ_INLINE SQRESULT sq_getuserdataandsize(HSQUIRRELVM v, SQInteger idx, SQUserPoi
 {
     const char *ud;
     if (!SQ_VIEW_LIKELY(sq_view_userdata(v, idx, &ud))) {
-        SQUserPointer memory, tag;
-        SQRESULT r = sq_getuserdata_slow(v, idx, &memory, typetag ? &tag : NULL);
-        if (SQ_SUCCEEDED(r)) {
-            *p = memory;
-            if (typetag) *typetag = tag;
-            *size = sq_getsize_slow(v, idx);
-        }
+        SQRESULT r = sq_getuserdata(v, idx, p, typetag);
+        if (SQ_SUCCEEDED(r)) *size = sq_getsize_slow(v, idx);
         return r;
     }
     *p = (SQUserPointer)(ud + SQ_VIEW_USERDATA_PAYLOAD);

@@ -96,11 +96,12 @@ struct Fiber : GcObject {
     bool PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                          Value &out);
     Value CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend);
-    // The parts of a native call shared with the interpreter's own call path: the frame
-    // for `nc` with its `nargs` values from `fbase` (checks done, room made; `direct`
-    // when script code makes the call), the call itself with the depth counts (the frame
-    // popped again if the native throws), and the frame's removal.
-    void PushNativeFrame(NativeClosure *nc, uint32_t fbase, uint32_t nargs, bool direct, bool uncounted = false)
+    // The parts of CallNative's native call: the frame for `nc` with its `nargs` values
+    // from `fbase` (checks done, room made; `direct` when script code makes the call),
+    // the call itself with the depth counts (the frame popped again if the native
+    // throws), and the frame's removal (PopNativeFrame, shared with the interpreter's
+    // own native call below).
+    void PushNativeFrame(NativeClosure *nc, uint32_t fbase, uint32_t nargs, bool direct)
     {
         Frame &f = frames.emplace_back();
         f.callee = Value::Ref(Kind::NativeClosure, nc);
@@ -109,7 +110,6 @@ struct Fiber : GcObject {
         f.savedTop = top;
         f.native = true;
         f.direct = direct;
-        f.uncounted = uncounted;
         base = fbase;
         top = fbase + nargs;
     }
