@@ -372,7 +372,8 @@ bool TavrinViewer::SetupEnvironment()
     if (archiveMode == 0) {
         GlobalSearchPathList.Add(dataPath);
     } else {
-        if (!archiveFS.Connect(dataPath.Get(), false, false, nullptr, false))
+        // Verbose: the directory scan lists every entry as it is found.
+        if (!archiveFS.Connect(dataPath.Get(), false, false, nullptr, true))
             return false;
         previousFS = zStream::GetCurrentFS();
         zStream::SetCurrentFS(&archiveFS);
