@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <strings.h>
@@ -209,5 +210,21 @@ bool PlatformExecutableDirectory(std::string& directory)
     if (slash == std::string::npos)
         return false;
     directory = path.substr(0, slash + 1);
+    return true;
+}
+
+bool PlatformRealDirectory(const char* path, std::string& real)
+{
+    if (path == nullptr || *path == '\0')
+        return false;
+    char* resolved = realpath(NativePath(path).c_str(), nullptr);
+    if (resolved == nullptr)
+        return false;
+    std::string candidate(resolved);
+    free(resolved);
+    struct stat info{};
+    if (stat(candidate.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    real = candidate;
     return true;
 }

@@ -35,3 +35,8 @@ bool PlatformMatchPattern(const char* pattern, const char* name);
 // The directory of the running executable with a trailing '/', read from the
 // operating system (not from argv[0]); false when it cannot be found.
 bool PlatformExecutableDirectory(std::string& directory);
+
+// The absolute form of an existing directory, with every symbolic link, "."
+// and ".." resolved and no trailing '/' (but for "/" itself); false when the path does not name a
+// directory (or cannot be resolved). Unlike PlatformResolvePath, case counts.
+bool PlatformRealDirectory(const char* path, std::string& real);

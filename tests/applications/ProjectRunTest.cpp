@@ -93,6 +93,16 @@ TEST(ProjectRun, ArchiveModeReadsEverythingFromTheArchive)
     const TavrinRun run = RunTavrin(dir.Path(), Headless(arguments));
     EXPECT_EQ(run.exitCode, 0) << run.Text();
     EXPECT_EQ(run.ScriptLines(), StackLines) << run.Text();
+    // The archive is mounted verbose: its scan lists each entry with its method
+    // line. The first entry's data starts after the 12-byte header and its
+    // 4-byte name length, 9-byte name, flag byte and two 4-byte sizes.
+    EXPECT_TRUE(run.Has("No index provided, please wait while scanning archive...")) << run.Text();
+    EXPECT_EQ(run.Count("New entry: '"), 8) << run.Text();
+    EXPECT_TRUE(run.Has("New entry: 'scriptlib/zad.nut'"));
+    const std::string firstSize = std::to_string(std::filesystem::file_size(Data + "stack.zgp"));
+    EXPECT_TRUE(run.Has("[method = 1, len = " + firstSize + ", clen = ")) << run.Text();
+    EXPECT_TRUE(run.Has(", offset = 34].")) << run.Text();
+    EXPECT_TRUE(run.Has("Done, index table built.")) << run.Text();
 
     // A project that is not in the archive is not found on the disk either...
     dir.Write("disk.zgp", "<ZML=1.0>\n<Environment=<Name=\"Disk\">>\n");

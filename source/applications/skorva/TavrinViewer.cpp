@@ -21,12 +21,14 @@
 #include "manager/motion/zMotionPlayer.h"
 #include "manager/scene/zScene.h"
 #include "manager_binding/SqBinding.h"
+#include "platform/PlatformFile.h"
 #include "smix/zSMixMixer.h"
 #include "ui/zScene2D.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 uint8_t ResourceMissingFlag = 0;
 
@@ -372,7 +374,8 @@ bool TavrinViewer::SetupEnvironment()
     if (archiveMode == 0) {
         GlobalSearchPathList.Add(dataPath);
     } else {
-        if (!archiveFS.Connect(dataPath.Get(), false, false, nullptr, false))
+        // Verbose: the directory scan lists every entry as it is found.
+        if (!archiveFS.Connect(dataPath.Get(), false, false, nullptr, true))
             return false;
         previousFS = zStream::GetCurrentFS();
         zStream::SetCurrentFS(&archiveFS);
@@ -382,6 +385,11 @@ bool TavrinViewer::SetupEnvironment()
     }
     for (const ztLinkedList<zString>::Node* node = searchPaths.GetFirst(); node != nullptr; node = node->next)
         GlobalSearchPathList.Add(node->value);
+    // The engine's own files come last, so that a scene's folder or a "-S"
+    // path can replace any of them.
+    const zString engineData = TavrinDataDirectory();
+    if (!engineData.IsEmpty())
+        GlobalSearchPathList.Add(engineData);
 
     if (projectMode != 0 && !project.LoadFromFile(inputFile.Get()))
         return false;
@@ -395,6 +403,20 @@ bool TavrinViewer::SetupEnvironment()
     for (const ztLinkedList<zProperty*>::Node* node = defines.GetFirst(); node != nullptr; node = node->next)
         master.SetGlobalFromProperty(*node->value);
     return true;
+}
+
+zString TavrinDataDirectory()
+{
+    std::string executable;
+    if (!PlatformExecutableDirectory(executable))
+        return zString();
+    // Relative to the executable's folder, as the build lays them out.
+    for (const char* relative : {TAVRIN_DATA_FROM_BIN_INSTALLED, TAVRIN_DATA_FROM_BIN_BUILD}) {
+        std::string real;
+        if (PlatformRealDirectory((executable + relative).c_str(), real))
+            return zString(real.c_str());
+    }
+    return zString();
 }
 
 bool TavrinViewer::SetupInput()

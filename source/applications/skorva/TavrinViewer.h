@@ -119,5 +119,12 @@ private:
 // (empty when that cannot be found either).
 zString TavrinExecutableDirectory(const char* argv0);
 
+// The engine's own data folder ("default.ttf", the interface's pictures under
+// "ui/", the shader library and its noise picture), found from where the
+// executable really lives, symbolic links resolved: DIR/share/tavrin for an
+// installed DIR/bin/tavrin, the build's data folder for build/bin/tavrin.
+// Absolute, without a trailing '/'; empty when neither folder exists.
+zString TavrinDataDirectory();
+
 // The whole run: what main does with its arguments; returns the exit code.
 int TavrinMain(int argc, char** argv);
