@@ -147,6 +147,37 @@ TEST_F(SceneFunctionsScriptTest, FileReadIntoAGroup)
     EXPECT_FALSE(log.Contains("Assertion failed")) << (log.lines.empty() ? "" : log.lines.back());
 }
 
+// "SceneFromFile" (and the threaded load) hand the file's first root tag to
+// the scene reader, which takes only a "Scene" tag; reading into a group
+// looks for the file's "Scene" tag and fails a file without one.
+TEST_F(SceneFunctionsScriptTest, SceneFilesReadByScripts)
+{
+    struct Case {
+        const char* call;
+        const char* result;
+        const char* message;
+    };
+    const char* const wrongRoot = "Could not parse scene. Root tag id is incorrect (Stage).";
+    const Case cases[] = {
+        {"SceneFromFile(g_scene, g_data + \"stage_first.zml\")", "false", wrongRoot},
+        {"SceneFromZML(g_scene, g_data + \"no_scene.zml\")", "false", wrongRoot},
+        {"ObjectIsValid(SceneFromZMLThreaded(g_scene, g_data + \"stage_first.zml\"))", "false", wrongRoot},
+        {"ObjectIsValid(SceneFromFileStoreGroup(g_scene, g_data + \"no_scene.zml\", FlagLoadAll))", "false",
+         "No <Scene> tag in '"},
+        {"SceneFromFile(g_scene, g_data + \"physics.zml\")", "true", "[H] Parsing metascene '"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        const size_t before = log.lines.size();
+        EXPECT_EQ(c.result, Eval(c.call));
+        bool logged = false;
+        for (size_t i = before; i < log.lines.size(); ++i)
+            logged = logged || log.lines[i].find(c.message) != std::string::npos;
+        EXPECT_TRUE(logged) << c.message;
+        EXPECT_EQ(nullptr, scene->Find("staged")) << "nothing of a refused file is read";
+    }
+}
+
 TEST_F(SceneFunctionsScriptTest, ScriptInstanceOfANullSceneSuspends)
 {
     RunText("SceneGetScriptInstance(TestNullHandle(EngineTypeScene));\n");
@@ -158,23 +189,6 @@ TEST_F(SceneFunctionsScriptTest, ScriptInstanceOfANullSceneSuspends)
 // last sample back. Null records and null scenes give the neutral results.
 class SceneRecordScriptTest : public SceneScriptTest {
 public:
-    // The value the expression leaves, as text ("<error: ...>" when it raises).
-    std::string Eval(const std::string& expression)
-    {
-        std::string error;
-        if (!RunText("result <- (" + expression + ").tostring();\n", &error))
-            return "<error: " + error + ">";
-        const SQInteger top = sq_gettop(v);
-        sq_pushroottable(v);
-        sq_pushstring(v, "result", -1);
-        const SQChar* text = "";
-        if (SQ_SUCCEEDED(sq_get(v, -2)))
-            sq_getstring(v, -1, &text);
-        std::string out = text;
-        sq_settop(v, top);
-        return out;
-    }
-
     void SetClock(float seconds) { GlobalClock = int32_t(std::lround(seconds * 10000.0f)); }
 
     // The x of the item's world placement, which records keep and replays restore.
