@@ -296,6 +296,45 @@ TEST_F(SceneRecordScriptTest, WindowsOfTheSceneInterfaceAreReplayed)
     EXPECT_EQ("0.25", Eval("WindowGetOpacity(panel)")) << "the last sample's opacity stays";
 }
 
+// An item whose recorded position jumps more than 200 units between the
+// samples around the replay time is reported, every one of them and also at
+// a sample's own time; from the first jump on nothing is interpolated. The
+// lamp comes before the crate in the scene's item order.
+TEST_F(SceneRecordScriptTest, EveryJumpIsReportedWhateverTheFactor)
+{
+    ASSERT_TRUE(RunText("record <- SceneRecordNew();\n"));
+    SetWorldX("crate", 0.0f);
+    SetWorldX("p1", 0.0f);
+    SetWorldX("lamp", 0.0f);
+    SetClock(1.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"));
+    SetWorldX("crate", 250.0f);
+    SetWorldX("p1", -300.0f);
+    SetWorldX("lamp", 20.0f);
+    SetClock(2.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"
+                        "SceneRecordStartReplay(g_scene, record);\n"));
+    struct Case {
+        const char* time;
+        size_t switches;
+        float lamp;
+    };
+    const Case cases[] = {
+        {"1.5", 2, 10.0f},
+        {"1.0", 2, 0.0f},
+        // The last sample is its own before and after: nothing jumps.
+        {"2.0", 0, 20.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.time);
+        const size_t before = LogCount("Position switch detected.");
+        ASSERT_TRUE(RunText(std::string("SceneRecordReplay(g_scene, record, ") + c.time + ");\n"));
+        EXPECT_EQ(c.switches, LogCount("Position switch detected.") - before);
+        EXPECT_NEAR(c.lamp, WorldX("lamp"), 1e-4f);
+    }
+    ASSERT_TRUE(RunText("SceneRecordEndReplay(g_scene, record);\n"));
+}
+
 TEST_F(SceneRecordScriptTest, NullRecordsAndScenesGiveNeutralResults)
 {
     const std::pair<const char*, const char*> cases[] = {
