@@ -425,7 +425,7 @@ SQInteger SceneFromZMLThreaded(HSQUIRRELVM v)
         return sq_suspendvm(v);
     const char* path = GetString(v, 3);
     if (scene != nullptr && path != nullptr) {
-        scene->FromMetaFileStoreGroup(path, nullptr, zScene::LoadAll, 0);
+        scene->LoadFromFile(path);
         scene->TestOptimizeGeometries(1024);
     }
     SqPushSafePtr(v, nullptr, SqPtrCThread);

@@ -267,7 +267,7 @@ SQInteger ItemSetPriority(HSQUIRRELVM v)
 {
     ITEM_ARG(item);
     if (item != nullptr)
-        item->priority = GetFloat(v, 3);
+        item->SetPriority(GetFloat(v, 3));
     return 0;
 }
 

@@ -2,25 +2,30 @@
 #include "script/zScriptValues.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 bool SqRegisterVectorClass(HSQUIRRELVM v);
 bool SqRegisterMatrixClasses(HSQUIRRELVM v);
 
-bool SqRegisterMathClass(HSQUIRRELVM v, const SqClassDesc& cls, SQInteger valueSize)
+namespace {
+
+// The size of the value the class with that tag keeps in its instances' blocks.
+size_t ValueSize(SQUserPointer tag)
 {
-    if (!SqRegisterClass(v, &cls))
-        return false;
-    // No instance exists yet, so the class still takes a size.
-    const SQInteger top = sq_gettop(v);
-    sq_pushroottable(v);
-    sq_pushstring(v, cls.name, -1);
-    const bool sized = SQ_SUCCEEDED(sq_rawget(v, -2)) && SQ_SUCCEEDED(sq_setclassudsize(v, -1, valueSize));
-    sq_settop(v, top);
-    return sized;
+    if (tag == kSqMatrix3TypeTag)
+        return sizeof(zMatrix3);
+    if (tag == kSqMatrix4TypeTag)
+        return sizeof(zMatrix4);
+    return sizeof(zVector);
 }
 
-zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out)
+uint8_t& MadeMark(void* value, SQUserPointer tag)
+{
+    return static_cast<uint8_t*>(value)[ValueSize(tag)];
+}
+
+zSqFetch FetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out, bool toFill)
 {
     if (sq_gettype(v, idx) != OT_INSTANCE)
         return zSqFetch::WrongType;
@@ -35,8 +40,41 @@ zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void**
         return zSqFetch::WrongType; // neither the class nor one of its bases
     if (p == nullptr)
         return zSqFetch::NoStorage;
+    if (!toFill && sq_getreleasehook(v, idx) == nullptr && MadeMark(p, tag) == 0)
+        return zSqFetch::NoStorage;
     *out = p;
     return zSqFetch::Ok;
+}
+
+} // namespace
+
+bool SqRegisterMathClass(HSQUIRRELVM v, const SqClassDesc& cls, SQInteger valueSize)
+{
+    if (!SqRegisterClass(v, &cls))
+        return false;
+    // No instance exists yet, so the class still takes a size.
+    const SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, cls.name, -1);
+    const bool sized = SQ_SUCCEEDED(sq_rawget(v, -2)) && SQ_SUCCEEDED(sq_setclassudsize(v, -1, valueSize + 1));
+    sq_settop(v, top);
+    return sized;
+}
+
+zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out)
+{
+    return FetchInstance(v, idx, tag, out, false);
+}
+
+zSqFetch SqFetchInstanceToFill(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out)
+{
+    return FetchInstance(v, idx, tag, out, true);
+}
+
+void SqMarkInstanceMade(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void* value)
+{
+    if (sq_getreleasehook(v, idx) == nullptr)
+        MadeMark(value, tag) = 1;
 }
 
 bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const void* value, size_t size, bool tidy)
@@ -55,6 +93,7 @@ bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const
             return false;
         }
         std::memcpy(p, value, size);
+        MadeMark(p, tag) = 1;
         if (tidy)
             sq_remove(v, -2);
         return true;
@@ -74,6 +113,7 @@ bool SqPushNewInstance(HSQUIRRELVM v, const char* name, SQUserPointer tag, const
         return false;
     }
     std::memcpy(p, value, size);
+    MadeMark(p, tag) = 1;
     if (tidy) {
         // Keep the instance, drop the class and the root table.
         sq_remove(v, -2);

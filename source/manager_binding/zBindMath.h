@@ -13,8 +13,9 @@
 //
 // Each instance keeps its value inside its own block (the classes' user-data
 // size), so making a result costs one allocation: the instance. A caller may
-// still attach a heap value of its own as the user pointer with a release hook
-// that frees it; every method reads whatever the user pointer points to.
+// still attach a heap value of its own as the user pointer, and must give it a
+// release hook (that frees it): the hook is how the classes tell such a value
+// from their own block. Every method reads whatever the user pointer points to.
 
 // The classes carry the frame's type tags kSqVectorTypeTag, kSqMatrix3TypeTag
 // and kSqMatrix4TypeTag (SqBinding.h); instances of script classes derived
@@ -31,7 +32,8 @@ void SqRegisterMathFunctions(HSQUIRRELVM v);
 
 // The native value of the instance at idx when it is an instance of the class
 // (or of a script class derived from it); null otherwise, also for an instance
-// without storage. The pointer lives as long as the instance does.
+// without storage or one whose constructor has not run (made by the class's
+// instance()). The pointer lives as long as the instance does.
 zVector* SqGetVectorInstance(HSQUIRRELVM v, SQInteger idx);
 zMatrix3* SqGetMatrix3Instance(HSQUIRRELVM v, SQInteger idx);
 zMatrix4* SqGetMatrix4Instance(HSQUIRRELVM v, SQInteger idx);

@@ -7,15 +7,26 @@
 #include "manager_binding/SqBinding.h"
 #include "manager_binding/zBindMath.h"
 
+// An instance's block holds its value and, after it, one byte that says the
+// value was made: the constructor, "_cloned" and the result makers set it. The
+// VM fills a new block with zeros, so an instance made without its
+// constructor (a class's instance(), a derived class whose constructor skips
+// the base one) is refused as one without storage is. A value a caller
+// attached with its own release hook lives elsewhere and counts as made.
+
 // Registers the class through the frame, then sizes its instances to hold
-// valueSize bytes of native value each.
+// valueSize bytes of native value each, and the mark.
 bool SqRegisterMathClass(HSQUIRRELVM v, const SqClassDesc& cls, SQInteger valueSize);
 
 enum class zSqFetch { Ok, WrongType, NoStorage };
 
 // The user pointer of the instance at idx if it carries the tag itself or
-// through a base class.
+// through a base class and holds a made value; NoStorage without one.
 zSqFetch SqFetchInstance(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out);
+// The same for the instance a constructor or "_cloned" fills: its value need
+// not be made yet. SqMarkInstanceMade once it is filled.
+zSqFetch SqFetchInstanceToFill(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void** out);
+void SqMarkInstanceMade(HSQUIRRELVM v, SQInteger idx, SQUserPointer tag, void* value);
 
 // Pushes a new instance of the native class with that tag and copies size
 // bytes of value into its storage. The class is taken from the instance at

@@ -43,6 +43,19 @@ template <class M> bool GetMatrix(HSQUIRRELVM v, SQInteger idx, M*& out)
     return true;
 }
 
+// The instance a constructor or "_cloned" fills, whose value is not made yet.
+template <class M> bool GetMatrixToFill(HSQUIRRELVM v, M*& out)
+{
+    void* p = nullptr;
+    const zSqFetch fetch = SqFetchInstanceToFill(v, 1, MatrixKind<M>::Tag(), &p);
+    if (fetch != zSqFetch::Ok) {
+        SqInstanceError(v, fetch);
+        return false;
+    }
+    out = static_cast<M*>(p);
+    return true;
+}
+
 bool GetMatrix3(HSQUIRRELVM v, SQInteger idx, zMatrix3*& out) { return GetMatrix(v, idx, out); }
 bool GetMatrix4(HSQUIRRELVM v, SQInteger idx, zMatrix4*& out) { return GetMatrix(v, idx, out); }
 
@@ -101,7 +114,7 @@ template <class M> SQInteger MatrixConstructor(HSQUIRRELVM v)
     constexpr int Size = MatrixKind<M>::Size;
     const SQInteger top = sq_gettop(v);
     M* self;
-    if (!GetMatrix(v, 1, self))
+    if (!GetMatrixToFill(v, self))
         return SQ_ERROR;
     M m;
     char message[64];
@@ -125,6 +138,7 @@ template <class M> SQInteger MatrixConstructor(HSQUIRRELVM v)
         return sq_throwerror(v, message);
     }
     *self = m;
+    SqMarkInstanceMade(v, 1, MatrixKind<M>::Tag(), self);
     return 0;
 }
 
@@ -134,9 +148,10 @@ template <class M> SQInteger MatrixCloned(HSQUIRRELVM v)
 {
     M* self;
     M* source;
-    if (!GetMatrix(v, 1, self) || !GetMatrix(v, 2, source))
+    if (!GetMatrixToFill(v, self) || !GetMatrix(v, 2, source))
         return SQ_ERROR;
     *self = *source;
+    SqMarkInstanceMade(v, 1, MatrixKind<M>::Tag(), self);
     return 0;
 }
 

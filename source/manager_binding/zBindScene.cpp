@@ -45,8 +45,8 @@ SQInteger SceneFromFile(HSQUIRRELVM v)
 {
     SCENE_ARG(scene);
     const char* path = GetString(v, 3);
-    return PushBool(v, scene != nullptr && path != nullptr &&
-                           scene->FromMetaFileStoreGroup(path, nullptr, zScene::LoadAll, 0));
+    // The file's first root tag goes to the reader, which takes only "Scene".
+    return PushBool(v, scene != nullptr && path != nullptr && scene->LoadFromFile(path));
 }
 
 SQInteger SceneFromFileStoreGroup(HSQUIRRELVM v)

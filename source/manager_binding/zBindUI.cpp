@@ -191,14 +191,9 @@ SQInteger UILoadBitmap(HSQUIRRELVM v)
 
 SQInteger UILoadFont(HSQUIRRELVM v)
 {
-    // Fonts are named after their file's base name: a script loading the same
-    // file again gets null (the first copy stays reachable by UIGetFont)
-    // instead of a second copy of the file in memory.
-    const char* path = GetString(v, 2);
-    zString name(path);
-    name.StripDirectoryAndExtension();
-    const bool listed = zScene2D::GetFontList().FindByName(name.Get()) != nullptr;
-    SqPushSafePtr(v, listed ? nullptr : zScene2D::OpenFont(path), SqPtrTruetypeFont);
+    // Null only for a path that, unchanged, is already a loaded font's name
+    // (OpenFont refuses it); another path to a loaded file loads it again.
+    SqPushSafePtr(v, zScene2D::OpenFont(GetString(v, 2)), SqPtrTruetypeFont);
     return 1;
 }
 

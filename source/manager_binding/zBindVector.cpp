@@ -20,6 +20,19 @@ bool GetVector(HSQUIRRELVM v, SQInteger idx, zVector*& out)
     return true;
 }
 
+// The instance a constructor or "_cloned" fills, whose value is not made yet.
+bool GetVectorToFill(HSQUIRRELVM v, zVector*& out)
+{
+    void* p = nullptr;
+    const zSqFetch fetch = SqFetchInstanceToFill(v, 1, kSqVectorTypeTag, &p);
+    if (fetch != zSqFetch::Ok) {
+        SqInstanceError(v, fetch);
+        return false;
+    }
+    out = static_cast<zVector*>(p);
+    return true;
+}
+
 bool TryMatrix3(HSQUIRRELVM v, SQInteger idx, zMatrix3*& out)
 {
     void* p = nullptr;
@@ -106,7 +119,7 @@ SQInteger VectorConstructor(HSQUIRRELVM v)
 {
     const SQInteger top = sq_gettop(v);
     zVector* self;
-    if (!GetVector(v, 1, self))
+    if (!GetVectorToFill(v, self))
         return SQ_ERROR;
     if (top < 1 || top > 5)
         return sq_throwerror(v, "Vector wrong parameters");
@@ -118,9 +131,10 @@ SQInteger VectorConstructor(HSQUIRRELVM v)
         if (fetch == zSqFetch::NoStorage)
             return sq_throwerror(v, "Vector() invalid instance type");
         *self = *static_cast<zVector*>(p);
-        return 0;
+    } else {
+        FillFromNumbers(v, top, *self);
     }
-    FillFromNumbers(v, top, *self);
+    SqMarkInstanceMade(v, 1, kSqVectorTypeTag, self);
     return 0;
 }
 
@@ -128,9 +142,10 @@ SQInteger VectorCloned(HSQUIRRELVM v)
 {
     zVector* self;
     zVector* source;
-    if (!GetVector(v, 1, self) || !GetVector(v, 2, source))
+    if (!GetVectorToFill(v, self) || !GetVector(v, 2, source))
         return SQ_ERROR;
     *self = *source;
+    SqMarkInstanceMade(v, 1, kSqVectorTypeTag, self);
     return 0;
 }
 

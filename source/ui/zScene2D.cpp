@@ -386,7 +386,7 @@ bool zScene2D::ExecCommand(zACECommand* command, float slice)
         return false;
     if (command->code == CommandGlobalFade) {
         const float f = command->remaining > 0.0f ? std::min(slice / command->remaining, 1.0f) : 1.0f;
-        fadeAmount += (command->parameters[0] - fadeAmount) * f;
+        fadeAmount = StepToward(fadeAmount, command->parameters[0], f);
         return true;
     }
     return zACEUnit::ExecCommand(command, slice);

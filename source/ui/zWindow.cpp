@@ -341,17 +341,17 @@ bool zWindow::ExecCommand(zACECommand* command, float slice)
     const float* p = command->parameters;
     switch (command->code) {
     case zScene2D::CommandToAlpha:
-        SetOpacity(opacity + (p[0] - opacity) * f);
+        SetOpacity(StepToward(opacity, p[0], f));
         return true;
     case zScene2D::CommandToPosition:
-        SetPosition(position[0] + (p[0] - position[0]) * f, position[1] + (p[1] - position[1]) * f);
+        SetPosition(StepToward(position[0], p[0], f), StepToward(position[1], p[1], f));
         return true;
     case zScene2D::CommandToScale:
-        scale[0] += (p[0] - scale[0]) * f;
-        scale[1] += (p[1] - scale[1]) * f;
+        scale[0] = StepToward(scale[0], p[0], f);
+        scale[1] = StepToward(scale[1], p[1], f);
         return true;
     case zScene2D::CommandToAngle:
-        angle += (p[0] * DegreesToRadians - angle) * f;
+        angle = StepToward(angle, p[0] * DegreesToRadians, f);
         UpdateMatrix();
         return true;
     case zScene2D::CommandShow:

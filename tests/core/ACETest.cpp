@@ -20,6 +20,7 @@ public:
             char text[64];
             std::snprintf(text, sizeof text, "%d %d %.3f", update, command->code, double(slice));
             runs.emplace_back(text);
+            slices.push_back(slice);
             if (command->code >= 0)
                 parameters.push_back({command->parameters[0], command->parameters[1], command->parameters[2]});
         }
@@ -28,6 +29,7 @@ public:
 
     int update = 0;
     std::vector<std::string> runs;
+    std::vector<float> slices;
     std::vector<std::vector<float>> parameters;
 };
 
@@ -202,6 +204,19 @@ TEST_F(ACETest, CommandListsRunOverTime)
         EXPECT_EQ(fresh.runs, c.runs);
         EXPECT_EQ(fresh.IsRunning(), c.runningAfter);
     }
+}
+
+// A step that would leave a command 1 ms or less, which never runs, takes that
+// rest as well, so the slices add up to the duration; the group still ends on
+// the update after and the next one starts on the update after that.
+TEST_F(ACETest, TheLastStepTakesWhatWouldBeTooLittleToRun)
+{
+    ASSERT_GT(manager.LoadACECommandList("toalpha 0.05, 0; toalpha 0.05, 1;", &unit), 0);
+    Run(0.0166f, 5);
+    EXPECT_EQ(unit.runs, (std::vector<std::string>{"1 5 0.017", "2 5 0.017", "3 5 0.017", "5 5 0.017"}));
+    ASSERT_EQ(unit.slices.size(), 4u);
+    EXPECT_EQ(unit.slices[2], 0.05f - 0.0166f - 0.0166f);
+    EXPECT_TRUE(unit.IsRunning());
 }
 
 TEST_F(ACETest, CommandsSeeTheirParameters)

@@ -219,4 +219,37 @@ TEST_F(MathScriptTest, InstancesWithoutStorageRaiseTheirErrors)
     });
 }
 
+// An instance made without its constructor has a block of zeros, which must
+// not pass for a value: it is refused as an instance without storage is, and
+// running the constructor on it later makes it whole.
+TEST_F(MathScriptTest, InstancesMadeWithoutTheirConstructorAreRefused)
+{
+    RunCases("unconstructed.nut");
+    const zScriptError internal{"internal failure"};
+    const zScriptError instanceType{"invalid instance type"};
+    CheckAll({
+        {"vector_method", internal},
+        {"vector_operator", internal},
+        {"vector_key", internal},
+        {"vector_set_key", internal},
+        {"vector_set_values", internal},
+        {"vector_argument", instanceType},
+        {"vector_operator_argument", instanceType},
+        {"vector_times_unconstructed_matrix", zScriptError{"Vector * operator: Invalid argument type.\n"}},
+        {"vector_copy", zScriptError{"Vector() invalid instance type"}},
+        {"vector_clone", instanceType},
+        {"constructor_run_later", zVector(1.0f, 2.0f, 3.0f, 1.0f)},
+        {"matrix4_rows", zScriptError{"Matrix4() invalid parameters"}},
+        {"matrix3_rows", zScriptError{"Matrix3() invalid parameters"}},
+        {"matrix4_method", internal},
+        {"matrix4_key", internal},
+        {"matrix3_method", internal},
+        {"matrix4_product", instanceType},
+        {"matrix3_argument", instanceType},
+        {"matrix3_constructor_run_later", zMatrix3()},
+        {"function_argument", instanceType},
+        {"function_matrix_argument", instanceType},
+    });
+}
+
 } // namespace

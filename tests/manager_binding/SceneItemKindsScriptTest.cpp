@@ -4,6 +4,7 @@
 
 #include "core/geometry/zGeometry.h"
 #include "core/render/zNullRenderer.h"
+#include "core/render/zRendererProperty.h"
 #include "core/zad/Tavrin.h"
 
 #include <vector>
@@ -187,6 +188,72 @@ TEST_F(SceneItemKindsScriptTest, CastToCameraOfALightSuspends)
     RunText("ItemCastToCamera(TestItem(\"lamp\"));\n");
     EXPECT_EQ(SQ_VMSTATE_SUSPENDED, sq_getvmstate(v));
     EXPECT_EQ(1u, LogCount("Item is not a camera."));
+}
+
+// Lights listed by priority, highest first: a script that changes a light's
+// priority reorders the list at once, so the dump and the renderer's light
+// queries see the new order without another set-up.
+class LightPriorityScriptTest : public SceneScriptTest {
+public:
+    const char* SceneFile() const override { return "lights.zml"; }
+
+    // The names of the last dump's light list.
+    std::vector<std::string> DumpedLights() const
+    {
+        std::vector<std::string> names;
+        bool inList = false;
+        for (const std::string& line : log.lines) {
+            if (line.find("Light list follows") != std::string::npos) {
+                names.clear();
+                inList = true;
+            } else if (inList && line.rfind("  - ", 0) == 0) {
+                std::string name = line.substr(4);
+                while (!name.empty() && (name.back() == '\n' || name.back() == ' '))
+                    name.pop_back();
+                names.push_back(name);
+            } else {
+                inList = false;
+            }
+        }
+        return names;
+    }
+
+    // The lights the renderer's nearest-lights query gets, in its order.
+    std::vector<std::string> QueriedLights()
+    {
+        zRendererPropertyRequest request;
+        request.context = scene.get();
+        request.maximum = 8;
+        EXPECT_TRUE(scene->PropertyCallback(1, request));
+        std::vector<std::string> names;
+        for (int32_t i = 0; i < request.count; ++i)
+            names.push_back(zMItem::FromCoreItem(request.lights[i])->GetName().Get());
+        return names;
+    }
+};
+
+TEST_F(LightPriorityScriptTest, SettingAPriorityReordersTheLights)
+{
+    using Names = std::vector<std::string>;
+    struct Step {
+        const char* script;
+        Names order;
+    };
+    const Step steps[] = {
+        {"", {"high", "mid", "low"}},
+        {"ItemSetPriority(TestItem(\"low\"), 1.0);", {"low", "high", "mid"}},
+        {"ItemSetPriority(TestItem(\"low\"), 0.7);", {"high", "low", "mid"}},
+        {"ItemSetPriority(TestItem(\"high\"), 0.0);", {"low", "mid", "high"}},
+        // An object's priority leaves the lights where they are.
+        {"ItemSetPriority(TestItem(\"crate\"), 2.0);", {"low", "mid", "high"}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.script);
+        std::string error;
+        ASSERT_TRUE(RunText(std::string(step.script) + "ScenePrintItemList(g_scene);\n", &error)) << error;
+        EXPECT_EQ(step.order, DumpedLights());
+        EXPECT_EQ(step.order, QueriedLights());
+    }
 }
 
 TEST(SceneItemKindsWrongKind, SuspendsTheVM)

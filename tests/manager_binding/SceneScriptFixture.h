@@ -88,6 +88,23 @@ public:
 
     zMItem* Item(const char* name) const { return scene->Find(name); }
 
+    // The value the expression leaves, as text ("<error: ...>" when it raises).
+    std::string Eval(const std::string& expression)
+    {
+        std::string error;
+        if (!RunText("result <- (" + expression + ").tostring();\n", &error))
+            return "<error: " + error + ">";
+        const SQInteger top = sq_gettop(v);
+        sq_pushroottable(v);
+        sq_pushstring(v, "result", -1);
+        const SQChar* text = "";
+        if (SQ_SUCCEEDED(sq_get(v, -2)))
+            sq_getstring(v, -1, &text);
+        std::string out = text;
+        sq_settop(v, top);
+        return out;
+    }
+
     size_t LogCount(const std::string& text) const
     {
         size_t n = 0;

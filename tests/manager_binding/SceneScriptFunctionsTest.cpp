@@ -147,6 +147,37 @@ TEST_F(SceneFunctionsScriptTest, FileReadIntoAGroup)
     EXPECT_FALSE(log.Contains("Assertion failed")) << (log.lines.empty() ? "" : log.lines.back());
 }
 
+// "SceneFromFile" (and the threaded load) hand the file's first root tag to
+// the scene reader, which takes only a "Scene" tag; reading into a group
+// looks for the file's "Scene" tag and fails a file without one.
+TEST_F(SceneFunctionsScriptTest, SceneFilesReadByScripts)
+{
+    struct Case {
+        const char* call;
+        const char* result;
+        const char* message;
+    };
+    const char* const wrongRoot = "Could not parse scene. Root tag id is incorrect (Stage).";
+    const Case cases[] = {
+        {"SceneFromFile(g_scene, g_data + \"stage_first.zml\")", "false", wrongRoot},
+        {"SceneFromZML(g_scene, g_data + \"no_scene.zml\")", "false", wrongRoot},
+        {"ObjectIsValid(SceneFromZMLThreaded(g_scene, g_data + \"stage_first.zml\"))", "false", wrongRoot},
+        {"ObjectIsValid(SceneFromFileStoreGroup(g_scene, g_data + \"no_scene.zml\", FlagLoadAll))", "false",
+         "No <Scene> tag in '"},
+        {"SceneFromFile(g_scene, g_data + \"physics.zml\")", "true", "[H] Parsing metascene '"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        const size_t before = log.lines.size();
+        EXPECT_EQ(c.result, Eval(c.call));
+        bool logged = false;
+        for (size_t i = before; i < log.lines.size(); ++i)
+            logged = logged || log.lines[i].find(c.message) != std::string::npos;
+        EXPECT_TRUE(logged) << c.message;
+        EXPECT_EQ(nullptr, scene->Find("staged")) << "nothing of a refused file is read";
+    }
+}
+
 TEST_F(SceneFunctionsScriptTest, ScriptInstanceOfANullSceneSuspends)
 {
     RunText("SceneGetScriptInstance(TestNullHandle(EngineTypeScene));\n");
@@ -158,23 +189,6 @@ TEST_F(SceneFunctionsScriptTest, ScriptInstanceOfANullSceneSuspends)
 // last sample back. Null records and null scenes give the neutral results.
 class SceneRecordScriptTest : public SceneScriptTest {
 public:
-    // The value the expression leaves, as text ("<error: ...>" when it raises).
-    std::string Eval(const std::string& expression)
-    {
-        std::string error;
-        if (!RunText("result <- (" + expression + ").tostring();\n", &error))
-            return "<error: " + error + ">";
-        const SQInteger top = sq_gettop(v);
-        sq_pushroottable(v);
-        sq_pushstring(v, "result", -1);
-        const SQChar* text = "";
-        if (SQ_SUCCEEDED(sq_get(v, -2)))
-            sq_getstring(v, -1, &text);
-        std::string out = text;
-        sq_settop(v, top);
-        return out;
-    }
-
     void SetClock(float seconds) { GlobalClock = int32_t(std::lround(seconds * 10000.0f)); }
 
     // The x of the item's world placement, which records keep and replays restore.
@@ -280,6 +294,45 @@ TEST_F(SceneRecordScriptTest, WindowsOfTheSceneInterfaceAreReplayed)
     EXPECT_EQ(panel->matrixLocked, 0);
     EXPECT_NEAR(panel->worldMatrix.m[2], 10.0f, 1e-3f);
     EXPECT_EQ("0.25", Eval("WindowGetOpacity(panel)")) << "the last sample's opacity stays";
+}
+
+// An item whose recorded position jumps more than 200 units between the
+// samples around the replay time is reported, every one of them and also at
+// a sample's own time; from the first jump on nothing is interpolated. The
+// lamp comes before the crate in the scene's item order.
+TEST_F(SceneRecordScriptTest, EveryJumpIsReportedWhateverTheFactor)
+{
+    ASSERT_TRUE(RunText("record <- SceneRecordNew();\n"));
+    SetWorldX("crate", 0.0f);
+    SetWorldX("p1", 0.0f);
+    SetWorldX("lamp", 0.0f);
+    SetClock(1.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"));
+    SetWorldX("crate", 250.0f);
+    SetWorldX("p1", -300.0f);
+    SetWorldX("lamp", 20.0f);
+    SetClock(2.0f);
+    ASSERT_TRUE(RunText("SceneRecordSnapshot(g_scene, record);\n"
+                        "SceneRecordStartReplay(g_scene, record);\n"));
+    struct Case {
+        const char* time;
+        size_t switches;
+        float lamp;
+    };
+    const Case cases[] = {
+        {"1.5", 2, 10.0f},
+        {"1.0", 2, 0.0f},
+        // The last sample is its own before and after: nothing jumps.
+        {"2.0", 0, 20.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.time);
+        const size_t before = LogCount("Position switch detected.");
+        ASSERT_TRUE(RunText(std::string("SceneRecordReplay(g_scene, record, ") + c.time + ");\n"));
+        EXPECT_EQ(c.switches, LogCount("Position switch detected.") - before);
+        EXPECT_NEAR(c.lamp, WorldX("lamp"), 1e-4f);
+    }
+    ASSERT_TRUE(RunText("SceneRecordEndReplay(g_scene, record);\n"));
 }
 
 TEST_F(SceneRecordScriptTest, NullRecordsAndScenesGiveNeutralResults)

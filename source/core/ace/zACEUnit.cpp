@@ -43,10 +43,16 @@ void zACEUnit::Update(float step)
         if (double(node->remaining) <= 0.001)
             continue;
         float slice = step;
-        if (node->remaining <= step)
+        if (node->remaining <= step) {
             slice = node->remaining;
-        else
+        } else {
             running = true;
+            // What this step would leave is too little ever to run: the step
+            // takes it too, so the command still ends on its target. The
+            // group ends on the next update all the same.
+            if (double(node->remaining - step) <= 0.001)
+                slice = node->remaining;
+        }
         ExecCommand(node, slice);
         node->remaining -= slice;
         if (node->code == ACECodeNext)

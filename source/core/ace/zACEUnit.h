@@ -46,8 +46,17 @@ public:
     zACEUnit& operator=(const zACEUnit&) = delete;
 
     // Runs one command for a slice of time. The base handles the built-in
-    // codes; false for a null command or an empty slice.
+    // codes; false for a null command or an empty slice. The command's
+    // remaining time is still the time before the slice: the last slice
+    // equals it.
     virtual bool ExecCommand(zACECommand* command, float slice);
+
+    // A value moved the share of the way left to its target; the target
+    // itself once the share reaches 1, so that a command ends exactly on it.
+    static float StepToward(float value, float target, float share)
+    {
+        return share >= 1.0f ? target : value + (target - value) * share;
+    }
 
     // Deletes the list; the unit is idle.
     void ResetCommandList();

@@ -153,6 +153,13 @@ void zMItem::SetupScript()
         scene->AddToTriggerWatchList(this);
 }
 
+void zMItem::SetPriority(float value)
+{
+    priority = value;
+    if (kind == KindLight)
+        scene->SortLightsByPriority();
+}
+
 void zMItem::RecordLocation()
 {
     if (coreItem == nullptr)

@@ -71,6 +71,10 @@ public:
     // to the base.
     bool ExecCommand(zACECommand* command, float step) override;
 
+    // Stores the priority; a light's scene reorders its light list at once,
+    // so that the renderer's light queries follow the change.
+    void SetPriority(float value);
+
     void RecordLocation();
     void ApplyRecordedLocation();
     void SetLogicTransformation(const zMatrix4& m);

@@ -58,9 +58,9 @@ bool zMItem::ExecCommand(zACECommand* command, float step)
     zItem& item = *coreItem;
     switch (command->code) {
     case 0:
-        item.position.x += (v[0] - item.position.x) * f;
-        item.position.y += (v[1] - item.position.y) * f;
-        item.position.z += (v[2] - item.position.z) * f;
+        item.position.x = StepToward(item.position.x, v[0], f);
+        item.position.y = StepToward(item.position.y, v[1], f);
+        item.position.z = StepToward(item.position.z, v[2], f);
         break;
     case 1: {
         const float share = command->duration > 0.0f ? step / command->duration : 1.0f;
@@ -71,25 +71,25 @@ bool zMItem::ExecCommand(zACECommand* command, float step)
     }
     case 2: {
         zVector t = item.offsetMatrix.GetMatrix().GetRow(3);
-        t.x += (v[0] - t.x) * f;
-        t.y += (v[1] - t.y) * f;
-        t.z += (v[2] - t.z) * f;
+        t.x = StepToward(t.x, v[0], f);
+        t.y = StepToward(t.y, v[1], f);
+        t.z = StepToward(t.z, v[2], f);
         item.offsetMatrix.SetRow(3, t);
         break;
     }
     case 3:
-        item.scale.x += (v[0] - item.scale.x) * f;
-        item.scale.y += (v[1] - item.scale.y) * f;
-        item.scale.z += (v[2] - item.scale.z) * f;
+        item.scale.x = StepToward(item.scale.x, v[0], f);
+        item.scale.y = StepToward(item.scale.y, v[1], f);
+        item.scale.z = StepToward(item.scale.z, v[2], f);
         break;
     case 4: {
         constexpr float DegreesToRadians = 0.017453292f;
-        item.rotation.x += (v[0] * DegreesToRadians - item.rotation.x) * f;
-        item.rotation.y += (v[1] * DegreesToRadians - item.rotation.y) * f;
-        item.rotation.z += (v[2] * DegreesToRadians - item.rotation.z) * f;
+        item.rotation.x = StepToward(item.rotation.x, v[0] * DegreesToRadians, f);
+        item.rotation.y = StepToward(item.rotation.y, v[1] * DegreesToRadians, f);
+        item.rotation.z = StepToward(item.rotation.z, v[2] * DegreesToRadians, f);
         break;
     }
-    case 5: item.alpha += (v[0] - item.alpha) * f; break;
+    case 5: item.alpha = StepToward(item.alpha, v[0], f); break;
     default: break;
     }
     return true;

@@ -50,6 +50,10 @@ public:
     // add or remove items.
     virtual void VisitItems(zMItemVisitor& visitor) = 0;
 
+    // Reorders the scene's light list after a light's priority changed; a
+    // host that keeps no light list has nothing to do.
+    virtual void SortLightsByPriority() {}
+
     virtual zCamera* GetCurrentCamera() = 0;
     // Stores the camera; null chooses the core camera of the first entry of
     // the camera list, or none. Returns the camera now current.

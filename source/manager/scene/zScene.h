@@ -170,7 +170,7 @@ public:
     static bool PropertyCallbackEntry(int32_t kind, zRendererPropertyRequest& request);
 
     void SetSourcePath(const char* path);
-    void SortLightsByPriority();
+    void SortLightsByPriority() override;
     void RecordLocation();
 
     // --- Diagnostics (zSceneDiagnostics.cpp) --------------------------------

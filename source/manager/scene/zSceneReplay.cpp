@@ -361,7 +361,7 @@ bool zScene::Replay(zSceneRecord* record, float time)
             zItem* core = item->GetCoreItem();
             const zVector from = item->replayStartWorldMatrix.GetRow(3);
             const zVector to = core->worldMatrix.GetRow(3);
-            if (f != 0.0f && (to - from).Length() > 200.0f) {
+            if ((to - from).Length() > 200.0f) {
                 *GlobalLogStream << "Position switch detected.\n";
                 f = 0.0f;
             }

@@ -3,6 +3,8 @@ class Rect { sx = 0; sy = 0; ex = 0; ey = 0; }
 function R(r) { return format("%d,%d,%d,%d", r.sx.tointeger(), r.sy.tointeger(), r.ex.tointeger(), r.ey.tointeger()); }
 function V(v) { return format("%g,%g,%g", v.x, v.y, v.z); }
 local ui = TestUI();
+// A loaded font named "default", whatever the cases load.
+named_font <- UILoadFont("ui/../default.ttf");
 // The ids of the windows 101 to 103, back to front (other cases leave windows too).
 function Order() {
     local ids = [];
@@ -154,11 +156,19 @@ cases <- {
     fonts = function() {
         return ObjectIsValid(UIGetFont("default")) + " " + ObjectIsValid(WindowSystemGetFont("no such font"));
     },
-    font_loaded_once = function() {
+    // Fonts are named after their file's base name; only a path that is
+    // already a font's name, unchanged, is refused.
+    font_same_path_twice = function() {
         local first = UILoadFont("ui/../default.ttf");
         local second = UILoadFont("ui/../default.ttf");
+        return ObjectIsValid(first) + " " + ObjectIsValid(second) + " " + ObjectIsSame(first, second);
+    },
+    font_same_name_by_another_path = function() {
+        local first = UILoadFont("ui/../default.ttf");
+        local second = UILoadFont("default.ttf");
         return ObjectIsValid(first) + " " + ObjectIsValid(second);
     },
+    font_path_that_is_a_font_name = @() ObjectIsValid(UILoadFont("default")),
     too_few_arguments = function() { WindowShow(UIAddWindow(ui, 1, 0.0, 0.0, 10.0, 10.0)); return "ran"; },
     integer_where_float_expected = function() { UIAddWindow(ui, 1, 0, 0, 10, 10); return "ran"; },
     constants = function() {

@@ -38,7 +38,7 @@ cases <- {
     subclass_function_argument = @() TransformationMatrix(p, Vector(), Plain(1.0, 1.0, 1.0), Vector()),
     subclass_clone = function() { local c = clone p; c.x = 9.0; return p.x + "," + c.x + "," + c.label },
     subclass_default_constructor = @() Plain(),
-    subclass_without_base_constructor = @() Bare(),
+    subclass_without_base_constructor = @() Bare().Len(),
     subclass_compare = @() p <=> Point(1.0, -2.0, 4.0, "other"),
     subclass_set = function() { local c = Point(0, 0, 0, "c"); c.Set(7.0, 8.0); return c },
 }
