@@ -319,8 +319,10 @@ struct Continuation {
 // it (looking out of enclosing groups, but not out of an alternation) matches; that check
 // runs after every round. Groups record captures in pattern order only: a group captures
 // when its number is the next one expected, and entering it moves that number on even
-// when it then fails. So a group after a repeat whose look-ahead tried it reports 0-0,
-// and a repeated group keeps its first round.
+// when it then fails. A group that matches puts the number back to where it stood after
+// its own capture, so numbers that look-aheads inside it used up count again once it
+// ends: after "(\d+)" the next group captures, while in "a+(c)" (no enclosing group) a
+// look-ahead that tried "(c)" leaves it 0-0. A repeated group keeps its first round.
 class Matcher
 {
 public:
@@ -346,11 +348,13 @@ public:
             m->len = 0;
             nextCapture_++;
         }
+        int resume = nextCapture_;
         // Alternatives end where they end: what follows the group cannot stop their repeats.
         const Continuation *inner = g.alternatives.size() == 1 ? next : nullptr;
         for (const Sequence &alt : g.alternatives) {
             if (const char *e = MatchSeq(alt, 0, s, inner)) {
                 if (m) m->len = static_cast<SQInteger>(e - s);
+                nextCapture_ = resume;
                 return e;
             }
         }
