@@ -33,7 +33,9 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
             n += 2;
             continue;
         }
-        // %[flags][width][.precision]conversion
+        // %[flags][width][.precision]conversion; a missing argument is reported before
+        // anything about the directive itself.
+        if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough paramters for the given format string");
         SQInteger start = n++;
         while (n < fmtlen && IsFlag(fmt[n])) n++;
         SQInteger digits = 0;
@@ -56,7 +58,6 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
         memcpy(spec, fmt + start, static_cast<size_t>(n - start));
         spec[n - start] = '\0';
         bool plain = n - start == 2; // "%d", "%s": no flags, width or precision
-        if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough paramters for the given format string");
         char buf[512];
         switch (conv) {
         case 'd':
@@ -74,8 +75,9 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
                 out.append(buf, r.ptr);
                 break;
             }
-            snprintf(buf, sizeof(buf), spec, static_cast<int>(i));
-            out += buf;
+            // Counted, not read back as C text: %c of a zero byte writes a NUL that stays.
+            int written = snprintf(buf, sizeof(buf), spec, static_cast<int>(i));
+            if (written > 0) out.append(buf, static_cast<size_t>(written));
             break;
         }
         case 'f':
