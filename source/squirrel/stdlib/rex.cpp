@@ -304,7 +304,33 @@ struct SQRex {
     std::vector<SQRexMatch> matches; // 0: whole match, then each group
     const char *bol = nullptr;
     const char *eol = nullptr;
+    // A script's subject ends at its first NUL. Finding that NUL up front would make a loop
+    // of searches along a long text scan the rest of it on every call, so while `open` is
+    // set `eol` only marks how far the text is known to be free of NULs, up to `limit`.
+    const char *limit = nullptr;
+    bool open = false;
+
+    bool Inside(const char *p) { return p < eol || (open && Extend(p)); }
+    bool Extend(const char *p);
 };
+
+// Moves a provisional end on until `p` is inside or the real end is known.
+bool SQRex::Extend(const char *p)
+{
+    while (open && p >= eol) {
+        // Each step scans at least as far again as the text seen so far: linear overall.
+        size_t step = static_cast<size_t>(eol - bol) + 256;
+        const char *stop = static_cast<size_t>(limit - eol) > step ? eol + step : limit;
+        if (const void *nul = memchr(eol, 0, static_cast<size_t>(stop - eol))) {
+            eol = static_cast<const char *>(nul);
+            open = false;
+        } else {
+            eol = stop;
+            open = stop != limit;
+        }
+    }
+    return p < eol;
+}
 
 namespace {
 
@@ -375,31 +401,32 @@ public:
 
     bool IsSpaceAt(const char *p) const
     {
-        return p >= r_->bol && p < r_->eol && isspace(static_cast<unsigned char>(*p));
+        return p >= r_->bol && r_->Inside(p) && isspace(static_cast<unsigned char>(*p));
     }
 
     const char *MatchNode(const Node &n, const char *s, const Continuation *next)
     {
-        const char *eol = r_->eol;
+        // Matching never moves past the end, so a position that is not inside is the end.
         switch (n.kind) {
-        case NodeKind::Char: return (s < eol && static_cast<unsigned char>(*s) == n.ch) ? s + 1 : nullptr;
-        case NodeKind::Any: return s < eol ? s + 1 : nullptr;
-        case NodeKind::Set: return (s < eol && n.set[static_cast<unsigned char>(*s)]) ? s + 1 : nullptr;
+        case NodeKind::Char: return (r_->Inside(s) && static_cast<unsigned char>(*s) == n.ch) ? s + 1 : nullptr;
+        case NodeKind::Any: return r_->Inside(s) ? s + 1 : nullptr;
+        case NodeKind::Set: return (r_->Inside(s) && n.set[static_cast<unsigned char>(*s)]) ? s + 1 : nullptr;
         case NodeKind::Bol: return s == r_->bol ? s : nullptr;
-        case NodeKind::Eol: return s == eol ? s : nullptr;
+        case NodeKind::Eol: return r_->Inside(s) ? nullptr : s;
         case NodeKind::WordBoundary:
         case NodeKind::NotWordBoundary: {
             // Whitespace-based and one character early: at the start if the current
             // character is not a space, at the end if the previous one is not, elsewhere
             // where exactly one of the current and the next character is a space.
-            bool boundary = (s == r_->bol && !IsSpaceAt(s)) || (s == eol && s > r_->bol && !IsSpaceAt(s - 1)) ||
-                            (s < eol && IsSpaceAt(s) != IsSpaceAt(s + 1));
+            bool inside = r_->Inside(s);
+            bool boundary = (s == r_->bol && !IsSpaceAt(s)) || (!inside && s > r_->bol && !IsSpaceAt(s - 1)) ||
+                            (inside && IsSpaceAt(s) != IsSpaceAt(s + 1));
             return (boundary == (n.kind == NodeKind::WordBoundary)) ? s : nullptr;
         }
         case NodeKind::Balanced: {
-            if (s >= eol || static_cast<unsigned char>(*s) != n.ch) return nullptr;
+            if (!r_->Inside(s) || static_cast<unsigned char>(*s) != n.ch) return nullptr;
             int depth = 1;
-            for (const char *p = s + 1; p < eol; p++) {
+            for (const char *p = s + 1; r_->Inside(p); p++) {
                 unsigned char c = static_cast<unsigned char>(*p);
                 if (c == n.close) {
                     if (--depth == 0) return p + 1;
@@ -432,7 +459,7 @@ public:
                     lookahead_--;
                     if (stop && count >= n.min) break;
                 }
-                if (!progressed || s >= eol) break; // an empty round would repeat forever
+                if (!progressed || !r_->Inside(s)) break; // an empty round would repeat forever
             }
             return count >= n.min ? s : nullptr;
         }
@@ -466,6 +493,31 @@ bool MatchAt(SQRex *r, const char *s, const char **end)
     return false;
 }
 
+// The first match starting in [begin, end); with `nulEnds` the text also ends at its first NUL.
+bool SearchRange(SQRex *r, const char *begin, const char *end, bool nulEnds, const char **outBegin,
+                 const char **outEnd)
+{
+    r->bol = begin;
+    r->eol = nulEnds ? begin : end;
+    r->limit = end;
+    r->open = nulEnds && begin < end;
+    // The end only ever moves on, so positions before one seen already need no check.
+    const char *known = r->eol;
+    for (const char *s = begin;; s++) {
+        if (s >= known) {
+            if (!r->Inside(s)) break;
+            known = r->eol;
+        }
+        const char *e;
+        if (MatchAt(r, s, &e)) {
+            if (outBegin) *outBegin = s;
+            if (outEnd) *outEnd = e;
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 SQRex *sqstd_rex_compile(const SQChar *pattern, const SQChar **error)
@@ -488,6 +540,7 @@ SQBool sqstd_rex_match(SQRex *exp, const SQChar *text)
 {
     exp->bol = text;
     exp->eol = text + strlen(text);
+    exp->open = false;
     const char *end;
     return (MatchAt(exp, text, &end) && end == exp->eol) ? SQTrue : SQFalse;
 }
@@ -495,17 +548,7 @@ SQBool sqstd_rex_match(SQRex *exp, const SQChar *text)
 SQBool sqstd_rex_searchrange(SQRex *exp, const SQChar *text_begin, const SQChar *text_end, const SQChar **out_begin,
                              const SQChar **out_end)
 {
-    exp->bol = text_begin;
-    exp->eol = text_end;
-    for (const char *s = text_begin; s < text_end; s++) {
-        const char *end;
-        if (MatchAt(exp, s, &end)) {
-            if (out_begin) *out_begin = s;
-            if (out_end) *out_end = end;
-            return SQTrue;
-        }
-    }
-    return SQFalse;
+    return SearchRange(exp, text_begin, text_end, false, out_begin, out_end) ? SQTrue : SQFalse;
 }
 
 SQBool sqstd_rex_search(SQRex *exp, const SQChar *text, const SQChar **out_begin, const SQChar **out_end)
@@ -571,7 +614,8 @@ SQInteger rex_match(HSQUIRRELVM v)
     return 1;
 }
 
-// Searches from the optional start index; false when nothing matched.
+// Searches from the optional start index up to the first NUL after it; false when nothing
+// matched.
 bool Search(HSQUIRRELVM v, SQRex *r, const SQChar *&text, const SQChar *&begin, const SQChar *&end)
 {
     sq_getstring(v, 2, &text);
@@ -579,7 +623,7 @@ bool Search(HSQUIRRELVM v, SQRex *r, const SQChar *&text, const SQChar *&begin, 
     SQInteger start = 0;
     if (sq_gettop(v) > 2) sq_getinteger(v, 3, &start);
     if (start < 0 || start > len) return false;
-    return sqstd_rex_searchrange(r, text + start, text + len, &begin, &end) != 0;
+    return SearchRange(r, text + start, text + len, true, &begin, &end);
 }
 
 SQInteger rex_search(HSQUIRRELVM v)

@@ -130,6 +130,13 @@ SQInteger string_format(HSQUIRRELVM v)
     return 1;
 }
 
+// Where the text as C would see it ends: at the first NUL from `from` on.
+SQInteger TextEnd(const SQChar *s, SQInteger from, SQInteger len)
+{
+    const void *nul = memchr(s + from, 0, static_cast<size_t>(len - from));
+    return nul ? static_cast<const SQChar *>(nul) - s : len;
+}
+
 void Trim(const SQChar *s, SQInteger len, bool left, bool right, SQInteger &start, SQInteger &end)
 {
     start = 0;
@@ -146,6 +153,8 @@ template <bool Left, bool Right> SQInteger string_trim(HSQUIRRELVM v)
     sq_getstring(v, 2, &s);
     SQInteger start, end;
     Trim(s, sq_getsize(v, 2), Left, Right, start, end);
+    // A left-only trim keeps the rest as C text: up to its first NUL.
+    if (Left && !Right) end = TextEnd(s, start, end);
     sq_pushstring(v, s + start, end - start);
     return 1;
 }
@@ -155,7 +164,7 @@ SQInteger string_split(HSQUIRRELVM v)
     const SQChar *s, *seps;
     sq_getstring(v, 2, &s);
     sq_getstring(v, 3, &seps);
-    SQInteger len = sq_getsize(v, 2);
+    SQInteger len = TextEnd(s, 0, sq_getsize(v, 2)); // the subject as C text
     SQInteger nseps = sq_getsize(v, 3);
     if (nseps == 0) return sq_throwerror(v, "empty separators string");
     sq_newarray(v, 0);
