@@ -373,6 +373,7 @@ public:
             m->begin = s;
             m->len = 0;
             nextCapture_++;
+            if (nextCapture_ > reached_) reached_ = nextCapture_;
         }
         int resume = nextCapture_;
         // Alternatives end where they end: what follows the group cannot stop their repeats.
@@ -467,19 +468,24 @@ public:
         return nullptr;
     }
 
+    int Reached() const { return reached_; }
+
 private:
     SQRex *r_;
     int nextCapture_ = 0;
+    int reached_ = 0; // groups 1..reached_ may hold a capture
     int lookahead_ = 0; // nested look-ahead checks in progress
 };
 
-// Tries the whole pattern at `s`; fills match 0 on success.
+void ClearMatches(SQRex *r, size_t count)
+{
+    for (size_t i = 0; i < count; i++) r->matches[i] = SQRexMatch{nullptr, 0};
+}
+
+// Tries the whole pattern at `s`, all matches clear; fills match 0 on success. A failed
+// try clears what it wrote again: only the groups it reached.
 bool MatchAt(SQRex *r, const char *s, const char **end)
 {
-    for (SQRexMatch &m : r->matches) {
-        m.begin = nullptr;
-        m.len = 0;
-    }
     Matcher m(r);
     for (const Sequence &alt : r->top) {
         const char *e = m.MatchSeq(alt, 0, s, nullptr);
@@ -490,6 +496,7 @@ bool MatchAt(SQRex *r, const char *s, const char **end)
             return true;
         }
     }
+    for (int i = 1; i <= m.Reached(); i++) r->matches[static_cast<size_t>(i)] = SQRexMatch{nullptr, 0};
     return false;
 }
 
@@ -501,6 +508,7 @@ bool SearchRange(SQRex *r, const char *begin, const char *end, bool nulEnds, con
     r->eol = nulEnds ? begin : end;
     r->limit = end;
     r->open = nulEnds && begin < end;
+    ClearMatches(r, r->matches.size());
     // The end only ever moves on, so positions before one seen already need no check.
     const char *known = r->eol;
     for (const char *s = begin;; s++) {
@@ -541,6 +549,7 @@ SQBool sqstd_rex_match(SQRex *exp, const SQChar *text)
     exp->bol = text;
     exp->eol = text + strlen(text);
     exp->open = false;
+    ClearMatches(exp, exp->matches.size());
     const char *end;
     return (MatchAt(exp, text, &end) && end == exp->eol) ? SQTrue : SQFalse;
 }

@@ -167,10 +167,12 @@ SQInteger string_split(HSQUIRRELVM v)
     SQInteger len = TextEnd(s, 0, sq_getsize(v, 2)); // the subject as C text
     SQInteger nseps = sq_getsize(v, 3);
     if (nseps == 0) return sq_throwerror(v, "empty separators string");
+    bool isSep[256] = {};
+    for (SQInteger i = 0; i < nseps; i++) isSep[static_cast<unsigned char>(seps[i])] = true;
     sq_newarray(v, 0);
     SQInteger start = 0;
     for (SQInteger i = 0; i < len; i++) {
-        if (memchr(seps, s[i], static_cast<size_t>(nseps))) {
+        if (isSep[static_cast<unsigned char>(s[i])]) {
             sq_pushstring(v, s + start, i - start);
             sq_arrayappend(v, -2);
             start = i + 1;

@@ -28,7 +28,7 @@ foreach (c in [
     ["\\bfoo\\b", "a foo b"], ["\\bfoo\\b", "afoo"], ["\\Bb", "abc"], ["\\mab", "x a a b b y"], ["\\m()", "f((1)(2))"],
     ["\\m()", "f((1)"],
     // groups that take no part report {0, 0}
-    ["(a)|(b)", "b"], ["(x)?y", "y"],
+    ["(a)|(b)", "b"], ["(x)?y", "y"], ["c(a)x|b", "cab"],
     // captures are taken in pattern order: a repeat's look-ahead that tried the next group
     // uses up its turn, and a repeated group keeps its first round
     ["a+(c)", "aac"], ["a+(c)", "ac"], ["(ab)+", "abab"], ["(a|b)+(c)", "abc"], ["((a)b)(c)", "abc"],
