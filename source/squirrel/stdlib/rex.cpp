@@ -310,7 +310,12 @@ struct SQRex {
     const char *limit = nullptr;
     bool open = false;
 
-    bool Inside(const char *p) { return p < eol || (open && Extend(p)); }
+    bool Inside(const char *p)
+    {
+        if (p < eol) [[likely]]
+            return true;
+        return open && Extend(p);
+    }
     bool Extend(const char *p);
 };
 
