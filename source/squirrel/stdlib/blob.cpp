@@ -165,18 +165,10 @@ SQInteger SwapUnits(HSQUIRRELVM v)
 SQInteger blob_swap2(HSQUIRRELVM v) { return SwapUnits<uint16_t>(v); }
 SQInteger blob_swap4(HSQUIRRELVM v) { return SwapUnits<uint32_t>(v); }
 
-// `throw null` tells the VM the key is simply not there.
-SQInteger NotFound(HSQUIRRELVM v)
-{
-    sq_pushnull(v);
-    return sq_throwobject(v);
-}
-
 SQInteger blob__set(HSQUIRRELVM v)
 {
     Blob *b = SelfBlob(v);
     if (!b) return SQ_ERROR;
-    if (!(sq_gettype(v, 2) & SQOBJECT_NUMERIC)) return NotFound(v);
     SQInteger idx, val;
     sq_getinteger(v, 2, &idx);
     sq_getinteger(v, 3, &val);
@@ -288,7 +280,8 @@ const SQRegFunction kBlobMethods[] = {
     {"resize", blob_resize, 2, "xn"},
     {"swap2", blob_swap2, 1, "x"},
     {"swap4", blob_swap4, 1, "x"},
-    {"_set", blob__set, 3, "x.n"},
+    // Only numbers, keys included: setting a member name is a parameter error.
+    {"_set", blob__set, 3, "xnn"},
     // Only numbers: a member name that is not a blob method (tostring included) is an error.
     {"_get", blob__get, 2, "xn"},
     {"_typeof", blob__typeof, 1, "x"},

@@ -304,7 +304,38 @@ struct SQRex {
     std::vector<SQRexMatch> matches; // 0: whole match, then each group
     const char *bol = nullptr;
     const char *eol = nullptr;
+    // A script's subject ends at its first NUL. Finding that NUL up front would make a loop
+    // of searches along a long text scan the rest of it on every call, so while `open` is
+    // set `eol` only marks how far the text is known to be free of NULs, up to `limit`.
+    const char *limit = nullptr;
+    bool open = false;
+
+    bool Inside(const char *p)
+    {
+        if (p < eol) [[likely]]
+            return true;
+        return open && Extend(p);
+    }
+    bool Extend(const char *p);
 };
+
+// Moves a provisional end on until `p` is inside or the real end is known.
+bool SQRex::Extend(const char *p)
+{
+    while (open && p >= eol) {
+        // Each step scans at least as far again as the text seen so far: linear overall.
+        size_t step = static_cast<size_t>(eol - bol) + 256;
+        const char *stop = static_cast<size_t>(limit - eol) > step ? eol + step : limit;
+        if (const void *nul = memchr(eol, 0, static_cast<size_t>(stop - eol))) {
+            eol = static_cast<const char *>(nul);
+            open = false;
+        } else {
+            eol = stop;
+            open = stop != limit;
+        }
+    }
+    return p < eol;
+}
 
 namespace {
 
@@ -319,8 +350,10 @@ struct Continuation {
 // it (looking out of enclosing groups, but not out of an alternation) matches; that check
 // runs after every round. Groups record captures in pattern order only: a group captures
 // when its number is the next one expected, and entering it moves that number on even
-// when it then fails. So a group after a repeat whose look-ahead tried it reports 0-0,
-// and a repeated group keeps its first round.
+// when it then fails. A group that matches puts the number back to where it stood after
+// its own capture, so numbers that look-aheads inside it used up count again once it
+// ends: after "(\d+)" the next group captures, while in "a+(c)" (no enclosing group) a
+// look-ahead that tried "(c)" leaves it 0-0. A repeated group keeps its first round.
 class Matcher
 {
 public:
@@ -345,12 +378,15 @@ public:
             m->begin = s;
             m->len = 0;
             nextCapture_++;
+            if (nextCapture_ > reached_) reached_ = nextCapture_;
         }
+        int resume = nextCapture_;
         // Alternatives end where they end: what follows the group cannot stop their repeats.
         const Continuation *inner = g.alternatives.size() == 1 ? next : nullptr;
         for (const Sequence &alt : g.alternatives) {
             if (const char *e = MatchSeq(alt, 0, s, inner)) {
                 if (m) m->len = static_cast<SQInteger>(e - s);
+                nextCapture_ = resume;
                 return e;
             }
         }
@@ -371,31 +407,32 @@ public:
 
     bool IsSpaceAt(const char *p) const
     {
-        return p >= r_->bol && p < r_->eol && isspace(static_cast<unsigned char>(*p));
+        return p >= r_->bol && r_->Inside(p) && isspace(static_cast<unsigned char>(*p));
     }
 
     const char *MatchNode(const Node &n, const char *s, const Continuation *next)
     {
-        const char *eol = r_->eol;
+        // Matching never moves past the end, so a position that is not inside is the end.
         switch (n.kind) {
-        case NodeKind::Char: return (s < eol && static_cast<unsigned char>(*s) == n.ch) ? s + 1 : nullptr;
-        case NodeKind::Any: return s < eol ? s + 1 : nullptr;
-        case NodeKind::Set: return (s < eol && n.set[static_cast<unsigned char>(*s)]) ? s + 1 : nullptr;
+        case NodeKind::Char: return (r_->Inside(s) && static_cast<unsigned char>(*s) == n.ch) ? s + 1 : nullptr;
+        case NodeKind::Any: return r_->Inside(s) ? s + 1 : nullptr;
+        case NodeKind::Set: return (r_->Inside(s) && n.set[static_cast<unsigned char>(*s)]) ? s + 1 : nullptr;
         case NodeKind::Bol: return s == r_->bol ? s : nullptr;
-        case NodeKind::Eol: return s == eol ? s : nullptr;
+        case NodeKind::Eol: return r_->Inside(s) ? nullptr : s;
         case NodeKind::WordBoundary:
         case NodeKind::NotWordBoundary: {
             // Whitespace-based and one character early: at the start if the current
             // character is not a space, at the end if the previous one is not, elsewhere
             // where exactly one of the current and the next character is a space.
-            bool boundary = (s == r_->bol && !IsSpaceAt(s)) || (s == eol && s > r_->bol && !IsSpaceAt(s - 1)) ||
-                            (s < eol && IsSpaceAt(s) != IsSpaceAt(s + 1));
+            bool inside = r_->Inside(s);
+            bool boundary = (s == r_->bol && !IsSpaceAt(s)) || (!inside && s > r_->bol && !IsSpaceAt(s - 1)) ||
+                            (inside && IsSpaceAt(s) != IsSpaceAt(s + 1));
             return (boundary == (n.kind == NodeKind::WordBoundary)) ? s : nullptr;
         }
         case NodeKind::Balanced: {
-            if (s >= eol || static_cast<unsigned char>(*s) != n.ch) return nullptr;
+            if (!r_->Inside(s) || static_cast<unsigned char>(*s) != n.ch) return nullptr;
             int depth = 1;
-            for (const char *p = s + 1; p < eol; p++) {
+            for (const char *p = s + 1; r_->Inside(p); p++) {
                 unsigned char c = static_cast<unsigned char>(*p);
                 if (c == n.close) {
                     if (--depth == 0) return p + 1;
@@ -428,7 +465,7 @@ public:
                     lookahead_--;
                     if (stop && count >= n.min) break;
                 }
-                if (!progressed || s >= eol) break; // an empty round would repeat forever
+                if (!progressed || !r_->Inside(s)) break; // an empty round would repeat forever
             }
             return count >= n.min ? s : nullptr;
         }
@@ -436,19 +473,24 @@ public:
         return nullptr;
     }
 
+    int Reached() const { return reached_; }
+
 private:
     SQRex *r_;
     int nextCapture_ = 0;
+    int reached_ = 0; // groups 1..reached_ may hold a capture
     int lookahead_ = 0; // nested look-ahead checks in progress
 };
 
-// Tries the whole pattern at `s`; fills match 0 on success.
+void ClearMatches(SQRex *r, size_t count)
+{
+    for (size_t i = 0; i < count; i++) r->matches[i] = SQRexMatch{nullptr, 0};
+}
+
+// Tries the whole pattern at `s`, all matches clear; fills match 0 on success. A failed
+// try clears what it wrote again: only the groups it reached.
 bool MatchAt(SQRex *r, const char *s, const char **end)
 {
-    for (SQRexMatch &m : r->matches) {
-        m.begin = nullptr;
-        m.len = 0;
-    }
     Matcher m(r);
     for (const Sequence &alt : r->top) {
         const char *e = m.MatchSeq(alt, 0, s, nullptr);
@@ -456,6 +498,33 @@ bool MatchAt(SQRex *r, const char *s, const char **end)
             r->matches[0].begin = s;
             r->matches[0].len = static_cast<SQInteger>(e - s);
             *end = e;
+            return true;
+        }
+    }
+    for (int i = 1; i <= m.Reached(); i++) r->matches[static_cast<size_t>(i)] = SQRexMatch{nullptr, 0};
+    return false;
+}
+
+// The first match starting in [begin, end); with `nulEnds` the text also ends at its first NUL.
+bool SearchRange(SQRex *r, const char *begin, const char *end, bool nulEnds, const char **outBegin,
+                 const char **outEnd)
+{
+    r->bol = begin;
+    r->eol = nulEnds ? begin : end;
+    r->limit = end;
+    r->open = nulEnds && begin < end;
+    ClearMatches(r, r->matches.size());
+    // The end only ever moves on, so positions before one seen already need no check.
+    const char *known = r->eol;
+    for (const char *s = begin;; s++) {
+        if (s >= known) {
+            if (!r->Inside(s)) break;
+            known = r->eol;
+        }
+        const char *e;
+        if (MatchAt(r, s, &e)) {
+            if (outBegin) *outBegin = s;
+            if (outEnd) *outEnd = e;
             return true;
         }
     }
@@ -484,6 +553,8 @@ SQBool sqstd_rex_match(SQRex *exp, const SQChar *text)
 {
     exp->bol = text;
     exp->eol = text + strlen(text);
+    exp->open = false;
+    ClearMatches(exp, exp->matches.size());
     const char *end;
     return (MatchAt(exp, text, &end) && end == exp->eol) ? SQTrue : SQFalse;
 }
@@ -491,17 +562,7 @@ SQBool sqstd_rex_match(SQRex *exp, const SQChar *text)
 SQBool sqstd_rex_searchrange(SQRex *exp, const SQChar *text_begin, const SQChar *text_end, const SQChar **out_begin,
                              const SQChar **out_end)
 {
-    exp->bol = text_begin;
-    exp->eol = text_end;
-    for (const char *s = text_begin; s < text_end; s++) {
-        const char *end;
-        if (MatchAt(exp, s, &end)) {
-            if (out_begin) *out_begin = s;
-            if (out_end) *out_end = end;
-            return SQTrue;
-        }
-    }
-    return SQFalse;
+    return SearchRange(exp, text_begin, text_end, false, out_begin, out_end) ? SQTrue : SQFalse;
 }
 
 SQBool sqstd_rex_search(SQRex *exp, const SQChar *text, const SQChar **out_begin, const SQChar **out_end)
@@ -567,7 +628,8 @@ SQInteger rex_match(HSQUIRRELVM v)
     return 1;
 }
 
-// Searches from the optional start index; false when nothing matched.
+// Searches from the optional start index up to the first NUL after it; false when nothing
+// matched.
 bool Search(HSQUIRRELVM v, SQRex *r, const SQChar *&text, const SQChar *&begin, const SQChar *&end)
 {
     sq_getstring(v, 2, &text);
@@ -575,7 +637,7 @@ bool Search(HSQUIRRELVM v, SQRex *r, const SQChar *&text, const SQChar *&begin, 
     SQInteger start = 0;
     if (sq_gettop(v) > 2) sq_getinteger(v, 3, &start);
     if (start < 0 || start > len) return false;
-    return sqstd_rex_searchrange(r, text + start, text + len, &begin, &end) != 0;
+    return SearchRange(r, text + start, text + len, true, &begin, &end);
 }
 
 SQInteger rex_search(HSQUIRRELVM v)

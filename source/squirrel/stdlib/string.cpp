@@ -33,7 +33,9 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
             n += 2;
             continue;
         }
-        // %[flags][width][.precision]conversion
+        // %[flags][width][.precision]conversion; a missing argument is reported before
+        // anything about the directive itself.
+        if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough paramters for the given format string");
         SQInteger start = n++;
         while (n < fmtlen && IsFlag(fmt[n])) n++;
         SQInteger digits = 0;
@@ -56,7 +58,6 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
         memcpy(spec, fmt + start, static_cast<size_t>(n - start));
         spec[n - start] = '\0';
         bool plain = n - start == 2; // "%d", "%s": no flags, width or precision
-        if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough paramters for the given format string");
         char buf[512];
         switch (conv) {
         case 'd':
@@ -74,8 +75,9 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
                 out.append(buf, r.ptr);
                 break;
             }
-            snprintf(buf, sizeof(buf), spec, static_cast<int>(i));
-            out += buf;
+            // Counted, not read back as C text: %c of a zero byte writes a NUL that stays.
+            int written = snprintf(buf, sizeof(buf), spec, static_cast<int>(i));
+            if (written > 0) out.append(buf, static_cast<size_t>(written));
             break;
         }
         case 'f':
@@ -128,6 +130,13 @@ SQInteger string_format(HSQUIRRELVM v)
     return 1;
 }
 
+// Where the text as C would see it ends: at the first NUL from `from` on.
+SQInteger TextEnd(const SQChar *s, SQInteger from, SQInteger len)
+{
+    const void *nul = memchr(s + from, 0, static_cast<size_t>(len - from));
+    return nul ? static_cast<const SQChar *>(nul) - s : len;
+}
+
 void Trim(const SQChar *s, SQInteger len, bool left, bool right, SQInteger &start, SQInteger &end)
 {
     start = 0;
@@ -144,6 +153,8 @@ template <bool Left, bool Right> SQInteger string_trim(HSQUIRRELVM v)
     sq_getstring(v, 2, &s);
     SQInteger start, end;
     Trim(s, sq_getsize(v, 2), Left, Right, start, end);
+    // A left-only trim keeps the rest as C text: up to its first NUL.
+    if (Left && !Right) end = TextEnd(s, start, end);
     sq_pushstring(v, s + start, end - start);
     return 1;
 }
@@ -153,13 +164,15 @@ SQInteger string_split(HSQUIRRELVM v)
     const SQChar *s, *seps;
     sq_getstring(v, 2, &s);
     sq_getstring(v, 3, &seps);
-    SQInteger len = sq_getsize(v, 2);
+    SQInteger len = TextEnd(s, 0, sq_getsize(v, 2)); // the subject as C text
     SQInteger nseps = sq_getsize(v, 3);
     if (nseps == 0) return sq_throwerror(v, "empty separators string");
+    bool isSep[256] = {};
+    for (SQInteger i = 0; i < nseps; i++) isSep[static_cast<unsigned char>(seps[i])] = true;
     sq_newarray(v, 0);
     SQInteger start = 0;
     for (SQInteger i = 0; i < len; i++) {
-        if (memchr(seps, s[i], static_cast<size_t>(nseps))) {
+        if (isSep[static_cast<unsigned char>(s[i])]) {
             sq_pushstring(v, s + start, i - start);
             sq_arrayappend(v, -2);
             start = i + 1;

@@ -68,6 +68,8 @@ local failures = [
     @() b[5] = 1,
     @() b.nothere,
     @() b.nothere = 1,
+    @() b.resize = 1,
+    @() b[0] = "x",
     @() b.readn('z'),
     @() b.writen(1, 'z'),
     @() b.writen("1", 'i'),

@@ -28,10 +28,15 @@ foreach (c in [
     ["\\bfoo\\b", "a foo b"], ["\\bfoo\\b", "afoo"], ["\\Bb", "abc"], ["\\mab", "x a a b b y"], ["\\m()", "f((1)(2))"],
     ["\\m()", "f((1)"],
     // groups that take no part report {0, 0}
-    ["(a)|(b)", "b"], ["(x)?y", "y"],
+    ["(a)|(b)", "b"], ["(x)?y", "y"], ["c(a)x|b", "cab"],
     // captures are taken in pattern order: a repeat's look-ahead that tried the next group
     // uses up its turn, and a repeated group keeps its first round
     ["a+(c)", "aac"], ["a+(c)", "ac"], ["(ab)+", "abab"], ["(a|b)+(c)", "abc"], ["((a)b)(c)", "abc"],
+    // a group that matches gives back the turns that look-aheads inside it used up, so the
+    // group after it captures; a repeated group's inner group takes each round again
+    ["(\\d+)(!)", "code 42!"], ["(\\w+)(\\s)", "one two"], ["(\\d+)(\\p)", "x 12."], ["([a-z]+)-(\\d+)(\\p)", "id abc-12!"],
+    ["([0-9]+)(x)", "a 123x"], ["(a+)(b)", "aab"], ["(?:\\d+)(!)", "42!"], ["((\\d+))(!)", "42!"], ["((a)b)+", "abab"],
+    ["(\\d+)(!)|(\\d+)(\\?)", "42?"], ["(a+(b))(c)", "aabc"], ["(x(a+))(a)", "xaaa"],
     // where an element is expected any printable character is literal
     ["*a", "x*a"], ["{", "a{"], [")", "a)"], ["a{2}{3}", "aa{3}"], ["a??", "a?"], ["a||b", "x|b"], ["x{65535}", "xxx"],
     // \b goes by whitespace, one character early

@@ -49,6 +49,12 @@ local failures = [
     @() format("%d", "1"),
     @() format("%f", "1.0"),
     @() format("%c", null),
+    // with no argument left the count is reported first, whatever the directive holds
+    @() format("%d %d", 1),
+    @() format("%123d"),
+    @() format("%1.123f"),
+    @() format("%z"),
+    @() format("50%", 1),
     @() format(1),
     @() strip(1),
     @() split("a", ""),
