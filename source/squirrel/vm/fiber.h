@@ -18,7 +18,20 @@ namespace nut {
 
 struct ScriptError {};
 
-constexpr int kMaxNativeDepth = 100;
+// The order of two floats: 0 when their bits are the same, -1 when a < b, else 1. So -0.0
+// and 0.0 are each above the other, and NaN is above everything but itself.
+inline SQInteger FloatOrder(const Value &a, const Value &b)
+{
+    return a.Bits() == b.Bits() ? 0 : (a.AsFloat() < b.AsFloat() ? -1 : 1);
+}
+
+// A number as a double, which holds every integer and float value exactly.
+inline double ExactNumber(const Value &v)
+{
+    return v.IsInt() ? static_cast<double>(v.AsInt()) : static_cast<double>(v.AsFloat());
+}
+
+constexpr int kMaxNativeDepth = 100; // interpreter entries and native calls per thread
 constexpr uint32_t kStackHeadroom = 16;   // free slots guaranteed above a frame
 constexpr uint32_t kMaxStackSlots = 1u << 22;
 constexpr SQInteger kSuspendSignal = -0x5355; // what sq_suspendvm returns to its native

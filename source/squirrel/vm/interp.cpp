@@ -568,7 +568,7 @@ L_USHRK:
         if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
-            r_ = x_.AsFloat() cmpop y_.AsFloat();                                                                   \
+            r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
         } else {                                                                                                    \
             SAVEPC();                                                                                               \
             Value a_ = x_, b_ = y_;                                                                                 \
@@ -585,7 +585,7 @@ L_USHRK:
         if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
-            r_ = x_.AsFloat() cmpop y_.AsFloat();                                                                   \
+            r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
         } else {                                                                                                    \
             SAVEPC();                                                                                               \
             Value a_ = x_, b_ = y_;                                                                                 \

@@ -334,7 +334,7 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
         if (a.Bits() == b.Bits()) return 0;
         switch (ka) {
         case Kind::Int: return a.AsInt() < b.AsInt() ? -1 : 1;
-        case Kind::Float: return a.AsFloat() < b.AsFloat() ? -1 : 1;
+        case Kind::Float: return FloatOrder(a, b);
         case Kind::String: {
             // Ordering stops at the first NUL, as C's strcmp does (`==` compares all bytes).
             int c = strcmp(a.As<Str>()->chars, b.As<Str>()->chars);
@@ -358,7 +358,8 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
         return a.Bits() < b.Bits() ? -1 : 1;
     }
     if (a.IsNumber() && b.IsNumber()) {
-        SQFloat x = a.ToFloat(), y = b.ToFloat();
+        // Exactly, as mathematical values: a double holds every integer and every float.
+        double x = ExactNumber(a), y = ExactNumber(b);
         return x == y ? 0 : (x < y ? -1 : 1);
     }
     if (ka == Kind::Null) return -1;
@@ -369,7 +370,7 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
 bool Fiber::Equal(const Value &a, const Value &b)
 {
     if (a.kind() == b.kind()) return a.Bits() == b.Bits(); // floats compare bitwise
-    if (a.IsNumber() && b.IsNumber()) return a.ToFloat() == b.ToFloat();
+    if (a.IsNumber() && b.IsNumber()) return ExactNumber(a) == ExactNumber(b);
     return false;
 }
 
