@@ -1179,19 +1179,13 @@ Exp Parser::PrimaryExp()
 {
     Exp e;
     switch (tok()) {
-    case TOK_THIS:
-        Next();
-        if (tok() == '.' || tok() == '[') {
-            // Slots read through register 0 fall back to the root table like bare names;
-            // an explicit `this.x` must not, so it reads through a copy.
-            int r = AllocReg();
-            EmitABC(OP_MOVE, r, 0, 0);
-            return MakeExp(EK::Reg, r);
-        }
-        return SingleVar(rt_->String("this"));
     case TOK_IDENT:
-    case TOK_CONSTRUCTOR: {
-        Value name = rt_->String(lex_.text().data(), static_cast<SQInteger>(lex_.text().size()));
+    case TOK_CONSTRUCTOR:
+    case TOK_THIS: {
+        // `this.x` reads register 0 as a bare `x` does, so it falls back to the root table
+        // the same way; a copy of `this` in another variable does not.
+        Value name = tok() == TOK_THIS ? rt_->String("this")
+                                       : rt_->String(lex_.text().data(), static_cast<SQInteger>(lex_.text().size()));
         Next();
         return SingleVar(name);
     }
