@@ -566,8 +566,10 @@ SQInteger NewMember(HSQUIRRELVM v, bool raw)
         sq_settop(v, 4);
     }
     if (top < 4) sq_pushnull(v);
+    Value attrs = StackAt(v, -1);
     SQRESULT r = raw ? sq_rawnewmember(v, 1, isStatic) : sq_newmember(v, 1, isStatic);
-    return SQ_SUCCEEDED(r) ? 0 : SQ_ERROR;
+    if (SQ_FAILED(r)) return SQ_ERROR;
+    return Return(v, attrs); // the attributes given, or null
 }
 
 SQInteger class_newmember(HSQUIRRELVM v) { return NewMember(v, false); }
