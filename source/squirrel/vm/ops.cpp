@@ -418,9 +418,13 @@ Value Fiber::Clone(const Value &v)
     Value copy;
     switch (v.kind()) {
     case Kind::Table: {
+        // Sized as the source and filled in its iteration order, one insert at a time: after
+        // deletes and inserts the copy may iterate in another order than the source.
         Table *src = v.As<Table>();
-        Table *t = Table::CloneOf(rt, src);
+        Table *t = Table::New(rt, src->size);
         copy = Value::Ref(Kind::Table, t);
+        for (uint32_t i = 0; i < src->size; i++)
+            if (!src->nodes[i].key.IsNull()) t->NewSlot(src->nodes[i].key, src->nodes[i].val);
         if (src->delegate) {
             t->delegate = src->delegate;
             t->delegate->refs++;
