@@ -299,6 +299,7 @@ private:
     void SwitchStatement();
     void LocalStatement();
     void ReturnStatement(bool yield);
+    void EmitReturn(Exp &e);
     void BreakContinue(bool isBreak);
     void FunctionStatement();
     void ClassStatement();
@@ -1440,8 +1441,7 @@ void Parser::CreateFunction(const Value &name, bool lambda, int &outReg)
     if (lambda) {
         fs_->line = static_cast<int32_t>(lex_.tokenLine());
         Exp body = Expression();
-        int r = ToAnyReg(body);
-        EmitABC(OP_RETURN, r, 1, 0);
+        EmitReturn(body);
     } else {
         // The header's line gets no line event: the first one is the first statement's.
         child.lineEventLine = headerLine;
@@ -1872,15 +1872,26 @@ void Parser::ReturnStatement(bool yield)
         return;
     }
     Exp e = CommaExpr();
-    if (!yield && e.k == EK::Call && fs_->traps == 0 && !fs_->isMain) {
+    if (yield) {
+        EmitABC(OP_YIELD, ToAnyReg(e), 1, 0);
+        return;
+    }
+    EmitReturn(e);
+}
+
+// `return e`, where returning a call outside `try` (and outside the main chunk) reuses the
+// frame: a lambda's body returns this way too.
+void Parser::EmitReturn(Exp &e)
+{
+    if (e.k == EK::Call && fs_->traps == 0 && !fs_->isMain) {
         uint32_t &ins = fs_->p->code[static_cast<size_t>(e.a)];
         ins = MakeABC(OP_TAILCALL, ArgA(ins), ArgB(ins), 1);
         EmitABC(OP_RETURN, static_cast<int>(ArgA(ins)), 1, 0);
         return;
     }
     int r = ToAnyReg(e);
-    if (!yield && fs_->traps > 0) EmitABC(OP_POPTRAP, fs_->traps, 0, 0);
-    EmitABC(yield ? OP_YIELD : OP_RETURN, r, 1, 0);
+    if (fs_->traps > 0) EmitABC(OP_POPTRAP, fs_->traps, 0, 0);
+    EmitABC(OP_RETURN, r, 1, 0);
 }
 
 void Parser::BreakContinue(bool isBreak)
