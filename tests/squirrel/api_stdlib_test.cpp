@@ -174,6 +174,24 @@ TEST_F(SquirrelStdlib, ImagesRoundTripAndRunLikeTheSource)
     sq_pop(v, 1);
 }
 
+// Nested functions are read back as deep as they compile.
+TEST_F(SquirrelStdlib, DeeplyNestedFunctionsRoundTrip)
+{
+    std::string src = "return ";
+    for (int i = 0; i < 1200; i++) src += "(function() { return ";
+    src += "\"innermost\"";
+    for (int i = 0; i < 1200; i++) src += "; })()";
+    std::vector<uint8_t> image = Image(src);
+    std::string error;
+    ASSERT_TRUE(Load(image, error)) << error;
+    sq_pushroottable(v);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) << LastError();
+    const SQChar *result = nullptr;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &result)));
+    EXPECT_STREQ(result, "innermost");
+    sq_pop(v, 2);
+}
+
 TEST_F(SquirrelStdlib, DamagedImagesAreRefusedWithoutRunning)
 {
     std::vector<uint8_t> image = Image("local t = {a = [1, 2.5, \"s\"]}; foreach (k, v in t) print(k); return t;");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../vm/cstack.h"
 #include "../vm/fiber.h"
 #include "../vm/strings.h"
 #include "../vm/table.h"
@@ -312,17 +313,14 @@ private:
     bool EmitCountingLoopEnd(int condStart, int jf, const std::vector<uint32_t> &stepCode);
 
     // Nesting guard: the parser recurses per nested expression and statement, and hostile
-    // input must end in an error before the C stack does.
+    // input must end in an error before the C stack does. The bound is the stack left, so
+    // a deep script compiles wherever the stack allows it.
     struct Nesting {
-        Parser *p;
-        explicit Nesting(Parser *parser) : p(parser)
+        explicit Nesting(Parser *parser)
         {
-            if (++p->depth_ > kMaxNesting) p->Error("expression or statement nested too deeply");
+            if (CStackLow()) parser->Error("expression or statement nested too deeply");
         }
-        ~Nesting() { p->depth_--; }
     };
-    static constexpr int kMaxNesting = 500;
-    int depth_ = 0;
 
     Runtime *rt_;
     Lexer lex_;

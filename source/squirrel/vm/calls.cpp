@@ -7,6 +7,7 @@
 
 #include "array.h"
 #include "classes.h"
+#include "cstack.h"
 #include "fiber.h"
 #include "strings.h"
 #include "table.h"
@@ -257,7 +258,7 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
 {
     suspend = false;
     CountCaller caller(rt);
-    if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+    if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     SQInteger check = nc->paramCheck;
     if (check && ((check > 0 && check != static_cast<SQInteger>(nargs)) ||
                   (check < 0 && static_cast<SQInteger>(nargs) < -check)))
@@ -293,10 +294,13 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
 RunStatus Fiber::Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &out)
 {
     CountCaller caller(rt);
+    // Natives and the VM call each other on the C stack: what is left of it bounds the
+    // nesting, whichever threads the calls go through.
+    if (CStackLow()) Throw("Native stack overflow");
     Value callee = stack[func];
     switch (callee.kind()) {
     case Kind::Closure: {
-        if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+        if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
         bool started;
         try {
             started = PushScriptFrame(callee.As<Closure>(), func, nargs, -1, true, false, out);
@@ -381,13 +385,11 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
         explicit Depth(Fiber *f) : self(f), outer(f->rt->running)
         {
             self->nativeDepth++;
-            self->rt->cDepth++;
             self->rt->running = self;
         }
         ~Depth()
         {
             self->nativeDepth--;
-            self->rt->cDepth--;
             self->rt->running = outer;
         }
     } depth(this);
@@ -520,7 +522,7 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
     if (g->state == Generator::State::Dead) Throw("resuming dead generator");
     if (g->state == Generator::State::Running) Throw("resuming active generator");
     CountCaller caller(rt);
-    if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+    if (nativeDepth + 1 > kMaxNativeDepth || CStackLow()) Throw("Native stack overflow");
     Value keep = Value::Ref(Kind::Generator, g);
     Closure *c = g->closure.As<Closure>();
     Proto *p = c->proto;

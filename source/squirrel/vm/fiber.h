@@ -159,7 +159,6 @@ struct Fiber : GcObject {
                 frame = r->frames.size() - 1;
                 r->frames.back().uncounted = false;
                 r->nativeDepth++;
-                rt->cDepth++;
             }
         }
         ~CountCaller()
@@ -167,7 +166,6 @@ struct Fiber : GcObject {
             if (native) {
                 native->frames[frame].uncounted = true;
                 native->nativeDepth--;
-                native->rt->cDepth--;
             }
         }
         CountCaller(const CountCaller &) = delete;
@@ -247,7 +245,12 @@ struct Fiber : GcObject {
     SQUserPointer foreign = nullptr;
     SQRELEASEHOOK releaseHook = nullptr;
 
-    int nativeDepth = 0;         // interpreter entries and counted native calls on the C stack
+    // Interpreter entries and counted native calls of this thread on the C stack. A native
+    // called straight from script code counts only while it calls back into the VM
+    // (CountCaller): until then nothing can nest inside it. Threads run on the C stack of
+    // whoever calls them, so this count bounds each thread's own nesting only; the C stack
+    // left (CStackLow) bounds them all together.
+    int nativeDepth = 0;
     bool suspended = false;
     int32_t suspendRetSlot = -1; // where the suspended call's result goes on wakeup
 };
@@ -263,13 +266,11 @@ namespace nut {
 inline SQInteger Fiber::RunNative(NativeClosure *nc)
 {
     nativeDepth++;
-    rt->cDepth++;
     struct Leave {
         Fiber *self;
         void operator()() const
         {
             self->nativeDepth--;
-            self->rt->cDepth--;
         }
     } leave{this};
     SQInteger r;

@@ -299,7 +299,7 @@ HOT_PATH;
         const uint32_t nbase = func + 1;
         const uint32_t savedTop = top;
         assert(nbase + B <= savedTop && savedTop + kStackHeadroom <= stackSize);
-        if (n->CountFits(B) && n->nfree == 0 && !n->env && rt->cDepth < kMaxNativeDepth &&
+        if (n->CountFits(B) && n->nfree == 0 && !n->env && nativeDepth < kMaxNativeDepth &&
             n->ArgsMatchFromScript(R + A + 1, B)) {
             PushNativeFrameFromScript(nbase, B);
             const SQInteger r = RunUncountedNative(n);

@@ -6,6 +6,7 @@
 
 #include "array.h"
 #include "classes.h"
+#include "cstack.h"
 #include "fiber.h"
 #include "strings.h"
 #include "table.h"
@@ -62,6 +63,9 @@ bool Fiber::TryGet(const Value &obj, const Value &key, Value &out, bool raw)
         if (t->Get(key, out)) return true;
         if (raw) return false;
         if (t->delegate) {
+            // A get goes down the whole delegate chain, which a script can make as long as
+            // it likes.
+            if (CStackLow()) Throw("Native stack overflow");
             Value self = obj, k = key; // a metamethod may move the stack these refer to
             if (TryGet(Value::Ref(Kind::Table, t->delegate), k, out, false)) return true;
             Value fn;
