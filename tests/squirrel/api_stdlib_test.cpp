@@ -192,6 +192,36 @@ TEST_F(SquirrelStdlib, DeeplyNestedFunctionsRoundTrip)
     sq_pop(v, 2);
 }
 
+// An image written before foreach read a local container again at every step still loads
+// and keeps the meaning it was compiled with; the same source compiled now re-reads it.
+TEST_F(SquirrelStdlib, OlderImagesKeepTheirForeachMeaning)
+{
+    FILE *f = fopen(TAVRIN_TEST_DATA "/squirrel/foreach_local_v1.cnut", "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> old;
+    for (int c; (c = fgetc(f)) != EOF;) old.push_back(static_cast<uint8_t>(c));
+    fclose(f);
+    const std::string src = "local list = [1, 2], s = \"\";\n"
+                            "foreach (v in list) { s += v; list = [7, 8, 9]; }\n"
+                            "return s;\n";
+    struct Case {
+        std::vector<uint8_t> image;
+        const char *expect;
+    };
+    const Case cases[] = {{old, "12"}, {Image(src), "189"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expect);
+        std::string error;
+        ASSERT_TRUE(Load(c.image, error)) << error;
+        sq_pushroottable(v);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) << LastError();
+        const SQChar *result = nullptr;
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &result)));
+        EXPECT_STREQ(result, c.expect);
+        sq_pop(v, 2);
+    }
+}
+
 TEST_F(SquirrelStdlib, DamagedImagesAreRefusedWithoutRunning)
 {
     std::vector<uint8_t> image = Image("local t = {a = [1, 2.5, \"s\"]}; foreach (k, v in t) print(k); return t;");

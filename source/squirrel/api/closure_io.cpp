@@ -405,7 +405,13 @@ private:
                 regOrNone(c);
                 break;
             case OP_FOREACH:
-                regRange(a, 4);
+                Check(b <= 1);
+                if (b) {
+                    regRange(a, 3);
+                    reg(c);
+                } else {
+                    regRange(a, 4);
+                }
                 followedByJump(pc);
                 break;
             case OP_PUSHTRAP:

@@ -492,6 +492,11 @@ SQInteger thread_call(HSQUIRRELVM v)
 {
     Value keep = Arg(v, 1);
     HSQUIRRELVM t = static_cast<SQVM *>(ThreadArg(v));
+    if (t->suspended) {
+        // A suspended thread is left as it is, for a wakeup; the error carries no value.
+        v->lastError.SetNull();
+        return SQ_ERROR;
+    }
     SQInteger nargs = sq_gettop(v);
     sq_pushroottable(t);
     for (SQInteger i = 2; i <= nargs; i++) sq_move(t, v, i);

@@ -1750,20 +1750,36 @@ void Parser::ForeachStatement()
     size_t mark = EnterScope();
     Exp c = Expression();
     Expect(')');
-    int cr = static_cast<int>(ActiveRegs());
-    Discharge(c);
-    FreeExp(c);
-    fs_->freeReg = static_cast<uint32_t>(cr) + 1;
-    if (fs_->freeReg > fs_->p->maxStack) fs_->p->maxStack = static_cast<uint8_t>(fs_->freeReg);
-    ToReg(c, cr);
-    DeclareLocal(rt_->String("@CONTAINER@"), cr, false);
-    int kr = AllocReg(), vr = AllocReg(), ir = AllocReg();
+    int kr, vr, ir;
+    uint32_t step;
+    const bool named = c.k == EK::Local;
+    if (named) {
+        // A named local is the container itself: each step reads it again, so the body
+        // may switch the loop to another collection.
+        fs_->freeReg = ActiveRegs();
+        kr = AllocReg();
+        vr = AllocReg();
+        ir = AllocReg();
+        step = MakeABC(OP_FOREACH, static_cast<uint32_t>(kr), 1, static_cast<uint32_t>(c.a));
+    } else {
+        int cr = static_cast<int>(ActiveRegs());
+        Discharge(c);
+        FreeExp(c);
+        fs_->freeReg = static_cast<uint32_t>(cr) + 1;
+        if (fs_->freeReg > fs_->p->maxStack) fs_->p->maxStack = static_cast<uint8_t>(fs_->freeReg);
+        ToReg(c, cr);
+        DeclareLocal(rt_->String("@CONTAINER@"), cr, false);
+        kr = AllocReg();
+        vr = AllocReg();
+        ir = AllocReg();
+        step = MakeABC(OP_FOREACH, static_cast<uint32_t>(cr), 0, 0);
+    }
     EmitABC(OP_LOADNULL, kr, 3, 0);
     DeclareLocal(keyName.IsNull() ? rt_->String("@INDEX@") : keyName, kr);
     DeclareLocal(valName, vr);
-    DeclareLocal(rt_->String("@ITERATOR@"), ir);
-    int loopStart = Pc();
-    EmitABC(OP_FOREACH, cr, 0, 0);
+    // Stack inspection lists the hidden iterator only beside a named container.
+    DeclareLocal(rt_->String("@ITERATOR@"), ir, named);
+    int loopStart = Emit(step);
     int jexit = EmitJump();
     PushLoop(false);
     Statement();

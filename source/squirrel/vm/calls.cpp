@@ -230,6 +230,7 @@ void Fiber::PopFrame()
     uint32_t fbase = f.base;
     uint32_t ftop = top > f.top ? top : f.top;
     uint32_t restore = f.savedTop;
+    const bool gen = f.gen != nullptr;
     if (openUps && openUps->slot >= fbase) CloseUpvalues(fbase);
     frames.pop_back();
     // Slots inside the caller's window keep their values, as the caller's temporaries
@@ -239,6 +240,7 @@ void Fiber::PopFrame()
     Value *e = stack + (ftop < stackSize ? ftop : stackSize);
     for (; s < e; s++)
         if (s->IsRef()) s->SetNull();
+    if (gen) stack[fbase - 1].SetNull(); // the generator's hold (PushGeneratorFrame)
     if (!frames.empty()) {
         base = frames.back().base;
     } else {
@@ -519,15 +521,28 @@ Value Fiber::MakeGenerator(Closure *c, uint32_t fbase)
 
 RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
 {
-    if (g->state == Generator::State::Dead) Throw("resuming dead generator");
-    if (g->state == Generator::State::Running) Throw("resuming active generator");
+    CheckResumable(g);
     CountCaller caller(rt);
     if (nativeDepth + 1 > kMaxNativeDepth || CStackLow()) Throw("Native stack overflow");
-    Value keep = Value::Ref(Kind::Generator, g);
+    PushGeneratorFrame(g, -1, true);
+    return Execute(false, out);
+}
+
+void Fiber::CheckResumable(Generator *g)
+{
+    if (g->state == Generator::State::Dead) Throw("resuming dead generator");
+    if (g->state == Generator::State::Running) Throw("resuming active generator");
+}
+
+void Fiber::PushGeneratorFrame(Generator *g, int32_t retSlot, bool entry)
+{
     Closure *c = g->closure.As<Closure>();
     Proto *p = c->proto;
     uint32_t fbase = top + 1;
     EnsureSlots(fbase + p->maxStack);
+    // The slot below the frame holds the generator while it runs: whatever resumed it may
+    // drop its own reference meanwhile. The frame's pop releases it.
+    stack[fbase - 1] = Value::Ref(Kind::Generator, g);
     Frame f;
     f.pc = g->pc;
     f.callee = g->closure;
@@ -535,7 +550,8 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
     f.base = fbase;
     f.top = fbase + p->maxStack;
     f.savedTop = top;
-    f.entry = true;
+    f.retSlot = retSlot;
+    f.entry = entry;
     frames.push_back(std::move(f));
     uint32_t frameIndex = static_cast<uint32_t>(frames.size() - 1);
     base = fbase;
@@ -564,7 +580,6 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
     g->traps.clear();
     g->state = Generator::State::Running;
     if (hooksOn) CallDebugHook('c', 0);
-    return Execute(false, out);
 }
 
 void Fiber::YieldFrame()

@@ -185,7 +185,12 @@ struct Fiber : GcObject {
     void CloseUpvalues(uint32_t slot);
     Value FindUpvalue(uint32_t slot);
     Value MakeGenerator(Closure *c, uint32_t base);
+    // Resumes `g` in an interpreter entry of its own (the C API's resume).
     RunStatus ResumeGenerator(Generator *g, Value &out);
+    void CheckResumable(Generator *g);
+    // The frame that runs `g` on: from the interpreter loop (not an entry) its yield or
+    // return stores the value in `retSlot` and the loop goes on with the resumer's frame.
+    void PushGeneratorFrame(Generator *g, int32_t retSlot, bool entry);
     void YieldFrame();
     bool CatchError(uint32_t entryFrame);
     uint32_t EntryFrameIndex() const;

@@ -425,7 +425,8 @@ L_RETURN: {
     if (hooksOn)
         for (uint32_t k = 0; k <= fr.tailcalls; k++) CallDebugHook('r', 0);
     Frame &fr2 = frames.back();
-    if (fr2.gen) fr2.gen->Kill();
+    const bool generator = fr2.gen != nullptr;
+    if (generator) fr2.gen->Kill();
     bool entry = fr2.entry;
     int32_t retSlot = fr2.retSlot;
     PopFrame();
@@ -435,6 +436,8 @@ L_RETURN: {
     }
     if (retSlot >= 0) stack[retSlot] = std::move(ret);
     RELOAD();
+    // A generator that foreach resumed has ended, and so has the loop.
+    if (generator && OpOf(pc[-1]) == OP_FOREACH) DO_NEXT_JUMP();
     NEXT();
 }
 
@@ -773,23 +776,34 @@ L_CLONE: {
     NEXT();
 }
 L_RESUME: {
+    // The generator runs on in this loop, as a frame above this one: it may suspend the
+    // thread it runs in, as any script code may.
     SAVEPC();
-    Value g = R[B];
+    const Value &g = R[B];
     if (g.kind() != Kind::Generator)
         Throw("trying to resume a '%s',only genenerator can be resumed", KindName(g.kind()));
-    Value r;
-    ResumeGenerator(g.As<Generator>(), r);
-    REFRESH();
-    R[A] = std::move(r);
+    CheckResumable(g.As<Generator>());
+    PushGeneratorFrame(g.As<Generator>(), static_cast<int32_t>(FBASE + A), false);
+    RELOAD();
     NEXT();
 }
 L_YIELD: {
     SAVEPC();
-    if (!frames.back().gen) Throw("trying to yield a '%s',only genenerator can be yielded", "function");
+    const Frame &yf = frames.back();
+    if (!yf.gen) Throw("trying to yield a '%s',only genenerator can be yielded", "function");
+    const bool entry = yf.entry;
+    const int32_t retSlot = yf.retSlot;
     Value v = B ? R[A] : Value();
     YieldFrame();
-    out = std::move(v);
-    return RunStatus::Yielded;
+    if (entry) {
+        out = std::move(v);
+        return RunStatus::Yielded;
+    }
+    stack[retSlot] = std::move(v);
+    RELOAD();
+    // Resumed by foreach: the loop's body runs next, past the jump that ends the loop.
+    if (OpOf(pc[-1]) == OP_FOREACH) pc++;
+    NEXT();
 }
 L_CLOSURE: {
     Value c = MakeClosure(p->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
@@ -824,13 +838,32 @@ L_NEWCLASS: {
 }
 L_FOREACH: {
     SAVEPC();
-    Value container = R[A], key = R[A + 1], val = R[A + 2], iter = R[A + 3];
+    // B = 1: the container is the local R[C], read again at every step.
+    const uint32_t cr = B ? C : A, kr = B ? A : A + 1;
+    if (R[cr].kind() == Kind::Generator) {
+        Generator *g = R[cr].As<Generator>();
+        if (g->state == Generator::State::Dead) {
+            DO_NEXT_JUMP();
+            NEXT();
+        }
+        CheckResumable(g);
+        // The key is the resume's number, set before it runs; the value register takes
+        // what it yields or, at the end, returns (L_YIELD and L_RETURN go on from there).
+        Value &iter = R[kr + 2];
+        const SQInteger n = iter.IsInt() ? static_cast<SQInteger>(static_cast<uint32_t>(iter.AsInt()) + 1u) : 0;
+        iter.SetInt(n);
+        R[kr].SetInt(n);
+        PushGeneratorFrame(g, static_cast<int32_t>(FBASE + kr + 1), false);
+        RELOAD();
+        NEXT();
+    }
+    Value container = R[cr], key = R[kr], val = R[kr + 1], iter = R[kr + 2];
     bool more = ForeachStep(container, key, val, iter);
     REFRESH();
     if (more) {
-        R[A + 1] = std::move(key);
-        R[A + 2] = std::move(val);
-        R[A + 3] = std::move(iter);
+        R[kr] = std::move(key);
+        R[kr + 1] = std::move(val);
+        R[kr + 2] = std::move(iter);
         pc++;
     } else {
         DO_NEXT_JUMP();

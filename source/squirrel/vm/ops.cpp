@@ -457,43 +457,56 @@ bool Fiber::InOperator(const Value &key, const Value &container)
     return TryGet(container, key, out, true);
 }
 
+// Arrays, strings, tables and classes keep the index of the next slot to look at in the
+// iterator (null: the first). A loop over a local that its body switched to another
+// container goes on at that index; an iterator that is no such index ends the walk.
+static bool StartIndex(const Value &iter, uint32_t &i)
+{
+    if (iter.IsNull()) {
+        i = 0;
+        return true;
+    }
+    if (!iter.IsInt() || iter.AsInt() < 0) return false;
+    i = static_cast<uint32_t>(iter.AsInt());
+    return true;
+}
+
 bool Fiber::ForeachStep(const Value &container, Value &key, Value &val, Value &iter)
 {
+    uint32_t i;
     switch (container.kind()) {
     case Kind::Table: {
-        int32_t pos = iter.IsNull() ? -1 : iter.AsInt();
-        int32_t next = container.As<Table>()->Next(pos, key, val);
-        if (next < 0) return false;
-        iter.SetInt(next);
+        if (!StartIndex(iter, i)) return false;
+        int32_t at = container.As<Table>()->Next(static_cast<int32_t>(i) - 1, key, val);
+        if (at < 0) return false;
+        iter.SetInt(at + 1);
         return true;
     }
     case Kind::Array: {
         Array *a = container.As<Array>();
-        SQInteger i = iter.IsNull() ? 0 : iter.AsInt();
-        if (i < 0 || i >= a->Size()) return false;
-        key.SetInt(i);
-        val = Deref(a->items[static_cast<size_t>(i)]);
-        iter.SetInt(i + 1);
+        if (!StartIndex(iter, i) || i >= static_cast<uint32_t>(a->Size())) return false;
+        key.SetInt(static_cast<SQInteger>(i));
+        val = Deref(a->items[i]);
+        iter.SetInt(static_cast<SQInteger>(i + 1));
         return true;
     }
     case Kind::String: {
         Str *s = container.As<Str>();
-        SQInteger i = iter.IsNull() ? 0 : iter.AsInt();
-        if (i < 0 || i >= s->len) return false;
-        key.SetInt(i);
+        if (!StartIndex(iter, i) || i >= static_cast<uint32_t>(s->len)) return false;
+        key.SetInt(static_cast<SQInteger>(i));
         val.SetInt(static_cast<signed char>(s->chars[i]));
-        iter.SetInt(i + 1);
+        iter.SetInt(static_cast<SQInteger>(i + 1));
         return true;
     }
     case Kind::Class: {
         Class *c = container.As<Class>();
-        int32_t pos = iter.IsNull() ? -1 : iter.AsInt();
+        if (!StartIndex(iter, i)) return false;
         Value slot;
-        int32_t next = c->members->Next(pos, key, slot);
-        if (next < 0) return false;
+        int32_t at = c->members->Next(static_cast<int32_t>(i) - 1, key, slot);
+        if (at < 0) return false;
         SQInteger s = slot.AsInt();
         val = IsFieldSlot(s) ? Deref(c->fields[static_cast<size_t>(s)]) : c->shared[static_cast<size_t>(SharedIndex(s))];
-        iter.SetInt(next);
+        iter.SetInt(at + 1);
         return true;
     }
     case Kind::Instance:
@@ -517,20 +530,7 @@ bool Fiber::ForeachStep(const Value &container, Value &key, Value &val, Value &i
         val = v;
         return true;
     }
-    case Kind::Generator: {
-        Generator *g = container.As<Generator>();
-        if (g->state == Generator::State::Dead) return false;
-        Value keep = container;
-        Value v;
-        ResumeGenerator(g, v);
-        if (g->state == Generator::State::Dead) return false;
-        SQInteger i = iter.IsNull() ? 0 : iter.AsInt() + 1;
-        iter.SetInt(i);
-        key.SetInt(i);
-        val = v;
-        return true;
-    }
-    default: break;
+    default: break; // generators: the interpreter resumes them itself
     }
     Throw("cannot iterate %s", KindName(container.kind()));
 }
