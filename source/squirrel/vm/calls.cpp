@@ -233,10 +233,10 @@ void Fiber::PopFrame()
     const bool gen = f.gen != nullptr;
     if (openUps && openUps->slot >= fbase) CloseUpvalues(fbase);
     frames.pop_back();
-    // Slots inside the caller's window keep their values, as the caller's temporaries
-    // (a `this` passed in a call stays alive until the register is reused). Above it
-    // only references need dropping: plain values left there are never read.
-    Value *s = stack + (fbase > restore ? fbase : restore);
+    // Every slot the frame used goes, its arguments in the caller's window included, so
+    // what only the finished call referred to is released now. Plain values left there
+    // are never read.
+    Value *s = stack + fbase;
     Value *e = stack + (ftop < stackSize ? ftop : stackSize);
     for (; s < e; s++)
         if (s->IsRef()) s->SetNull();

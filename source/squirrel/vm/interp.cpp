@@ -410,9 +410,8 @@ L_RETURN: {
         uint32_t restore = fr.savedTop;
         int32_t retSlot = fr.retSlot;
         frames.pop_back();
-        // As PopFrame: slots inside the caller's window keep their values. Above it only
-        // references need dropping: plain values left there are never read.
-        Value *s = stack + (fbase > restore ? fbase : restore);
+        // As PopFrame: the references in every slot the frame used go.
+        Value *s = stack + fbase;
         Value *e = stack + (ftop < stackSize ? ftop : stackSize);
         for (; s < e; s++)
             if (s->IsRef()) s->SetNull();
