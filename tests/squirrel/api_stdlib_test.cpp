@@ -12,6 +12,7 @@
 #include <sqstdsystem.h>
 
 #include "vm_fixture.h"
+#include "../../source/squirrel/compiler/opcodes.h"
 
 namespace {
 
@@ -270,6 +271,30 @@ TEST_F(SquirrelStdlib, DamagedImagesAreRefusedWithoutRunning)
     }
     EXPECT_GT(refusedAsCorrupt, 0u);
     EXPECT_EQ(sq_gettop(v), 0);
+}
+
+// A damaged image may give foreach's key the container's own register: stepping a
+// generator held only there must not free it while it runs.
+TEST_F(SquirrelStdlib, ForeachKeyInTheContainerRegisterRunsSafely)
+{
+    std::vector<uint8_t> image = Image("function gen() { yield 1; yield 2; }\n"
+                                       "local g = gen(), r = 0;\n"
+                                       "foreach (k, v in g) r++;\n"
+                                       "return r;");
+    size_t patched = 0;
+    for (size_t i = 0; i + 4 <= image.size(); i++) {
+        uint32_t w = image[i] | image[i + 1] << 8 | image[i + 2] << 16 | static_cast<uint32_t>(image[i + 3]) << 24;
+        if (nut::OpOf(w) != nut::OP_FOREACH || nut::ArgB(w) != 1) continue;
+        image[i + 1] = static_cast<uint8_t>(nut::ArgC(w)); // A, the key, becomes the container
+        patched++;
+    }
+    ASSERT_EQ(patched, 1u);
+    std::string error;
+    ASSERT_TRUE(Load(image, error)) << error;
+    sq_pushroottable(v);
+    EXPECT_FALSE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse)));
+    EXPECT_EQ(LastError(), "cannot iterate integer");
+    sq_pop(v, 1);
 }
 
 TEST_F(SquirrelStdlib, OnlyPlainScriptClosuresCanBeWritten)

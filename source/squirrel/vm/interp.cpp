@@ -848,11 +848,14 @@ L_FOREACH: {
         CheckResumable(g);
         // The key is the resume's number, set before it runs; the value register takes
         // what it yields or, at the end, returns (L_YIELD and L_RETURN go on from there).
-        Value &iter = R[kr + 2];
+        // The registers change only once the frame holds the generator: in a damaged
+        // image the key may share the container's register.
+        const Value &iter = R[kr + 2];
         const SQInteger n = iter.IsInt() ? static_cast<SQInteger>(static_cast<uint32_t>(iter.AsInt()) + 1u) : 0;
-        iter.SetInt(n);
-        R[kr].SetInt(n);
-        PushGeneratorFrame(g, static_cast<int32_t>(FBASE + kr + 1), false);
+        const uint32_t resumer = FBASE;
+        PushGeneratorFrame(g, static_cast<int32_t>(resumer + kr + 1), false);
+        stack[resumer + kr + 2].SetInt(n);
+        stack[resumer + kr].SetInt(n);
         RELOAD();
         NEXT();
     }
