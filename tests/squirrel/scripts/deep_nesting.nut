@@ -21,7 +21,7 @@ function elseIfChain(n) {
 function nestedFunctions(n) {
     return "return " + repeat("(function() { return ", n) + "\"innermost\"" + repeat("; })()", n) + ";";
 }
-foreach (n in [600, 60000]) {
+foreach (n in [700, 60000]) {
     attempt(n + " parentheses", "return " + repeat("(", n) + "1" + repeat(")", n) + ";");
     attempt(n + " blocks", "local x = 0;" + repeat("{ x++;", n) + repeat("}", n) + " return x;");
     attempt(n + " assignments", "local x = 0, y; y" + repeat(" = x", n) + " = 7; return x + y;");
