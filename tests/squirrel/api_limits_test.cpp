@@ -1,5 +1,7 @@
 // Creation requests no memory can serve are refused with an error instead of hanging,
 // aborting or touching gigabytes; the VM stays usable afterwards.
+#include <pthread.h>
+
 #include <functional>
 
 #include "vm_fixture.h"
@@ -89,6 +91,57 @@ TEST_F(SquirrelLimits, StepBudgetEndsLoopsRecursionAndRetries)
     v->rt->stepsLeft = -1;
     EXPECT_TRUE(Run("local n = 0; for (local i = 0; i < 100000; i++) n++; print(n);"));
     EXPECT_EQ(printed, "100000");
+}
+
+// Scripts may run on a loader thread with a small stack: nesting and recursion end in
+// errors the script catches there too, and ordinary scripts still run.
+TEST_F(SquirrelLimits, DeepInputsEndInErrorsOnASmallStack)
+{
+    struct Case {
+        const char *src;
+        const char *expect;
+    };
+    const Case cases[] = {
+        {"return compilestring(\"return \" + repeat(\"(\", 60000) + \"1\" + repeat(\")\", 60000))();",
+         "expression or statement nested too deeply"},
+        {"return compilestring(\"local x = 0;\" + repeat(\"{ x++;\", 60000) + repeat(\"}\", 60000))();",
+         "expression or statement nested too deeply"},
+        {"function f() { return f.call(this); } return f();", "Native stack overflow"},
+        {"function f() { return newthread(f).call(); } return f();", "Native stack overflow"},
+        {"function f() { [2, 1].sort(@(a, b) f()); } return f();", "Native stack overflow"},
+        {"class M { function _get(k) { return this[k + \"x\"]; } } return M().k;", "Native stack overflow"},
+        {"local t = {}, c = t; for (local i = 0; i < 100000; i++) { local d = {}; c.setdelegate(d); c = d; } "
+         "return t.x;",
+         "Native stack overflow"},
+        {"return compilestring(\"return \" + repeat(\"(\", 50) + \"1\" + repeat(\")\", 50))();", "1"},
+        {"function nest(n) { return n == 0 ? \"ok\" : nest.call(this, n - 1); } return nest(5);", "ok"},
+    };
+    ASSERT_TRUE(Run("function repeat(s, n) { local out = \"\"; for (; n > 0; n = n >> 1, s += s) if (n & 1) out += s; "
+                    "return out; }"));
+    struct Job {
+        SquirrelLimits *test;
+        std::string src;
+        bool ran = false;
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.src);
+        printed.clear();
+        Job job{this, std::string("try { print((function() { ") + c.src + " })()); } catch (e) { print(e); }"};
+        auto body = [](void *arg) -> void * {
+            Job *j = static_cast<Job *>(arg);
+            j->ran = j->test->Run(j->src);
+            return nullptr;
+        };
+        pthread_attr_t attr;
+        ASSERT_EQ(pthread_attr_init(&attr), 0);
+        ASSERT_EQ(pthread_attr_setstacksize(&attr, 256 * 1024), 0);
+        pthread_t thread;
+        ASSERT_EQ(pthread_create(&thread, &attr, body, &job), 0);
+        pthread_join(thread, nullptr);
+        pthread_attr_destroy(&attr);
+        EXPECT_TRUE(job.ran) << LastError();
+        EXPECT_EQ(printed, c.expect);
+    }
 }
 
 } // namespace

@@ -268,16 +268,16 @@ TEST_F(SquirrelNativeCall, NativeStackOverflowComesAtTheSameDepth)
         depths.push_back(printed);
         printed.clear();
     }
-    // 100 native calls and interpreter entries at most, the host's own entry included,
-    // counted over every thread. Directly, each level adds the native and an entry;
-    // through .call and .acall, the `call` native as well; through another thread, the
-    // thread's `call` and its entry, and both natives when `reenter` starts the thread.
+    // 100 native calls and interpreter entries at most per thread, the host's own entry
+    // included. Directly, each level adds the native and an entry; through .call and
+    // .acall, the `call` native as well. A new thread starts counting at zero, so
+    // recursion through threads goes on until the C stack runs short, far deeper.
     EXPECT_EQ(depths[0], "49");
     EXPECT_EQ(depths[1], "33");
     EXPECT_EQ(depths[2], "33");
     EXPECT_EQ(depths[3], "49");
-    EXPECT_EQ(depths[4], "49");
-    EXPECT_EQ(depths[5], "24");
+    EXPECT_GT(std::stoi(depths[4]), 100);
+    EXPECT_GT(std::stoi(depths[5]), 100);
 }
 
 // A native suspending from a tail call or a statement wakes up with its result in place.

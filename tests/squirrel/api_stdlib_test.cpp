@@ -12,6 +12,7 @@
 #include <sqstdsystem.h>
 
 #include "vm_fixture.h"
+#include "../../source/squirrel/compiler/opcodes.h"
 
 namespace {
 
@@ -174,6 +175,54 @@ TEST_F(SquirrelStdlib, ImagesRoundTripAndRunLikeTheSource)
     sq_pop(v, 1);
 }
 
+// Nested functions are read back as deep as they compile.
+TEST_F(SquirrelStdlib, DeeplyNestedFunctionsRoundTrip)
+{
+    std::string src = "return ";
+    for (int i = 0; i < 1200; i++) src += "(function() { return ";
+    src += "\"innermost\"";
+    for (int i = 0; i < 1200; i++) src += "; })()";
+    std::vector<uint8_t> image = Image(src);
+    std::string error;
+    ASSERT_TRUE(Load(image, error)) << error;
+    sq_pushroottable(v);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) << LastError();
+    const SQChar *result = nullptr;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &result)));
+    EXPECT_STREQ(result, "innermost");
+    sq_pop(v, 2);
+}
+
+// An image written before foreach read a local container again at every step still loads
+// and keeps the meaning it was compiled with; the same source compiled now re-reads it.
+TEST_F(SquirrelStdlib, OlderImagesKeepTheirForeachMeaning)
+{
+    FILE *f = fopen(TAVRIN_TEST_DATA "/squirrel/foreach_local_v1.cnut", "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> old;
+    for (int c; (c = fgetc(f)) != EOF;) old.push_back(static_cast<uint8_t>(c));
+    fclose(f);
+    const std::string src = "local list = [1, 2], s = \"\";\n"
+                            "foreach (v in list) { s += v; list = [7, 8, 9]; }\n"
+                            "return s;\n";
+    struct Case {
+        std::vector<uint8_t> image;
+        const char *expect;
+    };
+    const Case cases[] = {{old, "12"}, {Image(src), "189"}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.expect);
+        std::string error;
+        ASSERT_TRUE(Load(c.image, error)) << error;
+        sq_pushroottable(v);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) << LastError();
+        const SQChar *result = nullptr;
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &result)));
+        EXPECT_STREQ(result, c.expect);
+        sq_pop(v, 2);
+    }
+}
+
 TEST_F(SquirrelStdlib, DamagedImagesAreRefusedWithoutRunning)
 {
     std::vector<uint8_t> image = Image("local t = {a = [1, 2.5, \"s\"]}; foreach (k, v in t) print(k); return t;");
@@ -222,6 +271,30 @@ TEST_F(SquirrelStdlib, DamagedImagesAreRefusedWithoutRunning)
     }
     EXPECT_GT(refusedAsCorrupt, 0u);
     EXPECT_EQ(sq_gettop(v), 0);
+}
+
+// A damaged image may give foreach's key the container's own register: stepping a
+// generator held only there must not free it while it runs.
+TEST_F(SquirrelStdlib, ForeachKeyInTheContainerRegisterRunsSafely)
+{
+    std::vector<uint8_t> image = Image("function gen() { yield 1; yield 2; }\n"
+                                       "local g = gen(), r = 0;\n"
+                                       "foreach (k, v in g) r++;\n"
+                                       "return r;");
+    size_t patched = 0;
+    for (size_t i = 0; i + 4 <= image.size(); i++) {
+        uint32_t w = image[i] | image[i + 1] << 8 | image[i + 2] << 16 | static_cast<uint32_t>(image[i + 3]) << 24;
+        if (nut::OpOf(w) != nut::OP_FOREACH || nut::ArgB(w) != 1) continue;
+        image[i + 1] = static_cast<uint8_t>(nut::ArgC(w)); // A, the key, becomes the container
+        patched++;
+    }
+    ASSERT_EQ(patched, 1u);
+    std::string error;
+    ASSERT_TRUE(Load(image, error)) << error;
+    sq_pushroottable(v);
+    EXPECT_FALSE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse)));
+    EXPECT_EQ(LastError(), "cannot iterate integer");
+    sq_pop(v, 1);
 }
 
 TEST_F(SquirrelStdlib, OnlyPlainScriptClosuresCanBeWritten)

@@ -11,6 +11,7 @@
 #include "../compiler/compiler.h"
 #include "../vm/array.h"
 #include "../vm/classes.h"
+#include "../vm/cstack.h"
 #include "../vm/strings.h"
 #include "../vm/table.h"
 #include "../vm/userdata.h"
@@ -262,6 +263,7 @@ SQRESULT sq_suspendvm(HSQUIRRELVM v) { return v->Suspend(); }
 SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool raiseerror, SQBool throwerror)
 {
     if (!v->suspended) return ThrowApiError(v, "cannot resume a vm that is not running any code");
+    if (v->nativeDepth + 1 > kMaxNativeDepth || CStackLow()) return ThrowApiError(v, "Native stack overflow");
     if (wakeupret) {
         if (v->suspendRetSlot >= 0) v->stack[v->suspendRetSlot] = StackAt(v, -1);
         v->Pop();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../compiler/opcodes.h"
+#include "../vm/cstack.h"
 #include "../vm/strings.h"
 #include "api_internal.h"
 
@@ -18,7 +19,6 @@ constexpr uint8_t kMagic[4] = {'N', 'U', 'T', 'I'};
 constexpr uint32_t kFormatVersion = 1;
 constexpr uint8_t kTrailer[4] = {'E', 'N', 'D', '.'};
 constexpr uint32_t kNullString = 0xFFFFFFFFu;
-constexpr int kMaxDepth = 1000;        // nested function levels
 constexpr uint32_t kMaxCount = 1u << 24; // entries of any one table
 
 enum ConstTag : uint8_t { TagNull, TagFalse, TagTrue, TagInt, TagFloat, TagString };
@@ -81,6 +81,7 @@ public:
 
     void Function(const Proto *p)
     {
+        if (CStackLow()) throw CorruptImage(); // nested functions recurse here
         String(p->source);
         String(p->name);
         U8(p->maxStack);
@@ -188,10 +189,10 @@ public:
     }
 
     // Reads one function; `parent` (null for the main function) bounds what its captures
-    // and default values may name.
-    Value Function(const Proto *parent, int depth)
+    // and default values may name. Nested functions recurse, as deep as the stack allows.
+    Value Function(const Proto *parent)
     {
-        if (depth > kMaxDepth) throw CorruptImage();
+        if (CStackLow()) throw CorruptImage();
         Proto *p = Proto::New(rt_);
         Value hold = Value::Ref(Kind::Proto, p);
         p->source = String();
@@ -223,7 +224,7 @@ public:
             l.reg = U8();
             p->locals.push_back(l);
         }
-        for (uint32_t n = Count(); n > 0; n--) p->protos.push_back(Function(p, depth + 1));
+        for (uint32_t n = Count(); n > 0; n--) p->protos.push_back(Function(p));
         Verify(p, parent);
         return hold;
     }
@@ -404,7 +405,13 @@ private:
                 regOrNone(c);
                 break;
             case OP_FOREACH:
-                regRange(a, 4);
+                Check(b <= 1);
+                if (b) {
+                    regRange(a, 3);
+                    reg(c);
+                } else {
+                    regRange(a, 4);
+                }
                 followedByJump(pc);
                 break;
             case OP_PUSHTRAP:
@@ -482,7 +489,7 @@ SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up)
         if (memcmp(magic, kMagic, 4) != 0 || r.U32() != kFormatVersion) return ThrowApiError(v, "invalid stream");
         if (r.U8() != sizeof(SQChar) || r.U8() != sizeof(SQInteger) || r.U8() != sizeof(SQFloat))
             return ThrowApiError(v, "invalid stream");
-        proto = r.Function(nullptr, 0);
+        proto = r.Function(nullptr);
         uint8_t trailer[4];
         r.Bytes(trailer, 4);
         if (memcmp(trailer, kTrailer, 4) != 0) throw CorruptImage();

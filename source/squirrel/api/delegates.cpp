@@ -492,6 +492,11 @@ SQInteger thread_call(HSQUIRRELVM v)
 {
     Value keep = Arg(v, 1);
     HSQUIRRELVM t = static_cast<SQVM *>(ThreadArg(v));
+    if (t->suspended) {
+        // A suspended thread is left as it is, for a wakeup; the error carries no value.
+        v->lastError.SetNull();
+        return SQ_ERROR;
+    }
     SQInteger nargs = sq_gettop(v);
     sq_pushroottable(t);
     for (SQInteger i = 2; i <= nargs; i++) sq_move(t, v, i);
@@ -566,8 +571,10 @@ SQInteger NewMember(HSQUIRRELVM v, bool raw)
         sq_settop(v, 4);
     }
     if (top < 4) sq_pushnull(v);
+    Value attrs = StackAt(v, -1);
     SQRESULT r = raw ? sq_rawnewmember(v, 1, isStatic) : sq_newmember(v, 1, isStatic);
-    return SQ_SUCCEEDED(r) ? 0 : SQ_ERROR;
+    if (SQ_FAILED(r)) return SQ_ERROR;
+    return Return(v, attrs); // the attributes given, or null
 }
 
 SQInteger class_newmember(HSQUIRRELVM v) { return NewMember(v, false); }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "../vm/cstack.h"
 #include "../vm/fiber.h"
 #include "../vm/strings.h"
 #include "../vm/table.h"
@@ -299,6 +300,7 @@ private:
     void SwitchStatement();
     void LocalStatement();
     void ReturnStatement(bool yield);
+    void EmitReturn(Exp &e);
     void BreakContinue(bool isBreak);
     void FunctionStatement();
     void ClassStatement();
@@ -311,17 +313,14 @@ private:
     bool EmitCountingLoopEnd(int condStart, int jf, const std::vector<uint32_t> &stepCode);
 
     // Nesting guard: the parser recurses per nested expression and statement, and hostile
-    // input must end in an error before the C stack does.
+    // input must end in an error before the C stack does. The bound is the stack left, so
+    // a deep script compiles wherever the stack allows it.
     struct Nesting {
-        Parser *p;
-        explicit Nesting(Parser *parser) : p(parser)
+        explicit Nesting(Parser *parser)
         {
-            if (++p->depth_ > kMaxNesting) p->Error("expression or statement nested too deeply");
+            if (CStackLow()) parser->Error("expression or statement nested too deeply");
         }
-        ~Nesting() { p->depth_--; }
     };
-    static constexpr int kMaxNesting = 500;
-    int depth_ = 0;
 
     Runtime *rt_;
     Lexer lex_;
@@ -1179,19 +1178,13 @@ Exp Parser::PrimaryExp()
 {
     Exp e;
     switch (tok()) {
-    case TOK_THIS:
-        Next();
-        if (tok() == '.' || tok() == '[') {
-            // Slots read through register 0 fall back to the root table like bare names;
-            // an explicit `this.x` must not, so it reads through a copy.
-            int r = AllocReg();
-            EmitABC(OP_MOVE, r, 0, 0);
-            return MakeExp(EK::Reg, r);
-        }
-        return SingleVar(rt_->String("this"));
     case TOK_IDENT:
-    case TOK_CONSTRUCTOR: {
-        Value name = rt_->String(lex_.text().data(), static_cast<SQInteger>(lex_.text().size()));
+    case TOK_CONSTRUCTOR:
+    case TOK_THIS: {
+        // `this.x` reads register 0 as a bare `x` does, so it falls back to the root table
+        // the same way; a copy of `this` in another variable does not.
+        Value name = tok() == TOK_THIS ? rt_->String("this")
+                                       : rt_->String(lex_.text().data(), static_cast<SQInteger>(lex_.text().size()));
         Next();
         return SingleVar(name);
     }
@@ -1446,8 +1439,7 @@ void Parser::CreateFunction(const Value &name, bool lambda, int &outReg)
     if (lambda) {
         fs_->line = static_cast<int32_t>(lex_.tokenLine());
         Exp body = Expression();
-        int r = ToAnyReg(body);
-        EmitABC(OP_RETURN, r, 1, 0);
+        EmitReturn(body);
     } else {
         // The header's line gets no line event: the first one is the first statement's.
         child.lineEventLine = headerLine;
@@ -1758,20 +1750,36 @@ void Parser::ForeachStatement()
     size_t mark = EnterScope();
     Exp c = Expression();
     Expect(')');
-    int cr = static_cast<int>(ActiveRegs());
-    Discharge(c);
-    FreeExp(c);
-    fs_->freeReg = static_cast<uint32_t>(cr) + 1;
-    if (fs_->freeReg > fs_->p->maxStack) fs_->p->maxStack = static_cast<uint8_t>(fs_->freeReg);
-    ToReg(c, cr);
-    DeclareLocal(rt_->String("@CONTAINER@"), cr, false);
-    int kr = AllocReg(), vr = AllocReg(), ir = AllocReg();
+    int kr, vr, ir;
+    uint32_t step;
+    const bool named = c.k == EK::Local;
+    if (named) {
+        // A named local is the container itself: each step reads it again, so the body
+        // may switch the loop to another collection.
+        fs_->freeReg = ActiveRegs();
+        kr = AllocReg();
+        vr = AllocReg();
+        ir = AllocReg();
+        step = MakeABC(OP_FOREACH, static_cast<uint32_t>(kr), 1, static_cast<uint32_t>(c.a));
+    } else {
+        int cr = static_cast<int>(ActiveRegs());
+        Discharge(c);
+        FreeExp(c);
+        fs_->freeReg = static_cast<uint32_t>(cr) + 1;
+        if (fs_->freeReg > fs_->p->maxStack) fs_->p->maxStack = static_cast<uint8_t>(fs_->freeReg);
+        ToReg(c, cr);
+        DeclareLocal(rt_->String("@CONTAINER@"), cr, false);
+        kr = AllocReg();
+        vr = AllocReg();
+        ir = AllocReg();
+        step = MakeABC(OP_FOREACH, static_cast<uint32_t>(cr), 0, 0);
+    }
     EmitABC(OP_LOADNULL, kr, 3, 0);
     DeclareLocal(keyName.IsNull() ? rt_->String("@INDEX@") : keyName, kr);
     DeclareLocal(valName, vr);
-    DeclareLocal(rt_->String("@ITERATOR@"), ir);
-    int loopStart = Pc();
-    EmitABC(OP_FOREACH, cr, 0, 0);
+    // Stack inspection lists the hidden iterator only beside a named container.
+    DeclareLocal(rt_->String("@ITERATOR@"), ir, named);
+    int loopStart = Emit(step);
     int jexit = EmitJump();
     PushLoop(false);
     Statement();
@@ -1878,15 +1886,26 @@ void Parser::ReturnStatement(bool yield)
         return;
     }
     Exp e = CommaExpr();
-    if (!yield && e.k == EK::Call && fs_->traps == 0 && !fs_->isMain) {
+    if (yield) {
+        EmitABC(OP_YIELD, ToAnyReg(e), 1, 0);
+        return;
+    }
+    EmitReturn(e);
+}
+
+// `return e`, where returning a call outside `try` (and outside the main chunk) reuses the
+// frame: a lambda's body returns this way too.
+void Parser::EmitReturn(Exp &e)
+{
+    if (e.k == EK::Call && fs_->traps == 0 && !fs_->isMain) {
         uint32_t &ins = fs_->p->code[static_cast<size_t>(e.a)];
         ins = MakeABC(OP_TAILCALL, ArgA(ins), ArgB(ins), 1);
         EmitABC(OP_RETURN, static_cast<int>(ArgA(ins)), 1, 0);
         return;
     }
     int r = ToAnyReg(e);
-    if (!yield && fs_->traps > 0) EmitABC(OP_POPTRAP, fs_->traps, 0, 0);
-    EmitABC(yield ? OP_YIELD : OP_RETURN, r, 1, 0);
+    if (fs_->traps > 0) EmitABC(OP_POPTRAP, fs_->traps, 0, 0);
+    EmitABC(OP_RETURN, r, 1, 0);
 }
 
 void Parser::BreakContinue(bool isBreak)

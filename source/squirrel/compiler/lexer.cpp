@@ -383,11 +383,11 @@ int Lexer::ScanNumber()
     }
     digits.push_back(static_cast<char>(first));
     bool isFloat = false;
-    bool hasExponent = false;
+    // Every exponent makes a float, a second one too (`1e5e5`): the value is what strtod
+    // reads of the token, which stops before the second.
     while (ch_ == '.' || IsDigit(ch_) || ch_ == 'e' || ch_ == 'E') {
         if (ch_ == 'e' || ch_ == 'E') {
-            if (hasExponent) Fail("invalid numeric format");
-            hasExponent = isFloat = true;
+            isFloat = true;
             digits.push_back(static_cast<char>(ch_));
             Advance();
             if (ch_ == '+' || ch_ == '-') {

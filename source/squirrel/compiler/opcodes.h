@@ -88,7 +88,7 @@ namespace nut {
     X(NEWARRAY, ABx, "R[A] = [] with room for Bx items")                                                            \
     X(APPEND, ABC, "R[A].append(R[B])")                                                                             \
     X(NEWCLASS, ABC, "R[A] = class extends R[B] (255: none) with attributes R[C] (255: none)")                     \
-    X(FOREACH, ABC, "next of R[A] into R[A+1] (key), R[A+2] (value) with iterator R[A+3]; at the end take the next jump") \
+    X(FOREACH, ABC, "B = 0: next of R[A] into R[A+1] (key), R[A+2] (value) with iterator R[A+3]; B = 1: next of R[C] into R[A], R[A+1], iterator R[A+2]; at the end take the next jump") \
     X(PUSHTRAP, ABC, "catch errors into R[A]; the next word is a jump to the handler")                              \
     X(POPTRAP, ABC, "drop A traps")                                                                                 \
     X(THROW, ABC, "throw R[A]")                                                                                     \

@@ -195,9 +195,10 @@ SQUIRREL_API SQRELEASEHOOK sq_getsharedreleasehook(HSQUIRRELVM v);
 SQUIRREL_API void sq_setprintfunc(HSQUIRRELVM v, SQPRINTFUNCTION printfunc, SQPRINTFUNCTION errfunc);
 SQUIRREL_API SQPRINTFUNCTION sq_getprintfunc(HSQUIRRELVM v);
 SQUIRREL_API SQPRINTFUNCTION sq_geterrorfunc(HSQUIRRELVM v);
-/* Only from a native function called directly by script code: its result, returned from the
-   native, suspends the thread (sq_call then returns SQ_OK with the call left on the stack).
-   SQ_ERROR when already suspended or reached through another native or a metamethod. */
+/* Only from a native function called directly by script code (a generator's too, when script
+   code resumed it): its result, returned from the native, suspends the thread (sq_call then
+   returns SQ_OK with the call left on the stack). SQ_ERROR when already suspended or reached
+   through another native or a metamethod. */
 SQUIRREL_API SQRESULT sq_suspendvm(HSQUIRRELVM v);
 /* Resumes a suspended thread. With resumedret it pops the top [-1] as the result of the
    suspending native; with retval pushes the value the resumed code ends with [+1]. */
@@ -210,7 +211,8 @@ SQUIRREL_API SQInteger sq_getversion(void);
 /* compiler */
 /* [-0 +1] Compiles the characters read (0 ends them) into a closure bound to the root table
    and pushes it. On a syntax error pushes nothing, returns SQ_ERROR and, with raiseerror,
-   calls the compiler error handler. */
+   calls the compiler error handler. Nesting is bounded by the calling thread's C stack: what
+   it cannot hold fails with "expression or statement nested too deeply". */
 SQUIRREL_API SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p,
                                  const SQChar *sourcename, SQBool raiseerror);
 /* sq_compile over size characters of s; [-0 +1]. */
@@ -414,7 +416,8 @@ SQUIRREL_API SQRESULT sq_clone(HSQUIRRELVM v, SQInteger idx);
 /* [-1 +0] Pops the new value of free variable nval of the closure at idx. */
 SQUIRREL_API SQRESULT sq_setfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger nval);
 /* [-0 +2] Iterates the object at idx with the iterator at -1 (start with null): updates it
-   and pushes key and value; SQ_ERROR, pushing nothing, at the end. Pop the pair each step. */
+   and pushes key and value; SQ_ERROR, pushing nothing, at the end. Pop the pair each step.
+   The iterator's value means nothing outside sq_next. */
 SQUIRREL_API SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx);
 /* [-0 +1] The object the weak reference at idx points to, or null when it is gone. */
 SQUIRREL_API SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx);
@@ -425,7 +428,9 @@ SQUIRREL_API SQRESULT sq_clear(HSQUIRRELVM v, SQInteger idx);
 /* Calls the closure at -(params+1) with the params values above it (`this` first). [-params +(retval)]:
    the arguments are popped, the closure stays; with retval the result is pushed. On a runtime
    error returns SQ_ERROR (the error is sq_getlasterror's), the error handler having run when
-   raiseerror. A call that suspends returns SQ_OK and leaves its arguments. */
+   raiseerror. A call that suspends returns SQ_OK and leaves its arguments. Calls between
+   natives and scripts nest on the C stack: past 100 nested entries and natives in one thread,
+   or where the calling thread's stack runs short, a call fails with "Native stack overflow". */
 SQUIRREL_API SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerror);
 /* [-0 +(retval)] Resumes the generator at -1; with retval pushes what it yields. */
 SQUIRREL_API SQRESULT sq_resume(HSQUIRRELVM v, SQBool retval, SQBool raiseerror);
@@ -484,7 +489,7 @@ SQUIRREL_API SQRESULT sq_resurrectunreachable(HSQUIRRELVM v);
 SQUIRREL_API SQRESULT sq_writeclosure(HSQUIRRELVM vm, SQWRITEFUNC writef, SQUserPointer up);
 /* [-0 +1] Reads a closure image through readf (which returns the bytes read), checks every
    instruction against its function and pushes the closure; SQ_ERROR, nothing pushed, for a
-   damaged or foreign image. */
+   damaged or foreign image, or one nesting functions deeper than the C stack allows. */
 SQUIRREL_API SQRESULT sq_readclosure(HSQUIRRELVM vm, SQREADFUNC readf, SQUserPointer up);
 
 /* memory */

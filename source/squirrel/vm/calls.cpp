@@ -7,6 +7,7 @@
 
 #include "array.h"
 #include "classes.h"
+#include "cstack.h"
 #include "fiber.h"
 #include "strings.h"
 #include "table.h"
@@ -229,15 +230,17 @@ void Fiber::PopFrame()
     uint32_t fbase = f.base;
     uint32_t ftop = top > f.top ? top : f.top;
     uint32_t restore = f.savedTop;
+    const bool gen = f.gen != nullptr;
     if (openUps && openUps->slot >= fbase) CloseUpvalues(fbase);
     frames.pop_back();
-    // Slots inside the caller's window keep their values, as the caller's temporaries
-    // (a `this` passed in a call stays alive until the register is reused). Above it
-    // only references need dropping: plain values left there are never read.
-    Value *s = stack + (fbase > restore ? fbase : restore);
+    // Every slot the frame used goes, its arguments in the caller's window included, so
+    // what only the finished call referred to is released now. Plain values left there
+    // are never read.
+    Value *s = stack + fbase;
     Value *e = stack + (ftop < stackSize ? ftop : stackSize);
     for (; s < e; s++)
         if (s->IsRef()) s->SetNull();
+    if (gen) stack[fbase - 1].SetNull(); // the generator's hold (PushGeneratorFrame)
     if (!frames.empty()) {
         base = frames.back().base;
     } else {
@@ -257,7 +260,7 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
 {
     suspend = false;
     CountCaller caller(rt);
-    if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+    if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
     SQInteger check = nc->paramCheck;
     if (check && ((check > 0 && check != static_cast<SQInteger>(nargs)) ||
                   (check < 0 && static_cast<SQInteger>(nargs) < -check)))
@@ -293,10 +296,13 @@ Value Fiber::CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool d
 RunStatus Fiber::Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &out)
 {
     CountCaller caller(rt);
+    // Natives and the VM call each other on the C stack: what is left of it bounds the
+    // nesting, whichever threads the calls go through.
+    if (CStackLow()) Throw("Native stack overflow");
     Value callee = stack[func];
     switch (callee.kind()) {
     case Kind::Closure: {
-        if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+        if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
         bool started;
         try {
             started = PushScriptFrame(callee.As<Closure>(), func, nargs, -1, true, false, out);
@@ -381,13 +387,11 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
         explicit Depth(Fiber *f) : self(f), outer(f->rt->running)
         {
             self->nativeDepth++;
-            self->rt->cDepth++;
             self->rt->running = self;
         }
         ~Depth()
         {
             self->nativeDepth--;
-            self->rt->cDepth--;
             self->rt->running = outer;
         }
     } depth(this);
@@ -517,15 +521,28 @@ Value Fiber::MakeGenerator(Closure *c, uint32_t fbase)
 
 RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
 {
+    CheckResumable(g);
+    CountCaller caller(rt);
+    if (nativeDepth + 1 > kMaxNativeDepth || CStackLow()) Throw("Native stack overflow");
+    PushGeneratorFrame(g, -1, true);
+    return Execute(false, out);
+}
+
+void Fiber::CheckResumable(Generator *g)
+{
     if (g->state == Generator::State::Dead) Throw("resuming dead generator");
     if (g->state == Generator::State::Running) Throw("resuming active generator");
-    CountCaller caller(rt);
-    if (rt->cDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
-    Value keep = Value::Ref(Kind::Generator, g);
+}
+
+void Fiber::PushGeneratorFrame(Generator *g, int32_t retSlot, bool entry)
+{
     Closure *c = g->closure.As<Closure>();
     Proto *p = c->proto;
     uint32_t fbase = top + 1;
     EnsureSlots(fbase + p->maxStack);
+    // The slot below the frame holds the generator while it runs: whatever resumed it may
+    // drop its own reference meanwhile. The frame's pop releases it.
+    stack[fbase - 1] = Value::Ref(Kind::Generator, g);
     Frame f;
     f.pc = g->pc;
     f.callee = g->closure;
@@ -533,7 +550,8 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
     f.base = fbase;
     f.top = fbase + p->maxStack;
     f.savedTop = top;
-    f.entry = true;
+    f.retSlot = retSlot;
+    f.entry = entry;
     frames.push_back(std::move(f));
     uint32_t frameIndex = static_cast<uint32_t>(frames.size() - 1);
     base = fbase;
@@ -562,7 +580,6 @@ RunStatus Fiber::ResumeGenerator(Generator *g, Value &out)
     g->traps.clear();
     g->state = Generator::State::Running;
     if (hooksOn) CallDebugHook('c', 0);
-    return Execute(false, out);
 }
 
 void Fiber::YieldFrame()

@@ -18,7 +18,20 @@ namespace nut {
 
 struct ScriptError {};
 
-constexpr int kMaxNativeDepth = 100;
+// The order of two floats: 0 when their bits are the same, -1 when a < b, else 1. So -0.0
+// and 0.0 are each above the other, and NaN is above everything but itself.
+inline SQInteger FloatOrder(const Value &a, const Value &b)
+{
+    return a.Bits() == b.Bits() ? 0 : (a.AsFloat() < b.AsFloat() ? -1 : 1);
+}
+
+// A number as a double, which holds every integer and float value exactly.
+inline double ExactNumber(const Value &v)
+{
+    return v.IsInt() ? static_cast<double>(v.AsInt()) : static_cast<double>(v.AsFloat());
+}
+
+constexpr int kMaxNativeDepth = 100; // interpreter entries and native calls per thread
 constexpr uint32_t kStackHeadroom = 16;   // free slots guaranteed above a frame
 constexpr uint32_t kMaxStackSlots = 1u << 22;
 constexpr SQInteger kSuspendSignal = -0x5355; // what sq_suspendvm returns to its native
@@ -146,7 +159,6 @@ struct Fiber : GcObject {
                 frame = r->frames.size() - 1;
                 r->frames.back().uncounted = false;
                 r->nativeDepth++;
-                rt->cDepth++;
             }
         }
         ~CountCaller()
@@ -154,7 +166,6 @@ struct Fiber : GcObject {
             if (native) {
                 native->frames[frame].uncounted = true;
                 native->nativeDepth--;
-                native->rt->cDepth--;
             }
         }
         CountCaller(const CountCaller &) = delete;
@@ -174,7 +185,12 @@ struct Fiber : GcObject {
     void CloseUpvalues(uint32_t slot);
     Value FindUpvalue(uint32_t slot);
     Value MakeGenerator(Closure *c, uint32_t base);
+    // Resumes `g` in an interpreter entry of its own (the C API's resume).
     RunStatus ResumeGenerator(Generator *g, Value &out);
+    void CheckResumable(Generator *g);
+    // The frame that runs `g` on: from the interpreter loop (not an entry) its yield or
+    // return stores the value in `retSlot` and the loop goes on with the resumer's frame.
+    void PushGeneratorFrame(Generator *g, int32_t retSlot, bool entry);
     void YieldFrame();
     bool CatchError(uint32_t entryFrame);
     uint32_t EntryFrameIndex() const;
@@ -234,7 +250,12 @@ struct Fiber : GcObject {
     SQUserPointer foreign = nullptr;
     SQRELEASEHOOK releaseHook = nullptr;
 
-    int nativeDepth = 0;         // interpreter entries and counted native calls on the C stack
+    // Interpreter entries and counted native calls of this thread on the C stack. A native
+    // called straight from script code counts only while it calls back into the VM
+    // (CountCaller): until then nothing can nest inside it. Threads run on the C stack of
+    // whoever calls them, so this count bounds each thread's own nesting only; the C stack
+    // left (CStackLow) bounds them all together.
+    int nativeDepth = 0;
     bool suspended = false;
     int32_t suspendRetSlot = -1; // where the suspended call's result goes on wakeup
 };
@@ -250,13 +271,11 @@ namespace nut {
 inline SQInteger Fiber::RunNative(NativeClosure *nc)
 {
     nativeDepth++;
-    rt->cDepth++;
     struct Leave {
         Fiber *self;
         void operator()() const
         {
             self->nativeDepth--;
-            self->rt->cDepth--;
         }
     } leave{this};
     SQInteger r;

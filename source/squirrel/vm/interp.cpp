@@ -299,7 +299,7 @@ HOT_PATH;
         const uint32_t nbase = func + 1;
         const uint32_t savedTop = top;
         assert(nbase + B <= savedTop && savedTop + kStackHeadroom <= stackSize);
-        if (n->CountFits(B) && n->nfree == 0 && !n->env && rt->cDepth < kMaxNativeDepth &&
+        if (n->CountFits(B) && n->nfree == 0 && !n->env && nativeDepth < kMaxNativeDepth &&
             n->ArgsMatchFromScript(R + A + 1, B)) {
             PushNativeFrameFromScript(nbase, B);
             const SQInteger r = RunUncountedNative(n);
@@ -410,9 +410,8 @@ L_RETURN: {
         uint32_t restore = fr.savedTop;
         int32_t retSlot = fr.retSlot;
         frames.pop_back();
-        // As PopFrame: slots inside the caller's window keep their values. Above it only
-        // references need dropping: plain values left there are never read.
-        Value *s = stack + (fbase > restore ? fbase : restore);
+        // As PopFrame: the references in every slot the frame used go.
+        Value *s = stack + fbase;
         Value *e = stack + (ftop < stackSize ? ftop : stackSize);
         for (; s < e; s++)
             if (s->IsRef()) s->SetNull();
@@ -425,7 +424,8 @@ L_RETURN: {
     if (hooksOn)
         for (uint32_t k = 0; k <= fr.tailcalls; k++) CallDebugHook('r', 0);
     Frame &fr2 = frames.back();
-    if (fr2.gen) fr2.gen->Kill();
+    const bool generator = fr2.gen != nullptr;
+    if (generator) fr2.gen->Kill();
     bool entry = fr2.entry;
     int32_t retSlot = fr2.retSlot;
     PopFrame();
@@ -435,6 +435,8 @@ L_RETURN: {
     }
     if (retSlot >= 0) stack[retSlot] = std::move(ret);
     RELOAD();
+    // A generator that foreach resumed has ended, and so has the loop.
+    if (generator && OpOf(pc[-1]) == OP_FOREACH) DO_NEXT_JUMP();
     NEXT();
 }
 
@@ -568,7 +570,7 @@ L_USHRK:
         if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
-            r_ = x_.AsFloat() cmpop y_.AsFloat();                                                                   \
+            r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
         } else {                                                                                                    \
             SAVEPC();                                                                                               \
             Value a_ = x_, b_ = y_;                                                                                 \
@@ -585,7 +587,7 @@ L_USHRK:
         if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
-            r_ = x_.AsFloat() cmpop y_.AsFloat();                                                                   \
+            r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
         } else {                                                                                                    \
             SAVEPC();                                                                                               \
             Value a_ = x_, b_ = y_;                                                                                 \
@@ -773,23 +775,34 @@ L_CLONE: {
     NEXT();
 }
 L_RESUME: {
+    // The generator runs on in this loop, as a frame above this one: it may suspend the
+    // thread it runs in, as any script code may.
     SAVEPC();
-    Value g = R[B];
+    const Value &g = R[B];
     if (g.kind() != Kind::Generator)
         Throw("trying to resume a '%s',only genenerator can be resumed", KindName(g.kind()));
-    Value r;
-    ResumeGenerator(g.As<Generator>(), r);
-    REFRESH();
-    R[A] = std::move(r);
+    CheckResumable(g.As<Generator>());
+    PushGeneratorFrame(g.As<Generator>(), static_cast<int32_t>(FBASE + A), false);
+    RELOAD();
     NEXT();
 }
 L_YIELD: {
     SAVEPC();
-    if (!frames.back().gen) Throw("trying to yield a '%s',only genenerator can be yielded", "function");
+    const Frame &yf = frames.back();
+    if (!yf.gen) Throw("trying to yield a '%s',only genenerator can be yielded", "function");
+    const bool entry = yf.entry;
+    const int32_t retSlot = yf.retSlot;
     Value v = B ? R[A] : Value();
     YieldFrame();
-    out = std::move(v);
-    return RunStatus::Yielded;
+    if (entry) {
+        out = std::move(v);
+        return RunStatus::Yielded;
+    }
+    stack[retSlot] = std::move(v);
+    RELOAD();
+    // Resumed by foreach: the loop's body runs next, past the jump that ends the loop.
+    if (OpOf(pc[-1]) == OP_FOREACH) pc++;
+    NEXT();
 }
 L_CLOSURE: {
     Value c = MakeClosure(p->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
@@ -824,13 +837,35 @@ L_NEWCLASS: {
 }
 L_FOREACH: {
     SAVEPC();
-    Value container = R[A], key = R[A + 1], val = R[A + 2], iter = R[A + 3];
+    // B = 1: the container is the local R[C], read again at every step.
+    const uint32_t cr = B ? C : A, kr = B ? A : A + 1;
+    if (R[cr].kind() == Kind::Generator) {
+        Generator *g = R[cr].As<Generator>();
+        if (g->state == Generator::State::Dead) {
+            DO_NEXT_JUMP();
+            NEXT();
+        }
+        CheckResumable(g);
+        // The key is the resume's number, set before it runs; the value register takes
+        // what it yields or, at the end, returns (L_YIELD and L_RETURN go on from there).
+        // The registers change only once the frame holds the generator: in a damaged
+        // image the key may share the container's register.
+        const Value &iter = R[kr + 2];
+        const SQInteger n = iter.IsInt() ? static_cast<SQInteger>(static_cast<uint32_t>(iter.AsInt()) + 1u) : 0;
+        const uint32_t resumer = FBASE;
+        PushGeneratorFrame(g, static_cast<int32_t>(resumer + kr + 1), false);
+        stack[resumer + kr + 2].SetInt(n);
+        stack[resumer + kr].SetInt(n);
+        RELOAD();
+        NEXT();
+    }
+    Value container = R[cr], key = R[kr], val = R[kr + 1], iter = R[kr + 2];
     bool more = ForeachStep(container, key, val, iter);
     REFRESH();
     if (more) {
-        R[A + 1] = std::move(key);
-        R[A + 2] = std::move(val);
-        R[A + 3] = std::move(iter);
+        R[kr] = std::move(key);
+        R[kr + 1] = std::move(val);
+        R[kr + 2] = std::move(iter);
         pc++;
     } else {
         DO_NEXT_JUMP();

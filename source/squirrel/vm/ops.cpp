@@ -6,6 +6,7 @@
 
 #include "array.h"
 #include "classes.h"
+#include "cstack.h"
 #include "fiber.h"
 #include "strings.h"
 #include "table.h"
@@ -62,6 +63,9 @@ bool Fiber::TryGet(const Value &obj, const Value &key, Value &out, bool raw)
         if (t->Get(key, out)) return true;
         if (raw) return false;
         if (t->delegate) {
+            // A get goes down the whole delegate chain, which a script can make as long as
+            // it likes.
+            if (CStackLow()) Throw("Native stack overflow");
             Value self = obj, k = key; // a metamethod may move the stack these refer to
             if (TryGet(Value::Ref(Kind::Table, t->delegate), k, out, false)) return true;
             Value fn;
@@ -334,7 +338,7 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
         if (a.Bits() == b.Bits()) return 0;
         switch (ka) {
         case Kind::Int: return a.AsInt() < b.AsInt() ? -1 : 1;
-        case Kind::Float: return a.AsFloat() < b.AsFloat() ? -1 : 1;
+        case Kind::Float: return FloatOrder(a, b);
         case Kind::String: {
             // Ordering stops at the first NUL, as C's strcmp does (`==` compares all bytes).
             int c = strcmp(a.As<Str>()->chars, b.As<Str>()->chars);
@@ -358,7 +362,8 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
         return a.Bits() < b.Bits() ? -1 : 1;
     }
     if (a.IsNumber() && b.IsNumber()) {
-        SQFloat x = a.ToFloat(), y = b.ToFloat();
+        // Exactly, as mathematical values: a double holds every integer and every float.
+        double x = ExactNumber(a), y = ExactNumber(b);
         return x == y ? 0 : (x < y ? -1 : 1);
     }
     if (ka == Kind::Null) return -1;
@@ -369,7 +374,7 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
 bool Fiber::Equal(const Value &a, const Value &b)
 {
     if (a.kind() == b.kind()) return a.Bits() == b.Bits(); // floats compare bitwise
-    if (a.IsNumber() && b.IsNumber()) return a.ToFloat() == b.ToFloat();
+    if (a.IsNumber() && b.IsNumber()) return ExactNumber(a) == ExactNumber(b);
     return false;
 }
 
@@ -417,9 +422,13 @@ Value Fiber::Clone(const Value &v)
     Value copy;
     switch (v.kind()) {
     case Kind::Table: {
+        // Sized as the source and filled in its iteration order, one insert at a time: after
+        // deletes and inserts the copy may iterate in another order than the source.
         Table *src = v.As<Table>();
-        Table *t = Table::CloneOf(rt, src);
+        Table *t = Table::New(rt, src->size);
         copy = Value::Ref(Kind::Table, t);
+        for (uint32_t i = 0; i < src->size; i++)
+            if (!src->nodes[i].key.IsNull()) t->NewSlot(src->nodes[i].key, src->nodes[i].val);
         if (src->delegate) {
             t->delegate = src->delegate;
             t->delegate->refs++;
@@ -448,43 +457,56 @@ bool Fiber::InOperator(const Value &key, const Value &container)
     return TryGet(container, key, out, true);
 }
 
+// Arrays, strings, tables and classes keep the index of the next slot to look at in the
+// iterator (null: the first). A loop over a local that its body switched to another
+// container goes on at that index; an iterator that is no such index ends the walk.
+static bool StartIndex(const Value &iter, uint32_t &i)
+{
+    if (iter.IsNull()) {
+        i = 0;
+        return true;
+    }
+    if (!iter.IsInt() || iter.AsInt() < 0) return false;
+    i = static_cast<uint32_t>(iter.AsInt());
+    return true;
+}
+
 bool Fiber::ForeachStep(const Value &container, Value &key, Value &val, Value &iter)
 {
+    uint32_t i;
     switch (container.kind()) {
     case Kind::Table: {
-        int32_t pos = iter.IsNull() ? -1 : iter.AsInt();
-        int32_t next = container.As<Table>()->Next(pos, key, val);
-        if (next < 0) return false;
-        iter.SetInt(next);
+        if (!StartIndex(iter, i)) return false;
+        int32_t at = container.As<Table>()->Next(static_cast<int32_t>(i) - 1, key, val);
+        if (at < 0) return false;
+        iter.SetInt(at + 1);
         return true;
     }
     case Kind::Array: {
         Array *a = container.As<Array>();
-        SQInteger i = iter.IsNull() ? 0 : iter.AsInt();
-        if (i < 0 || i >= a->Size()) return false;
-        key.SetInt(i);
-        val = Deref(a->items[static_cast<size_t>(i)]);
-        iter.SetInt(i + 1);
+        if (!StartIndex(iter, i) || i >= static_cast<uint32_t>(a->Size())) return false;
+        key.SetInt(static_cast<SQInteger>(i));
+        val = Deref(a->items[i]);
+        iter.SetInt(static_cast<SQInteger>(i + 1));
         return true;
     }
     case Kind::String: {
         Str *s = container.As<Str>();
-        SQInteger i = iter.IsNull() ? 0 : iter.AsInt();
-        if (i < 0 || i >= s->len) return false;
-        key.SetInt(i);
+        if (!StartIndex(iter, i) || i >= static_cast<uint32_t>(s->len)) return false;
+        key.SetInt(static_cast<SQInteger>(i));
         val.SetInt(static_cast<signed char>(s->chars[i]));
-        iter.SetInt(i + 1);
+        iter.SetInt(static_cast<SQInteger>(i + 1));
         return true;
     }
     case Kind::Class: {
         Class *c = container.As<Class>();
-        int32_t pos = iter.IsNull() ? -1 : iter.AsInt();
+        if (!StartIndex(iter, i)) return false;
         Value slot;
-        int32_t next = c->members->Next(pos, key, slot);
-        if (next < 0) return false;
+        int32_t at = c->members->Next(static_cast<int32_t>(i) - 1, key, slot);
+        if (at < 0) return false;
         SQInteger s = slot.AsInt();
         val = IsFieldSlot(s) ? Deref(c->fields[static_cast<size_t>(s)]) : c->shared[static_cast<size_t>(SharedIndex(s))];
-        iter.SetInt(next);
+        iter.SetInt(at + 1);
         return true;
     }
     case Kind::Instance:
@@ -508,20 +530,7 @@ bool Fiber::ForeachStep(const Value &container, Value &key, Value &val, Value &i
         val = v;
         return true;
     }
-    case Kind::Generator: {
-        Generator *g = container.As<Generator>();
-        if (g->state == Generator::State::Dead) return false;
-        Value keep = container;
-        Value v;
-        ResumeGenerator(g, v);
-        if (g->state == Generator::State::Dead) return false;
-        SQInteger i = iter.IsNull() ? 0 : iter.AsInt() + 1;
-        iter.SetInt(i);
-        key.SetInt(i);
-        val = v;
-        return true;
-    }
-    default: break;
+    default: break; // generators: the interpreter resumes them itself
     }
     Throw("cannot iterate %s", KindName(container.kind()));
 }

@@ -52,11 +52,6 @@ struct Runtime {
     SQUserPointer foreign = nullptr;
     SQRELEASEHOOK releaseHook = nullptr;
     std::vector<char> scratch;
-    // Interpreter entries and native calls on the C stack, over every thread of this VM:
-    // threads run on the caller's C stack, so the bound must count them all. A native
-    // called straight from script code counts only while it calls back into the VM
-    // (Fiber::CountCaller): until then nothing can nest inside it.
-    int cDepth = 0;
     // The thread of the innermost interpreter entry; null when none runs.
     Fiber *running = nullptr;
     // Execution budget for untrusted scripts (tests, fuzzing): when not negative, every

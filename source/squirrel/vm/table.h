@@ -22,6 +22,7 @@ struct Table : GcObject {
     // A table with room for `sizeHint` entries before it grows (at least 4 nodes).
     static Table *New(Runtime *rt, SQInteger sizeHint);
     // A copy with the same node layout, so it iterates in the same order; no delegate.
+    // Class members are copied so; `clone` of a table inserts the entries afresh instead.
     static Table *CloneOf(Runtime *rt, const Table *src);
 
     Node *Find(const Value &key) const;

@@ -32,33 +32,36 @@ print(a.b.K().m() + "\n");
 function rec(n) { if (n == 0) return 0; return rec(n - 1); }
 print(rec(50000) + "\n");
 
-// Only bare names fall back to the root table; an explicit `this.x` does not.
+// `this.x` reads register 0 as a bare `x` does, so it falls back to the root table the same
+// way: a read gives the global, a write updates an existing one (it never makes one). A
+// copy of `this` in another variable does not fall back.
 shared <- "root";
 local holder = {
     bare = function() { return shared },
     explicit = function() { return this.shared },
-    assignExplicit = function() { this.shared = 1 },
-    assignBare = function() { shared = "set through a bare name" },
+    indexed = function() { return this["shared"] },
+    copy = function() { local me = this; return me.shared },
+    assignExplicit = function() { this.shared = "set through this"; return ::shared },
+    assignMissing = function() { this.nowhere = 1 },
+    assignCopy = function() { local me = this; me.shared = 1 },
 };
-print(holder.bare() + "\n");
-foreach (name in ["explicit", "assignExplicit"]) {
+foreach (name in ["bare", "explicit", "indexed", "copy", "assignExplicit", "assignMissing", "assignCopy"]) {
     try {
-        holder[name]();
+        print(name + ": " + holder[name]() + "\n");
     } catch (e) {
-        print(e + "\n");
+        print(name + ": " + e + "\n");
     }
 }
-holder.assignBare();
-print(shared + " " + ("shared" in holder) + "\n");
+print(shared + " " + ("shared" in holder) + " " + ("nowhere" in getroottable()) + "\n");
+::x <- 1;
 class WithField {
     y = 1;
     function sum() { return this.y + y }
     function set() { this.y = 5; return y }
-    function global() { return this.shared }
+    function global() { return this.x }
+    function setGlobal() { this.x = 5; return ::x }
+    function call() { return this.globalFn() }
 }
-print(WithField().sum() + " " + WithField().set() + "\n");
-try {
-    WithField().global();
-} catch (e) {
-    print(e + "\n");
-}
+function globalFn() { return "global function" }
+print(WithField().sum() + " " + WithField().set() + " " + WithField().global() + " " + WithField().setGlobal() + " " +
+      WithField().call() + "\n");

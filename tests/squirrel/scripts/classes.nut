@@ -90,3 +90,11 @@ class Later {}
 Later.method <- function() { return "later"; };
 Later._tostring <- function() { return "Later!"; };
 print(Later().method() + " " + Later() + "\n");
+// newmember and rawnewmember return their attributes argument, null when none is given,
+// also when a _newmember takes the member.
+class D {}
+foreach (r in [D.newmember("a", 1, "attrs"), D.rawnewmember("b", 2, "raw attrs"), D.newmember("c", 3),
+               D.rawnewmember("d", 4), D.newmember("e", 5, "static attrs", true), D.e,
+               NM.newmember("viaMeta", 1, "meta attrs")])
+    print((r == null ? "null" : r) + " ");
+print("\n");

@@ -128,3 +128,8 @@ setdebughook(null)
 enabledebuginfo(false)
 foreach (e in events) print(e + " ")
 print("\n")
+
+// Every exponent makes a float, a second one too; the value is what strtod reads of the
+// literal, which stops before the second. A literal ending in a bare `e` is an error.
+foreach (src in ["return 1e5e5", "return 1.5e2e3", "return 2E1e-3", "return 3e2E+9.5", "return 7e1e", "return 7e1e+"])
+    print(attempt(@() compilestring(src)()) + "\n")

@@ -22,8 +22,8 @@ attempt("<- chain", @() compilestring("::x <- 0; ::x" + repeat("<-::x", n) + "<-
 print(compilestring("return 1" + repeat("?1", 6) + repeat(":0", 6))() + "\n");
 print(compilestring("local x = 0, y = 0; x = y = x += 5; return x + y")() + "\n");
 
-// Recursion through threads is bounded across all of them. Each thread reports its error
-// as it unwinds; the handler keeps that quiet.
+// Recursion through threads ends where the C stack they share runs short. Each thread
+// reports its error as it unwinds; the handler keeps that quiet.
 seterrorhandler(function(e) {});
 function viaThread(depth) { return newthread(viaThread).call(depth + 1); }
 attempt("thread recursion", @() viaThread(0));

@@ -82,3 +82,13 @@ local shrinking = [3, 1, 2, 5, 4];
 try {
     shrinking.sort(function(a, b) { shrinking.clear(); return a <=> b; });
 } catch (e) print(e + " " + shrinking.len() + "\n");
+// clone makes a table sized as the source and inserts the entries in the source's order:
+// after deletes and inserts the copy's order can differ.
+local holes = {};
+foreach (k in [0, 4, 1]) holes[k] <- k;
+delete holes[0];
+print(keys(holes) + "| " + keys(clone holes) + "\n");
+local copied = { a = 1, b = 2, c = 3 };
+copied.setdelegate({ d = 4 });
+local copy = clone copied;
+print(keys(copy) + copy.d + "\n");

@@ -31,3 +31,12 @@ function hold() { local mine = probe; return drop(1); }
 hold();
 probe = null;
 print((watch.ref() == null) + "\n");
+
+// A lambda whose body is a call returns it as a tail call: the callee sees the lambda's
+// caller below it.
+function caller() { return getstackinfos(2).func; }
+local lam = @() caller();
+local notTail = @() caller() + "";
+function wrap() { return lam(); }
+function wrapNotTail() { return notTail(); }
+print(wrap() + " " + wrapNotTail() + "\n");

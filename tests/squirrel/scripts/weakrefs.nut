@@ -34,3 +34,14 @@ local big = null;
 for (local i = 0; i < 100000; i++) big = { next = big };
 big = null;
 print("long chain freed\n");
+// A returning call clears every slot of its frame: what only its locals or arguments held
+// is released at once.
+class Obj {}
+local owner = { obj = Obj() };
+local seen = owner.obj.weakref();
+function dropOwner(h) { local o = h.obj; delete h.obj; return 0; }
+dropOwner(owner);
+local argument = null;
+function takeArgument(o) { argument = o.weakref(); return 0; }
+takeArgument(Obj());
+print((seen.ref() == null) + " " + (argument.ref() == null) + "\n");
