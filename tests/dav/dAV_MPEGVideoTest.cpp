@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -188,6 +189,50 @@ TEST(MPEGVideo, EveryBlockLibmpeg2AsksForComesCleared)
             mpeg2_free(block);
         }
     }
+}
+
+// libmpeg2's hooks with guard zones for the length of a test; the cleared
+// ones come back after.
+struct GuardedAllocation {
+    GuardedAllocation() { dAV_MPEGVideoDecoder::InstallGuardedAllocation(); }
+    ~GuardedAllocation() { dAV_MPEGVideoDecoder::InstallClearedAllocation(); }
+    GuardedAllocation(const GuardedAllocation&) = delete;
+    GuardedAllocation& operator=(const GuardedAllocation&) = delete;
+};
+
+TEST(MPEGVideoDeathTest, AWriteOutsideAGuardedBlockEndsTheProgramWhenItIsFreed)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* name;
+        unsigned size;
+        int offset;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"eight bytes past the end", 256, 256, "256-byte frame plane block at 0x[0-9a-f]+: bytes 256 to 263 changed"},
+        {"into the rounding slack", 200, 200, "200-byte frame plane block at 0x[0-9a-f]+: bytes 200 to 207 changed"},
+        {"before the start", 256, -8, "256-byte frame plane block at 0x[0-9a-f]+: bytes -8 to -1 changed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_DEATH(
+            {
+                GuardedAllocation guarded;
+                auto* block = static_cast<uint8_t*>(mpeg2_malloc(c.size, MPEG2_ALLOC_YUV));
+                std::memset(block + c.offset, 1, 8);
+                mpeg2_free(block);
+            },
+            std::string("libmpeg2 wrote outside its ") + c.report);
+    }
+    // Every byte of the block itself is libmpeg2's to write, and comes cleared.
+    GuardedAllocation guarded;
+    auto* block = static_cast<uint8_t*>(mpeg2_malloc(200, MPEG2_ALLOC_YUV));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(uintptr_t(block) % 64, 0u);
+    EXPECT_EQ(std::count(block, block + 200, 0), 200);
+    std::memset(block, 0xFF, 200);
+    mpeg2_free(block);
 }
 
 } // namespace

@@ -2,12 +2,14 @@
 
 #include "dav/core/dAV_Stream.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 extern "C" {
 #include <mpeg2dec/mpeg2.h>
 }
@@ -21,44 +23,124 @@ namespace {
 // it asks for is handed out cleared, so that such a frame shows stale or zero
 // pixels, never memory nobody wrote. The hooks are process-wide and may run
 // on any decoding thread.
-std::mutex ClearedBlockLock;
-// Never destroyed: libmpeg2 may free blocks while the program exits.
-std::unordered_set<void*>& ClearedBlocks = *new std::unordered_set<void*>;
+//
+// libmpeg2 is not built with the sanitizers, so nothing sees it write outside
+// a block. With guards on, every block gets a zone of known bytes on each
+// side, checked when libmpeg2 frees it.
+constexpr size_t GuardBytes = 16384; // more than two rows of the widest frame
+constexpr uint8_t GuardByte = 0xA5;
 
-void* AllocateCleared(unsigned size, mpeg2_alloc_t)
+struct LibraryBlock {
+    size_t size = 0;  // as libmpeg2 asked
+    size_t guard = 0; // bytes of guard zone on each side; 0 without
+    mpeg2_alloc_t reason = MPEG2_ALLOC_MPEG2DEC;
+};
+
+std::mutex LibraryBlockLock;
+// Never destroyed: libmpeg2 may free blocks while the program exits.
+std::unordered_map<void*, LibraryBlock>& LibraryBlocks = *new std::unordered_map<void*, LibraryBlock>;
+std::atomic<bool> GuardNewBlocks{false};
+
+const char* ReasonName(mpeg2_alloc_t reason)
+{
+    switch (reason) {
+    case MPEG2_ALLOC_MPEG2DEC:
+        return "decoder state";
+    case MPEG2_ALLOC_CHUNK:
+        return "chunk buffer";
+    case MPEG2_ALLOC_YUV:
+        return "frame plane";
+    default:
+        return "conversion";
+    }
+}
+
+// Ends the program when libmpeg2 wrote into a guard zone: the heap around the
+// block can no longer be trusted, and the input that did it is still known.
+void CheckGuards(const uint8_t* block, const LibraryBlock& record)
+{
+    // Offsets from the block's start of the zones' bytes, the slack that
+    // rounds the block to 64 bytes counting as guard.
+    const int64_t begin = -int64_t(record.guard);
+    const int64_t end = int64_t((record.size + 63) / 64 * 64 + record.guard);
+    int64_t first = end;
+    int64_t last = begin - 1;
+    for (int64_t offset = begin; offset < end; ++offset) {
+        if (offset == 0)
+            offset = int64_t(record.size);
+        if (block[offset] != GuardByte) {
+            first = std::min(first, offset);
+            last = offset;
+        }
+    }
+    if (last < first)
+        return;
+    std::fprintf(stderr, "libmpeg2 wrote outside its %zu-byte %s block at %p: bytes %lld to %lld changed.\n",
+        record.size, ReasonName(record.reason), static_cast<const void*>(block), static_cast<long long>(first),
+        static_cast<long long>(last));
+    std::abort();
+}
+
+void* AllocateCleared(unsigned size, mpeg2_alloc_t reason)
 {
     if (size == 0)
         return nullptr;
     // libmpeg2's own blocks are 64-byte aligned; its SIMD code may rely on it.
     const size_t rounded = (size_t(size) + 63) & ~size_t(63);
-    void* block = std::aligned_alloc(64, rounded);
-    if (block == nullptr)
+    const size_t guard = GuardNewBlocks.load(std::memory_order_relaxed) ? GuardBytes : 0;
+    auto* base = static_cast<uint8_t*>(std::aligned_alloc(64, rounded + 2 * guard));
+    if (base == nullptr)
         return nullptr;
-    std::memset(block, 0, rounded);
-    std::lock_guard<std::mutex> lock(ClearedBlockLock);
-    ClearedBlocks.insert(block);
+    uint8_t* const block = base + guard;
+    if (guard == 0) {
+        std::memset(block, 0, rounded);
+    } else {
+        std::memset(base, GuardByte, guard);
+        std::memset(block, 0, size);
+        std::memset(block + size, GuardByte, rounded - size + guard);
+    }
+    std::lock_guard<std::mutex> lock(LibraryBlockLock);
+    LibraryBlocks[block] = LibraryBlock{size, guard, reason};
     return block;
 }
 
 // 1 when the block was one of ours, 0 to let libmpeg2 free its own.
 int FreeCleared(void* block)
 {
+    LibraryBlock record;
     {
-        std::lock_guard<std::mutex> lock(ClearedBlockLock);
-        if (ClearedBlocks.erase(block) == 0)
+        std::lock_guard<std::mutex> lock(LibraryBlockLock);
+        const auto found = LibraryBlocks.find(block);
+        if (found == LibraryBlocks.end())
             return 0;
+        record = found->second;
+        LibraryBlocks.erase(found);
     }
-    std::free(block);
+    auto* bytes = static_cast<uint8_t*>(block);
+    if (record.guard != 0)
+        CheckGuards(bytes, record);
+    std::free(bytes - record.guard);
     return 1;
 }
 
 // In place before main, so before any decoder exists.
-const bool ClearedAllocationInstalled = (dAV_MPEGVideoDecoder::InstallClearedAllocation(), true);
+#ifdef DAV_GUARDED_ALLOCATION
+const bool AllocationInstalled = (dAV_MPEGVideoDecoder::InstallGuardedAllocation(), true);
+#else
+const bool AllocationInstalled = (dAV_MPEGVideoDecoder::InstallClearedAllocation(), true);
+#endif
 
 } // namespace
 
 void dAV_MPEGVideoDecoder::InstallClearedAllocation()
 {
+    GuardNewBlocks = false;
+    mpeg2_malloc_hooks(AllocateCleared, FreeCleared);
+}
+
+void dAV_MPEGVideoDecoder::InstallGuardedAllocation()
+{
+    GuardNewBlocks = true;
     mpeg2_malloc_hooks(AllocateCleared, FreeCleared);
 }
 

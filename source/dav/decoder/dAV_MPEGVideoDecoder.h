@@ -32,6 +32,12 @@ public:
     // memory. They are in place before main; only code that installed hooks
     // of its own (tests) calls this, with no decoder open.
     static void InstallClearedAllocation();
+    // The same hooks, and every block handed out from now on also gets a
+    // guard zone on each side: libmpeg2 is not instrumented by the
+    // sanitizers, so a write outside a block is found when libmpeg2 frees it,
+    // and ends the program with a report on the standard error stream. The
+    // fuzz build installs these before main. Same callers as above.
+    static void InstallGuardedAllocation();
 
 private:
     struct Packet {
