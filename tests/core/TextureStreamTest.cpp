@@ -7,6 +7,7 @@
 #include "core/zad/Tavrin.h"
 #include "dav/core/dAV_Stream.h"
 #include "dav/decoder/dAV_FrameConvert.h"
+#include "dav/decoder/dAV_MPEGVideoDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -349,6 +350,40 @@ TEST_F(TextureStreamTest, TheCoreOpensMpgContentAndAdvancesItsStreams)
     core.UpdateTextureStreams(400);
     ASSERT_EQ(renderer.uploads.size(), 1u);
     EXPECT_EQ(renderer.uploads[0].texture, texture);
+}
+
+TEST_F(TextureStreamTest, VideoTheDecoderCannotHoldLeavesItsTextureEmpty)
+{
+    // Loaded as textures, as a material would: a top field of 16 coded lines,
+    // too short for libmpeg2's macroblocks, and a picture wider than a
+    // texture can be. libmpeg2's blocks get guard zones, checked when the
+    // stream closes: a write outside them ends the test.
+    struct GuardedAllocation {
+        GuardedAllocation() { dAV_MPEGVideoDecoder::InstallGuardedAllocation(); }
+        ~GuardedAllocation() { dAV_MPEGVideoDecoder::InstallClearedAllocation(); }
+    } guarded;
+    struct Case {
+        const char* file;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"field_16_lines.mpg", "Refused a 64x16 video sequence: fewer than 32 lines."},
+        {"wide_4112.mpg", "Refused a 4112x32 video sequence: larger than 4096 pixels on a side."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        LogCapture capture;
+        zTexture* texture = core.LoadTexture(MediaPath(c.file).c_str(), true, true, 0.5f, false);
+        ASSERT_NE(texture, nullptr);
+        ASSERT_NE(texture->streamInterface, nullptr);
+        for (int frame = 0; frame < 10; ++frame)
+            core.UpdateTextureStreams(400);
+        EXPECT_TRUE(capture.Contains(c.refusal));
+        EXPECT_FALSE(capture.Contains("TextureStreamInterface::SetFormat("));
+        EXPECT_FALSE(texture->picture.HasBuffer());
+        EXPECT_TRUE(renderer.uploads.empty());
+        delete texture;
+    }
 }
 
 class TextureStreamDriverTest : public TextureStreamTest {

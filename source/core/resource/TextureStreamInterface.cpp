@@ -10,6 +10,11 @@
 #include <cstddef>
 #include <utility>
 
+TextureStreamInterface::TextureStreamInterface(zTexture* owner) : texture(owner)
+{
+    maxFrameSide = int32_t(MaxTextureSize);
+}
+
 TextureStreamInterface::~TextureStreamInterface()
 {
     if (content != nullptr) {

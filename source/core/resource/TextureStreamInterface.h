@@ -12,7 +12,8 @@ class zTexture;
 // they are due. Owned by the texture; runs on the main thread only.
 class TextureStreamInterface : public dAV_Driver {
 public:
-    explicit TextureStreamInterface(zTexture* owner) : texture(owner) {}
+    // Frames larger than a texture can be are refused by the decoder.
+    explicit TextureStreamInterface(zTexture* owner);
     // Closes and deletes the content stream.
     ~TextureStreamInterface() override;
 

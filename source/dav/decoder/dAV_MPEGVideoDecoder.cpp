@@ -1,6 +1,7 @@
 #include "dav/decoder/dAV_MPEGVideoDecoder.h"
 
 #include "dav/core/dAV_Stream.h"
+#include "framework/system/zLogStream.h"
 
 #include <algorithm>
 #include <atomic>
@@ -225,7 +226,17 @@ void dAV_MPEGVideoDecoder::Resume(dAV_Stream* stream)
             break;
         case STATE_SEQUENCE:
             pictureSeen = false;
-            OnSequence(stream);
+            if (!OnSequence(stream)) {
+                // libmpeg2 allocates a sequence's frames at its first
+                // picture: it looks for the next sequence header instead, in
+                // the rest of this packet and the packets after it.
+                const int left = mpeg2_getpos(decoder);
+                uint8_t* const end = packet.bytes.data() + packet.bytes.size();
+                mpeg2_reset(decoder, 1);
+                // With nothing left, libmpeg2 asks for the next packet.
+                if (left > 0 && size_t(left) <= packet.bytes.size())
+                    mpeg2_buffer(decoder, end - left, end);
+            }
             break;
         case STATE_PICTURE:
             pictureSeen = true;
@@ -260,9 +271,11 @@ void dAV_MPEGVideoDecoder::Finish(dAV_Stream* stream)
     ended = true;
 }
 
-void dAV_MPEGVideoDecoder::OnSequence(dAV_Stream* stream)
+bool dAV_MPEGVideoDecoder::OnSequence(dAV_Stream* stream)
 {
     const mpeg2_sequence_t* sequence = mpeg2_info(decoder)->sequence;
+    if (sequence == nullptr)
+        return false;
     const int width = int(sequence->width);
     const int height = int(sequence->height);
     const int chromaWidth = int(sequence->chroma_width);
@@ -272,6 +285,19 @@ void dAV_MPEGVideoDecoder::OnSequence(dAV_Stream* stream)
         period != 0 ? int(27000000u / period) : 0, chromaWidth, chromaHeight);
 
     dAV_Driver* driver = stream->GetVideoDriver();
+    // The coded size is what libmpeg2 allocates: whole macroblocks.
+    const int32_t maxSide = driver != nullptr && driver->maxFrameSide > 0 ? driver->maxFrameSide : DefaultMaxFrameSide;
+    if (width > maxSide || height > maxSide) {
+        LogError("dAV_MPEGVideoDecoder::OnSequence") << "Refused a " << width << "x" << height
+            << " video sequence: larger than " << maxSide << " pixels on a side.\n";
+        return false;
+    }
+    if (height < MinFrameLines) {
+        LogError("dAV_MPEGVideoDecoder::OnSequence") << "Refused a " << width << "x" << height
+            << " video sequence: fewer than " << MinFrameLines << " lines.\n";
+        return false;
+    }
+
     if (driver != nullptr) {
         // The bottom 8 lines are dropped; a picture too small to keep any is not announced.
         if (height > 8 && chromaHeight > 0 && height / chromaHeight > 0) {
@@ -289,9 +315,10 @@ void dAV_MPEGVideoDecoder::OnSequence(dAV_Stream* stream)
     // Periods below 10000 units of 27 MHz would divide by zero.
     const unsigned units = period / 10000;
     if (units == 0)
-        return;
+        return true;
     const int32_t rate = int32_t(27000000u / units);
     stream->SetFramePeriod(rate);
     if (driver != nullptr)
         driver->frameRate = rate;
+    return true;
 }
