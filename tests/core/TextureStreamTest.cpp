@@ -482,6 +482,36 @@ TEST_F(TextureStreamDriverTest, FramesThatCannotBeReadSafelyAreDroppedButStillCo
     }
 }
 
+TEST_F(TextureStreamDriverTest, APictureReallocatedInAnotherFormatTakesNoFramesAndIsNotUploaded)
+{
+    // Scripts can reload or reallocate a video texture's picture: frames are
+    // ARGB words, which only an ARGB picture of the announced size can hold.
+    struct Case {
+        const char* name;
+        zPixelFormat format;
+    };
+    const Case cases[] = {
+        {"24 bits", PixelFormatBGR24},
+        {"32 bits, red first", PixelFormatABGR32},
+        {"floats", PixelFormatRGBFloat},
+    };
+    uint8_t r[2] = {9, 8}, g[2] = {7, 6}, b[2] = {5, 4};
+    uint8_t* const planes[3] = {r, g, b};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(driver->SetFormat({dAV_FrameFormat::PlanarRGB, 2, 1, 2, 1}));
+        ASSERT_TRUE(texture->picture.AllocAs(2, 1, c.format));
+        const size_t bytes = size_t(c.format.BytesPerPixel()) * 2;
+        std::fill(texture->picture.pixels, texture->picture.pixels + bytes, uint8_t(0x33));
+        driver->WriteFrame(planes, 0);
+        EXPECT_TRUE(driver->HasFrame());
+        EXPECT_TRUE(std::all_of(texture->picture.pixels, texture->picture.pixels + bytes,
+                                [](uint8_t byte) { return byte == 0x33; }));
+        driver->PresentFrame();
+        EXPECT_TRUE(renderer.uploads.empty());
+    }
+}
+
 TEST_F(TextureStreamDriverTest, PresentingUploadsThePictureAndClearsTheFrame)
 {
     ASSERT_TRUE(driver->SetFormat({dAV_FrameFormat::PlanarRGB, 2, 1, 2, 1}));

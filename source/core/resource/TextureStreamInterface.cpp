@@ -47,7 +47,7 @@ bool TextureStreamInterface::CanTakeFrame() const
 {
     const zPicture& picture = texture->picture;
     return picture.HasBuffer() && width > 0 && height > 0 && picture.width == width && picture.height == height &&
-           picture.format.bitsPerPixel == 32;
+           !picture.format.IsDifferent(PixelFormatARGB32);
 }
 
 bool TextureStreamInterface::WriteFrame(uint8_t* const planes[3], int32_t)

@@ -37,7 +37,9 @@ public:
     bool PresentFrame() override;
     bool IsReady() override { return true; }
 
-    // Whether the picture can take a frame of the announced size.
+    // Whether the picture can take a frame of the announced size: frames are
+    // written as ARGB words, so a picture a script reloaded or reallocated in
+    // another format takes none.
     bool CanTakeFrame() const;
 
     zTexture* texture;
