@@ -56,26 +56,40 @@ const char* ReasonName(mpeg2_alloc_t reason)
     }
 }
 
+// An intact zone, to compare zones with: one comparison per zone keeps the
+// check cheap on every free.
+const uint8_t* GuardPattern()
+{
+    static const auto* pattern = [] {
+        auto* bytes = new uint8_t[GuardBytes + 64];
+        std::memset(bytes, GuardByte, GuardBytes + 64);
+        return bytes;
+    }();
+    return pattern;
+}
+
 // Ends the program when libmpeg2 wrote into a guard zone: the heap around the
 // block can no longer be trusted, and the input that did it is still known.
 void CheckGuards(const uint8_t* block, const LibraryBlock& record)
 {
-    // Offsets from the block's start of the zones' bytes, the slack that
-    // rounds the block to 64 bytes counting as guard.
-    const int64_t begin = -int64_t(record.guard);
-    const int64_t end = int64_t((record.size + 63) / 64 * 64 + record.guard);
-    int64_t first = end;
-    int64_t last = begin - 1;
-    for (int64_t offset = begin; offset < end; ++offset) {
-        if (offset == 0)
-            offset = int64_t(record.size);
-        if (block[offset] != GuardByte) {
-            first = std::min(first, offset);
-            last = offset;
-        }
-    }
-    if (last < first)
+    // The slack that rounds the block to 64 bytes counts as guard.
+    const size_t tail = (record.size + 63) / 64 * 64 - record.size + record.guard;
+    if (std::memcmp(block - record.guard, GuardPattern(), record.guard) == 0 &&
+        std::memcmp(block + record.size, GuardPattern(), tail) == 0)
         return;
+    // Offsets from the block's start of the first and last changed bytes.
+    int64_t first = INT64_MAX;
+    int64_t last = INT64_MIN;
+    auto scan = [&](int64_t begin, int64_t end) {
+        for (int64_t offset = begin; offset < end; ++offset) {
+            if (block[offset] != GuardByte) {
+                first = std::min(first, offset);
+                last = offset;
+            }
+        }
+    };
+    scan(-int64_t(record.guard), 0);
+    scan(int64_t(record.size), int64_t(record.size + tail));
     std::fprintf(stderr, "libmpeg2 wrote outside its %zu-byte %s block at %p: bytes %lld to %lld changed.\n",
         record.size, ReasonName(record.reason), static_cast<const void*>(block), static_cast<long long>(first),
         static_cast<long long>(last));
