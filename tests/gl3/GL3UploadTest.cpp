@@ -185,6 +185,23 @@ TEST_F(GLUpload, AKeptPictureOfAnyFormatIsResentAsItsColours)
     }
 }
 
+TEST_F(GLUpload, APictureThatCannotBeBroughtToAnUploadFormatIsNotSetUp)
+{
+    ASSERT_TRUE(Open());
+    // Floats of 4 bytes a pixel: read as three floats a texel, the upload
+    // would read three times past the pixels.
+    const zPixelFormat narrowFloats{1, 0, 0, 1, 2, 32, 1};
+    zTexture* texture = zTexture::New(&core, "narrow", 0, 0, false, 0.5f);
+    ASSERT_TRUE(texture->picture.AllocAs(4, 4, narrowFloats));
+    const uint64_t before = renderer->textureMemory;
+    LogCapture log;
+    EXPECT_FALSE(renderer->SetupTexture(texture));
+    EXPECT_TRUE(log.Contains("Could not convert the picture of texture 'narrow' for upload."));
+    EXPECT_EQ(texture->rendererData, nullptr);
+    EXPECT_EQ(renderer->textureMemory, before);
+    delete texture;
+}
+
 TEST_F(GLUpload, AnUpdateLargerThanTheTexturesPictureIsRefused)
 {
     ASSERT_TRUE(Open());
