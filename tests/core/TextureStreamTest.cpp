@@ -7,6 +7,7 @@
 #include "core/zad/Tavrin.h"
 #include "dav/core/dAV_Stream.h"
 #include "dav/decoder/dAV_FrameConvert.h"
+#include "dav/decoder/dAV_MPEGVideoDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -351,6 +352,40 @@ TEST_F(TextureStreamTest, TheCoreOpensMpgContentAndAdvancesItsStreams)
     EXPECT_EQ(renderer.uploads[0].texture, texture);
 }
 
+TEST_F(TextureStreamTest, VideoTheDecoderCannotHoldLeavesItsTextureEmpty)
+{
+    // Loaded as textures, as a material would: a top field of 16 coded lines,
+    // too short for libmpeg2's macroblocks, and a picture wider than a
+    // texture can be. libmpeg2's blocks get guard zones, checked when the
+    // stream closes: a write outside them ends the test.
+    struct GuardedAllocation {
+        GuardedAllocation() { dAV_MPEGVideoDecoder::InstallGuardedAllocation(); }
+        ~GuardedAllocation() { dAV_MPEGVideoDecoder::InstallClearedAllocation(); }
+    } guarded;
+    struct Case {
+        const char* file;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"field_16_lines.mpg", "Refused a 64x16 video sequence: fewer than 32 lines."},
+        {"wide_4112.mpg", "Refused a 4112x32 video sequence: larger than 4096 pixels on a side."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        LogCapture capture;
+        zTexture* texture = core.LoadTexture(MediaPath(c.file).c_str(), true, true, 0.5f, false);
+        ASSERT_NE(texture, nullptr);
+        ASSERT_NE(texture->streamInterface, nullptr);
+        for (int frame = 0; frame < 10; ++frame)
+            core.UpdateTextureStreams(400);
+        EXPECT_TRUE(capture.Contains(c.refusal));
+        EXPECT_FALSE(capture.Contains("TextureStreamInterface::SetFormat("));
+        EXPECT_FALSE(texture->picture.HasBuffer());
+        EXPECT_TRUE(renderer.uploads.empty());
+        delete texture;
+    }
+}
+
 class TextureStreamDriverTest : public TextureStreamTest {
 protected:
     void SetUp() override
@@ -444,6 +479,36 @@ TEST_F(TextureStreamDriverTest, FramesThatCannotBeReadSafelyAreDroppedButStillCo
         EXPECT_TRUE(driver->HasFrame());
         EXPECT_TRUE(std::all_of(texture->picture.pixels, texture->picture.pixels + 64,
                                 [](uint8_t b) { return b == 0x33; }));
+    }
+}
+
+TEST_F(TextureStreamDriverTest, APictureReallocatedInAnotherFormatTakesNoFramesAndIsNotUploaded)
+{
+    // Scripts can reload or reallocate a video texture's picture: frames are
+    // ARGB words, which only an ARGB picture of the announced size can hold.
+    struct Case {
+        const char* name;
+        zPixelFormat format;
+    };
+    const Case cases[] = {
+        {"24 bits", PixelFormatBGR24},
+        {"32 bits, red first", PixelFormatABGR32},
+        {"floats", PixelFormatRGBFloat},
+    };
+    uint8_t r[2] = {9, 8}, g[2] = {7, 6}, b[2] = {5, 4};
+    uint8_t* const planes[3] = {r, g, b};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(driver->SetFormat({dAV_FrameFormat::PlanarRGB, 2, 1, 2, 1}));
+        ASSERT_TRUE(texture->picture.AllocAs(2, 1, c.format));
+        const size_t bytes = size_t(c.format.BytesPerPixel()) * 2;
+        std::fill(texture->picture.pixels, texture->picture.pixels + bytes, uint8_t(0x33));
+        driver->WriteFrame(planes, 0);
+        EXPECT_TRUE(driver->HasFrame());
+        EXPECT_TRUE(std::all_of(texture->picture.pixels, texture->picture.pixels + bytes,
+                                [](uint8_t byte) { return byte == 0x33; }));
+        driver->PresentFrame();
+        EXPECT_TRUE(renderer.uploads.empty());
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -186,6 +187,141 @@ TEST(MPEGVideo, EveryBlockLibmpeg2AsksForComesCleared)
             // The next block may well reuse this memory.
             std::memset(block, 0xBE, Size);
             mpeg2_free(block);
+        }
+    }
+}
+
+// libmpeg2's hooks with guard zones for the length of a test; the cleared
+// ones come back after.
+struct GuardedAllocation {
+    GuardedAllocation() { dAV_MPEGVideoDecoder::InstallGuardedAllocation(); }
+    ~GuardedAllocation() { dAV_MPEGVideoDecoder::InstallClearedAllocation(); }
+    GuardedAllocation(const GuardedAllocation&) = delete;
+    GuardedAllocation& operator=(const GuardedAllocation&) = delete;
+};
+
+TEST(MPEGVideoDeathTest, AWriteOutsideAGuardedBlockEndsTheProgramWhenItIsFreed)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct Case {
+        const char* name;
+        unsigned size;
+        int offset;
+        const char* report;
+    };
+    const Case cases[] = {
+        {"eight bytes past the end", 256, 256, "256-byte frame plane block at 0x[0-9a-f]+: bytes 256 to 263 changed"},
+        {"into the rounding slack", 200, 200, "200-byte frame plane block at 0x[0-9a-f]+: bytes 200 to 207 changed"},
+        {"before the start", 256, -8, "256-byte frame plane block at 0x[0-9a-f]+: bytes -8 to -1 changed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_DEATH(
+            {
+                GuardedAllocation guarded;
+                auto* block = static_cast<uint8_t*>(mpeg2_malloc(c.size, MPEG2_ALLOC_YUV));
+                std::memset(block + c.offset, 1, 8);
+                mpeg2_free(block);
+            },
+            std::string("libmpeg2 wrote outside its ") + c.report);
+    }
+    // Every byte of the block itself is libmpeg2's to write, and comes cleared.
+    GuardedAllocation guarded;
+    auto* block = static_cast<uint8_t*>(mpeg2_malloc(200, MPEG2_ALLOC_YUV));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(uintptr_t(block) % 64, 0u);
+    EXPECT_EQ(std::count(block, block + 200, 0), 200);
+    std::memset(block, 0xFF, 200);
+    mpeg2_free(block);
+}
+
+TEST(MPEGVideo, AFieldShorterThanAMacroblockRowIsRefused)
+{
+    // A 64x1 MPEG-2 sequence, 16 coded lines, whose picture is a top field:
+    // libmpeg2 would write its macroblocks as 32 lines into frames of 16, and
+    // predict from lines past them. The guard zones catch any such write
+    // when the stream closes.
+    GuardedAllocation guarded;
+    RecordingVideoDriver video;
+    LogCapture log;
+    {
+        dAV_Stream stream(&video, nullptr);
+        ASSERT_TRUE(stream.Open(MediaPath("field_16_lines.mpg").c_str()));
+        EXPECT_TRUE(PlayToEnd(stream, nullptr));
+    }
+    EXPECT_TRUE(video.formats.empty());
+    EXPECT_EQ(video.framesWritten, 0);
+    EXPECT_TRUE(log.Contains("Refused a 64x16 video sequence: fewer than 32 lines."));
+}
+
+// The largest frame plane libmpeg2 asked for while hooks of this kind are in.
+size_t LargestFramePlane = 0;
+
+void* RecordingAllocate(unsigned size, mpeg2_alloc_t reason)
+{
+    if (reason == MPEG2_ALLOC_YUV && size > LargestFramePlane)
+        LargestFramePlane = size;
+    return DirtyAllocate(size, reason);
+}
+
+TEST(MPEGVideo, APictureLargerThanTheDecoderTakesIsRefusedBeforeItsFramesAreAllocated)
+{
+    // 4112x32, past the 4096 a side a texture has.
+    mpeg2_malloc_hooks(RecordingAllocate, DirtyFree);
+    LargestFramePlane = 0;
+    RecordingVideoDriver video;
+    LogCapture log;
+    {
+        dAV_Stream stream(&video, nullptr);
+        ASSERT_TRUE(stream.Open(MediaPath("wide_4112.mpg").c_str()));
+        EXPECT_TRUE(PlayToEnd(stream, nullptr));
+    }
+    dAV_MPEGVideoDecoder::InstallClearedAllocation();
+    EXPECT_EQ(LargestFramePlane, 0u);
+    EXPECT_TRUE(video.formats.empty());
+    EXPECT_EQ(video.framesWritten, 0);
+    EXPECT_TRUE(log.Contains("Refused a 4112x32 video sequence: larger than 4096 pixels on a side."));
+}
+
+TEST(MPEGVideo, SequencesOutsideTheLimitsAreSkippedUpToTheNextOne)
+{
+    struct Case {
+        int32_t driverLimit; // 0: the decoder's own
+        int width;
+        int height;
+        const char* refusal; // null when accepted
+    };
+    const Case cases[] = {
+        {64, 64, 48, nullptr},
+        {64, 80, 48, "Refused a 80x48 video sequence: larger than 64 pixels on a side."},
+        {64, 64, 65, "Refused a 64x80 video sequence: larger than 64 pixels on a side."},
+        {0, 4095, 48, nullptr},
+        {0, 64, 17, nullptr},
+        {0, 64, 16, "Refused a 64x16 video sequence: fewer than 32 lines."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        RecordingVideoDriver video;
+        video.maxFrameSide = c.driverLimit;
+        dAV_Stream stream(&video, nullptr);
+        // A second sequence follows in the same packet.
+        Bytes packet = Sequence(c.width, c.height, 3);
+        const Bytes next = Sequence(32, 32, 3);
+        packet.insert(packet.end(), next.begin(), next.end());
+        testing::internal::CaptureStdout();
+        LogCapture log;
+        EXPECT_TRUE(stream.DecodeVideo(2, packet.data(), packet.data() + packet.size(), 0));
+        testing::internal::GetCapturedStdout();
+        ASSERT_FALSE(video.formats.empty());
+        EXPECT_EQ(video.formats.back().width, 32);
+        EXPECT_EQ(video.formats.back().height, 24);
+        if (c.refusal != nullptr) {
+            EXPECT_TRUE(log.Contains(c.refusal));
+            EXPECT_EQ(video.formats.size(), 1u);
+        } else {
+            EXPECT_FALSE(log.Contains("Refused"));
+            ASSERT_EQ(video.formats.size(), 2u);
+            EXPECT_EQ(video.formats[0].width, (c.width + 15) / 16 * 16);
         }
     }
 }

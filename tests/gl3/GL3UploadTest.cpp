@@ -144,6 +144,78 @@ TEST_F(GLUpload, AKeptARGBPictureIsResentInItsOwnLayout)
     delete texture;
 }
 
+// Scripts can load a picture of any format into a texture's picture and
+// re-send it: each is read in its own format, never as 4-byte texels.
+TEST_F(GLUpload, AKeptPictureOfAnyFormatIsResentAsItsColours)
+{
+    struct Case {
+        const char* name;
+        zPixelFormat format;
+    };
+    const Case cases[] = {
+        {"BGR24", PixelFormatBGR24}, {"RGB24", PixelFormatRGB24}, {"BGR565", PixelFormatBGR565},
+        {"BGRA32", PixelFormatBGRA32}, {"RGB floats", PixelFormatRGBFloat},
+    };
+    ASSERT_TRUE(Open());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        zTexture* texture = zTexture::New(&core, "reloaded", 0, 0, false, 0.5f);
+        texture->flags |= zTexture::FlagDynamic;
+        ASSERT_TRUE(texture->picture.AllocAs(4, 4, PixelFormatARGB32));
+        auto* words = reinterpret_cast<uint32_t*>(texture->picture.pixels);
+        std::fill(words, words + 16, 0xFF808080u);
+        ASSERT_TRUE(renderer->SetupTexture(texture));
+        // Eight colours of full and empty channels, which every format holds exactly.
+        auto full = [](uint32_t i, uint32_t bit) { return (i & bit) != 0 ? 0xFFu : 0u; };
+        for (uint32_t i = 0; i < 16; ++i)
+            words[i] = 0xFF000000u | full(i, 1) << 16 | full(i, 2) << 8 | full(i, 4);
+        ASSERT_TRUE(texture->picture.ConvertTo(c.format));
+        renderer->UpdateTexture(texture, texture->picture.pixels, 4, 4, 0, 0);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        std::vector<uint8_t> texels(16 * 4);
+        glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(texture->rendererData)->name);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        for (uint32_t i = 0; i < 16; ++i) {
+            const std::vector<uint8_t> expected = {uint8_t(full(i, 1)), uint8_t(full(i, 2)), uint8_t(full(i, 4))};
+            const auto texel = texels.begin() + i * 4;
+            EXPECT_EQ(std::vector<uint8_t>(texel, texel + 3), expected) << "texel " << i;
+        }
+        delete texture;
+    }
+}
+
+TEST_F(GLUpload, APictureThatCannotBeBroughtToAnUploadFormatIsNotSetUp)
+{
+    ASSERT_TRUE(Open());
+    // Floats of 4 bytes a pixel: read as three floats a texel, the upload
+    // would read three times past the pixels.
+    const zPixelFormat narrowFloats{1, 0, 0, 1, 2, 32, 1};
+    zTexture* texture = zTexture::New(&core, "narrow", 0, 0, false, 0.5f);
+    ASSERT_TRUE(texture->picture.AllocAs(4, 4, narrowFloats));
+    const uint64_t before = renderer->textureMemory;
+    LogCapture log;
+    EXPECT_FALSE(renderer->SetupTexture(texture));
+    EXPECT_TRUE(log.Contains("Could not convert the picture of texture 'narrow' for upload."));
+    EXPECT_EQ(texture->rendererData, nullptr);
+    EXPECT_EQ(renderer->textureMemory, before);
+    delete texture;
+}
+
+TEST_F(GLUpload, AnUpdateLargerThanTheTexturesPictureIsRefused)
+{
+    ASSERT_TRUE(Open());
+    // A 3x3 picture in 4x4 texels: an update of 4x4 would read past its pixels.
+    zTexture* texture = PictureTexture(core, "small", 3, 3, 0xFF00FF00u);
+    texture->flags |= zTexture::FlagDynamic;
+    ASSERT_TRUE(renderer->SetupTexture(texture));
+    ASSERT_EQ(UploadedSide(texture, GL_TEXTURE_WIDTH), 4);
+    LogCapture log;
+    renderer->UpdateTexture(texture, texture->picture.pixels, 4, 4, 0, 0);
+    EXPECT_TRUE(log.Contains("Texture 'small': an update of 4x4 is larger than its 3x3 picture."));
+    delete texture;
+}
+
 TEST_F(GLUpload, GeometryBecomesOneBatchPerListAndIsFreedWhole)
 {
     ASSERT_TRUE(Open());

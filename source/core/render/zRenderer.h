@@ -118,8 +118,11 @@ public:
     virtual bool SetupTexture(zTexture* texture) = 0;
     virtual bool LoadTextureContent(zTexture* texture, const char* path) = 0;
     virtual void FreeTexture(zTexture* texture) = 0;
-    // New content of width x height pixels in the texture's picture format;
-    // the video streams give (0, 0) for the last two.
+    // New content of width x height pixels, placed at (x, y); the video
+    // streams give (0, 0). Pixels that are the texture's own picture are read
+    // in that picture's format, whatever it is (a renderer converts or refuses
+    // what it cannot take); any other pixels are 32-bit RGBA bytes. Main
+    // thread only.
     virtual void UpdateTexture(zTexture* texture, const uint8_t* pixels, int32_t width, int32_t height, int32_t x,
                                int32_t y) = 0;
     virtual bool SetupMaterial(zMaterial* material) = 0;

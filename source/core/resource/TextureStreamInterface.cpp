@@ -10,6 +10,11 @@
 #include <cstddef>
 #include <utility>
 
+TextureStreamInterface::TextureStreamInterface(zTexture* owner) : texture(owner)
+{
+    maxFrameSide = int32_t(MaxTextureSize);
+}
+
 TextureStreamInterface::~TextureStreamInterface()
 {
     if (content != nullptr) {
@@ -42,7 +47,7 @@ bool TextureStreamInterface::CanTakeFrame() const
 {
     const zPicture& picture = texture->picture;
     return picture.HasBuffer() && width > 0 && height > 0 && picture.width == width && picture.height == height &&
-           picture.format.bitsPerPixel == 32;
+           !picture.format.IsDifferent(PixelFormatARGB32);
 }
 
 bool TextureStreamInterface::WriteFrame(uint8_t* const planes[3], int32_t)

@@ -12,7 +12,8 @@ class zTexture;
 // they are due. Owned by the texture; runs on the main thread only.
 class TextureStreamInterface : public dAV_Driver {
 public:
-    explicit TextureStreamInterface(zTexture* owner) : texture(owner) {}
+    // Frames larger than a texture can be are refused by the decoder.
+    explicit TextureStreamInterface(zTexture* owner);
     // Closes and deletes the content stream.
     ~TextureStreamInterface() override;
 
@@ -36,7 +37,9 @@ public:
     bool PresentFrame() override;
     bool IsReady() override { return true; }
 
-    // Whether the picture can take a frame of the announced size.
+    // Whether the picture can take a frame of the announced size: frames are
+    // written as ARGB words, so a picture a script reloaded or reallocated in
+    // another format takes none.
     bool CanTakeFrame() const;
 
     zTexture* texture;

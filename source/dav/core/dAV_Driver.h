@@ -64,6 +64,9 @@ public:
     int32_t frameWidth = 0;
     int32_t frameHeight = 0;
     float pixelAspect = 1.0f; // written by the video decoder
+    // The largest frame width or height the driver takes, 0 for no limit of
+    // its own: the video decoder refuses larger sequences before decoding.
+    int32_t maxFrameSide = 0;
     bool frameWaiting = false;
     int32_t frameCount = 0;
 };

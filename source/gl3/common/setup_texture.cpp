@@ -15,6 +15,31 @@
 #define GL_TEXTURE_MAX_ANISOTROPY_EXT 0x84FE
 #endif
 
+namespace {
+
+// How GL reads a picture's pixels as they are: 32-bit words in either byte
+// order, or three floats. False for any other format, which is converted
+// first: read as one of these, its buffer would be read past its end or
+// misread.
+bool GetUploadLayout(const zPixelFormat& format, GLenum& layout, GLenum& type)
+{
+    if (!format.IsDifferent(PixelFormatRGBFloat)) {
+        layout = GL_RGB;
+        type = GL_FLOAT;
+        return true;
+    }
+    type = GL_UNSIGNED_BYTE;
+    if (!format.IsDifferent(PixelFormatARGB32))
+        layout = GL_BGRA;
+    else if (!format.IsDifferent(PixelFormatABGR32))
+        layout = GL_RGBA;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
 zGL3TextureRecord* zGL3Renderer::AllocateTextureRecord()
 {
     return new (std::nothrow) zGL3TextureRecord;
@@ -73,10 +98,17 @@ bool zGL3Renderer::SetupTexture(zTexture* texture)
     }
     PrepareTextureSize(work);
     int32_t kind = work->mode;
-    if (work->picture.format.isFloat != 0)
+    // The upload reads three floats or four bytes per texel: a picture that
+    // cannot be brought to either is not read at all.
+    if (work->picture.format.isFloat != 0 && work->picture.format.bitsPerPixel == 96) {
         kind = 2;
-    else if (work->picture.pixels != nullptr)
-        work->picture.ConvertTo(PixelFormatABGR32);
+    } else if (work->picture.pixels != nullptr && !work->picture.ConvertTo(PixelFormatABGR32)) {
+        LogError("zGL3Renderer::SetupTexture") << "Could not convert the picture of texture '" << texture->id
+                                               << "' for upload.\n";
+        texture->rendererData = nullptr;
+        delete record;
+        return false;
+    }
     const int32_t previousKind = work->mode;
     work->mode = kind;
     UploadTextureData(record, work, IsCompressible(texture));
@@ -201,13 +233,34 @@ void zGL3Renderer::UpdateTexture(zTexture* texture, const uint8_t* pixels, int32
     if (pixels == nullptr || width <= 0 || height <= 0)
         return;
     auto* record = static_cast<zGL3TextureRecord*>(texture->rendererData);
-    // The texture's own picture is sent in its own layout: the 2D interface
-    // and the streams keep theirs as ARGB words, blue first in memory, which
-    // read as RGBA bytes would swap red and blue. Other pixels are RGBA bytes.
+    // The texture's own picture is read in its own format: the 2D interface
+    // and the streams keep theirs as ARGB words, and scripts can load any
+    // picture into it (24 bits, floats), which is converted first. Other
+    // pixels are RGBA bytes.
+    GLenum layout = GL_RGBA;
+    GLenum type = GL_UNSIGNED_BYTE;
+    zPicture converted;
     const zPicture& picture = texture->picture;
-    const bool ownWords = pixels == picture.pixels && !picture.format.IsDifferent(PixelFormatARGB32);
+    if (pixels == picture.pixels) {
+        if (width > picture.width || height > picture.height) {
+            LogWarning("zGL3Renderer::UpdateTexture") << "Texture '" << texture->id << "': an update of " << width
+                << "x" << height << " is larger than its " << picture.width << "x" << picture.height
+                << " picture.\n";
+            return;
+        }
+        if (!GetUploadLayout(picture.format, layout, type)) {
+            if (!converted.Copy(picture) || !converted.ConvertTo(PixelFormatABGR32)) {
+                LogError("zGL3Renderer::UpdateTexture") << "Could not convert the picture of texture '"
+                                                        << texture->id << "' for upload.\n";
+                return;
+            }
+            pixels = converted.pixels;
+            layout = GL_RGBA;
+            type = GL_UNSIGNED_BYTE;
+        }
+    }
     glBindTexture(GL_TEXTURE_2D, record->name);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, ownWords ? GL_BGRA : GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, width, height, layout, type, pixels);
     glBindTexture(GL_TEXTURE_2D, 0);
 }
 

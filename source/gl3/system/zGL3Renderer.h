@@ -218,8 +218,10 @@ public:
     bool SetupTexture(zTexture* texture) override;
     bool LoadTextureContent(zTexture*, const char*) override { return false; }
     void FreeTexture(zTexture* texture) override;
-    // pixels: RGBA bytes, width x height; null pixels or an empty rectangle
-    // change nothing.
+    // pixels: width x height of them; the texture's own picture in its own
+    // format (converted first when GL cannot read it as it is), any other
+    // pixels RGBA bytes. Null pixels, an empty rectangle or one larger than
+    // the texture's own picture change nothing.
     void UpdateTexture(zTexture* texture, const uint8_t* pixels, int32_t width, int32_t height, int32_t x,
                        int32_t y) override;
     bool SetupMaterial(zMaterial* material) override;
