@@ -12,9 +12,10 @@ struct TauContactNode {
     // The lower kind of the pair.
     GColShape* shapeA = nullptr;
     GColShape* shapeB = nullptr;
-    // World space.
+    // World space, from shape a towards shape b, whatever the pair.
     zVector normal;
-    // Signed as the shape-pair test gives it.
+    // 0 or negative when the shapes overlap, whatever the pair: the solver
+    // moves shape a out along normal x depth.
     float depth = 0.0f;
     // The node's points are consecutive in the point buffer from here.
     uint16_t firstPoint = 0;

@@ -857,6 +857,12 @@ bool BoxAgainstPolygon(MeshPass& pass, const int32_t* corners, uint32_t count)
     pass.touched = true;
     if (!wantNode)
         return false;
+    // The test's depths are positive; the nodes take the sign of the other pairs.
+    depth = -depth;
+    if (output.pointDepths != nullptr) {
+        for (uint32_t i = 0; i < k; ++i)
+            pointDepths[i] = -pointDepths[i];
+    }
     if (buffer->HasPoints()) {
         MergeMeshContacts(pass, normal, depth, points, pointDepths, k);
     } else if (buffer->ReserveNode()) {
@@ -898,17 +904,20 @@ bool SphereAgainstPolygon(MeshPass& pass, const int32_t* corners, uint32_t count
         return false;
     if (!buffer->ReserveNode())
         return true;
+    // The test's normal points from the triangle to the sphere and its depth
+    // is positive; the node takes the sense and the sign of the other pairs,
+    // which the solver reads (normal x depth is unchanged).
     TauContactNode& node = buffer->nodes[buffer->nodeCount++];
     node.shapeA = pass.shape;
     node.shapeB = pass.mesh;
-    node.normal = normal.Rotate(zMatrix3::FromMatrix4(pass.mesh->world));
-    node.depth = depth;
+    node.normal = (-normal).Rotate(zMatrix3::FromMatrix4(pass.mesh->world));
+    node.depth = -depth;
     node.firstPoint = static_cast<uint16_t>(buffer->pointCount);
     node.pointCount = 0;
     if (buffer->HasPoints() && buffer->ReservePoint()) {
         TauContactPoint& contact = buffer->points[buffer->pointCount++];
         contact.position = point.Transform(pass.mesh->world);
-        contact.depth = pointDepth;
+        contact.depth = -pointDepth;
         node.pointCount = 1;
     }
     return true;

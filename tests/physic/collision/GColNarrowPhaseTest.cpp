@@ -519,7 +519,7 @@ TEST(MeshCollisionTest, BoxRestingOnATwoTriangleFloorMergesIntoOneNode)
         EXPECT_EQ(b.nodes[0].shapeA, box);
         EXPECT_EQ(b.nodes[0].shapeB, s.mesh);
         ExpectNear(b.nodes[0].normal, {0, -1, 0});
-        EXPECT_NEAR(b.nodes[0].depth, 0.05f, 1e-4f);
+        EXPECT_NEAR(b.nodes[0].depth, -0.05f, 1e-4f);
         EXPECT_TRUE(SamePointSet(b.NodePoints(0), {{x - 1, 0, -1}, {x + 1, 0, -1}, {x + 1, 0, 1}, {x - 1, 0, 1}}, 2e-4f));
 
         // Without points each triangle is its own node.
@@ -547,8 +547,9 @@ TEST(MeshCollisionTest, SphereAgainstATurnedMesh)
     ContactBuffers b;
     ASSERT_TRUE(s.Collide(ball, &b.buffer));
     ASSERT_EQ(b.buffer.nodeCount, 1u);
-    ExpectNear(b.nodes[0].normal, {-1, 0, 0});
-    EXPECT_NEAR(b.nodes[0].depth, 0.4f, 1e-4f);
+    // From the ball towards the wall, as for the other pairs.
+    ExpectNear(b.nodes[0].normal, {1, 0, 0});
+    EXPECT_NEAR(b.nodes[0].depth, -0.4f, 1e-4f);
     ASSERT_EQ(b.nodes[0].pointCount, 1u);
     ExpectNear(b.points[b.nodes[0].firstPoint].position, {0, 0.5f, 2});
 }
@@ -631,7 +632,77 @@ TEST(MeshCollisionTest, LargePolygonsCollideThroughTheirFanTriangles)
     EXPECT_FALSE(capture.Contains("exceeds internal OBB SAT limit"));
     ASSERT_GE(b.buffer.nodeCount, 1u);
     ExpectNear(b.nodes[0].normal, {0, -1, 0}, 1e-3f);
-    EXPECT_NEAR(b.nodes[0].depth, 0.05f, 1e-4f);
+    EXPECT_NEAR(b.nodes[0].depth, -0.05f, 1e-4f);
 }
+
+
+// Every pair kind the narrow phase produces, as the rigid-body world reads
+// it: the node normal points from shape a towards shape b and an overlap
+// has a depth of 0 or below, so that normal x depth moves shape a out.
+enum class Kind { Sphere, Box, Mesh };
+
+struct SignCase {
+    const char* name;
+    // The upper shape comes down 5 cm into the lower one, whose top is at y = 0.
+    Kind upper;
+    Kind lower;
+};
+
+void PrintTo(const SignCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const SignCase signCases[] = {
+    {"SphereOnSphere", Kind::Sphere, Kind::Sphere}, {"SphereOnBox", Kind::Sphere, Kind::Box},
+    {"BoxOnSphere", Kind::Box, Kind::Sphere},       {"BoxOnBox", Kind::Box, Kind::Box},
+    {"SphereOnMesh", Kind::Sphere, Kind::Mesh},     {"BoxOnMesh", Kind::Box, Kind::Mesh},
+};
+
+class ContactSignTest : public testing::TestWithParam<SignCase> {};
+
+TEST_P(ContactSignTest, NormalPointsFromShapeAToShapeBAndDepthIsNotPositive)
+{
+    const SignCase& c = GetParam();
+    std::unique_ptr<TestMesh> floor = MakeFloor(5.0f);
+    GCollide world;
+    GColItem upperItem;
+    GColItem lowerItem;
+    const zVector unit(1, 1, 1);
+    const auto add = [&](GColItem& item, Kind kind) {
+        return kind == Kind::Sphere ? item.AddSphereShape(0.5f)
+             : kind == Kind::Box    ? item.AddCuboidShape(&unit)
+                                    : item.AddMeshShape(&floor->geometry);
+    };
+    GColShape* upper = add(upperItem, c.upper);
+    GColShape* lower = add(lowerItem, c.lower);
+    // Away from the floor's diagonal, so that one triangle is touched.
+    lowerItem.SetTransformation(zVector(1, c.lower == Kind::Mesh ? 0.0f : -0.5f, -1), nullptr, nullptr, true);
+    // Coming down from above, as the swept sphere tests need.
+    upperItem.SetTransformation(zVector(1, 1.0f, -1), nullptr, nullptr, true);
+    upperItem.SetTransformation(zVector(1, 0.45f, -1));
+    upperItem.UpdateBounds(upperItem.bounds);
+    lowerItem.UpdateBounds(lowerItem.bounds);
+
+    for (const bool upperFirst : {true, false}) {
+        SCOPED_TRACE(upperFirst ? "upper shape given first" : "lower shape given first");
+        ContactBuffers b;
+        ASSERT_TRUE(upperFirst ? world.CollideShapes(upper, lower, &b.buffer) : world.CollideShapes(lower, upper, &b.buffer));
+        ASSERT_GE(b.buffer.nodeCount, 1u);
+        for (uint32_t i = 0; i < b.buffer.nodeCount; ++i) {
+            const TauContactNode& node = b.nodes[i];
+            ASSERT_TRUE(node.shapeA == upper || node.shapeA == lower);
+            const float down = node.shapeA == upper ? -1.0f : 1.0f;
+            ExpectNear(node.normal, {0, down, 0}, 1e-3f);
+            EXPECT_NEAR(node.depth, -0.05f, 1e-3f);
+            ASSERT_GE(node.pointCount, 1u);
+            for (uint32_t k = 0; k < node.pointCount; ++k)
+                EXPECT_LE(b.points[node.firstPoint + k].depth, 0.0f) << "point " << k;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, ContactSignTest, testing::ValuesIn(signCases),
+                         [](const testing::TestParamInfo<SignCase>& info) { return std::string(info.param.name); });
 
 }

@@ -193,12 +193,12 @@ TEST(GColMeshShapeTest, DetectionAgainstAMeshFloor)
         EXPECT_EQ(nodes[i].shapeB->owner, floorItem);
         if (nodes[i].shapeA->owner == box) {
             ExpectNear(nodes[i].normal, {0, -1, 0});
-            EXPECT_NEAR(nodes[i].depth, 0.05f, 1e-4f);
+            EXPECT_NEAR(nodes[i].depth, -0.05f, 1e-4f);
             EXPECT_EQ(nodes[i].pointCount, 4u);
         } else {
             EXPECT_EQ(nodes[i].shapeA->owner, ball);
-            ExpectNear(nodes[i].normal, {0, 1, 0});
-            EXPECT_NEAR(nodes[i].depth, 0.1f, 1e-4f);
+            ExpectNear(nodes[i].normal, {0, -1, 0});
+            EXPECT_NEAR(nodes[i].depth, -0.1f, 1e-4f);
             ASSERT_EQ(nodes[i].pointCount, 1u);
             ExpectNear(points[nodes[i].firstPoint].position, {-2, 0, -3});
         }

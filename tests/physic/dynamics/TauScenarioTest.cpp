@@ -1,5 +1,6 @@
 #include "physic/dynamics/TauConstraint.h"
 #include "TauTestWorld.h"
+#include "core/geometry/zGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,85 @@ TEST(TauScenario, AFrameOfNoTimeKeepsStaticContactsFinite)
         ASSERT_EQ(ground->collision.rotation.m[0], 1.0f);
     }
 }
+
+// A floor whose top is at y = 0: a box, or a mesh of two triangles.
+enum class FloorKind { Box, Mesh };
+
+struct MeshFloor {
+    zGeometry geometry{nullptr, "Floor"};
+
+    explicit MeshFloor(float half)
+    {
+        geometry.vertexCount = 4;
+        geometry.vertices = new zVector[4]{{-half, 0, -half}, {-half, 0, half}, {half, 0, half}, {half, 0, -half}};
+        geometry.bindingCount = 6;
+        geometry.bindingIndices = new int32_t[6]{0, 1, 2, 0, 2, 3};
+        geometry.polygonCount = 2;
+        geometry.polygons = new zPolygon[2];
+        for (int p = 0; p < 2; ++p) {
+            geometry.polygons[p].vertexCount = 3;
+            geometry.polygons[p].indices = geometry.bindingIndices + 3 * p;
+        }
+    }
+};
+
+struct RestCase {
+    const char* name;
+    bool sphere;
+    // Height of the lowest point above the floor at the start; negative is inside it.
+    float start;
+    // Mass of a box standing on the body, 0 for none.
+    float load;
+};
+
+void PrintTo(const RestCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+// How deep the body (radius or half side 0.5) sits in the floor over the
+// last second of five.
+float RestingPenetration(FloorKind kind, const RestCase& c)
+{
+    TestWorld world;
+    MeshFloor mesh(20.0f);
+    if (kind == FloorKind::Mesh)
+        world.AddMesh(&mesh.geometry, zVector(0.0f, 0.0f, 0.0f));
+    else
+        AddFloor(world);
+    const zVector at(0.0f, 0.5f + c.start, 0.0f);
+    SceneBody* body = c.sphere ? world.AddSphere(0.5f, at, 1.0f) : world.AddBox(zVector(1.0f, 1.0f, 1.0f), at, 1.0f);
+    if (c.load > 0.0f)
+        world.AddBox(zVector(1.0f, 1.0f, 1.0f), at + zVector(0.0f, 1.0f, 0.0f), c.load);
+    float deepest = -1.0f;
+    for (int frame = 0; frame < 300; ++frame) {
+        world.Frame(Frame);
+        if (frame >= 240)
+            deepest = std::fmax(deepest, 0.5f - body->body.state.position.y);
+    }
+    return deepest;
+}
+
+class TauRestingTest : public ::testing::TestWithParam<RestCase> {};
+
+// Both floors give the solver contacts of the same sign, so a body rests on a
+// mesh as it rests on a box: pushed out, never in.
+TEST_P(TauRestingTest, ABodyRestsOnAMeshFloorAsOnABoxFloor)
+{
+    // A box floor holds each of these within about 1 cm.
+    const float bound = 0.02f;
+    const float onBox = RestingPenetration(FloorKind::Box, GetParam());
+    const float onMesh = RestingPenetration(FloorKind::Mesh, GetParam());
+    EXPECT_LT(onBox, bound);
+    EXPECT_LT(onMesh, bound) << "on a box floor " << onBox;
+    EXPECT_GT(onMesh, -0.01f) << "lifted off the mesh";
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, TauRestingTest,
+                         ::testing::Values(RestCase{"ABoxAtRest", false, 0.0f, 0.0f}, RestCase{"ABoxStartingTenCentimetresDeep", false, -0.1f, 0.0f},
+                                           RestCase{"ABoxUnderAHeavyBox", false, 0.0f, 50.0f}, RestCase{"ADroppedBall", true, 0.5f, 0.0f},
+                                           RestCase{"ABallStartingOneCentimetreDeep", true, -0.01f, 0.0f}),
+                         [](const ::testing::TestParamInfo<RestCase>& info) { return std::string(info.param.name); });
 
 // A small pile: every body's state after two identical runs.
 std::vector<TauItemState> RunPile()

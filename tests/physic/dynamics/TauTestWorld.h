@@ -64,6 +64,15 @@ public:
         return Setup(b, position);
     }
 
+    // A static mesh; the geometry is borrowed and must outlive the world.
+    SceneBody* AddMesh(zGeometry* geometry, const zVector& position)
+    {
+        SceneBody* b = Add(position, 0.0f);
+        if (GColShape* shape = b->collision.AddMeshShape(geometry))
+            shape->Mass = 0.0f;
+        return Setup(b, position);
+    }
+
     // One frame as the scene runs it.
     float Frame(float dt)
     {
