@@ -498,8 +498,15 @@ SQInteger ScenePhysicAllocateCollisionNode(HSQUIRRELVM v)
     SCENE_ARG(scene);
     const SQInteger nodes = GetInt(v, 3);
     const SQInteger contacts = GetInt(v, 4);
-    if (scene != nullptr && nodes >= 0 && contacts >= 0)
-        scene->physics.AllocateCollisionNode(uint32_t(nodes), uint32_t(contacts));
+    if (scene == nullptr)
+        return 0;
+    // Counts past the world's limits are capped by it; negative ones mean nothing.
+    if (nodes < 0 || contacts < 0) {
+        LogError("ScenePhysicAllocateCollisionNode") << "Invalid node or contact count (" << nodes << ", " << contacts
+                                                     << "), buffers kept.\n";
+        return 0;
+    }
+    scene->physics.AllocateCollisionNode(uint32_t(nodes), uint32_t(contacts));
     return 0;
 }
 
@@ -514,18 +521,16 @@ SQInteger ScenePhysicEnableDeactivation(HSQUIRRELVM v)
 SQInteger SceneSetPhysicContactSolverIteration(HSQUIRRELVM v)
 {
     SCENE_ARG(scene);
-    const SQInteger n = GetInt(v, 3);
-    if (scene != nullptr && n >= 0)
-        scene->physics.ContactIteration = uint32_t(n);
+    if (scene != nullptr)
+        scene->physics.SetContactIteration(int64_t(GetInt(v, 3)));
     return 0;
 }
 
 SQInteger SceneSetPhysicConstraintSolverIteration(HSQUIRRELVM v)
 {
     SCENE_ARG(scene);
-    const SQInteger n = GetInt(v, 3);
-    if (scene != nullptr && n >= 0)
-        scene->physics.ConstraintIteration = uint32_t(n);
+    if (scene != nullptr)
+        scene->physics.SetConstraintIteration(int64_t(GetInt(v, 3)));
     return 0;
 }
 

@@ -147,7 +147,16 @@ void zRaytracer::ReleaseScene()
 void zRaytracer::SetParameters(const zRaytracerParameters& block)
 {
     parameters = block;
-    const int32_t rays = std::clamp(parameters.giRays, 0, 256);
+    const auto bound = [](int32_t& value, int32_t lowest, int32_t highest, const char* what) {
+        const int32_t bounded = std::clamp(value, lowest, highest);
+        if (bounded != value)
+            LogWarning("zRaytracer::SetParameters") << what << " " << value << " out of range, " << bounded << " used.\n";
+        value = bounded;
+    };
+    bound(parameters.giRays, 0, MaxGIRays, "GI rays");
+    bound(parameters.giDepth, 0, MaxGIDepth, "GI depth");
+    bound(parameters.aaSubdivision, 0, MaxAASubdivision, "AA subdivision");
+    const int32_t rays = parameters.giRays;
     // Each spread draws from its own generator: the same spreads whatever the
     // thread count.
 #ifndef RAYTRACER_SERIAL

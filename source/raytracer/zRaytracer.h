@@ -79,8 +79,17 @@ public:
     bool SetScene(zScene* scene);
     void ReleaseScene();
 
-    // Copies the block and recomputes the ray spreads.
+    // Copies the block and recomputes the ray spreads. Counts that multiply
+    // the rays of a pixel are clamped, with a warning: GI rays to
+    // [0, MaxGIRays], GI depth to [0, MaxGIDepth], AA subdivision to
+    // [0, MaxAASubdivision] (below 1 traces as 1).
     void SetParameters(const zRaytracerParameters& parameters);
+    // Every GI bounce traces rays x rays directions.
+    static constexpr int32_t MaxGIRays = 256;
+    // Each bounce multiplies the rays; the bounces also nest on the stack.
+    static constexpr int32_t MaxGIDepth = 16;
+    // Beyond 32 x 32 sub-samples the mean moves by less than one 8-bit step.
+    static constexpr int32_t MaxAASubdivision = 32;
     zRaytracerParameters GetParameters() const { return parameters; }
 
     // Traces width x height into picture (32-bit, alpha red green blue from

@@ -123,6 +123,38 @@ TEST_F(SceneFunctionsScriptTest, StateReachesTheScene)
     EXPECT_TRUE(log.Contains("[|] SceneSetItemDeletionDelay() is deprecated, please use SceneEnableItemDeletionQueue() instead."));
 }
 
+// Counts a script hands to the physics world are held to the limits the
+// "Tau" tag and the world apply to files; a refused count keeps the old one.
+TEST_F(SceneFunctionsScriptTest, PhysicsCountsAreBoundedAsFromFiles)
+{
+    struct Case {
+        const char* count;
+        uint32_t stored;
+    };
+    const Case cases[] = {{"2147483647", 5}, {"4097", 5}, {"-1", 5}, {"(-2147483647 - 1)", 5}, {"4096", 4096}, {"0", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
+        const std::string count = c.count;
+        std::string error;
+        ASSERT_TRUE(RunText("SceneSetPhysicContactSolverIteration(g_scene, 5);\n"
+                            "SceneSetPhysicConstraintSolverIteration(g_scene, 5);\n"
+                            "SceneSetPhysicContactSolverIteration(g_scene, " + count + ");\n"
+                            "SceneSetPhysicConstraintSolverIteration(g_scene, " + count + ");\n",
+                            &error))
+            << error;
+        EXPECT_EQ(c.stored, scene->physics.ContactIteration);
+        EXPECT_EQ(c.stored, scene->physics.ConstraintIteration);
+    }
+    EXPECT_EQ(2u, LogCount("Invalid iteration count 2147483647 (0 to 4096), 5 kept."));
+
+    ASSERT_TRUE(RunText("ScenePhysicAllocateCollisionNode(g_scene, 100000, 2147483647);\n"));
+    EXPECT_EQ(Tau::MaxNodeCapacity, scene->physics.nodeCapacity);
+    EXPECT_EQ(Tau::MaxPointCapacity, scene->physics.pointCapacity);
+    ASSERT_TRUE(RunText("ScenePhysicAllocateCollisionNode(g_scene, -1, 16);\n"));
+    EXPECT_EQ(Tau::MaxNodeCapacity, scene->physics.nodeCapacity);
+    EXPECT_EQ(1u, LogCount("Invalid node or contact count (-1, 16), buffers kept."));
+}
+
 // A file read into a group: its items join the group, its constraint the
 // world, and ray casts see its collision shapes.
 TEST_F(SceneFunctionsScriptTest, FileReadIntoAGroup)

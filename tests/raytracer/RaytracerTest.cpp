@@ -494,6 +494,35 @@ TEST_F(RaytracerTest, ShaderGraphSwizzleBuildAndClamp)
     EXPECT_EQ(Pixel(picture, 4, 4), 0xFF99FFFFu);
 }
 
+// The counts a script sets multiply the rays of every pixel: each is held
+// within its bound, and what is out of range is said.
+TEST_F(RaytracerTest, RayCountsAreClampedToTheirBounds)
+{
+    struct Case {
+        int32_t given;
+        int32_t rays, depth, subdivision;
+    };
+    const Case cases[] = {
+        {INT32_MAX, zRaytracer::MaxGIRays, zRaytracer::MaxGIDepth, zRaytracer::MaxAASubdivision},
+        {INT32_MIN, 0, 0, 0},
+        {-1, 0, 0, 0},
+        {0, 0, 0, 0},
+        {3, 3, 3, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.given);
+        zRaytracerParameters p = tracer.GetParameters();
+        p.giRays = p.giDepth = p.aaSubdivision = c.given;
+        const size_t warnings = Count("out of range");
+        tracer.SetParameters(p);
+        const zRaytracerParameters stored = tracer.GetParameters();
+        EXPECT_EQ(stored.giRays, c.rays);
+        EXPECT_EQ(stored.giDepth, c.depth);
+        EXPECT_EQ(stored.aaSubdivision, c.subdivision);
+        EXPECT_EQ(Count("out of range") - warnings, c.given == c.rays ? 0u : 3u);
+    }
+}
+
 // The script functions, driven from a script that gets the core and the scene
 // as globals.
 class RaytracerScriptTest : public RaytracerTest {

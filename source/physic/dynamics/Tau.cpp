@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdint>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -125,6 +126,11 @@ bool Tau::AllocateCollisionNode(uint32_t nodeTotal, uint32_t pointTotal)
 {
     zModuleTagScope moduleTag(ModuleTagPhysics);
     FreeCollisionNodes();
+    // A node buffer whose size overflows 32 bits fails below, as any failed allocation.
+    if (nodeTotal > MaxNodeCapacity && static_cast<uint64_t>(nodeTotal) * sizeof(TauContactNode) <= UINT32_MAX) {
+        LogWarning("Tau::AllocateCollisionNode") << "Node count " << nodeTotal << " capped to " << MaxNodeCapacity << ".\n";
+        nodeTotal = MaxNodeCapacity;
+    }
     if (pointTotal > MaxPointCapacity) {
         LogWarning("Tau::AllocateCollisionNode") << "Contact count " << pointTotal << " capped to " << MaxPointCapacity
                                                  << ".\n";
@@ -182,6 +188,31 @@ bool Tau::SetFrequency(float frequency)
     }
     Frequency = lastGoodFrequency = frequency;
     return true;
+}
+
+namespace {
+
+bool SetIterations(uint32_t& out, int64_t count, const char* method)
+{
+    if (!Tau::IsIterationCount(count)) {
+        LogWarning(method) << "Invalid iteration count " << std::to_string(count).c_str() << " (0 to "
+                           << Tau::MaxIterations << "), " << out << " kept.\n";
+        return false;
+    }
+    out = static_cast<uint32_t>(count);
+    return true;
+}
+
+} // namespace
+
+bool Tau::SetContactIteration(int64_t count)
+{
+    return SetIterations(ContactIteration, count, "Tau::SetContactIteration");
+}
+
+bool Tau::SetConstraintIteration(int64_t count)
+{
+    return SetIterations(ConstraintIteration, count, "Tau::SetConstraintIteration");
 }
 
 float Tau::CheckedFrequency()

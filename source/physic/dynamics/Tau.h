@@ -53,6 +53,11 @@ public:
     static constexpr uint32_t DefaultPointCapacity = 4096;
     // A node addresses its first point with 16 bits.
     static constexpr uint32_t MaxPointCapacity = 65535;
+    // The solver skips nodes without points, so more nodes than points are
+    // never used.
+    static constexpr uint32_t MaxNodeCapacity = MaxPointCapacity;
+    // Passes of either solver per step, for files and scripts alike.
+    static constexpr uint32_t MaxIterations = 4096;
     static constexpr float MaxFrequency = 10000.0f;
     // Longer frames are cut to this many seconds.
     static constexpr float MaxFrameTime = 60.0f;
@@ -91,6 +96,11 @@ public:
     TauItem** GetActiveItemArray() const;
     // A positive finite rate up to MaxFrequency; anything else is refused.
     bool SetFrequency(float frequency);
+    static bool IsIterationCount(int64_t count) { return count >= 0 && count <= int64_t(MaxIterations); }
+    // 0 to MaxIterations passes; anything else is refused with a warning and
+    // the old count kept, as the "Tau" tag does.
+    bool SetContactIteration(int64_t count);
+    bool SetConstraintIteration(int64_t count);
 
     void Step();
     void SolveContacts(bool contactPass);

@@ -10,7 +10,6 @@
 namespace {
 
 const zVector Zero{0.0f, 0.0f, 0.0f, 1.0f};
-constexpr uint32_t MaxIterations = 4096;
 
 // Integers come only from integer tags.
 int32_t ReadInteger(const zMetaTag* tag)
@@ -28,7 +27,7 @@ void AddTag(zMetaTag* parent, zMetaTag* child)
 void ReadIterations(const zMetaTag* tag, uint32_t& out)
 {
     const int32_t value = ReadInteger(tag);
-    if (value < 0 || static_cast<uint32_t>(value) > MaxIterations) {
+    if (!Tau::IsIterationCount(value)) {
         LogWarning("Tau::FromMetaTag") << "Invalid iteration count in <" << tag->GetName().Get() << ">, "
                                        << out << " kept.\n";
         return;

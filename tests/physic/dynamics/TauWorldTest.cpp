@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -297,6 +299,9 @@ TEST(TauWorld, AllocationIsLoggedAndBoundedAndFailureLeavesNoBuffers)
     EXPECT_TRUE(capture.Contains("Tau alloc = 212992 byte(s) (2048 node(s), 4096 contact(s)).\n"));
     EXPECT_TRUE(tau.AllocateCollisionNode(16, 100000));
     EXPECT_EQ(tau.pointCapacity, Tau::MaxPointCapacity);
+    EXPECT_TRUE(tau.AllocateCollisionNode(100000, 16));
+    EXPECT_EQ(tau.nodeCapacity, Tau::MaxNodeCapacity);
+    EXPECT_TRUE(capture.Contains("Node count 100000 capped to 65535.\n"));
     EXPECT_FALSE(tau.AllocateCollisionNode(0xFFFFFFFFu, 16));
     EXPECT_TRUE(capture.Contains("Could not allocate Tau collision nodes.\n"));
     EXPECT_EQ(tau.nodes, nullptr);
@@ -304,6 +309,28 @@ TEST(TauWorld, AllocationIsLoggedAndBoundedAndFailureLeavesNoBuffers)
     EXPECT_EQ(tau.nodeCapacity, 0u);
     EXPECT_EQ(tau.pointCapacity, 0u);
     EXPECT_EQ(tau.SleepDelay, 0);
+}
+
+// The solver counts take what the "Tau" tag takes, and refuse the rest.
+TEST(TauWorld, IterationCountsOutsideTheTagsRangeAreRefused)
+{
+    struct Case {
+        int64_t count;
+        bool taken;
+    };
+    const Case cases[] = {{0, true}, {1, true}, {4096, true}, {4097, false}, {INT32_MAX, false}, {-1, false}, {INT32_MIN, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.count);
+        LogCapture capture;
+        Tau tau;
+        tau.ContactIteration = 7;
+        tau.ConstraintIteration = 9;
+        EXPECT_EQ(tau.SetContactIteration(c.count), c.taken);
+        EXPECT_EQ(tau.SetConstraintIteration(c.count), c.taken);
+        EXPECT_EQ(tau.ContactIteration, c.taken ? uint32_t(c.count) : 7u);
+        EXPECT_EQ(tau.ConstraintIteration, c.taken ? uint32_t(c.count) : 9u);
+        EXPECT_EQ(capture.Contains("Invalid iteration count " + std::to_string(c.count) + " (0 to 4096), 7 kept.\n"), !c.taken);
+    }
 }
 
 } // namespace
