@@ -556,13 +556,8 @@ void zScene::DoProxy(zMItem* item)
 
     const char* target = item->proxyRootParameterTarget.Get();
     if (target != nullptr && target[0] != '\0') {
-        zMItem* found = nullptr;
-        for (zMItem* member : group->GetItems()) {
-            if (member->GetName() == target) {
-                found = member;
-                break;
-            }
-        }
+        // The group's own lookup: a missing target is reported by it first.
+        zMItem* found = group->FindItem(target);
         if (found != nullptr) {
             if (found->script.Class.Get() == nullptr || found->script.Class.Get()[0] == '\0')
                 LogWarning("zMItem::DoProxy") << "Proxy '" << NameOf(item)
