@@ -408,6 +408,11 @@ private:
     uint32_t destroyEpoch = 0;
     // How many proxy instantiations brought an item in (absent: none).
     std::unordered_map<const zMItem*, int32_t> proxyDepth;
-    // The members of activeItems, for constant-time membership tests.
+    // The members of activeItems, allItems, logicUpdateList and
+    // triggerWatchList, for constant-time membership tests: set-up and the
+    // update stay linear in the number of items.
     std::unordered_set<const zMItem*> activeSet;
+    std::unordered_set<const zMItem*> registeredItems;
+    std::unordered_set<const zMItem*> logicUpdateSet;
+    std::unordered_set<const zMItem*> triggerWatchSet;
 };

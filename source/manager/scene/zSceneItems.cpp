@@ -52,21 +52,26 @@ template <class T> T* FindInList(const zSceneItemList& list, const char* name)
 
 void zScene::RegisterItem(zMItem* item)
 {
-    allItems.push_back(item);
+    if (registeredItems.insert(item).second)
+        allItems.push_back(item);
 }
 
 void zScene::UnregisterItem(zMItem* item)
 {
     ++destroyEpoch;
     proxyDepth.erase(item);
+    const bool registered = registeredItems.erase(item) != 0;
     if (zSceneItemList* list = KindList(item))
         list->UnlinkItem(item);
     if (!clearing) {
-        Erase(allItems, item);
+        if (registered)
+            Erase(allItems, item);
         if (activeSet.erase(item) != 0)
             Erase(activeItems, item);
-        Erase(logicUpdateList, item);
-        Erase(triggerWatchList, item);
+        if (logicUpdateSet.erase(item) != 0)
+            Erase(logicUpdateList, item);
+        if (triggerWatchSet.erase(item) != 0)
+            Erase(triggerWatchList, item);
         Erase(deletionQueue, item);
         RemoveFromGroups(item);
         // Skins must not keep driving bones from an item that is gone.
@@ -118,13 +123,13 @@ bool zScene::UpdateActiveList(zMItem* item, bool remove)
 
 void zScene::AddToLogicUpdateList(zMItem* item)
 {
-    if (!Contains(logicUpdateList, item))
+    if (logicUpdateSet.insert(item).second)
         logicUpdateList.push_back(item);
 }
 
 void zScene::AddToTriggerWatchList(zMItem* item)
 {
-    if (!Contains(triggerWatchList, item))
+    if (triggerWatchSet.insert(item).second)
         triggerWatchList.push_back(item);
 }
 
