@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         SceneFixture::SetUp();
-        for (const char* name : {"cube.zml", "world.zml", "house.zml"})
+        for (const char* name : {"cube.zml", "world.zml", "house.zml", "self_proxies.zml"})
             dir.Write(name, DataFile(name));
     }
     // Pushes a handle to the object and keeps it in the root table.
@@ -279,6 +279,42 @@ TEST_F(SceneItems, AProxyOfItsOwnFileStopsAtTheDepthLimit)
     // The file's two items, once per level.
     EXPECT_EQ(scene->allItems.size(), size_t(2 * (zScene::MaxProxyDepth + 1)));
     EXPECT_EQ(Count("proxies deep, 'self.zml' not instantiated."), 1u);
+}
+
+// Four self-proxies per level would make 87,380 items within the depth
+// bound; the items bound stops them and the rest of the scene stays.
+TEST_F(SceneItems, ProxiesOfOneSetupStopAtTheItemsBound)
+{
+    ASSERT_TRUE(ReadScene("top.zml", SceneText(ItemTag("MCamera", "eye", 0) + ItemTag("MObject", "floor", 1) +
+                                               ItemTag("MObject", "porch", 2, "<Proxy><ProxyScene=\"world.zml\">") +
+                                               ItemTag("MObject", "swarm", 3,
+                                                       "<Proxy><ProxyScene=\"self_proxies.zml\">"))));
+    ASSERT_TRUE(scene->collision.SAP_Allocate(zScene::MaxProxyItems + 64));
+    Start();
+    const size_t created = scene->allItems.size() - 4;
+    EXPECT_LE(created, size_t(zScene::MaxProxyItems));
+    EXPECT_GT(created, size_t(zScene::MaxProxyItems - 4));
+    const std::string refused = "would create more than " + std::to_string(zScene::MaxProxyItems) +
+                                " items through proxies in one set-up, 'self_proxies.zml' not instantiated.";
+    EXPECT_EQ(Count(refused), 1u);
+    EXPECT_EQ(Count("[!] zMItem::DoProxy Proxy item 'p"), 1u);
+    // The proxies left over (those past the bound and those nested too deep)
+    // are summed up in one line.
+    EXPECT_EQ(Count("more proxies not instantiated, past the bounds of one set-up."), 1u);
+    EXPECT_EQ(Count("proxies deep"), 0u);
+
+    // What was read before stays and runs.
+    ASSERT_NE(scene->FindCamera("eye"), nullptr);
+    ASSERT_NE(scene->FindObject("floor"), nullptr);
+    zGroup* porch = scene->FindGroup("porch");
+    ASSERT_NE(porch, nullptr);
+    EXPECT_EQ(porch->GetItemCount(), 2);
+    zMItem* cube = porch->FindItem("cube");
+    ASSERT_NE(cube, nullptr);
+    EXPECT_FLOAT_EQ(cube->GetCoreItem()->worldMatrix.m[7], 1.0f);
+    const size_t items = scene->allItems.size();
+    scene->Setup(false, 0);
+    EXPECT_EQ(scene->allItems.size(), items);
 }
 
 } // namespace

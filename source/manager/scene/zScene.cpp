@@ -165,8 +165,23 @@ void zScene::Setup(bool testGeometries, int32_t octreeParameter)
     // Proxies add items to the list while it is walked; the new ones are
     // proxies of their own only through their own files, which they read at
     // their turn further down the list.
+    proxyItemsLeft = MaxProxyItems;
+    proxyTagsLeft = MaxProxyTags;
+    proxyRefusals = 0;
+    deferWorldUpdates = true;
     for (size_t i = 0; i < allItems.size(); ++i)
         DoProxy(allItems[i]);
+    deferWorldUpdates = false;
+    if (worldUpdatesPending) {
+        worldUpdatesPending = false;
+        for (zMItem* item : allItems) {
+            if (item->GetCoreItem() != nullptr)
+                item->GetCoreItem()->UpdateWorldMatrix();
+        }
+    }
+    if (proxyRefusals > 1)
+        LogError("zScene::Setup") << (proxyRefusals - 1)
+                                  << " more proxies not instantiated, past the bounds of one set-up.\n";
     if (testGeometries)
         TestOptimizeGeometries(octreeParameter);
     {
