@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,8 +35,30 @@ std::string JoinPath(const std::string& directory, const std::string& name)
 }
 
 // Opens a path as given; a directory is not a file here, as on Windows.
+// Reading takes only regular files: a FIFO named by content would block the
+// open until some writer came, and a device is no file to read. The open
+// itself does not wait (O_NONBLOCK), so the check sees what was opened.
 FILE* OpenRegularFile(const std::string& path, const char* mode)
 {
+    if (mode[0] == 'r') {
+        const int access = std::strchr(mode, '+') != nullptr ? O_RDWR : O_RDONLY;
+        const int fd = open(path.c_str(), access | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        struct stat info{};
+        const int error = fstat(fd, &info) != 0 ? errno : S_ISDIR(info.st_mode) ? EISDIR
+                                                       : !S_ISREG(info.st_mode) ? PlatformNotRegularFile
+                                                                                : 0;
+        const int flags = error == 0 ? fcntl(fd, F_GETFL) : -1;
+        FILE* file = error == 0 && flags != -1 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? fdopen(fd, mode)
+                                                                                             : nullptr;
+        if (file == nullptr) {
+            const int reported = error != 0 ? error : errno;
+            close(fd);
+            errno = reported;
+        }
+        return file;
+    }
     FILE* file = std::fopen(path.c_str(), mode);
     if (file == nullptr)
         return nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,8 +11,11 @@
 // a time against the names actually on disk.
 
 // Opens a regular file with a C stdio mode; null when it cannot be opened or
-// names a directory.
+// names a directory. For reading ("r" modes) anything else that is not a
+// regular file (a FIFO, a device, a socket) is refused too, without waiting
+// for a writer, and errno is then PlatformNotRegularFile.
 FILE* PlatformOpenFile(const char* path, const char* mode);
+inline constexpr int PlatformNotRegularFile = ENODEV;
 
 // The path as it exists on disk: each component that is missing with its exact
 // case takes the name that matches it without regard to case (the smallest such

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 #include <vector>
 
@@ -84,6 +86,23 @@ TEST(SceneRun, SceneFileThatCannotBeReadFailsSetUp)
     const TavrinRun broken = RunTavrin(dir.Path(), Headless({"broken.zms"}));
     EXPECT_EQ(broken.exitCode, 2) << broken.Text();
     EXPECT_FALSE(broken.Has("Scene setup"));
+}
+
+// A FIFO given as the scene or the project is refused at once, as a file that
+// cannot be read is (a plain open would wait for a writer for ever).
+TEST(SceneRun, FifoAsTheInputIsRefusedLikeAnUnreadableFile)
+{
+    TempDir dir;
+    const std::string fifo = dir.Path("input.zms");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::vector<std::string>& arguments :
+         {Headless({fifo}), Headless({fifo, "-P"})}) {
+        const TavrinRun run = RunProgram(dir.Path(), "exec timeout 30", TAVRIN_EXECUTABLE, arguments);
+        EXPECT_EQ(run.exitCode, 2) << run.Text();
+        EXPECT_TRUE(run.Has("Cannot read '" + fifo + "', it is not a regular file.")) << run.Text();
+        EXPECT_TRUE(run.Has("Could not access file '" + fifo + "'.")) << run.Text();
+        EXPECT_FALSE(run.Has("Scene setup")) << run.Text();
+    }
 }
 
 // A project with a 3D and a 2D layer: the 3D layer is updated while active,

@@ -3,6 +3,7 @@
 #include "physic/dynamics/TauConstraint.h"
 #include "script/SqSafePtr.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -21,7 +22,7 @@ protected:
     void SetUp() override
     {
         SceneFixture::SetUp();
-        for (const char* name : {"cube.zml", "world.zml", "house.zml"})
+        for (const char* name : {"cube.zml", "world.zml", "house.zml", "self_proxies.zml"})
             dir.Write(name, DataFile(name));
     }
     // Pushes a handle to the object and keeps it in the root table.
@@ -253,7 +254,15 @@ TEST_F(SceneItems, ProxyRootsItsParametersOnANamedItem)
     zMItem* target = group->FindItem("target");
     ASSERT_NE(target, nullptr);
     EXPECT_EQ(Count("Proxy 'p' rooting script parameters to non-scripted item 'target'."), 1u);
-    EXPECT_EQ(Count("proxy 'q' cannot root script parameters to item 'nobody' as it does not exist."), 1u);
+    // The group lookup reports the missing target, then the proxy says what it could not do.
+    const std::vector<std::string> lines = Lines();
+    const auto refused = std::find(lines.begin(), lines.end(),
+                                   "[!] zMItem::DoProxy proxy 'q' cannot root script parameters to item 'nobody' as it "
+                                   "does not exist.");
+    ASSERT_NE(refused, lines.end());
+    ASSERT_NE(refused, lines.begin());
+    EXPECT_EQ(*(refused - 1), "[*] zGroup::FindItem Could not find item 'nobody' in group 'q'.");
+    EXPECT_EQ(Count("Could not find item 'target'"), 0u);
     ASSERT_EQ(target->script.GetParameters().GetCount(), 1);
     EXPECT_FLOAT_EQ(static_cast<zScriptParameter*>(target->script.GetParameters().GetFirst())->GetFloat(), 2.5f);
 }
@@ -270,6 +279,42 @@ TEST_F(SceneItems, AProxyOfItsOwnFileStopsAtTheDepthLimit)
     // The file's two items, once per level.
     EXPECT_EQ(scene->allItems.size(), size_t(2 * (zScene::MaxProxyDepth + 1)));
     EXPECT_EQ(Count("proxies deep, 'self.zml' not instantiated."), 1u);
+}
+
+// Four self-proxies per level would make 87,380 items within the depth
+// bound; the items bound stops them and the rest of the scene stays.
+TEST_F(SceneItems, ProxiesOfOneSetupStopAtTheItemsBound)
+{
+    ASSERT_TRUE(ReadScene("top.zml", SceneText(ItemTag("MCamera", "eye", 0) + ItemTag("MObject", "floor", 1) +
+                                               ItemTag("MObject", "porch", 2, "<Proxy><ProxyScene=\"world.zml\">") +
+                                               ItemTag("MObject", "swarm", 3,
+                                                       "<Proxy><ProxyScene=\"self_proxies.zml\">"))));
+    ASSERT_TRUE(scene->collision.SAP_Allocate(zScene::MaxProxyItems + 64));
+    Start();
+    const size_t created = scene->allItems.size() - 4;
+    EXPECT_LE(created, size_t(zScene::MaxProxyItems));
+    EXPECT_GT(created, size_t(zScene::MaxProxyItems - 4));
+    const std::string refused = "would create more than " + std::to_string(zScene::MaxProxyItems) +
+                                " items through proxies in one set-up, 'self_proxies.zml' not instantiated.";
+    EXPECT_EQ(Count(refused), 1u);
+    EXPECT_EQ(Count("[!] zMItem::DoProxy Proxy item 'p"), 1u);
+    // The proxies left over (those past the bound and those nested too deep)
+    // are summed up in one line.
+    EXPECT_EQ(Count("more proxies not instantiated, past the bounds of one set-up."), 1u);
+    EXPECT_EQ(Count("proxies deep"), 0u);
+
+    // What was read before stays and runs.
+    ASSERT_NE(scene->FindCamera("eye"), nullptr);
+    ASSERT_NE(scene->FindObject("floor"), nullptr);
+    zGroup* porch = scene->FindGroup("porch");
+    ASSERT_NE(porch, nullptr);
+    EXPECT_EQ(porch->GetItemCount(), 2);
+    zMItem* cube = porch->FindItem("cube");
+    ASSERT_NE(cube, nullptr);
+    EXPECT_FLOAT_EQ(cube->GetCoreItem()->worldMatrix.m[7], 1.0f);
+    const size_t items = scene->allItems.size();
+    scene->Setup(false, 0);
+    EXPECT_EQ(scene->allItems.size(), items);
 }
 
 } // namespace

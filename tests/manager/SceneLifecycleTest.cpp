@@ -6,6 +6,7 @@
 #include "script/SqSafePtr.h"
 
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace {
@@ -88,15 +89,34 @@ TEST_F(SceneLifecycle, ScriptGlobalsNameTheScene)
 
 TEST_F(SceneLifecycle, LightsSortByPriorityStably)
 {
-    Light("a", 0, 0.5f);
-    Light("b", 0, 0.9f);
-    Light("c", 0, 0.5f);
-    Light("d", 0, 0.7f);
-    scene->SortLightsByPriority();
-    std::vector<std::string> order;
-    for (zLinkedListEntry* e = scene->lights.GetFirst(); e != nullptr; e = e->next)
-        order.push_back(static_cast<zMLight*>(static_cast<zLinkedListIdEntry*>(e))->GetName().Get());
-    EXPECT_EQ(order, (std::vector<std::string>{"b", "d", "a", "c"}));
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* name;
+        std::vector<float> priorities;
+        std::string order;
+    };
+    // Lights are named a, b, c... in creation order. No comparison with a
+    // NaN holds, so a light of NaN priority stays where it is and the lights
+    // on either side sort on their own.
+    const Case cases[] = {
+        {"Ties keep their order", {0.5f, 0.9f, 0.5f, 0.7f}, "bdac"},
+        {"Ascending reverses", {0.1f, 0.2f, 0.3f, 0.4f, 0.5f}, "edcba"},
+        {"NaN stays in place", {0.5f, 0.9f, nan, 0.2f, 0.7f, 0.7f}, "bacefd"},
+        {"NaN first and last", {nan, 0.1f, 0.3f, nan}, "acbd"},
+    };
+    for (const Case& c : cases) {
+        scene->DeleteContent(false);
+        for (size_t i = 0; i < c.priorities.size(); ++i)
+            Light(std::string(1, char('a' + i)).c_str(), 0, c.priorities[i]);
+        scene->SortLightsByPriority();
+        std::string order;
+        for (zLinkedListEntry* e = scene->lights.GetFirst(); e != nullptr; e = e->next)
+            order += static_cast<zMLight*>(static_cast<zLinkedListIdEntry*>(e))->GetName().Get();
+        EXPECT_EQ(order, c.order) << c.name;
+        // The kind list is whole: every light can still be found and unlinked.
+        EXPECT_EQ(scene->lights.GetCount(), int32_t(c.priorities.size())) << c.name;
+        EXPECT_EQ(scene->lights.GetLast()->next, nullptr) << c.name;
+    }
 }
 
 TEST_F(SceneLifecycle, ProximityQuerySortsOnlyWhenItMustChoose)
@@ -187,6 +207,54 @@ TEST_F(SceneLifecycle, LargeGeometriesUsedOnceGetAnOctree)
     EXPECT_EQ(Count("Generating octree for geometry 'exact'"), 0u);
     EXPECT_EQ(Count("Generating octree for geometry 'large'"), 1u);
     EXPECT_EQ(Count("Geometry 'shared' should be optimized but will not be as it is used by more than one item."), 1u);
+}
+
+// Set-up visits every item once: no step searches the whole scene per item.
+// The items are built in code, a few of them inactive, scripted or lights.
+TEST_F(SceneLifecycle, AFlatSceneOfManyItemsSetsUpOnce)
+{
+    constexpr int32_t count = 100000;
+    dir.Write("w.nut", "class W { function OnLogicUpdate(i, p) {} function OnTrigger(i, t) {} }\n");
+    ASSERT_TRUE(scene->collision.SAP_Allocate(count + 16));
+    std::vector<zMItem*> items;
+    for (int32_t i = 0; i < count; ++i) {
+        zMItem* item = i % 1000 == 1 ? static_cast<zMItem*>(scene->AddLight("l", zLight::TypePoint, float(i)))
+                                     : static_cast<zMItem*>(scene->AddObject("o", nullptr));
+        if (i % 1000 == 7)
+            item->active = 0;
+        if (i % 10000 == 3) {
+            item->script.Script.Assign("w.nut");
+            item->script.Class.Assign("W");
+        }
+        items.push_back(item);
+    }
+    for (int32_t pass = 0; pass < 2; ++pass) {
+        scene->Setup(false, 0);
+        EXPECT_EQ(scene->allItems.size(), size_t(count));
+        EXPECT_EQ(scene->activeItems.size(), size_t(count - count / 1000));
+        EXPECT_EQ(scene->collision.GetActiveItems().GetCount(), count - count / 1000);
+        EXPECT_EQ(scene->collision.GetSAPCount(), uint32_t(count - count / 1000));
+        EXPECT_EQ(scene->collision.GetInactiveItems().GetCount(), 0);
+        EXPECT_EQ(scene->logicUpdateList.size(), size_t(count / 10000));
+        EXPECT_EQ(scene->triggerWatchList.size(), size_t(count / 10000));
+    }
+    EXPECT_TRUE(scene->collision.IsActive(&items[0]->collisionItem));
+    EXPECT_FALSE(scene->collision.IsActive(&items[7]->collisionItem));
+    // Lights come by descending priority.
+    const auto* first = static_cast<zMLight*>(static_cast<zLinkedListIdEntry*>(scene->lights.GetFirst()));
+    const auto* last = static_cast<zMLight*>(static_cast<zLinkedListIdEntry*>(scene->lights.GetLast()));
+    EXPECT_EQ(first->priority, float(count - 999));
+    EXPECT_EQ(last->priority, 1.0f);
+
+    // Items leave the lists they were put on, and only those.
+    ASSERT_TRUE(scene->DestroyItem(items[3]));
+    ASSERT_TRUE(scene->DestroyItem(items[7]));
+    EXPECT_EQ(scene->allItems.size(), size_t(count - 2));
+    EXPECT_EQ(scene->logicUpdateList.size(), size_t(count / 10000 - 1));
+    EXPECT_EQ(scene->collision.GetActiveItems().GetCount(), count - count / 1000 - 1);
+    scene->DeleteContent(false);
+    EXPECT_EQ(scene->collision.GetActiveItems().GetCount(), 0);
+    EXPECT_EQ(scene->collision.GetSAPCount(), 0u);
 }
 
 TEST_F(SceneLifecycle, DeleteContentEmptiesEverything)

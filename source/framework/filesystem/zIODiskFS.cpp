@@ -4,6 +4,7 @@
 #include "framework/system/zLogStream.h"
 #include "platform/PlatformFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <new>
 #include <string>
@@ -79,6 +80,8 @@ zIOHandle* zIODiskFS::OpenDirect(const char* path, bool read, bool write, bool a
         return nullptr;
     }
     handle->file = PlatformOpenFile(path, ModeFor(read, write, append));
+    if (handle->file == nullptr && errno == PlatformNotRegularFile)
+        LogError("zIODiskFS::OpenDirect") << "Cannot read '" << path << "', it is not a regular file.\n";
     if (handle->file == nullptr || !AddHandle(handle)) {
         if (handle->file != nullptr)
             std::fclose(handle->file);

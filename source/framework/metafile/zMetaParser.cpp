@@ -30,9 +30,15 @@ struct zMetaParser::IncludeFrame {
     int32_t includeDepth = 0;
     // Depth at which the file's root tags sit in the including tree.
     int32_t tagDepth = 0;
-    // Set on the outermost file when an include loops or nests too deep: the
-    // whole load fails then, not just the one include.
+    // Set on the outermost file when an include loops or nests too deep, or
+    // the load outgrows its bounds: the whole load fails then, not just the
+    // one include.
     mutable bool aborted = false;
+    // What the whole load has read so far; kept on the outermost file.
+    mutable int32_t files = 0;
+    mutable int64_t tags = 0;
+    mutable int64_t bytes = 0;
+    mutable int64_t appended = 0;
 
     const IncludeFrame& Outermost() const
     {
@@ -127,7 +133,7 @@ public:
     TagReader(const char* end, const char* fileName, zMetaFile* document, const zMetaFile* including,
               const IncludeFrame& frame, zMetaArena* arena)
         : end(end), fileName(fileName != nullptr ? fileName : ""), document(document), including(including),
-          frame(frame), arena(arena)
+          frame(frame), top(frame.Outermost()), arena(arena)
     {
     }
 
@@ -173,6 +179,7 @@ private:
     zMetaFile* document;
     const zMetaFile* including;
     const IncludeFrame& frame;
+    const IncludeFrame& top;
     zMetaArena* arena;
 };
 
@@ -180,6 +187,12 @@ bool zMetaParser::TagReader::Parse(zMetaTag* tag, const char*& cursor, int32_t d
 {
     if (tag == nullptr) {
         LogError(ParseMethod) << "No tag to parse in file '" << fileName << "'.\n";
+        return false;
+    }
+    if (++top.tags > zMetaParser::MaxLoadTags) {
+        LogError(ParseMethod) << "More than " << zMetaParser::MaxLoadTags << " tags in one load, in file '"
+                              << fileName << "'.\n";
+        top.aborted = true;
         return false;
     }
     const char* p = SkipBlanksAndComments(cursor, end);
@@ -492,6 +505,12 @@ bool zMetaParser::TagReader::Include(zMetaTag* tag, const zString& name, int32_t
         frame.Outermost().aborted = true;
         return false;
     }
+    if (top.files >= zMetaParser::MaxLoadFiles) {
+        LogError(ParseMethod) << "#include of ZML file '" << name << "' in file '" << fileName << "' goes past "
+                              << zMetaParser::MaxLoadFiles << " files in one load.\n";
+        top.aborted = true;
+        return false;
+    }
     IncludeFrame inner;
     inner.name = name.Get();
     inner.parent = &frame;
@@ -561,6 +580,13 @@ bool zMetaParser::TagReader::ParseAppend(zMetaTag* tag, const char*& p)
             }
             text.append(found->GetString());
             p = close;
+            // Each "#append" may double the text of an earlier one.
+            if (top.appended + int64_t(text.size()) > zMetaParser::MaxAppendBytes) {
+                NamedError() << "#append builds more than " << zMetaParser::MaxAppendBytes
+                             << " bytes in one load, metatag '" << tag->id << "'.\n";
+                top.aborted = true;
+                return false;
+            }
         } else {
             NamedError() << "Unexpected character in preprocessor directive, metatag '" << tag->id << "'.\n";
             return false;
@@ -568,6 +594,7 @@ bool zMetaParser::TagReader::ParseAppend(zMetaTag* tag, const char*& p)
     }
     if (!tag->SetString(text.c_str()))
         return false;
+    top.appended += int64_t(text.size());
     p = SkipBlanksAndComments(p + 1, end);
     if (p >= end || *p != '>') {
         NamedError() << "Unexpected trailing expression following string object, metatag '" << tag->id << "'.\n";
@@ -621,6 +648,15 @@ bool zMetaParser::LoadBuffer(const char* text, size_t size, zMetaFile* document,
 {
     if (fileName == nullptr)
         fileName = "";
+    const IncludeFrame& top = frame.Outermost();
+    ++top.files;
+    top.bytes += int64_t(size);
+    if (top.bytes > MaxLoadBytes) {
+        LogError(LoadMethod) << "ZML file '" << fileName << "' goes past " << MaxLoadBytes
+                             << " bytes in one load.\n";
+        top.aborted = true;
+        return false;
+    }
     const ArenaReference arena;
     // Read into a document of our own, so a failure leaves the caller's as it was.
     zMetaFile parsed(fileName);

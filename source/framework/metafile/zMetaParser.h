@@ -15,6 +15,14 @@ public:
     // Tags nested inside tags, at most this deep (includes counted), so that
     // no input can exhaust the stack.
     static constexpr int32_t MaxTagDepth = 256;
+    // What one load may read in all, its includes counted: files read, tags
+    // parsed, bytes of text read, and bytes built by "#append" (which may
+    // double an earlier string each time). Depth alone does not bound a file
+    // that includes the next one several times.
+    static constexpr int32_t MaxLoadFiles = 4096;
+    static constexpr int32_t MaxLoadTags = 1 << 23;
+    static constexpr int32_t MaxLoadBytes = 1 << 30;
+    static constexpr int32_t MaxAppendBytes = 1 << 24;
 
     // Reads a whole file into the document (its previous root tags are
     // destroyed on success). On failure the document is left as it was.

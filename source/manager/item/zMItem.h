@@ -10,7 +10,9 @@
 #include "physic/dynamics/TauItem.h"
 
 #include <cstdint>
+#include <vector>
 
+class zGroup;
 class zItem;
 class zMetaFile;
 class zMetaTag;
@@ -116,6 +118,8 @@ public:
     zString proxyGroup;
     zString proxyRootParameterTarget;
     int32_t proxyFlag = 4;
+    // The groups that hold the item, once per membership; kept by zGroup.
+    std::vector<zGroup*> memberOf;
     uint32_t billboardFlags = 0;
     uint8_t toolSpecific = 0;
 

@@ -21,7 +21,14 @@ const char* NameOf(const zString& name)
 
 zGroup::zGroup(zScene* owner, const char* name) : zLinkedListIdEntry(name), scene(owner), core(owner->core) {}
 
-zGroup::~zGroup() = default;
+zGroup::~zGroup()
+{
+    for (zMItem* item : items) {
+        auto at = std::find(item->memberOf.begin(), item->memberOf.end(), this);
+        if (at != item->memberOf.end())
+            item->memberOf.erase(at);
+    }
+}
 
 zMItem* zGroup::Add(zMItem* item, bool checkDuplicates)
 {
@@ -32,6 +39,7 @@ zMItem* zGroup::Add(zMItem* item, bool checkDuplicates)
         return nullptr;
     }
     items.push_back(item);
+    item->memberOf.push_back(this);
     return item;
 }
 
@@ -70,6 +78,10 @@ bool zGroup::RemoveItem(const zMItem* item)
     auto at = std::find(items.begin(), items.end(), item);
     if (at == items.end())
         return false;
+    std::vector<zGroup*>& memberOf = (*at)->memberOf;
+    auto entry = std::find(memberOf.begin(), memberOf.end(), this);
+    if (entry != memberOf.end())
+        memberOf.erase(entry);
     items.erase(at);
     return true;
 }

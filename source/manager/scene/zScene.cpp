@@ -165,8 +165,23 @@ void zScene::Setup(bool testGeometries, int32_t octreeParameter)
     // Proxies add items to the list while it is walked; the new ones are
     // proxies of their own only through their own files, which they read at
     // their turn further down the list.
+    proxyItemsLeft = MaxProxyItems;
+    proxyTagsLeft = MaxProxyTags;
+    proxyRefusals = 0;
+    deferWorldUpdates = true;
     for (size_t i = 0; i < allItems.size(); ++i)
         DoProxy(allItems[i]);
+    deferWorldUpdates = false;
+    if (worldUpdatesPending) {
+        worldUpdatesPending = false;
+        for (zMItem* item : allItems) {
+            if (item->GetCoreItem() != nullptr)
+                item->GetCoreItem()->UpdateWorldMatrix();
+        }
+    }
+    if (proxyRefusals > 1)
+        LogError("zScene::Setup") << (proxyRefusals - 1)
+                                  << " more proxies not instantiated, past the bounds of one set-up.\n";
     if (testGeometries)
         TestOptimizeGeometries(octreeParameter);
     {
@@ -175,14 +190,17 @@ void zScene::Setup(bool testGeometries, int32_t octreeParameter)
             item->Setup();
     }
     logicUpdateList.clear();
+    logicUpdateSet.clear();
     triggerWatchList.clear();
+    triggerWatchSet.clear();
     {
         // Scripts may delete items in "OnSetup"; deletion is deferred, but a
         // script may also destroy through other paths, so walk a copy and
         // skip what has left.
         const std::vector<zMItem*> items = allItems;
+        const uint32_t epoch = destroyEpoch;
         for (zMItem* item : items) {
-            if (std::find(allItems.begin(), allItems.end(), item) != allItems.end())
+            if (destroyEpoch == epoch || IsRegistered(item))
                 item->SetupScript();
         }
     }
@@ -223,9 +241,7 @@ void zScene::DeleteContent(bool keepScript)
     scenePath.Assign("");
     strippedScenePath.Assign("");
 
-    collision.GetActiveItems().Clear(false);
-    collision.GetInactiveItems().Clear(false);
-    collision.sapCount = 0;
+    collision.ClearItems();
     // Constraints outside any group have no owner to report their deletion:
     // scripts may still hold handles to them.
     for (zLinkedListEntry* constraint = physics.constraints.GetFirst(); constraint != nullptr;
@@ -255,8 +271,11 @@ void zScene::DeleteContent(bool keepScript)
     activeItems.clear();
     activeSet.clear();
     allItems.clear();
+    registeredItems.clear();
     logicUpdateList.clear();
+    logicUpdateSet.clear();
     triggerWatchList.clear();
+    triggerWatchSet.clear();
     deletionQueue.clear();
     nextUid = 0;
     ui.Clear();
@@ -324,22 +343,31 @@ void zScene::SetSourcePath(const char* path)
 
 void zScene::SortLightsByPriority()
 {
-    // Bubble passes over the list until one swaps nothing; stable for equal priorities.
-    bool swapped = true;
-    while (swapped) {
-        swapped = false;
-        zMLight* light = static_cast<zMLight*>(static_cast<zLinkedListIdEntry*>(lights.GetFirst()));
-        while (light != nullptr && light->next != nullptr) {
-            zMLight* following = static_cast<zMLight*>(static_cast<zLinkedListIdEntry*>(light->next));
-            if (light->priority < following->priority) {
-                lights.UnlinkItem(light);
-                lights.InsertAfter(light, following, true);
-                swapped = true;
-            } else {
-                light = following;
-            }
+    // The order bubble passes that swap neighbours of lower priority reach,
+    // in n log n: descending, stable for equal priorities. No comparison with
+    // a NaN priority holds, so such a light never moves and the lights
+    // between two of them are sorted on their own.
+    std::vector<zMLight*> order;
+    order.reserve(size_t(lights.GetCount()));
+    for (zLinkedListEntry* e = lights.GetFirst(); e != nullptr; e = e->next)
+        order.push_back(static_cast<zMLight*>(static_cast<zLinkedListIdEntry*>(e)));
+    bool moved = false;
+    auto higher = [](const zMLight* a, const zMLight* b) { return a->priority > b->priority; };
+    for (size_t start = 0; start < order.size();) {
+        size_t stop = start;
+        while (stop < order.size() && order[stop]->priority == order[stop]->priority)
+            ++stop;
+        if (!std::is_sorted(order.begin() + start, order.begin() + stop, higher)) {
+            std::stable_sort(order.begin() + start, order.begin() + stop, higher);
+            moved = true;
         }
+        start = stop + 1;
     }
+    if (!moved)
+        return;
+    lights.Clear(false);
+    for (zMLight* light : order)
+        lights.AppendItem(light);
 }
 
 void zScene::RecordLocation()

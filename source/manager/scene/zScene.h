@@ -138,6 +138,13 @@ public:
     // Proxies instantiated by proxies, at most this deep: a file that
     // instantiates itself stops here instead of filling memory.
     static constexpr int32_t MaxProxyDepth = 8;
+    // What the proxies of one set-up may bring in all: the items they create
+    // and the tags of the files they read. Depth alone does not bound a file
+    // that proxies itself several times per level. A proxy that would go past
+    // either is not instantiated; once the tags are spent, no proxy file is
+    // read until the next set-up.
+    static constexpr int32_t MaxProxyItems = 1 << 16;
+    static constexpr int32_t MaxProxyTags = 1 << 24;
 
     // The core and the master are not owned and must outlive the scene; the
     // master may be null (no script then runs).
@@ -391,6 +398,12 @@ private:
     // Kind list of an item, by its kind code.
     zSceneItemList* KindList(const zMItem* item);
     void LoadShaderIncludes();
+    // How many items the reader would create from the "Scene" tag with
+    // these load flags.
+    static int64_t CountItemsToRead(const zMetaFile* document, const zMetaTag* tag, int32_t loadFlags);
+    // Counts a proxy refused by the bounds of one set-up; true for the first
+    // of the set-up, which is logged in full (the others are summed up).
+    bool CountProxyRefusal() { return proxyRefusals++ == 0; }
     void CollisionCallbacks();
     void TriggerCallbacks();
     void LogicUpdate(float dt);
@@ -408,6 +421,22 @@ private:
     uint32_t destroyEpoch = 0;
     // How many proxy instantiations brought an item in (absent: none).
     std::unordered_map<const zMItem*, int32_t> proxyDepth;
-    // The members of activeItems, for constant-time membership tests.
+    // What the proxies of the current set-up may still bring in, and how
+    // many proxies the bounds refused.
+    int64_t proxyItemsLeft = MaxProxyItems;
+    int64_t proxyTagsLeft = MaxProxyTags;
+    int32_t proxyRefusals = 0;
+    // Set while set-up instantiates proxies: a file read then recomputes the
+    // world matrices of its own items only (each read recomputing every item
+    // would make nested proxies quadratic), and set-up recomputes them all
+    // once at the end of its proxy pass when some file was read.
+    bool deferWorldUpdates = false;
+    bool worldUpdatesPending = false;
+    // The members of activeItems, allItems, logicUpdateList and
+    // triggerWatchList, for constant-time membership tests: set-up and the
+    // update stay linear in the number of items.
     std::unordered_set<const zMItem*> activeSet;
+    std::unordered_set<const zMItem*> registeredItems;
+    std::unordered_set<const zMItem*> logicUpdateSet;
+    std::unordered_set<const zMItem*> triggerWatchSet;
 };

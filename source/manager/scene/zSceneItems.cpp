@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -39,6 +40,23 @@ template <class T> T* ItemOf(zLinkedListEntry* entry)
     return static_cast<T*>(static_cast<zLinkedListIdEntry*>(entry));
 }
 
+// Every tag of the document, shortcuts not followed.
+int64_t CountTags(const zMetaFile& document)
+{
+    int64_t count = 0;
+    std::vector<const zMetaTag*> pending;
+    for (const zMetaTag* root = document.GetFirstRootTag(); root != nullptr; root = root->GetNextSibling())
+        pending.push_back(root);
+    while (!pending.empty()) {
+        const zMetaTag* tag = pending.back();
+        pending.pop_back();
+        ++count;
+        for (const zMetaTag* child = tag->GetFirstChild(); child != nullptr; child = child->GetNextSibling())
+            pending.push_back(child);
+    }
+    return count;
+}
+
 template <class T> T* FindInList(const zSceneItemList& list, const char* name)
 {
     if (name == nullptr)
@@ -52,21 +70,26 @@ template <class T> T* FindInList(const zSceneItemList& list, const char* name)
 
 void zScene::RegisterItem(zMItem* item)
 {
-    allItems.push_back(item);
+    if (registeredItems.insert(item).second)
+        allItems.push_back(item);
 }
 
 void zScene::UnregisterItem(zMItem* item)
 {
     ++destroyEpoch;
     proxyDepth.erase(item);
+    const bool registered = registeredItems.erase(item) != 0;
     if (zSceneItemList* list = KindList(item))
         list->UnlinkItem(item);
     if (!clearing) {
-        Erase(allItems, item);
+        if (registered)
+            Erase(allItems, item);
         if (activeSet.erase(item) != 0)
             Erase(activeItems, item);
-        Erase(logicUpdateList, item);
-        Erase(triggerWatchList, item);
+        if (logicUpdateSet.erase(item) != 0)
+            Erase(logicUpdateList, item);
+        if (triggerWatchSet.erase(item) != 0)
+            Erase(triggerWatchList, item);
         Erase(deletionQueue, item);
         RemoveFromGroups(item);
         // Skins must not keep driving bones from an item that is gone.
@@ -118,13 +141,13 @@ bool zScene::UpdateActiveList(zMItem* item, bool remove)
 
 void zScene::AddToLogicUpdateList(zMItem* item)
 {
-    if (!Contains(logicUpdateList, item))
+    if (logicUpdateSet.insert(item).second)
         logicUpdateList.push_back(item);
 }
 
 void zScene::AddToTriggerWatchList(zMItem* item)
 {
-    if (!Contains(triggerWatchList, item))
+    if (triggerWatchSet.insert(item).second)
         triggerWatchList.push_back(item);
 }
 
@@ -514,8 +537,17 @@ void zScene::DoProxy(zMItem* item)
     auto depthAt = proxyDepth.find(item);
     const int32_t depth = depthAt != proxyDepth.end() ? depthAt->second : 0;
     if (depth >= MaxProxyDepth) {
-        LogError("zMItem::DoProxy") << "Proxy item '" << NameOf(item) << "' is nested " << depth
-                                    << " proxies deep, '" << item->proxyScene << "' not instantiated.\n";
+        if (CountProxyRefusal())
+            LogError("zMItem::DoProxy") << "Proxy item '" << NameOf(item) << "' is nested " << depth
+                                        << " proxies deep, '" << item->proxyScene << "' not instantiated.\n";
+        return;
+    }
+    if (proxyTagsLeft <= 0) {
+        // The files read so far used up this set-up's reading.
+        if (CountProxyRefusal())
+            LogError("zMItem::DoProxy") << "Proxy item '" << NameOf(item) << "' would read more than "
+                                        << MaxProxyTags << " tags through proxies in one set-up, '"
+                                        << item->proxyScene << "' not instantiated.\n";
         return;
     }
     if (item->proxyGroup.Get() == nullptr || item->proxyGroup.Get()[0] == '\0')
@@ -530,6 +562,16 @@ void zScene::DoProxy(zMItem* item)
         LogError("zMItem::DoProxy") << "Proxy item could not spawn '" << sceneFile << "', failed to load file.\n";
         return;
     }
+    const int64_t tags = CountTags(document);
+    if (tags > proxyTagsLeft) {
+        proxyTagsLeft = 0;
+        if (CountProxyRefusal())
+            LogError("zMItem::DoProxy") << "Proxy item '" << NameOf(item) << "' would read more than "
+                                        << MaxProxyTags << " tags through proxies in one set-up, '" << sceneFile
+                                        << "' not instantiated.\n";
+        return;
+    }
+    proxyTagsLeft -= tags;
     zMetaTag* root = nullptr;
     for (zLinkedListEntry* e = document.GetFirst(); e != nullptr; e = e->next) {
         zMetaTag* tag = static_cast<zMetaTag*>(static_cast<zLinkedListIdEntry*>(e));
@@ -538,6 +580,15 @@ void zScene::DoProxy(zMItem* item)
             break;
         }
     }
+    const int64_t items = CountItemsToRead(&document, root, item->proxyFlag);
+    if (items > proxyItemsLeft) {
+        if (CountProxyRefusal())
+            LogError("zMItem::DoProxy") << "Proxy item '" << NameOf(item) << "' would create more than "
+                                        << MaxProxyItems << " items through proxies in one set-up, '" << sceneFile
+                                        << "' not instantiated.\n";
+        return;
+    }
+    proxyItemsLeft -= items;
     zGroup* group = nullptr;
     if (root != nullptr)
         FromMetaTagStoreGroup(&document, root, &group, item->proxyFlag, 1);
@@ -556,13 +607,8 @@ void zScene::DoProxy(zMItem* item)
 
     const char* target = item->proxyRootParameterTarget.Get();
     if (target != nullptr && target[0] != '\0') {
-        zMItem* found = nullptr;
-        for (zMItem* member : group->GetItems()) {
-            if (member->GetName() == target) {
-                found = member;
-                break;
-            }
-        }
+        // The group's own lookup: a missing target is reported by it first.
+        zMItem* found = group->FindItem(target);
         if (found != nullptr) {
             if (found->script.Class.Get() == nullptr || found->script.Class.Get()[0] == '\0')
                 LogWarning("zMItem::DoProxy") << "Proxy '" << NameOf(item)
@@ -576,9 +622,13 @@ void zScene::DoProxy(zMItem* item)
                                         << target << "' as it does not exist.\n";
         }
     }
-    zLinkedListCursor cursor = {};
-    while (zGroup* other = groups.NextAs<zGroup>(cursor)) {
-        if (other != group && other->FindMember(item))
-            other->AddGroupMembers(*group);
+    // The item's own groups, each once: a walk of every group of the scene
+    // per proxy would make nested proxies quadratic.
+    std::vector<zGroup*> holders;
+    for (zGroup* other : item->memberOf) {
+        if (other != group && std::find(holders.begin(), holders.end(), other) == holders.end())
+            holders.push_back(other);
     }
+    for (zGroup* other : holders)
+        other->AddGroupMembers(*group);
 }

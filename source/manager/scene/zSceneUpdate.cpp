@@ -232,7 +232,7 @@ void zScene::Update(uint32_t bits)
 
 bool zScene::IsRegistered(const zMItem* item) const
 {
-    return std::find(allItems.begin(), allItems.end(), item) != allItems.end();
+    return registeredItems.count(item) != 0;
 }
 
 void zScene::CollisionCallbacks()

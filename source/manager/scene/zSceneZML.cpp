@@ -24,6 +24,20 @@ const char* NameOf(const zMItem* item)
     return item->GetName().Get() != nullptr ? item->GetName().Get() : "";
 }
 
+// The load flag of a child of "Items", or 0 for a name that is no item.
+int32_t ItemFlagOf(const zString& name)
+{
+    if (name == "MCamera")
+        return zScene::LoadCamera;
+    if (name == "MObject")
+        return zScene::LoadObject;
+    if (name == "MLight")
+        return zScene::LoadLight;
+    if (name == "Trigger")
+        return zScene::LoadTrigger;
+    return 0;
+}
+
 int32_t IntegerOf(const zMetaTag* tag)
 {
     return tag != nullptr && tag->GetType() == zMetaTag::TypeInteger ? tag->GetInteger() : zMetaTag::NoInteger;
@@ -135,6 +149,25 @@ bool zScene::FromMetaFileStoreGroup(const char* path, zGroup** groupOut, int32_t
     return read;
 }
 
+int64_t zScene::CountItemsToRead(const zMetaFile* document, const zMetaTag* tag, int32_t loadFlags)
+{
+    // The reader's own choice of children, below.
+    const zMetaTag* itemsTag = tag != nullptr && tag->GetName() == "Scene" ? Section(document, tag, "Items") : nullptr;
+    int64_t count = 0;
+    if (itemsTag == nullptr)
+        return 0;
+    zLinkedListCursor cursor = {};
+    while (const zMetaTag* child = itemsTag->NextChild(cursor, document)) {
+        const int32_t flag = ItemFlagOf(child->GetName());
+        if (flag == 0 || (loadFlags & flag) == 0)
+            continue;
+        const zMetaTag* mitem = Section(document, child, "MItem");
+        if (mitem == nullptr || Section(document, mitem, "ToolSpecific") == nullptr)
+            ++count;
+    }
+    return count;
+}
+
 bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* tag, zGroup** groupOut, int32_t loadFlags,
                                    int32_t importDepth)
 {
@@ -196,6 +229,7 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
     // The items of this read by their scene UID: links, skins and groups
     // only name those, and the scene's own lookup walks every item.
     std::unordered_map<int32_t, zMItem*> readItems;
+    std::vector<zMItem*> created;
     auto findRead = [&](int32_t uid) {
         auto at = readItems.find(uid);
         return at != readItems.end() && at->second->uid == uid ? at->second : FindFromUid(uid);
@@ -205,15 +239,7 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
         zLinkedListCursor cursor = {};
         while (const zMetaTag* child = itemsTag->NextChild(cursor, document)) {
             const zString& name = child->GetName();
-            int32_t flag = 0;
-            if (name == "MCamera")
-                flag = LoadCamera;
-            else if (name == "MObject")
-                flag = LoadObject;
-            else if (name == "MLight")
-                flag = LoadLight;
-            else if (name == "Trigger")
-                flag = LoadTrigger;
+            const int32_t flag = ItemFlagOf(name);
             if (flag == 0) {
                 LogWarning(ReaderMethod) << "Unexpected <" << name << "> sub-tag in <Items>.\n";
                 continue;
@@ -277,6 +303,7 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
                 item->uid = fresh;
             }
             readItems.emplace(item->uid, item);
+            created.push_back(item);
             if (group != nullptr)
                 group->Add(item, false);
         }
@@ -478,10 +505,13 @@ bool zScene::FromMetaTagStoreGroup(const zMetaFile* document, const zMetaTag* ta
         }
     }
 
-    for (zMItem* item : allItems) {
+    // Proxies read one file after another within one set-up: each read places
+    // its own items, and the set-up places every item once at the end.
+    for (zMItem* item : deferWorldUpdates ? created : allItems) {
         if (item->GetCoreItem() != nullptr)
             item->GetCoreItem()->UpdateWorldMatrix();
     }
+    worldUpdatesPending = deferWorldUpdates;
     const float elapsed = float(uint32_t(GetClockTicks() - started)) * 0.1f;
     *GlobalLogStream << "Done loading scene in " << elapsed << "ms.\n";
     return true;

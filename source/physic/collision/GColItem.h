@@ -86,4 +86,8 @@ public:
     // hashed and ordered by it so that a scene gives the same events in the
     // same order on every run. 0: never added.
     uint32_t collisionId = 0;
+    // The collision world's list that links the item (active or inactive),
+    // null while it is in none; kept by GCollide so that membership tests
+    // need no walk of a list.
+    const zLinkedList* worldList = nullptr;
 };

@@ -22,8 +22,7 @@ GCollide::~GCollide()
 {
     SAP_Free();
     pairTable.Clear();
-    inactiveItems.Clear(false);
-    activeItems.Clear(false);
+    ClearItems();
 }
 
 bool GCollide::SAP_Allocate(uint32_t n)
@@ -73,7 +72,8 @@ void GCollide::SAP_Free()
 
 void GCollide::AddItem(GColItem* item)
 {
-    if (item == nullptr || activeItems.Contains(item) || inactiveItems.Contains(item))
+    // An item already linked (here or in another world) stays where it is.
+    if (item == nullptr || item->worldList != nullptr)
         return;
     zModuleTagScope module(CollisionModule);
     if (sapCount >= sapCapacity) {
@@ -84,6 +84,7 @@ void GCollide::AddItem(GColItem* item)
     if (item->collisionId == 0)
         item->collisionId = nextCollisionId++;
     activeItems.Add(item, true, true);
+    item->worldList = &activeItems;
     sapArray[sapCount++] = item;
 }
 
@@ -92,7 +93,9 @@ bool GCollide::RemoveItem(GColItem* item)
     if (item == nullptr)
         return false;
     zModuleTagScope module(CollisionModule);
-    if (activeItems.Unlink(item)) {
+    if (item->worldList == &activeItems) {
+        activeItems.Unlink(item);
+        item->worldList = nullptr;
         for (uint32_t i = 0; i < sapCount; ++i) {
             if (sapArray[i] == item) {
                 sapArray[i] = sapArray[sapCount - 1];
@@ -102,7 +105,11 @@ bool GCollide::RemoveItem(GColItem* item)
         }
         return true;
     }
-    return inactiveItems.Unlink(item);
+    if (item->worldList != &inactiveItems)
+        return false;
+    inactiveItems.Unlink(item);
+    item->worldList = nullptr;
+    return true;
 }
 
 bool GCollide::SetItemInactive(GColItem* item, bool inactive)
@@ -111,16 +118,29 @@ bool GCollide::SetItemInactive(GColItem* item, bool inactive)
         return false;
     zModuleTagScope module(CollisionModule);
     if (inactive) {
-        if (!activeItems.Contains(item))
+        if (item->worldList != &activeItems)
             return false;
         RemoveItem(item);
         inactiveItems.Add(item, true, true);
+        item->worldList = &inactiveItems;
         return true;
     }
-    if (!inactiveItems.Unlink(item))
+    if (item->worldList != &inactiveItems)
         return false;
+    inactiveItems.Unlink(item);
+    item->worldList = nullptr;
     AddItem(item);
     return true;
+}
+
+void GCollide::ClearItems()
+{
+    for (zLinkedList* list : {&activeItems, &inactiveItems}) {
+        for (zLinkedListEntry* e = list->GetFirst(); e != nullptr; e = e->next)
+            static_cast<GColItem*>(static_cast<zLinkedListIdEntry*>(e))->worldList = nullptr;
+        list->Clear(false);
+    }
+    sapCount = 0;
 }
 
 void GCollide::ResetItems()

@@ -39,11 +39,14 @@ public:
     bool RemoveItem(GColItem* item);
     bool SetItemInactive(GColItem* item, bool inactive);
     void ResetItems();
+    // Empties both lists without deleting the items (their owners do) and
+    // the sweep-and-prune array.
+    void ClearItems();
     // The "GCollide" tag; with apply false only its name is checked.
     bool FromMetaTag(const zMetaFile* document, const zMetaTag* tag, bool apply);
     zMetaTag* AsMetaTag(const zMetaFile* document = nullptr) const;
-    bool IsActive(const GColItem* item) const { return activeItems.Contains(item); }
-    bool IsInactive(const GColItem* item) const { return inactiveItems.Contains(item); }
+    bool IsActive(const GColItem* item) const { return item != nullptr && item->worldList == &activeItems; }
+    bool IsInactive(const GColItem* item) const { return item != nullptr && item->worldList == &inactiveItems; }
 
     // Replaces the SAP array by one of n slots, keeping the entries. A size
     // below the current count, or at the limit, is refused with an error line.
@@ -97,6 +100,8 @@ public:
     void DrawItem(const GColItem* item, zRenderer* renderer, uint32_t highlightedCount, const GColItem* const* highlighted) const;
     void SAP_Draw(zRenderer* renderer) const;
 
+    // Read only: items join and leave through AddItem, RemoveItem,
+    // SetItemInactive and ClearItems, which keep each item's worldList.
     zLinkedListId& GetActiveItems() { return activeItems; }
     zLinkedListId& GetInactiveItems() { return inactiveItems; }
     GColPairTable& GetPairTable() { return pairTable; }

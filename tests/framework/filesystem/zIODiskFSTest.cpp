@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -126,6 +128,36 @@ TEST(zIODiskFS, MissingFilesAndDirectoriesDoNotOpen)
     EXPECT_EQ(fs.OpenDirect(dir.Path("sub").c_str(), true, false, false), nullptr);
     EXPECT_EQ(fs.OpenDirect("", true, false, false), nullptr);
     EXPECT_EQ(fs.GetOpenHandleCount(), 0);
+}
+
+// A FIFO would block the open until a writer came; nothing but a regular
+// file is read. Writing to a device stays possible.
+TEST(zIODiskFS, OnlyRegularFilesOpenForReading)
+{
+    TempDir dir;
+    const std::string fifo = dir.Path("pipe.zml");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    zIODiskFS fs;
+    LogCapture log;
+    for (const std::string& path : {fifo, dir.Path("PIPE.ZML"), std::string("/dev/null")}) {
+        EXPECT_EQ(fs.OpenDirect(path.c_str(), true, false, false), nullptr) << path;
+        EXPECT_EQ(fs.OpenDirect(path.c_str(), true, true, false), nullptr) << path;
+    }
+    EXPECT_TRUE(log.Contains("[!] zIODiskFS::OpenDirect ("));
+    EXPECT_TRUE(log.Contains("Cannot read '" + fifo + "', it is not a regular file.\n"));
+    EXPECT_TRUE(log.Contains("Cannot read '/dev/null', it is not a regular file.\n"));
+    EXPECT_EQ(fs.GetOpenHandleCount(), 0);
+
+    zIOHandle* sink = fs.OpenDirect("/dev/null", false, true, false);
+    ASSERT_NE(sink, nullptr);
+    EXPECT_EQ(fs.Write(sink, "x", 1), 1u);
+    EXPECT_TRUE(fs.Close(sink));
+    // A regular file still reads, and is not left in non-blocking mode.
+    dir.Write("file.txt", "text");
+    zIOHandle* file = fs.OpenDirect(dir.Path("file.txt").c_str(), true, false, false);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(ReadAll(fs, file), "text");
+    EXPECT_TRUE(fs.Close(file));
 }
 
 TEST(zIODiskFS, PathsAuthoredOnWindowsResolveWithoutRegardToCase)

@@ -3,12 +3,15 @@
 #include "framework/metafile/zMetaParser.h"
 #include "framework/metafile/zMetaTag.h"
 
+#include "support/FileSystemGuard.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -164,6 +167,53 @@ TEST(MetaParserFile, IncludeCyclesAndRunawayNestingFail)
     zMetaFile shorter;
     LogCapture quiet;
     EXPECT_TRUE(zMetaParser::Load(dir.Path("chain3.zml").c_str(), &shorter));
+}
+
+TEST(MetaParserFile, OneLoadStopsAtItsBoundsWhateverTheDepth)
+{
+    FileSystemGuard guard;
+    const std::string data = std::string(TAVRIN_TEST_DATA) + "/metafile";
+    struct Case {
+        std::string folder;
+        const char* file;
+        const char* message;
+    };
+    // Neither load nests deeper than the depth bounds allow; includes are
+    // found from the working folder.
+    const Case cases[] = {
+        {data + "/include_fanout", "f0.zml",
+         "#include of ZML file 'f10.zml' in file 'f9.zml' goes past 4096 files in one load.\n"},
+        {data, "append_doubling.zml", "#append builds more than 16777216 bytes in one load, metatag 'S20'.\n"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::current_path(c.folder);
+        zMetaFile document("previous.zml");
+        document.AddRootTag(new zMetaTag("Kept", 1));
+        LogCapture log;
+        EXPECT_FALSE(zMetaParser::Load(c.file, &document)) << c.file;
+        EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                                [&](const std::string& line) { return line.find(c.message) != std::string::npos; }),
+                  1)
+            << c.file;
+        EXPECT_EQ(document.GetCount(), 1) << c.file;
+        EXPECT_TRUE(document.GetFileName() == "previous.zml") << c.file;
+    }
+
+    // The same fan-out a few levels from its end stays within the bounds and
+    // holds every copy: 4 x 4 x 4 copies of the last file.
+    std::filesystem::current_path(data + "/include_fanout");
+    zMetaFile shorter;
+    LogCapture quiet;
+    ASSERT_TRUE(zMetaParser::Load("f8.zml", &shorter));
+    int32_t ends = 0;
+    for (const zMetaTag* l9 = shorter.GetFirstRootTag()->GetFirstChild(); l9 != nullptr; l9 = l9->GetNextSibling()) {
+        for (const zMetaTag* l10 = l9->GetFirstChild(); l10 != nullptr; l10 = l10->GetNextSibling()) {
+            for (const zMetaTag* end = l10->GetFirstChild(); end != nullptr; end = end->GetNextSibling())
+                ends += end->GetName() == "End" && end->GetInteger() == 1;
+        }
+    }
+    EXPECT_EQ(ends, 64);
+    EXPECT_FALSE(quiet.Contains("[!] "));
 }
 
 TEST(MetaObject, SavesAndLoadsItsRootTag)

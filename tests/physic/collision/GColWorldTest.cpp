@@ -60,6 +60,39 @@ TEST(GColWorldTest, AddingTwiceOrWhileInactiveChangesNothing)
     EXPECT_FALSE(f.world.SetItemInactive(b, false));
 }
 
+TEST(GColWorldTest, AnItemBelongsToOneWorldUntilItLeavesOrTheWorldIsCleared)
+{
+    WorldFixture f;
+    GCollide other;
+    GColItem* a = f.NewItem();
+    GColItem* b = f.NewItem();
+    f.world.AddItem(a);
+    f.world.AddItem(b);
+    ASSERT_TRUE(f.world.SetItemInactive(b, true));
+    // Linked here, so refused there: one item cannot sit in two lists.
+    other.AddItem(a);
+    other.AddItem(b);
+    EXPECT_EQ(other.GetActiveItems().GetCount(), 0);
+    EXPECT_EQ(other.GetSAPCount(), 0u);
+    EXPECT_FALSE(other.RemoveItem(a));
+    EXPECT_FALSE(other.SetItemInactive(a, true));
+    EXPECT_FALSE(other.SetItemInactive(b, false));
+    EXPECT_TRUE(f.world.IsActive(a));
+    EXPECT_TRUE(f.world.IsInactive(b));
+
+    f.world.ClearItems();
+    EXPECT_FALSE(f.world.IsActive(a));
+    EXPECT_FALSE(f.world.IsInactive(b));
+    EXPECT_EQ(f.world.GetSAPCount(), 0u);
+    EXPECT_FALSE(f.world.RemoveItem(a));
+    other.AddItem(a);
+    EXPECT_TRUE(other.IsActive(a));
+    EXPECT_EQ(other.GetSAPEntry(0), a);
+    f.world.AddItem(b);
+    EXPECT_TRUE(f.world.IsActive(b));
+    EXPECT_TRUE(other.RemoveItem(a));
+}
+
 TEST(GColWorldTest, FullSAPArrayRefusesTheItemInBothModes)
 {
     for (uint8_t useSAP : {1, 0}) {
