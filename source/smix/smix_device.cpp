@@ -4,6 +4,7 @@
 #include "framework/system/zLogStream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 zSMixMixer::zSMixMixer(Tavrin* owner, bool makeCurrent) : zMixer(owner, makeCurrent) {}
@@ -43,14 +44,27 @@ bool zSMixMixer::OpenAudio()
 void zSMixMixer::CloseAudio()
 {
     if (output.IsOpen()) {
-        const uint32_t length = output.GetSize();
-        output.Seek(int32_t(dataSizePosition), 0);
-        output.WriteU32(dataBytesWritten);
-        output.Seek(int32_t(riffSizePosition), 0);
-        output.WriteU32(length - 8);
-        output.Close();
-        dataSizePosition = 0;
-        riffSizePosition = 0;
+        // What the file system still buffers goes out first: a write may fail
+        // only there.
+        if (!output.Flush())
+            ReportOutputFailure("zSMixMixer::CloseAudio");
+        uint32_t dataBytes = dataBytesWritten;
+        if (outputFailed) {
+            // Bytes counted as written may have been lost in a buffer: the
+            // header counts the whole frames the file really holds.
+            const uint32_t length = output.GetSize();
+            const uint32_t held = length > WaveHeaderBytes ? length - WaveHeaderBytes : 0;
+            dataBytes = std::min(dataBytes, held) & ~3u;
+        }
+        // An output that cannot seek (a pipe) keeps the sizes of 0 it was
+        // given at the start; its data is all there.
+        if (output.Seek(int32_t(DataSizeAt), 0)) {
+            if (!output.WriteU32(dataBytes) || !output.Seek(int32_t(RiffSizeAt), 0)
+                || !output.WriteU32(WaveHeaderBytes - 8 + dataBytes) || !output.Flush())
+                ReportOutputFailure("zSMixMixer::CloseAudio");
+        }
+        if (!output.Close())
+            ReportOutputFailure("zSMixMixer::CloseAudio");
     }
     // Every queued buffer comes back through the done callback.
     device.Close();
@@ -61,23 +75,35 @@ bool zSMixMixer::OpenWaveFile(const char* path)
 {
     if (path == nullptr || output.IsOpen() || !output.Open(path, false, true, false))
         return false;
+    outputPath.Assign(path);
+    outputFailed = false;
     dataBytesWritten = 0;
-    output.Write("RIFF", 4);
-    riffSizePosition = output.Tell();
-    output.WriteU32(0);
-    output.Write("WAVE", 4);
-    output.Write("fmt ", 4);
-    output.WriteU32(16);
-    output.WriteU16(1);
-    output.WriteU16(2);
-    output.WriteU32(uint32_t(OutputRate));
-    output.WriteU32(uint32_t(OutputRate) * 4);
-    output.WriteU16(4);
-    output.WriteU16(16);
-    output.Write("data", 4);
-    dataSizePosition = output.Tell();
-    output.WriteU32(0);
+    // 48000 Hz, 16-bit stereo PCM; both sizes are patched at CloseAudio.
+    uint8_t header[WaveHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 2, 0};
+    auto put32 = [&header](uint32_t at, uint32_t value) {
+        for (uint32_t i = 0; i < 4; ++i)
+            header[at + i] = uint8_t(value >> (8 * i));
+    };
+    put32(24, uint32_t(OutputRate));
+    put32(28, uint32_t(OutputRate) * 4);
+    header[32] = 4;
+    header[34] = 16;
+    std::memcpy(header + 36, "data", 4);
+    if (output.Write(header, WaveHeaderBytes) != WaveHeaderBytes) {
+        LogError("zSMixMixer::OpenWaveFile") << "Cannot write the header of the mixer output file '" << path << "'.\n";
+        output.Close();
+        return false;
+    }
     return true;
+}
+
+void zSMixMixer::ReportOutputFailure(const char* method)
+{
+    if (outputFailed)
+        return;
+    outputFailed = true;
+    LogError(method) << "Writing the mixer output file '" << (outputPath.Get() != nullptr ? outputPath.Get() : "")
+                     << "' failed: the sound from about byte " << dataBytesWritten << " of its data on is lost.\n";
 }
 
 void zSMixMixer::SetFixedStep(int32_t ticks)
@@ -104,9 +130,14 @@ void zSMixMixer::Update()
         alignas(16) int16_t piece[WavePieceBytes / 2];
         while (amount > 0) {
             const uint32_t count = std::min(amount, WavePieceBytes);
+            // After a failed write the channels still play on with the clock.
             Mix(piece, count);
-            output.Write(piece, count);
-            dataBytesWritten += count;
+            if (!outputFailed) {
+                const uint32_t written = output.Write(piece, count);
+                dataBytesWritten += written;
+                if (written != count)
+                    ReportOutputFailure("zSMixMixer::Update");
+            }
             amount -= count;
         }
         return;

@@ -2,6 +2,7 @@
 
 #include "core/sound/zMixer.h"
 #include "framework/filesystem/zStream.h"
+#include "framework/tools/zString.h"
 #include "platform/PlatformAudioOut.h"
 
 #include <cstdint>
@@ -37,8 +38,9 @@ public:
     // With a WAV file open, only marks the audio open; otherwise opens the
     // device. False, with no message, when the device does not open.
     bool OpenAudio() override;
-    // Finishes the WAV file's header if one is open, then closes the device
-    // (every queued buffer comes back first).
+    // Finishes the WAV file's header if one is open (after a failed write,
+    // with the sizes of the whole frames the file holds), then closes the
+    // device (every queued buffer comes back first).
     void CloseAudio() override;
     void SetListenerMatrix(const zVector*, const zVector*, const zMatrix3*) override {}
     // False when closed, for a null sound or a channel outside 0..63.
@@ -60,8 +62,8 @@ public:
     void StreamStop(int32_t) override {}
 
     // Creates (truncating) the WAV file at path on the current file system and
-    // writes its header. False when it cannot be opened: the mixer then stays
-    // a device mixer.
+    // writes its header. False when it cannot be opened or its header cannot
+    // be written (an error line): the mixer then stays a device mixer.
     bool OpenWaveFile(const char* path);
     // The bytes mixed per Update, from a duration in ticks of 1/10000 s,
     // always a whole number of frames; 0 or less turns the fixed step off.
@@ -86,6 +88,9 @@ public:
     uint64_t GetBuffersQueued() const { return buffersQueued; }
     uint64_t GetBuffersReclaimed();
     bool IsWaveFileOpen() { return output.IsOpen(); }
+    // True once a write to the WAV file failed, reported once as an error;
+    // nothing more is written to it. Also set by CloseAudio.
+    bool HasOutputFailed() const { return outputFailed; }
 
 private:
     struct ChannelPlay {
@@ -96,12 +101,17 @@ private:
     };
 
     static constexpr uint32_t AccumulatorFrames = 4096;
+    static constexpr uint32_t WaveHeaderBytes = 44;
+    static constexpr uint32_t RiffSizeAt = 4;
+    static constexpr uint32_t DataSizeAt = 40;
 
     // Mixes at most AccumulatorFrames frames.
     void MixBlock(int16_t* out, uint32_t frames);
     void HandleSoundLoop(int32_t channel);
     void EndChannel(int32_t channel);
     void QueueBuffer(int32_t index);
+    // The first failure logs an error; the file stays open for its header.
+    void ReportOutputFailure(const char* method);
     static void DeviceDone(void* user, void* buffer);
 
     float masterVolume = 1.0f;
@@ -114,8 +124,9 @@ private:
 
     int32_t fixedStep = 0;
     zStream output{1};
-    uint32_t dataSizePosition = 0;
-    uint32_t riffSizePosition = 0;
+    zString outputPath;
+    bool outputFailed = false;
+    // Data bytes the file system took.
     uint32_t dataBytesWritten = 0;
     uint32_t fillLevels[BufferCount] = {};
     alignas(16) uint8_t buffers[BufferCount][BufferBytes] = {};

@@ -148,6 +148,17 @@ TEST(FileMixerRun, WavHoldsOneStepPerFrame)
     EXPECT_TRUE(heard);
 }
 
+// A capture that cannot write its sound ends at once, says so once and exits
+// with the abnormal end's code, so that a script running it knows.
+TEST(FileMixerRun, FullDiskEndsTheRunAbnormally)
+{
+    TempDir dir;
+    const TavrinRun run = RunSoundScene(dir, "", {"-r", "none", "-m", "file", "/dev/full"});
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    EXPECT_EQ(run.Count("Writing the mixer output file '/dev/full' failed"), 1) << run.Text();
+    EXPECT_FALSE(run.Has("ended after 10 frames")) << run.Text();
+}
+
 // A file mixer that cannot write its file fails set-up instead of running
 // without output.
 TEST(FileMixerRun, UnwritableOutputFailsSetUp)

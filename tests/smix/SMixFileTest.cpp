@@ -5,12 +5,17 @@
 #include "core/sound/zSound.h"
 #include "core/zad/Tavrin.h"
 #include "dav/core/dAV_Driver.h"
+#include "framework/filesystem/zIOHandle.h"
 #include "support/FileSystemGuard.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -242,6 +247,7 @@ TEST_F(SMixFile, HeaderAndSizesArePatchedAtClose)
     EXPECT_EQ(data, U32(bytes, 40));
     for (size_t i = 44; i < bytes.size(); ++i)
         ASSERT_EQ(0, bytes[i]) << "no channel plays: silence";
+    EXPECT_FALSE(mixer.HasOutputFailed());
 }
 
 TEST_F(SMixFile, FixedStepFromTicks)
@@ -348,6 +354,189 @@ TEST_F(SMixFile, SetupSoundFailsWhenTheHandleCannotBeAllocated)
     failNextNothrowNew = false;
     EXPECT_EQ(nullptr, sound.mixerData);
     EXPECT_TRUE(mixer.SetupSound(&sound));
+}
+
+// A file system with room for a few bytes, as a full disk: a write past the
+// room is cut short. Flush and Close may fail as a buffered file's would.
+class FullFS : public zIOBaseFS {
+public:
+    struct Handle : zIOHandle {
+        uint32_t position = 0;
+    };
+
+    ~FullFS() override { CloseAll(); }
+
+    uint32_t GetCapabilities() override { return 0; }
+    zIOHandle* OpenDirect(const char* path, bool, bool, bool) override
+    {
+        auto* handle = new Handle;
+        handle->name = path;
+        file.clear();
+        AddHandle(handle);
+        return handle;
+    }
+    uint32_t Read(zIOHandle*, void*, uint32_t) override { return 0; }
+    uint32_t Write(zIOHandle* h, const void* buffer, uint32_t count) override
+    {
+        auto* handle = static_cast<Handle*>(h);
+        const uint32_t fits = std::min(count, room > handle->position ? room - handle->position : 0u);
+        if (file.size() < handle->position + fits)
+            file.resize(handle->position + fits);
+        file.replace(handle->position, fits, static_cast<const char*>(buffer), fits);
+        handle->position += fits;
+        return fits;
+    }
+    uint32_t GetSize(zIOHandle*) override { return uint32_t(file.size()); }
+    bool Seek(zIOHandle* h, int32_t offset, int mode) override
+    {
+        if (mode != 0 || offset < 0 || uint32_t(offset) > file.size())
+            return false;
+        static_cast<Handle*>(h)->position = uint32_t(offset);
+        return true;
+    }
+    uint32_t Rewind(zIOHandle* h) override { return static_cast<Handle*>(h)->position = 0; }
+    uint32_t Tell(zIOHandle* h) override { return static_cast<Handle*>(h)->position; }
+    bool Flush(zIOHandle*) override { return !failFlush; }
+    bool Close(zIOHandle* h) override
+    {
+        if (!RemoveHandle(h))
+            return false;
+        delete static_cast<Handle*>(h);
+        return !failClose;
+    }
+
+    std::string file;
+    uint32_t room = UINT32_MAX;
+    bool failFlush = false;
+    bool failClose = false;
+};
+
+struct FullCase {
+    const char* name;
+    uint32_t room;
+    bool failFlush;
+    bool failClose;
+    // What the data chunk holds, and so what the header must say.
+    uint32_t dataBytes;
+};
+
+void PrintTo(const FullCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const char* const kLostOutput = "Writing the mixer output file 'capture.wav' failed";
+
+int CountLines(const LogCapture& log, const std::string& text)
+{
+    return int(std::count_if(log.lines.begin(), log.lines.end(),
+                             [&](const std::string& line) { return line.find(text) != std::string::npos; }));
+}
+
+class SMixFullOutput : public ::testing::TestWithParam<FullCase> {};
+
+// A write that fails is reported once, the header counts the whole frames the
+// file holds, and the run can tell the capture failed.
+TEST_P(SMixFullOutput, HeaderCountsWhatTheFileHolds)
+{
+    const FullCase& c = GetParam();
+    FileSystemGuard guard;
+    FullFS fs;
+    fs.room = c.room;
+    zStream::SetCurrentFS(&fs);
+    LogCapture log;
+    zSMixMixer mixer(nullptr, false);
+    ASSERT_TRUE(mixer.OpenWaveFile("capture.wav"));
+    ASSERT_TRUE(mixer.OpenAudio());
+    for (int i = 0; i < 4; ++i)
+        mixer.Update(); // 16384 bytes each, written in pieces of 1024
+    fs.failFlush = c.failFlush;
+    fs.failClose = c.failClose;
+    mixer.CloseAudio();
+
+    EXPECT_TRUE(mixer.HasOutputFailed());
+    EXPECT_EQ(1, CountLines(log, kLostOutput)) << "once, not once per write";
+    const std::vector<uint8_t> bytes(fs.file.begin(), fs.file.end());
+    ASSERT_GE(bytes.size(), 44u + c.dataBytes);
+    EXPECT_EQ(0, std::memcmp(bytes.data(), "RIFF", 4));
+    EXPECT_EQ(c.dataBytes, U32(bytes, 40));
+    EXPECT_EQ(36u + c.dataBytes, U32(bytes, 4));
+}
+
+const FullCase kFullCases[] = {
+    // The fifth piece is cut after 906 bytes: two of them are half a frame.
+    {"room_ends_inside_a_piece", 44 + 5002, false, false, 5000},
+    {"room_ends_between_pieces", 44 + 4096, false, false, 4096},
+    {"room_for_the_header_only", 44, false, false, 0},
+    // Everything went in but the last flush or the close failed: all of it is
+    // counted, and the failure still shows.
+    {"last_flush_fails", UINT32_MAX, true, false, 4 * 16384},
+    {"close_fails", UINT32_MAX, false, true, 4 * 16384},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SMixFullOutput, ::testing::ValuesIn(kFullCases),
+                         [](const ::testing::TestParamInfo<FullCase>& info) { return std::string(info.param.name); });
+
+TEST(SMixFullOutputHeader, NoRoomForTheHeaderRefusesTheFile)
+{
+    FileSystemGuard guard;
+    FullFS fs;
+    fs.room = 20;
+    zStream::SetCurrentFS(&fs);
+    LogCapture log;
+    zSMixMixer mixer(nullptr, false);
+    EXPECT_FALSE(mixer.OpenWaveFile("capture.wav"));
+    EXPECT_FALSE(mixer.IsWaveFileOpen());
+    EXPECT_TRUE(log.Contains("Cannot write the header of the mixer output file 'capture.wav'."));
+    EXPECT_EQ(0, fs.GetOpenHandleCount());
+}
+
+// The disk file system over C stdio, where a write is buffered and can be
+// lost after it was counted.
+TEST(SMixFullDisk, DevFullIsReportedOnce)
+{
+    FileSystemGuard guard;
+    LogCapture log;
+    zSMixMixer mixer(nullptr, false);
+    ASSERT_TRUE(mixer.OpenWaveFile("/dev/full"));
+    ASSERT_TRUE(mixer.OpenAudio());
+    mixer.Update();
+    EXPECT_TRUE(mixer.HasOutputFailed()) << "16384 bytes go past any stdio buffer";
+    mixer.Update();
+    mixer.Update();
+    mixer.CloseAudio();
+    EXPECT_TRUE(mixer.HasOutputFailed());
+    EXPECT_EQ(1, CountLines(log, "Writing the mixer output file '/dev/full' failed"));
+}
+
+// A file size limit makes a disk file full at 65536 bytes: the header then
+// counts what is in the file, not what was handed to stdio.
+TEST(SMixFullDisk, FileCutByASizeLimitKeepsItsHeaderTrue)
+{
+    FileSystemGuard guard;
+    TempDir dir;
+    LogCapture log;
+    zSMixMixer mixer(nullptr, false);
+    const std::string path = dir.Path("cut.wav");
+    ASSERT_TRUE(mixer.OpenWaveFile(path.c_str()));
+    ASSERT_TRUE(mixer.OpenAudio());
+    rlimit saved{};
+    ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &saved));
+    const rlimit limit{65536, saved.rlim_max};
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &limit));
+    for (int i = 0; i < 10; ++i)
+        mixer.Update();
+    mixer.CloseAudio();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_TRUE(mixer.HasOutputFailed());
+    EXPECT_EQ(1, CountLines(log, "Writing the mixer output file '" + path + "' failed"));
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    ASSERT_EQ(65536u, bytes.size());
+    EXPECT_EQ(65536u - 44, U32(bytes, 40));
+    EXPECT_EQ(65536u - 8, U32(bytes, 4));
 }
 
 TEST(SMixClosed, RefusesSoundsWhileClosed)

@@ -74,6 +74,9 @@ public:
     bool Frame();
     // True when the run must end with exit code 3.
     bool CheckAbnormalTermination();
+    // True once the file mixer failed to write its WAV file (kept after
+    // Shutdown): the run then ends with exit code 3.
+    bool OutputFailed();
     bool Shutdown();
 
     zIOArchiveFS archiveFS;
@@ -112,6 +115,7 @@ private:
     // The file system that was current before the archive took its place.
     zIOBaseFS* previousFS = nullptr;
     bool archiveMounted = false;
+    bool outputFailed = false;
 };
 
 // The directory part of argv[0] with its separator ("/", "\\" or ":"); when

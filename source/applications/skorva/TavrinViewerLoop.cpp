@@ -69,7 +69,15 @@ bool TavrinViewer::CheckAbnormalTermination()
         LogError("TavrinViewer::CheckAbnormalTermination") << "Exiting due to missing resources.\n";
         return true;
     }
-    return false;
+    // The mixer said so once; a capture that lost its sound ends at once.
+    return OutputFailed();
+}
+
+bool TavrinViewer::OutputFailed()
+{
+    if (fileMixer != nullptr && fileMixer->HasOutputFailed())
+        outputFailed = true;
+    return outputFailed;
 }
 
 bool TavrinViewer::Shutdown()
@@ -81,6 +89,8 @@ bool TavrinViewer::Shutdown()
     zScene2D::CloseFontSystem();
     core.renderer->CloseVideo();
     core.mixer->CloseAudio();
+    // Closing the WAV file may be the write that fails.
+    OutputFailed();
     // Deleting them puts the core's null renderer and mixer back.
     delete renderer;
     renderer = nullptr;
@@ -142,5 +152,5 @@ int TavrinMain(int argc, char** argv)
     if (viewer.CheckAbnormalTermination())
         return TavrinExitAbnormal;
     viewer.Shutdown();
-    return TavrinExitNormal;
+    return viewer.OutputFailed() ? TavrinExitAbnormal : TavrinExitNormal;
 }

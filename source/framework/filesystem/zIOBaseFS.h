@@ -39,6 +39,10 @@ public:
     virtual bool Seek(zIOHandle* handle, int32_t offset, int mode) = 0;
     virtual uint32_t Rewind(zIOHandle* handle) = 0;
     virtual uint32_t Tell(zIOHandle* handle) = 0;
+    // Hands whatever the file system still holds for the handle to the file;
+    // false when that write fails (the data held is then lost). True for a
+    // handle that holds nothing back.
+    virtual bool Flush(zIOHandle* handle) { return handle != nullptr; }
     // Frees the handle. A handle this file system did not open (or already
     // closed) is refused with an error line and false, never looked into.
     virtual bool Close(zIOHandle* handle) = 0;

@@ -147,6 +147,12 @@ uint32_t zIODiskFS::Tell(zIOHandle* handle)
     return position < 0 ? 0 : uint32_t(position);
 }
 
+bool zIODiskFS::Flush(zIOHandle* handle)
+{
+    FILE* file = FileOf(handle);
+    return file != nullptr && std::fflush(file) == 0;
+}
+
 bool zIODiskFS::Close(zIOHandle* handle)
 {
     if (handle == nullptr)

@@ -18,6 +18,7 @@ public:
     bool Seek(zIOHandle* handle, int32_t offset, int mode) override;
     uint32_t Rewind(zIOHandle* handle) override;
     uint32_t Tell(zIOHandle* handle) override;
+    bool Flush(zIOHandle* handle) override;
     bool Close(zIOHandle* handle) override;
 
     // The C stdio mode for a set of open flags ("rb", "wb", "r+b", "a+").

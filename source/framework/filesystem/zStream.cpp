@@ -50,6 +50,11 @@ uint32_t zStream::Write(const void* buffer, uint32_t count)
     return handle != nullptr ? fs->Write(handle, buffer, count) : 0;
 }
 
+bool zStream::Flush()
+{
+    return handle != nullptr && fs->Flush(handle);
+}
+
 uint32_t zStream::GetSize()
 {
     return handle != nullptr ? fs->GetSize(handle) : 0;

@@ -34,6 +34,9 @@ public:
     uint32_t Rewind();
     // The position in bytes; 0 when not open.
     uint32_t Tell();
+    // Writes out what the file system still buffers; false when not open or
+    // that write fails. A write can count as done and fail only here.
+    bool Flush();
     bool ReadU8(uint8_t& value);   // true when every byte was read
     bool ReadU16(uint16_t& value);
     bool ReadU32(uint32_t& value);

@@ -223,6 +223,11 @@ void zGL3Renderer::Present()
     if (GlobalToolMode != 0)
         return;
     PlatformRefreshEvents();
+    // Swapping an off-screen surface hands the driver nothing: a frame that
+    // reads nothing back and updates no texture (a scene on the fixed-function
+    // frame) would stay queued in it, and the queue would grow every frame.
+    if (videoOpen != 0 && videoClosed == 0)
+        glFlush();
     if (outputWindow != nullptr && videoOpen != 0)
         PlatformSwapWindow(AsWindow(outputWindow));
 }

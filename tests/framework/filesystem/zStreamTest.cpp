@@ -144,6 +144,7 @@ TEST_F(zStreamFixture, ClosedStreamTouchesNoFileSystem)
     EXPECT_FALSE(stream.ReadU32(value));
     EXPECT_FALSE(stream.WriteU8(1));
     EXPECT_EQ(stream.GetSize(), 0u);
+    EXPECT_FALSE(stream.Flush());
     EXPECT_EQ(memory.opens, 0);
     EXPECT_TRUE(capture.lines.empty());
 
@@ -167,6 +168,29 @@ TEST_F(zStreamFixture, FailedCloseIsLoggedAndStillClosesTheStream)
     EXPECT_TRUE(capture.Contains("File system failed to close handle.\n"));
     EXPECT_FALSE(stream.IsOpen());
     EXPECT_TRUE(stream.Close());
+}
+
+// The disk buffers writes: one that cannot reach the device counts as done
+// and fails only when the buffer goes out.
+TEST_F(zStreamFixture, FlushShowsAWriteTheDiskBuffered)
+{
+    zStream full;
+    ASSERT_TRUE(full.Open("/dev/full", false, true));
+    EXPECT_EQ(full.Write("abcd", 4), 4u);
+    EXPECT_FALSE(full.Flush());
+
+    zStream file;
+    ASSERT_TRUE(file.Open(dir.Path("flushed.bin").c_str(), false, true));
+    EXPECT_EQ(file.Write("abcd", 4), 4u);
+    EXPECT_TRUE(file.Flush());
+    EXPECT_EQ(dir.Read("flushed.bin"), "abcd") << "on the disk before the stream closes";
+
+    // A file system that holds nothing back has nothing to fail.
+    MemoryFS memory;
+    zStream::SetCurrentFS(&memory);
+    zStream memoryStream;
+    ASSERT_TRUE(memoryStream.Open("m", false, true));
+    EXPECT_TRUE(memoryStream.Flush());
 }
 
 TEST_F(zStreamFixture, ReadsFallBackInQueueOrderWritesNever)
