@@ -87,7 +87,8 @@ bool SqSetGlobalFromProperty(HSQUIRRELVM v, const zProperty& property);
 
 // Logs the script call stack: a "[|] " line, the header "Script call stack
 // (<message or Requested>):", one line per script level, a "[|] " line.
-// Printed whatever the verbosity mask.
+// Printed whatever the verbosity mask. A stack deeper than 32 levels shows its
+// innermost 24 and outermost 8, with a line counting the levels between.
 void SqPrintCallStack(HSQUIRRELVM v, const char* message);
 
 // The handlers StartVM installs; exposed for VMs that hosts build themselves.

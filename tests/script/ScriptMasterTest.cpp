@@ -89,6 +89,65 @@ TEST_F(ScriptMaster, CallStackWithoutScriptFrame)
                       "[|] \n[|] Script call stack (Custom):\n[|] \n");
 }
 
+// The handler runs even when the stack is full, every time: its reserve above
+// the limit is given back after each report.
+TEST_F(ScriptMaster, StackOverflowIsReportedEveryTime)
+{
+    ASSERT_TRUE(Load("deep.nut", "function Deep(n) { local r = Deep(n + 1); return r; }\n"
+                                 "function Outer() { local r = Deep(0); return r; }\n"));
+    for (size_t round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_FALSE(Call("Outer"));
+        EXPECT_EQ(sq_gettop(v), 1);
+        EXPECT_EQ(Count("[|] VM runtime error, execution stopped."), round);
+        EXPECT_EQ(Count("[|]     Error: stack overflow"), round);
+        EXPECT_EQ(Count("[|]     -> In function Deep() ('deep.nut', Line 1)."), round);
+        EXPECT_EQ(Count("[|]     -> Called from Outer() ('deep.nut', Line 2)."), round);
+        EXPECT_FALSE(master.IsOk());
+    }
+}
+
+// Native "Stack()": the call stack as the handle checks print it.
+SQInteger PrintStack(HSQUIRRELVM v)
+{
+    SqPrintCallStack(v, "Test");
+    return 0;
+}
+
+// A deep stack shows its innermost 24 and outermost 8 levels and counts the rest.
+TEST_F(ScriptMaster, CallStackIsBounded)
+{
+    Register("Stack", PrintStack);
+    ASSERT_TRUE(Load("down.nut", "function Down(n) {\n"
+                                 "  if (n <= 1) { Stack(); return 0; }\n"
+                                 "  local r = Down(n - 1); return r;\n"
+                                 "}\n"
+                                 "function Top(n) { local r = Down(n - 1); return r; }\n"));
+    const struct {
+        int depth;
+        const char* hidden;
+    } cases[] = {{32, nullptr}, {33, "(1 levels not shown)"}, {5000, "(4968 levels not shown)"}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.depth);
+        const size_t from = Lines().size();
+        ASSERT_TRUE(master.SetupFunctionCall("Top"));
+        sq_pushinteger(v, test.depth);
+        ASSERT_TRUE(master.DoFunctionCall(1));
+        const std::vector<std::string> all = Lines();
+        const std::vector<std::string> lines(all.begin() + long(from), all.end());
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines[1], "[|] Script call stack (Test):");
+        EXPECT_EQ(lines[2], "[|]     -> In function Down() ('down.nut', Line 2).");
+        EXPECT_EQ(lines[lines.size() - 2], "[|]     -> Called from Top() ('down.nut', Line 5).");
+        const size_t shown = test.hidden ? 32 : size_t(test.depth);
+        ASSERT_EQ(lines.size(), 3 + shown + (test.hidden ? 1 : 0)) << Text(from);
+        if (test.hidden) {
+            EXPECT_EQ(lines[2 + 24], std::string("[|]     ... ") + test.hidden);
+            EXPECT_EQ(lines[2 + 23], "[|]     -> Called from Down() ('down.nut', Line 3).");
+        }
+    }
+}
+
 TEST_F(ScriptMaster, PrintGoesToScriptLinesAndIsBounded)
 {
     ASSERT_TRUE(Load("print.nut", "print(\"one\\ntwo\\n\");\n"

@@ -34,6 +34,9 @@ inline double ExactNumber(const Value &v)
 constexpr int kMaxNativeDepth = 100; // interpreter entries and native calls per thread
 constexpr uint32_t kStackHeadroom = 16;   // free slots guaranteed above a frame
 constexpr uint32_t kMaxStackSlots = 1u << 22;
+// Slots the error handler may use above kMaxStackSlots: the error it reports may be the
+// overflow that filled the stack, and its report (call stack included) must still run.
+constexpr uint32_t kErrorHandlerSlots = 4096;
 constexpr SQInteger kSuspendSignal = -0x5355; // what sq_suspendvm returns to its native
 
 struct Frame {
@@ -200,6 +203,7 @@ struct Fiber : GcObject {
         if (end + kStackHeadroom > stackSize) GrowSlots(end);
     }
     void GrowSlots(uint32_t end);
+    void ResizeSlots(uint32_t size);
     void CallErrorHandler(const Value &err);
     void CallDebugHook(SQInteger type, SQInteger line);
     void TakeStep()
@@ -258,6 +262,7 @@ struct Fiber : GcObject {
     int nativeDepth = 0;
     bool suspended = false;
     int32_t suspendRetSlot = -1; // where the suspended call's result goes on wakeup
+    bool inErrorHandler = false; // the stack may grow into the handler's reserve
 };
 
 } // namespace nut
