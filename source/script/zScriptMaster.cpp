@@ -164,6 +164,7 @@ bool zScriptMaster::StartVM(HSQUIRRELVM existing)
     if (vm != nullptr)
         return false;
     if (existing != nullptr) {
+        std::lock_guard<std::mutex> lock(vmMutex);
         vm = existing;
         ok = true;
         return true;
@@ -182,6 +183,7 @@ bool zScriptMaster::StartVM(HSQUIRRELVM existing)
     sq_setcompilererrorhandler(v, SqCompilerError);
     sq_newclosure(v, SqRuntimeErrorHandler, 0);
     sq_seterrorhandler(v);
+    std::lock_guard<std::mutex> lock(vmMutex);
     vm = v;
     ok = true;
     return true;
@@ -192,11 +194,21 @@ void zScriptMaster::StopVM()
     if (vm == nullptr)
         return;
     HSQUIRRELVM v = vm;
-    vm = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(vmMutex);
+        vm = nullptr;
+    }
     ok = false;
     // Release hooks run while the VM closes; they see the master stopped.
     sq_close(v);
     loadedScripts.Clear();
+}
+
+void zScriptMaster::RequestStop()
+{
+    std::lock_guard<std::mutex> lock(vmMutex);
+    if (vm != nullptr)
+        sq_requeststop(vm);
 }
 
 bool zScriptMaster::AddScript(const char* path)

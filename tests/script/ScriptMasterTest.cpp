@@ -2,7 +2,10 @@
 
 #include "framework/data_structure/zProperty.h"
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -105,6 +108,48 @@ TEST_F(ScriptMaster, StackOverflowIsReportedEveryTime)
         EXPECT_EQ(Count("[|]     -> Called from Outer() ('deep.nut', Line 2)."), round);
         EXPECT_FALSE(master.IsOk());
     }
+}
+
+// Native "Started()": tells the test's other thread that the script runs.
+struct Handshake {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
+};
+Handshake* handshake = nullptr;
+
+SQInteger Started(HSQUIRRELVM)
+{
+    std::lock_guard<std::mutex> lock(handshake->mutex);
+    handshake->started = true;
+    handshake->changed.notify_all();
+    return 0;
+}
+
+// A stop request from another thread ends a spinning script with a runtime
+// error, reported as any other; without a VM it does nothing.
+TEST_F(ScriptMaster, RequestStopEndsASpinningScript)
+{
+    Handshake shake;
+    handshake = &shake;
+    Register("Started", Started);
+    ASSERT_TRUE(Load("spin.nut", "function Spin() {\n"
+                                 "  Started();\n"
+                                 "  while (true) {}\n"
+                                 "}\n"));
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(shake.mutex);
+        shake.changed.wait(lock, [&] { return shake.started; });
+        master.RequestStop();
+    });
+    EXPECT_FALSE(Call("Spin"));
+    watchdog.join();
+    handshake = nullptr;
+    EXPECT_EQ(Count("[|]     Error: script stopped: the run is ending"), 1u) << Text();
+    EXPECT_EQ(Count("[|]     -> In function Spin() ('spin.nut', Line 3)."), 1u) << Text();
+    EXPECT_FALSE(master.IsOk());
+    master.StopVM();
+    master.RequestStop();
 }
 
 // Native "Stack()": the call stack as the handle checks print it.

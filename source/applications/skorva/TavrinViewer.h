@@ -70,9 +70,13 @@ public:
     bool SetupEnvironment();
     bool SetupInput();
 
-    // One frame; false ends the loop.
+    // SIGINT and SIGTERM end the run (PlatformStop.h); a frame overdue after
+    // the signal has the project's scripts stopped. The executable's run only.
+    void EnableStopSignals();
+    // One frame; false ends the loop (also after a stop signal).
     bool Frame();
-    // True when the run must end with exit code 3.
+    // True when the run must end with exit code 3 (also when a frame was
+    // overdue after a stop signal).
     bool CheckAbnormalTermination();
     bool Shutdown();
 
@@ -112,6 +116,7 @@ private:
     // The file system that was current before the archive took its place.
     zIOBaseFS* previousFS = nullptr;
     bool archiveMounted = false;
+    bool stopCallbackSet = false;
 };
 
 // The directory part of argv[0] with its separator ("/", "\\" or ":"); when

@@ -395,6 +395,9 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
         {
             self->nativeDepth++;
             self->rt->running = self;
+            // A call from the host starts clear of stop requests made before it.
+            if (!outer && self->rt->stopRequested.load(std::memory_order_relaxed)) [[unlikely]]
+                self->rt->DropStopRequest();
         }
         ~Depth()
         {

@@ -208,8 +208,21 @@ struct Fiber : GcObject {
     void CallDebugHook(SQInteger type, SQInteger line);
     void TakeStep()
     {
-        if (rt->stepsLeft == 0) Throw("step limit reached");
-        rt->stepsLeft--;
+        if (rt->stopRequested.load(std::memory_order_relaxed)) [[unlikely]] {
+            // A request before anything runs (a host call setting up its first frame) is
+            // dropped: it was made while no script ran.
+            if (rt->running) Throw("script stopped: the run is ending");
+            rt->DropStopRequest();
+        }
+        const int64_t left = rt->stepsLeft;
+        if (left < 0) return; // no budget: the request dropped above armed the check
+        if (left == kStopMark) [[unlikely]] {
+            // Left by a request already dropped, or armed by one made just now.
+            if (!rt->stopRequested.load()) rt->DropStopRequest();
+            return;
+        }
+        if (left == 0) Throw("step limit reached");
+        rt->stepsLeft = left - 1;
     }
     SQRESULT Suspend();
 
