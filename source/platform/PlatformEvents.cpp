@@ -12,8 +12,9 @@ bool CloseLatched = false;
 void PlatformPumpEvents()
 {
     // The event queue exists once any subsystem that feeds it runs (the
-    // controllers start it too); SDL then turns SIGINT and SIGTERM into a
-    // quit event, which must end the run rather than be lost.
+    // controllers start it too). Its quit event must end the run rather than
+    // be lost: closing the last window sends one, and so do SIGINT and SIGTERM
+    // unless PlatformStop.h handles them.
     if (SDL_WasInit(SDL_INIT_EVENTS) == 0)
         return;
     SDL_Event event;

@@ -14,8 +14,8 @@ void PlatformPumpEvents();
 // latch.
 bool PlatformEscapePressed();
 
-// True when a window was asked to close, or the process to quit (SIGINT,
-// SIGTERM), since the last call; clears the latch.
+// True when a window was asked to close since the last call; clears the
+// latch. (SIGINT and SIGTERM are PlatformStop.h's once its handlers are in.)
 bool PlatformCloseRequested();
 
 // Latches as a real event would, so the pump's callers can be exercised

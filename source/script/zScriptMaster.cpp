@@ -106,12 +106,52 @@ SQInteger SqRuntimeErrorHandler(HSQUIRRELVM v)
     return sq_suspendvm(v);
 }
 
+namespace {
+
+// Levels of a call stack shown at its inner and its outer end; a deeper stack (a
+// runaway recursion has up to millions) shows a count of the levels in between.
+constexpr SQInteger CallStackInnerLevels = 24;
+constexpr SQInteger CallStackOuterLevels = 8;
+
+// The deepest level the VM reports (0 when it reports none above the caller).
+SQInteger CallStackDepth(HSQUIRRELVM v)
+{
+    SQStackInfos info;
+    const auto exists = [&](SQInteger level) { return SQ_SUCCEEDED(sq_stackinfos(v, level, &info)); };
+    SQInteger low = 0;
+    SQInteger high = 1;
+    while (exists(high)) {
+        low = high;
+        high *= 2;
+    }
+    while (high - low > 1) {
+        const SQInteger middle = low + (high - low) / 2;
+        if (exists(middle))
+            low = middle;
+        else
+            high = middle;
+    }
+    return low;
+}
+
+} // namespace
+
 void SqPrintCallStack(HSQUIRRELVM v, const char* message)
 {
     *GlobalLogStream << "[|] \n";
     *GlobalLogStream << "[|] Script call stack (" << (message ? message : "Requested") << "):\n";
+    const SQInteger depth = v != nullptr ? CallStackDepth(v) : 0;
+    const bool cut = depth > CallStackInnerLevels + CallStackOuterLevels;
     SQStackInfos info;
-    for (SQInteger level = 1; v != nullptr && SQ_SUCCEEDED(sq_stackinfos(v, level, &info)); ++level) {
+    for (SQInteger level = 1; level <= depth; ++level) {
+        if (cut && level == CallStackInnerLevels + 1) {
+            const SQInteger skipped = depth - CallStackInnerLevels - CallStackOuterLevels;
+            *GlobalLogStream << "[|]     ... (" << int(skipped) << " levels not shown)\n";
+            level = depth - CallStackOuterLevels;
+            continue;
+        }
+        if (SQ_FAILED(sq_stackinfos(v, level, &info)))
+            break;
         *GlobalLogStream << "[|] " << (level == 1 ? "    -> In function " : "    -> Called from ")
                          << (info.funcname ? info.funcname : "unknown") << "() ('"
                          << (info.source ? info.source : "unknown") << "', Line " << int(info.line) << ").\n";
@@ -124,6 +164,7 @@ bool zScriptMaster::StartVM(HSQUIRRELVM existing)
     if (vm != nullptr)
         return false;
     if (existing != nullptr) {
+        std::lock_guard<std::mutex> lock(vmMutex);
         vm = existing;
         ok = true;
         return true;
@@ -142,6 +183,7 @@ bool zScriptMaster::StartVM(HSQUIRRELVM existing)
     sq_setcompilererrorhandler(v, SqCompilerError);
     sq_newclosure(v, SqRuntimeErrorHandler, 0);
     sq_seterrorhandler(v);
+    std::lock_guard<std::mutex> lock(vmMutex);
     vm = v;
     ok = true;
     return true;
@@ -152,11 +194,21 @@ void zScriptMaster::StopVM()
     if (vm == nullptr)
         return;
     HSQUIRRELVM v = vm;
-    vm = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(vmMutex);
+        vm = nullptr;
+    }
     ok = false;
     // Release hooks run while the VM closes; they see the master stopped.
     sq_close(v);
     loadedScripts.Clear();
+}
+
+void zScriptMaster::RequestStop()
+{
+    std::lock_guard<std::mutex> lock(vmMutex);
+    if (vm != nullptr)
+        sq_requeststop(vm);
 }
 
 bool zScriptMaster::AddScript(const char* path)

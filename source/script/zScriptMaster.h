@@ -6,12 +6,14 @@
 #include <squirrel.h>
 
 #include <cstdint>
+#include <mutex>
 
 class zProperty;
 
 // Owner of the run's Squirrel VM: starts and stops it, routes script output
 // and errors into the log, loads each script file once and offers the
-// low-level protocol for calling script functions. Main thread only.
+// low-level protocol for calling script functions. Main thread only, but for
+// RequestStop.
 //
 // The VM's foreign pointer is the master, so handlers and native functions
 // reached from the VM find it (SqGetScriptMaster).
@@ -50,6 +52,11 @@ public:
     // Turns a float, integer or string property into a root-table variable.
     bool SetGlobalFromProperty(const zProperty& property);
 
+    // Stops the script running now with the error "script stopped: the run is
+    // ending" (sq_requeststop: a loop ends at its next step; a request while
+    // no script runs is dropped). From any thread; nothing without a VM.
+    void RequestStop();
+
     HSQUIRRELVM GetVM() const { return vm; }
     // True while a native function has suspended the VM (a handle of the wrong
     // kind): the run is to end with exit code 3.
@@ -69,6 +76,8 @@ private:
     // One entry per path given to AddScript, in load order; see zLoadedScript.
     zLinkedListId loadedScripts;
     int32_t unitCallCount = 0;
+    // Held while the VM is set or closed, and by RequestStop.
+    std::mutex vmMutex;
 };
 
 // The master whose VM this is (through the foreign pointer); null for a VM
@@ -87,7 +96,8 @@ bool SqSetGlobalFromProperty(HSQUIRRELVM v, const zProperty& property);
 
 // Logs the script call stack: a "[|] " line, the header "Script call stack
 // (<message or Requested>):", one line per script level, a "[|] " line.
-// Printed whatever the verbosity mask.
+// Printed whatever the verbosity mask. A stack deeper than 32 levels shows its
+// innermost 24 and outermost 8, with a line counting the levels between.
 void SqPrintCallStack(HSQUIRRELVM v, const char* message);
 
 // The handlers StartVM installs; exposed for VMs that hosts build themselves.

@@ -124,25 +124,90 @@ TEST(ProjectRun, ArchiveModeReadsEverythingFromTheArchive)
 
 namespace {
 
+// The run in the background, headless, on a project of the test data.
+std::vector<std::string> HeadlessProject(const char* project)
+{
+    return Headless({project, "-P", "-f", Data});
+}
+
 // Ctrl+C or a termination signal ends the run after the frame, with a clean
 // shutdown, as closing the window does.
 TEST(ProjectRun, TerminationSignalEndsTheRunCleanly)
 {
+    for (int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        TempDir dir;
+        TavrinProcess tavrin(dir.Path(), HeadlessProject("endless.zgp"));
+        ASSERT_TRUE(tavrin.Started());
+        ASSERT_TRUE(tavrin.WaitForLine("[S] running")) << tavrin.SoFar().Text();
+        tavrin.Signal(signal);
+        const TavrinRun run = tavrin.Finish();
+        EXPECT_EQ(run.exitCode, 0) << run.Text();
+        EXPECT_TRUE(run.Has(signal == SIGTERM ? "[!] SIGTERM: the run ends after this frame."
+                                              : "[!] SIGINT: the run ends after this frame."))
+            << run.Text();
+        EXPECT_TRUE(run.Has("[S] OnClose")) << run.Text();
+        EXPECT_FALSE(run.Has("exit code 3")) << run.Text();
+    }
+}
+
+// A frame that does not end after the signal: the script spinning in it is
+// stopped with a script error once the grace period is over, and the run ends
+// with exit code 3.
+TEST(ProjectRun, TerminationSignalStopsASpinningScript)
+{
     TempDir dir;
-    std::string command = "cd " + ShellQuote(dir.Path()) + " && { " + ShellQuote(TAVRIN_EXECUTABLE);
-    for (const std::string& argument : Headless({"endless.zgp", "-P", "-f", Data}))
-        command += " " + ShellQuote(argument);
-    command += " & p=$!; sleep 1; kill -TERM $p; wait $p; echo \"exit=$?\"; } 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof(buffer), pipe))
-        output.append(buffer, n);
-    pclose(pipe);
-    EXPECT_NE(output.find("[S] running"), std::string::npos) << output;
-    EXPECT_NE(output.find("[S] OnClose"), std::string::npos) << output;
-    EXPECT_NE(output.find("exit=0"), std::string::npos) << output;
+    TavrinProcess tavrin(dir.Path(), HeadlessProject("spin.zgp"));
+    ASSERT_TRUE(tavrin.Started());
+    ASSERT_TRUE(tavrin.WaitForLine("[S] spinning")) << tavrin.SoFar().Text();
+    tavrin.Signal(SIGTERM);
+    const TavrinRun run = tavrin.Finish();
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    EXPECT_TRUE(run.Has("[!] SIGTERM: the run ends after this frame.")) << run.Text();
+    EXPECT_TRUE(run.Has("[!] The frame or load in progress did not finish within 3 seconds of the stop signal: "
+                        "stopping its scripts."))
+        << run.Text();
+    EXPECT_TRUE(run.Has("[|]     Error: script stopped: the run is ending")) << run.Text();
+    EXPECT_TRUE(run.Has("[|]     -> In function OnUpdate() ('" + Data + "spin.nut', Line 8).")) << run.Text();
+    EXPECT_TRUE(run.Has("Exiting with code 3: the frame did not finish in time after the stop signal.")) << run.Text();
+    // The scripts stay stopped for the shutdown.
+    EXPECT_FALSE(run.Has("[S] OnClose")) << run.Text();
+}
+
+// A second signal does not wait for the frame.
+TEST(ProjectRun, SecondTerminationSignalEndsTheProcessAtOnce)
+{
+    TempDir dir;
+    TavrinProcess tavrin(dir.Path(), HeadlessProject("spin.zgp"));
+    ASSERT_TRUE(tavrin.Started());
+    ASSERT_TRUE(tavrin.WaitForLine("[S] spinning")) << tavrin.SoFar().Text();
+    tavrin.Signal(SIGTERM);
+    // The first one is taken before the second is sent, so the two cannot merge.
+    ASSERT_TRUE(tavrin.WaitForLine("[!] SIGTERM: the run ends after this frame.")) << tavrin.SoFar().Text();
+    tavrin.Signal(SIGTERM);
+    const TavrinRun run = tavrin.Finish();
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    EXPECT_TRUE(run.Has("[!] SIGTERM again: ending the process now (exit code 3).")) << run.Text();
+}
+
+// A callback that recurses without end is reported as any runtime error is,
+// and no script runs afterwards (not even the project's "OnClose").
+TEST(ProjectRun, StackOverflowInACallbackIsARuntimeError)
+{
+    TempDir dir;
+    TavrinProcess tavrin(dir.Path(), HeadlessProject("recurse.zgp"));
+    ASSERT_TRUE(tavrin.Started());
+    ASSERT_TRUE(tavrin.WaitForLine("Function call failed.")) << tavrin.SoFar().Text();
+    tavrin.Signal(SIGTERM);
+    const TavrinRun run = tavrin.Finish();
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.Count("[|] VM runtime error, execution stopped."), 1) << run.Text();
+    EXPECT_TRUE(run.Has("[|]     Error: stack overflow")) << run.Text();
+    EXPECT_TRUE(run.Has("[|]     -> In function Down() ('" + Data + "recurse.nut', Line 4).")) << run.Text();
+    EXPECT_TRUE(run.Has("[|]     -> Called from OnUpdate() ('" + Data + "recurse.nut', Line 9).")) << run.Text();
+    EXPECT_TRUE(run.Has(" levels not shown)")) << run.Text();
+    EXPECT_FALSE(run.Has("[S] frame 3")) << run.Text();
+    EXPECT_FALSE(run.Has("[S] OnClose")) << run.Text();
 }
 
 } // namespace

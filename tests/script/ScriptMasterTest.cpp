@@ -2,7 +2,10 @@
 
 #include "framework/data_structure/zProperty.h"
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -87,6 +90,107 @@ TEST_F(ScriptMaster, CallStackWithoutScriptFrame)
     SqPrintCallStack(v, "Custom");
     EXPECT_EQ(Text(), "[|] \n[|] Script call stack (Requested):\n[|] \n"
                       "[|] \n[|] Script call stack (Custom):\n[|] \n");
+}
+
+// The handler runs even when the stack is full, every time: its reserve above
+// the limit is given back after each report.
+TEST_F(ScriptMaster, StackOverflowIsReportedEveryTime)
+{
+    ASSERT_TRUE(Load("deep.nut", "function Deep(n) { local r = Deep(n + 1); return r; }\n"
+                                 "function Outer() { local r = Deep(0); return r; }\n"));
+    for (size_t round = 1; round <= 2; ++round) {
+        SCOPED_TRACE(round);
+        EXPECT_FALSE(Call("Outer"));
+        EXPECT_EQ(sq_gettop(v), 1);
+        EXPECT_EQ(Count("[|] VM runtime error, execution stopped."), round);
+        EXPECT_EQ(Count("[|]     Error: stack overflow"), round);
+        EXPECT_EQ(Count("[|]     -> In function Deep() ('deep.nut', Line 1)."), round);
+        EXPECT_EQ(Count("[|]     -> Called from Outer() ('deep.nut', Line 2)."), round);
+        EXPECT_FALSE(master.IsOk());
+    }
+}
+
+// Native "Started()": tells the test's other thread that the script runs.
+struct Handshake {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool started = false;
+};
+Handshake* handshake = nullptr;
+
+SQInteger Started(HSQUIRRELVM)
+{
+    std::lock_guard<std::mutex> lock(handshake->mutex);
+    handshake->started = true;
+    handshake->changed.notify_all();
+    return 0;
+}
+
+// A stop request from another thread ends a spinning script with a runtime
+// error, reported as any other; without a VM it does nothing.
+TEST_F(ScriptMaster, RequestStopEndsASpinningScript)
+{
+    Handshake shake;
+    handshake = &shake;
+    Register("Started", Started);
+    ASSERT_TRUE(Load("spin.nut", "function Spin() {\n"
+                                 "  Started();\n"
+                                 "  while (true) {}\n"
+                                 "}\n"));
+    std::thread watchdog([&] {
+        std::unique_lock<std::mutex> lock(shake.mutex);
+        shake.changed.wait(lock, [&] { return shake.started; });
+        master.RequestStop();
+    });
+    EXPECT_FALSE(Call("Spin"));
+    watchdog.join();
+    handshake = nullptr;
+    EXPECT_EQ(Count("[|]     Error: script stopped: the run is ending"), 1u) << Text();
+    EXPECT_EQ(Count("[|]     -> In function Spin() ('spin.nut', Line 3)."), 1u) << Text();
+    EXPECT_FALSE(master.IsOk());
+    master.StopVM();
+    master.RequestStop();
+}
+
+// Native "Stack()": the call stack as the handle checks print it.
+SQInteger PrintStack(HSQUIRRELVM v)
+{
+    SqPrintCallStack(v, "Test");
+    return 0;
+}
+
+// A deep stack shows its innermost 24 and outermost 8 levels and counts the rest.
+TEST_F(ScriptMaster, CallStackIsBounded)
+{
+    Register("Stack", PrintStack);
+    ASSERT_TRUE(Load("down.nut", "function Down(n) {\n"
+                                 "  if (n <= 1) { Stack(); return 0; }\n"
+                                 "  local r = Down(n - 1); return r;\n"
+                                 "}\n"
+                                 "function Top(n) { local r = Down(n - 1); return r; }\n"));
+    const struct {
+        int depth;
+        const char* hidden;
+    } cases[] = {{32, nullptr}, {33, "(1 levels not shown)"}, {5000, "(4968 levels not shown)"}};
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.depth);
+        const size_t from = Lines().size();
+        ASSERT_TRUE(master.SetupFunctionCall("Top"));
+        sq_pushinteger(v, test.depth);
+        ASSERT_TRUE(master.DoFunctionCall(1));
+        const std::vector<std::string> all = Lines();
+        const std::vector<std::string> lines(all.begin() + long(from), all.end());
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines[1], "[|] Script call stack (Test):");
+        EXPECT_EQ(lines[2], "[|]     -> In function Down() ('down.nut', Line 2).");
+        EXPECT_EQ(lines[lines.size() - 2], "[|]     -> Called from Top() ('down.nut', Line 5).");
+        const size_t shown = test.hidden ? 32 : size_t(test.depth);
+        ASSERT_EQ(lines.size(), 3 + shown + (test.hidden ? 1 : 0)) << Text(from);
+        if (test.hidden) {
+            EXPECT_EQ(lines[2 + 24], std::string("[|]     ... ") + test.hidden);
+            EXPECT_EQ(lines[2 + 23], "[|]     -> Called from Down() ('down.nut', Line 3).");
+        }
+    }
 }
 
 TEST_F(ScriptMaster, PrintGoesToScriptLinesAndIsBounded)

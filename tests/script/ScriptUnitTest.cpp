@@ -36,6 +36,10 @@ protected:
                               "  function Report(owner) { print(typeof speed + \" \" + speed + \" \" + typeof ratio + "
                               "\" \" + ratio + \" \" + name + \" \" + (\"unknown\" in this)); }\n"
                               "  function Fail(owner) { throw \"callback failed\"; }\n"
+                              "  function Recurse(owner) { local r = Recurse(owner); return r; }\n"
+                              "  function RecurseThroughNative(owner) {\n"
+                              "    local r = [owner].map(RecurseThroughNative.bindenv(this)); return r;\n"
+                              "  }\n"
                               "}\n");
     }
 
@@ -155,6 +159,45 @@ TEST_F(ScriptUnit, RuntimeErrorStopsEveryUnit)
     EXPECT_FALSE(second->SetupFunctionCall("OnSetup"));
     EXPECT_EQ(Count("[S] setup"), 0u);
 }
+
+// Every runtime error of a callback goes through the handler, the stack running
+// out included: the error block with its message and call stack, and no unit
+// calls anything afterwards.
+struct CallbackError {
+    const char* name;
+    const char* method;
+    const char* message;
+    const char* innermost;
+};
+
+class ScriptUnitError : public ScriptUnit, public ::testing::WithParamInterface<CallbackError> {};
+
+TEST_P(ScriptUnitError, IsReportedAndStopsEveryUnit)
+{
+    const CallbackError& error = GetParam();
+    auto first = NewUnit();
+    auto second = NewUnit();
+    ASSERT_TRUE(first->OpenScriptUnit());
+    ASSERT_TRUE(second->OpenScriptUnit());
+    const SQInteger top = sq_gettop(v);
+    EXPECT_FALSE(CallMethod(*first, error.method));
+    EXPECT_EQ(sq_gettop(v), top);
+    EXPECT_EQ(Count("[|] VM runtime error, execution stopped."), 1u) << Text();
+    EXPECT_EQ(Count(std::string("[|]     Error: ") + error.message), 1u) << Text();
+    EXPECT_EQ(Count(std::string("[|]     -> In function ") + error.innermost), 1u) << Text();
+    EXPECT_EQ(Count("[!] zScriptUnit::DoFunctionCall Function call failed."), 1u);
+    EXPECT_FALSE(master.IsOk());
+    EXPECT_FALSE(first->SetupFunctionCall("OnSetup"));
+    EXPECT_FALSE(second->SetupFunctionCall("OnSetup"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Callbacks, ScriptUnitError,
+    ::testing::Values(CallbackError{"Throw", "Fail", "callback failed", "Fail() ('unit.nut', Line 6)."},
+                      CallbackError{"StackOverflow", "Recurse", "stack overflow", "Recurse() ('unit.nut', Line 7)."},
+                      CallbackError{"NativeStackOverflow", "RecurseThroughNative", "Native stack overflow",
+                                    "RecurseThroughNative() ('unit.nut', Line 9)."}),
+    [](const ::testing::TestParamInfo<CallbackError>& info) { return std::string(info.param.name); });
 
 TEST_F(ScriptUnit, FailedCallIsLogged)
 {

@@ -70,9 +70,13 @@ public:
     bool SetupEnvironment();
     bool SetupInput();
 
-    // One frame; false ends the loop.
+    // SIGINT and SIGTERM end the run (PlatformStop.h); a frame overdue after
+    // the signal has the project's scripts stopped. The executable's run only.
+    void EnableStopSignals();
+    // One frame; false ends the loop (also after a stop signal).
     bool Frame();
-    // True when the run must end with exit code 3.
+    // True when the run must end with exit code 3 (also when a frame was
+    // overdue after a stop signal).
     bool CheckAbnormalTermination();
     // True once the file mixer failed to write its WAV file (kept after
     // Shutdown): the run then ends with exit code 3.
@@ -116,6 +120,7 @@ private:
     zIOBaseFS* previousFS = nullptr;
     bool archiveMounted = false;
     bool outputFailed = false;
+    bool stopCallbackSet = false;
 };
 
 // The directory part of argv[0] with its separator ("/", "\\" or ":"); when

@@ -9,11 +9,13 @@
 #include "manager/scene/zScene.h"
 #include "platform/PlatformEvents.h"
 #include "platform/PlatformFile.h"
+#include "platform/PlatformStop.h"
 #include "smix/zSMixMixer.h"
 #include "ui/zScene2D.h"
 
 #include <squirrel.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -43,7 +45,9 @@ bool TavrinViewer::Frame()
     for (uint32_t& counter : core.renderer->statistics)
         counter = 0;
     SleepMilliseconds(1);
-    if (CheckAbnormalTermination() || quit)
+    // A stop signal ends the run after the frame; an overdue frame is reported
+    // once, by the final check.
+    if (PlatformStopRequested() || CheckAbnormalTermination() || quit)
         return false;
     return PumpMessages();
 }
@@ -65,6 +69,11 @@ bool TavrinViewer::CheckAbnormalTermination()
     HSQUIRRELVM v = project.GetMaster().GetVM();
     if (v != nullptr && sq_getvmstate(v) == SQ_VMSTATE_SUSPENDED)
         return true;
+    if (PlatformStopOverdue()) {
+        LogError("TavrinViewer::CheckAbnormalTermination")
+            << "Exiting with code 3: the frame did not finish in time after the stop signal.\n";
+        return true;
+    }
     if (ResourceMissingFlag != 0 && !ignoreMissing) {
         LogError("TavrinViewer::CheckAbnormalTermination") << "Exiting due to missing resources.\n";
         return true;
@@ -103,6 +112,10 @@ bool TavrinViewer::Shutdown()
 
 TavrinViewer::~TavrinViewer()
 {
+    // The watchdog may be asking the scripts to stop right now: the master
+    // must outlive that.
+    if (stopCallbackSet)
+        PlatformSetStopCallback(nullptr, nullptr);
     Shutdown();
     // The archive file system dies with the viewer: nothing may still read
     // through it.
@@ -136,10 +149,32 @@ zString TavrinExecutableDirectory(const char* argv0)
     return directory;
 }
 
+namespace {
+
+void StopScripts(void* master)
+{
+    static_cast<zScriptMaster*>(master)->RequestStop();
+}
+
+} // namespace
+
+void TavrinViewer::EnableStopSignals()
+{
+    if (!PlatformInstallStopHandlers()) {
+        LogWarning("TavrinViewer::EnableStopSignals") << "Cannot watch for stop signals.\n";
+        return;
+    }
+    PlatformSetStopCallback(StopScripts, &project.GetMaster());
+    stopCallbackSet = true;
+}
+
 int TavrinMain(int argc, char** argv)
 {
+    // Line by line: a run the watchdog has to end at once keeps its log.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const zString directory = TavrinExecutableDirectory(argc > 0 ? argv[0] : nullptr);
     TavrinViewer viewer;
+    viewer.EnableStopSignals();
     viewer.Init();
     const std::string configuration = std::string(directory.Get() != nullptr ? directory.Get() : "") + "tavrin.conf";
     viewer.LoadConfiguration(configuration.c_str());
@@ -147,8 +182,9 @@ int TavrinMain(int argc, char** argv)
         return TavrinExitCommandLine;
     if (!viewer.Setup())
         return TavrinExitSetup;
-    while (viewer.Frame()) {
+    while (!PlatformStopRequested() && viewer.Frame()) {
     }
+    PlatformStopLoopEnded();
     if (viewer.CheckAbnormalTermination())
         return TavrinExitAbnormal;
     viewer.Shutdown();

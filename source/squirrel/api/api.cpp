@@ -260,6 +260,8 @@ SQPRINTFUNCTION sq_geterrorfunc(HSQUIRRELVM v) { return v->rt->errorFn; }
 
 SQRESULT sq_suspendvm(HSQUIRRELVM v) { return v->Suspend(); }
 
+void sq_requeststop(HSQUIRRELVM v) { v->rt->RequestStop(); }
+
 SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool wakeupret, SQBool retval, SQBool raiseerror, SQBool throwerror)
 {
     if (!v->suspended) return ThrowApiError(v, "cannot resume a vm that is not running any code");

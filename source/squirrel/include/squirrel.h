@@ -200,6 +200,14 @@ SQUIRREL_API SQPRINTFUNCTION sq_geterrorfunc(HSQUIRRELVM v);
    returns SQ_OK with the call left on the stack). SQ_ERROR when already suspended or reached
    through another native or a metamethod. */
 SQUIRREL_API SQRESULT sq_suspendvm(HSQUIRRELVM v);
+/* Asks the script running on v's VM (any of its threads) to stop, for a host ending its run:
+   from its next backward jump or script call on, every step raises "script stopped: the run
+   is ending" (so a script that catches it cannot loop on), until the next call from the host
+   begins. A request while no script runs is dropped: the next call runs as usual. Natives
+   are not interrupted; their script caller stops when they return. The one function that
+   may be called from any thread (while v is open); it costs the interpreter nothing until
+   made. */
+SQUIRREL_API void sq_requeststop(HSQUIRRELVM v);
 /* Resumes a suspended thread. With resumedret it pops the top [-1] as the result of the
    suspending native; with retval pushes the value the resumed code ends with [+1]. */
 SQUIRREL_API SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool resumedret, SQBool retval, SQBool raiseerror,

@@ -121,12 +121,19 @@ void Fiber::ThrowParamType(SQInteger param, SQInteger mask, Kind actual)
 
 void Fiber::GrowSlots(uint32_t end)
 {
-    if (end + kStackHeadroom > kMaxStackSlots) Throw("stack overflow");
+    const uint32_t limit = kMaxStackSlots + (inErrorHandler ? kErrorHandlerSlots : 0);
+    if (end + kStackHeadroom > limit) Throw("stack overflow");
     uint32_t size = stackSize * 2;
     if (size < end + kStackHeadroom * 4) size = end + kStackHeadroom * 4;
-    if (size > kMaxStackSlots) size = kMaxStackSlots;
+    if (size > limit) size = limit;
+    ResizeSlots(size);
+}
+
+void Fiber::ResizeSlots(uint32_t size)
+{
     Value *fresh = new Value[size];
-    for (uint32_t i = 0; i < stackSize; i++) fresh[i] = std::move(stack[i]);
+    const uint32_t kept = size < stackSize ? size : stackSize;
+    for (uint32_t i = 0; i < kept; i++) fresh[i] = std::move(stack[i]);
     delete[] stack;
     stack = fresh;
     stackSize = size;
@@ -388,6 +395,9 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
         {
             self->nativeDepth++;
             self->rt->running = self;
+            // A call from the host starts clear of stop requests made before it.
+            if (!outer && self->rt->stopRequested.load(std::memory_order_relaxed)) [[unlikely]]
+                self->rt->DropStopRequest();
         }
         ~Depth()
         {
@@ -451,6 +461,27 @@ void Fiber::CallErrorHandler(const Value &err)
     Value handler = errorHandler;
     Value args[2] = {rootTable, err};
     Value saved = lastError;
+    // The handler runs in the reserve above the stack limit (nested reports share it):
+    // the stack may be full with the very overflow it is to report.
+    struct Reserve {
+        Fiber *self;
+        bool outer;
+        ~Reserve()
+        {
+            if (!outer) return;
+            self->inErrorHandler = false;
+            // What the handler took above the limit goes back, so the limit holds again
+            // (the slots there are free once its call has returned).
+            if (self->stackSize > kMaxStackSlots) {
+                try {
+                    self->ResizeSlots(kMaxStackSlots);
+                } catch (std::bad_alloc &) {
+                    // Left larger: scripts may then use the reserve as well.
+                }
+            }
+        }
+    } reserve{this, !inErrorHandler};
+    inErrorHandler = true;
     try {
         CallWith(handler, args, 2, false);
     } catch (ScriptError &) {

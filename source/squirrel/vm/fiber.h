@@ -34,6 +34,9 @@ inline double ExactNumber(const Value &v)
 constexpr int kMaxNativeDepth = 100; // interpreter entries and native calls per thread
 constexpr uint32_t kStackHeadroom = 16;   // free slots guaranteed above a frame
 constexpr uint32_t kMaxStackSlots = 1u << 22;
+// Slots the error handler may use above kMaxStackSlots: the error it reports may be the
+// overflow that filled the stack, and its report (call stack included) must still run.
+constexpr uint32_t kErrorHandlerSlots = 4096;
 constexpr SQInteger kSuspendSignal = -0x5355; // what sq_suspendvm returns to its native
 
 struct Frame {
@@ -200,12 +203,26 @@ struct Fiber : GcObject {
         if (end + kStackHeadroom > stackSize) GrowSlots(end);
     }
     void GrowSlots(uint32_t end);
+    void ResizeSlots(uint32_t size);
     void CallErrorHandler(const Value &err);
     void CallDebugHook(SQInteger type, SQInteger line);
     void TakeStep()
     {
-        if (rt->stepsLeft == 0) Throw("step limit reached");
-        rt->stepsLeft--;
+        if (rt->stopRequested.load(std::memory_order_relaxed)) [[unlikely]] {
+            // A request before anything runs (a host call setting up its first frame) is
+            // dropped: it was made while no script ran.
+            if (rt->running) Throw("script stopped: the run is ending");
+            rt->DropStopRequest();
+        }
+        const int64_t left = rt->stepsLeft;
+        if (left < 0) return; // no budget: the request dropped above armed the check
+        if (left == kStopMark) [[unlikely]] {
+            // Left by a request already dropped, or armed by one made just now.
+            if (!rt->stopRequested.load()) rt->DropStopRequest();
+            return;
+        }
+        if (left == 0) Throw("step limit reached");
+        rt->stepsLeft = left - 1;
     }
     SQRESULT Suspend();
 
@@ -258,6 +275,7 @@ struct Fiber : GcObject {
     int nativeDepth = 0;
     bool suspended = false;
     int32_t suspendRetSlot = -1; // where the suspended call's result goes on wakeup
+    bool inErrorHandler = false; // the stack may grow into the handler's reserve
 };
 
 } // namespace nut

@@ -2,6 +2,8 @@
 // default delegates, host hooks, and the list of collectable objects.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -16,6 +18,26 @@ struct HostRef {
     Value value;
     SQUnsignedInteger count = 0;
 };
+
+// The step budget, an atomic so that a stop request may set it from another thread. Its
+// reads are relaxed: they cost what reading a plain integer costs.
+class StepBudget {
+public:
+    operator int64_t() const { return value.load(std::memory_order_relaxed); }
+    StepBudget &operator=(int64_t steps)
+    {
+        value.store(steps, std::memory_order_relaxed);
+        return *this;
+    }
+    bool Exchange(int64_t expected, int64_t desired) { return value.compare_exchange_strong(expected, desired); }
+
+private:
+    std::atomic<int64_t> value{-1};
+};
+
+// What a stop request puts in an unbudgeted runtime's step budget: any value the budget
+// check sees as a budget, so the next step looks at the request. Never a real budget.
+constexpr int64_t kStopMark = INT64_MAX;
 
 struct Runtime {
     Runtime();
@@ -54,10 +76,28 @@ struct Runtime {
     std::vector<char> scratch;
     // The thread of the innermost interpreter entry; null when none runs.
     Fiber *running = nullptr;
-    // Execution budget for untrusted scripts (tests, fuzzing): when not negative, every
-    // backward jump and script call takes one step, and at zero the script raises
-    // "step limit reached" (again at each further step, so no loop outlives it).
-    int64_t stepsLeft = -1;
+    // Execution budget for untrusted scripts (tests, fuzzing), -1 for none: when not
+    // negative (and below kStopMark), every backward jump and script call takes one step, and at zero the
+    // script raises "step limit reached" (again at each further step, so no loop outlives
+    // it).
+    StepBudget stepsLeft;
+    // A host's request to stop the running script (sq_requeststop), from any thread. It
+    // rides on the budget check: without a budget it sets the budget to kStopMark, so the
+    // next step looks at it. Every step then raises the stop error until the next call
+    // from the host begins, which drops what is left of it.
+    std::atomic<bool> stopRequested{false};
+    void RequestStop()
+    {
+        stopRequested.store(true);
+        stepsLeft.Exchange(-1, kStopMark);
+    }
+    // Withdraws a request (VM thread only); a request made meanwhile stays armed.
+    void DropStopRequest()
+    {
+        stopRequested.store(false);
+        stepsLeft.Exchange(kStopMark, -1);
+        if (stopRequested.load()) stepsLeft.Exchange(-1, kStopMark);
+    }
 
 private:
     void MarkRoots(std::vector<GcObject *> &gray);
