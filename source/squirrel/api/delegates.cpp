@@ -202,10 +202,7 @@ SQInteger array_reverse(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_arrayreverse(v, 
 Value CallOnArray(HSQUIRRELVM v, const Value &arr, std::initializer_list<Value> args)
 {
     Value fn = Arg(v, 2);
-    std::vector<Value> all;
-    all.push_back(arr);
-    all.insert(all.end(), args.begin(), args.end());
-    return v->CallWith(fn, all.data(), static_cast<uint32_t>(all.size()), false);
+    return v->CallWithThis(fn, arr, args.begin(), static_cast<uint32_t>(args.size()), false);
 }
 
 SQInteger array_map(HSQUIRRELVM v)
@@ -299,10 +296,10 @@ SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
         Value a = x, b = y;
         return v->Compare(a, b);
     }
-    Value args[3] = {v->rootTable, x, y};
     Value r;
     try {
-        r = v->CallWith(ctx.cmp, args, 3, false);
+        // Both are copied onto the stack before the comparator runs.
+        r = v->CallWithThis2(ctx.cmp, v->rootTable, x, y, false);
     } catch (ScriptError &) {
         if (!v->lastError.IsString()) v->Throw("compare func failed");
         throw;

@@ -102,6 +102,22 @@ struct Fiber : GcObject {
     }
     // Calls `fn` with copies of `args` (this first) pushed on top of the stack.
     Value CallWith(const Value &fn, const Value *args, uint32_t nargs, bool raiseError);
+    // The same with `self` as `this` and `args` after it.
+    Value CallWithThis(const Value &fn, const Value &self, const Value *args, uint32_t nargs, bool raiseError);
+    Value CallWithThis2(const Value &fn, const Value &self, const Value &x, const Value &y, bool raiseError)
+    {
+        EnsureStack(3);
+        const uint32_t f = top;
+        stack[f] = fn;
+        stack[f + 1] = self;
+        stack[f + 2] = x;
+        stack[f + 3] = y;
+        top = f + 4;
+        return CallPushed(f, 3, raiseError);
+    }
+    // Calls the callee at stack[func] with the `nargs` values above it (this first), all
+    // pushed by the caller, and pops them again.
+    Value CallPushed(uint32_t func, uint32_t nargs, bool raiseError);
     Value CallMeta(const Value &fn, const Value *args, uint32_t nargs) { return CallWith(fn, args, nargs, false); }
     RunStatus Execute(bool raiseError, Value &out, bool throwFirst = false);
     RunStatus RunLoop(Value &out);

@@ -403,20 +403,27 @@ L_RETURN: {
     Frame &fr = frames.back();
     // The common return, done here: to a script caller, with no hooks, generator,
     // exception traps or captured variables of this frame to deal with.
-    if (!fr.entry && !fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
+    if (!fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
         (!openUps || openUps->slot < fr.base)) {
         uint32_t fbase = fr.base;
         uint32_t ftop = top > fr.top ? top : fr.top;
         uint32_t restore = fr.savedTop;
         int32_t retSlot = fr.retSlot;
+        const bool entry = fr.entry;
         frames.pop_back();
         // As PopFrame: the references in every slot the frame used go.
         Value *s = stack + fbase;
         Value *e = stack + (ftop < stackSize ? ftop : stackSize);
         for (; s < e; s++)
             if (s->IsRef()) s->SetNull();
-        base = frames.back().base;
         top = restore;
+        if (entry) [[unlikely]] {
+            // The end of an interpreter entry (a native's call back into script code).
+            base = frames.empty() ? 0 : frames.back().base;
+            out = std::move(ret);
+            return RunStatus::Returned;
+        }
+        base = frames.back().base;
         if (retSlot >= 0) stack[retSlot] = std::move(ret);
         RELOAD();
         NEXT();
@@ -646,6 +653,11 @@ L_NEKV:
     R[A].SetBool(!Equal(R[B], K[C]));
     DISPATCH();
 L_CMP3: {
+    if (R[B].kind() == Kind::Int && R[C].kind() == Kind::Int) {
+        const SQInteger x = R[B].AsInt(), y = R[C].AsInt();
+        R[A].SetInt(x == y ? 0 : (x < y ? -1 : 1));
+        DISPATCH();
+    }
     SAVEPC();
     Value x = R[B], y = R[C];
     SQInteger r = Compare(x, y);
