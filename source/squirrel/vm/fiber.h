@@ -51,6 +51,12 @@ struct Frame {
     bool uncounted = false; // a native left out of the depth counts until it calls back into the VM
 
     Frame() : base(0), top(0), savedTop(0) {}
+    // A script frame called from the interpreter loop, taking a reference already added
+    // to `c`.
+    Frame(Closure *c, const uint32_t *code, uint32_t fbase, uint32_t ftop, uint32_t saved, int32_t ret)
+        : pc(code), callee(Value::Adopt(Kind::Closure, c)), base(fbase), top(ftop), savedTop(saved), retSlot(ret)
+    {
+    }
     // The frame of a native called from script code (direct, uncounted), taking the
     // reference in `calleeSlot`. Base and tops are the pusher's to set, at once: written
     // once each, as natives push a frame on every call.

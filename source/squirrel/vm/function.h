@@ -63,6 +63,9 @@ struct Closure : GcObject {
     void SetRoot(WeakRef *r);
 
     Proto *proto;
+    // The argument count (`this` included) of a plain call: the proto's parameter count,
+    // or ~0 for varargs and generator functions, which take the general path.
+    uint32_t plainArgs;
     WeakRef *env = nullptr;  // bindenv target, weak
     WeakRef *root = nullptr; // root table when created, weak
     Class *base = nullptr;   // for methods: the class `base` names (strong)

@@ -13,9 +13,6 @@ namespace nut {
 
 RunStatus Fiber::RunLoop(Value &out)
 {
-    Frame *f;
-    Closure *cl;
-    Proto *p;
     const Value *K;
     const uint32_t *pc;
     Value *R;
@@ -23,13 +20,14 @@ RunStatus Fiber::RunLoop(Value &out)
 
 #define RELOAD()                                                                                                    \
     do {                                                                                                            \
-        f = &frames.back();                                                                                         \
-        cl = f->callee.As<Closure>();                                                                               \
-        p = cl->proto;                                                                                              \
-        K = p->consts.data();                                                                                       \
-        pc = f->pc;                                                                                                 \
-        R = stack + f->base;                                                                                        \
+        const Frame &f_ = frames.back();                                                                            \
+        K = f_.callee.As<Closure>()->proto->consts.data();                                                          \
+        pc = f_.pc;                                                                                                 \
+        R = stack + f_.base;                                                                                        \
     } while (0)
+// The running closure, read from its frame where needed: the loop keeps only pc, the
+// register window and the constants in locals, so that they stay in registers.
+#define CL (frames.back().callee.As<Closure>())
 #define SAVEPC() (frames.back().pc = pc)
 #define REFRESH() (R = stack + frames.back().base)
 #define A ArgA(i)
@@ -101,15 +99,16 @@ L_LOADBOOL:
     R[A].SetBool(B != 0);
     DISPATCH();
 L_LOADROOT: {
+    Closure *cl = CL;
     Value root = cl->root ? cl->root->Get() : Value();
     R[A] = root.IsNull() ? rootTable : root;
     NEXT();
 }
 L_GETUPVAL:
-    R[A] = *cl->Up(B)->loc;
+    R[A] = *CL->Up(B)->loc;
     DISPATCH();
 L_SETUPVAL:
-    *cl->Up(B)->loc = R[A];
+    *CL->Up(B)->loc = R[A];
     DISPATCH();
 L_GETFIELD: {
     const Value &o = R[B];
@@ -222,6 +221,17 @@ L_DELETE: {
     NEXT();
 }
 L_METHOD:
+    // A method (or a global function, through `this`) found in a table: the function is
+    // copied before anything is released, and `this` after it.
+    if (R[B].kind() == Kind::Table && K[C].IsString() && A != B) {
+        if (Table::Entry *e = R[B].As<Table>()->FindString(K[C].As<Str>())) {
+            if (e->val.kind() != Kind::WeakRef) [[likely]] {
+                R[A] = e->val;
+                R[A + 1] = R[B];
+                DISPATCH();
+            }
+        }
+    }
 L_METHODR: {
     Value obj = R[B];
     const Value &key = OpOf(i) == OP_METHOD ? K[C] : R[C];
@@ -252,7 +262,7 @@ HOT_PATH;
 {
     SAVEPC();
     const Value &fn = R[A];
-    uint32_t func = FBASE + A;
+    uint32_t func = static_cast<uint32_t>(R - stack) + A;
     switch (fn.kind()) {
     case Kind::Closure: {
         // The common call, set up here: exact arguments, no bound environment, not a
@@ -260,24 +270,17 @@ HOT_PATH;
         Closure *c = fn.As<Closure>();
         Proto *np = c->proto;
         uint32_t nbase = func + 1;
-        if (B == np->params.size() && !np->varargs && !np->generator && !c->env && !hooksOn && rt->stepsLeft < 0 &&
+        if (B == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0 &&
             nbase + np->maxStack + kStackHeadroom <= stackSize) {
-            Frame &nf = frames.emplace_back();
-            nf.pc = np->code.data();
-            nf.callee = fn;
-            nf.base = nbase;
-            nf.top = nbase + np->maxStack;
-            nf.savedTop = top;
-            nf.retSlot = C ? static_cast<int32_t>(func) : -1;
+            c->refs++;
+            Frame &nf = frames.emplace_back(c, np->code.data(), nbase, nbase + np->maxStack, top,
+                                            C ? static_cast<int32_t>(func) : -1);
             base = nbase;
             top = nf.top;
-            f = &nf;
-            cl = c;
-            p = np;
             K = np->consts.data();
             pc = nf.pc;
             R = stack + nbase;
-            NEXT();
+            DISPATCH();
         }
         Value gen;
         if (PushScriptFrame(fn.As<Closure>(), func, B, C ? static_cast<int32_t>(func) : -1, false, false, gen)) {
@@ -399,12 +402,14 @@ L_TAILCALL: {
     goto L_CALL;
 }
 L_RETURN: {
-    Value ret = B ? R[A] : Value();
     Frame &fr = frames.back();
-    // The common return, done here: to a script caller, with no hooks, generator,
-    // exception traps or captured variables of this frame to deal with.
+    // The common return, done here: with no hooks, generator, exception traps or
+    // captured variables of this frame to deal with. The result moves out of its
+    // register, which the frame's end would clear anyway.
     if (!fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
-        (!openUps || openUps->slot < fr.base)) {
+        (!openUps || openUps->slot < fr.base)) [[likely]] {
+        Value ret;
+        if (B) ret = std::move(R[A]);
         uint32_t fbase = fr.base;
         uint32_t ftop = top > fr.top ? top : fr.top;
         uint32_t restore = fr.savedTop;
@@ -428,6 +433,7 @@ L_RETURN: {
         RELOAD();
         NEXT();
     }
+    Value ret = B ? R[A] : Value();
     if (hooksOn)
         for (uint32_t k = 0; k <= fr.tailcalls; k++) CallDebugHook('r', 0);
     Frame &fr2 = frames.back();
@@ -817,7 +823,8 @@ L_YIELD: {
     NEXT();
 }
 L_CLOSURE: {
-    Value c = MakeClosure(p->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
+    Closure *cl = CL;
+    Value c = MakeClosure(cl->proto->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
     R[A] = std::move(c);
     NEXT();
 }
@@ -903,8 +910,8 @@ L_THROW: {
     ThrowValue(err);
 }
 L_GETBASE:
-    if (cl->base)
-        R[A] = Value::Ref(Kind::Class, cl->base);
+    if (Class *b = CL->base)
+        R[A] = Value::Ref(Kind::Class, b);
     else
         R[A].SetNull();
     NEXT();
@@ -922,6 +929,7 @@ L_EXTRA:
     NEXT();
 
 #undef RELOAD
+#undef CL
 #undef HOT_PATH
 #undef SAVEPC
 #undef REFRESH
