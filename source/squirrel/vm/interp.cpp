@@ -457,7 +457,7 @@ L_RETURN: {
     do {                                                                                                            \
         const Value &x_ = (lhs);                                                                                    \
         const Value &y_ = (rhs);                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             R[A].SetInt(static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) op static_cast<uint32_t>(y_.AsInt()))); \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             R[A].SetFloat(x_.AsFloat() op y_.AsFloat());                                                            \
@@ -487,11 +487,24 @@ L_SUB:
 L_MUL:
     ARITH(*, '*', R[B], R[C]);
     DISPATCH();
+// Integer division and modulo inline, but for a zero or -1 divisor (errors, and the
+// quotient that overflows).
+#define DIVMOD(op, opchar, lhs, rhs)                                                                                \
+    do {                                                                                                            \
+        const Value &x_ = (lhs);                                                                                    \
+        const Value &y_ = (rhs);                                                                                    \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int && static_cast<uint32_t>(y_.AsInt()) + 1u > 1u)        \
+            [[likely]] {                                                                                            \
+            R[A].SetInt(x_.AsInt() op y_.AsInt());                                                                  \
+        } else {                                                                                                    \
+            SLOWARITH(opchar, x_, y_);                                                                              \
+        }                                                                                                           \
+    } while (0)
 L_DIV:
-    SLOWARITH('/', R[B], R[C]);
+    DIVMOD(/, '/', R[B], R[C]);
     DISPATCH();
 L_MOD:
-    SLOWARITH('%', R[B], R[C]);
+    DIVMOD(%, '%', R[B], R[C]);
     DISPATCH();
 L_ADDI: {
     const Value &x = R[B];
@@ -512,10 +525,10 @@ L_MULK:
     ARITH(*, '*', R[B], K[C]);
     DISPATCH();
 L_DIVK:
-    SLOWARITH('/', R[B], K[C]);
+    DIVMOD(/, '/', R[B], K[C]);
     DISPATCH();
 L_MODK:
-    SLOWARITH('%', R[B], K[C]);
+    DIVMOD(%, '%', R[B], K[C]);
     DISPATCH();
 L_UNM: {
     SAVEPC();
@@ -539,7 +552,7 @@ L_BNOT:
     do {                                                                                                            \
         const Value &x_ = R[B];                                                                                     \
         const Value &y_ = (rhs);                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             uint32_t x = static_cast<uint32_t>(x_.AsInt()), y = static_cast<uint32_t>(y_.AsInt());                 \
             R[A].SetInt(static_cast<SQInteger>(expr));                                                              \
             DISPATCH();                                                                                             \
@@ -580,7 +593,7 @@ L_USHRK:
         const Value &x_ = (lhs);                                                                                    \
         const Value &y_ = (rhs);                                                                                    \
         bool r_;                                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
@@ -597,7 +610,7 @@ L_USHRK:
         const Value &x_ = (lhs);                                                                                    \
         const Value &y_ = (rhs);                                                                                    \
         bool r_;                                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
