@@ -286,13 +286,12 @@ Value &SortItem(SortContext &ctx, Array *a, SQInteger i)
 
 // Compares items i and j. Whatever runs (a compare function, a _cmp metamethod) gets
 // copies: it may resize the array under us.
-SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
+SQInteger SortCompareSlow(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
 {
     HSQUIRRELVM v = ctx.v;
     const Value &x = SortItem(ctx, arr, i);
     const Value &y = SortItem(ctx, arr, j);
     if (ctx.cmp.IsNull()) {
-        if (x.IsInt() && y.IsInt()) return x.AsInt() < y.AsInt() ? -1 : (x.AsInt() > y.AsInt() ? 1 : 0);
         Value a = x, b = y;
         return v->Compare(a, b);
     }
@@ -306,6 +305,17 @@ SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
     }
     if (!r.IsNumber()) v->Throw("numeric value expected as return value of the compare function");
     return r.ToInt();
+}
+
+// Two integers under the language's own ordering compare inline.
+inline SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
+{
+    if (ctx.cmp.IsNull() && i < arr->Size() && j < arr->Size()) {
+        const Value &x = arr->items[static_cast<size_t>(i)];
+        const Value &y = arr->items[static_cast<size_t>(j)];
+        if (x.IsInt() && y.IsInt()) return x.AsInt() < y.AsInt() ? -1 : (x.AsInt() > y.AsInt() ? 1 : 0);
+    }
+    return SortCompareSlow(ctx, arr, i, j);
 }
 
 // In-place heapsort whose node 0 is its own first child (children of k are 2k and 2k+1):
