@@ -72,11 +72,13 @@ RunStatus Fiber::RunLoop(Value &out)
     } while (0)
 #define NEXT() goto next_instruction
 // Marks the code after a label as hot: with every handler behind the computed goto, GCC
-// takes them all for cold and keeps small helpers (a frame's pop) out of line there.
+// takes them all for cold and keeps small helpers (a native frame's pop) out of line
+// there. Only the native call is so marked: marking the whole call handler made GCC
+// give up the register that holds pc.
 #if defined(__GNUC__) && !defined(__clang__)
-#define HOT_PATH __attribute__((hot))
+#define HOT_PATH __attribute__((hot, unused))
 #else
-#define HOT_PATH
+#define HOT_PATH __attribute__((unused))
 #endif
 
     RELOAD();
@@ -258,30 +260,35 @@ L_METHODR: {
     NEXT();
 }
 L_CALL:
-HOT_PATH;
+    // The common call, set up here: a script closure with exact arguments, no bound
+    // environment, not a generator, room on the stack and in the frame list, no hooks
+    // or step budget to serve.
+    if (R[A].kind() == Kind::Closure) [[likely]] {
+        Closure *c = R[A].As<Closure>();
+        Proto *np = c->proto;
+        const uint32_t func = static_cast<uint32_t>(R - stack) + A;
+        const uint32_t nbase = func + 1;
+        const uint32_t ntop = nbase + np->maxStack;
+        if (B == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0 && ntop + kStackHeadroom <= stackSize &&
+            frames.size() < frames.capacity()) [[likely]] {
+            frames.back().pc = pc;
+            c->refs++;
+            const uint32_t *code = np->code.data();
+            frames.emplace_back(c, code, nbase, ntop, top, C ? static_cast<int32_t>(func) : -1);
+            base = nbase;
+            top = ntop;
+            K = np->consts.data();
+            pc = code;
+            R = stack + nbase;
+            DISPATCH();
+        }
+    }
 {
     SAVEPC();
     const Value &fn = R[A];
     uint32_t func = static_cast<uint32_t>(R - stack) + A;
     switch (fn.kind()) {
     case Kind::Closure: {
-        // The common call, set up here: exact arguments, no bound environment, not a
-        // generator, room on the stack, no hooks or step budget to serve.
-        Closure *c = fn.As<Closure>();
-        Proto *np = c->proto;
-        uint32_t nbase = func + 1;
-        if (B == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0 &&
-            nbase + np->maxStack + kStackHeadroom <= stackSize) {
-            c->refs++;
-            Frame &nf = frames.emplace_back(c, np->code.data(), nbase, nbase + np->maxStack, top,
-                                            C ? static_cast<int32_t>(func) : -1);
-            base = nbase;
-            top = nf.top;
-            K = np->consts.data();
-            pc = nf.pc;
-            R = stack + nbase;
-            DISPATCH();
-        }
         Value gen;
         if (PushScriptFrame(fn.As<Closure>(), func, B, C ? static_cast<int32_t>(func) : -1, false, false, gen)) {
             RELOAD();
@@ -298,6 +305,8 @@ HOT_PATH;
         // (the compiler and the image loader see to it), so the native's frame never
         // reaches past the caller's window, and that window has the headroom every
         // script frame gets when pushed.
+    native_call:
+        HOT_PATH;
         NativeClosure *n = fn.As<NativeClosure>();
         const uint32_t nbase = func + 1;
         const uint32_t savedTop = top;
