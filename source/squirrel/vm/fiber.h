@@ -127,6 +127,9 @@ struct Fiber : GcObject {
     Value CallMeta(const Value &fn, const Value *args, uint32_t nargs) { return CallWith(fn, args, nargs, false); }
     RunStatus Execute(bool raiseError, Value &out, bool throwFirst = false);
     RunStatus RunLoop(Value &out);
+    // The table lookups of constant keys in the loop, through the function's KeyCache.
+    Table::Node *CachedFind(Table *t, uint32_t c, const Value *K);
+    Table::Node *CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K);
     // Returns false when `c` is a generator function: `out` then holds the new generator.
     bool PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                          Value &out);

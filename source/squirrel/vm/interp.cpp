@@ -11,6 +11,34 @@
 
 namespace nut {
 
+// Looks constant `c` (a string, or nothing is found) up in `t`, through the running
+// function's cache of where it was last found.
+[[gnu::always_inline]] inline Table::Node *Fiber::CachedFind(Table *t, uint32_t c, const Value *K)
+{
+    Proto *p = frames.back().callee.As<Closure>()->proto;
+    if (KeyCache *kc = p->keyCache.data()) [[likely]] {
+        kc += c;
+        if (kc->table == t && kc->layout == t->layout) return kc->node;
+    }
+    return CachedFindSlow(p, t, c, K);
+}
+
+Table::Node *Fiber::CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K)
+{
+    if (!K[c].IsString()) return nullptr;
+    Table::Node *n = t->FindString(K[c].As<Str>());
+    if (!n) return nullptr;
+    if (p->keyCache.empty()) {
+        try {
+            p->keyCache.resize(p->consts.size());
+        } catch (std::bad_alloc &) {
+            return n; // no cache, only slower
+        }
+    }
+    p->keyCache[c] = KeyCache{t, t->layout, n};
+    return n;
+}
+
 RunStatus Fiber::RunLoop(Value &out)
 {
     const Value *K;
@@ -115,7 +143,7 @@ L_SETUPVAL:
 L_GETFIELD: {
     const Value &o = R[B];
     if (o.kind() == Kind::Table) {
-        if (Table::Entry *e = o.As<Table>()->FindString(K[C].As<Str>())) {
+        if (Table::Entry *e = CachedFind(o.As<Table>(), C, K)) {
             R[A] = Deref(e->val);
             NEXT();
         }
@@ -225,8 +253,8 @@ L_DELETE: {
 L_METHOD:
     // A method (or a global function, through `this`) found in a table: the function is
     // copied before anything is released, and `this` after it.
-    if (R[B].kind() == Kind::Table && K[C].IsString() && A != B) {
-        if (Table::Entry *e = R[B].As<Table>()->FindString(K[C].As<Str>())) {
+    if (R[B].kind() == Kind::Table && A != B) {
+        if (Table::Entry *e = CachedFind(R[B].As<Table>(), C, K)) {
             if (e->val.kind() != Kind::WeakRef) [[likely]] {
                 R[A] = e->val;
                 R[A + 1] = R[B];

@@ -58,6 +58,8 @@ struct Runtime {
     // backward jump and script call takes one step, and at zero the script raises
     // "step limit reached" (again at each further step, so no loop outlives it).
     int64_t stepsLeft = -1;
+    // Hands out table layout numbers (Table::layout): never the same twice in a runtime.
+    uint64_t layoutClock = 0;
 
 private:
     void MarkRoots(std::vector<GcObject *> &gray);
