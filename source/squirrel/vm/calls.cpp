@@ -443,7 +443,6 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
             self->rt->running = outer;
         }
     } depth(this);
-    uint32_t entry = EntryFrameIndex();
     for (;;) {
         try {
             if (throwFirst) {
@@ -460,6 +459,9 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
             }
         } catch (ScriptError &) {
             Value err = lastError;
+            // This entry's first frame is still the innermost entry frame: nested entries
+            // pop theirs before their errors reach here.
+            const uint32_t entry = EntryFrameIndex();
             bool trapped = !traps.empty() && traps.back().frame >= entry;
             if (rt->notifyAllExceptions || (!trapped && raiseError)) CallErrorHandler(err);
             if (trapped) {
