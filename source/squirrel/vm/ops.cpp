@@ -254,6 +254,29 @@ Value Fiber::Delete(const Value &obj, const Value &key)
     }
 }
 
+// A number as ToString writes it, into `buf` (at least 32 bytes); returns the length.
+// Integers are written here rather than by snprintf, which costs several times more.
+static size_t NumberText(const Value &v, char *buf)
+{
+    if (v.IsInt()) {
+        const SQInteger i = v.AsInt();
+        uint32_t u = i < 0 ? 0u - static_cast<uint32_t>(i) : static_cast<uint32_t>(i);
+        char tmp[12];
+        size_t n = 0;
+        do {
+            tmp[n++] = static_cast<char>('0' + u % 10);
+            u /= 10;
+        } while (u);
+        size_t len = 0;
+        if (i < 0) buf[len++] = '-';
+        while (n) buf[len++] = tmp[--n];
+        buf[len] = '\0';
+        return len;
+    }
+    const int n = snprintf(buf, 32, "%g", static_cast<double>(v.AsFloat()));
+    return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
 Value Fiber::Arith(char op, const Value &a, const Value &b)
 {
     Kind ka = a.kind(), kb = b.kind();
@@ -284,6 +307,27 @@ Value Fiber::Arith(char op, const Value &a, const Value &b)
         }
     }
     if (op == '+' && (ka == Kind::String || kb == Kind::String)) {
+        // A string and a number, or two strings: the number's text is joined without
+        // being made a string of its own first.
+        if ((ka == Kind::String || a.IsNumber()) && (kb == Kind::String || b.IsNumber())) {
+            char abuf[32], bbuf[32];
+            const char *x = abuf, *y = bbuf;
+            SQInteger xl, yl;
+            if (ka == Kind::String) {
+                x = a.As<Str>()->chars;
+                xl = a.As<Str>()->len;
+            } else {
+                xl = static_cast<SQInteger>(NumberText(a, abuf));
+            }
+            if (kb == Kind::String) {
+                y = b.As<Str>()->chars;
+                yl = b.As<Str>()->len;
+            } else {
+                yl = static_cast<SQInteger>(NumberText(b, bbuf));
+            }
+            if (static_cast<int64_t>(xl) + yl > kMaxStringLength) Throw("out of memory");
+            return Value::Ref(Kind::String, rt->strings.InternConcat(rt, x, xl, y, yl));
+        }
         Value sa = ToString(a);
         Value sb = ToString(b);
         Str *x = sa.As<Str>(), *y = sb.As<Str>();
@@ -383,8 +427,11 @@ Value Fiber::ToString(const Value &v)
     char buf[80];
     switch (v.kind()) {
     case Kind::String: return v;
-    case Kind::Int: snprintf(buf, sizeof(buf), "%d", v.AsInt()); break;
-    case Kind::Float: snprintf(buf, sizeof(buf), "%g", static_cast<double>(v.AsFloat())); break;
+    case Kind::Int:
+    case Kind::Float: {
+        const size_t n = NumberText(v, buf);
+        return rt->String(buf, static_cast<SQInteger>(n));
+    }
     case Kind::Bool: return rt->String(v.AsBool() ? "true" : "false");
     case Kind::Null: return rt->String("(null : 0x(nil))"); // as C's "%p" prints a null pointer
     case Kind::Table:
