@@ -130,6 +130,7 @@ struct Fiber : GcObject {
     // The table lookups of constant keys in the loop, through the function's KeyCache.
     Table::Node *CachedFind(Table *t, uint32_t c, const Value *K);
     Table::Node *CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K);
+    Table *DelegateTable(Kind k);
     // Returns false when `c` is a generator function: `out` then holds the new generator.
     bool PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                          Value &out);

@@ -23,6 +23,13 @@ namespace nut {
     return CachedFindSlow(p, t, c, K);
 }
 
+// The default delegate of kind `k` (as the runtime keeps them), when it is a table.
+[[gnu::always_inline]] inline Table *Fiber::DelegateTable(Kind k)
+{
+    const Value &d = rt->delegates[static_cast<int>(k)];
+    return d.kind() == Kind::Table ? d.As<Table>() : nullptr;
+}
+
 Table::Node *Fiber::CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K)
 {
     if (!K[c].IsString()) return nullptr;
@@ -253,12 +260,25 @@ L_DELETE: {
 L_METHOD:
     // A method (or a global function, through `this`) found in a table: the function is
     // copied before anything is released, and `this` after it.
-    if (R[B].kind() == Kind::Table && A != B) {
-        if (Table::Entry *e = CachedFind(R[B].As<Table>(), C, K)) {
-            if (e->val.kind() != Kind::WeakRef) [[likely]] {
-                R[A] = e->val;
-                R[A + 1] = R[B];
-                DISPATCH();
+    // Numbers, strings and arrays find a named method in their default delegate only.
+    if (A != B) {
+        Table *t = nullptr;
+        switch (R[B].kind()) {
+        case Kind::Table: t = R[B].As<Table>(); break;
+        case Kind::Int:
+        case Kind::Float:
+        case Kind::Bool: t = DelegateTable(Kind::Int); break;
+        case Kind::String: t = DelegateTable(Kind::String); break;
+        case Kind::Array: t = DelegateTable(Kind::Array); break;
+        default: break;
+        }
+        if (t) {
+            if (Table::Entry *e = CachedFind(t, C, K)) {
+                if (e->val.kind() != Kind::WeakRef) [[likely]] {
+                    R[A] = e->val;
+                    R[A + 1] = R[B];
+                    DISPATCH();
+                }
             }
         }
     }
