@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "array.h"
 #include "classes.h"
@@ -259,17 +260,30 @@ Value Fiber::Delete(const Value &obj, const Value &key)
 static size_t NumberText(const Value &v, char *buf)
 {
     if (v.IsInt()) {
+        static const char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                     "8081828384858687888990919293949596979899";
         const SQInteger i = v.AsInt();
         uint32_t u = i < 0 ? 0u - static_cast<uint32_t>(i) : static_cast<uint32_t>(i);
         char tmp[12];
-        size_t n = 0;
-        do {
-            tmp[n++] = static_cast<char>('0' + u % 10);
-            u /= 10;
-        } while (u);
+        char *p = tmp + sizeof(tmp);
+        while (u >= 100) {
+            const uint32_t r = u % 100;
+            u /= 100;
+            p -= 2;
+            memcpy(p, kPairs + 2 * r, 2);
+        }
+        if (u >= 10) {
+            p -= 2;
+            memcpy(p, kPairs + 2 * u, 2);
+        } else {
+            *--p = static_cast<char>('0' + u);
+        }
         size_t len = 0;
         if (i < 0) buf[len++] = '-';
-        while (n) buf[len++] = tmp[--n];
+        const size_t n = static_cast<size_t>(tmp + sizeof(tmp) - p);
+        memcpy(buf + len, p, n);
+        len += n;
         buf[len] = '\0';
         return len;
     }
