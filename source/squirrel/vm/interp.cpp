@@ -155,9 +155,11 @@ L_GETFIELD: {
             NEXT();
         }
     } else if (o.kind() == Kind::Instance) {
-        Value v;
-        if (o.As<Instance>()->Get(K[C], v)) {
-            R[A] = std::move(v);
+        Instance *in = o.As<Instance>();
+        if (Table::Entry *e = CachedFind(in->cls->members, C, K)) {
+            // As Instance::Get: the name's slot is a field of the instance or shared.
+            const SQInteger slot = e->val.AsInt();
+            R[A] = IsFieldSlot(slot) ? Deref(in->fields[slot]) : in->cls->shared[static_cast<size_t>(SharedIndex(slot))];
             NEXT();
         }
     }
@@ -194,12 +196,17 @@ L_GETINDEX: {
 L_SETFIELD: {
     const Value &o = R[A];
     if (o.kind() == Kind::Table) {
-        if (Table::Entry *e = o.As<Table>()->FindString(K[B].As<Str>())) {
+        if (Table::Entry *e = CachedFind(o.As<Table>(), B, K)) {
             e->val = R[C];
             NEXT();
         }
-    } else if (o.kind() == Kind::Instance && o.As<Instance>()->SetField(K[B], R[C])) {
-        NEXT();
+    } else if (o.kind() == Kind::Instance) {
+        // As Instance::SetField: fields only.
+        Instance *in = o.As<Instance>();
+        if (Table::Entry *e = CachedFind(in->cls->members, B, K); e && IsFieldSlot(e->val.AsInt())) {
+            in->fields[e->val.AsInt()] = R[C];
+            NEXT();
+        }
     }
     SAVEPC();
     Value obj = o, key = K[B], val = R[C];
@@ -265,6 +272,7 @@ L_METHOD:
         Table *t = nullptr;
         switch (R[B].kind()) {
         case Kind::Table: t = R[B].As<Table>(); break;
+
         case Kind::Int:
         case Kind::Float:
         case Kind::Bool: t = DelegateTable(Kind::Int); break;
