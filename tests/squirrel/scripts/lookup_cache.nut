@@ -56,3 +56,24 @@ try { useHelper(); } catch (e) { print("removed: " + e + "\n"); }
 print(useHelper() + "\n");
 for (local i = 0; i < 200; i++) delete getroottable()["filler" + i];
 print(useHelper() + "\n");
+
+// Instances: one read and one write of `v` meet classes that keep it in different
+// slots (a field at another position, a method, a static), and a class that gains
+// members between the reads.
+class P { v = "p"; }
+class Q { a = 0; b = 0; v = "q"; }
+class S { function v() { return "s"; } }
+class St { static v = "static"; }
+function readV(o) { local x = o.v; return typeof x == "function" ? x() : x; }
+function writeV(o, x) { o.v = x; return o.v; }
+local insts = [P(), Q(), S(), St(), P()];
+local got = [];
+foreach (o in insts) got.append(readV(o));
+print(got.reduce(@(a, b) a + " " + b) + "\n");
+print(writeV(insts[0], "p2") + " " + writeV(insts[1], "q2") + " " + readV(insts[4]) + "\n");
+try { writeV(insts[3], "no"); } catch (e) { print("static: " + e + "\n"); }
+class Grows { v = 1; }
+local g = Grows();
+print(readV(g) + "\n");
+for (local i = 0; i < 100; i++) Grows["m" + i] <- function() { return i; };
+print(readV(g) + " " + writeV(g, 2) + " " + g.m99() + "\n");
