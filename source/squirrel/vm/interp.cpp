@@ -301,7 +301,17 @@ L_METHODR: {
         }
     } else if (obj.kind() == Kind::Instance) {
         Value v;
-        if (obj.As<Instance>()->Get(key, v)) {
+        Instance *in = obj.As<Instance>();
+        if (OpOf(i) == OP_METHOD) {
+            // The constant name's slot through the lookup cache, as Instance::Get reads it.
+            if (Table::Entry *e = CachedFind(in->cls->members, C, K)) {
+                const SQInteger slot = e->val.AsInt();
+                R[A] = IsFieldSlot(slot) ? Deref(in->fields[slot])
+                                         : in->cls->shared[static_cast<size_t>(SharedIndex(slot))];
+                R[A + 1] = std::move(obj);
+                NEXT();
+            }
+        } else if (in->Get(key, v)) {
             R[A] = std::move(v);
             R[A + 1] = std::move(obj);
             NEXT();
