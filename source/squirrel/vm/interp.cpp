@@ -491,11 +491,15 @@ L_RETURN: {
         int32_t retSlot = fr.retSlot;
         const bool entry = fr.entry;
         frames.pop_back();
-        // As PopFrame: the references in every slot the frame used go.
+        // As PopFrame: the references in every slot the frame used go (two slots a turn:
+        // most hold plain values).
         Value *s = stack + fbase;
         Value *e = stack + (ftop < stackSize ? ftop : stackSize);
-        for (; s < e; s++)
-            if (s->IsRef()) s->SetNull();
+        for (; s + 2 <= e; s += 2) {
+            if (s[0].IsRef()) s[0].SetNull();
+            if (s[1].IsRef()) s[1].SetNull();
+        }
+        if (s < e && s->IsRef()) s->SetNull();
         top = restore;
         if (entry) [[unlikely]] {
             // The end of an interpreter entry (a native's call back into script code).
