@@ -112,7 +112,7 @@ struct Fiber : GcObject {
     Value CallWithThis(const Value &fn, const Value &self, const Value *args, uint32_t nargs, bool raiseError);
     Value CallWithThis2(const Value &fn, const Value &self, const Value &x, const Value &y, bool raiseError)
     {
-        EnsureStack(3);
+        EnsureSlots(top + 3);
         const uint32_t f = top;
         stack[f] = fn;
         stack[f + 1] = self;
