@@ -799,10 +799,19 @@ L_LTK:
         if (x_.kind() == Kind::Int && (limitKind) == Kind::Int) {                                                   \
             SQInteger n_ = static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) + static_cast<uint32_t>(ArgSC(i))); \
             x_.SetInt(n_);                                                                                          \
-            if (n_ < (limitInt))                                                                                    \
-                DO_NEXT_JUMP();                                                                                     \
-            else                                                                                                    \
-                pc++;                                                                                               \
+            if (n_ < (limitInt)) [[likely]] {                                                                       \
+                /* The jump back, its step check inline: the loop's hottest path. */                                \
+                const int32_t off_ = ArgSJ(*pc) + 1;                                                                \
+                if (off_ < 0) [[likely]] {                                                                          \
+                    if (rt->stepsLeft >= 0) [[unlikely]] {                                                          \
+                        SAVEPC();                                                                                   \
+                        TakeStep();                                                                                 \
+                    }                                                                                               \
+                }                                                                                                   \
+                pc += off_;                                                                                         \
+                DISPATCH();                                                                                         \
+            }                                                                                                       \
+            pc++;                                                                                                   \
             DISPATCH();                                                                                             \
         }                                                                                                           \
         SAVEPC();                                                                                                   \
