@@ -284,6 +284,19 @@ Value &SortItem(SortContext &ctx, Array *a, SQInteger i)
     return a->items[static_cast<size_t>(i)];
 }
 
+// The compare function's result for x and y, which are copied onto the stack before it
+// runs.
+Value CallComparator(SortContext &ctx, const Value &x, const Value &y)
+{
+    HSQUIRRELVM v = ctx.v;
+    try {
+        return v->CallWithThis2(ctx.cmp, v->rootTable, x, y, false);
+    } catch (ScriptError &) {
+        if (!v->lastError.IsString()) v->Throw("compare func failed");
+        throw;
+    }
+}
+
 // Compares items i and j. Whatever runs (a compare function, a _cmp metamethod) gets
 // copies: it may resize the array under us.
 SQInteger SortCompareSlow(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
@@ -295,14 +308,7 @@ SQInteger SortCompareSlow(SortContext &ctx, Array *arr, SQInteger i, SQInteger j
         Value a = x, b = y;
         return v->Compare(a, b);
     }
-    Value r;
-    try {
-        // Both are copied onto the stack before the comparator runs.
-        r = v->CallWithThis2(ctx.cmp, v->rootTable, x, y, false);
-    } catch (ScriptError &) {
-        if (!v->lastError.IsString()) v->Throw("compare func failed");
-        throw;
-    }
+    const Value r = CallComparator(ctx, x, y);
     if (!r.IsNumber()) v->Throw("numeric value expected as return value of the compare function");
     return r.ToInt();
 }
