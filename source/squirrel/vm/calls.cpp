@@ -410,7 +410,23 @@ Value Fiber::CallPushed(uint32_t f, uint32_t nargs, bool raiseError)
             nf.entry = true;
             base = fbase;
             top = nf.top;
-            Execute(raiseError, out);
+            // Execute's loop, with its error handling (traps, unwinding, the handler) left
+            // to Execute itself, which takes over the error where the loop raised it.
+            enum { Ran, Raised, OutOfMemory } how = Ran;
+            {
+                EntryDepth depth(this);
+                try {
+                    RunLoop(out);
+                } catch (ScriptError &) {
+                    how = Raised;
+                } catch (std::bad_alloc &) {
+                    how = OutOfMemory;
+                } catch (std::length_error &) {
+                    how = OutOfMemory;
+                }
+            }
+            if (how == OutOfMemory) lastError = rt->String("out of memory");
+            if (how != Ran) Execute(raiseError, out, true);
             // The return dropped the references of the frame's slots, its arguments
             // included: only the callee's own slot is left.
             if (top == fbase + nargs) {
@@ -428,20 +444,7 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
 {
     // Callers count a native they are called from (CountCaller): Invoke, ResumeGenerator
     // and waking up.
-    struct Depth {
-        Fiber *self;
-        Fiber *outer;
-        explicit Depth(Fiber *f) : self(f), outer(f->rt->running)
-        {
-            self->nativeDepth++;
-            self->rt->running = self;
-        }
-        ~Depth()
-        {
-            self->nativeDepth--;
-            self->rt->running = outer;
-        }
-    } depth(this);
+    EntryDepth depth(this);
     for (;;) {
         try {
             if (throwFirst) {

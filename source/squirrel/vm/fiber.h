@@ -126,6 +126,23 @@ struct Fiber : GcObject {
     Value CallPushed(uint32_t func, uint32_t nargs, bool raiseError);
     Value CallMeta(const Value &fn, const Value *args, uint32_t nargs) { return CallWith(fn, args, nargs, false); }
     RunStatus Execute(bool raiseError, Value &out, bool throwFirst = false);
+    // An interpreter entry's count, and the runtime's running thread, for its duration.
+    struct EntryDepth {
+        Fiber *self;
+        Fiber *outer;
+        explicit EntryDepth(Fiber *f) : self(f), outer(f->rt->running)
+        {
+            self->nativeDepth++;
+            self->rt->running = self;
+        }
+        ~EntryDepth()
+        {
+            self->nativeDepth--;
+            self->rt->running = outer;
+        }
+        EntryDepth(const EntryDepth &) = delete;
+        EntryDepth &operator=(const EntryDepth &) = delete;
+    };
     RunStatus RunLoop(Value &out);
     // The table lookups of constant keys in the loop, through the function's KeyCache.
     Table::Node *CachedFind(Table *t, uint32_t c, const Value *K);
