@@ -202,10 +202,7 @@ SQInteger array_reverse(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_arrayreverse(v, 
 Value CallOnArray(HSQUIRRELVM v, const Value &arr, std::initializer_list<Value> args)
 {
     Value fn = Arg(v, 2);
-    std::vector<Value> all;
-    all.push_back(arr);
-    all.insert(all.end(), args.begin(), args.end());
-    return v->CallWith(fn, all.data(), static_cast<uint32_t>(all.size()), false);
+    return v->CallWithThis(fn, arr, args.begin(), static_cast<uint32_t>(args.size()), false);
 }
 
 SQInteger array_map(HSQUIRRELVM v)
@@ -287,28 +284,44 @@ Value &SortItem(SortContext &ctx, Array *a, SQInteger i)
     return a->items[static_cast<size_t>(i)];
 }
 
+// The compare function's result for x and y, which are copied onto the stack before it
+// runs.
+Value CallComparator(SortContext &ctx, const Value &x, const Value &y)
+{
+    HSQUIRRELVM v = ctx.v;
+    try {
+        return v->CallWithThis2(ctx.cmp, v->rootTable, x, y, false);
+    } catch (ScriptError &) {
+        if (!v->lastError.IsString()) v->Throw("compare func failed");
+        throw;
+    }
+}
+
 // Compares items i and j. Whatever runs (a compare function, a _cmp metamethod) gets
 // copies: it may resize the array under us.
-SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
+SQInteger SortCompareSlow(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
 {
     HSQUIRRELVM v = ctx.v;
     const Value &x = SortItem(ctx, arr, i);
     const Value &y = SortItem(ctx, arr, j);
     if (ctx.cmp.IsNull()) {
-        if (x.IsInt() && y.IsInt()) return x.AsInt() < y.AsInt() ? -1 : (x.AsInt() > y.AsInt() ? 1 : 0);
         Value a = x, b = y;
         return v->Compare(a, b);
     }
-    Value args[3] = {v->rootTable, x, y};
-    Value r;
-    try {
-        r = v->CallWith(ctx.cmp, args, 3, false);
-    } catch (ScriptError &) {
-        if (!v->lastError.IsString()) v->Throw("compare func failed");
-        throw;
-    }
+    const Value r = CallComparator(ctx, x, y);
     if (!r.IsNumber()) v->Throw("numeric value expected as return value of the compare function");
     return r.ToInt();
+}
+
+// Two integers under the language's own ordering compare inline.
+inline SQInteger SortCompare(SortContext &ctx, Array *arr, SQInteger i, SQInteger j)
+{
+    if (ctx.cmp.IsNull() && i < arr->Size() && j < arr->Size()) {
+        const Value &x = arr->items[static_cast<size_t>(i)];
+        const Value &y = arr->items[static_cast<size_t>(j)];
+        if (x.IsInt() && y.IsInt()) return x.AsInt() < y.AsInt() ? -1 : (x.AsInt() > y.AsInt() ? 1 : 0);
+    }
+    return SortCompareSlow(ctx, arr, i, j);
 }
 
 // In-place heapsort whose node 0 is its own first child (children of k are 2k and 2k+1):

@@ -37,20 +37,29 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
         // anything about the directive itself.
         if (nparam > sq_gettop(v)) return sq_throwerror(v, "not enough paramters for the given format string");
         SQInteger start = n++;
+        const SQInteger flagsStart = n;
         while (n < fmtlen && IsFlag(fmt[n])) n++;
+        const SQInteger flagsEnd = n;
         SQInteger digits = 0;
+        int width = 0, precision = -1;
         while (n < fmtlen && isdigit(static_cast<unsigned char>(fmt[n]))) {
+            width = width * 10 + (fmt[n] - '0');
             n++;
             if (++digits > 2) return sq_throwerror(v, "width format too long");
         }
         if (n < fmtlen && fmt[n] == '.') {
             n++;
             digits = 0;
+            precision = 0;
             while (n < fmtlen && isdigit(static_cast<unsigned char>(fmt[n]))) {
+                precision = precision * 10 + (fmt[n] - '0');
                 n++;
                 if (++digits > 2) return sq_throwerror(v, "precision format too long");
             }
         }
+        // The directives written here rather than by snprintf: no flags but a lone '-'.
+        const bool noFlags = flagsEnd == flagsStart;
+        const bool leftOnly = flagsEnd == flagsStart + 1 && fmt[flagsStart] == '-';
         if (n >= fmtlen) return sq_throwerror(v, "invalid format");
         if (n - start + 1 > 20) return sq_throwerror(v, "format too long");
         char conv = fmt[n++];
@@ -75,6 +84,22 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
                 out.append(buf, r.ptr);
                 break;
             }
+            if (plain && conv == 'c') {
+                out.push_back(static_cast<char>(i)); // a zero byte included, as snprintf counts it
+                break;
+            }
+            if (plain && (conv == 'x' || conv == 'X')) {
+                static const char kLower[] = "0123456789abcdef", kUpper[] = "0123456789ABCDEF";
+                const char *hex = conv == 'x' ? kLower : kUpper;
+                uint32_t u = static_cast<uint32_t>(i);
+                char *p = buf + 8;
+                do {
+                    *--p = hex[u & 15];
+                    u >>= 4;
+                } while (u);
+                out.append(p, buf + 8);
+                break;
+            }
             // Counted, not read back as C text: %c of a zero byte writes a NUL that stays.
             int written = snprintf(buf, sizeof(buf), spec, static_cast<int>(i));
             if (written > 0) out.append(buf, static_cast<size_t>(written));
@@ -87,7 +112,19 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
         case 'E': {
             SQFloat f;
             if (SQ_FAILED(sq_getfloat(v, nparam, &f))) return sq_throwerror(v, "float expected for the specified format");
-            snprintf(buf, sizeof(buf), spec, static_cast<double>(f));
+            // %f with a width and precision at most: to_chars rounds as printf does.
+            const double d = static_cast<double>(f);
+            if (conv == 'f' && noFlags && d - d == 0.0) {
+                std::to_chars_result r =
+                    std::to_chars(buf, buf + sizeof(buf), d, std::chars_format::fixed, precision < 0 ? 6 : precision);
+                if (r.ec == std::errc()) {
+                    const size_t len = static_cast<size_t>(r.ptr - buf);
+                    if (len < static_cast<size_t>(width)) out.append(static_cast<size_t>(width) - len, ' ');
+                    out.append(buf, len);
+                    break;
+                }
+            }
+            snprintf(buf, sizeof(buf), spec, d);
             out += buf;
             break;
         }
@@ -96,6 +133,15 @@ SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger *outl
             if (SQ_FAILED(sq_getstring(v, nparam, &s))) return sq_throwerror(v, "string expected for the specified format");
             if (plain) {
                 out.append(s); // as %s would: up to the first NUL
+                break;
+            }
+            if ((noFlags || leftOnly) && precision < 0) {
+                // Padded to the width, on the right for '-'.
+                const size_t len = strlen(s);
+                const size_t pad = len < static_cast<size_t>(width) ? static_cast<size_t>(width) - len : 0;
+                if (!leftOnly) out.append(pad, ' ');
+                out.append(s, len);
+                if (leftOnly) out.append(pad, ' ');
                 break;
             }
             int needed = snprintf(buf, sizeof(buf), spec, s);

@@ -368,9 +368,25 @@ RunStatus Fiber::Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &o
 Value Fiber::CallWith(const Value &fn, const Value *args, uint32_t nargs, bool raiseError)
 {
     EnsureStack(nargs + 1);
-    uint32_t f = top;
+    const uint32_t f = top;
     stack[top++] = fn;
     for (uint32_t i = 0; i < nargs; i++) stack[top++] = args[i];
+    return CallPushed(f, nargs, raiseError);
+}
+
+Value Fiber::CallWithThis(const Value &fn, const Value &self, const Value *args, uint32_t nargs, bool raiseError)
+{
+    EnsureStack(nargs + 2);
+    const uint32_t f = top;
+    stack[top++] = fn;
+    stack[top++] = self;
+    for (uint32_t i = 0; i < nargs; i++) stack[top++] = args[i];
+    return CallPushed(f, nargs + 1, raiseError);
+}
+
+Value Fiber::CallPushed(uint32_t f, uint32_t nargs, bool raiseError)
+{
+    // The pushed values go when the call ends, however it ends.
     struct Restore {
         Fiber *self;
         uint32_t slot;
@@ -380,6 +396,53 @@ Value Fiber::CallWith(const Value &fn, const Value *args, uint32_t nargs, bool r
         }
     } restore{this, f};
     Value out;
+    const Value &fn = stack[f];
+    // A plain script closure (the usual comparator, map or apply callback) gets its entry
+    // frame here: Invoke's checks in the same order, without its general dispatch.
+    if (fn.kind() == Kind::Closure && !frames.empty()) {
+        Closure *c = fn.As<Closure>();
+        Proto *p = c->proto;
+        if (nargs == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0) [[likely]] {
+            CountCaller caller(rt);
+            if (CStackLow()) Throw("Native stack overflow");
+            if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
+            const uint32_t fbase = f + 1;
+            EnsureSlots(fbase + p->maxStack);
+            Frame &nf = frames.emplace_back();
+            nf.pc = p->code.data();
+            nf.callee = Value::Ref(Kind::Closure, c);
+            nf.base = fbase;
+            nf.top = fbase + p->maxStack;
+            nf.savedTop = top;
+            nf.entry = true;
+            base = fbase;
+            top = nf.top;
+            // Execute's loop, with its error handling (traps, unwinding, the handler) left
+            // to Execute itself, which takes over the error where the loop raised it.
+            enum { Ran, Raised, OutOfMemory } how = Ran;
+            {
+                EntryDepth depth(this);
+                try {
+                    RunLoop(out);
+                } catch (ScriptError &) {
+                    how = Raised;
+                } catch (std::bad_alloc &) {
+                    how = OutOfMemory;
+                } catch (std::length_error &) {
+                    how = OutOfMemory;
+                }
+            }
+            if (how == OutOfMemory) lastError = rt->String("out of memory");
+            if (how != Ran) Execute(raiseError, out, true);
+            // The return dropped the references of the frame's slots, its arguments
+            // included: only the callee's own slot is left.
+            if (top == fbase + nargs) {
+                top = f;
+                stack[f].SetNull();
+            }
+            return out;
+        }
+    }
     Invoke(f, nargs, raiseError, out);
     return out;
 }
@@ -388,24 +451,7 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
 {
     // Callers count a native they are called from (CountCaller): Invoke, ResumeGenerator
     // and waking up.
-    struct Depth {
-        Fiber *self;
-        Fiber *outer;
-        explicit Depth(Fiber *f) : self(f), outer(f->rt->running)
-        {
-            self->nativeDepth++;
-            self->rt->running = self;
-            // A call from the host starts clear of stop requests made before it.
-            if (!outer && self->rt->stopRequested.load(std::memory_order_relaxed)) [[unlikely]]
-                self->rt->DropStopRequest();
-        }
-        ~Depth()
-        {
-            self->nativeDepth--;
-            self->rt->running = outer;
-        }
-    } depth(this);
-    uint32_t entry = EntryFrameIndex();
+    EntryDepth depth(this);
     for (;;) {
         try {
             if (throwFirst) {
@@ -422,6 +468,9 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
             }
         } catch (ScriptError &) {
             Value err = lastError;
+            // This entry's first frame is still the innermost entry frame: nested entries
+            // pop theirs before their errors reach here.
+            const uint32_t entry = EntryFrameIndex();
             bool trapped = !traps.empty() && traps.back().frame >= entry;
             if (rt->notifyAllExceptions || (!trapped && raiseError)) CallErrorHandler(err);
             if (trapped) {

@@ -54,6 +54,12 @@ struct Frame {
     bool uncounted = false; // a native left out of the depth counts until it calls back into the VM
 
     Frame() : base(0), top(0), savedTop(0) {}
+    // A script frame called from the interpreter loop, taking a reference already added
+    // to `c`.
+    Frame(Closure *c, const uint32_t *code, uint32_t fbase, uint32_t ftop, uint32_t saved, int32_t ret)
+        : pc(code), callee(Value::Adopt(Kind::Closure, c)), base(fbase), top(ftop), savedTop(saved), retSlot(ret)
+    {
+    }
     // The frame of a native called from script code (direct, uncounted), taking the
     // reference in `calleeSlot`. Base and tops are the pusher's to set, at once: written
     // once each, as natives push a frame on every call.
@@ -105,9 +111,49 @@ struct Fiber : GcObject {
     }
     // Calls `fn` with copies of `args` (this first) pushed on top of the stack.
     Value CallWith(const Value &fn, const Value *args, uint32_t nargs, bool raiseError);
+    // The same with `self` as `this` and `args` after it.
+    Value CallWithThis(const Value &fn, const Value &self, const Value *args, uint32_t nargs, bool raiseError);
+    Value CallWithThis2(const Value &fn, const Value &self, const Value &x, const Value &y, bool raiseError)
+    {
+        EnsureSlots(top + 3);
+        const uint32_t f = top;
+        stack[f] = fn;
+        stack[f + 1] = self;
+        stack[f + 2] = x;
+        stack[f + 3] = y;
+        top = f + 4;
+        return CallPushed(f, 3, raiseError);
+    }
+    // Calls the callee at stack[func] with the `nargs` values above it (this first), all
+    // pushed by the caller, and pops them again.
+    Value CallPushed(uint32_t func, uint32_t nargs, bool raiseError);
     Value CallMeta(const Value &fn, const Value *args, uint32_t nargs) { return CallWith(fn, args, nargs, false); }
     RunStatus Execute(bool raiseError, Value &out, bool throwFirst = false);
+    // An interpreter entry's count, and the runtime's running thread, for its duration.
+    struct EntryDepth {
+        Fiber *self;
+        Fiber *outer;
+        explicit EntryDepth(Fiber *f) : self(f), outer(f->rt->running)
+        {
+            self->nativeDepth++;
+            self->rt->running = self;
+            // A call from the host starts clear of stop requests made before it.
+            if (!outer && self->rt->stopRequested.load(std::memory_order_relaxed)) [[unlikely]]
+                self->rt->DropStopRequest();
+        }
+        ~EntryDepth()
+        {
+            self->nativeDepth--;
+            self->rt->running = outer;
+        }
+        EntryDepth(const EntryDepth &) = delete;
+        EntryDepth &operator=(const EntryDepth &) = delete;
+    };
     RunStatus RunLoop(Value &out);
+    // The table lookups of constant keys in the loop, through the function's KeyCache.
+    Table::Node *CachedFind(Table *t, uint32_t c, const Value *K);
+    Table::Node *CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K);
+    Table *DelegateTable(Kind k);
     // Returns false when `c` is a generator function: `out` then holds the new generator.
     bool PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                          Value &out);

@@ -29,6 +29,7 @@ Closure *Closure::New(Runtime *rt, Proto *p, WeakRef *root)
     c->rt = rt;
     c->proto = p;
     p->refs++;
+    c->plainArgs = p->varargs || p->generator ? ~0u : static_cast<uint32_t>(p->params.size());
     c->nups = nups;
     c->ndefaults = ndef;
     c->SetRoot(root);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "object.h"
+#include "table.h"
 
 namespace nut {
 
@@ -27,6 +28,13 @@ struct LocalInfo {
     uint8_t reg;
 };
 
+// The node where a table held a constant key, while the table keeps that layout.
+struct KeyCache {
+    const Table *table = nullptr;
+    uint64_t layout = 0;
+    Table::Node *node = nullptr;
+};
+
 struct Proto : Object {
     std::vector<uint32_t> code;
     std::vector<int32_t> lines; // source line of each instruction
@@ -38,6 +46,9 @@ struct Proto : Object {
     std::vector<uint8_t> defaultRegs; // registers holding each default when the closure is made
     Value name;
     Value source;
+    // Per constant, for the instructions that look a constant key up in a table (global
+    // functions through `this`, fields): made on first use.
+    std::vector<KeyCache> keyCache;
     uint8_t maxStack = 0;
     bool varargs = false;
     bool generator = false;
@@ -63,6 +74,9 @@ struct Closure : GcObject {
     void SetRoot(WeakRef *r);
 
     Proto *proto;
+    // The argument count (`this` included) of a plain call: the proto's parameter count,
+    // or ~0 for varargs and generator functions, which take the general path.
+    uint32_t plainArgs;
     WeakRef *env = nullptr;  // bindenv target, weak
     WeakRef *root = nullptr; // root table when created, weak
     Class *base = nullptr;   // for methods: the class `base` names (strong)

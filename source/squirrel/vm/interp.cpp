@@ -11,11 +11,43 @@
 
 namespace nut {
 
+// Looks constant `c` (a string, or nothing is found) up in `t`, through the running
+// function's cache of where it was last found.
+[[gnu::always_inline]] inline Table::Node *Fiber::CachedFind(Table *t, uint32_t c, const Value *K)
+{
+    Proto *p = frames.back().callee.As<Closure>()->proto;
+    if (KeyCache *kc = p->keyCache.data()) [[likely]] {
+        kc += c;
+        if (kc->table == t && kc->layout == t->layout) return kc->node;
+    }
+    return CachedFindSlow(p, t, c, K);
+}
+
+// The default delegate of kind `k` (as the runtime keeps them), when it is a table.
+[[gnu::always_inline]] inline Table *Fiber::DelegateTable(Kind k)
+{
+    const Value &d = rt->delegates[static_cast<int>(k)];
+    return d.kind() == Kind::Table ? d.As<Table>() : nullptr;
+}
+
+Table::Node *Fiber::CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K)
+{
+    if (!K[c].IsString()) return nullptr;
+    Table::Node *n = t->FindString(K[c].As<Str>());
+    if (!n) return nullptr;
+    if (p->keyCache.empty()) {
+        try {
+            p->keyCache.resize(p->consts.size());
+        } catch (std::bad_alloc &) {
+            return n; // no cache, only slower
+        }
+    }
+    p->keyCache[c] = KeyCache{t, t->layout, n};
+    return n;
+}
+
 RunStatus Fiber::RunLoop(Value &out)
 {
-    Frame *f;
-    Closure *cl;
-    Proto *p;
     const Value *K;
     const uint32_t *pc;
     Value *R;
@@ -23,13 +55,14 @@ RunStatus Fiber::RunLoop(Value &out)
 
 #define RELOAD()                                                                                                    \
     do {                                                                                                            \
-        f = &frames.back();                                                                                         \
-        cl = f->callee.As<Closure>();                                                                               \
-        p = cl->proto;                                                                                              \
-        K = p->consts.data();                                                                                       \
-        pc = f->pc;                                                                                                 \
-        R = stack + f->base;                                                                                        \
+        const Frame &f_ = frames.back();                                                                            \
+        K = f_.callee.As<Closure>()->proto->consts.data();                                                          \
+        pc = f_.pc;                                                                                                 \
+        R = stack + f_.base;                                                                                        \
     } while (0)
+// The running closure, read from its frame where needed: the loop keeps only pc, the
+// register window and the constants in locals, so that they stay in registers.
+#define CL (frames.back().callee.As<Closure>())
 #define SAVEPC() (frames.back().pc = pc)
 #define REFRESH() (R = stack + frames.back().base)
 #define A ArgA(i)
@@ -74,11 +107,13 @@ RunStatus Fiber::RunLoop(Value &out)
     } while (0)
 #define NEXT() goto next_instruction
 // Marks the code after a label as hot: with every handler behind the computed goto, GCC
-// takes them all for cold and keeps small helpers (a frame's pop) out of line there.
+// takes them all for cold and keeps small helpers (a native frame's pop) out of line
+// there. Only the native call is so marked: marking the whole call handler made GCC
+// give up the register that holds pc.
 #if defined(__GNUC__) && !defined(__clang__)
-#define HOT_PATH __attribute__((hot))
+#define HOT_PATH __attribute__((hot, unused))
 #else
-#define HOT_PATH
+#define HOT_PATH __attribute__((unused))
 #endif
 
     RELOAD();
@@ -101,27 +136,30 @@ L_LOADBOOL:
     R[A].SetBool(B != 0);
     DISPATCH();
 L_LOADROOT: {
+    Closure *cl = CL;
     Value root = cl->root ? cl->root->Get() : Value();
     R[A] = root.IsNull() ? rootTable : root;
     NEXT();
 }
 L_GETUPVAL:
-    R[A] = *cl->Up(B)->loc;
+    R[A] = *CL->Up(B)->loc;
     DISPATCH();
 L_SETUPVAL:
-    *cl->Up(B)->loc = R[A];
+    *CL->Up(B)->loc = R[A];
     DISPATCH();
 L_GETFIELD: {
     const Value &o = R[B];
     if (o.kind() == Kind::Table) {
-        if (Table::Entry *e = o.As<Table>()->FindString(K[C].As<Str>())) {
+        if (Table::Entry *e = CachedFind(o.As<Table>(), C, K)) {
             R[A] = Deref(e->val);
             NEXT();
         }
     } else if (o.kind() == Kind::Instance) {
-        Value v;
-        if (o.As<Instance>()->Get(K[C], v)) {
-            R[A] = std::move(v);
+        Instance *in = o.As<Instance>();
+        if (Table::Entry *e = CachedFind(in->cls->members, C, K)) {
+            // As Instance::Get: the name's slot is a field of the instance or shared.
+            const SQInteger slot = e->val.AsInt();
+            R[A] = IsFieldSlot(slot) ? Deref(in->fields[slot]) : in->cls->shared[static_cast<size_t>(SharedIndex(slot))];
             NEXT();
         }
     }
@@ -158,12 +196,17 @@ L_GETINDEX: {
 L_SETFIELD: {
     const Value &o = R[A];
     if (o.kind() == Kind::Table) {
-        if (Table::Entry *e = o.As<Table>()->FindString(K[B].As<Str>())) {
+        if (Table::Entry *e = CachedFind(o.As<Table>(), B, K)) {
             e->val = R[C];
             NEXT();
         }
-    } else if (o.kind() == Kind::Instance && o.As<Instance>()->SetField(K[B], R[C])) {
-        NEXT();
+    } else if (o.kind() == Kind::Instance) {
+        // As Instance::SetField: fields only.
+        Instance *in = o.As<Instance>();
+        if (Table::Entry *e = CachedFind(in->cls->members, B, K); e && IsFieldSlot(e->val.AsInt())) {
+            in->fields[e->val.AsInt()] = R[C];
+            NEXT();
+        }
     }
     SAVEPC();
     Value obj = o, key = K[B], val = R[C];
@@ -222,6 +265,31 @@ L_DELETE: {
     NEXT();
 }
 L_METHOD:
+    // A method (or a global function, through `this`) found in a table: the function is
+    // copied before anything is released, and `this` after it.
+    // Numbers, strings and arrays find a named method in their default delegate only.
+    if (A != B) {
+        Table *t = nullptr;
+        switch (R[B].kind()) {
+        case Kind::Table: t = R[B].As<Table>(); break;
+
+        case Kind::Int:
+        case Kind::Float:
+        case Kind::Bool: t = DelegateTable(Kind::Int); break;
+        case Kind::String: t = DelegateTable(Kind::String); break;
+        case Kind::Array: t = DelegateTable(Kind::Array); break;
+        default: break;
+        }
+        if (t) {
+            if (Table::Entry *e = CachedFind(t, C, K)) {
+                if (e->val.kind() != Kind::WeakRef) [[likely]] {
+                    R[A] = e->val;
+                    R[A + 1] = R[B];
+                    DISPATCH();
+                }
+            }
+        }
+    }
 L_METHODR: {
     Value obj = R[B];
     const Value &key = OpOf(i) == OP_METHOD ? K[C] : R[C];
@@ -233,7 +301,17 @@ L_METHODR: {
         }
     } else if (obj.kind() == Kind::Instance) {
         Value v;
-        if (obj.As<Instance>()->Get(key, v)) {
+        Instance *in = obj.As<Instance>();
+        if (OpOf(i) == OP_METHOD) {
+            // The constant name's slot through the lookup cache, as Instance::Get reads it.
+            if (Table::Entry *e = CachedFind(in->cls->members, C, K)) {
+                const SQInteger slot = e->val.AsInt();
+                R[A] = IsFieldSlot(slot) ? Deref(in->fields[slot])
+                                         : in->cls->shared[static_cast<size_t>(SharedIndex(slot))];
+                R[A + 1] = std::move(obj);
+                NEXT();
+            }
+        } else if (in->Get(key, v)) {
             R[A] = std::move(v);
             R[A + 1] = std::move(obj);
             NEXT();
@@ -248,37 +326,35 @@ L_METHODR: {
     NEXT();
 }
 L_CALL:
-HOT_PATH;
+    // The common call, set up here: a script closure with exact arguments, no bound
+    // environment, not a generator, room on the stack and in the frame list, no hooks
+    // or step budget to serve.
+    if (R[A].kind() == Kind::Closure) [[likely]] {
+        Closure *c = R[A].As<Closure>();
+        Proto *np = c->proto;
+        const uint32_t func = static_cast<uint32_t>(R - stack) + A;
+        const uint32_t nbase = func + 1;
+        const uint32_t ntop = nbase + np->maxStack;
+        if (B == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0 && ntop + kStackHeadroom <= stackSize &&
+            frames.size() < frames.capacity()) [[likely]] {
+            frames.back().pc = pc;
+            c->refs++;
+            const uint32_t *code = np->code.data();
+            frames.emplace_back(c, code, nbase, ntop, top, C ? static_cast<int32_t>(func) : -1);
+            base = nbase;
+            top = ntop;
+            K = np->consts.data();
+            pc = code;
+            R = stack + nbase;
+            DISPATCH();
+        }
+    }
 {
     SAVEPC();
     const Value &fn = R[A];
-    uint32_t func = FBASE + A;
+    uint32_t func = static_cast<uint32_t>(R - stack) + A;
     switch (fn.kind()) {
     case Kind::Closure: {
-        // The common call, set up here: exact arguments, no bound environment, not a
-        // generator, room on the stack, no hooks or step budget to serve.
-        Closure *c = fn.As<Closure>();
-        Proto *np = c->proto;
-        uint32_t nbase = func + 1;
-        if (B == np->params.size() && !np->varargs && !np->generator && !c->env && !hooksOn && rt->stepsLeft < 0 &&
-            nbase + np->maxStack + kStackHeadroom <= stackSize) {
-            Frame &nf = frames.emplace_back();
-            nf.pc = np->code.data();
-            nf.callee = fn;
-            nf.base = nbase;
-            nf.top = nbase + np->maxStack;
-            nf.savedTop = top;
-            nf.retSlot = C ? static_cast<int32_t>(func) : -1;
-            base = nbase;
-            top = nf.top;
-            f = &nf;
-            cl = c;
-            p = np;
-            K = np->consts.data();
-            pc = nf.pc;
-            R = stack + nbase;
-            NEXT();
-        }
         Value gen;
         if (PushScriptFrame(fn.As<Closure>(), func, B, C ? static_cast<int32_t>(func) : -1, false, false, gen)) {
             RELOAD();
@@ -295,6 +371,8 @@ HOT_PATH;
         // (the compiler and the image loader see to it), so the native's frame never
         // reaches past the caller's window, and that window has the headroom every
         // script frame gets when pushed.
+    native_call:
+        HOT_PATH;
         NativeClosure *n = fn.As<NativeClosure>();
         const uint32_t nbase = func + 1;
         const uint32_t savedTop = top;
@@ -399,28 +477,42 @@ L_TAILCALL: {
     goto L_CALL;
 }
 L_RETURN: {
-    Value ret = B ? R[A] : Value();
     Frame &fr = frames.back();
-    // The common return, done here: to a script caller, with no hooks, generator,
-    // exception traps or captured variables of this frame to deal with.
-    if (!fr.entry && !fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
-        (!openUps || openUps->slot < fr.base)) {
+    // The common return, done here: with no hooks, generator, exception traps or
+    // captured variables of this frame to deal with. The result moves out of its
+    // register, which the frame's end would clear anyway.
+    if (!fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
+        (!openUps || openUps->slot < fr.base)) [[likely]] {
+        Value ret;
+        if (B) ret = std::move(R[A]);
         uint32_t fbase = fr.base;
         uint32_t ftop = top > fr.top ? top : fr.top;
         uint32_t restore = fr.savedTop;
         int32_t retSlot = fr.retSlot;
+        const bool entry = fr.entry;
         frames.pop_back();
-        // As PopFrame: the references in every slot the frame used go.
+        // As PopFrame: the references in every slot the frame used go (two slots a turn:
+        // most hold plain values).
         Value *s = stack + fbase;
         Value *e = stack + (ftop < stackSize ? ftop : stackSize);
-        for (; s < e; s++)
-            if (s->IsRef()) s->SetNull();
-        base = frames.back().base;
+        for (; s + 2 <= e; s += 2) {
+            if (s[0].IsRef()) s[0].SetNull();
+            if (s[1].IsRef()) s[1].SetNull();
+        }
+        if (s < e && s->IsRef()) s->SetNull();
         top = restore;
+        if (entry) [[unlikely]] {
+            // The end of an interpreter entry (a native's call back into script code).
+            base = frames.empty() ? 0 : frames.back().base;
+            out = std::move(ret);
+            return RunStatus::Returned;
+        }
+        base = frames.back().base;
         if (retSlot >= 0) stack[retSlot] = std::move(ret);
         RELOAD();
         NEXT();
     }
+    Value ret = B ? R[A] : Value();
     if (hooksOn)
         for (uint32_t k = 0; k <= fr.tailcalls; k++) CallDebugHook('r', 0);
     Frame &fr2 = frames.back();
@@ -444,7 +536,7 @@ L_RETURN: {
     do {                                                                                                            \
         const Value &x_ = (lhs);                                                                                    \
         const Value &y_ = (rhs);                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             R[A].SetInt(static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) op static_cast<uint32_t>(y_.AsInt()))); \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             R[A].SetFloat(x_.AsFloat() op y_.AsFloat());                                                            \
@@ -474,11 +566,24 @@ L_SUB:
 L_MUL:
     ARITH(*, '*', R[B], R[C]);
     DISPATCH();
+// Integer division and modulo inline, but for a zero or -1 divisor (errors, and the
+// quotient that overflows).
+#define DIVMOD(op, opchar, lhs, rhs)                                                                                \
+    do {                                                                                                            \
+        const Value &x_ = (lhs);                                                                                    \
+        const Value &y_ = (rhs);                                                                                    \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int && static_cast<uint32_t>(y_.AsInt()) + 1u > 1u)        \
+            [[likely]] {                                                                                            \
+            R[A].SetInt(x_.AsInt() op y_.AsInt());                                                                  \
+        } else {                                                                                                    \
+            SLOWARITH(opchar, x_, y_);                                                                              \
+        }                                                                                                           \
+    } while (0)
 L_DIV:
-    SLOWARITH('/', R[B], R[C]);
+    DIVMOD(/, '/', R[B], R[C]);
     DISPATCH();
 L_MOD:
-    SLOWARITH('%', R[B], R[C]);
+    DIVMOD(%, '%', R[B], R[C]);
     DISPATCH();
 L_ADDI: {
     const Value &x = R[B];
@@ -499,10 +604,10 @@ L_MULK:
     ARITH(*, '*', R[B], K[C]);
     DISPATCH();
 L_DIVK:
-    SLOWARITH('/', R[B], K[C]);
+    DIVMOD(/, '/', R[B], K[C]);
     DISPATCH();
 L_MODK:
-    SLOWARITH('%', R[B], K[C]);
+    DIVMOD(%, '%', R[B], K[C]);
     DISPATCH();
 L_UNM: {
     SAVEPC();
@@ -526,7 +631,7 @@ L_BNOT:
     do {                                                                                                            \
         const Value &x_ = R[B];                                                                                     \
         const Value &y_ = (rhs);                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             uint32_t x = static_cast<uint32_t>(x_.AsInt()), y = static_cast<uint32_t>(y_.AsInt());                 \
             R[A].SetInt(static_cast<SQInteger>(expr));                                                              \
             DISPATCH();                                                                                             \
@@ -567,7 +672,7 @@ L_USHRK:
         const Value &x_ = (lhs);                                                                                    \
         const Value &y_ = (rhs);                                                                                    \
         bool r_;                                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
@@ -584,7 +689,7 @@ L_USHRK:
         const Value &x_ = (lhs);                                                                                    \
         const Value &y_ = (rhs);                                                                                    \
         bool r_;                                                                                                    \
-        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) {                                                     \
+        if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
@@ -646,6 +751,11 @@ L_NEKV:
     R[A].SetBool(!Equal(R[B], K[C]));
     DISPATCH();
 L_CMP3: {
+    if (R[B].kind() == Kind::Int && R[C].kind() == Kind::Int) {
+        const SQInteger x = R[B].AsInt(), y = R[C].AsInt();
+        R[A].SetInt(x == y ? 0 : (x < y ? -1 : 1));
+        DISPATCH();
+    }
     SAVEPC();
     Value x = R[B], y = R[C];
     SQInteger r = Compare(x, y);
@@ -689,10 +799,19 @@ L_LTK:
         if (x_.kind() == Kind::Int && (limitKind) == Kind::Int) {                                                   \
             SQInteger n_ = static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) + static_cast<uint32_t>(ArgSC(i))); \
             x_.SetInt(n_);                                                                                          \
-            if (n_ < (limitInt))                                                                                    \
-                DO_NEXT_JUMP();                                                                                     \
-            else                                                                                                    \
-                pc++;                                                                                               \
+            if (n_ < (limitInt)) [[likely]] {                                                                       \
+                /* The jump back, its step check inline: the loop's hottest path. */                                \
+                const int32_t off_ = ArgSJ(*pc) + 1;                                                                \
+                if (off_ < 0) [[likely]] {                                                                          \
+                    if (rt->stepsLeft >= 0) [[unlikely]] {                                                          \
+                        SAVEPC();                                                                                   \
+                        TakeStep();                                                                                 \
+                    }                                                                                               \
+                }                                                                                                   \
+                pc += off_;                                                                                         \
+                DISPATCH();                                                                                         \
+            }                                                                                                       \
+            pc++;                                                                                                   \
             DISPATCH();                                                                                             \
         }                                                                                                           \
         SAVEPC();                                                                                                   \
@@ -805,7 +924,8 @@ L_YIELD: {
     NEXT();
 }
 L_CLOSURE: {
-    Value c = MakeClosure(p->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
+    Closure *cl = CL;
+    Value c = MakeClosure(cl->proto->protos[ArgBx(i)].As<Proto>(), cl, FBASE);
     R[A] = std::move(c);
     NEXT();
 }
@@ -891,8 +1011,8 @@ L_THROW: {
     ThrowValue(err);
 }
 L_GETBASE:
-    if (cl->base)
-        R[A] = Value::Ref(Kind::Class, cl->base);
+    if (Class *b = CL->base)
+        R[A] = Value::Ref(Kind::Class, b);
     else
         R[A].SetNull();
     NEXT();
@@ -910,6 +1030,7 @@ L_EXTRA:
     NEXT();
 
 #undef RELOAD
+#undef CL
 #undef HOT_PATH
 #undef SAVEPC
 #undef REFRESH

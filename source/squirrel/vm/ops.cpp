@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "array.h"
 #include "classes.h"
@@ -254,6 +255,42 @@ Value Fiber::Delete(const Value &obj, const Value &key)
     }
 }
 
+// A number as ToString writes it, into `buf` (at least 32 bytes); returns the length.
+// Integers are written here rather than by snprintf, which costs several times more.
+static size_t NumberText(const Value &v, char *buf)
+{
+    if (v.IsInt()) {
+        static const char kPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                                     "8081828384858687888990919293949596979899";
+        const SQInteger i = v.AsInt();
+        uint32_t u = i < 0 ? 0u - static_cast<uint32_t>(i) : static_cast<uint32_t>(i);
+        char tmp[12];
+        char *p = tmp + sizeof(tmp);
+        while (u >= 100) {
+            const uint32_t r = u % 100;
+            u /= 100;
+            p -= 2;
+            memcpy(p, kPairs + 2 * r, 2);
+        }
+        if (u >= 10) {
+            p -= 2;
+            memcpy(p, kPairs + 2 * u, 2);
+        } else {
+            *--p = static_cast<char>('0' + u);
+        }
+        size_t len = 0;
+        if (i < 0) buf[len++] = '-';
+        const size_t n = static_cast<size_t>(tmp + sizeof(tmp) - p);
+        memcpy(buf + len, p, n);
+        len += n;
+        buf[len] = '\0';
+        return len;
+    }
+    const int n = snprintf(buf, 32, "%g", static_cast<double>(v.AsFloat()));
+    return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
 Value Fiber::Arith(char op, const Value &a, const Value &b)
 {
     Kind ka = a.kind(), kb = b.kind();
@@ -284,6 +321,27 @@ Value Fiber::Arith(char op, const Value &a, const Value &b)
         }
     }
     if (op == '+' && (ka == Kind::String || kb == Kind::String)) {
+        // A string and a number, or two strings: the number's text is joined without
+        // being made a string of its own first.
+        if ((ka == Kind::String || a.IsNumber()) && (kb == Kind::String || b.IsNumber())) {
+            char abuf[32], bbuf[32];
+            const char *x = abuf, *y = bbuf;
+            SQInteger xl, yl;
+            if (ka == Kind::String) {
+                x = a.As<Str>()->chars;
+                xl = a.As<Str>()->len;
+            } else {
+                xl = static_cast<SQInteger>(NumberText(a, abuf));
+            }
+            if (kb == Kind::String) {
+                y = b.As<Str>()->chars;
+                yl = b.As<Str>()->len;
+            } else {
+                yl = static_cast<SQInteger>(NumberText(b, bbuf));
+            }
+            if (static_cast<int64_t>(xl) + yl > kMaxStringLength) Throw("out of memory");
+            return Value::Ref(Kind::String, rt->strings.InternConcat(rt, x, xl, y, yl));
+        }
         Value sa = ToString(a);
         Value sb = ToString(b);
         Str *x = sa.As<Str>(), *y = sb.As<Str>();
@@ -383,8 +441,11 @@ Value Fiber::ToString(const Value &v)
     char buf[80];
     switch (v.kind()) {
     case Kind::String: return v;
-    case Kind::Int: snprintf(buf, sizeof(buf), "%d", v.AsInt()); break;
-    case Kind::Float: snprintf(buf, sizeof(buf), "%g", static_cast<double>(v.AsFloat())); break;
+    case Kind::Int:
+    case Kind::Float: {
+        const size_t n = NumberText(v, buf);
+        return rt->String(buf, static_cast<SQInteger>(n));
+    }
     case Kind::Bool: return rt->String(v.AsBool() ? "true" : "false");
     case Kind::Null: return rt->String("(null : 0x(nil))"); // as C's "%p" prints a null pointer
     case Kind::Table:

@@ -98,6 +98,8 @@ struct Runtime {
         stepsLeft.Exchange(kStopMark, -1);
         if (stopRequested.load()) stepsLeft.Exchange(-1, kStopMark);
     }
+    // Hands out table layout numbers (Table::layout): never the same twice in a runtime.
+    uint64_t layoutClock = 0;
 
 private:
     void MarkRoots(std::vector<GcObject *> &gray);

@@ -27,6 +27,8 @@ uint32_t HashKey(const Value &key)
     }
 }
 
+void Table::NewLayout() { layout = ++rt->layoutClock; }
+
 void Table::AllocNodes(uint32_t n)
 {
     Node *fresh = static_cast<Node *>(malloc(sizeof(Node) * n));
@@ -35,6 +37,7 @@ void Table::AllocNodes(uint32_t n)
     nodes = fresh;
     size = n;
     firstFree = &fresh[n - 1];
+    NewLayout();
 }
 
 Table *Table::New(Runtime *rt, SQInteger sizeHint)
@@ -68,6 +71,7 @@ Table *Table::CloneOf(Runtime *rt, const Table *src)
     }
     t->firstFree = t->nodes + (src->firstFree - src->nodes);
     t->used = src->used;
+    t->NewLayout();
     return t;
 }
 
@@ -90,6 +94,7 @@ Table::Node *Table::Find(const Value &key) const
 // table is rebuilt and the value stored afterwards.
 void Table::Insert(Value &&key, Value &&val, uint32_t hash)
 {
+    NewLayout();
     uint32_t mask = size - 1;
     Node *mp = &nodes[hash & mask];
     if (!mp->key.IsNull()) {
@@ -174,6 +179,7 @@ bool Table::Remove(const Value &key)
     // Move the key and value out first: releasing them may run code that reads this table.
     Value k = std::move(n->key);
     Value v = std::move(n->val);
+    NewLayout();
     used--;
     Rehash(false);
     return true;
@@ -226,6 +232,7 @@ void DestroyTable(Table *t)
     t->nodes = nullptr;
     t->size = 0;
     t->firstFree = nullptr;
+    t->NewLayout();
     if (Table *d = t->delegate) {
         t->delegate = nullptr;
         ReleaseObject(d);

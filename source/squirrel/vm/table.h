@@ -67,6 +67,12 @@ struct Table : GcObject {
     uint32_t used = 0; // nodes holding a key
     Node *firstFree = nullptr;
     Table *delegate = nullptr; // strong reference
+    // Changes, to a number the runtime never handed out before, whenever a key may have
+    // moved between nodes or the node array may have gone: lookup caches that remember a
+    // node for (table, layout) stay right as long as both match.
+    uint64_t layout = 0;
+
+    void NewLayout();
 
 private:
     void AllocNodes(uint32_t n);

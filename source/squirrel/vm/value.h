@@ -98,6 +98,8 @@ public:
     static Value UserPtr(void *p) { return Value(Kind::UserPointer, reinterpret_cast<uintptr_t>(p)); }
     // Takes a new strong reference to `o`, whose kind is `k`.
     static Value Ref(Kind k, Object *o);
+    // Takes over a strong reference to `o` that the caller already added.
+    static Value Adopt(Kind k, Object *o) { return Value(k, reinterpret_cast<uintptr_t>(o)); }
 
     void SetInt(SQInteger i) { Assign(Kind::Int, static_cast<uint32_t>(i)); }
     void SetFloat(SQFloat f)
