@@ -6,6 +6,7 @@
 #include "support/ZmlText.h"
 
 #include <memory>
+#include <ostream>
 
 namespace {
 
@@ -169,6 +170,11 @@ struct CallbackError {
     const char* message;
     const char* innermost;
 };
+
+void PrintTo(const CallbackError& error, std::ostream* os)
+{
+    *os << error.name;
+}
 
 class ScriptUnitError : public ScriptUnit, public ::testing::WithParamInterface<CallbackError> {};
 
