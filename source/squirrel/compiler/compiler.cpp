@@ -1465,10 +1465,61 @@ void Parser::EmitFinalLine()
     fs_->lineEventLine = fs_->line;
 }
 
+// True for the instructions whose handler reads the word after them (a test's or a
+// loop step's jump, a trap's handler, a member's extra operands).
+static bool ReadsNextWord(OpCode op)
+{
+    switch (op) {
+    case OP_LT: case OP_LE: case OP_GT: case OP_GE: case OP_EQ: case OP_EQK:
+    case OP_LTI: case OP_LEI: case OP_GTI: case OP_GEI:
+    case OP_LTK: case OP_LEK: case OP_GTK: case OP_GEK:
+    case OP_TEST: case OP_INCLT: case OP_INCLTI: case OP_INCLTK:
+    case OP_FOREACH: case OP_PUSHTRAP: case OP_NEWMEMBER: return true;
+    default: return false;
+    }
+}
+
+// Returns reached through a forward jump, or right after a move into the returned
+// register, are done in place: `c ? x : y` as a function's result then returns without
+// the move and the jump. Only where a debug hook could not tell: the same line, the same
+// named locals in scope, and the moved-into register no named local's.
+static void ShortenReturns(Proto *p)
+{
+    std::vector<uint32_t> &code = p->code;
+    const size_t n = code.size();
+    if (p->lines.size() != n) return;
+    auto sameScope = [p](size_t a, size_t b) {
+        for (const LocalInfo &l : p->locals)
+            if ((l.startPc <= a && a < l.endPc) != (l.startPc <= b && b < l.endPc)) return false;
+        return true;
+    };
+    auto localReg = [p](size_t at, uint32_t reg) {
+        for (const LocalInfo &l : p->locals)
+            if (l.reg == reg && l.startPc <= at && at < l.endPc) return true;
+        return false;
+    };
+    for (size_t j = 0; j < n; j++) {
+        if (OpOf(code[j]) != OP_JMP || (j > 0 && ReadsNextWord(OpOf(code[j - 1])))) continue;
+        const int32_t off = ArgSJ(code[j]);
+        if (off < 0) continue; // a backward jump takes a step from the budget
+        const size_t t = j + 1 + static_cast<size_t>(off);
+        if (t < n && OpOf(code[t]) == OP_RETURN && p->lines[t] == p->lines[j] && sameScope(j, t)) code[j] = code[t];
+    }
+    for (size_t m = 0; m + 1 < n; m++) {
+        const uint32_t mv = code[m], ret = code[m + 1];
+        if (OpOf(mv) != OP_MOVE || OpOf(ret) != OP_RETURN || ArgB(ret) == 0 || ArgA(ret) != ArgA(mv)) continue;
+        if ((m > 0 && ReadsNextWord(OpOf(code[m - 1]))) || p->lines[m] != p->lines[m + 1] || !sameScope(m, m + 1) ||
+            localReg(m, ArgA(mv)))
+            continue;
+        code[m] = MakeABC(OP_RETURN, ArgB(mv), ArgB(ret), ArgC(ret));
+    }
+}
+
 void Parser::CloseFunction()
 {
     EmitABC(OP_RETURN, 0, 0, 0);
     LeaveScope(0, false);
+    ShortenReturns(fs_->p);
 }
 
 // Statements

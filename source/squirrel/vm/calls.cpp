@@ -243,10 +243,7 @@ void Fiber::PopFrame()
     // Every slot the frame used goes, its arguments in the caller's window included, so
     // what only the finished call referred to is released now. Plain values left there
     // are never read.
-    Value *s = stack + fbase;
-    Value *e = stack + (ftop < stackSize ? ftop : stackSize);
-    for (; s < e; s++)
-        if (s->IsRef()) s->SetNull();
+    ReleaseSlots(stack + fbase, stack + (ftop < stackSize ? ftop : stackSize));
     if (gen) stack[fbase - 1].SetNull(); // the generator's hold (PushGeneratorFrame)
     if (!frames.empty()) {
         base = frames.back().base;

@@ -8,6 +8,7 @@
 
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "function.h"
@@ -29,6 +30,45 @@ inline SQInteger FloatOrder(const Value &a, const Value &b)
 inline double ExactNumber(const Value &v)
 {
     return v.IsInt() ? static_cast<double>(v.AsInt()) : static_cast<double>(v.AsFloat());
+}
+
+// Releases the references held in slots [s, e), a finished frame's. The first slot is
+// `this`, most often a reference; the rest mostly hold plain values, so their kinds are
+// ORed together first (plain kinds OR to a plain kind: none is above UserPointer) and
+// only looked at one by one when one of them may be a reference.
+static_assert(static_cast<int>(Kind::Null) == 0 && static_cast<int>(Kind::UserPointer) == 4 &&
+                  !IsRefKind(Kind::UserPointer) && IsRefKind(static_cast<Kind>(5)),
+              "the plain kinds are 0..4, and OR to one of 0..7 below every reference but String");
+[[gnu::always_inline]] inline void ReleaseSlots(Value *s, Value *e)
+{
+    if (s >= e) return;
+    if (s->IsRef()) s->SetNull();
+    s++;
+    unsigned any = 0;
+#define NUT_KIND_OR(n) any |= static_cast<unsigned>(s[n].kind());
+    switch (e - s) {
+    case 15: NUT_KIND_OR(14) [[fallthrough]];
+    case 14: NUT_KIND_OR(13) [[fallthrough]];
+    case 13: NUT_KIND_OR(12) [[fallthrough]];
+    case 12: NUT_KIND_OR(11) [[fallthrough]];
+    case 11: NUT_KIND_OR(10) [[fallthrough]];
+    case 10: NUT_KIND_OR(9) [[fallthrough]];
+    case 9: NUT_KIND_OR(8) [[fallthrough]];
+    case 8: NUT_KIND_OR(7) [[fallthrough]];
+    case 7: NUT_KIND_OR(6) [[fallthrough]];
+    case 6: NUT_KIND_OR(5) [[fallthrough]];
+    case 5: NUT_KIND_OR(4) [[fallthrough]];
+    case 4: NUT_KIND_OR(3) [[fallthrough]];
+    case 3: NUT_KIND_OR(2) [[fallthrough]];
+    case 2: NUT_KIND_OR(1) [[fallthrough]];
+    case 1: NUT_KIND_OR(0) [[fallthrough]];
+    case 0: break;
+    default: any = ~0u; // a large frame: every slot is looked at
+    }
+#undef NUT_KIND_OR
+    if (any > static_cast<unsigned>(Kind::UserPointer)) [[unlikely]]
+        for (; s < e; s++)
+            if (s->IsRef()) s->SetNull();
 }
 
 constexpr int kMaxNativeDepth = 100; // interpreter entries and native calls per thread
@@ -68,6 +108,78 @@ struct Frame {
         : callee(std::move(calleeSlot)), native(true), direct(true), uncounted(true)
     {
     }
+};
+
+// The call stack: a vector of frames whose room the interpreter's call checks once
+// (HasRoom) before pushing without another check (PushChecked). Growing moves the frames,
+// so a Frame reference does not outlive a push.
+class FrameStack
+{
+public:
+    FrameStack() = default;
+    FrameStack(const FrameStack &) = delete;
+    FrameStack &operator=(const FrameStack &) = delete;
+    ~FrameStack()
+    {
+        clear();
+        ::operator delete(data_);
+    }
+
+    size_t size() const { return static_cast<size_t>(end_ - data_); }
+    size_t capacity() const { return static_cast<size_t>(cap_ - data_); }
+    bool empty() const { return end_ == data_; }
+    bool HasRoom() const { return end_ != cap_; }
+    Frame &back() { return end_[-1]; }
+    const Frame &back() const { return end_[-1]; }
+    Frame &operator[](size_t i) { return data_[i]; }
+    const Frame &operator[](size_t i) const { return data_[i]; }
+    Frame *begin() { return data_; }
+    Frame *end() { return end_; }
+    const Frame *begin() const { return data_; }
+    const Frame *end() const { return end_; }
+
+    template <typename... Args> Frame &emplace_back(Args &&...args)
+    {
+        if (end_ == cap_) Grow();
+        return PushChecked(std::forward<Args>(args)...);
+    }
+    void push_back(Frame &&f) { emplace_back(std::move(f)); }
+    // Pushes where HasRoom() said there is room.
+    template <typename... Args> Frame &PushChecked(Args &&...args)
+    {
+        Frame *f = new (end_) Frame(std::forward<Args>(args)...);
+        end_++;
+        return *f;
+    }
+    void pop_back() { (--end_)->~Frame(); }
+    void clear()
+    {
+        while (end_ != data_) pop_back();
+    }
+    void reserve(size_t n)
+    {
+        if (n > capacity()) Reallocate(n);
+    }
+
+private:
+    void Grow() { Reallocate(capacity() ? capacity() * 2 : 16); }
+    void Reallocate(size_t n)
+    {
+        Frame *fresh = static_cast<Frame *>(::operator new(n * sizeof(Frame)));
+        Frame *out = fresh;
+        for (Frame *f = data_; f != end_; f++, out++) {
+            new (out) Frame(std::move(*f));
+            f->~Frame();
+        }
+        ::operator delete(data_);
+        data_ = fresh;
+        end_ = out;
+        cap_ = fresh + n;
+    }
+
+    Frame *data_ = nullptr;
+    Frame *end_ = nullptr;
+    Frame *cap_ = nullptr;
 };
 
 enum class RunStatus { Returned, Yielded, Suspended };
@@ -151,7 +263,7 @@ struct Fiber : GcObject {
     };
     RunStatus RunLoop(Value &out);
     // The table lookups of constant keys in the loop, through the function's KeyCache.
-    Table::Node *CachedFind(Table *t, uint32_t c, const Value *K);
+    Table::Node *CachedFind(Table *t, uint32_t c, const Value *K, KeyCache *&kc);
     Table::Node *CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K);
     Table *DelegateTable(Kind k);
     // Returns false when `c` is a generator function: `out` then holds the new generator.
@@ -299,7 +411,7 @@ struct Fiber : GcObject {
     uint32_t stackSize = 0;
     uint32_t top = 0;  // first free slot
     uint32_t base = 0; // R[0] of the current frame: API index 1
-    std::vector<Frame> frames;
+    FrameStack frames;
     std::vector<Trap> traps;
     Upvalue *openUps = nullptr;
 
@@ -390,10 +502,7 @@ inline void Fiber::PopNativeFrame()
     const uint32_t restore = f.savedTop;
     if (openUps && openUps->slot >= fbase) [[unlikely]] CloseUpvalues(fbase);
     frames.pop_back();
-    Value *s = stack + (fbase > restore ? fbase : restore);
-    Value *e = stack + (ftop < stackSize ? ftop : stackSize);
-    for (; s < e; s++)
-        if (s->IsRef()) s->SetNull();
+    ReleaseSlots(stack + (fbase > restore ? fbase : restore), stack + (ftop < stackSize ? ftop : stackSize));
     base = frames.empty() ? 0 : frames.back().base;
     top = restore;
 }

@@ -12,15 +12,18 @@
 namespace nut {
 
 // Looks constant `c` (a string, or nothing is found) up in `t`, through the running
-// function's cache of where it was last found.
-[[gnu::always_inline]] inline Table::Node *Fiber::CachedFind(Table *t, uint32_t c, const Value *K)
+// function's cache of where it was last found. `kc` is that cache (null until made),
+// kept by the loop beside the constants so that a hit costs no walk to the function.
+[[gnu::always_inline]] inline Table::Node *Fiber::CachedFind(Table *t, uint32_t c, const Value *K, KeyCache *&kc)
 {
-    Proto *p = frames.back().callee.As<Closure>()->proto;
-    if (KeyCache *kc = p->keyCache.data()) [[likely]] {
-        kc += c;
-        if (kc->table == t && kc->layout == t->layout) return kc->node;
+    if (kc) [[likely]] {
+        const KeyCache &e = kc[c];
+        if (e.table == t && e.layout == t->layout) return e.node;
     }
-    return CachedFindSlow(p, t, c, K);
+    Proto *p = frames.back().callee.As<Closure>()->proto;
+    Table::Node *n = CachedFindSlow(p, t, c, K);
+    kc = p->keyCache.data();
+    return n;
 }
 
 // The default delegate of kind `k` (as the runtime keeps them), when it is a table.
@@ -49,6 +52,7 @@ Table::Node *Fiber::CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *
 RunStatus Fiber::RunLoop(Value &out)
 {
     const Value *K;
+    KeyCache *KC; // the running function's key cache, or null
     const uint32_t *pc;
     Value *R;
     uint32_t i;
@@ -56,7 +60,9 @@ RunStatus Fiber::RunLoop(Value &out)
 #define RELOAD()                                                                                                    \
     do {                                                                                                            \
         const Frame &f_ = frames.back();                                                                            \
-        K = f_.callee.As<Closure>()->proto->consts.data();                                                          \
+        const Proto *p_ = f_.callee.As<Closure>()->proto;                                                           \
+        K = p_->consts.data();                                                                                      \
+        KC = const_cast<KeyCache *>(p_->keyCache.data());                                                           \
         pc = f_.pc;                                                                                                 \
         R = stack + f_.base;                                                                                        \
     } while (0)
@@ -150,13 +156,13 @@ L_SETUPVAL:
 L_GETFIELD: {
     const Value &o = R[B];
     if (o.kind() == Kind::Table) {
-        if (Table::Entry *e = CachedFind(o.As<Table>(), C, K)) {
+        if (Table::Entry *e = CachedFind(o.As<Table>(), C, K, KC)) {
             R[A] = Deref(e->val);
             NEXT();
         }
     } else if (o.kind() == Kind::Instance) {
         Instance *in = o.As<Instance>();
-        if (Table::Entry *e = CachedFind(in->cls->members, C, K)) {
+        if (Table::Entry *e = CachedFind(in->cls->members, C, K, KC)) {
             // As Instance::Get: the name's slot is a field of the instance or shared.
             const SQInteger slot = e->val.AsInt();
             R[A] = IsFieldSlot(slot) ? Deref(in->fields[slot]) : in->cls->shared[static_cast<size_t>(SharedIndex(slot))];
@@ -196,14 +202,14 @@ L_GETINDEX: {
 L_SETFIELD: {
     const Value &o = R[A];
     if (o.kind() == Kind::Table) {
-        if (Table::Entry *e = CachedFind(o.As<Table>(), B, K)) {
+        if (Table::Entry *e = CachedFind(o.As<Table>(), B, K, KC)) {
             e->val = R[C];
             NEXT();
         }
     } else if (o.kind() == Kind::Instance) {
         // As Instance::SetField: fields only.
         Instance *in = o.As<Instance>();
-        if (Table::Entry *e = CachedFind(in->cls->members, B, K); e && IsFieldSlot(e->val.AsInt())) {
+        if (Table::Entry *e = CachedFind(in->cls->members, B, K, KC); e && IsFieldSlot(e->val.AsInt())) {
             in->fields[e->val.AsInt()] = R[C];
             NEXT();
         }
@@ -281,7 +287,7 @@ L_METHOD:
         default: break;
         }
         if (t) {
-            if (Table::Entry *e = CachedFind(t, C, K)) {
+            if (Table::Entry *e = CachedFind(t, C, K, KC)) {
                 if (e->val.kind() != Kind::WeakRef) [[likely]] {
                     R[A] = e->val;
                     R[A + 1] = R[B];
@@ -304,7 +310,7 @@ L_METHODR: {
         Instance *in = obj.As<Instance>();
         if (OpOf(i) == OP_METHOD) {
             // The constant name's slot through the lookup cache, as Instance::Get reads it.
-            if (Table::Entry *e = CachedFind(in->cls->members, C, K)) {
+            if (Table::Entry *e = CachedFind(in->cls->members, C, K, KC)) {
                 const SQInteger slot = e->val.AsInt();
                 R[A] = IsFieldSlot(slot) ? Deref(in->fields[slot])
                                          : in->cls->shared[static_cast<size_t>(SharedIndex(slot))];
@@ -336,14 +342,15 @@ L_CALL:
         const uint32_t nbase = func + 1;
         const uint32_t ntop = nbase + np->maxStack;
         if (B == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0 && ntop + kStackHeadroom <= stackSize &&
-            frames.size() < frames.capacity()) [[likely]] {
+            frames.HasRoom()) [[likely]] {
             frames.back().pc = pc;
             c->refs++;
             const uint32_t *code = np->code.data();
-            frames.emplace_back(c, code, nbase, ntop, top, C ? static_cast<int32_t>(func) : -1);
+            frames.PushChecked(c, code, nbase, ntop, top, C ? static_cast<int32_t>(func) : -1);
             base = nbase;
             top = ntop;
             K = np->consts.data();
+            KC = np->keyCache.data();
             pc = code;
             R = stack + nbase;
             DISPATCH();
@@ -491,15 +498,8 @@ L_RETURN: {
         int32_t retSlot = fr.retSlot;
         const bool entry = fr.entry;
         frames.pop_back();
-        // As PopFrame: the references in every slot the frame used go (two slots a turn:
-        // most hold plain values).
-        Value *s = stack + fbase;
-        Value *e = stack + (ftop < stackSize ? ftop : stackSize);
-        for (; s + 2 <= e; s += 2) {
-            if (s[0].IsRef()) s[0].SetNull();
-            if (s[1].IsRef()) s[1].SetNull();
-        }
-        if (s < e && s->IsRef()) s->SetNull();
+        // As PopFrame: the references in every slot the frame used go.
+        ReleaseSlots(stack + fbase, stack + (ftop < stackSize ? ftop : stackSize));
         top = restore;
         if (entry) [[unlikely]] {
             // The end of an interpreter entry (a native's call back into script code).
