@@ -441,15 +441,14 @@ SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx)
     if (o.kind() == Kind::Closure) {
         Closure *c = o.As<Closure>()->Clone();
         copy = Value::Ref(Kind::Closure, c);
-        if (c->env) ReleaseObject(c->env);
-        c->env = w;
+        c->BindEnv(w);
     } else {
         NativeClosure *c = o.As<NativeClosure>()->Clone();
         copy = Value::Ref(Kind::NativeClosure, c);
         if (c->env) ReleaseObject(c->env);
         c->env = w;
+        w->refs++;
     }
-    w->refs++;
     v->Pop();
     Push(v, copy);
     return SQ_OK;

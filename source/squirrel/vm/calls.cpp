@@ -399,7 +399,7 @@ Value Fiber::CallPushed(uint32_t f, uint32_t nargs, bool raiseError)
     if (fn.kind() == Kind::Closure && !frames.empty()) {
         Closure *c = fn.As<Closure>();
         Proto *p = c->proto;
-        if (nargs == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0) [[likely]] {
+        if (nargs == c->plainArgs && !hooksOn && rt->stepsLeft < 0) [[likely]] {
             CountCaller caller(rt);
             if (CStackLow()) Throw("Native stack overflow");
             if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");

@@ -37,6 +37,14 @@ Closure *Closure::New(Runtime *rt, Proto *p, WeakRef *root)
     return c;
 }
 
+void Closure::BindEnv(WeakRef *w)
+{
+    if (w) w->refs++;
+    if (env) ReleaseObject(env);
+    env = w;
+    plainArgs = w || proto->varargs || proto->generator ? ~0u : static_cast<uint32_t>(proto->params.size());
+}
+
 void Closure::SetRoot(WeakRef *r)
 {
     if (r) r->refs++;
@@ -48,8 +56,7 @@ Closure *Closure::Clone() const
 {
     Closure *c = New(rt, proto, root);
     for (uint32_t i = 0; i < nups + ndefaults; i++) c->slots[i] = slots[i];
-    c->env = env;
-    if (env) env->refs++;
+    c->BindEnv(env);
     c->base = base;
     if (base) base->refs++;
     return c;

@@ -72,10 +72,13 @@ struct Closure : GcObject {
     Upvalue *Up(size_t i) const { return slots[i].As<Upvalue>(); }
     Value &Default(size_t i) { return slots[nups + i]; }
     void SetRoot(WeakRef *r);
+    // Binds `this` of every call to `w` (taking a reference), or to nothing.
+    void BindEnv(WeakRef *w);
 
     Proto *proto;
     // The argument count (`this` included) of a plain call: the proto's parameter count,
-    // or ~0 for varargs and generator functions, which take the general path.
+    // or ~0 for varargs and generator functions and closures bound to an environment,
+    // which take the general path. BindEnv keeps it so.
     uint32_t plainArgs;
     WeakRef *env = nullptr;  // bindenv target, weak
     WeakRef *root = nullptr; // root table when created, weak

@@ -341,7 +341,7 @@ L_CALL:
         const uint32_t func = static_cast<uint32_t>(R - stack) + A;
         const uint32_t nbase = func + 1;
         const uint32_t ntop = nbase + np->maxStack;
-        if (B == c->plainArgs && !c->env && !hooksOn && rt->stepsLeft < 0 && ntop + kStackHeadroom <= stackSize &&
+        if (B == c->plainArgs && !hooksOn && rt->stepsLeft < 0 && ntop + kStackHeadroom <= stackSize &&
             frames.HasRoom()) [[likely]] {
             frames.back().pc = pc;
             c->refs++;
@@ -352,7 +352,7 @@ L_CALL:
             K = np->consts.data();
             KC = np->keyCache.data();
             pc = code;
-            R = stack + nbase;
+            R += A + 1;
             DISPATCH();
         }
     }
