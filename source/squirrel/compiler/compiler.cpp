@@ -1487,7 +1487,10 @@ static void ShortenReturns(Proto *p)
 {
     std::vector<uint32_t> &code = p->code;
     const size_t n = code.size();
-    if (p->lines.size() != n) return;
+    // Each candidate looks at every named local: past this many the function keeps its
+    // code, so that compiling stays linear in its size.
+    constexpr size_t kMaxLocalsLooked = 256;
+    if (p->lines.size() != n || p->locals.size() > kMaxLocalsLooked) return;
     auto sameScope = [p](size_t a, size_t b) {
         for (const LocalInfo &l : p->locals)
             if ((l.startPc <= a && a < l.endPc) != (l.startPc <= b && b < l.endPc)) return false;

@@ -215,16 +215,7 @@ bool Fiber::PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t r
         if (hooksOn) CallDebugHook('c', 0);
         return true;
     }
-    Frame &f = frames.emplace_back();
-    f.pc = p->code.data();
-    f.callee = Value::Ref(Kind::Closure, c);
-    f.base = fbase;
-    f.top = fbase + p->maxStack;
-    f.savedTop = top;
-    f.retSlot = retSlot;
-    f.entry = entry;
-    base = fbase;
-    top = fbase + p->maxStack;
+    PushClosureFrame(c, fbase, retSlot, entry);
     if (hooksOn) CallDebugHook('c', 0);
     return true;
 }
@@ -405,15 +396,7 @@ Value Fiber::CallPushed(uint32_t f, uint32_t nargs, bool raiseError)
             if (nativeDepth + 1 > kMaxNativeDepth) Throw("Native stack overflow");
             const uint32_t fbase = f + 1;
             EnsureSlots(fbase + p->maxStack);
-            Frame &nf = frames.emplace_back();
-            nf.pc = p->code.data();
-            nf.callee = Value::Ref(Kind::Closure, c);
-            nf.base = fbase;
-            nf.top = fbase + p->maxStack;
-            nf.savedTop = top;
-            nf.entry = true;
-            base = fbase;
-            top = nf.top;
+            PushClosureFrame(c, fbase, -1, true);
             // Execute's loop, with its error handling (traps, unwinding, the handler) left
             // to Execute itself, which takes over the error where the loop raised it.
             enum { Ran, Raised, OutOfMemory } how = Ran;

@@ -267,6 +267,17 @@ struct Fiber : GcObject {
     Table::Node *CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *K);
     Table *DelegateTable(Kind k);
     // Returns false when `c` is a generator function: `out` then holds the new generator.
+    // Pushes the frame of script closure `c` whose `this` is stack[fbase] (its arguments
+    // in place, room made) and makes it the running one.
+    void PushClosureFrame(Closure *c, uint32_t fbase, int32_t retSlot, bool entry)
+    {
+        Proto *p = c->proto;
+        Frame &f = frames.emplace_back(c, p->code.data(), fbase, fbase + p->maxStack, top, retSlot);
+        c->refs++; // the frame's, once the push cannot fail
+        f.entry = entry;
+        base = fbase;
+        top = f.top;
+    }
     bool PushScriptFrame(Closure *c, uint32_t func, uint32_t nargs, int32_t retSlot, bool entry, bool tailcall,
                          Value &out);
     Value CallNative(NativeClosure *nc, uint32_t func, uint32_t nargs, bool direct, bool &suspend);

@@ -16,6 +16,12 @@ local cases = [
     [ifThen(true), 2], [ifThen(false), 1], [below(1), "yes"], [below(5), "no"],
     [nested(1, 1), "ab"], [nested(1, 0), "a"], [nested(0, 1), "b"], [nested(0, 0), "-"],
 ]
+// A function with more named locals than the compiler looks through keeps its code and
+// returns the same.
+local manyLocals = "return function(c, a, b) { "
+for (local i = 0; i < 300; i++) manyLocals += "{ local l" + i + " = " + i + "; } "
+local many = compilestring(manyLocals + "return c ? a : b; }")()
+cases.extend([[many(true, "a", "b"), "a"], [many(false, "a", "b"), "b"]])
 foreach (i, c in cases) if (c[0] != c[1]) print("case " + i + ": " + c[0] + " instead of " + c[1] + "\n")
 local t = {}
 print((pick(true, t, null) == t) + " " + (pick(false, null, t) == t) + "\n")
