@@ -129,7 +129,7 @@ constexpr int kSBxBias = 0x7FFF;
 constexpr int kSJBias = 0x7FFFFF;
 constexpr int kMaxSJ = 0x7FFFFF;
 
-inline uint32_t MakeABC(OpCode op, uint32_t a, uint32_t b, uint32_t c)
+constexpr uint32_t MakeABC(OpCode op, uint32_t a, uint32_t b, uint32_t c)
 {
     return static_cast<uint32_t>(op) | (a << 8) | (b << 16) | (c << 24);
 }
