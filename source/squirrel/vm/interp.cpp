@@ -527,15 +527,31 @@ L_RETURN: {
     if (!fr.gen && !hooksOn && (traps.empty() || traps.back().frame + 1 < frames.size()) &&
         (!openUps || openUps->slot < fr.base)) [[likely]] {
         Value ret;
-        if (B) ret = std::move(RA);
-        uint32_t fbase = fr.base;
+        if (B) [[likely]] ret = std::move(RA);
+        const uint32_t fbase = fr.base;
         uint32_t ftop = top > fr.top ? top : fr.top;
-        uint32_t restore = fr.savedTop;
-        int32_t retSlot = fr.retSlot;
+        if (ftop > stackSize) ftop = stackSize;
+        const uint32_t restore = fr.savedTop;
+        const int32_t retSlot = fr.retSlot;
+        if (static_cast<uint32_t>(retSlot) < fbase && !fr.entry) [[likely]] {
+            // The usual return, to a slot below the frame: the result goes in first, so
+            // nothing but the slot's old value (the closure called, as a rule) stays
+            // live across the releases. That value still goes last, as it always did,
+            // when NEXT leaves its scope (like any overwritten register's, its release
+            // moves no stack).
+            Value old = std::move(stack[retSlot]);
+            stack[retSlot] = std::move(ret);
+            frames.pop_back();
+            ReleaseSlots(stack + fbase, stack + ftop);
+            top = restore;
+            base = frames.back().base;
+            RELOAD();
+            NEXT();
+        }
         const bool entry = fr.entry;
         frames.pop_back();
         // As PopFrame: the references in every slot the frame used go.
-        ReleaseSlots(stack + fbase, stack + (ftop < stackSize ? ftop : stackSize));
+        ReleaseSlots(stack + fbase, stack + ftop);
         top = restore;
         if (entry) [[unlikely]] {
             // The end of an interpreter entry (a native's call back into script code).

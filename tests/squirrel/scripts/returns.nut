@@ -47,6 +47,28 @@ foreach (size in [2, 3, 4, 7, 8, 9, 15, 16, 17, 18, 40]) {
 }
 print("frames keeping a reference: " + failed.len() + (failed.len() ? " " + failed.reduce(@(a, b) a + " " + b) : "") + "\n")
 
+// The function called goes with its call: one made for a single call is released when
+// that call returns, whichever way it was called, and a function returning itself is
+// its own result.
+function makeOne(v) { return function() { return v; } }
+local kept = []
+local weak = null
+local viaTemporary = (function() { local f = makeOne("t"); weak = f.weakref(); return f; })()()
+if (viaTemporary != "t" || weak.ref() != null) kept.append("temporary")
+local holder = { f = makeOne("m") }
+weak = holder.f.weakref()
+local viaMethod = holder.f()
+holder.f = null
+if (viaMethod != "m" || weak.ref() != null) kept.append("method")
+::oneShot <- makeOne("g")
+weak = ::oneShot.weakref()
+local viaGlobal = oneShot()
+delete ::oneShot
+if (viaGlobal != "g" || weak.ref() != null) kept.append("global")
+local self = { f = function() { return this.f; } }
+if (self.f() != self.f) kept.append("itself")
+print("calls keeping their function: " + kept.len() + (kept.len() ? " " + kept.reduce(@(a, b) a + " " + b) : "") + "\n")
+
 // A return hook reports the line of the return that runs, and the locals in scope there.
 local events = []
 setdebughook(function(type, src, line, name) {
