@@ -28,9 +28,10 @@ struct LocalInfo {
     uint8_t reg;
 };
 
-// The node where a table held a constant key, while the table keeps that layout.
+// The node where a table held a constant key, while the table keeps that layout. A
+// layout number is the runtime's and never handed out twice (0 never), so it names the
+// table as well.
 struct KeyCache {
-    const Table *table = nullptr;
     uint64_t layout = 0;
     Table::Node *node = nullptr;
 };

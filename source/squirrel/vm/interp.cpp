@@ -32,7 +32,10 @@ static_assert(((MakeABC(OP_MOVE, 0xA1, 0xB2, 0xC3) >> 4) & 0xFF0u) == 0xA1u * si
 {
     if (kc) [[likely]] {
         const KeyCache &e = kc[c];
-        if (e.table == t && e.layout == t->layout) return e.node;
+        if (e.layout == t->layout) {
+            if (!e.node) __builtin_unreachable(); // only found nodes are kept
+            return e.node;
+        }
     }
     Proto *p = frames.back().callee.As<Closure>()->proto;
     Table::Node *n = CachedFindSlow(p, t, c, K);
@@ -59,7 +62,7 @@ Table::Node *Fiber::CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *
             return n; // no cache, only slower
         }
     }
-    p->keyCache[c] = KeyCache{t, t->layout, n};
+    p->keyCache[c] = KeyCache{t->layout, n};
     return n;
 }
 
