@@ -44,8 +44,8 @@ static_assert(static_cast<int>(Kind::Null) == 0 && static_cast<int>(Kind::UserPo
     if (s >= e) return;
     if (s->IsRef()) s->SetNull();
     s++;
-    unsigned any = 0;
-#define NUT_KIND_OR(n) any |= static_cast<unsigned>(s[n].kind());
+    uint8_t any = 0; // a byte, so that each slot costs one OR from memory
+#define NUT_KIND_OR(n) any |= static_cast<uint8_t>(s[n].kind());
     switch (e - s) {
     case 15: NUT_KIND_OR(14) [[fallthrough]];
     case 14: NUT_KIND_OR(13) [[fallthrough]];
@@ -63,10 +63,10 @@ static_assert(static_cast<int>(Kind::Null) == 0 && static_cast<int>(Kind::UserPo
     case 2: NUT_KIND_OR(1) [[fallthrough]];
     case 1: NUT_KIND_OR(0) [[fallthrough]];
     case 0: break;
-    default: any = ~0u; // a large frame: every slot is looked at
+    default: any = 0xFF; // a large frame: every slot is looked at
     }
 #undef NUT_KIND_OR
-    if (any > static_cast<unsigned>(Kind::UserPointer)) [[unlikely]]
+    if (any > static_cast<uint8_t>(Kind::UserPointer)) [[unlikely]]
         for (; s < e; s++)
             if (s->IsRef()) s->SetNull();
 }
