@@ -198,7 +198,9 @@ SQInteger array_resize(HSQUIRRELVM v)
 
 SQInteger array_reverse(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_arrayreverse(v, 1)) ? 0 : SQ_ERROR; }
 
-// Calls fn(this = the array, args...) and returns the result.
+// Calls fn(this = the array, args...) and returns the result. The loops that call it
+// once per item are counted as callers once (CountCaller), not at every call: the counts
+// that any check sees are the same.
 Value CallOnArray(HSQUIRRELVM v, const Value &arr, std::initializer_list<Value> args)
 {
     Value fn = Arg(v, 2);
@@ -211,6 +213,7 @@ SQInteger array_map(HSQUIRRELVM v)
     Array *src = self.As<Array>();
     Array *out = Array::New(v->rt, 0);
     Value result = Value::Ref(Kind::Array, out);
+    Fiber::CountCaller counted(v->rt);
     for (SQInteger i = 0; i < src->Size(); i++) {
         Value item;
         src->Get(i, item);
@@ -223,6 +226,7 @@ SQInteger array_apply(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *a = self.As<Array>();
+    Fiber::CountCaller counted(v->rt);
     for (SQInteger i = 0; i < a->Size(); i++) {
         Value item;
         a->Get(i, item);
@@ -239,6 +243,7 @@ SQInteger array_reduce(HSQUIRRELVM v)
     if (a->Size() == 0) return 0;
     Value acc;
     a->Get(0, acc);
+    Fiber::CountCaller counted(v->rt);
     for (SQInteger i = 1; i < a->Size(); i++) {
         Value item;
         a->Get(i, item);
@@ -253,6 +258,7 @@ SQInteger array_filter(HSQUIRRELVM v)
     Array *a = self.As<Array>();
     Array *out = Array::New(v->rt, 0);
     Value result = Value::Ref(Kind::Array, out);
+    Fiber::CountCaller counted(v->rt);
     for (SQInteger i = 0; i < a->Size(); i++) {
         Value item;
         a->Get(i, item);
@@ -346,6 +352,9 @@ SQInteger array_sort(HSQUIRRELVM v)
     SortContext ctx{v, sq_gettop(v) > 1 ? Arg(v, 2) : Value()};
     SQInteger n = a->Size();
     if (n < 2) return 0;
+    // Every compare may call back into the VM: the sort is counted as their caller once,
+    // as the loops over CallOnArray are.
+    Fiber::CountCaller counted(v->rt);
     for (SQInteger i = n / 2; i >= 0; i--) SiftDown(ctx, a, i, n - 1);
     for (SQInteger i = n - 1; i >= 1; i--) {
         std::swap(SortItem(ctx, a, 0), SortItem(ctx, a, i));
