@@ -63,3 +63,25 @@ function viaDelegates() {
 foreach (name, f in {call = viaCall, thread = viaThread, sort = viaSort, metamethod = viaMetamethod,
                      delegates = viaDelegates})
     tryRun(name, f);
+
+// A native that calls back once per item counts the same at every call, however many
+// calls it makes: each level of nesting below takes two of the 100 entries (the native
+// and the callback it runs), whichever native it goes through.
+local reached = {};
+function nestThrough(name, f, depth) {
+    if (!(name in reached) || depth > reached[name]) reached[name] <- depth;
+    f(@() nestThrough(name, f, depth + 1));
+}
+local natives = {
+    sort = @(next) [2, 1, 3].sort(function(a, b) { next(); return a <=> b; }),
+    map = @(next) [1, 2].map(function(x) { next(); return x; }),
+    apply = @(next) [1, 2].apply(function(x) { next(); return x; }),
+    filter = @(next) [1, 2].filter(function(i, x) { next(); return true; }),
+    reduce = @(next) [1, 2, 3].reduce(function(a, b) { next(); return a + b; }),
+};
+local depths = [];
+foreach (name, f in natives) {
+    try { nestThrough(name, f, 0); } catch (e) { depths.append(name + " " + reached[name] + " " + e); }
+}
+depths.sort();
+foreach (d in depths) print(d + "\n");
