@@ -18,6 +18,8 @@ struct Str : Object {
     char chars[1]; // len bytes, then a NUL for C interfaces (content may hold NULs)
 };
 
+// The string set's hash of a long string: samples at most 72 bytes of it, so equal
+// hashes say nothing until the contents compare.
 uint32_t HashBytes(const char *s, size_t len);
 // The table-key hash: starts at the length and mixes in leading characters (every one for
 // short strings), each read as a signed char widened to 16 bits.

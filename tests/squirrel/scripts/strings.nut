@@ -17,3 +17,22 @@ foreach (f in [@() "abc".slice(2, 1), @() "abc".slice(0, 4), @() "abc".slice(-4)
 local big = "";
 for (local i = 0; i < 100; i++) big += i % 10;
 print(big.len() + " " + big.slice(95) + "\n");
+
+// A content is one string however it was built, and strings that differ in one character
+// stay two, whatever their length and wherever that character is (long strings are
+// looked up by a hash of a sample of their bytes, then compared whole).
+function repeated(c, n) { local s = ""; for (local i = 0; i < n; i++) s += c; return s; }
+local mixups = [];
+foreach (len in [1, 15, 16, 17, 31, 32, 33, 64, 100, 1000, 5000]) {
+    local plain = repeated("x", len);
+    local again = repeated("x", len - 1) + "x";
+    local keyed = {};
+    keyed[plain] <- len;
+    foreach (at in [0, len / 2, 50, len - 1]) {
+        if (at >= len) continue;
+        local other = plain.slice(0, at) + "y" + plain.slice(at + 1);
+        if (other == plain || (other in keyed)) mixups.append(len + "@" + at);
+    }
+    if (again != plain || keyed[again] != len) mixups.append(len + " built twice");
+}
+print("long strings mixed up: " + mixups.len() + (mixups.len() ? " " + mixups.reduce(@(a, b) a + " " + b) : "") + "\n");
