@@ -32,6 +32,14 @@ inline double ExactNumber(const Value &v)
     return v.IsInt() ? static_cast<double>(v.AsInt()) : static_cast<double>(v.AsFloat());
 }
 
+// The order of an integer and a float (or any two numbers) as mathematical values: 0 when
+// equal, -1 when a < b, else 1 (so NaN is above everything).
+inline SQInteger MixedOrder(const Value &a, const Value &b)
+{
+    const double x = ExactNumber(a), y = ExactNumber(b);
+    return x == y ? 0 : (x < y ? -1 : 1);
+}
+
 // Releases the references held in slots [s, e), a finished frame's. The first slot is
 // `this`, most often a reference; the rest mostly hold plain values, so their kinds are
 // ORed together first (plain kinds OR to a plain kind: none is above UserPointer) and

@@ -2,6 +2,7 @@
 // anything that may raise, call out or move the stack saves pc first (SAVEPC) and
 // reloads R afterwards (REFRESH), because a call may reallocate the stack.
 #include <cassert>
+#include <cmath>
 #include <type_traits>
 
 #include "array.h"
@@ -600,7 +601,10 @@ L_RETURN: {
         if (x_.kind() == Kind::Int && y_.kind() == Kind::Int) [[likely]] {                                                     \
             RA.SetInt(static_cast<SQInteger>(static_cast<uint32_t>(x_.AsInt()) op static_cast<uint32_t>(y_.AsInt()))); \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
-            RA.SetFloat(x_.AsFloat() op y_.AsFloat());                                                            \
+            RA.SetFloat(x_.AsFloat() op y_.AsFloat());                                                              \
+        } else if (x_.IsNumber() && y_.IsNumber()) {                                                                \
+            /* An integer with a float: both as floats, as Arith does. */                                           \
+            RA.SetFloat(x_.ToFloat() op y_.ToFloat());                                                              \
         } else {                                                                                                    \
             SAVEPC();                                                                                               \
             Value a_ = x_, b_ = y_;                                                                                 \
@@ -629,27 +633,35 @@ L_MUL:
     DISPATCH();
 // Integer division and modulo inline, but for a zero or -1 divisor (errors, and the
 // quotient that overflows).
-#define DIVMOD(op, opchar, lhs, rhs)                                                                                \
+#define DIVMOD(op, opchar, lhs, rhs, floatop)                                                                       \
     do {                                                                                                            \
         const Value &x_ = (lhs);                                                                                    \
         const Value &y_ = (rhs);                                                                                    \
         if (x_.kind() == Kind::Int && y_.kind() == Kind::Int && static_cast<uint32_t>(y_.AsInt()) + 1u > 1u)        \
             [[likely]] {                                                                                            \
-            RA.SetInt(x_.AsInt() op y_.AsInt());                                                                  \
+            RA.SetInt(x_.AsInt() op y_.AsInt());                                                                    \
+        } else if (x_.IsNumber() && y_.IsNumber() && !(x_.IsInt() && y_.IsInt())) {                                 \
+            /* A float on either side: as floats, as Arith does. */                                                 \
+            RA.SetFloat(floatop(x_.ToFloat(), y_.ToFloat()));                                                       \
         } else {                                                                                                    \
             SLOWARITH(opchar, x_, y_);                                                                              \
         }                                                                                                           \
     } while (0)
+#define FLOAT_DIV(x, y) ((x) / (y))
 L_DIV:
-    DIVMOD(/, '/', RB, RC);
+    DIVMOD(/, '/', RB, RC, FLOAT_DIV);
     DISPATCH();
 L_MOD:
-    DIVMOD(%, '%', RB, RC);
+    DIVMOD(%, '%', RB, RC, fmodf);
     DISPATCH();
 L_ADDI: {
     const Value &x = RB;
     if (x.kind() == Kind::Int) {
         RA.SetInt(static_cast<SQInteger>(static_cast<uint32_t>(x.AsInt()) + static_cast<uint32_t>(ArgSC(i))));
+        NEXT();
+    }
+    if (x.kind() == Kind::Float) {
+        RA.SetFloat(x.AsFloat() + static_cast<SQFloat>(ArgSC(i)));
         NEXT();
     }
     SLOWARITH('+', x, Value::Int(ArgSC(i)));
@@ -665,10 +677,10 @@ L_MULK:
     ARITH(*, '*', RB, KCONST);
     DISPATCH();
 L_DIVK:
-    DIVMOD(/, '/', RB, KCONST);
+    DIVMOD(/, '/', RB, KCONST, FLOAT_DIV);
     DISPATCH();
 L_MODK:
-    DIVMOD(%, '%', RB, KCONST);
+    DIVMOD(%, '%', RB, KCONST, fmodf);
     DISPATCH();
 L_UNM: {
     SAVEPC();
@@ -737,6 +749,8 @@ L_USHRK:
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
+        } else if (x_.IsNumber() && y_.IsNumber()) {                                                                \
+            r_ = MixedOrder(x_, y_) cmpop 0;                                                                        \
         } else {                                                                                                    \
             SAVEPC();                                                                                               \
             Value a_ = x_, b_ = y_;                                                                                 \
@@ -754,6 +768,8 @@ L_USHRK:
             r_ = x_.AsInt() cmpop y_.AsInt();                                                                       \
         } else if (x_.kind() == Kind::Float && y_.kind() == Kind::Float) {                                          \
             r_ = FloatOrder(x_, y_) cmpop 0;                                                                        \
+        } else if (x_.IsNumber() && y_.IsNumber()) {                                                                \
+            r_ = MixedOrder(x_, y_) cmpop 0;                                                                        \
         } else {                                                                                                    \
             SAVEPC();                                                                                               \
             Value a_ = x_, b_ = y_;                                                                                 \

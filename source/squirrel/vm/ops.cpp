@@ -419,11 +419,7 @@ SQInteger Fiber::Compare(const Value &a, const Value &b)
         }
         return a.Bits() < b.Bits() ? -1 : 1;
     }
-    if (a.IsNumber() && b.IsNumber()) {
-        // Exactly, as mathematical values: a double holds every integer and every float.
-        double x = ExactNumber(a), y = ExactNumber(b);
-        return x == y ? 0 : (x < y ? -1 : 1);
-    }
+    if (a.IsNumber() && b.IsNumber()) return MixedOrder(a, b);
     if (ka == Kind::Null) return -1;
     if (kb == Kind::Null) return 1;
     ThrowCompareError(a, b);
