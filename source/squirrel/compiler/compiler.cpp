@@ -33,7 +33,9 @@ enum class EK : uint8_t {
     Reg,    // value in register a
     Reloc,  // instruction at pc a computes it; its target register is still open
     Call,   // call instruction at pc a; the result lands in its A register
-    PostInc // local a, then add b to it (x++ / x--); the old value is the result
+    PostInc, // local a, then add b to it (x++ / x--); the old value is the result
+    Cond     // `&&` and `||` in a condition, as jumps: falls through when true, takes the
+             // jumps in fj when false (tj holds those taken when true, until patched)
 };
 
 struct Exp {
@@ -43,6 +45,7 @@ struct Exp {
     SQInteger ival = 0;
     SQFloat fval = 0;
     bool fromBase = false; // a slot of `base`: calls pass the caller's this
+    std::vector<int32_t> tj, fj; // a Cond's pending jumps (their JMP words' pcs)
 };
 
 Exp MakeExp(EK k, int32_t a = 0, int32_t b = 0)
@@ -225,6 +228,13 @@ private:
         fs_->p->code[static_cast<size_t>(at)] = SetArgSJ(fs_->p->code[static_cast<size_t>(at)], offset);
     }
     void PatchHere(int at) { PatchJump(at, Pc()); }
+    void PatchList(const std::vector<int32_t> &jumps, int target)
+    {
+        for (int32_t at : jumps) PatchJump(at, target);
+    }
+    void PatchListHere(const std::vector<int32_t> &jumps) { PatchList(jumps, Pc()); }
+    // The one jump of a list, or -1 when it holds none or several.
+    static int SingleJump(const std::vector<int32_t> &jumps) { return jumps.size() == 1 ? jumps[0] : -1; }
     void EmitJumpBack(int target) { PatchJump(EmitJump(), target); }
 
     // Constants
@@ -253,6 +263,9 @@ private:
     void Discard(Exp &e);
     bool ConstOperand(const Exp &e, int &k);
     int CondJump(Exp &e, bool jumpIfTrue);
+    // CondJump for any expression, a Cond included: the jumps taken when its truth is
+    // `jumpIfTrue`, for PatchList.
+    std::vector<int32_t> CondJumps(Exp &e, bool jumpIfTrue);
 
     // Scopes
     void DeclareLocal(const Value &name, int reg, bool debug = true);
@@ -264,14 +277,17 @@ private:
     int FindUpval(FuncState *fs, const Value &name);
 
     // Expressions
-    Exp CommaExpr();
-    Exp Expression();
-    Exp SubExpr(int limit);
+    // `cond`: the value only decides a branch, so `&&` and `||` at its top compile to jumps.
+    Exp CommaExpr(bool cond = false);
+    Exp Expression(bool cond = false);
+    Exp SubExpr(int limit, bool cond = false);
     Exp SimpleExp();
     Exp PrimaryExp();
     void Suffixes(Exp &e, bool allowCalls);
     void Infix(BinOp op, Exp &e);
     void Posfix(BinOp op, Exp &e1, Exp &e2);
+    void InfixCond(BinOp op, Exp &e);
+    void PosfixCond(BinOp op, Exp &e1, Exp &e2);
     int EmitArith(char op, int lhsReg, Exp &rhs);
     Exp Assign(Exp &lhs, int op, Exp &rhs);
     int LowestTemp(const Exp &target, int extra = -1) const;
@@ -414,6 +430,7 @@ void Parser::FreeExps(const Exp &e1, const Exp &e2)
 void Parser::Discharge(Exp &e)
 {
     switch (e.k) {
+    case EK::Cond: Error("internal compiler error: a condition's jumps used as a value");
     case EK::Upval: e = MakeExp(EK::Reloc, EmitABC(OP_GETUPVAL, 0, e.a, 0)); break;
     case EK::Field:
         FreeReg(e.a);
@@ -490,6 +507,10 @@ int Parser::ToAnyReg(Exp &e)
 void Parser::Discard(Exp &e)
 {
     switch (e.k) {
+    case EK::Cond:
+        PatchListHere(e.tj);
+        PatchListHere(e.fj);
+        break;
     case EK::Call: {
         uint32_t &ins = fs_->p->code[static_cast<size_t>(e.a)];
         ins = MakeABC(OpOf(ins), ArgA(ins), ArgB(ins), 0);
@@ -590,6 +611,50 @@ int Parser::CondJump(Exp &e, bool jumpIfTrue)
     EmitABC(OP_TEST, r, jumpIfTrue ? 1 : 0, 0);
     FreeExp(e);
     return EmitJump();
+}
+
+std::vector<int32_t> Parser::CondJumps(Exp &e, bool jumpIfTrue)
+{
+    std::vector<int32_t> jumps;
+    if (e.k == EK::Cond) {
+        if (jumpIfTrue) {
+            jumps.push_back(EmitJump());
+            PatchListHere(e.fj);
+        } else {
+            jumps = std::move(e.fj);
+        }
+        e = Exp();
+        return jumps;
+    }
+    int j = CondJump(e, jumpIfTrue);
+    if (j >= 0) jumps.push_back(j);
+    return jumps;
+}
+
+// `a && b` and `a || b` in a condition: a is tested where it stands, and the whole falls
+// through when true. `||` keeps a's jumps taken when true until b is compiled.
+void Parser::InfixCond(BinOp op, Exp &e)
+{
+    Exp c;
+    c.k = EK::Cond;
+    if (op == OPR_AND) {
+        c.fj = CondJumps(e, false);
+    } else {
+        c.tj = CondJumps(e, true);
+    }
+    e = std::move(c);
+}
+
+void Parser::PosfixCond(BinOp op, Exp &e1, Exp &e2)
+{
+    std::vector<int32_t> f = CondJumps(e2, false);
+    if (op == OPR_AND) {
+        e1.fj.insert(e1.fj.end(), f.begin(), f.end());
+    } else {
+        PatchListHere(e1.tj); // a was true: so is the whole
+        e1.tj.clear();
+        e1.fj = std::move(f);
+    }
 }
 
 // Scopes and variables
@@ -703,29 +768,29 @@ Exp Parser::SingleVar(const Value &name)
 
 // Expressions
 
-Exp Parser::CommaExpr()
+Exp Parser::CommaExpr(bool cond)
 {
-    Exp e = Expression();
+    Exp e = Expression(cond);
     while (tok() == ',') {
         Next();
         Discard(e);
-        e = Expression();
+        e = Expression(cond);
     }
     return e;
 }
 
-Exp Parser::Expression()
+Exp Parser::Expression(bool cond)
 {
-    Exp e = SubExpr(0);
+    Exp e = SubExpr(0, cond);
     switch (tok()) {
     case '?': {
         Nesting guard(this); // `a ? b ? ...` recurses here
         Next();
-        int jf = CondJump(e, false);
+        std::vector<int32_t> jf = CondJumps(e, false);
         Exp x = Expression();
         int r = ToNextReg(x);
         int jend = EmitJump();
-        PatchHere(jf);
+        PatchListHere(jf);
         Expect(':');
         Exp y = Expression();
         Discharge(y);
@@ -902,7 +967,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
     }
 }
 
-Exp Parser::SubExpr(int limit)
+Exp Parser::SubExpr(int limit, bool cond)
 {
     Nesting guard(this);
     Exp e;
@@ -974,6 +1039,12 @@ Exp Parser::SubExpr(int limit)
     }
     for (BinOp op = TokenToBinOp(tok()); op != OPR_NONE && Priority(op) > limit; op = TokenToBinOp(tok())) {
         Next();
+        if (cond && (op == OPR_AND || op == OPR_OR)) {
+            InfixCond(op, e);
+            Exp e2 = SubExpr(Priority(op), true);
+            PosfixCond(op, e, e2);
+            continue;
+        }
         Infix(op, e);
         Exp e2 = SubExpr(Priority(op));
         Posfix(op, e, e2);
@@ -1606,18 +1677,18 @@ void Parser::IfStatement()
 {
     Next();
     Expect('(');
-    Exp c = CommaExpr();
+    Exp c = CommaExpr(true);
     Expect(')');
-    int jf = CondJump(c, false);
+    std::vector<int32_t> jf = CondJumps(c, false);
     IfBlock();
     if (tok() == TOK_ELSE) {
         int jend = EmitJump();
-        PatchHere(jf);
+        PatchListHere(jf);
         Next();
         IfBlock();
         PatchHere(jend);
     } else {
-        PatchHere(jf);
+        PatchListHere(jf);
     }
 }
 
@@ -1716,15 +1787,15 @@ void Parser::WhileStatement()
     int start = Pc();
     Next();
     Expect('(');
-    Exp c = CommaExpr();
+    Exp c = CommaExpr(true);
     Expect(')');
-    int jf = CondJump(c, false);
+    std::vector<int32_t> jf = CondJumps(c, false);
     PushLoop(false);
     size_t mark = EnterScope();
     Statement();
     LeaveScope(mark);
-    if (!EmitBottomTest(start, jf)) EmitJumpBack(start);
-    PatchHere(jf);
+    if (!EmitBottomTest(start, SingleJump(jf))) EmitJumpBack(start);
+    PatchListHere(jf);
     PopLoop(start);
 }
 
@@ -1739,10 +1810,9 @@ void Parser::DoWhileStatement()
     Expect(TOK_WHILE);
     int condStart = Pc();
     Expect('(');
-    Exp c = CommaExpr();
+    Exp c = CommaExpr(true);
     Expect(')');
-    int jt = CondJump(c, true);
-    PatchJump(jt, start);
+    PatchList(CondJumps(c, true), start);
     PopLoop(condStart);
 }
 
@@ -1760,10 +1830,10 @@ void Parser::ForStatement()
     fs_->freeReg = ActiveRegs();
     Expect(';');
     int condStart = Pc();
-    int jf = -1;
+    std::vector<int32_t> jf;
     if (tok() != ';') {
-        Exp c = CommaExpr();
-        jf = CondJump(c, false);
+        Exp c = CommaExpr(true);
+        jf = CondJumps(c, false);
     }
     Expect(';');
     int stepStart = Pc();
@@ -1783,8 +1853,9 @@ void Parser::ForStatement()
     int continueTarget = Pc();
     fs_->p->code.insert(fs_->p->code.end(), stepCode.begin(), stepCode.end());
     fs_->p->lines.insert(fs_->p->lines.end(), stepLines.begin(), stepLines.end());
-    if (!EmitCountingLoopEnd(condStart, jf, stepCode) && !EmitBottomTest(condStart, jf)) EmitJumpBack(condStart);
-    PatchHere(jf);
+    if (!EmitCountingLoopEnd(condStart, SingleJump(jf), stepCode) && !EmitBottomTest(condStart, SingleJump(jf)))
+        EmitJumpBack(condStart);
+    PatchListHere(jf);
     PopLoop(continueTarget);
     LeaveScope(mark);
 }
