@@ -70,11 +70,11 @@ Table::Node *Fiber::CachedFindSlow(Proto *p, Table *t, uint32_t c, const Value *
 // The loop's speed depends on where its hot handlers fall in 64-byte blocks of code (the
 // benchmark loop ran 5 % slower at some offsets, with the very same instructions), and
 // without this the linker would pick the offset from the size of unrelated code. The loop
-// therefore starts at a 64-byte boundary and skips 32 bytes first: the offset measured
+// therefore starts at a 64-byte boundary and skips 48 bytes first: the offset measured
 // best. Re-measure `bench/squirrel/run` with a few other skips after larger changes here.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #define NUT_LOOP_ALIGN __attribute__((aligned(64)))
-#define NUT_LOOP_SKIP() asm volatile(".nops 32")
+#define NUT_LOOP_SKIP() asm volatile(".nops 48")
 #else
 #define NUT_LOOP_ALIGN
 #define NUT_LOOP_SKIP() ((void)0)
