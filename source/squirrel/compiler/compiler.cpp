@@ -35,7 +35,8 @@ enum class EK : uint8_t {
     Call,   // call instruction at pc a; the result lands in its A register
     PostInc, // local a, then add b to it (x++ / x--); the old value is the result
     Cond     // `&&` and `||` in a condition, as jumps: falls through when true, takes the
-             // jumps in fj when false (tj holds those taken when true, until patched)
+             // jumps of list a (FuncState::jumpLists) when false; list b, or -1, holds
+             // those taken when true until they are patched
 };
 
 struct Exp {
@@ -45,7 +46,6 @@ struct Exp {
     SQInteger ival = 0;
     SQFloat fval = 0;
     bool fromBase = false; // a slot of `base`: calls pass the caller's this
-    std::vector<int32_t> tj, fj; // a Cond's pending jumps (their JMP words' pcs)
 };
 
 Exp MakeExp(EK k, int32_t a = 0, int32_t b = 0)
@@ -85,6 +85,10 @@ struct FuncState {
     bool isMain = false;
     int32_t line = 1;
     int32_t lineEventLine = 0;
+    // The pending jumps of Cond expressions (their JMP words' pcs), by the ids the
+    // expressions hold: kept here so that an expression stays small on the C stack.
+    std::vector<std::vector<int32_t>> jumpLists;
+    std::vector<int> freeJumpLists; // ids of lists done with, to use again
 };
 
 // Binary operator precedences: higher binds tighter.
@@ -233,6 +237,33 @@ private:
         for (int32_t at : jumps) PatchJump(at, target);
     }
     void PatchListHere(const std::vector<int32_t> &jumps) { PatchList(jumps, Pc()); }
+    int NewJumpList()
+    {
+        if (!fs_->freeJumpLists.empty()) {
+            const int id = fs_->freeJumpLists.back();
+            fs_->freeJumpLists.pop_back();
+            return id;
+        }
+        fs_->jumpLists.emplace_back();
+        return static_cast<int>(fs_->jumpLists.size() - 1);
+    }
+    // Patches the list's jumps to `target` and gives the list back.
+    void PatchJumpList(int id, int target)
+    {
+        std::vector<int32_t> &jumps = JumpList(id);
+        PatchList(jumps, target);
+        jumps.clear();
+        fs_->freeJumpLists.push_back(id);
+    }
+    // Takes the list's jumps out and gives the list back.
+    std::vector<int32_t> TakeJumpList(int id)
+    {
+        std::vector<int32_t> jumps;
+        jumps.swap(JumpList(id));
+        fs_->freeJumpLists.push_back(id);
+        return jumps;
+    }
+    std::vector<int32_t> &JumpList(int id) { return fs_->jumpLists[static_cast<size_t>(id)]; }
     // The one jump of a list, or -1 when it holds none or several.
     static int SingleJump(const std::vector<int32_t> &jumps) { return jumps.size() == 1 ? jumps[0] : -1; }
     void EmitJumpBack(int target) { PatchJump(EmitJump(), target); }
@@ -286,8 +317,9 @@ private:
     void Suffixes(Exp &e, bool allowCalls);
     void Infix(BinOp op, Exp &e);
     void Posfix(BinOp op, Exp &e1, Exp &e2);
-    void InfixCond(BinOp op, Exp &e);
-    void PosfixCond(BinOp op, Exp &e1, Exp &e2);
+    // Out of line: SubExpr recurses, and its frame stays as small as before.
+    [[gnu::noinline]] void InfixCond(BinOp op, Exp &e);
+    [[gnu::noinline]] void PosfixCond(BinOp op, Exp &e1, Exp &e2);
     int EmitArith(char op, int lhsReg, Exp &rhs);
     Exp Assign(Exp &lhs, int op, Exp &rhs);
     int LowestTemp(const Exp &target, int extra = -1) const;
@@ -508,8 +540,8 @@ void Parser::Discard(Exp &e)
 {
     switch (e.k) {
     case EK::Cond:
-        PatchListHere(e.tj);
-        PatchListHere(e.fj);
+        if (e.b >= 0) PatchJumpList(e.b, Pc());
+        PatchJumpList(e.a, Pc());
         break;
     case EK::Call: {
         uint32_t &ins = fs_->p->code[static_cast<size_t>(e.a)];
@@ -619,9 +651,9 @@ std::vector<int32_t> Parser::CondJumps(Exp &e, bool jumpIfTrue)
     if (e.k == EK::Cond) {
         if (jumpIfTrue) {
             jumps.push_back(EmitJump());
-            PatchListHere(e.fj);
+            PatchJumpList(e.a, Pc());
         } else {
-            jumps = std::move(e.fj);
+            jumps = TakeJumpList(e.a);
         }
         e = Exp();
         return jumps;
@@ -635,25 +667,25 @@ std::vector<int32_t> Parser::CondJumps(Exp &e, bool jumpIfTrue)
 // through when true. `||` keeps a's jumps taken when true until b is compiled.
 void Parser::InfixCond(BinOp op, Exp &e)
 {
-    Exp c;
-    c.k = EK::Cond;
+    std::vector<int32_t> jumps = CondJumps(e, op == OPR_OR);
+    const int id = NewJumpList();
+    e = MakeExp(EK::Cond, id, -1);
     if (op == OPR_AND) {
-        c.fj = CondJumps(e, false);
+        JumpList(id) = std::move(jumps);
     } else {
-        c.tj = CondJumps(e, true);
+        e.b = NewJumpList();
+        JumpList(e.b) = std::move(jumps);
     }
-    e = std::move(c);
 }
 
 void Parser::PosfixCond(BinOp op, Exp &e1, Exp &e2)
 {
     std::vector<int32_t> f = CondJumps(e2, false);
-    if (op == OPR_AND) {
-        e1.fj.insert(e1.fj.end(), f.begin(), f.end());
-    } else {
-        PatchListHere(e1.tj); // a was true: so is the whole
-        e1.tj.clear();
-        e1.fj = std::move(f);
+    std::vector<int32_t> &fj = JumpList(e1.a);
+    fj.insert(fj.end(), f.begin(), f.end());
+    if (op == OPR_OR) {
+        PatchJumpList(e1.b, Pc()); // a was true: so is the whole
+        e1.b = -1;
     }
 }
 
@@ -786,11 +818,20 @@ Exp Parser::Expression(bool cond)
     case '?': {
         Nesting guard(this); // `a ? b ? ...` recurses here
         Next();
-        std::vector<int32_t> jf = CondJumps(e, false);
+        // A Cond's jumps taken when false stay in their list: this frame, which every
+        // nested expression pays for, keeps no list of its own.
+        int jf = -1, falseList = -1;
+        if (e.k == EK::Cond)
+            falseList = e.a;
+        else
+            jf = CondJump(e, false);
         Exp x = Expression();
         int r = ToNextReg(x);
         int jend = EmitJump();
-        PatchListHere(jf);
+        if (falseList >= 0)
+            PatchJumpList(falseList, Pc());
+        else
+            PatchHere(jf);
         Expect(':');
         Exp y = Expression();
         Discharge(y);
@@ -1039,15 +1080,16 @@ Exp Parser::SubExpr(int limit, bool cond)
     }
     for (BinOp op = TokenToBinOp(tok()); op != OPR_NONE && Priority(op) > limit; op = TokenToBinOp(tok())) {
         Next();
-        if (cond && (op == OPR_AND || op == OPR_OR)) {
+        const bool jumps = cond && (op == OPR_AND || op == OPR_OR);
+        if (jumps)
             InfixCond(op, e);
-            Exp e2 = SubExpr(Priority(op), true);
+        else
+            Infix(op, e);
+        Exp e2 = SubExpr(Priority(op), jumps);
+        if (jumps)
             PosfixCond(op, e, e2);
-            continue;
-        }
-        Infix(op, e);
-        Exp e2 = SubExpr(Priority(op));
-        Posfix(op, e, e2);
+        else
+            Posfix(op, e, e2);
     }
     return e;
 }
