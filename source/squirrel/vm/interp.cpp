@@ -871,7 +871,7 @@ L_LTK:
     COMPARE_JUMP(<, RA, KB);
     DISPATCH();
 
-// A for loop's step and test in one: add sC to RA, then jump back while below the
+// A for loop's step and test in one: add sC to R[A], then jump back while below the
 // limit. The fast path binds no temporaries: DISPATCH may not leave their scope.
 #define INC_LOOP(limitKind, limitInt, limitValue)                                                                   \
     do {                                                                                                            \
@@ -1037,7 +1037,7 @@ L_NEWCLASS: {
 }
 L_FOREACH: {
     SAVEPC();
-    // B = 1: the container is the local RC, read again at every step.
+    // B = 1: the container is the local R[C], read again at every step.
     const uint32_t cr = B ? C : A, kr = B ? A : A + 1;
     if (R[cr].kind() == Kind::Generator) {
         Generator *g = R[cr].As<Generator>();
