@@ -2,6 +2,7 @@
 
 #include "core/ace/zACEUnit.h"
 #include "framework/data_structure/zLinkedList.h"
+#include "framework/data_structure/zWeakRef.h"
 #include "framework/math/zMatrix4.h"
 #include "framework/tools/zString.h"
 #include "manager/item/zItemScriptUnit.h"
@@ -24,7 +25,7 @@ class zMItemSceneServices;
 // UID and the flags the scene runs it by. The name is the
 // named entry's id, through which the scene's kind lists link the item.
 // The core item's owner field points back to the managed item.
-class zMItem : public zMotionPlayer, public zLinkedListIdEntry, public zACEUnit {
+class zMItem : public zMotionPlayer, public zLinkedListIdEntry, public zACEUnit, public zWeakTarget {
 public:
     enum : int32_t {
         KindBase = 0,

@@ -4,6 +4,7 @@
 #include "core/ace/zACEManager.h"
 #include "core/render/zRendererProperty.h"
 #include "framework/data_structure/zLinkedList.h"
+#include "framework/data_structure/zWeakRef.h"
 #include "framework/math/zColor.h"
 #include "framework/metafile/zMetaObject.h"
 #include "framework/system/zClock.h"
@@ -86,7 +87,7 @@ using zSceneFileLoader = bool (*)(const char* path, zMetaFile& document, void* c
 // Reset; then per frame Update(UpdateAll), RenderSetup(RenderFlagClear),
 // RenderToQueue(0), the renderer's RenderQueue, RenderUI(0); the frame loop
 // ends when IsQuitRequested(). Everything runs on the main thread.
-class zScene : public zMetaObject, public zMItemSceneServices, public TauSceneServices {
+class zScene : public zMetaObject, public zMItemSceneServices, public TauSceneServices, public zWeakTarget {
 public:
     // Scene flags.
     static constexpr uint32_t FlagQuit = 1;
