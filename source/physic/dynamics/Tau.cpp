@@ -153,9 +153,9 @@ bool Tau::AllocateCollisionNode(uint32_t nodeTotal, uint32_t pointTotal)
         // Two bodies per node at most, and the empty entry.
         sb = new (std::nothrow) SolverBody[2 * static_cast<uint64_t>(nodeTotal) + 1];
     }
-    LogInfo("Tau::AllocateCollisionNode") << "Tau alloc = "
-                                          << nodeTotal * 64u + pointTotal * 20u << " byte(s) (" << nodeTotal
-                                          << " node(s), " << pointTotal << " contact(s)).\n";
+    // A plain information line: no prefix, no place in the code.
+    *GlobalLogStream << "Tau alloc = " << nodeTotal * 64u + pointTotal * 20u << " byte(s) (" << nodeTotal
+                     << " node(s), " << pointTotal << " contact(s)).\n";
     if (a == nullptr || b == nullptr || p == nullptr || sn == nullptr || sp == nullptr || sb == nullptr) {
         delete[] a;
         delete[] b;
