@@ -256,8 +256,8 @@ SQInteger EngineSetTextureContent(HSQUIRRELVM v)
     zTexture* texture = nullptr;
     if (!GetEngine(v, core) || !SqGetSafePtr(v, 3, &texture, SqPtrTexture))
         return sq_suspendvm(v);
-    const char* path = GetString(v, 4);
-    sq_pushbool(v, core != nullptr && texture != nullptr && path != nullptr && core->SetTextureContent(texture, path));
+    // The engine refuses a null texture or path itself, with its own line.
+    sq_pushbool(v, core != nullptr && core->SetTextureContent(texture, GetString(v, 4)));
     return 1;
 }
 

@@ -294,6 +294,7 @@ TEST_P(FamilyScript, PrintsExpectedLog)
 const char* const kFamilyCases[] = {
     "mixer_functions", "mixer_channel_range", "mixer_null_and_wrong_kind", "system_functions",
     "engine_clock", "engine_resources", "resource_sets", "resource_functions", "threaded_functions",
+    "engine_texture_content",
 };
 
 INSTANTIATE_TEST_SUITE_P(Scripts, FamilyScript, ::testing::ValuesIn(kFamilyCases),
