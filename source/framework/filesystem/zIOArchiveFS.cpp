@@ -80,8 +80,13 @@ zIOHandle* zIOArchiveFS::OpenDirect(const char* path, bool read, bool write, boo
         if (handle->entry->compressed != 0) {
             const uint32_t size = handle->entry->size;
             handle->buffer = new (std::nothrow) uint8_t[size];
-            if (handle->buffer == nullptr || !archive.FileRead(path, handle->buffer, size)) {
+            if (handle->buffer == nullptr) {
                 LogError("zIOArchiveFS::OpenDirect") << "Failed to allocate stream buffer (size = " << size << ").\n";
+                delete handle;
+                return nullptr;
+            }
+            // The loader has said why it refused the entry.
+            if (!archive.FileRead(path, handle->buffer, size)) {
                 delete[] handle->buffer;
                 delete handle;
                 return nullptr;
