@@ -85,16 +85,19 @@ TEST(DataFolder, BuiltExecutableRunsAUsersSceneFromItsOwnFolder)
     ExpectCompleteDeferredRun(TAVRIN_EXECUTABLE);
 }
 
-// The data is found from where the executable really is, not from the link.
-// The configuration is still read from the folder the command names, so the
-// link has one beside it.
+// The data and the configuration are both found from where the executable
+// really is, not from the link: the build's "tavrin.conf" (its 1024 x 768
+// output sizes the G-buffer, where the viewer's own default is 800 x 600) is
+// read, and one beside the link is not.
 TEST(DataFolder, ExecutableStartedThroughASymbolicLink)
 {
     TempDir links;
     std::filesystem::create_symlink(TAVRIN_EXECUTABLE, links.Path("tavrin"));
     links.Write("tavrin.conf", "<ZML=1.0>\n<Width=640>\n<Height=480>\n");
     const TavrinRun run = ExpectCompleteDeferredRun(links.Path("tavrin"));
-    EXPECT_TRUE(run.Has("Setup 'attr0_map' (640x480)"));
+    EXPECT_TRUE(run.Has("Setup 'attr0_map' (1024x768)")) << run.Text();
+    EXPECT_FALSE(run.Has("(640x480)")) << run.Text();
+    EXPECT_FALSE(run.Has(links.Path("tavrin.conf"))) << run.Text();
 }
 
 // `cmake --install` into a fresh prefix gives a copy that runs on its own,

@@ -128,6 +128,11 @@ private:
 // (empty when that cannot be found either).
 zString TavrinExecutableDirectory(const char* argv0);
 
+// Where "tavrin.conf" is read from: the folder the executable really lives in,
+// with its separator, whatever link or path started it; the directory of
+// argv[0] (TavrinExecutableDirectory) when the system cannot say.
+zString TavrinConfigurationDirectory(const char* argv0);
+
 // The engine's own data folder ("default.ttf", the interface's pictures under
 // "ui/", the shader library and its noise picture), found from where the
 // executable really lives, symbolic links resolved: DIR/share/tavrin for an

@@ -149,6 +149,15 @@ zString TavrinExecutableDirectory(const char* argv0)
     return directory;
 }
 
+zString TavrinConfigurationDirectory(const char* argv0)
+{
+    // Beside the engine's data, which is found from the real folder too.
+    std::string real;
+    if (PlatformExecutableDirectory(real))
+        return zString(real.c_str());
+    return TavrinExecutableDirectory(argv0);
+}
+
 namespace {
 
 void StopScripts(void* master)
@@ -172,7 +181,7 @@ int TavrinMain(int argc, char** argv)
 {
     // Line by line: a run the watchdog has to end at once keeps its log.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    const zString directory = TavrinExecutableDirectory(argc > 0 ? argv[0] : nullptr);
+    const zString directory = TavrinConfigurationDirectory(argc > 0 ? argv[0] : nullptr);
     TavrinViewer viewer;
     viewer.EnableStopSignals();
     viewer.Init();
