@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -250,4 +251,19 @@ bool PlatformRealDirectory(const char* path, std::string& real)
         return false;
     real = candidate;
     return true;
+}
+
+namespace {
+
+void OnBrokenPipe(int) {}
+
+} // namespace
+
+bool PlatformReportBrokenPipes()
+{
+    struct sigaction action{};
+    action.sa_handler = OnBrokenPipe;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGPIPE, &action, nullptr) == 0;
 }

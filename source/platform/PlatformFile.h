@@ -44,3 +44,10 @@ bool PlatformExecutableDirectory(std::string& directory);
 // and ".." resolved and no trailing '/' (but for "/" itself); false when the path does not name a
 // directory (or cannot be resolved). Unlike PlatformResolvePath, case counts.
 bool PlatformRealDirectory(const char* path, std::string& real);
+
+// A write to a pipe or socket whose reader has gone then fails with EPIPE,
+// for the writer to report, instead of ending the process on SIGPIPE. The
+// signal gets a handler that does nothing, not SIG_IGN, which programs the
+// process starts would inherit. Once per process; false when the handler
+// cannot be installed.
+bool PlatformReportBrokenPipes();

@@ -7,12 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -62,10 +68,11 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TavrinRun RunSoundScene(const TempDir& dir, const std::string& environment, std::vector<std::string> output)
+TavrinRun RunSoundScene(const TempDir& dir, const std::string& environment, std::vector<std::string> output,
+                        const std::string& scene = "sound.zms")
 {
     WriteTone(dir.Path() + "/tone.wav");
-    std::vector<std::string> arguments = {"sound.zms", "-f", Data, "-S", dir.Path() + "/", "-S", TAVRIN_BUILD_DATA,
+    std::vector<std::string> arguments = {scene, "-f", Data, "-S", dir.Path() + "/", "-S", TAVRIN_BUILD_DATA,
                                           "-ignore_esc"};
     arguments.insert(arguments.end(), output.begin(), output.end());
     return RunProgram(dir.Path(), environment + " exec", TAVRIN_EXECUTABLE, arguments);
@@ -157,6 +164,48 @@ TEST(FileMixerRun, FullDiskEndsTheRunAbnormally)
     EXPECT_EQ(run.exitCode, 3) << run.Text();
     EXPECT_EQ(run.Count("Writing the mixer output file '/dev/full' failed"), 1) << run.Text();
     EXPECT_FALSE(run.Has("ended after 10 frames")) << run.Text();
+}
+
+// A capture into a pipe whose reader takes 4 KB and leaves ends as on a full
+// disk (one error line, the scene shut down, the abnormal end's code) rather
+// than being killed by the closed pipe.
+TEST(FileMixerRun, ReaderLeavingThePipeEndsTheRunAbnormally)
+{
+    TempDir dir;
+    const std::string fifo = dir.Path() + "/out.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> readerDone{false};
+    std::thread reader([&fifo, &readerDone] {
+        const int in = open(fifo.c_str(), O_RDONLY);
+        if (in >= 0) {
+            char buffer[4096];
+            size_t taken = 0;
+            while (taken < sizeof(buffer)) {
+                const ssize_t count = read(in, buffer + taken, sizeof(buffer) - taken);
+                if (count <= 0)
+                    break;
+                taken += size_t(count);
+            }
+            close(in);
+        }
+        readerDone = true;
+    });
+    const TavrinRun run = RunSoundScene(dir, "", {"-r", "none", "-m", "file", "out.fifo"}, "capture.zms");
+    // A run that never opened the pipe leaves the reader waiting for a writer:
+    // one comes and goes, and the reader sees the end of the pipe.
+    while (!readerDone) {
+        const int release = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (release >= 0)
+            close(release);
+        std::this_thread::yield();
+    }
+    reader.join();
+    EXPECT_EQ(run.exitCode, 3) << run.Text();
+    EXPECT_EQ(run.Count("[!] "), 1) << run.Text();
+    EXPECT_EQ(run.Count("Writing the mixer output file 'out.fifo' failed"), 1) << run.Text();
+    // The scene was shut down, before the end it would have reached by itself.
+    EXPECT_EQ(run.Count("ended after "), 1) << run.Text();
+    EXPECT_FALSE(run.Has("ended after 1000 frames")) << run.Text();
 }
 
 // A file mixer that cannot write its file fails set-up instead of running

@@ -184,6 +184,9 @@ int TavrinMain(int argc, char** argv)
     const zString directory = TavrinConfigurationDirectory(argc > 0 ? argv[0] : nullptr);
     TavrinViewer viewer;
     viewer.EnableStopSignals();
+    // A WAV written into a pipe whose reader leaves fails like a full disk.
+    if (!PlatformReportBrokenPipes())
+        LogWarning("TavrinMain") << "Cannot watch for closed pipes.\n";
     viewer.Init();
     const std::string configuration = std::string(directory.Get() != nullptr ? directory.Get() : "") + "tavrin.conf";
     viewer.LoadConfiguration(configuration.c_str());
