@@ -848,7 +848,7 @@ SQInteger ItemSetPhysicPosition(HSQUIRRELVM v)
     ITEM_ARG(item);
     SQ_VECTOR_ARG(position, 3);
     if (TauItem* body = Body(item))
-        body->state.position = zVector(position.x, position.y, position.z, 1.0f);
+        body->SetPosition(position);
     return 0;
 }
 
@@ -867,7 +867,7 @@ SQInteger ItemSetPhysicRotation(HSQUIRRELVM v)
     ITEM_ARG(item);
     SQ_VECTOR_ARG(angles, 3);
     if (TauItem* body = Body(item))
-        body->state.orientation = zQuaternion::FromEuler(angles.x, angles.y, angles.z, RotationOrderYXZ);
+        body->SetOrientation(zQuaternion::FromEuler(angles.x, angles.y, angles.z, RotationOrderYXZ));
     return 0;
 }
 

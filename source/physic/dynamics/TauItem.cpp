@@ -230,33 +230,68 @@ void TauItem::IntegrateVelocities(float fraction)
                                        : zQuaternion(q.x / length, q.y / length, q.z / length, q.w / length);
 }
 
+namespace {
+
+// The rotation matrix and the world inverse inertia of a state's orientation.
+void OrientState(TauItemState& state, const zMatrix3& inverseInertiaTensor)
+{
+    // zQuaternion::ToMatrix3 and Transposed, inline.
+    const float x = state.orientation.x;
+    const float y = state.orientation.y;
+    const float z = state.orientation.z;
+    const float w = state.orientation.w;
+    float* m = state.rotation.m;
+    m[0] = 1.0f - 2.0f * (y * y + z * z);
+    m[1] = 2.0f * (x * y - w * z);
+    m[2] = 2.0f * (x * z + w * y);
+    m[3] = 2.0f * (x * y + w * z);
+    m[4] = 1.0f - 2.0f * (x * x + z * z);
+    m[5] = 2.0f * (y * z - w * x);
+    m[6] = 2.0f * (x * z - w * y);
+    m[7] = 2.0f * (y * z + w * x);
+    m[8] = 1.0f - 2.0f * (x * x + y * y);
+    const zMatrix3& r = state.rotation;
+    zMatrix3 transposed;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j)
+            transposed.m[3 * i + j] = r.m[3 * j + i];
+    }
+    state.worldInverseInertia = TauMatrixProduct(transposed, TauMatrixProduct(inverseInertiaTensor, r));
+    TauSymmetrize(state.worldInverseInertia);
+}
+
+} // namespace
+
+void TauItem::SetPosition(const zVector& newPosition)
+{
+    WakeForPush();
+    const zVector p(newPosition.x, newPosition.y, newPosition.z, 1.0f);
+    // The step derives the position from the centre of mass (and a static
+    // body takes its whole pose from the previous state): both states move.
+    for (TauItemState* s : {&state, &previous}) {
+        s->worldCenterOfMass = p + (s->worldCenterOfMass - s->position);
+        s->worldCenterOfMass.w = 1.0f;
+        s->position = p;
+    }
+    SynchronizeCollision();
+}
+
+void TauItem::SetOrientation(const zQuaternion& newOrientation)
+{
+    WakeForPush();
+    for (TauItemState* s : {&state, &previous}) {
+        s->orientation = newOrientation;
+        OrientState(*s, inverseInertiaTensor);
+        s->worldCenterOfMass = s->position + TauMath::Rotate(Pivot, s->rotation);
+        s->worldCenterOfMass.w = 1.0f;
+    }
+    SynchronizeCollision();
+}
+
 void TauItem::UpdateWorldState()
 {
-    if ((Flag & FlagMobile) == 0) {
-        // zQuaternion::ToMatrix3 and Transposed, inline.
-        const float x = state.orientation.x;
-        const float y = state.orientation.y;
-        const float z = state.orientation.z;
-        const float w = state.orientation.w;
-        float* m = state.rotation.m;
-        m[0] = 1.0f - 2.0f * (y * y + z * z);
-        m[1] = 2.0f * (x * y - w * z);
-        m[2] = 2.0f * (x * z + w * y);
-        m[3] = 2.0f * (x * y + w * z);
-        m[4] = 1.0f - 2.0f * (x * x + z * z);
-        m[5] = 2.0f * (y * z - w * x);
-        m[6] = 2.0f * (x * z - w * y);
-        m[7] = 2.0f * (y * z + w * x);
-        m[8] = 1.0f - 2.0f * (x * x + y * y);
-        const zMatrix3& r = state.rotation;
-        zMatrix3 transposed;
-        for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j)
-                transposed.m[3 * i + j] = r.m[3 * j + i];
-        }
-        state.worldInverseInertia = TauMatrixProduct(transposed, TauMatrixProduct(inverseInertiaTensor, r));
-        TauSymmetrize(state.worldInverseInertia);
-    }
+    if ((Flag & FlagMobile) == 0)
+        OrientState(state, inverseInertiaTensor);
     const zVector c = TauMath::Rotate(Pivot, state.rotation);
     state.position = state.position + (previous.worldCenterOfMass - previous.position) - c;
     state.worldCenterOfMass = state.position + c;

@@ -60,6 +60,14 @@ public:
     // (radians, order 4), each zero when null; velocities and accumulators
     // cleared. Nothing for a body without a mode.
     void ResetTransformation(const zVector* newPosition, const zVector* euler);
+    // Moves the body's reference point there, its world centre of mass with it
+    // (their world offset kept), in the current and the previous state alike,
+    // so that the step goes on from there with the body's velocities, whatever
+    // its mass. Turning sets the orientation in both states and turns the body
+    // about its reference point, the centre of mass following. Both wake the
+    // body (as a push does) and move its collision item at once.
+    void SetPosition(const zVector& newPosition);
+    void SetOrientation(const zQuaternion& newOrientation);
     void ComputeInverseMass();
     void SetMass(float m);
     // The tensor is inverted; a singular one keeps the previous inverse.
