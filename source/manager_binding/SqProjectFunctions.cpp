@@ -24,8 +24,16 @@ void PushUnitInstance(HSQUIRRELVM v, const zScriptUnit* unit)
 SQInteger ProjectGetScriptInstance(HSQUIRRELVM v)
 {
     zProject* project = nullptr;
-    if (!SqGetSafePtr(v, 2, &project, SqPtrProject) || project == nullptr)
+    if (!SqGetSafePtr(v, 2, &project, SqPtrProject))
         return sq_suspendvm(v);
+    if (project == nullptr) {
+        // Only an empty handle is refused; a project deleted since has no instance.
+        if (!SqSafePtrIsStale(v, 2))
+            return sq_suspendvm(v);
+        sq_pop(v, 1);
+        sq_pushnull(v);
+        return 1;
+    }
     sq_pop(v, 1);
     if (project->IsOpened() && !sq_isnull(project->GetInstance()))
         sq_pushobject(v, project->GetInstance());

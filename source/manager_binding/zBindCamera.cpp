@@ -72,6 +72,9 @@ SQInteger CameraGetItem(HSQUIRRELVM v)
 SQInteger ItemCastToCamera(HSQUIRRELVM v)
 {
     SQ_FETCH(zMItem, item, 2, SqPtrItem);
+    // An item deleted since is no error of the script's: no camera.
+    if (item == nullptr && SqSafePtrIsStale(v, 2))
+        return PushHandle(v, nullptr, SqPtrCamera);
     if (item == nullptr) {
         LogError("ItemCastToCamera") << "Item is NULL.\n";
         return sq_suspendvm(v);

@@ -27,6 +27,21 @@ std::map<const zResourceSet*, Tavrin*>& CurrentScriptSets()
     return sets;
 }
 
+// Every object of the set that scripts may hold goes invalid: its resources,
+// and the materials its geometries own and delete with them.
+void InvalidateResources(zResourceSet& set)
+{
+    for (zLinkedListId& cache : set.caches) {
+        for (zLinkedListEntry* entry = cache.GetFirst(); entry != nullptr; entry = entry->next)
+            SqSafePtrInvalidate(entry);
+    }
+    for (zLinkedListEntry* entry = set.GetGeometries().GetFirst(); entry != nullptr; entry = entry->next) {
+        const zGeometry* geometry = static_cast<const zGeometry*>(static_cast<zLinkedListIdEntry*>(entry));
+        for (uint32_t i = 0; geometry->materials != nullptr && i < geometry->materialCount; ++i)
+            SqSafePtrInvalidate(geometry->materials[i]);
+    }
+}
+
 void DeleteResourceSet(void* object)
 {
     auto* set = static_cast<zResourceSet*>(object);
@@ -40,10 +55,7 @@ void DeleteResourceSet(void* object)
     }
     // The resources leave the lists before they go; every deleted one is
     // invalid to handles still held.
-    for (zLinkedListId& cache : set->caches) {
-        for (zLinkedListEntry* entry = cache.GetFirst(); entry != nullptr; entry = entry->next)
-            SqSafePtrInvalidate(entry);
-    }
+    InvalidateResources(*set);
     delete set;
 }
 
@@ -173,10 +185,7 @@ SQInteger EngineDeleteAllResources(HSQUIRRELVM v)
         return sq_suspendvm(v);
     if (core == nullptr)
         return 0;
-    for (zLinkedListId& cache : core->currentResources->caches) {
-        for (zLinkedListEntry* entry = cache.GetFirst(); entry != nullptr; entry = entry->next)
-            SqSafePtrInvalidate(entry);
-    }
+    InvalidateResources(*core->currentResources);
     core->DeleteAllResources();
     return 0;
 }

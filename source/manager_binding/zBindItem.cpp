@@ -56,6 +56,9 @@ SQInteger ItemDerivedCastToItem(HSQUIRRELVM v)
 SQInteger ItemCastToLight(HSQUIRRELVM v)
 {
     ITEM_ARG(item);
+    // An item deleted since is no error of the script's: no light.
+    if (item == nullptr && SqSafePtrIsStale(v, 2))
+        return PushHandle(v, nullptr, SqPtrLight);
     if (item == nullptr) {
         LogError("ItemCastToLight") << "Item is NULL.\n";
         return sq_suspendvm(v);
@@ -123,8 +126,14 @@ SQInteger ItemGetGeometry(HSQUIRRELVM v)
 SQInteger ItemGetScriptInstance(HSQUIRRELVM v)
 {
     ITEM_ARG(item);
-    if (item == nullptr)
+    if (item == nullptr) {
+        // Only an empty handle is refused; an item deleted since has no instance.
+        if (SqSafePtrIsStale(v, 2)) {
+            sq_pushnull(v);
+            return 1;
+        }
         return sq_suspendvm(v);
+    }
     sq_pushobject(v, item->script.GetInstance());
     return 1;
 }

@@ -111,8 +111,14 @@ SQInteger SceneSetGlobal(HSQUIRRELVM v)
 SQInteger SceneGetScriptInstance(HSQUIRRELVM v)
 {
     SCENE_ARG(scene);
-    if (scene == nullptr)
+    if (scene == nullptr) {
+        // Only an empty handle is refused; a scene deleted since has no instance.
+        if (SqSafePtrIsStale(v, 2)) {
+            sq_pushnull(v);
+            return 1;
+        }
         return sq_suspendvm(v);
+    }
     sq_pushobject(v, scene->script.GetInstance());
     return 1;
 }

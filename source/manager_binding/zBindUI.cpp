@@ -99,8 +99,10 @@ bool GetAnyWidget(HSQUIRRELVM v, SQInteger idx, zWidget*& out)
         return false;
     }
     void* object = nullptr;
-    if (!SqGetSafePtr(v, idx, &object, kind) || object == nullptr)
+    if (!SqGetSafePtr(v, idx, &object, kind))
         return false;
+    if (object == nullptr)
+        return SqSafePtrIsStale(v, idx);
     zWidget* widget = static_cast<zWidget*>(object);
     // Every widget kind fits a Widget handle; the others must match the object.
     if (kind != SqPtrWidget && WidgetKind(widget) != kind)

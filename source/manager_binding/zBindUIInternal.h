@@ -24,7 +24,9 @@ void PushWidgetAs(HSQUIRRELVM v, zWidget* widget, int32_t kind);
 
 // Any widget kind with an object: true and the widget. A handle of another
 // kind logs "unknown widget sub-class." and prints the call stack; an empty
-// handle is refused too. The caller returns sq_suspendvm on false.
+// handle is refused too. The caller returns sq_suspendvm on false. A stale
+// handle (its widget deleted since) is true with a null widget: the caller
+// does nothing and gives its neutral result.
 bool GetAnyWidget(HSQUIRRELVM v, SQInteger idx, zWidget*& out);
 
 // A handle of exactly that kind. True for a null handle (out null); out is

@@ -58,28 +58,32 @@ SQInteger WidgetToCheck(HSQUIRRELVM v) { return CastFromWidget(v, SqPtrCheckWidg
 SQInteger WidgetSetEventHandler(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    SetScriptHandler(v, widget->handlers, 3, 0, 4, "WidgetSetEventHandler");
+    if (widget != nullptr)
+        SetScriptHandler(v, widget->handlers, 3, 0, 4, "WidgetSetEventHandler");
     return 0;
 }
 
 SQInteger WidgetSetEventHandlerWithContext(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    SetScriptHandler(v, widget->handlers, 3, 4, 5, "WidgetSetEventHandlerWithContext");
+    if (widget != nullptr)
+        SetScriptHandler(v, widget->handlers, 3, 4, 5, "WidgetSetEventHandlerWithContext");
     return 0;
 }
 
 SQInteger WidgetSetSensitive(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    widget->handlers.sensitive = GetBool(v, 3) ? 1 : 0;
+    if (widget != nullptr)
+        widget->handlers.sensitive = GetBool(v, 3) ? 1 : 0;
     return 0;
 }
 
 SQInteger WidgetGetRect(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    PushRect(v, widget->rect);
+    // A widget that is gone gives the rectangle of a window that is none.
+    PushRect(v, widget != nullptr ? widget->rect : zPicture::Rect{-1, -1, -1, -1});
     return 1;
 }
 
@@ -97,16 +101,20 @@ SQInteger WidgetGetScreenPosition(HSQUIRRELVM v)
 SQInteger WidgetSetHAlign(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    widget->hAlign = int32_t(GetInteger(v, 3));
-    widget->Invalidate();
+    if (widget != nullptr) {
+        widget->hAlign = int32_t(GetInteger(v, 3));
+        widget->Invalidate();
+    }
     return 0;
 }
 
 SQInteger WidgetSetVAlign(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    widget->vAlign = int32_t(GetInteger(v, 3));
-    widget->Invalidate();
+    if (widget != nullptr) {
+        widget->vAlign = int32_t(GetInteger(v, 3));
+        widget->Invalidate();
+    }
     return 0;
 }
 
@@ -114,7 +122,7 @@ SQInteger WidgetSetHidden(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
     const bool hide = GetBool(v, 3);
-    if ((widget->hidden != 0) != hide)
+    if (widget != nullptr && (widget->hidden != 0) != hide)
         widget->SetHidden(hide);
     return 0;
 }
@@ -122,14 +130,15 @@ SQInteger WidgetSetHidden(HSQUIRRELVM v)
 SQInteger WidgetIsHidden(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    sq_pushbool(v, widget->hidden ? SQTrue : SQFalse);
+    sq_pushbool(v, widget != nullptr && widget->hidden ? SQTrue : SQFalse);
     return 1;
 }
 
 SQInteger WidgetSetFormattingSize(HSQUIRRELVM v)
 {
     FETCH_ANY(2, widget);
-    widget->SetFormattingSize(GetFloat(v, 3), GetFloat(v, 4));
+    if (widget != nullptr)
+        widget->SetFormattingSize(GetFloat(v, 3), GetFloat(v, 4));
     return 0;
 }
 
@@ -153,7 +162,7 @@ SQInteger SizerAddWidget(HSQUIRRELVM v)
     FETCH_KIND(2, SqPtrBaseSizer, zSizer, sizer);
     FETCH_ANY(3, widget);
     bool added = false;
-    if (sizer != nullptr && CanAdopt(sizer, widget, "SizerAddWidget")) {
+    if (sizer != nullptr && widget != nullptr && CanAdopt(sizer, widget, "SizerAddWidget")) {
         added = sizer->AddWidget(widget);
         if (!added)
             LogError("SizerAddWidget") << "Widget " << widget->id << " would hold its own sizer.\n";
@@ -189,7 +198,7 @@ SQInteger ContainerAddWidget(HSQUIRRELVM v)
     FETCH_KIND(2, SqPtrContainerWidget, zContainerWidget, container);
     FETCH_ANY(3, widget);
     zWidget* added = nullptr;
-    if (container != nullptr && CanAdopt(container, widget, "ContainerAddWidget")) {
+    if (container != nullptr && widget != nullptr && CanAdopt(container, widget, "ContainerAddWidget")) {
         const float x = GetFloat(v, 4), y = GetFloat(v, 5);
         const zPicture::Rect cell{ToPixel(x), ToPixel(y), ToPixel(x + GetFloat(v, 6)), ToPixel(y + GetFloat(v, 7))};
         added = container->Add(widget, cell);
@@ -204,7 +213,7 @@ SQInteger ContainerWidgetSetPosition(HSQUIRRELVM v)
 {
     FETCH_KIND(2, SqPtrContainerWidget, zContainerWidget, container);
     FETCH_ANY(3, widget);
-    if (container == nullptr)
+    if (container == nullptr || widget == nullptr)
         return 0;
     zContainerCell* cell = container->FindCell(widget);
     if (cell == nullptr) {

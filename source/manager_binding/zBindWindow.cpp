@@ -110,7 +110,7 @@ SQInteger WindowSetBaseWidget(HSQUIRRELVM v)
     zWidget* widget = nullptr;
     if (!GetAnyWidget(v, 3, widget))
         return sq_suspendvm(v);
-    if (window == nullptr)
+    if (window == nullptr || widget == nullptr)
         return 0;
     if (widget->scene != window->scene || widget->embedded) {
         LogError("WindowSetBaseWidget") << "Widget " << widget->id << " cannot be the root of window " << window->id

@@ -196,3 +196,9 @@ bool SqSafePtrIsLive(HSQUIRRELVM v, SQInteger idx)
     const SqSafePtr* handle = HandleAt(v, idx);
     return handle != nullptr && LiveObject(*handle) != nullptr;
 }
+
+bool SqSafePtrIsStale(HSQUIRRELVM v, SQInteger idx)
+{
+    const SqSafePtr* handle = HandleAt(v, idx);
+    return handle != nullptr && handle->pointer != nullptr && LiveObject(*handle) == nullptr;
+}

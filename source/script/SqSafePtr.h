@@ -176,3 +176,9 @@ void SqSafePtrInvalidate(const void* object);
 // True when the handle value at idx is a handle whose object is not null and
 // not invalidated since the handle was pushed.
 bool SqSafePtrIsLive(HSQUIRRELVM v, SQInteger idx);
+
+// True when the value at idx is a handle pushed with an object that has been
+// invalidated since: a stale handle, as against an empty one. The few
+// functions that refuse an empty handle take a stale one as an object that is
+// gone: they do nothing and give their neutral result.
+bool SqSafePtrIsStale(HSQUIRRELVM v, SQInteger idx);
