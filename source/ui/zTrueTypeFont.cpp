@@ -7,6 +7,38 @@
 
 #include <cstring>
 
+namespace {
+
+// Heap bytes of a node map of entries over buckets: each node holds its entry,
+// a link and the allocator's header, rounded to the allocator's 16 bytes; the
+// bucket array is an allocation once it has more than the one bucket the map
+// keeps inside itself.
+template <class Map>
+size_t NodeMapBytes(size_t entries, size_t buckets)
+{
+    constexpr size_t node = (sizeof(typename Map::value_type) + 2 * sizeof(void*) + 15) / 16 * 16;
+    return entries * node + (buckets > 1 ? buckets * sizeof(void*) : 0);
+}
+
+template <class Map>
+size_t HeldBytes(const Map& map)
+{
+    return NodeMapBytes<Map>(map.size(), map.bucket_count());
+}
+
+// What the map holds once it has one more entry: the insertion may grow the
+// bucket array first, to a little over twice its count.
+template <class Map>
+size_t BytesWithOneMore(const Map& map)
+{
+    size_t buckets = map.bucket_count();
+    if (double(map.size() + 1) > double(buckets) * double(map.max_load_factor()))
+        buckets = buckets * 5 / 2 + 16;
+    return NodeMapBytes<Map>(map.size() + 1, buckets);
+}
+
+} // namespace
+
 bool zTextParameters::operator==(const zTextParameters& other) const
 {
     return font == other.font && size == other.size && std::memcmp(color, other.color, sizeof(color)) == 0 &&
@@ -65,7 +97,10 @@ const zGlyph* zTrueTypeFont::GetGlyph(int32_t size, uint32_t glyphIndex)
 
     zGlyph rendered;
     if (!SetPixelSize(size) || FT_Load_Glyph(face, glyphIndex, FT_LOAD_RENDER) != 0) {
-        // Remembered as failed, so it is not retried.
+        // Remembered as failed, so it is not retried; the record counts
+        // against the limit like any other.
+        if (bitmaps.size() + BytesWithOneMore(glyphs) > cacheLimit)
+            StartGlyphsOver();
         glyphs.emplace(Key(size, glyphIndex), rendered);
         return nullptr;
     }
@@ -81,10 +116,8 @@ const zGlyph* zTrueTypeFont::GetGlyph(int32_t size, uint32_t glyphIndex)
     // Text that asks for many large glyphs starts the cache over rather than
     // growing without bound; glyphs handed out earlier are not used after
     // the next GetGlyph.
-    if (bitmaps.size() + bytes > cacheLimit) {
-        glyphs.clear();
-        bitmaps.clear();
-    }
+    if (bitmaps.size() + bytes + BytesWithOneMore(glyphs) > cacheLimit)
+        StartGlyphsOver();
     if (hasBitmap) {
         rendered.width = int32_t(bitmap.width);
         rendered.rows = int32_t(bitmap.rows);
@@ -102,17 +135,54 @@ const zGlyph* zTrueTypeFont::GetGlyph(int32_t size, uint32_t glyphIndex)
 
 int32_t zTrueTypeFont::GetKerning(int32_t size, uint32_t left, uint32_t right)
 {
-    if (!hasKerning || left > 0xFFFF || right > 0xFFFF)
+    if (!hasKerning || size < 1 || size > MaxPixelSize || left > 0xFFFF || right > 0xFFFF)
         return 0;
     const uint64_t key = (uint64_t(uint32_t(size)) << 32) | (uint64_t(left) << 16) | right;
     auto found = kerning.find(key);
     if (found != kerning.end())
         return found->second;
+    // A size the face refuses is asked again each time rather than filling
+    // the cache with zeros.
+    if (!SetPixelSize(size))
+        return 0;
     FT_Vector delta{0, 0};
-    if (!SetPixelSize(size) || FT_Get_Kerning(face, left, right, FT_KERNING_DEFAULT, &delta) != 0)
+    if (FT_Get_Kerning(face, left, right, FT_KERNING_DEFAULT, &delta) != 0)
         delta.x = 0;
+    if (BytesWithOneMore(kerning) > cacheLimit / 4)
+        StartKerningOver();
     kerning.emplace(key, int32_t(delta.x));
     return int32_t(delta.x);
+}
+
+void zTrueTypeFont::SetCacheLimit(size_t bytes)
+{
+    cacheLimit = bytes;
+    if (GetCacheBytes() > cacheLimit)
+        StartGlyphsOver();
+    if (GetKerningCacheBytes() > cacheLimit / 4)
+        StartKerningOver();
+}
+
+size_t zTrueTypeFont::GetCacheBytes() const
+{
+    return bitmaps.capacity() + HeldBytes(glyphs);
+}
+
+size_t zTrueTypeFont::GetKerningCacheBytes() const
+{
+    return HeldBytes(kerning);
+}
+
+void zTrueTypeFont::StartGlyphsOver()
+{
+    // clear() would keep the bucket array and the vector's capacity.
+    decltype(glyphs)().swap(glyphs);
+    decltype(bitmaps)().swap(bitmaps);
+}
+
+void zTrueTypeFont::StartKerningOver()
+{
+    decltype(kerning)().swap(kerning);
 }
 
 int32_t zTrueTypeFont::GetLineHeight(int32_t size)

@@ -26,14 +26,17 @@ struct zGlyph {
 
 // A TrueType face read whole into memory; its name is the file's base name.
 // Glyphs are rendered once per pixel size and glyph index and kept until the
-// font is deleted (or its bitmaps pass the cache limit), so measuring and drawing
-// do not rasterise the same glyph twice.
+// font is deleted, so measuring and drawing do not rasterise the same glyph
+// twice; kerning pairs are kept the same way. Both caches count the heap bytes
+// they hold (records and bitmaps alike) and start over, releasing their
+// memory, rather than pass their limit.
 // Main thread only: the face carries a current pixel size.
 class zTrueTypeFont : public zLinkedListIdEntry {
 public:
     // Pixel sizes outside 1..MaxPixelSize have no glyphs (markup can ask for any).
     static constexpr int32_t MaxPixelSize = 1024;
-    // Bitmap bytes the glyph cache holds by default before it starts over.
+    // Bytes the glyph cache holds by default before it starts over; the
+    // kerning cache holds a quarter of the glyph cache's limit.
     static constexpr size_t DefaultCacheBytes = size_t(64) << 20;
 
     // Takes ownership of fileData (new[]); the face reads from it.
@@ -55,14 +58,20 @@ public:
     // The glyph at a pixel size, rendered on first use; null when it cannot load.
     const zGlyph* GetGlyph(int32_t size, uint32_t glyphIndex);
     const uint8_t* GetBitmap(const zGlyph& glyph) const { return bitmaps.data() + glyph.offset; }
-    // Horizontal kerning of a glyph pair at a pixel size, 1/64 pixel.
+    // Horizontal kerning of a glyph pair at a pixel size, 1/64 pixel; 0 (and
+    // nothing kept) for a size the face does not take.
     int32_t GetKerning(int32_t size, uint32_t left, uint32_t right);
     // The face's size-metrics height at a pixel size, 1/64 pixel; 0 when unusable.
     int32_t GetLineHeight(int32_t size);
 
     // How many glyphs were rasterised: tests use it to see the cache at work.
     uint32_t GetRenderCount() const { return renderCount; }
-    void SetCacheLimit(size_t bytes) { cacheLimit = bytes; }
+    // A cache holding more than its new limit starts over at once.
+    void SetCacheLimit(size_t bytes);
+    // Heap bytes the glyph cache (records and bitmaps) and the kerning cache
+    // hold now.
+    size_t GetCacheBytes() const;
+    size_t GetKerningCacheBytes() const;
 
     uint8_t* fileData = nullptr;
     uint32_t fileSize = 0;
@@ -71,6 +80,9 @@ public:
 
 private:
     static uint64_t Key(int32_t size, uint32_t index) { return (uint64_t(uint32_t(size)) << 32) | index; }
+    // Empties a cache and gives its memory back.
+    void StartGlyphsOver();
+    void StartKerningOver();
 
     int32_t pixelSize = 0;
     bool hasKerning = false;

@@ -235,6 +235,98 @@ TEST_F(TextLayoutTest, GlyphCacheStartsOverPastItsLimit)
     EXPECT_EQ(AlphaAsText(limited), AlphaAsText(unlimited)) << "the same text comes out";
 }
 
+// Every ordered pair of the printable ASCII glyphs: each pair of neighbours
+// asks the kerning cache for a pair it has not seen.
+std::string AllAsciiPairs()
+{
+    std::string text;
+    for (char left = '!'; left <= '~'; ++left)
+        for (char right = '!'; right <= '~'; ++right) {
+            text += left;
+            text += right;
+        }
+    return text;
+}
+
+TEST_F(TextLayoutTest, RefusedSizesLeaveTheCachesEmpty)
+{
+    zTrueTypeFont* font = params.font;
+    const std::string text = AllAsciiPairs();
+    for (int32_t size : {0, -1, INT32_MIN, zTrueTypeFont::MaxPixelSize + 1, 2000, 2001, 3999, INT32_MAX}) {
+        params.size = size;
+        EXPECT_EQ(ComputeTextRect(text.c_str(), params, zPicture::Rect{0, 0, 0, 0}).x1, 0) << size;
+    }
+    EXPECT_EQ(font->GetKerningCacheBytes(), 0u);
+    EXPECT_EQ(font->GetCacheBytes(), 0u);
+}
+
+TEST_F(TextLayoutTest, KerningCacheStaysWithinAQuarterOfTheLimit)
+{
+    zTrueTypeFont* font = params.font;
+    const std::string text = AllAsciiPairs();
+    // The widths with the default limit, where nothing starts over.
+    std::vector<int32_t> widths;
+    for (int32_t size = 1; size <= 24; ++size) {
+        params.size = size;
+        widths.push_back(LineWidth(text, params));
+    }
+    // The pairs of one size alone fill more than a quarter of this limit.
+    font->SetCacheLimit(size_t(256) << 10);
+    size_t highest = 0;
+    for (int32_t size = 1; size <= 24; ++size) {
+        params.size = size;
+        EXPECT_EQ(LineWidth(text, params), widths[size_t(size - 1)]) << "size " << size;
+        highest = std::max(highest, font->GetKerningCacheBytes());
+    }
+    font->SetCacheLimit(zTrueTypeFont::DefaultCacheBytes);
+    EXPECT_LE(highest, (size_t(256) << 10) / 4);
+    EXPECT_GT(highest, (size_t(256) << 10) / 8) << "the cache was used up to its limit";
+}
+
+// Glyph records count against the glyph cache's limit, also those without a
+// bitmap: spaces, and glyphs that fail to load (indices past the face's).
+struct RecordCase {
+    const char* name;
+    uint32_t firstIndex; // 0: the space's glyph
+    uint32_t indices;
+};
+
+void PrintTo(const RecordCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class GlyphRecordTest : public TextLayoutTest, public ::testing::WithParamInterface<RecordCase> {};
+
+TEST_P(GlyphRecordTest, RecordsWithoutBitmapsStayWithinTheLimit)
+{
+    const RecordCase& c = GetParam();
+    zTrueTypeFont* font = params.font;
+    const size_t limit = size_t(16) << 10;
+    font->SetCacheLimit(limit);
+    const uint32_t first = c.firstIndex != 0 ? c.firstIndex : font->GetGlyphIndex(' ');
+    size_t highest = 0;
+    bool loaded = false;
+    for (int32_t size = 1; size <= zTrueTypeFont::MaxPixelSize; ++size)
+        for (uint32_t index = first; index < first + c.indices; ++index) {
+            const zGlyph* glyph = font->GetGlyph(size, index);
+            loaded |= glyph != nullptr && glyph->width == 0;
+            highest = std::max(highest, font->GetCacheBytes());
+        }
+    font->SetCacheLimit(zTrueTypeFont::DefaultCacheBytes);
+    EXPECT_EQ(loaded, c.firstIndex == 0);
+    EXPECT_LE(highest, limit);
+    EXPECT_GT(highest, limit / 2);
+}
+
+const RecordCase RecordCases[] = {
+    {"Spaces", 0, 1},
+    {"FailedLoads", 60000, 4},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cache, GlyphRecordTest, ::testing::ValuesIn(RecordCases),
+                         [](const ::testing::TestParamInfo<RecordCase>& info) { return info.param.name; });
+
 // Drawing.
 
 struct DrawCase {
