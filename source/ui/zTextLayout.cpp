@@ -367,7 +367,8 @@ void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& par
         ++drawn;
 
         const int32_t size = parameters.size;
-        const zGlyph* glyph = font->GetGlyph(size, font->GetGlyphIndex(codePoint));
+        const uint32_t index = font->GetGlyphIndex(codePoint);
+        const zGlyph* glyph = font->GetGlyph(size, index);
         const int64_t next = pen + int64_t(parameters.tracking) * size + (glyph != nullptr ? glyph->advance : 0) +
                              (isSpace ? extraSpace : 0);
         const int64_t left = pen;
@@ -379,10 +380,16 @@ void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& par
 
         const int64_t gx = left / 64 + glyph->left;
         const int64_t gy = (penY + lineHeight) / 64 - (lineHeight / 64) / 4 - glyph->top;
+        // A glyph whose box misses the clip is not rasterised.
+        if (gx >= clipX1 || gx + glyph->width <= clipX0 || gy >= clipY1 || gy + glyph->rows <= clipY0)
+            continue;
+        glyph = font->GetRenderedGlyph(size, index);
+        if (glyph == nullptr || glyph->bitmap == nullptr)
+            continue;
         const uint8_t colour[3] = {ClampByte(parameters.color[0]), ClampByte(parameters.color[1]),
                                    ClampByte(parameters.color[2])};
         const int32_t colourAlpha = ClampByte(parameters.color[3]);
-        const uint8_t* bitmap = font->GetBitmap(*glyph);
+        const uint8_t* bitmap = glyph->bitmap;
         const int64_t row0 = std::max<int64_t>(0, clipY0 - gy);
         const int64_t row1 = std::min<int64_t>(glyph->rows, clipY1 - gy);
         const int64_t col0 = std::max<int64_t>(0, clipX0 - gx);

@@ -1,11 +1,19 @@
 #include "ui/zTrueTypeFont.h"
 
+#include "framework/system/zLogStream.h"
 #include "ui/zTextParameters.h"
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+// Glyph boxes are read from outlines loaded without rendering.
+#if FREETYPE_MAJOR < 2 || (FREETYPE_MAJOR == 2 && FREETYPE_MINOR < 10)
+#error "FreeType 2.10 or later is needed: it sets the bitmap box of an outline it loads"
+#endif
+
+#include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -35,6 +43,14 @@ size_t BytesWithOneMore(const Map& map)
     if (double(map.size() + 1) > double(buckets) * double(map.max_load_factor()))
         buckets = buckets * 5 / 2 + 16;
     return NodeMapBytes<Map>(map.size() + 1, buckets);
+}
+
+// Small bitmaps share blocks of a sixteenth of the limit (at most 64 KiB), so
+// that a small limit still holds several; a bitmap over a quarter of a shared
+// block gets a block of its own.
+size_t SharedBlockBytes(size_t limit)
+{
+    return std::min<size_t>(size_t(64) << 10, limit / 16);
 }
 
 } // namespace
@@ -91,46 +107,159 @@ const zGlyph* zTrueTypeFont::GetGlyph(int32_t size, uint32_t glyphIndex)
 {
     if (face == nullptr || size < 1 || size > MaxPixelSize)
         return nullptr;
-    auto found = glyphs.find(Key(size, glyphIndex));
+    const uint64_t key = Key(size, glyphIndex);
+    auto found = glyphs.find(key);
     if (found != glyphs.end())
         return found->second.loaded ? &found->second : nullptr;
+    // A glyph that fails to load is remembered as failed, so it is not retried.
+    zGlyph glyph;
+    LoadGlyph(size, glyphIndex, glyph);
+    const zGlyph* kept = Keep(key, glyph, glyphs.end(), true);
+    return kept->loaded ? kept : nullptr;
+}
 
-    zGlyph rendered;
-    if (!SetPixelSize(size) || FT_Load_Glyph(face, glyphIndex, FT_LOAD_RENDER) != 0) {
-        // Remembered as failed, so it is not retried; the record counts
-        // against the limit like any other.
-        if (bitmaps.size() + BytesWithOneMore(glyphs) > cacheLimit)
-            StartGlyphsOver();
-        glyphs.emplace(Key(size, glyphIndex), rendered);
+const zGlyph* zTrueTypeFont::GetRenderedGlyph(int32_t size, uint32_t glyphIndex)
+{
+    if (face == nullptr || size < 1 || size > MaxPixelSize)
+        return nullptr;
+    const uint64_t key = Key(size, glyphIndex);
+    auto found = glyphs.find(key);
+    if (found != glyphs.end() && (!found->second.loaded || found->second.rasterised))
+        return found->second.loaded ? &found->second : nullptr;
+    zGlyph glyph;
+    if (!LoadGlyph(size, glyphIndex, glyph)) {
+        Keep(key, glyph, found, true);
         return nullptr;
     }
-    ++renderCount;
+    const bool made = Rasterise(glyphIndex, size, glyph, found);
+    // A bitmap just made has its room; nothing may start over under it.
+    const zGlyph* kept = Keep(key, glyph, found, !made);
+    return kept->loaded ? kept : nullptr;
+}
+
+bool zTrueTypeFont::LoadGlyph(int32_t size, uint32_t glyphIndex, zGlyph& glyph)
+{
+    glyph = zGlyph{};
+    if (!SetPixelSize(size))
+        return false;
+    ++loadCount;
+    if (FT_Load_Glyph(face, glyphIndex, FT_LOAD_DEFAULT) != 0)
+        return false;
     const FT_GlyphSlot slot = face->glyph;
-    rendered.advance = int32_t(slot->advance.x);
-    rendered.metricsHeight = int32_t(slot->metrics.height);
-    rendered.left = slot->bitmap_left;
-    rendered.top = slot->bitmap_top;
+    glyph.loaded = true;
+    glyph.advance = int32_t(std::clamp<FT_Pos>(slot->advance.x, INT32_MIN, INT32_MAX));
+    glyph.metricsHeight = int32_t(std::clamp<FT_Pos>(slot->metrics.height, INT32_MIN, INT32_MAX));
+    // FreeType sets an outline's bitmap box when it loads it without
+    // rendering, so where a glyph would draw, and how large its bitmap would
+    // be, is known before anything is rasterised.
+    glyph.left = slot->bitmap_left;
+    glyph.top = slot->bitmap_top;
+    glyph.width = int32_t(std::min<unsigned int>(slot->bitmap.width, INT32_MAX));
+    glyph.rows = int32_t(std::min<unsigned int>(slot->bitmap.rows, INT32_MAX));
+    return true;
+}
+
+bool zTrueTypeFont::Rasterise(uint32_t glyphIndex, int32_t size, zGlyph& glyph, GlyphMap::iterator& found)
+{
+    glyph.rasterised = true;
+    const size_t bytes = size_t(glyph.width) * size_t(glyph.rows);
+    if (bytes == 0)
+        return false;
+    if (bytes > MaxGlyphBytes || bytes + BytesWithOneMore(GlyphMap()) > cacheLimit) {
+        LogWarning("zTrueTypeFont::GetRenderedGlyph")
+            << "Glyph " << unsigned(glyphIndex) << " of font '" << id << "' at size " << int(size)
+            << " is too large to draw (" << int(glyph.width) << "x" << int(glyph.rows) << " pixels).\n";
+        return false;
+    }
+    const FT_GlyphSlot slot = face->glyph;
+    if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
+        return false;
     const FT_Bitmap& bitmap = slot->bitmap;
-    const bool hasBitmap = bitmap.pixel_mode == FT_PIXEL_MODE_GRAY && bitmap.buffer != nullptr;
-    const size_t bytes = hasBitmap ? size_t(bitmap.width) * size_t(bitmap.rows) : 0;
+    // The renderer fills the box it was given; anything else is not drawn.
+    if (bitmap.buffer == nullptr || bitmap.width != unsigned(glyph.width) || bitmap.rows != unsigned(glyph.rows) ||
+        bitmap.pixel_mode != FT_PIXEL_MODE_GRAY)
+        return false;
+    ++renderCount;
+
+    const auto needed = [&] {
+        return BitmapCost(bytes) + (found == glyphs.end() ? BytesWithOneMore(glyphs) - HeldBytes(glyphs) : 0);
+    };
     // Text that asks for many large glyphs starts the cache over rather than
     // growing without bound; glyphs handed out earlier are not used after
     // the next GetGlyph.
-    if (bitmaps.size() + bytes + BytesWithOneMore(glyphs) > cacheLimit)
+    if (GetCacheBytes() + needed() > cacheLimit) {
         StartGlyphsOver();
-    if (hasBitmap) {
-        rendered.width = int32_t(bitmap.width);
-        rendered.rows = int32_t(bitmap.rows);
-        rendered.offset = uint32_t(bitmaps.size());
-        bitmaps.resize(bitmaps.size() + bytes);
-        uint8_t* out = bitmaps.data() + rendered.offset;
-        for (int32_t row = 0; row < rendered.rows; ++row) {
-            const uint8_t* in = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
-            std::memcpy(out + size_t(row) * size_t(rendered.width), in, size_t(rendered.width));
-        }
+        found = glyphs.end();
+        if (GetCacheBytes() + needed() > cacheLimit)
+            return false;
     }
-    rendered.loaded = true;
-    return &glyphs.emplace(Key(size, glyphIndex), rendered).first->second;
+    uint8_t* out = AllocateBitmap(bytes);
+    if (out == nullptr) {
+        LogError("zTrueTypeFont::GetRenderedGlyph") << "Out of memory for a glyph bitmap of font '" << id << "'.\n";
+        return false;
+    }
+    for (int32_t row = 0; row < glyph.rows; ++row) {
+        const uint8_t* in = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
+        std::memcpy(out + size_t(row) * size_t(glyph.width), in, size_t(glyph.width));
+    }
+    glyph.bitmap = out;
+    return true;
+}
+
+const zGlyph* zTrueTypeFont::Keep(uint64_t key, const zGlyph& glyph, GlyphMap::iterator found, bool mayStartOver)
+{
+    if (found != glyphs.end()) {
+        found->second = glyph;
+        return &found->second;
+    }
+    const auto fits = [&] { return GetCacheBytes() - HeldBytes(glyphs) + BytesWithOneMore(glyphs) <= cacheLimit; };
+    if (!fits() && mayStartOver)
+        StartGlyphsOver();
+    if (!fits()) {
+        unkept = glyph;
+        return &unkept;
+    }
+    return &glyphs.emplace(key, glyph).first->second;
+}
+
+size_t zTrueTypeFont::BitmapCost(size_t bytes) const
+{
+    if (bytes == 0)
+        return 0;
+    const size_t shared = SharedBlockBytes(cacheLimit);
+    size_t cost = 0;
+    if (bytes > shared / 4)
+        cost = bytes;
+    else if (bytes > sharedRoom)
+        cost = shared;
+    // The block list grows to twice its length.
+    if (cost != 0 && blocks.size() == blocks.capacity())
+        cost += std::max<size_t>(blocks.size(), 1) * sizeof(blocks[0]);
+    return cost;
+}
+
+uint8_t* zTrueTypeFont::AllocateBitmap(size_t bytes)
+{
+    const size_t shared = SharedBlockBytes(cacheLimit);
+    const bool small = bytes <= shared / 4;
+    if (small && bytes <= sharedRoom) {
+        uint8_t* out = sharedCursor;
+        sharedCursor += bytes;
+        sharedRoom -= bytes;
+        return out;
+    }
+    const size_t size = small ? shared : bytes;
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[size]);
+    if (block == nullptr)
+        return nullptr;
+    uint8_t* out = block.get();
+    blocks.push_back(std::move(block));
+    blockBytes += size;
+    if (small) {
+        sharedCursor = out + bytes;
+        sharedRoom = size - bytes;
+    }
+    return out;
 }
 
 int32_t zTrueTypeFont::GetKerning(int32_t size, uint32_t left, uint32_t right)
@@ -165,7 +294,7 @@ void zTrueTypeFont::SetCacheLimit(size_t bytes)
 
 size_t zTrueTypeFont::GetCacheBytes() const
 {
-    return bitmaps.capacity() + HeldBytes(glyphs);
+    return blockBytes + blocks.capacity() * sizeof(blocks[0]) + HeldBytes(glyphs);
 }
 
 size_t zTrueTypeFont::GetKerningCacheBytes() const
@@ -175,9 +304,12 @@ size_t zTrueTypeFont::GetKerningCacheBytes() const
 
 void zTrueTypeFont::StartGlyphsOver()
 {
-    // clear() would keep the bucket array and the vector's capacity.
-    decltype(glyphs)().swap(glyphs);
-    decltype(bitmaps)().swap(bitmaps);
+    // clear() would keep the bucket array and the block list's capacity.
+    GlyphMap().swap(glyphs);
+    decltype(blocks)().swap(blocks);
+    blockBytes = 0;
+    sharedCursor = nullptr;
+    sharedRoom = 0;
 }
 
 void zTrueTypeFont::StartKerningOver()

@@ -204,15 +204,20 @@ TEST_F(TextLayoutTest, GlyphsAreRenderedOncePerSizeAndCharacter)
     const char* text = "abcabc";
     const zPicture::Rect all{0, 0, 200, 40};
     ComputeTextRect(text, params, all);
+    EXPECT_EQ(font->GetRenderCount(), 0u) << "measuring rasterises nothing";
     RenderTextToPicture(picture, text, params, all, all);
-    const uint32_t afterFirst = font->GetRenderCount();
+    const uint32_t loadsAfterFirst = font->GetLoadCount();
+    const uint32_t rendersAfterFirst = font->GetRenderCount();
+    EXPECT_EQ(rendersAfterFirst, 3u);
     for (int i = 0; i < 5; ++i) {
         ComputeTextRect(text, params, all);
         RenderTextToPicture(picture, text, params, all, all);
     }
-    EXPECT_EQ(font->GetRenderCount(), afterFirst);
+    EXPECT_EQ(font->GetLoadCount(), loadsAfterFirst);
+    EXPECT_EQ(font->GetRenderCount(), rendersAfterFirst);
     ComputeTextRect("~~Size(20)abc", params, all);
-    EXPECT_EQ(font->GetRenderCount(), afterFirst + 3) << "another size is another glyph";
+    EXPECT_EQ(font->GetLoadCount(), loadsAfterFirst + 3) << "another size is another glyph";
+    EXPECT_EQ(font->GetRenderCount(), rendersAfterFirst);
 }
 
 TEST_F(TextLayoutTest, GlyphCacheStartsOverPastItsLimit)
