@@ -12,6 +12,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -51,6 +52,48 @@ size_t BytesWithOneMore(const Map& map)
 size_t SharedBlockBytes(size_t limit)
 {
     return std::min<size_t>(size_t(64) << 10, limit / 16);
+}
+
+// Bits per pixel of a coverage layout. For the load flags used here FreeType
+// hands back GRAY for rendered outlines and MONO, GRAY2, GRAY4 or GRAY for
+// embedded bitmaps (colour ones come flattened to GRAY without
+// FT_LOAD_COLOR; the LCD layouts only come from LCD targets); 0 for others.
+int32_t CoverageBits(unsigned char pixelMode)
+{
+    switch (pixelMode) {
+    case FT_PIXEL_MODE_MONO:
+        return 1;
+    case FT_PIXEL_MODE_GRAY2:
+        return 2;
+    case FT_PIXEL_MODE_GRAY4:
+        return 4;
+    case FT_PIXEL_MODE_GRAY:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+// Writes width x rows bytes of 8-bit coverage: each pixel's level, most
+// significant bits first, scaled from 0..2^bits - 1 to 0..255. A negative
+// pitch means the rows go up from the buffer's start.
+void ConvertCoverage(const FT_Bitmap& bitmap, int32_t bits, uint8_t* out)
+{
+    const ptrdiff_t pitch = bitmap.pitch;
+    const uint8_t* top = bitmap.buffer + (pitch < 0 ? -pitch * ptrdiff_t(bitmap.rows - 1) : 0);
+    const uint32_t highest = (1u << bits) - 1;
+    for (uint32_t row = 0; row < bitmap.rows; ++row, out += bitmap.width) {
+        const uint8_t* in = top + ptrdiff_t(row) * pitch;
+        if (bits == 8) {
+            std::memcpy(out, in, bitmap.width);
+            continue;
+        }
+        for (uint32_t x = 0; x < bitmap.width; ++x) {
+            const uint32_t bit = x * uint32_t(bits);
+            const uint32_t level = (uint32_t(in[bit / 8]) >> (8 - uint32_t(bits) - bit % 8)) & highest;
+            out[x] = uint8_t(level * 255 / highest);
+        }
+    }
 }
 
 } // namespace
@@ -175,9 +218,11 @@ bool zTrueTypeFont::Rasterise(uint32_t glyphIndex, int32_t size, zGlyph& glyph, 
     if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
         return false;
     const FT_Bitmap& bitmap = slot->bitmap;
+    const int32_t bits = CoverageBits(bitmap.pixel_mode);
     // The renderer fills the box it was given; anything else is not drawn.
-    if (bitmap.buffer == nullptr || bitmap.width != unsigned(glyph.width) || bitmap.rows != unsigned(glyph.rows) ||
-        bitmap.pixel_mode != FT_PIXEL_MODE_GRAY)
+    if (bitmap.buffer == nullptr || bits == 0 || bitmap.width != unsigned(glyph.width) ||
+        bitmap.rows != unsigned(glyph.rows) ||
+        std::abs(int64_t(bitmap.pitch)) < (int64_t(bitmap.width) * bits + 7) / 8)
         return false;
     ++renderCount;
 
@@ -198,10 +243,7 @@ bool zTrueTypeFont::Rasterise(uint32_t glyphIndex, int32_t size, zGlyph& glyph, 
         LogError("zTrueTypeFont::GetRenderedGlyph") << "Out of memory for a glyph bitmap of font '" << id << "'.\n";
         return false;
     }
-    for (int32_t row = 0; row < glyph.rows; ++row) {
-        const uint8_t* in = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
-        std::memcpy(out + size_t(row) * size_t(glyph.width), in, size_t(glyph.width));
-    }
+    ConvertCoverage(bitmap, bits, out);
     glyph.bitmap = out;
     return true;
 }

@@ -132,4 +132,107 @@ TEST_F(GeneratedFontTest, GlyphCacheGivesItsMemoryBack)
     EXPECT_LT(font->GetCacheBytes(), size_t(1) << 20);
 }
 
+// Embedded bitmaps: a 16 ppem strike of "A" at each depth FreeType reads,
+// in a font with outlines and in a bitmap-only one.
+struct StrikeCase {
+    const char* name;
+    uint8_t depth;
+    bool outlines;
+};
+
+void PrintTo(const StrikeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+constexpr uint8_t StrikeWidth = 6, StrikeHeight = 8;
+
+// The strike's levels: the top row and the left column at the highest level,
+// so that the drawn glyph is easy to find; the rest runs through the levels.
+uint8_t StrikeLevel(uint8_t depth, int32_t x, int32_t y)
+{
+    const int32_t highest = (1 << depth) - 1;
+    return uint8_t(x == 0 || y == 0 ? highest : (x * 7 + y * 13) % (highest + 1));
+}
+
+TrueTypeFontSpec StrikeFont(const StrikeCase& c)
+{
+    TrueTypeFontSpec spec;
+    spec.outlines = c.outlines;
+    TrueTypeGlyphSpec glyph;
+    glyph.codePoint = 'A';
+    glyph.advance = 600;
+    glyph.contours = {TrueTypeSquare(500)};
+    spec.glyphs.push_back(glyph);
+    TrueTypeStrike strike;
+    strike.ppem = 16;
+    strike.bitDepth = c.depth;
+    TrueTypeStrikeGlyph image;
+    image.width = StrikeWidth;
+    image.height = StrikeHeight;
+    image.bearingX = 1;
+    image.bearingY = 10;
+    image.advance = 11;
+    for (int32_t y = 0; y < StrikeHeight; ++y)
+        for (int32_t x = 0; x < StrikeWidth; ++x)
+            image.levels.push_back(StrikeLevel(c.depth, x, y));
+    strike.glyphs.push_back(image);
+    spec.strikes.push_back(strike);
+    return spec;
+}
+
+class StrikeTest : public GeneratedFontTest, public ::testing::WithParamInterface<StrikeCase> {};
+
+TEST_P(StrikeTest, EmbeddedBitmapsAreDrawnAtTheirSize)
+{
+    const StrikeCase& c = GetParam();
+    zTrueTypeFont* font = Open(StrikeFont(c), c.name);
+    ASSERT_NE(font, nullptr);
+    zTextParameters parameters;
+    parameters.font = font;
+    parameters.size = 16;
+    const zPicture::Rect extent = ComputeTextRect("AAAA", parameters, zPicture::Rect{0, 0, 0, 0});
+    EXPECT_EQ(extent.x1, 44);
+    EXPECT_EQ(extent.y1, 16);
+
+    // The line is 16 pixels high with its baseline 12 down: each glyph's top
+    // row lies at 12 - 10, its left column at the pen + 1, the pen moving 11
+    // pixels a glyph. Full coverage at full colour alpha gives 255 x 255 / 256.
+    const zPicture drawn = Draw(font, 16, "AAAA", 48, 16);
+    zPicture expected = MakeCanvas(48, 16);
+    const int32_t highest = (1 << c.depth) - 1;
+    for (int32_t glyph = 0; glyph < 4; ++glyph)
+        for (int32_t y = 0; y < StrikeHeight; ++y)
+            for (int32_t x = 0; x < StrikeWidth; ++x) {
+                const int32_t coverage = StrikeLevel(c.depth, x, y) * 255 / highest * 255 / 256;
+                expected.pixels[(size_t(2 + y) * 48 + size_t(1 + 11 * glyph + x)) * 4 + 3] = uint8_t(coverage);
+            }
+    EXPECT_EQ(AlphaAsText(drawn), AlphaAsText(expected));
+    // The text shows four bits a pixel: the first glyph's bytes exactly.
+    for (int32_t y = 0; y < StrikeHeight; ++y)
+        for (int32_t x = 0; x < StrikeWidth; ++x)
+            ASSERT_EQ(PixelByte(drawn, 1 + x, 2 + y, 3), PixelByte(expected, 1 + x, 2 + y, 3)) << x << "," << y;
+
+    // Other sizes: the outline where there is one, nothing in a font of
+    // bitmaps only.
+    const zPicture other = Draw(font, 17, "AAAA", 48, 17);
+    if (c.outlines)
+        EXPECT_GT(InkedPixels(other), 4 * 8 * 8);
+    else
+        EXPECT_EQ(InkedPixels(other), 0);
+}
+
+const StrikeCase StrikeCases[] = {
+    {"Mono", 1, true},
+    {"Gray2", 2, true},
+    {"Gray4", 4, true},
+    {"Gray8", 8, true},
+    {"BitmapOnlyMono", 1, false},
+    {"BitmapOnlyGray2", 2, false},
+    {"BitmapOnlyGray4", 4, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Depths, StrikeTest, ::testing::ValuesIn(StrikeCases),
+                         [](const ::testing::TestParamInfo<StrikeCase>& info) { return info.param.name; });
+
 } // namespace
