@@ -394,7 +394,7 @@ zPicture::Rect zTrueTypeFont::TextExtent(const char* text, zTrueTypeFont* font)
         if (glyph->metricsHeight > height)
             height = glyph->metricsHeight;
     }
-    extent.x1 = int32_t(width / 64);
+    extent.x1 = int32_t(std::clamp<int64_t>(width / 64, INT32_MIN, INT32_MAX));
     extent.y1 = height / 64;
     return extent;
 }

@@ -132,6 +132,43 @@ TEST_F(GeneratedFontTest, GlyphCacheGivesItsMemoryBack)
     EXPECT_LT(font->GetCacheBytes(), size_t(1) << 20);
 }
 
+// An ascender of -32768 at 16 units per em: at 1024 pixels an empty line is
+// -2,097,152 pixels high (a line with glyphs is at least 0); 40 of them
+// reach -84 million pixels, past what int32 holds in 1/64 pixel, and the
+// "A" after them lies far above the picture.
+TEST_F(GeneratedFontTest, NegativeLineHeightsDrawNothing)
+{
+    TrueTypeFontSpec spec;
+    spec.unitsPerEm = 16;
+    spec.ascender = -32768;
+    spec.descender = 0;
+    TrueTypeGlyphSpec glyph;
+    glyph.codePoint = 'A';
+    glyph.advance = 8;
+    glyph.contours = {TrueTypeSquare(8)};
+    spec.glyphs.push_back(glyph);
+    zTrueTypeFont* font = Open(spec, "negative");
+    ASSERT_NE(font, nullptr);
+    ASSERT_LT(font->GetLineHeight(1024), 0);
+    const std::string text = std::string(40, '\n') + "A";
+    zTextParameters parameters;
+    parameters.font = font;
+    for (int32_t size : {16, 1024}) {
+        parameters.size = size;
+        EXPECT_EQ(ComputeTextRect(text.c_str(), parameters, zPicture::Rect{0, 0, 64, 64}).y1, 0) << size;
+        EXPECT_EQ(InkedPixels(Draw(font, size, text.c_str(), 64, 64)), 0) << size;
+    }
+    EXPECT_EQ(font->GetRenderCount(), 0u) << "glyphs outside the picture are not rasterised";
+    // Alone, the "A" stands on the placed rectangle's top edge (its line is
+    // 0 high): placed 16 pixels down, it is drawn.
+    parameters.size = 16;
+    zPicture alone = MakeCanvas(64, 64);
+    const zPicture::Rect lower{0, 16, 64, 64};
+    ComputeTextRect("A", parameters, lower);
+    RenderTextToPicture(alone, "A", parameters, lower, zPicture::Rect{0, 0, 64, 64});
+    EXPECT_EQ(InkedPixels(alone), 8 * 8);
+}
+
 // Embedded bitmaps: a 16 ppem strike of "A" at each depth FreeType reads,
 // in a font with outlines and in a bitmap-only one.
 struct StrikeCase {

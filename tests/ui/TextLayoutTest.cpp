@@ -533,6 +533,78 @@ TEST_F(TextLayoutTest, StaleLineTableIsLaidOutAgain)
     EXPECT_EQ(FirstInkColumn(picture, 0, 8), -1);
 }
 
+// Line advances (heading x size + line height) far past int32, in both
+// directions: heights saturate, and lines outside the picture draw nothing.
+struct AdvanceCase {
+    const char* name;
+    const char* text;
+    int32_t size;
+    int32_t heading;
+    int32_t height; // the measured height in pixels
+};
+
+void PrintTo(const AdvanceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LineAdvanceTest : public TextLayoutTest, public ::testing::WithParamInterface<AdvanceCase> {};
+
+TEST_P(LineAdvanceTest, HeightsSaturateAndLinesOutsideDrawNothing)
+{
+    const AdvanceCase& c = GetParam();
+    params.size = c.size;
+    params.heading = c.heading;
+    const zPicture::Rect all{0, 0, 64, 32};
+    EXPECT_EQ(ComputeTextRect(c.text, params, all).y1, c.height);
+    zPicture picture = MakeCanvas(64, 32);
+    RenderTextToPicture(picture, c.text, params, all, all);
+    // Only the first line lies in the picture.
+    const std::string text = c.text;
+    stored = text.substr(0, text.find('\n'));
+    zPicture first = MakeCanvas(64, 32);
+    RenderTextToPicture(first, stored.c_str(), params, all, all);
+    EXPECT_EQ(AlphaAsText(picture), AlphaAsText(first));
+}
+
+const AdvanceCase AdvanceCases[] = {
+    {"HugeSizeAndHeading", "a\nb\nc", INT32_MAX, INT32_MAX, INT32_MAX},
+    {"SizeMarkup", "~~Size(2147483647)a\nb\nc", 16, INT32_MAX, INT32_MAX},
+    {"NegativeHeading", "a\nb\nc", INT32_MAX, INT32_MIN, 0},
+    // 67 million pixels a line up, or down.
+    {"HeadingFarAbove", "A\nA\nA", 16, -268435456, 0},
+    {"HeadingFarBelow", "A\nA\nA", 1024, 1 << 30, INT32_MAX},
+    {"ManyLinesFarAbove", "A\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA", 16, INT32_MIN, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Text, LineAdvanceTest, ::testing::ValuesIn(AdvanceCases),
+                         [](const ::testing::TestParamInfo<AdvanceCase>& info) { return info.param.name; });
+
+TEST_F(TextLayoutTest, RectanglesAsWideAsInt32Allows)
+{
+    const zPicture::Rect widest{INT32_MIN, 0, INT32_MAX, 32};
+    params.format = zTextParameters::FormatParagraph;
+    const char* text = "ab cd ef";
+    EXPECT_EQ(ComputeTextRect(text, params, widest).x1, LineWidth(text, params)) << "no wrap";
+    const struct {
+        int32_t align;
+        bool inked;
+    } aligns[] = {
+        {zTextParameters::AlignLeft, false},
+        {zTextParameters::AlignRight, false},
+        // Centred on x = 0: the right half shows.
+        {zTextParameters::AlignCentre, true},
+        {zTextParameters::AlignJustify, false},
+    };
+    for (const auto& a : aligns) {
+        params.align = a.align;
+        zPicture picture = MakeCanvas(64, 32);
+        ComputeTextRect(text, params, widest);
+        RenderTextToPicture(picture, text, params, widest, zPicture::Rect{0, 0, 64, 32});
+        EXPECT_EQ(FirstInkColumn(picture, 0, 32) >= 0, a.inked) << "align " << a.align;
+    }
+}
+
 // The font system.
 
 class FontListTest : public FontSystemTest {};
