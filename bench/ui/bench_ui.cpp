@@ -13,9 +13,18 @@
 #include "ui/zTrueTypeFont.h"
 #include "ui/zWindow.h"
 
+#include "ui/TrueTypeBuilder.h"
+
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -67,6 +76,24 @@ public:
     bool SetCursorPosition(int32_t, int32_t) override { return true; }
     int32_t GetFullScreenWidth() override { return 1280; }
 };
+
+// Runs work in a child process and gives the child's peak resident size in
+// MiB, or -1 when it fails: each row's peak is its own, not the peak of the
+// rows before it in this program.
+double PeakMegabytesOf(const std::function<void()>& work)
+{
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        work();
+        _exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1.0;
+    return double(usage.ru_maxrss) / 1024.0;
+}
 
 } // namespace
 
@@ -141,3 +168,90 @@ static void BM_SceneFrame(benchmark::State& state)
     }
 }
 BENCHMARK(BM_SceneFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Every ordered pair of the printable ASCII glyphs ("!" to "~"): 17,672
+// characters that ask the kerning cache for every pair, measured at 2,000
+// sizes the font refuses (arg 0: 2000 to 3999) or at every size it accepts
+// (arg 1: 1 to 1024). The time and peak are those of the whole row.
+static void BM_MeasurePairsAtManySizes(benchmark::State& state)
+{
+    if (!OpenFonts()) {
+        state.SkipWithError("default.ttf not found");
+        return;
+    }
+    std::string text;
+    for (char left = '!'; left <= '~'; ++left)
+        for (char right = '!'; right <= '~'; ++right) {
+            text += left;
+            text += right;
+        }
+    const bool valid = state.range(0) != 0;
+    const int32_t first = valid ? 1 : 2000;
+    const int32_t last = valid ? zTrueTypeFont::MaxPixelSize : 3999;
+    double peak = 0.0;
+    for (auto _ : state) {
+        peak = PeakMegabytesOf([&] {
+            zTextParameters parameters;
+            parameters.font = zScene2D::GetDefaultFont();
+            for (int32_t size = first; size <= last; ++size) {
+                parameters.size = size;
+                benchmark::DoNotOptimize(ComputeTextRect(text.c_str(), parameters, zPicture::Rect{0, 0, 0, 0}));
+            }
+        });
+    }
+    state.counters["peak_MB"] = peak;
+}
+BENCHMARK(BM_MeasurePairsAtManySizes)->Arg(0)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// A font of 16 units per em whose "A" and "B" are filled squares of 32,760
+// units: at 16 pixels each glyph would be a 1 GiB bitmap. "A" measured once,
+// "AB" ten times, then "AB" drawn ten times into a 256 x 64 picture.
+static void BM_HugeGlyphFont(benchmark::State& state)
+{
+    if (!OpenFonts()) {
+        state.SkipWithError("default.ttf not found");
+        return;
+    }
+    TrueTypeFontSpec spec;
+    spec.unitsPerEm = 16;
+    spec.ascender = 14;
+    spec.descender = -2;
+    for (char c : {'A', 'B'}) {
+        TrueTypeGlyphSpec glyph;
+        glyph.codePoint = uint32_t(c);
+        glyph.advance = 32760;
+        glyph.contours = {TrueTypeSquare(32760)};
+        spec.glyphs.push_back(glyph);
+    }
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("tavrin-bench-huge-" + std::to_string(getpid()) + ".ttf")).string();
+    std::ofstream(path, std::ios::binary) << BuildTrueType(spec);
+    zTrueTypeFont* font = zScene2D::OpenFont(path.c_str());
+    std::filesystem::remove(path);
+    if (font == nullptr) {
+        state.SkipWithError("the generated font did not open");
+        return;
+    }
+    double peak = 0.0;
+    for (auto _ : state) {
+        peak = PeakMegabytesOf([&] {
+            zTextParameters parameters;
+            parameters.font = font;
+            parameters.size = 16;
+            const zPicture::Rect none{0, 0, 0, 0};
+            benchmark::DoNotOptimize(ComputeTextRect("A", parameters, none));
+            for (int i = 0; i < 10; ++i)
+                benchmark::DoNotOptimize(ComputeTextRect("AB", parameters, none));
+            zPicture picture;
+            picture.AllocAs(256, 64, PixelFormatARGB32);
+            const zPicture::Rect all{0, 0, 256, 64};
+            for (int i = 0; i < 10; ++i) {
+                ComputeTextRect("AB", parameters, all);
+                RenderTextToPicture(picture, "AB", parameters, all, all);
+            }
+            benchmark::DoNotOptimize(picture.pixels);
+        });
+    }
+    state.counters["peak_MB"] = peak;
+}
+BENCHMARK(BM_HugeGlyphFont)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);

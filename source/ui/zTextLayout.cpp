@@ -14,6 +14,21 @@ namespace {
 // A markup sequence is short; the scan never looks further than this.
 constexpr size_t MaxMarkupLength = 4096;
 
+// Sums of line heights saturate here (1/64 pixel): a height of INT32_MAX
+// pixels.
+constexpr int64_t HeightLimit = int64_t(INT32_MAX) * 64;
+// Pen positions saturate at 2^40 pixels, far past any picture and far inside
+// int64 once a line's advance (under 2^62) is added.
+constexpr int64_t PixelLimit = int64_t(1) << 40;
+constexpr int64_t PenLimit = PixelLimit * 64;
+
+// heading x size + line height of a laid-out line, 1/64 pixel: under 2^62 in
+// magnitude.
+int64_t LineAdvance(const zTextParameters& parameters, const zTextLine& line)
+{
+    return int64_t(parameters.heading) * parameters.size + line.height;
+}
+
 // Reads an optionally negative decimal integer; null when there are no digits.
 // Values saturate instead of overflowing.
 const char* ReadInteger(const char* position, const char* end, int32_t& value)
@@ -197,7 +212,7 @@ const char* LayoutTextLine(const char* position, zTextLine& line, zTextParameter
             line.end = position;
             return position + breakLength;
         }
-        if (*position == 0 || (glyphLimit > 0 && line.glyphs >= glyphLimit)) {
+        if (*position == 0 || (glyphLimit > 0 && line.glyphs >= glyphLimit) || line.glyphs == INT32_MAX) {
             line.end = position;
             return position;
         }
@@ -259,7 +274,10 @@ zPicture::Rect ComputeTextRect(const char* text, const zTextParameters& paramete
     if (parameters.font == nullptr || text == nullptr)
         return result;
 
-    const int32_t wrapWidth = parameters.format != zTextParameters::FormatStandard ? rect.x1 - rect.x0 : -1;
+    const int32_t wrapWidth =
+        parameters.format != zTextParameters::FormatStandard
+            ? int32_t(std::clamp<int64_t>(int64_t(rect.x1) - rect.x0, INT32_MIN, INT32_MAX))
+            : -1;
     const int32_t glyphLimit = parameters.format == zTextParameters::FormatColumn ? parameters.columnWidth : -1;
     table.text = text;
     table.parameters = parameters;
@@ -277,7 +295,7 @@ zPicture::Rect ComputeTextRect(const char* text, const zTextParameters& paramete
         zTextLine& line = table.lines[table.count++];
         position = LayoutTextLine(position, line, working, wrapWidth, glyphLimit);
         widest = std::max(widest, line.width);
-        height += int64_t(working.heading) * working.size + line.height;
+        height = std::clamp(height + LineAdvance(working, line), -HeightLimit, HeightLimit);
     }
     result.x1 = widest / 64;
     result.y1 = int32_t(std::clamp<int64_t>(height / 64, 0, INT32_MAX));
@@ -296,13 +314,15 @@ zPicture::Rect RenderTextToPicture(zPicture& picture, const char* text, const zT
         ComputeTextRect(text, parameters, placed);
 
     zTextParameters working = parameters;
-    const int32_t placedWidth = placed.x1 - placed.x0;
+    const int64_t placedWidth = int64_t(placed.x1) - placed.x0;
+    // Lines outside the picture take their place but draw nothing: their
+    // glyphs miss the clip.
     int64_t y = placed.y0;
     for (int32_t i = 0; i < table.count; ++i) {
         const zTextLine& line = table.lines[i];
-        const int32_t lineWidth = line.width / 64;
-        int32_t x = placed.x0;
-        int32_t extraSpace = 0;
+        const int64_t lineWidth = line.width / 64;
+        int64_t x = placed.x0;
+        int64_t extraSpace = 0;
         switch (working.align) {
         case zTextParameters::AlignRight:
             x = placed.x1 - lineWidth;
@@ -314,22 +334,19 @@ zPicture::Rect RenderTextToPicture(zPicture& picture, const char* text, const zT
             // The last line and a line without spaces stay left-aligned; a
             // line wider than the rectangle is not squeezed.
             if (i + 1 < table.count && line.spaces > 0 && placedWidth > lineWidth)
-                extraSpace = int32_t(int64_t(placedWidth - lineWidth) * 64 / line.spaces);
+                extraSpace = (placedWidth - lineWidth) * 64 / line.spaces;
             break;
         default:
             break;
         }
-        if (y > INT32_MAX / 128)
-            break;
-        x = std::clamp(x, -(INT32_MAX / 128), INT32_MAX / 128);
-        DrawTextLine(line, picture, working, x * 64, int32_t(y) * 64, clip, extraSpace);
-        y += (int64_t(working.heading) * working.size + line.height) / 64;
+        DrawTextLine(line, picture, working, x * 64, y * 64, clip, extraSpace);
+        y = std::clamp(y + LineAdvance(working, line) / 64, -PixelLimit, PixelLimit);
     }
     return placed;
 }
 
-void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& parameters, int32_t penX, int32_t penY,
-                  const zPicture::Rect& clip, int32_t extraSpace)
+void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& parameters, int64_t penX, int64_t penY,
+                  const zPicture::Rect& clip, int64_t extraSpace)
 {
     zTrueTypeFont* font = parameters.font;
     if (font == nullptr || line.start == nullptr || picture.pixels == nullptr || picture.format.bitsPerPixel != 32 ||
@@ -347,6 +364,9 @@ void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& par
     const bool hasAlpha = format.alphaWidth == 8;
 
     const int64_t lineHeight = line.height;
+    penX = std::clamp(penX, -PenLimit, PenLimit);
+    penY = std::clamp(penY, -PenLimit, PenLimit);
+    extraSpace = std::clamp(extraSpace, -PenLimit, PenLimit);
     int64_t pen = penX;
     int32_t drawn = 0;
     const char* position = line.start;
@@ -367,9 +387,11 @@ void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& par
         ++drawn;
 
         const int32_t size = parameters.size;
-        const zGlyph* glyph = font->GetGlyph(size, font->GetGlyphIndex(codePoint));
-        const int64_t next = pen + int64_t(parameters.tracking) * size + (glyph != nullptr ? glyph->advance : 0) +
-                             (isSpace ? extraSpace : 0);
+        const uint32_t index = font->GetGlyphIndex(codePoint);
+        const zGlyph* glyph = font->GetGlyph(size, index);
+        const int64_t step =
+            int64_t(parameters.tracking) * size + (glyph != nullptr ? glyph->advance : 0) + (isSpace ? extraSpace : 0);
+        const int64_t next = std::clamp(pen + step, -PenLimit, PenLimit);
         const int64_t left = pen;
         pen = next;
         if (glyph == nullptr || glyph->width == 0 || glyph->rows == 0)
@@ -379,10 +401,16 @@ void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& par
 
         const int64_t gx = left / 64 + glyph->left;
         const int64_t gy = (penY + lineHeight) / 64 - (lineHeight / 64) / 4 - glyph->top;
+        // A glyph whose box misses the clip is not rasterised.
+        if (gx >= clipX1 || gx + glyph->width <= clipX0 || gy >= clipY1 || gy + glyph->rows <= clipY0)
+            continue;
+        glyph = font->GetRenderedGlyph(size, index);
+        if (glyph == nullptr || glyph->bitmap == nullptr)
+            continue;
         const uint8_t colour[3] = {ClampByte(parameters.color[0]), ClampByte(parameters.color[1]),
                                    ClampByte(parameters.color[2])};
         const int32_t colourAlpha = ClampByte(parameters.color[3]);
-        const uint8_t* bitmap = font->GetBitmap(*glyph);
+        const uint8_t* bitmap = glyph->bitmap;
         const int64_t row0 = std::max<int64_t>(0, clipY0 - gy);
         const int64_t row1 = std::min<int64_t>(glyph->rows, clipY1 - gy);
         const int64_t col0 = std::max<int64_t>(0, clipX0 - gx);

@@ -62,8 +62,9 @@ const char* LayoutTextLine(const char* position, zTextLine& line, zTextParameter
 
 // Lays the text out into the line table: wrapped at the rectangle's width in
 // paragraph and column formats, at columnWidth glyphs in column format, and
-// cut at the table's capacity. (0, 0, width, height) in pixels; all zero
-// without a font or text.
+// cut at the table's capacity. (0, 0, width, height) in pixels, the height's
+// sum saturating at INT32_MAX (and 0 when negative); all zero without a font
+// or text.
 zPicture::Rect ComputeTextRect(const char* text, const zTextParameters& parameters, const zPicture::Rect& rect);
 
 // Draws the lines of the table into a 32-bit picture inside placed, writing
@@ -75,6 +76,7 @@ zPicture::Rect RenderTextToPicture(zPicture& picture, const char* text, const zT
 
 // Draws one line with the pen at (penX, penY) in 1/64 pixel; extraSpace (1/64
 // pixel) widens every space. parameters is the working copy: markup on the
-// line changes its size and colour.
-void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& parameters, int32_t penX, int32_t penY,
-                  const zPicture::Rect& clip, int32_t extraSpace);
+// line changes its size and colour. Positions saturate at 2^40 pixels; a
+// glyph that misses the clip is neither rasterised nor drawn.
+void DrawTextLine(const zTextLine& line, zPicture& picture, zTextParameters& parameters, int64_t penX, int64_t penY,
+                  const zPicture::Rect& clip, int64_t extraSpace);

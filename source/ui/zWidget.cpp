@@ -67,44 +67,46 @@ zWidget* zWidget::FindChild(int32_t childId)
 
 zPicture::Rect zWidget::AlignRect(const zPicture::Rect& content, const zPicture::Rect& cell) const
 {
-    const int32_t width = content.x1 - content.x0;
-    const int32_t height = content.y1 - content.y0;
-    zPicture::Rect r{cell.x0, cell.y0, cell.x0 + width, cell.y0 + height};
+    // In 64 bits, each edge saturating: a text may measure INT32_MAX high.
+    const int64_t width = int64_t(content.x1) - content.x0;
+    const int64_t height = int64_t(content.y1) - content.y0;
+    int64_t x0 = cell.x0, y0 = cell.y0, x1 = cell.x0 + width, y1 = cell.y0 + height;
     switch (hAlign) {
     case AlignMiddle: {
-        const int32_t shift = ((cell.x1 - cell.x0) - width) / 2;
-        r.x0 += shift;
-        r.x1 += shift;
+        const int64_t shift = ((int64_t(cell.x1) - cell.x0) - width) / 2;
+        x0 += shift;
+        x1 += shift;
         break;
     }
     case AlignRight:
-        r.x0 = cell.x1 - width;
-        r.x1 = cell.x1;
+        x0 = cell.x1 - width;
+        x1 = cell.x1;
         break;
     case AlignFill:
-        r.x1 = cell.x1;
+        x1 = cell.x1;
         break;
     default:
         break;
     }
     switch (vAlign) {
     case AlignMiddle: {
-        const int32_t shift = ((cell.y1 - cell.y0) - height) / 2;
-        r.y0 += shift;
-        r.y1 += shift;
+        const int64_t shift = ((int64_t(cell.y1) - cell.y0) - height) / 2;
+        y0 += shift;
+        y1 += shift;
         break;
     }
     case AlignBottom:
-        r.y0 = cell.y1 - height;
-        r.y1 = cell.y1;
+        y0 = cell.y1 - height;
+        y1 = cell.y1;
         break;
     case AlignFill:
-        r.y1 = cell.y1;
+        y1 = cell.y1;
         break;
     default:
         break;
     }
-    return r;
+    const auto edge = [](int64_t value) { return int32_t(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); };
+    return zPicture::Rect{edge(x0), edge(y0), edge(x1), edge(y1)};
 }
 
 void zWidget::GetScreenPosition(float& x, float& y) const

@@ -7,6 +7,7 @@
 #include "framework/system/device/zInputDeviceInfo.h"
 #include "framework/system/device/zMouseDevice.h"
 #include "support/VirtualJoystick.h"
+#include "ui/TrueTypeBuilder.h"
 #include "ui/zScene2D.h"
 #include "ui/zWindow.h"
 
@@ -147,6 +148,18 @@ protected:
 
 TEST_F(FamilyScript, Pictures)
 {
+    // 16 units per em and an ascender of -32768: lines of -2,097,152 pixels
+    // at 1024 pixels.
+    TrueTypeFontSpec negative;
+    negative.unitsPerEm = 16;
+    negative.ascender = -32768;
+    negative.descender = 0;
+    TrueTypeGlyphSpec glyph;
+    glyph.codePoint = 'A';
+    glyph.advance = 8;
+    glyph.contours = {TrueTypeSquare(8)};
+    negative.glyphs.push_back(glyph);
+    dir.Write("negative_ascender.ttf", BuildTrueType(negative));
     RunCases("picture.nut");
     CheckAll({
         {"new_is_empty", "0,0,0,0"},
@@ -166,6 +179,8 @@ TEST_F(FamilyScript, Pictures)
         {"tga_empty_refused", "false", "Cannot save a picture of 0x0 pixels as TGA."},
         {"colour_of_wrong_class", "error: invalid instance type"},
         {"text_render", "true"},
+        {"text_heading_far_above", "66 66"},
+        {"text_negative_line_height", "true 0", "Font 'negative_ascender.ttf' loaded as 'negative_ascender'."},
         {"resize", "0,0,8,2"},
         {"released_with_handle", "done", "Garbage collected: Picture."},
         {"blend_constants", "0 1 8"},
@@ -287,6 +302,7 @@ TEST_F(FamilyScript, Widgets)
         {"canvas_into_cache", "true 0xffff0000 0x0"},
         {"hidden_and_align", "true false"},
         {"text_rect", "true"},
+        {"text_rect_saturates", "2147483648 2147483648 0"},
         {"text_parameters", "done", "unknown text attribute 'bogus'."},
         {"empty_parameters_keep_clean", "true false true"},
         {"sizer_border", "30,14,34,18 35,14,39,18"},

@@ -204,15 +204,20 @@ TEST_F(TextLayoutTest, GlyphsAreRenderedOncePerSizeAndCharacter)
     const char* text = "abcabc";
     const zPicture::Rect all{0, 0, 200, 40};
     ComputeTextRect(text, params, all);
+    EXPECT_EQ(font->GetRenderCount(), 0u) << "measuring rasterises nothing";
     RenderTextToPicture(picture, text, params, all, all);
-    const uint32_t afterFirst = font->GetRenderCount();
+    const uint32_t loadsAfterFirst = font->GetLoadCount();
+    const uint32_t rendersAfterFirst = font->GetRenderCount();
+    EXPECT_EQ(rendersAfterFirst, 3u);
     for (int i = 0; i < 5; ++i) {
         ComputeTextRect(text, params, all);
         RenderTextToPicture(picture, text, params, all, all);
     }
-    EXPECT_EQ(font->GetRenderCount(), afterFirst);
+    EXPECT_EQ(font->GetLoadCount(), loadsAfterFirst);
+    EXPECT_EQ(font->GetRenderCount(), rendersAfterFirst);
     ComputeTextRect("~~Size(20)abc", params, all);
-    EXPECT_EQ(font->GetRenderCount(), afterFirst + 3) << "another size is another glyph";
+    EXPECT_EQ(font->GetLoadCount(), loadsAfterFirst + 3) << "another size is another glyph";
+    EXPECT_EQ(font->GetRenderCount(), rendersAfterFirst);
 }
 
 TEST_F(TextLayoutTest, GlyphCacheStartsOverPastItsLimit)
@@ -234,6 +239,98 @@ TEST_F(TextLayoutTest, GlyphCacheStartsOverPastItsLimit)
     RenderTextToPicture(unlimited, text, params, all, all);
     EXPECT_EQ(AlphaAsText(limited), AlphaAsText(unlimited)) << "the same text comes out";
 }
+
+// Every ordered pair of the printable ASCII glyphs: each pair of neighbours
+// asks the kerning cache for a pair it has not seen.
+std::string AllAsciiPairs()
+{
+    std::string text;
+    for (char left = '!'; left <= '~'; ++left)
+        for (char right = '!'; right <= '~'; ++right) {
+            text += left;
+            text += right;
+        }
+    return text;
+}
+
+TEST_F(TextLayoutTest, RefusedSizesLeaveTheCachesEmpty)
+{
+    zTrueTypeFont* font = params.font;
+    const std::string text = AllAsciiPairs();
+    for (int32_t size : {0, -1, INT32_MIN, zTrueTypeFont::MaxPixelSize + 1, 2000, 2001, 3999, INT32_MAX}) {
+        params.size = size;
+        EXPECT_EQ(ComputeTextRect(text.c_str(), params, zPicture::Rect{0, 0, 0, 0}).x1, 0) << size;
+    }
+    EXPECT_EQ(font->GetKerningCacheBytes(), 0u);
+    EXPECT_EQ(font->GetCacheBytes(), 0u);
+}
+
+TEST_F(TextLayoutTest, KerningCacheStaysWithinAQuarterOfTheLimit)
+{
+    zTrueTypeFont* font = params.font;
+    const std::string text = AllAsciiPairs();
+    // The widths with the default limit, where nothing starts over.
+    std::vector<int32_t> widths;
+    for (int32_t size = 1; size <= 24; ++size) {
+        params.size = size;
+        widths.push_back(LineWidth(text, params));
+    }
+    // The pairs of one size alone fill more than a quarter of this limit.
+    font->SetCacheLimit(size_t(256) << 10);
+    size_t highest = 0;
+    for (int32_t size = 1; size <= 24; ++size) {
+        params.size = size;
+        EXPECT_EQ(LineWidth(text, params), widths[size_t(size - 1)]) << "size " << size;
+        highest = std::max(highest, font->GetKerningCacheBytes());
+    }
+    font->SetCacheLimit(zTrueTypeFont::DefaultCacheBytes);
+    EXPECT_LE(highest, (size_t(256) << 10) / 4);
+    EXPECT_GT(highest, (size_t(256) << 10) / 8) << "the cache was used up to its limit";
+}
+
+// Glyph records count against the glyph cache's limit, also those without a
+// bitmap: spaces, and glyphs that fail to load (indices past the face's).
+struct RecordCase {
+    const char* name;
+    uint32_t firstIndex; // 0: the space's glyph
+    uint32_t indices;
+};
+
+void PrintTo(const RecordCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class GlyphRecordTest : public TextLayoutTest, public ::testing::WithParamInterface<RecordCase> {};
+
+TEST_P(GlyphRecordTest, RecordsWithoutBitmapsStayWithinTheLimit)
+{
+    const RecordCase& c = GetParam();
+    zTrueTypeFont* font = params.font;
+    const size_t limit = size_t(16) << 10;
+    font->SetCacheLimit(limit);
+    const uint32_t first = c.firstIndex != 0 ? c.firstIndex : font->GetGlyphIndex(' ');
+    size_t highest = 0;
+    bool loaded = false;
+    for (int32_t size = 1; size <= zTrueTypeFont::MaxPixelSize; ++size)
+        for (uint32_t index = first; index < first + c.indices; ++index) {
+            const zGlyph* glyph = font->GetGlyph(size, index);
+            loaded |= glyph != nullptr && glyph->width == 0;
+            highest = std::max(highest, font->GetCacheBytes());
+        }
+    font->SetCacheLimit(zTrueTypeFont::DefaultCacheBytes);
+    EXPECT_EQ(loaded, c.firstIndex == 0);
+    EXPECT_LE(highest, limit);
+    EXPECT_GT(highest, limit / 2);
+}
+
+const RecordCase RecordCases[] = {
+    {"Spaces", 0, 1},
+    {"FailedLoads", 60000, 4},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cache, GlyphRecordTest, ::testing::ValuesIn(RecordCases),
+                         [](const ::testing::TestParamInfo<RecordCase>& info) { return info.param.name; });
 
 // Drawing.
 
@@ -434,6 +531,78 @@ TEST_F(TextLayoutTest, StaleLineTableIsLaidOutAgain)
     EXPECT_EQ(GlobalTextLines.text, second.c_str());
     // Dots sit low on the line: nothing in the top half.
     EXPECT_EQ(FirstInkColumn(picture, 0, 8), -1);
+}
+
+// Line advances (heading x size + line height) far past int32, in both
+// directions: heights saturate, and lines outside the picture draw nothing.
+struct AdvanceCase {
+    const char* name;
+    const char* text;
+    int32_t size;
+    int32_t heading;
+    int32_t height; // the measured height in pixels
+};
+
+void PrintTo(const AdvanceCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class LineAdvanceTest : public TextLayoutTest, public ::testing::WithParamInterface<AdvanceCase> {};
+
+TEST_P(LineAdvanceTest, HeightsSaturateAndLinesOutsideDrawNothing)
+{
+    const AdvanceCase& c = GetParam();
+    params.size = c.size;
+    params.heading = c.heading;
+    const zPicture::Rect all{0, 0, 64, 32};
+    EXPECT_EQ(ComputeTextRect(c.text, params, all).y1, c.height);
+    zPicture picture = MakeCanvas(64, 32);
+    RenderTextToPicture(picture, c.text, params, all, all);
+    // Only the first line lies in the picture.
+    const std::string text = c.text;
+    stored = text.substr(0, text.find('\n'));
+    zPicture first = MakeCanvas(64, 32);
+    RenderTextToPicture(first, stored.c_str(), params, all, all);
+    EXPECT_EQ(AlphaAsText(picture), AlphaAsText(first));
+}
+
+const AdvanceCase AdvanceCases[] = {
+    {"HugeSizeAndHeading", "a\nb\nc", INT32_MAX, INT32_MAX, INT32_MAX},
+    {"SizeMarkup", "~~Size(2147483647)a\nb\nc", 16, INT32_MAX, INT32_MAX},
+    {"NegativeHeading", "a\nb\nc", INT32_MAX, INT32_MIN, 0},
+    // 67 million pixels a line up, or down.
+    {"HeadingFarAbove", "A\nA\nA", 16, -268435456, 0},
+    {"HeadingFarBelow", "A\nA\nA", 1024, 1 << 30, INT32_MAX},
+    {"ManyLinesFarAbove", "A\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA\nA", 16, INT32_MIN, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Text, LineAdvanceTest, ::testing::ValuesIn(AdvanceCases),
+                         [](const ::testing::TestParamInfo<AdvanceCase>& info) { return info.param.name; });
+
+TEST_F(TextLayoutTest, RectanglesAsWideAsInt32Allows)
+{
+    const zPicture::Rect widest{INT32_MIN, 0, INT32_MAX, 32};
+    params.format = zTextParameters::FormatParagraph;
+    const char* text = "ab cd ef";
+    EXPECT_EQ(ComputeTextRect(text, params, widest).x1, LineWidth(text, params)) << "no wrap";
+    const struct {
+        int32_t align;
+        bool inked;
+    } aligns[] = {
+        {zTextParameters::AlignLeft, false},
+        {zTextParameters::AlignRight, false},
+        // Centred on x = 0: the right half shows.
+        {zTextParameters::AlignCentre, true},
+        {zTextParameters::AlignJustify, false},
+    };
+    for (const auto& a : aligns) {
+        params.align = a.align;
+        zPicture picture = MakeCanvas(64, 32);
+        ComputeTextRect(text, params, widest);
+        RenderTextToPicture(picture, text, params, widest, zPicture::Rect{0, 0, 64, 32});
+        EXPECT_EQ(FirstInkColumn(picture, 0, 32) >= 0, a.inked) << "align " << a.align;
+    }
 }
 
 // The font system.

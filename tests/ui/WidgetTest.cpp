@@ -372,6 +372,30 @@ TEST_F(WidgetTest, TextWidgetMeasuresAndDrawsAlignedInItsCell)
     EXPECT_LT(lastInk, 90);
 }
 
+TEST_F(WidgetTest, TextAsHighAsInt32AllowsIsAlignedWithSaturatedEdges)
+{
+    zTextWidget text(scene.get(), 1, "a\nb\nc\nd\ne", nullptr, 16);
+    text.parameters.heading = INT32_MAX; // 2^29 pixels a line: the text measures INT32_MAX high
+    const struct {
+        int32_t align;
+        int32_t y0, y1;
+        bool inked;
+    } aligns[] = {
+        {zWidget::AlignTop, 5, INT32_MAX, true},
+        {zWidget::AlignBottom, 35 - INT32_MAX, 35, false},
+        // Shifted up by (30 - INT32_MAX) / 2 in 64 bits.
+        {zWidget::AlignMiddle, -1073741803, 1073741844, false},
+    };
+    for (const auto& a : aligns) {
+        text.vAlign = a.align;
+        zPicture target = MakeCanvas(100, 40);
+        text.Draw(target, 10, 5, 90, 35);
+        EXPECT_EQ(text.rect.y0, a.y0) << a.align;
+        EXPECT_EQ(text.rect.y1, a.y1) << a.align;
+        EXPECT_EQ(AlphaAsText(target) != AlphaAsText(MakeCanvas(100, 40)), a.inked) << a.align;
+    }
+}
+
 TEST_F(WidgetTest, CheckBoxSplitsIntoBoxAndLabel)
 {
     zCheckWidget check(scene.get(), 1, "Ok", true);

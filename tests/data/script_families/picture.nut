@@ -7,6 +7,13 @@ function R(r) { return format("%d,%d,%d,%d", r.sx.tointeger(), r.sy.tointeger(),
 function C(c) { return format("%g,%g,%g,%g", c.x, c.y, c.z, c.w); }
 function Pixel(p, x, y) { return C(PictureGetPixel(p, x.tofloat(), y.tofloat())); }
 function Make(w, h) { local p = PictureNew(); PictureAlloc(p, w, h); return p; }
+function Lit(p) {
+    local r = PictureGetRect(p), lit = 0;
+    for (local y = 0; y < r.ey; y++)
+        for (local x = 0; x < r.ex; x++)
+            if (PictureGetPixel(p, x.tofloat(), y.tofloat()).w > 0) lit++;
+    return lit;
+}
 
 cases <- {
     new_is_empty = function() { return R(PictureGetRect(PictureNew())); },
@@ -92,6 +99,24 @@ cases <- {
             for (local x = 0; x < 64; x++)
                 if (PictureGetPixel(p, x.tofloat(), y.tofloat()).w > 0) lit++;
         return lit > 10;
+    },
+    // 67 million pixels a line up: only the first line lies in the picture.
+    text_heading_far_above = function() {
+        local one = Make(64, 32), three = Make(64, 32);
+        PictureTextRender(one, Rect(0, 0, 64, 32), "A", "default", {size = 16, heading = -268435456});
+        PictureTextRender(three, Rect(0, 0, 64, 32), "A\nA\nA", "default", {size = 16, heading = -268435456});
+        return Lit(one) + " " + Lit(three);
+    },
+    // 40 empty lines of -2,097,152 pixels: the "A" after them lies far above
+    // the picture.
+    text_negative_line_height = function() {
+        local loaded = ObjectIsValid(UILoadFont("negative_ascender.ttf"));
+        local p = Make(64, 64), text = "";
+        for (local i = 0; i < 40; i++)
+            text += "\n";
+        text += "A";
+        PictureTextRender(p, Rect(0, 0, 64, 64), text, "negative_ascender", {size = 1024});
+        return loaded + " " + Lit(p);
     },
     resize = function() {
         local p = Make(4, 4);

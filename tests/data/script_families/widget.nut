@@ -110,6 +110,14 @@ cases <- {
         local r = TextComputeRect(Rect(0, 0, 300, 100), "Hello", "default", {size = 16});
         return r.ex > r.sx && r.ey > r.sy;
     },
+    // Heights saturate at INT32_MAX pixels, from parameters or markup (a
+    // Rect holds floats: 2^31 is the nearest).
+    text_rect_saturates = function() {
+        local r = Rect(0, 0, 300, 100), h = 2147483647;
+        local High = @(text, parameters) format("%.0f", TextComputeRect(r, text, "default", parameters).ey);
+        return High("a\nb\nc", {size = h, heading = h}) + " " + High("~~Size(2147483647)a\nb\nc", {heading = h}) +
+            " " + High("a\nb\nc", {size = h, heading = -h});
+    },
     text_parameters = function() {
         local t = UIAddStaticTextWidget(ui, 1, "x", "default");
         TextSetParameters(t, {size = 20, bogus = 1, tracking = 2});
