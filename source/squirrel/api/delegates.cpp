@@ -207,15 +207,22 @@ Value CallOnArray(HSQUIRRELVM v, const Value &arr, std::initializer_list<Value> 
     return v->CallWithThis(fn, arr, args.begin(), static_cast<uint32_t>(args.size()), false);
 }
 
+// map, apply, reduce and filter take the length once, before the first call, and visit
+// that many indexes whatever the callback does to the array: past its current end they
+// pass the item read last again (a read there leaves `item` as it was), apply's store
+// there does nothing and map's result has one item per index.
+
 SQInteger array_map(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *src = self.As<Array>();
+    const SQInteger n = src->Size();
     Array *out = Array::New(v->rt, 0);
     Value result = Value::Ref(Kind::Array, out);
+    out->items.reserve(static_cast<size_t>(n));
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 0; i < src->Size(); i++) {
-        Value item;
+    Value item;
+    for (SQInteger i = 0; i < n; i++) {
         src->Get(i, item);
         out->items.push_back(CallOnArray(v, self, {item}));
     }
@@ -226,9 +233,10 @@ SQInteger array_apply(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *a = self.As<Array>();
+    const SQInteger n = a->Size();
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 0; i < a->Size(); i++) {
-        Value item;
+    Value item;
+    for (SQInteger i = 0; i < n; i++) {
         a->Get(i, item);
         Value r = CallOnArray(v, self, {item});
         a->Set(i, r);
@@ -240,12 +248,13 @@ SQInteger array_reduce(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *a = self.As<Array>();
-    if (a->Size() == 0) return 0;
+    const SQInteger n = a->Size();
+    if (n == 0) return 0;
     Value acc;
     a->Get(0, acc);
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 1; i < a->Size(); i++) {
-        Value item;
+    Value item;
+    for (SQInteger i = 1; i < n; i++) {
         a->Get(i, item);
         acc = CallOnArray(v, self, {acc, item});
     }
@@ -256,11 +265,12 @@ SQInteger array_filter(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *a = self.As<Array>();
+    const SQInteger n = a->Size();
     Array *out = Array::New(v->rt, 0);
     Value result = Value::Ref(Kind::Array, out);
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 0; i < a->Size(); i++) {
-        Value item;
+    Value item;
+    for (SQInteger i = 0; i < n; i++) {
         a->Get(i, item);
         if (!CallOnArray(v, self, {Value::Int(i), item}).IsFalsy()) out->items.push_back(item);
     }
