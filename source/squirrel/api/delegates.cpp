@@ -211,6 +211,8 @@ Value CallOnArray(HSQUIRRELVM v, const Value &arr, std::initializer_list<Value> 
 // that many indexes whatever the callback does to the array: past its current end they
 // pass the item read last again (a read there leaves `item` as it was), apply's store
 // there does nothing and map's result has one item per index.
+// The result being filled and the item read last are held (HeldValue) across each call:
+// nothing else may refer to them while the callback runs a collection.
 
 SQInteger array_map(HSQUIRRELVM v)
 {
@@ -218,15 +220,15 @@ SQInteger array_map(HSQUIRRELVM v)
     Array *src = self.As<Array>();
     const SQInteger n = src->Size();
     Array *out = Array::New(v->rt, 0);
-    Value result = Value::Ref(Kind::Array, out);
+    HeldValue result(v->rt, Value::Ref(Kind::Array, out));
     out->items.reserve(static_cast<size_t>(n));
     Fiber::CountCaller counted(v->rt);
-    Value item;
+    HeldValue item(v->rt);
     for (SQInteger i = 0; i < n; i++) {
-        src->Get(i, item);
-        out->items.push_back(CallOnArray(v, self, {item}));
+        src->Get(i, item.value);
+        out->items.push_back(CallOnArray(v, self, {item.value}));
     }
-    return Return(v, result);
+    return Return(v, result.value);
 }
 
 SQInteger array_apply(HSQUIRRELVM v)
@@ -235,10 +237,10 @@ SQInteger array_apply(HSQUIRRELVM v)
     Array *a = self.As<Array>();
     const SQInteger n = a->Size();
     Fiber::CountCaller counted(v->rt);
-    Value item;
+    HeldValue item(v->rt);
     for (SQInteger i = 0; i < n; i++) {
-        a->Get(i, item);
-        Value r = CallOnArray(v, self, {item});
+        a->Get(i, item.value);
+        Value r = CallOnArray(v, self, {item.value});
         a->Set(i, r);
     }
     return 0;
@@ -250,15 +252,15 @@ SQInteger array_reduce(HSQUIRRELVM v)
     Array *a = self.As<Array>();
     const SQInteger n = a->Size();
     if (n == 0) return 0;
-    Value acc;
-    a->Get(0, acc);
+    HeldValue acc(v->rt);
+    a->Get(0, acc.value);
     Fiber::CountCaller counted(v->rt);
-    Value item;
+    HeldValue item(v->rt);
     for (SQInteger i = 1; i < n; i++) {
-        a->Get(i, item);
-        acc = CallOnArray(v, self, {acc, item});
+        a->Get(i, item.value);
+        acc.value = CallOnArray(v, self, {acc.value, item.value});
     }
-    return Return(v, acc);
+    return Return(v, acc.value);
 }
 
 SQInteger array_filter(HSQUIRRELVM v)
@@ -267,14 +269,14 @@ SQInteger array_filter(HSQUIRRELVM v)
     Array *a = self.As<Array>();
     const SQInteger n = a->Size();
     Array *out = Array::New(v->rt, 0);
-    Value result = Value::Ref(Kind::Array, out);
+    HeldValue result(v->rt, Value::Ref(Kind::Array, out));
     Fiber::CountCaller counted(v->rt);
-    Value item;
+    HeldValue item(v->rt);
     for (SQInteger i = 0; i < n; i++) {
-        a->Get(i, item);
-        if (!CallOnArray(v, self, {Value::Int(i), item}).IsFalsy()) out->items.push_back(item);
+        a->Get(i, item.value);
+        if (!CallOnArray(v, self, {Value::Int(i), item.value}).IsFalsy()) out->items.push_back(item.value);
     }
-    return Return(v, result);
+    return Return(v, result.value);
 }
 
 SQInteger array_find(HSQUIRRELVM v)
