@@ -203,8 +203,11 @@ SQInteger array_reverse(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_arrayreverse(v, 
 // that any check sees are the same.
 Value CallOnArray(HSQUIRRELVM v, const Value &arr, std::initializer_list<Value> args)
 {
-    Value fn = Arg(v, 2);
-    return v->CallWithThis(fn, arr, args.begin(), static_cast<uint32_t>(args.size()), false);
+    // The room the call pushes into is made first, so that the function is passed where
+    // it stands in the native's own slot (no copy): the stack cannot move under it.
+    const uint32_t pushed = static_cast<uint32_t>(args.size()) + 2;
+    v->EnsureStack(pushed);
+    return v->CallWithThis(Arg(v, 2), arr, args.begin(), pushed - 2, false);
 }
 
 // map, apply, reduce and filter take the length once, before the first call, and visit
