@@ -57,8 +57,8 @@ foreach (kind in kinds) {
     }
 }
 
-// The language reference's example, and instances with their own copies of a name that
-// was a static and one that was a method.
+// Field values refused and a closure taken on an instantiated class, and instances with
+// their own copies of a name that was a static and one that was a method.
 class C { function f() { return 1; } }
 local c = C();
 try { C.f <- null; print("allowed\n"); } catch (e) print(e + "\n");
