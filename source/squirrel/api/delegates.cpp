@@ -203,34 +203,47 @@ SQInteger array_reverse(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_arrayreverse(v, 
 // that any check sees are the same.
 Value CallOnArray(HSQUIRRELVM v, const Value &arr, std::initializer_list<Value> args)
 {
-    Value fn = Arg(v, 2);
-    return v->CallWithThis(fn, arr, args.begin(), static_cast<uint32_t>(args.size()), false);
+    // The room the call pushes into is made first, so that the function is passed where
+    // it stands in the native's own slot (no copy): the stack cannot move under it.
+    const uint32_t pushed = static_cast<uint32_t>(args.size()) + 2;
+    v->EnsureStack(pushed);
+    return v->CallWithThis(Arg(v, 2), arr, args.begin(), pushed - 2, false);
 }
+
+// map, apply, reduce and filter take the length once, before the first call, and visit
+// that many indexes whatever the callback does to the array: past its current end they
+// pass the item read last again (a read there leaves `item` as it was), apply's store
+// there does nothing and map's result has one item per index.
+// The result being filled and the item read last are held (HeldValue) across each call:
+// nothing else may refer to them while the callback runs a collection.
 
 SQInteger array_map(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *src = self.As<Array>();
+    const SQInteger n = src->Size();
     Array *out = Array::New(v->rt, 0);
-    Value result = Value::Ref(Kind::Array, out);
+    HeldValue result(v->rt, Value::Ref(Kind::Array, out));
+    out->items.reserve(static_cast<size_t>(n));
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 0; i < src->Size(); i++) {
-        Value item;
-        src->Get(i, item);
-        out->items.push_back(CallOnArray(v, self, {item}));
+    HeldValue item(v->rt);
+    for (SQInteger i = 0; i < n; i++) {
+        src->Get(i, item.value);
+        out->items.push_back(CallOnArray(v, self, {item.value}));
     }
-    return Return(v, result);
+    return Return(v, result.value);
 }
 
 SQInteger array_apply(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *a = self.As<Array>();
+    const SQInteger n = a->Size();
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 0; i < a->Size(); i++) {
-        Value item;
-        a->Get(i, item);
-        Value r = CallOnArray(v, self, {item});
+    HeldValue item(v->rt);
+    for (SQInteger i = 0; i < n; i++) {
+        a->Get(i, item.value);
+        Value r = CallOnArray(v, self, {item.value});
         a->Set(i, r);
     }
     return 0;
@@ -240,31 +253,33 @@ SQInteger array_reduce(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *a = self.As<Array>();
-    if (a->Size() == 0) return 0;
-    Value acc;
-    a->Get(0, acc);
+    const SQInteger n = a->Size();
+    if (n == 0) return 0;
+    HeldValue acc(v->rt);
+    a->Get(0, acc.value);
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 1; i < a->Size(); i++) {
-        Value item;
-        a->Get(i, item);
-        acc = CallOnArray(v, self, {acc, item});
+    HeldValue item(v->rt);
+    for (SQInteger i = 1; i < n; i++) {
+        a->Get(i, item.value);
+        acc.value = CallOnArray(v, self, {acc.value, item.value});
     }
-    return Return(v, acc);
+    return Return(v, acc.value);
 }
 
 SQInteger array_filter(HSQUIRRELVM v)
 {
     Value self = Arg(v, 1);
     Array *a = self.As<Array>();
+    const SQInteger n = a->Size();
     Array *out = Array::New(v->rt, 0);
-    Value result = Value::Ref(Kind::Array, out);
+    HeldValue result(v->rt, Value::Ref(Kind::Array, out));
     Fiber::CountCaller counted(v->rt);
-    for (SQInteger i = 0; i < a->Size(); i++) {
-        Value item;
-        a->Get(i, item);
-        if (!CallOnArray(v, self, {Value::Int(i), item}).IsFalsy()) out->items.push_back(item);
+    HeldValue item(v->rt);
+    for (SQInteger i = 0; i < n; i++) {
+        a->Get(i, item.value);
+        if (!CallOnArray(v, self, {Value::Int(i), item.value}).IsFalsy()) out->items.push_back(item.value);
     }
-    return Return(v, result);
+    return Return(v, result.value);
 }
 
 SQInteger array_find(HSQUIRRELVM v)

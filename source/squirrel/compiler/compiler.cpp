@@ -321,9 +321,10 @@ private:
     [[gnu::noinline]] void InfixCond(BinOp op, Exp &e);
     [[gnu::noinline]] void PosfixCond(BinOp op, Exp &e1, Exp &e2);
     int EmitArith(char op, int lhsReg, Exp &rhs);
-    Exp Assign(Exp &lhs, int op, Exp &rhs);
-    int LowestTemp(const Exp &target, int extra = -1) const;
-    Exp AssignValue(int low, Exp value);
+    Exp Assign(Exp &lhs, int op, Exp &rhs, int start);
+    int LowestTemp(const Exp &target) const;
+    int AssignStart(const Exp &target) const;
+    Exp AssignValue(int start, Exp value);
     Exp IncDec(Exp &e, int delta, bool postfix);
     void CallArgs(Exp &fn);
     Exp FieldOf(int objReg, const Value &name);
@@ -854,16 +855,17 @@ Exp Parser::Expression(bool cond)
             Error("can't assign expression");
         Nesting guard(this); // so does `x = y = ...`
         Next();
+        const int start = AssignStart(e);
         Exp rhs = Expression();
-        return Assign(e, op, rhs);
+        return Assign(e, op, rhs, start);
     }
     default: return e;
     }
 }
 
-// The lowest scratch register an assignment target holds (its object or key, or a key the
-// assignment loaded itself), or -1 when it holds none.
-int Parser::LowestTemp(const Exp &target, int extra) const
+// The lowest scratch register an assignment target holds (its object or key), or -1 when
+// it holds none.
+int Parser::LowestTemp(const Exp &target) const
 {
     int low = -1;
     auto consider = [&](int r) {
@@ -871,28 +873,35 @@ int Parser::LowestTemp(const Exp &target, int extra) const
     };
     if (target.k == EK::Field || target.k == EK::Index) consider(target.a);
     if (target.k == EK::Index) consider(target.b);
-    if (extra >= 0) consider(extra);
     return low;
 }
 
-// An assignment's value once the target's scratch registers are released: it must end up
-// at the lowest of them, where an enclosing call argument or operand expects its value.
-Exp Parser::AssignValue(int low, Exp value)
+// Where an assignment to `target` leaves its value: the lowest scratch register the target
+// holds, else the first free one, which is where an enclosing call argument, operand or
+// literal item expects the value of the expression that began there.
+int Parser::AssignStart(const Exp &target) const
 {
-    if (low < 0) return value;
-    fs_->freeReg = static_cast<uint32_t>(low);
-    if (value.k != EK::Reg || value.a < low) return value;
-    int t = value.a;
-    if (t == low) {
+    const int low = LowestTemp(target);
+    return low >= 0 ? low : static_cast<int>(fs_->freeReg);
+}
+
+// An assignment's value, in register `value` (a Reg, or the Local the right side was),
+// brought to `start` with every register above it released. Anywhere else it is copied:
+// also out of a local, so that a later change of that local in the same expression leaves
+// the value alone. A copy nobody uses is dropped (Discard).
+Exp Parser::AssignValue(int start, Exp value)
+{
+    fs_->freeReg = static_cast<uint32_t>(start);
+    if (value.k == EK::Reg && value.a == start) {
         AllocReg();
         return value;
     }
-    return MakeExp(EK::Reloc, EmitABC(OP_MOVE, 0, t, 0));
+    if (value.k != EK::Reg && value.k != EK::Local) Error("internal compiler error: an assignment's value not in a register");
+    return MakeExp(EK::Reloc, EmitABC(OP_MOVE, 0, value.a, 0));
 }
 
-Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
+Exp Parser::Assign(Exp &lhs, int op, Exp &rhs, int start)
 {
-    int low = LowestTemp(lhs);
     if (op == TOK_NEWSLOT) {
         if (lhs.k != EK::Field && lhs.k != EK::Index) Error("can't 'create' a local slot");
         int key;
@@ -904,7 +913,7 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         }
         int v = ToAnyReg(rhs);
         EmitABC(OP_NEWSLOT, lhs.a, key, v);
-        return AssignValue(LowestTemp(lhs, key), rhs);
+        return AssignValue(start, rhs);
     }
     if (op == '=') {
         switch (lhs.k) {
@@ -916,47 +925,43 @@ Exp Parser::Assign(Exp &lhs, int op, Exp &rhs)
         case EK::Upval: {
             int r = ToAnyReg(rhs);
             EmitABC(OP_SETUPVAL, r, lhs.a, 0);
-            return rhs;
+            return AssignValue(start, rhs);
         }
         case EK::Field: {
             int r = ToAnyReg(rhs);
             EmitABC(OP_SETFIELD, lhs.a, lhs.b, r);
-            return AssignValue(low, rhs);
+            return AssignValue(start, rhs);
         }
         default: {
             int r = ToAnyReg(rhs);
             EmitABC(OP_SETINDEX, lhs.a, lhs.b, r);
-            return AssignValue(low, rhs);
+            return AssignValue(start, rhs);
         }
         }
     }
     char opc = op == TOK_PLUSEQ ? '+' : op == TOK_MINUSEQ ? '-' : op == TOK_MULEQ ? '*' : op == TOK_DIVEQ ? '/' : '%';
-    switch (lhs.k) {
-    case EK::Local: {
+    if (lhs.k == EK::Local) {
         int pc = EmitArith(opc, lhs.a, rhs);
         fs_->p->code[static_cast<size_t>(pc)] = SetArgA(fs_->p->code[static_cast<size_t>(pc)], static_cast<uint32_t>(lhs.a));
         return MakeExp(EK::Local, lhs.a);
     }
-    case EK::Upval: {
-        int t = AllocReg();
+    // The right side goes first, whole: what it left to do (a field or index read, a
+    // local's `++`) comes before the target's slot and key are read. Constants wait for
+    // the arithmetic, which takes them as operands.
+    int k;
+    if (!(opc == '+' && rhs.k == EK::Int && rhs.ival >= -128 && rhs.ival <= 127) && !ConstOperand(rhs, k)) ToAnyReg(rhs);
+    int t = AllocReg();
+    if (lhs.k == EK::Upval)
         EmitABC(OP_GETUPVAL, t, lhs.a, 0);
-        int pc = EmitArith(opc, t, rhs);
-        fs_->p->code[static_cast<size_t>(pc)] = SetArgA(fs_->p->code[static_cast<size_t>(pc)], static_cast<uint32_t>(t));
+    else
+        EmitABC(lhs.k == EK::Field ? OP_GETFIELD : OP_GETINDEX, t, lhs.a, lhs.b);
+    int pc = EmitArith(opc, t, rhs);
+    fs_->p->code[static_cast<size_t>(pc)] = SetArgA(fs_->p->code[static_cast<size_t>(pc)], static_cast<uint32_t>(t));
+    if (lhs.k == EK::Upval)
         EmitABC(OP_SETUPVAL, t, lhs.a, 0);
-        return MakeExp(EK::Reg, t);
-    }
-    default: {
-        int t = AllocReg();
-        if (lhs.k == EK::Field)
-            EmitABC(OP_GETFIELD, t, lhs.a, lhs.b);
-        else
-            EmitABC(OP_GETINDEX, t, lhs.a, lhs.b);
-        int pc = EmitArith(opc, t, rhs);
-        fs_->p->code[static_cast<size_t>(pc)] = SetArgA(fs_->p->code[static_cast<size_t>(pc)], static_cast<uint32_t>(t));
+    else
         EmitABC(lhs.k == EK::Field ? OP_SETFIELD : OP_SETINDEX, lhs.a, lhs.b, t);
-        return AssignValue(low, MakeExp(EK::Reg, t));
-    }
-    }
+    return AssignValue(start, MakeExp(EK::Reg, t));
 }
 
 // Emits `R[?] = R[lhsReg] op rhs` choosing immediate and constant forms; returns its pc.
@@ -988,7 +993,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
     case EK::Field:
     case EK::Index: {
         if (e.fromBase) Error("can't '++' or '--' an expression");
-        int low = LowestTemp(e);
+        const int start = AssignStart(e);
         int t = AllocReg();
         int cur = postfix ? AllocReg() : t;
         if (e.k == EK::Upval)
@@ -1002,7 +1007,7 @@ Exp Parser::IncDec(Exp &e, int delta, bool postfix)
         else
             EmitABC(e.k == EK::Field ? OP_SETFIELD : OP_SETINDEX, e.a, e.b, cur);
         if (postfix) FreeReg(cur);
-        return AssignValue(low, MakeExp(EK::Reg, t));
+        return AssignValue(start, MakeExp(EK::Reg, t));
     }
     default: Error("can't '++' or '--' an expression");
     }
@@ -2109,10 +2114,11 @@ void Parser::FunctionStatement()
         target = FieldOf(r, name);
     }
     Expect('(');
+    const int start = AssignStart(target);
     int val;
     CreateFunction(name, false, val);
     Exp v = MakeExp(EK::Reg, val);
-    Exp done = Assign(target, TOK_NEWSLOT, v);
+    Exp done = Assign(target, TOK_NEWSLOT, v, start);
     Discard(done);
 }
 
@@ -2123,8 +2129,9 @@ void Parser::ClassStatement()
     if (target.k == EK::Local) Error("cannot create a class in a local with the syntax(class <local>)");
     Suffixes(target, false);
     if (target.k != EK::Field && target.k != EK::Index) Error("invalid class name");
+    const int start = AssignStart(target);
     Exp cls = ClassExpr();
-    Exp done = Assign(target, TOK_NEWSLOT, cls);
+    Exp done = Assign(target, TOK_NEWSLOT, cls, start);
     Discard(done);
 }
 

@@ -316,14 +316,15 @@ RunStatus Fiber::Invoke(uint32_t func, uint32_t nargs, bool raiseError, Value &o
     }
     case Kind::Class: {
         Class *cls = callee.As<Class>();
-        Value inst = Value::Ref(Kind::Instance, Instance::New(rt, cls));
+        // Held: a constructor bound to another environment does not have it as `this`.
+        HeldValue inst(rt, Value::Ref(Kind::Instance, Instance::New(rt, cls)));
         if (cls->ctor >= 0) {
             std::vector<Value> args(stack + func + 1, stack + func + 1 + nargs);
             if (args.empty()) args.emplace_back();
-            args[0] = inst;
+            args[0] = inst.value;
             CallWith(cls->shared[static_cast<size_t>(cls->ctor)], args.data(), nargs ? nargs : 1, raiseError);
         }
-        out = inst;
+        out = inst.value;
         return RunStatus::Returned;
     }
     case Kind::Table:
@@ -447,7 +448,10 @@ RunStatus Fiber::Execute(bool raiseError, Value &out, bool throwFirst)
                 Throw("out of memory");
             }
         } catch (ScriptError &) {
-            Value err = lastError;
+            // Held while the error handler and debug hooks run scripts, which may raise
+            // errors of their own.
+            HeldValue held(rt, lastError);
+            const Value &err = held.value;
             // This entry's first frame is still the innermost entry frame: nested entries
             // pop theirs before their errors reach here.
             const uint32_t entry = EntryFrameIndex();
@@ -489,7 +493,7 @@ void Fiber::CallErrorHandler(const Value &err)
     if (errorHandler.IsNull()) return;
     Value handler = errorHandler;
     Value args[2] = {rootTable, err};
-    Value saved = lastError;
+    HeldValue saved(rt, lastError); // the handler's own errors replace lastError meanwhile
     // The handler runs in the reserve above the stack limit (nested reports share it):
     // the stack may be full with the very overflow it is to report.
     struct Reserve {
@@ -518,7 +522,7 @@ void Fiber::CallErrorHandler(const Value &err)
     } catch (std::bad_alloc &) {
     } catch (std::length_error &) {
     }
-    lastError = saved;
+    lastError = saved.value;
 }
 
 void Fiber::CallDebugHook(SQInteger type, SQInteger line)

@@ -77,20 +77,30 @@ static int MetaIndexOf(Runtime *rt, const Value &key)
 
 bool Class::AddMember(const Value &key, const Value &val, bool isStatic)
 {
-    bool isFunction = val.kind() == Kind::Closure || val.kind() == Kind::NativeClosure;
-    SQInteger slot;
-    bool exists = Lookup(key, slot);
-    // An existing static stays static whatever is assigned to it.
-    bool sharedSlot = isFunction || isStatic || (exists && !IsFieldSlot(slot));
+    // Closures and statics go to the shared slots; any other value is a field default.
+    const bool isFunction = val.kind() == Kind::Closure || val.kind() == Kind::NativeClosure;
+    const bool sharedSlot = isFunction || isStatic;
     if (locked && !sharedSlot) return false;
+    SQInteger slot;
+    const bool exists = Lookup(key, slot);
     if (exists && IsFieldSlot(slot)) {
         fields[static_cast<size_t>(slot)] = val;
         return true;
     }
     if (!sharedSlot) {
-        members->NewSlot(key, Value::Int(static_cast<SQInteger>(fields.size())));
+        // A new field, or one in place of a method or static of that name: no instance
+        // exists yet (the class is not locked), so every one made from now on gets it.
+        const SQInteger field = static_cast<SQInteger>(fields.size());
+        members->NewSlot(key, Value::Int(field));
         fields.push_back(val);
         fieldAttrs.emplace_back();
+        if (exists) {
+            if (SharedIndex(slot) == ctor) ctor = -1;
+            if (key.IsString()) {
+                CachedSlot &c = slotCache[key.As<Str>()->hash % kSlotCacheSize];
+                if (c.key.SameAs(key)) c.slot = field;
+            }
+        }
         return true;
     }
     int mm = isFunction ? MetaIndexOf(rt, key) : -1;

@@ -43,7 +43,8 @@ struct Class : GcObject {
 
     // Member lookup without inheritance: the class already holds copies of its base's.
     bool Get(const Value &key, Value &out) const;
-    // Adds or replaces a member; false when the class is locked and this needs a new field.
+    // Adds or replaces a member: closures and statics are shared, any other value is a
+    // field default. False when the class is locked and the value is a field's.
     bool AddMember(const Value &key, const Value &val, bool isStatic);
     bool GetAttributes(const Value &key, Value &out) const;
     bool SetAttributes(const Value &key, const Value &val);
@@ -65,10 +66,11 @@ struct Class : GcObject {
     bool locked = false;
 
     // Names looked up lately and their slots. The slot is the number `members` maps the
-    // name to, never a node of that table (nodes move whenever it is rebuilt). A name keeps
-    // its number for the life of the class (members are never removed, new ones only add
-    // numbers), so entries never go stale; each holds its string, so an address cannot be
-    // reused by another name while cached.
+    // name to, never a node of that table (nodes move whenever it is rebuilt). Members are
+    // never removed and new ones only add numbers; a name changes its number only when a
+    // field takes the place of a method or static, and AddMember updates its entry then.
+    // Each entry holds its string, so an address cannot be reused by another name while
+    // cached.
     struct CachedSlot {
         Value key;
         SQInteger slot = 0;

@@ -502,6 +502,8 @@ Value Fiber::Clone(const Value &v)
     }
     Value fn;
     if (GetMetaMethod(copy, MM_CLONED, fn)) {
+        // Held: a _cloned bound to another environment does not have it as `this`.
+        HeldValue held(rt, copy);
         Value args[2] = {copy, v};
         CallMeta(fn, args, 2);
     }
@@ -616,6 +618,7 @@ Value Fiber::NewClass(const Value *base, const Value &attrs)
     Class *c = Class::New(rt, b);
     Value cls = Value::Ref(Kind::Class, c);
     if (!c->meta[MM_INHERITED].IsNull()) {
+        HeldValue held(rt, cls); // as in Clone
         Value args[2] = {cls, attrs};
         Value fn = c->meta[MM_INHERITED];
         CallMeta(fn, args, 2);

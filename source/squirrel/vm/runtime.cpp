@@ -176,6 +176,7 @@ void Runtime::MarkRoots(std::vector<GcObject *> &gray)
     MarkValue(consts, gray);
     for (const Value &d : delegates) MarkValue(d, gray);
     for (auto &kv : hostRefs) MarkValue(kv.second.value, gray);
+    for (const HeldValue *h = held; h; h = h->Outer()) MarkValue(h->value, gray);
 }
 
 static std::vector<GcObject *> FindUnreachable(Runtime *rt, void (Runtime::*markRoots)(std::vector<GcObject *> &))

@@ -13,6 +13,7 @@
 namespace nut {
 
 struct Fiber;
+class HeldValue;
 
 struct HostRef {
     Value value;
@@ -100,9 +101,31 @@ struct Runtime {
     }
     // Hands out table layout numbers (Table::layout): never the same twice in a runtime.
     uint64_t layoutClock = 0;
+    // The innermost value native code holds across a call back into scripts (HeldValue).
+    HeldValue *held = nullptr;
 
 private:
     void MarkRoots(std::vector<GcObject *> &gray);
+};
+
+// A value that native code keeps across a call back into scripts where no stack slot or
+// other root holds it (a result being filled, an item it reads again): the collector marks
+// it as a root for as long as it lives, so a collection inside the call leaves it whole.
+// They live on the C stack, so they come and go in order: each one is the innermost while
+// it lives.
+class HeldValue {
+public:
+    explicit HeldValue(Runtime *rt, const Value &v = Value()) : value(v), rt_(rt), outer_(rt->held) { rt->held = this; }
+    ~HeldValue() { rt_->held = outer_; }
+    HeldValue(const HeldValue &) = delete;
+    HeldValue &operator=(const HeldValue &) = delete;
+    HeldValue *Outer() const { return outer_; }
+
+    Value value;
+
+private:
+    Runtime *rt_;
+    HeldValue *outer_;
 };
 
 // Frees an object whose count reached zero. Frees run one at a time from a queue, so

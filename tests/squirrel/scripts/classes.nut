@@ -2,7 +2,8 @@
 class Base {
   static count = 0;
   tag = "base";
-  constructor() { Base.count <- Base.count + 1; }
+  // Once instantiated, a class takes a new value for a static only when asked as one.
+  constructor() { Base.newmember("count", Base.count + 1, null, true); }
   function _inherited(attrs) { print("inherited with " + (attrs == null ? "null" : attrs.k) + "\n"); }
   function who() { return "Base:" + tag; }
 }
