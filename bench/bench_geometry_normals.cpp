@@ -4,9 +4,11 @@
 // faces; and a plain grid of 100,000 triangles for the usual case. One
 // iteration is one shape of 100,000 triangles, so the times are per 100,000
 // triangles. The loads read the shape from ZML text, which computes its
-// normals.
+// normals; the triangle lists are what the GL renderer makes of a geometry
+// when it takes it, also for a grid whose triangles use 20,000 materials.
 
 #include "core/geometry/zGeometry.h"
+#include "core/geometry/zGeometryTrilist.h"
 #include "core/material/zMaterial.h"
 #include "core/zad/Tavrin.h"
 #include "framework/metafile/zMetaFile.h"
@@ -24,9 +26,10 @@ namespace {
 
 constexpr uint32_t Triangles = 100000;
 
-enum Shape { Disc, Copies, Cone, Grid };
+enum Shape { Disc, Copies, Cone, Grid, Materials };
 
-const char* const ShapeNames[] = {"disc", "copies", "cone", "grid"};
+const char* const ShapeNames[] = {"disc", "copies", "cone", "grid", "materials"};
+constexpr uint32_t MaterialCount = 20000;
 
 // Fills the shape with one lit material that smooths by the default
 // threshold and has a normal map on UV set 0.
@@ -52,7 +55,8 @@ void FillShape(zGeometry& g, Shape shape)
         for (uint32_t i = 0; i < Triangles; ++i)
             corners.insert(corners.end(), {0, 1, 2});
         break;
-    case Grid: {
+    case Grid:
+    case Materials: {
         const uint32_t width = 500;
         const uint32_t height = Triangles / (2 * width);
         for (uint32_t y = 0; y <= height; ++y) {
@@ -87,13 +91,18 @@ void FillShape(zGeometry& g, Shape shape)
         g.polygons[p].vertexCount = 3;
         g.polygons[p].indices = g.bindingIndices + 3 * p;
     }
-    g.AllocateMaterials(1, true);
-    zMaterial& material = *g.materials[0];
-    material.name = "Surface";
-    material.flags |= zMaterial::FlagLit | zMaterial::FlagNormalMapTangent;
-    material.stages[0].active = 1;
-    material.stages[0].channel = zMaterial::ChannelNormal;
-    material.stages[0].uvIndex = 0;
+    const uint32_t materials = shape == Materials ? MaterialCount : 1;
+    g.AllocateMaterials(materials, true);
+    for (uint32_t m = 0; m < materials; ++m) {
+        zMaterial& material = *g.materials[m];
+        material.name = zString::Format("Surface%u", m);
+        material.flags |= zMaterial::FlagLit | zMaterial::FlagNormalMapTangent;
+        material.stages[0].active = 1;
+        material.stages[0].channel = zMaterial::ChannelNormal;
+        material.stages[0].uvIndex = 0;
+    }
+    for (uint32_t p = 0; p < g.polygonCount; ++p)
+        g.polygons[p].material = uint16_t(p % materials);
     g.renderWord = zGeometry::RenderLit;
 }
 
@@ -155,5 +164,31 @@ void BM_LoadShape(benchmark::State& state)
     state.counters["MB"] = double(text.size()) / 1e6;
 }
 BENCHMARK(BM_LoadShape)->DenseRange(Disc, Grid)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The renderer's conversion: validation with the vertex normals, the
+// shared-vertex table, lists of at most 16,384 triangles and their order for
+// the vertex cache.
+void BM_TriangleLists(benchmark::State& state)
+{
+    Quiet quiet;
+    Tavrin core;
+    const Shape shape = Shape(state.range(0));
+    state.SetLabel(ShapeNames[shape]);
+    for (auto _ : state) {
+        state.PauseTiming();
+        zGeometry g(&core, "shape");
+        FillShape(g, shape);
+        state.ResumeTiming();
+        zLinkedList* lists = zGeometryTrilist::GeometryToTriangleList(&g, 16384, zGeometryTrilist::CacheSize);
+        if (lists == nullptr) {
+            state.SkipWithError("no triangle lists");
+            break;
+        }
+        state.counters["lists"] = double(lists->GetCount());
+        lists->Clear(true);
+        delete lists;
+    }
+}
+BENCHMARK(BM_TriangleLists)->DenseRange(Disc, Materials)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
