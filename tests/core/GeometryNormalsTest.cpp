@@ -2,6 +2,7 @@
 #include "support/LogCapture.h"
 
 #include "core/geometry/zGeometry.h"
+#include "core/geometry/zGeometryTrilist.h"
 #include "core/material/zMaterial.h"
 #include "core/zad/Tavrin.h"
 
@@ -597,3 +598,86 @@ TEST_F(GeometryNormalsTest, AVertexOfThousandsOfFacesIsSmoothedCloseToTheRule)
         EXPECT_GT(worstTangent, 0.9995f);
     }
 }
+
+namespace {
+
+// Large shapes the load must take in time of their size: one polygon of
+// 60,000 corners, a strip of 70,000 vertices, and 20,000 triangles without
+// area on one point beside a floor.
+struct HeavyShape {
+    const char* name;
+    std::function<void(zGeometry&)> fill;
+};
+
+void PrintTo(const HeavyShape& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const HeavyShape heavyShapes[] = {
+    {"PolygonOf60000Corners", [](zGeometry& g) {
+         std::vector<zVector> vertices;
+         PolygonSpec ring;
+         for (int i = 0; i < 60000; ++i) {
+             const float a = 6.2831853f * float(i) / 60000.0f;
+             vertices.push_back({5 * std::cos(a), 5 * std::sin(a), 0});
+             ring.corners.push_back(i);
+         }
+         FillGeometry(g, vertices, {ring});
+     }},
+    {"StripOf70000Vertices", [](zGeometry& g) {
+         std::vector<zVector> vertices;
+         std::vector<PolygonSpec> quads;
+         for (int i = 0; i < 35000; ++i) {
+             vertices.push_back({float(i) * 0.01f, 0, 0});
+             vertices.push_back({float(i) * 0.01f, 1, 0});
+             if (i > 0)
+                 quads.push_back({{2 * i - 2, 2 * i, 2 * i + 1, 2 * i - 1}, 0});
+         }
+         FillGeometry(g, vertices, quads);
+     }},
+    {"DegenerateTrianglesBesideAFloor", [](zGeometry& g) {
+         std::vector<PolygonSpec> polygons{{{0, 1, 2}, 0}, {{0, 2, 3}, 0}};
+         for (int i = 0; i < 20000; ++i)
+             polygons.push_back({{4, 4, 4}, 0});
+         FillGeometry(g, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5f, 0.5f, 0}}, polygons);
+     }},
+};
+
+class HeavyShapeTest : public GeometryNormalsTest, public ::testing::WithParamInterface<HeavyShape> {};
+
+} // namespace
+
+TEST_P(HeavyShapeTest, NormalsTangentsAndTriangleListsAreMade)
+{
+    zGeometry g(&core, "heavy");
+    GetParam().fill(g);
+    MapNormals(g, {0.0f});
+    g.materials[0]->flags |= zMaterial::FlagLit;
+    g.renderWord = zGeometry::RenderLit;
+    LogCapture log;
+    ASSERT_TRUE(g.ComputeVertexNormal(false));
+    ASSERT_TRUE(g.ComputeVertexTangent(false));
+    // Flat shapes: every corner gets its polygon's own normal (zero for the
+    // large polygon, whose first three corners lie too close to give one).
+    for (uint32_t p = 0; p < g.polygonCount; p += 97) {
+        for (uint16_t c = 0; c < g.polygons[p].vertexCount; c += 101)
+            ASSERT_TRUE(Near(g.vertexNormals[g.polygonFirst[p] + c], g.polygonNormals[p])) << p << " " << c;
+    }
+    zLinkedList* lists = zGeometryTrilist::GeometryToTriangleList(&g, 16384, zGeometryTrilist::CacheSize);
+    ASSERT_NE(lists, nullptr);
+    uint64_t triangles = 0;
+    zLinkedListCursor cursor;
+    while (const zGeometryTrilist* list = lists->NextAs<zGeometryTrilist>(cursor))
+        triangles += list->triangleCount;
+    uint64_t expected = 0;
+    for (uint32_t p = 0; p < g.polygonCount; ++p)
+        expected += g.polygons[p].vertexCount > 2 ? g.polygons[p].vertexCount - 2u : 0u;
+    EXPECT_EQ(triangles, expected);
+    lists->Clear(true);
+    delete lists;
+    EXPECT_TRUE(g.CreateTree());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, HeavyShapeTest, ::testing::ValuesIn(heavyShapes),
+                         [](const ::testing::TestParamInfo<HeavyShape>& info) { return std::string(info.param.name); });
