@@ -2,12 +2,17 @@
 #include "support/LogCapture.h"
 
 #include "core/geometry/zGeometry.h"
+#include "core/geometry/zGeometryTrilist.h"
 #include "core/material/zMaterial.h"
 #include "core/zad/Tavrin.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -418,3 +423,261 @@ TEST_F(GeometryNormalsTest, ValidationSmoothsWithTheRepairedMaterial)
     ASSERT_TRUE(unlit.EnforceValid());
     EXPECT_EQ(unlit.vertexNormals, nullptr);
 }
+
+namespace {
+
+// The smoothing rules as they read, corner by corner over every polygon of
+// the corner's vertex: what the vertex operations must give, bit for bit,
+// however they share the work between corners.
+struct SmoothingRule {
+    explicit SmoothingRule(const zGeometry& g)
+    {
+        for (uint32_t p = 0; p < g.polygonCount; ++p) {
+            const zPolygon& polygon = g.polygons[p];
+            const zMaterial* material = polygon.material < g.materialCount ? g.materials[polygon.material] : nullptr;
+            for (uint16_t c = 0; c < polygon.vertexCount; ++c) {
+                const int32_t vertex = polygon.indices[c];
+                const zVertexPolygons& uses = g.vertexToPolygon[vertex];
+                zVector sum(0, 0, 0), sumT(0, 0, 0), sumB(0, 0, 0);
+                for (uint32_t u = 0; u < uses.count; ++u) {
+                    const uint32_t q = uses.polygons[u];
+                    if (material != nullptr && g.polygonNormals[q].Dot(g.polygonNormals[p]) > material->maxSmoothingAngle)
+                        sum = sum + g.polygonNormals[q];
+                    const zVector& t = g.polygonTangents[2 * q];
+                    const zVector& b = g.polygonTangents[2 * q + 1];
+                    sumT = sumT + (t.Dot(g.polygonTangents[2 * p]) < 0.0f ? -t : t);
+                    sumB = sumB + (b.Dot(g.polygonTangents[2 * p + 1]) < 0.0f ? -b : b);
+                }
+                normals.push_back(material != nullptr ? sum.Normalized() : zVector(0, 0, 0));
+                tangents.push_back(sumT.Normalized());
+                tangents.push_back(sumB.Normalized());
+            }
+        }
+    }
+    std::vector<zVector> normals;
+    std::vector<zVector> tangents;
+};
+
+bool SameBits(const zVector& a, const zVector& b)
+{
+    return std::memcmp(&a, &b, sizeof(zVector)) == 0;
+}
+
+// Every material smooths by its threshold and maps normals from UV set 0,
+// whose coordinates are the corners' x and y.
+void MapNormals(zGeometry& g, const std::vector<float>& thresholds)
+{
+    for (uint32_t m = 0; m < g.materialCount; ++m) {
+        g.materials[m]->maxSmoothingAngle = thresholds[m % thresholds.size()];
+        g.materials[m]->stages[0].active = 1;
+        g.materials[m]->stages[0].channel = zMaterial::ChannelNormal;
+        g.materials[m]->stages[0].uvIndex = 0;
+    }
+    g.uvSetCount = 1;
+    g.uvSets[0] = new zUV[g.bindingCount];
+    for (uint32_t b = 0; b < g.bindingCount; ++b)
+        g.uvSets[0][b] = {g.vertices[g.bindingIndices[b]].x, g.vertices[g.bindingIndices[b]].y * 0.5f};
+}
+
+// A fan of faces triangles around vertex 0: a flat disc at height 0, or a
+// cone whose apex is lifted, each face then of its own slope.
+void FillFan(zGeometry& g, uint32_t faces, float apex)
+{
+    std::vector<zVector> vertices{{0, 0, apex}};
+    std::vector<PolygonSpec> polygons;
+    for (uint32_t i = 0; i < faces; ++i) {
+        const float a = 6.2831853f * float(i) / float(faces);
+        vertices.push_back({std::cos(a), std::sin(a), 0});
+        polygons.push_back({{0, int32_t(1 + i), int32_t(1 + (i + 1) % faces)}, 0});
+    }
+    FillGeometry(g, vertices, polygons);
+}
+
+struct MeshCase {
+    const char* name;
+    std::function<void(zGeometry&)> fill;
+};
+
+void PrintTo(const MeshCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+// Random polygons of 1 to 6 corners over few vertices, so that corners
+// share vertices many times over: repeated polygons, vertices listed twice,
+// two-corner polygons, a missing material and thresholds of every kind.
+void FillRandomMesh(zGeometry& g, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> coordinate(-2, 2);
+    std::vector<zVector> vertices;
+    for (int i = 0; i < 24; ++i) {
+        // Some on a lattice, so that polygons share exact normals.
+        const zVector v(coordinate(random), coordinate(random), coordinate(random));
+        vertices.push_back(i % 3 == 0 ? zVector(std::round(v.x), std::round(v.y), 0) : v);
+    }
+    std::vector<PolygonSpec> polygons;
+    for (int p = 0; p < 150; ++p) {
+        PolygonSpec polygon;
+        const int corners = 1 + int(random() % 6);
+        for (int c = 0; c < corners; ++c)
+            polygon.corners.push_back(random() % 7 == 0 ? 0 : int32_t(random() % vertices.size()));
+        polygon.material = uint16_t(random() % 4);
+        polygons.push_back(polygon);
+        if (random() % 4 == 0)
+            polygons.push_back(polygon);
+    }
+    FillGeometry(g, vertices, polygons, 3);
+    MapNormals(g, {0.0f, -1.0f, 0.5f, 1.0f, 0.999f, std::nanf("")});
+}
+
+const MeshCase meshCases[] = {
+    {"RandomMeshA", [](zGeometry& g) { FillRandomMesh(g, 5); }},
+    {"RandomMeshB", [](zGeometry& g) { FillRandomMesh(g, 77); }},
+    {"RandomMeshC", [](zGeometry& g) { FillRandomMesh(g, 2024); }},
+    {"DiscAroundOneHub", [](zGeometry& g) { FillFan(g, 2000, 0.0f); MapNormals(g, {0.0f}); }},
+    // As many different faces as a vertex is summed face by face for.
+    {"ConeOfTheMostFacesSummedExactly", [](zGeometry& g) { FillFan(g, 256, 1.0f); MapNormals(g, {0.5f}); }},
+    {"CopiesOfOneTriangle", [](zGeometry& g) {
+         FillGeometry(g, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, std::vector<PolygonSpec>(2000, {{0, 1, 2}, 0}));
+         MapNormals(g, {0.0f});
+     }},
+};
+
+class SmoothingRuleTest : public GeometryNormalsTest, public ::testing::WithParamInterface<MeshCase> {};
+
+} // namespace
+
+TEST_P(SmoothingRuleTest, CornersGetTheRulesSumsBitForBit)
+{
+    zGeometry g(&core, "mesh");
+    GetParam().fill(g);
+    LogCapture log;
+    ASSERT_TRUE(g.ComputeVertexNormal(false));
+    ASSERT_TRUE(g.ComputeVertexTangent(false));
+    const SmoothingRule rule(g);
+    ASSERT_EQ(rule.normals.size(), g.bindingCount);
+    for (uint32_t b = 0; b < g.bindingCount; ++b) {
+        ASSERT_TRUE(SameBits(g.vertexNormals[b], rule.normals[b])) << "normal of binding " << b;
+        ASSERT_TRUE(SameBits(g.vertexTangents[2 * b], rule.tangents[2 * b])) << "tangent of binding " << b;
+        ASSERT_TRUE(SameBits(g.vertexTangents[2 * b + 1], rule.tangents[2 * b + 1])) << "bitangent of binding " << b;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Meshes, SmoothingRuleTest, ::testing::ValuesIn(meshCases),
+                         [](const ::testing::TestParamInfo<MeshCase>& info) { return std::string(info.param.name); });
+
+// The apex of a cone of a thousand faces: summing each face over all the
+// others would cost a million steps. Its corners are smoothed by direction
+// cells instead, close to the rule; every other corner follows it exactly.
+TEST_F(GeometryNormalsTest, AVertexOfThousandsOfFacesIsSmoothedCloseToTheRule)
+{
+    for (const float threshold : {0.0f, -1.0f, 0.9f, 0.999f}) {
+        SCOPED_TRACE(threshold);
+        zGeometry g(&core, "cone");
+        FillFan(g, 1000, 1.0f);
+        MapNormals(g, {threshold});
+        ASSERT_TRUE(g.ComputeVertexNormal(false));
+        ASSERT_TRUE(g.ComputeVertexTangent(false));
+        const SmoothingRule rule(g);
+        float worstNormal = 1.0f;
+        float worstTangent = 1.0f;
+        for (uint32_t b = 0; b < g.bindingCount; ++b) {
+            if (g.bindingIndices[b] != 0) {
+                ASSERT_TRUE(SameBits(g.vertexNormals[b], rule.normals[b])) << b;
+                ASSERT_TRUE(SameBits(g.vertexTangents[2 * b], rule.tangents[2 * b])) << b;
+                continue;
+            }
+            EXPECT_NEAR(g.vertexNormals[b].Length(), 1.0f, 1e-5f) << b;
+            worstNormal = std::min(worstNormal, g.vertexNormals[b].Dot(rule.normals[b]));
+            for (int k = 0; k < 2; ++k)
+                worstTangent = std::min(worstTangent, g.vertexTangents[2 * b + k].Dot(rule.tangents[2 * b + k]));
+        }
+        // Within 6 degrees: about one cell, where a cell straddles the threshold.
+        EXPECT_GT(worstNormal, 0.9945f);
+        EXPECT_GT(worstTangent, 0.9995f);
+    }
+}
+
+namespace {
+
+// Large shapes the load must take in time of their size: one polygon of
+// 60,000 corners, a strip of 70,000 vertices, and 20,000 triangles without
+// area on one point beside a floor.
+struct HeavyShape {
+    const char* name;
+    std::function<void(zGeometry&)> fill;
+};
+
+void PrintTo(const HeavyShape& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const HeavyShape heavyShapes[] = {
+    {"PolygonOf60000Corners", [](zGeometry& g) {
+         std::vector<zVector> vertices;
+         PolygonSpec ring;
+         for (int i = 0; i < 60000; ++i) {
+             const float a = 6.2831853f * float(i) / 60000.0f;
+             vertices.push_back({5 * std::cos(a), 5 * std::sin(a), 0});
+             ring.corners.push_back(i);
+         }
+         FillGeometry(g, vertices, {ring});
+     }},
+    {"StripOf70000Vertices", [](zGeometry& g) {
+         std::vector<zVector> vertices;
+         std::vector<PolygonSpec> quads;
+         for (int i = 0; i < 35000; ++i) {
+             vertices.push_back({float(i) * 0.01f, 0, 0});
+             vertices.push_back({float(i) * 0.01f, 1, 0});
+             if (i > 0)
+                 quads.push_back({{2 * i - 2, 2 * i, 2 * i + 1, 2 * i - 1}, 0});
+         }
+         FillGeometry(g, vertices, quads);
+     }},
+    {"DegenerateTrianglesBesideAFloor", [](zGeometry& g) {
+         std::vector<PolygonSpec> polygons{{{0, 1, 2}, 0}, {{0, 2, 3}, 0}};
+         for (int i = 0; i < 20000; ++i)
+             polygons.push_back({{4, 4, 4}, 0});
+         FillGeometry(g, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {0.5f, 0.5f, 0}}, polygons);
+     }},
+};
+
+class HeavyShapeTest : public GeometryNormalsTest, public ::testing::WithParamInterface<HeavyShape> {};
+
+} // namespace
+
+TEST_P(HeavyShapeTest, NormalsTangentsAndTriangleListsAreMade)
+{
+    zGeometry g(&core, "heavy");
+    GetParam().fill(g);
+    MapNormals(g, {0.0f});
+    g.materials[0]->flags |= zMaterial::FlagLit;
+    g.renderWord = zGeometry::RenderLit;
+    LogCapture log;
+    ASSERT_TRUE(g.ComputeVertexNormal(false));
+    ASSERT_TRUE(g.ComputeVertexTangent(false));
+    // Flat shapes: every corner gets its polygon's own normal (zero for the
+    // large polygon, whose first three corners lie too close to give one).
+    for (uint32_t p = 0; p < g.polygonCount; p += 97) {
+        for (uint16_t c = 0; c < g.polygons[p].vertexCount; c += 101)
+            ASSERT_TRUE(Near(g.vertexNormals[g.polygonFirst[p] + c], g.polygonNormals[p])) << p << " " << c;
+    }
+    zLinkedList* lists = zGeometryTrilist::GeometryToTriangleList(&g, 16384, zGeometryTrilist::CacheSize);
+    ASSERT_NE(lists, nullptr);
+    uint64_t triangles = 0;
+    zLinkedListCursor cursor;
+    while (const zGeometryTrilist* list = lists->NextAs<zGeometryTrilist>(cursor))
+        triangles += list->triangleCount;
+    uint64_t expected = 0;
+    for (uint32_t p = 0; p < g.polygonCount; ++p)
+        expected += g.polygons[p].vertexCount > 2 ? g.polygons[p].vertexCount - 2u : 0u;
+    EXPECT_EQ(triangles, expected);
+    lists->Clear(true);
+    delete lists;
+    EXPECT_TRUE(g.CreateTree());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, HeavyShapeTest, ::testing::ValuesIn(heavyShapes),
+                         [](const ::testing::TestParamInfo<HeavyShape>& info) { return std::string(info.param.name); });

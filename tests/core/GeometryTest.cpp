@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <set>
 #include <string>
@@ -429,6 +430,92 @@ TEST_F(GeometryTest, VertexToVertexHasNoFixedLimit)
     EXPECT_EQ(g.vertexToVertex[1].count, 2u);
     EXPECT_FALSE(log.Contains("V2V lut is corrupt"));
 }
+
+// A polygon of 60,000 corners: each corner's neighbours are the two beside
+// it, found without scanning the polygon once for each of its vertices.
+TEST_F(GeometryTest, VertexToVertexOfOneVeryLargePolygon)
+{
+    constexpr int32_t corners = 60000;
+    std::vector<zVector> vertices(corners);
+    PolygonSpec polygon;
+    for (int32_t i = 0; i < corners; ++i)
+        polygon.corners.push_back(i);
+    zGeometry g(&core, "ring");
+    FillGeometry(g, vertices, {polygon});
+    ASSERT_TRUE(g.ComputeVertexToVertex());
+    for (int32_t v : {0, 1, 30000, corners - 1}) {
+        ASSERT_EQ(g.vertexToVertex[v].count, 2u) << v;
+        EXPECT_EQ(g.vertexToVertex[v].neighbours[0].corner, (v + corners - 1) % corners) << v;
+        EXPECT_EQ(g.vertexToVertex[v].neighbours[1].corner, (v + 1) % corners) << v;
+    }
+    ASSERT_TRUE(g.FlagHomogeneousVertex(-1));
+    EXPECT_EQ(g.homogeneous[30000], 1);
+}
+
+namespace {
+
+// The normals that the polygons of a fan give at its hub.
+struct SpreadCase {
+    const char* name;
+    std::vector<zVector> normals;
+    uint8_t shared;
+};
+
+void PrintTo(const SpreadCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+std::vector<zVector> Circle(int count, float radius)
+{
+    std::vector<zVector> out;
+    for (int i = 0; i < count; ++i) {
+        const float a = 6.2831853f * float(i) / float(count);
+        out.push_back({radius * std::cos(a), radius * std::sin(a), 1});
+    }
+    return out;
+}
+
+// 0.0031 is just under the tolerance's square root, 0.0032 just over.
+const SpreadCase spreadCases[] = {
+    {"AllEqual", std::vector<zVector>(5000, zVector(0, 0, 1)), 1},
+    {"TwoEndsApart", {{0, 0, 1}, {0.002f, 0, 1}, {0.0032f, 0, 1}, {0.001f, 0, 1}}, 0},
+    {"WithinToleranceAlongOneSide", {{0, 0, 1}, {0.0031f, 0, 1}, {0.0015f, 0, 1}}, 1},
+    // Each side of the box is within the tolerance, its diagonal is not.
+    {"AcrossTheBoxDiagonal", {{0, 0, 1}, {0.0031f, 0, 1}, {0, 0.0031f, 1}}, 0},
+    {"EquilateralWithinTolerance", {{0, 0, 1}, {0.003f, 0, 1}, {0.0015f, 0.0026f, 1}}, 1},
+    {"NotANumberDiffersFromNothing", {{0, 0, 1}, {std::nanf(""), 5, 1}, {0, 0, 1}}, 1},
+    {"InfinityDiffers", {{0, 0, 1}, {INFINITY, 0, 1}}, 0},
+    // Every two within the tolerance, but too many different values to
+    // compare pair by pair: taken as differing, the vertex is not shared.
+    {"ManyDifferentValuesInASmallCircle", Circle(100, 0.0015f), 0},
+    {"FewDifferentValuesInASmallCircle", Circle(20, 0.0015f), 1},
+};
+
+class HomogeneousSpreadTest : public GeometryTest, public ::testing::WithParamInterface<SpreadCase> {};
+
+} // namespace
+
+TEST_P(HomogeneousSpreadTest, TheHubIsSharedWhenNoTwoCornersDiffer)
+{
+    const std::vector<zVector>& normals = GetParam().normals;
+    std::vector<zVector> vertices(normals.size() + 2);
+    std::vector<PolygonSpec> polygons;
+    for (size_t i = 0; i < normals.size(); ++i)
+        polygons.push_back({{0, int32_t(i + 1), int32_t(i + 2)}, 0});
+    zGeometry g(&core, "fan");
+    FillGeometry(g, vertices, polygons);
+    g.vertexNormals = new zVector[g.bindingCount];
+    for (size_t i = 0; i < normals.size(); ++i) {
+        g.vertexNormals[3 * i] = normals[i];
+        g.vertexNormals[3 * i + 1] = g.vertexNormals[3 * i + 2] = zVector(0, 0, 1);
+    }
+    ASSERT_TRUE(g.FlagHomogeneousVertex(-1));
+    EXPECT_EQ(g.homogeneous[0], GetParam().shared);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spreads, HomogeneousSpreadTest, ::testing::ValuesIn(spreadCases),
+                         [](const ::testing::TestParamInfo<SpreadCase>& info) { return std::string(info.param.name); });
 
 TEST_F(GeometryTest, HomogeneousVerticesAgreeInMaterialAndCornerAttributes)
 {

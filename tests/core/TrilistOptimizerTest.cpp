@@ -318,6 +318,33 @@ TEST(TrilistOptimizerTest, ListWithIndicesOutsideItsVerticesIsLeftAsItWas)
     EXPECT_EQ(negative, (Indices{0, -1, 2}));
 }
 
+// Thousands of triangles over the same three vertices: every step would scan
+// every triangle left. Such a list keeps its order, with one warning for the
+// container, and the others are still reordered.
+TEST(TrilistOptimizerTest, ListsOfFewVerticesUnderManyTrianglesKeepTheirOrder)
+{
+    Indices copies;
+    for (int t = 0; t < 20000; ++t) {
+        const bool turned = t % 3 == 0;
+        copies.insert(copies.end(), {turned ? 2 : 0, 1, turned ? 0 : 2});
+    }
+    const Indices good = {0, 1, 2, 3, 4, 5, 2, 1, 6};
+    Container c({copies, good, copies}, 7);
+    LogCapture log;
+    zGeometryTrilist::Optimize(&c.container);
+    EXPECT_EQ(c.Get(0), copies);
+    EXPECT_EQ(c.Get(1), ScanOrder(good, 7));
+    EXPECT_EQ(c.Get(2), copies);
+    int warnings = 0;
+    for (const std::string& line : log.lines)
+        warnings += line.find("kept in its order") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(warnings, 1);
+
+    Indices alone = copies;
+    EXPECT_FALSE(zGeometryTrilist::OptimizeIndices(alone.data(), uint32_t(alone.size() / 3), 3));
+    EXPECT_EQ(alone, copies);
+}
+
 // Each call keeps its own cache, so calls on several threads at once give the
 // same orders as one after another.
 TEST(TrilistOptimizerTest, ConcurrentCallsGiveTheSameOrders)

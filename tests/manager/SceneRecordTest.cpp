@@ -61,6 +61,45 @@ TEST(SceneRecordSampleTest, EntriesGrowTheBufferInSteps)
     EXPECT_EQ(sample.Read(entry, at), 0u);
 }
 
+TEST(SceneRecordSampleTest, ManyEntriesMoveTheBufferFewTimesAndKeepTheirBytes)
+{
+    // A megabyte of item-sized entries: growing by one step each time would
+    // move the buffer (and copy all of it) some 250 times.
+    constexpr uint32_t Entries = 5000;
+    zSceneRecordSample sample;
+    uint32_t moves = 0;
+    for (uint32_t i = 0; i < Entries; ++i) {
+        const uint32_t before = sample.capacity;
+        uint8_t* payload = sample.Lock(zSceneRecordSample::EntryItem, zSceneRecordSample::ItemPayload);
+        ASSERT_NE(payload, nullptr);
+        for (uint32_t k = 0; k < zSceneRecordSample::ItemPayload; ++k)
+            payload[k] = uint8_t(i * 7 + k);
+        sample.Unlock();
+        if (sample.capacity != before) {
+            ++moves;
+            EXPECT_EQ(sample.capacity % zSceneRecordSample::GrowthStep, 0u);
+        }
+    }
+    EXPECT_LE(moves, 30u);
+    const uint32_t entrySize = zSceneRecordSample::HeaderSize + zSceneRecordSample::ItemPayload;
+    EXPECT_EQ(sample.used, Entries * entrySize);
+    // Trimmed, it holds what growing by single steps would have held.
+    sample.Trim();
+    const uint32_t step = zSceneRecordSample::GrowthStep;
+    EXPECT_EQ(sample.capacity, (sample.used + step - 1) / step * step);
+
+    const uint8_t* entry = nullptr;
+    uint32_t read = 0;
+    for (uint32_t at = sample.Read(entry, 0); at != 0; at = sample.Read(entry, at), ++read) {
+        ASSERT_EQ(zSceneRecordSample::EntryId(entry), zSceneRecordSample::EntryItem);
+        ASSERT_EQ(zSceneRecordSample::EntrySize(entry), zSceneRecordSample::ItemPayload);
+        const uint8_t* payload = zSceneRecordSample::EntryPayload(entry);
+        for (uint32_t k = 0; k < zSceneRecordSample::ItemPayload; ++k)
+            ASSERT_EQ(payload[k], uint8_t(read * 7 + k)) << "entry " << read << " byte " << k;
+    }
+    EXPECT_EQ(read, Entries);
+}
+
 class SceneRecordTest : public SceneFixture {
 protected:
     void SetUp() override
@@ -185,6 +224,64 @@ TEST_F(SceneRecordTest, ItemsCreatedWhileRecordingAreInactiveBeforeTheyExisted)
     EXPECT_TRUE(late->IsActive());
     EXPECT_NEAR(Translation(late).z, 3.0f, 1e-4f);
     ASSERT_TRUE(scene->EndReplay(&record));
+}
+
+// The entries of a sample of many items, and the room it holds: the sample
+// ends the size of its bytes rounded up to a step.
+TEST_F(SceneRecordTest, SnapshotsAndFinalizingManyItemsKeepEveryEntry)
+{
+    constexpr int Lights = 400;
+    const uint32_t step = zSceneRecordSample::GrowthStep;
+    const uint32_t entrySize = zSceneRecordSample::HeaderSize + zSceneRecordSample::ItemPayload;
+    zSceneRecord record;
+    SnapshotAt(record, 0.0f);
+    std::vector<zMItem*> late;
+    for (int i = 0; i < Lights; ++i) {
+        zMLight* light = scene->AddLight(("lamp" + std::to_string(i)).c_str(), 0, 1.0f);
+        ASSERT_NE(light, nullptr);
+        MoveTo(light, {float(i), 1, 2});
+        late.push_back(light);
+    }
+    SnapshotAt(record, 1.0f);
+    const zSceneRecordSample* last = record.Last();
+    ASSERT_EQ(last->used, uint32_t(3 + Lights) * entrySize);
+    EXPECT_EQ(last->capacity, (last->used + step - 1) / step * step);
+
+    // Each entry in item order, its UID, placement and activity as the item had them.
+    const uint8_t* entry = nullptr;
+    size_t index = 0;
+    for (uint32_t at = last->Read(entry, 0); at != 0; at = last->Read(entry, at), ++index) {
+        ASSERT_LT(index, scene->allItems.size());
+        const zMItem* item = scene->allItems[index];
+        const uint8_t* payload = zSceneRecordSample::EntryPayload(entry);
+        int32_t uid = 0;
+        std::memcpy(&uid, payload, 4);
+        EXPECT_EQ(uid, item->uid);
+        EXPECT_EQ(std::memcmp(payload + 68, item->GetCoreItem()->worldMatrix.m, 64), 0) << "entry " << index;
+        EXPECT_EQ(payload[196], 1);
+    }
+    EXPECT_EQ(index, size_t(3 + Lights));
+
+    // The first sample gets every light, inactive, in the order the second met them.
+    ASSERT_TRUE(scene->FinalizeRecord(&record));
+    EXPECT_EQ(Count("Propagating (probably) runtime created item 'lamp0' to record."), 1u);
+    EXPECT_EQ(Count("Propagating (probably) runtime created item 'lamp399' to record."), 1u);
+    const zSceneRecordSample* first = record.First();
+    ASSERT_EQ(first->used, uint32_t(3 + Lights) * entrySize);
+    EXPECT_EQ(first->capacity, (first->used + step - 1) / step * step);
+    index = 0;
+    for (uint32_t at = first->Read(entry, 0); at != 0; at = first->Read(entry, at), ++index) {
+        if (index < 3)
+            continue;
+        const zMItem* light = late[index - 3];
+        const uint8_t* payload = zSceneRecordSample::EntryPayload(entry);
+        int32_t uid = 0;
+        std::memcpy(&uid, payload, 4);
+        EXPECT_EQ(uid, light->uid);
+        EXPECT_EQ(std::memcmp(payload + 68, light->GetCoreItem()->worldMatrix.m, 64), 0) << "entry " << index;
+        EXPECT_EQ(payload[196], 0);
+    }
+    EXPECT_EQ(index, size_t(3 + Lights));
 }
 
 TEST_F(SceneRecordTest, MaterialColoursAreReplayedWhileTheMaterialExists)

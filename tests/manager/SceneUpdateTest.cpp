@@ -245,6 +245,37 @@ TEST_F(SceneUpdate, CollisionCallbacksChooseTheirFormPerItem)
     EXPECT_NE(ex.find(" p0 true"), std::string::npos) << ex;
 }
 
+// The collision world keeps only the pairs a callback or the separation pass
+// reads: three rigid boxes overlapping in the air, one of them listening or none.
+TEST_F(SceneUpdate, OnlyPairsThatSomethingReadsAreKept)
+{
+    for (const bool listening : {false, true}) {
+        SCOPED_TRACE(listening ? "a listens" : "nobody listens");
+        const std::string rigid = "<TauItem=<Mode=<Rigid>>>";
+        const std::string items =
+            ItemTag("MCamera", "eye", 0) +
+            ItemTag("MObject", "a", 1, Box(1, 1, 1, 1) + rigid + (listening ? Script("Toucher") : ""), At(0, 5, 0)) +
+            ItemTag("MObject", "b", 2, Box(1, 1, 1, 1) + rigid, At(0.5f, 5, 0)) +
+            ItemTag("MObject", "c", 3, Box(1, 1, 1, 1) + rigid, At(0.25f, 5.2f, 0));
+        scene = std::make_unique<zScene>(&core, &master);
+        ASSERT_TRUE(ReadScene("air.zml", SceneText(items)));
+        Start(166);
+        scene->physics.clock = [] { return uint32_t(1); };
+        // Without the collision bit the table keeps what the steps found.
+        scene->Update(zScene::UpdateAll & ~zScene::UpdateCollisionBit);
+        const GColPairTable& table = scene->collision.GetPairTable();
+        GColItem* a = &scene->FindObject("a")->collisionItem;
+        GColItem* b = &scene->FindObject("b")->collisionItem;
+        GColItem* c = &scene->FindObject("c")->collisionItem;
+        EXPECT_EQ(table.GetCount(), listening ? 2u : 0u);
+        EXPECT_EQ(table.Find(a, b) != nullptr, listening);
+        EXPECT_EQ(table.Find(a, c) != nullptr, listening);
+        EXPECT_EQ(table.Find(b, c), nullptr);
+        EXPECT_EQ(b->touching, 1) << "the flags do not need the pairs";
+        EXPECT_EQ(c->touching, 1);
+    }
+}
+
 TEST_F(SceneUpdate, PhysicStepsReachTheBodysItem)
 {
     const std::string items =

@@ -10,6 +10,8 @@
 #include "framework/system/zLogStream.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -29,6 +31,106 @@ bool Differ(const zUV& a, const zUV& b)
     const float dv = a.v - b.v;
     return du * du + dv * dv > HomogeneousTolerance;
 }
+
+// The components a spread is measured on.
+int Components(const zVector&)
+{
+    return 3;
+}
+
+int Components(const zUV&)
+{
+    return 2;
+}
+
+float Component(const zVector& v, int k)
+{
+    return (&v.x)[k];
+}
+
+float Component(const zUV& uv, int k)
+{
+    return k == 0 ? uv.u : uv.v;
+}
+
+// Whether some two of the values a vertex's polygons give at it differ by more
+// than the tolerance, as Differ compares two, without comparing every pair.
+// Values with a NaN never differ from any; equal values never differ. The
+// other values' box decides when its size, worked out as Differ works out a
+// distance, is within the tolerance (no two differ) or one of its sides alone
+// is not (the two values at that side's ends differ). Only a spread between
+// those two is compared pair by pair, among at most MaxCompared different
+// values; more of them count as differing, which costs a shared vertex in the
+// triangle lists and nothing else.
+struct zHomogeneousSpread {
+    static constexpr uint32_t MaxCompared = 64;
+
+    template <class T> bool Differs(const T* values, const uint32_t* bindings, uint32_t count)
+    {
+        const int n = Components(values[bindings[0]]);
+        float low[3] = {0, 0, 0};
+        float high[3] = {0, 0, 0};
+        bool any = false;
+        bool infinite = false;
+        uint32_t distinct = 0;
+        bool many = false;
+        for (uint32_t u = 0; u < count; ++u) {
+            const T& value = values[bindings[u]];
+            bool nan = false;
+            for (int k = 0; k < n; ++k) {
+                nan = nan || std::isnan(Component(value, k));
+                infinite = infinite || std::isinf(Component(value, k));
+            }
+            if (nan)
+                continue;
+            for (int k = 0; k < n; ++k) {
+                const float c = Component(value, k);
+                low[k] = any ? std::min(low[k], c) : c;
+                high[k] = any ? std::max(high[k], c) : c;
+            }
+            any = true;
+            if (many)
+                continue;
+            uint32_t d = 0;
+            while (d < distinct && !Same(values[seen[d]], value))
+                ++d;
+            if (d == distinct) {
+                if (distinct == MaxCompared)
+                    many = true;
+                else
+                    seen[distinct++] = bindings[u];
+            }
+        }
+        if (distinct <= 1 && !many)
+            return false;
+        if (!infinite) {
+            float side[3];
+            for (int k = 0; k < n; ++k) {
+                side[k] = high[k] - low[k];
+                if (side[k] * side[k] > HomogeneousTolerance)
+                    return true;
+            }
+            float size = side[0] * side[0] + side[1] * side[1];
+            if (n == 3)
+                size = size + side[2] * side[2];
+            if (!(size > HomogeneousTolerance))
+                return false;
+        }
+        if (many)
+            return true;
+        for (uint32_t a = 0; a < distinct; ++a) {
+            for (uint32_t b = a + 1; b < distinct; ++b) {
+                if (Differ(values[seen[a]], values[seen[b]]))
+                    return true;
+            }
+        }
+        return false;
+    }
+
+    template <class T> static bool Same(const T& a, const T& b) { return std::memcmp(&a, &b, sizeof(T)) == 0; }
+
+    uint32_t seen[MaxCompared];
+};
 
 // Leaves the cache when the geometry is in it; one that no list holds (as
 // while a cache is cleared) costs no walk.
@@ -452,25 +554,35 @@ bool zGeometry::ComputeVertexToVertex()
         return false;
     }
 
+    // Each vertex's slice is filled by one walk over the corners, in polygon
+    // and corner order: what a walk of the vertex's polygons, each scanned for
+    // the vertex, would give, without scanning a large polygon once for every
+    // one of its vertices.
+    std::unique_ptr<uint32_t[]> filled(new (std::nothrow) uint32_t[vertexCount]());
+    if (filled == nullptr) {
+        LogError("zGeometry::ComputeVertexToVertex") << "Could not allocate memory.\n";
+        return false;
+    }
     uint64_t offset = 0;
     for (uint32_t v = 0; v < vertexCount; ++v) {
-        zVertexNeighbour* list = block.get() + offset;
-        uint32_t count = 0;
-        const zVertexPolygons& uses = vertexToPolygon[v];
-        for (uint32_t u = 0; u < uses.count; ++u) {
-            // A polygon listing the vertex twice appears twice in a row.
-            if (u > 0 && uses.polygons[u] == uses.polygons[u - 1])
+        table[v].neighbours = block.get() + offset;
+        offset += 2 * uint64_t(vertexToPolygon[v].count);
+    }
+    for (uint32_t p = 0; p < polygonCount; ++p) {
+        const zPolygon& polygon = polygons[p];
+        const int32_t corners = polygon.vertexCount;
+        for (int32_t l = 0; l < corners; ++l) {
+            const int32_t v = polygon.indices[l];
+            if (v < 0 || uint32_t(v) >= vertexCount)
                 continue;
-            const int32_t p = int32_t(uses.polygons[u]);
-            const zPolygon& polygon = polygons[p];
-            const int32_t corners = polygon.vertexCount;
-            for (int32_t l = 0; l < corners; ++l) {
-                if (polygon.indices[l] != int32_t(v))
-                    continue;
-                list[count++] = {p, (l + corners - 1) % corners};
-                list[count++] = {p, (l + 1) % corners};
-            }
+            zVertexNeighbour* list = table[v].neighbours;
+            list[filled[v]++] = {int32_t(p), (l + corners - 1) % corners};
+            list[filled[v]++] = {int32_t(p), (l + 1) % corners};
         }
+    }
+    for (uint32_t v = 0; v < vertexCount; ++v) {
+        zVertexNeighbour* list = table[v].neighbours;
+        const uint32_t count = filled[v];
         // Drop repeated pairs, keeping each at its first place.
         for (uint32_t i = 0; i < count; ++i)
             order[i] = i;
@@ -488,8 +600,6 @@ bool zGeometry::ComputeVertexToVertex()
                 list[kept++] = list[i];
         }
         table[v].count = kept;
-        table[v].neighbours = list;
-        offset += 2 * uint64_t(uses.count);
     }
     vertexToVertex = table.release();
     vertexToVertexBlock = block.release();
@@ -509,43 +619,74 @@ bool zGeometry::FlagHomogeneousVertex(int32_t material)
         LogError("zGeometry::FlagHomogeneousVertex") << "Could not allocate homogeneous vertex table.\n";
         return false;
     }
-    // The binding of the first corner of polygon p that holds vertex v.
-    const auto cornerOf = [this](uint32_t p, uint32_t v) {
+    // The binding of the first corner of each polygon at each vertex, in the
+    // order of the vertex-to-polygon table, found by one walk over the corners
+    // rather than by scanning a polygon for every vertex it holds; and one
+    // pass over each vertex's values rather than one per pair of polygons.
+    uint64_t total = 0;
+    for (uint32_t v = 0; v < vertexCount; ++v)
+        total += vertexToPolygon[v].count;
+    std::unique_ptr<uint32_t[]> firstCorner(new (std::nothrow) uint32_t[total > 0 ? total : 1]);
+    std::unique_ptr<uint32_t[]> filled(new (std::nothrow) uint32_t[vertexCount > 0 ? vertexCount : 1]());
+    std::unique_ptr<zHomogeneousSpread> spread(new (std::nothrow) zHomogeneousSpread);
+    if (firstCorner == nullptr || filled == nullptr || spread == nullptr) {
+        LogError("zGeometry::FlagHomogeneousVertex") << "Could not allocate homogeneous vertex table.\n";
+        return false;
+    }
+    std::unique_ptr<uint64_t[]> start(new (std::nothrow) uint64_t[uint64_t(vertexCount) + 1]);
+    if (start == nullptr) {
+        LogError("zGeometry::FlagHomogeneousVertex") << "Could not allocate homogeneous vertex table.\n";
+        return false;
+    }
+    start[0] = 0;
+    for (uint32_t v = 0; v < vertexCount; ++v)
+        start[v + 1] = start[v] + vertexToPolygon[v].count;
+    // A polygon holding the vertex twice has its entries next to each other:
+    // the second takes the first one's binding.
+    for (uint32_t p = 0; p < polygonCount; ++p) {
         const zPolygon& polygon = polygons[p];
-        for (uint16_t c = 0; c < polygon.vertexCount; ++c) {
-            if (polygon.indices[c] == int32_t(v))
-                return uint32_t(polygonFirst[p]) + c;
+        for (uint16_t c = 0; polygon.indices != nullptr && c < polygon.vertexCount; ++c) {
+            const int32_t v = polygon.indices[c];
+            if (v < 0 || uint32_t(v) >= vertexCount)
+                continue;
+            uint32_t* at = firstCorner.get() + start[v] + filled[v];
+            const bool again = filled[v] > 0 && vertexToPolygon[v].polygons[filled[v] - 1] == p;
+            *at = again ? at[-1] : uint32_t(polygonFirst[p]) + c;
+            ++filled[v];
         }
-        return uint32_t(polygonFirst[p]);
-    };
+    }
+
     for (uint32_t v = 0; v < vertexCount; ++v) {
         homogeneous[v] = 1;
         const zVertexPolygons& uses = vertexToPolygon[v];
-        for (uint32_t a = 0; a < uses.count && homogeneous[v]; ++a) {
-            const zPolygon& first = polygons[uses.polygons[a]];
-            for (uint32_t b = a + 1; b < uses.count && homogeneous[v]; ++b) {
-                if (uses.polygons[a] == uses.polygons[b])
-                    continue;
-                const zPolygon& second = polygons[uses.polygons[b]];
-                if (first.material != second.material) {
-                    homogeneous[v] = 0;
-                    break;
-                }
-                if (material != -1 && material != first.material)
-                    continue;
-                const uint32_t i = cornerOf(uses.polygons[a], v);
-                const uint32_t j = cornerOf(uses.polygons[b], v);
-                bool differs = (vertexNormals != nullptr && Differ(vertexNormals[i], vertexNormals[j]))
-                    || (vertexColours != nullptr && Differ(vertexColours[i], vertexColours[j]));
-                const zMaterial* used = GetMaterialFromIndex(first.material);
-                for (uint32_t s = 0; !differs && used != nullptr && s < uvSetCount && s < MaxUVSets; ++s) {
-                    if (used->uvMapsUsed[s] && uvSets[s] != nullptr)
-                        differs = Differ(uvSets[s][i], uvSets[s][j]);
-                }
-                if (differs)
-                    homogeneous[v] = 0;
-            }
+        if (uses.count == 0)
+            continue;
+        // Only corners of two different polygons are compared.
+        bool pairs = false;
+        bool mixed = false;
+        for (uint32_t u = 1; u < uses.count; ++u) {
+            if (uses.polygons[u] == uses.polygons[0])
+                continue;
+            pairs = true;
+            mixed = mixed || polygons[uses.polygons[u]].material != polygons[uses.polygons[0]].material;
         }
+        if (mixed) {
+            homogeneous[v] = 0;
+            continue;
+        }
+        const uint16_t shared = polygons[uses.polygons[0]].material;
+        if (!pairs || (material != -1 && material != shared))
+            continue;
+        const uint32_t* bindings = firstCorner.get() + start[v];
+        bool differs = (vertexNormals != nullptr && spread->Differs(vertexNormals, bindings, uses.count))
+            || (vertexColours != nullptr && spread->Differs(vertexColours, bindings, uses.count));
+        const zMaterial* used = GetMaterialFromIndex(shared);
+        for (uint32_t s = 0; !differs && used != nullptr && s < uvSetCount && s < MaxUVSets; ++s) {
+            if (used->uvMapsUsed[s] && uvSets[s] != nullptr)
+                differs = spread->Differs(uvSets[s], bindings, uses.count);
+        }
+        if (differs)
+            homogeneous[v] = 0;
     }
     return true;
 }

@@ -40,7 +40,22 @@ public:
             widest = std::max<uint32_t>(widest, g.polygons[p].vertexCount);
         remap.reset(new (std::nothrow) RemapEntry[g.vertexCount > 0 ? g.vertexCount : 1]);
         corners.reset(new (std::nothrow) int32_t[widest > 0 ? widest : 1]);
-        return remap != nullptr && corners != nullptr;
+        // Each material's polygons chained in polygon order, so that the
+        // walk of one material does not pass over every other material's.
+        firstOfMaterial.reset(new (std::nothrow) uint32_t[g.materialCount > 0 ? g.materialCount : 1]);
+        nextOfMaterial.reset(new (std::nothrow) uint32_t[g.polygonCount > 0 ? g.polygonCount : 1]);
+        if (remap == nullptr || corners == nullptr || firstOfMaterial == nullptr || nextOfMaterial == nullptr)
+            return false;
+        std::fill(firstOfMaterial.get(), firstOfMaterial.get() + g.materialCount, g.polygonCount);
+        for (uint32_t p = g.polygonCount; p-- > 0;) {
+            const uint32_t m = g.polygons[p].material;
+            nextOfMaterial[p] = g.polygonCount;
+            if (m < g.materialCount) {
+                nextOfMaterial[p] = firstOfMaterial[m];
+                firstOfMaterial[m] = p;
+            }
+        }
+        return true;
     }
 
     // Builds the lists of material m into the container; false after an
@@ -48,7 +63,7 @@ public:
     bool BuildMaterial(uint32_t m, zLinkedList& container)
     {
         material = g.GetMaterialFromIndex(m);
-        TrilistCursor start;
+        TrilistCursor start{firstOfMaterial[m], 0};
         while (start.polygon < g.polygonCount) {
             uint32_t vertexTotal = 0;
             uint32_t triangleTotal = 0;
@@ -104,7 +119,7 @@ private:
                && (stop == nullptr || cursor.polygon != stop->polygon || cursor.piece != stop->piece)) {
             const zPolygon& polygon = g.polygons[cursor.polygon];
             if (polygon.vertexCount <= 2 || polygon.material != m) {
-                cursor = {cursor.polygon + 1, 0};
+                cursor = {nextOfMaterial[cursor.polygon], 0};
                 continue;
             }
             const uint32_t fan = polygon.vertexCount - 2u;
@@ -118,7 +133,8 @@ private:
                 splitWarning = true;
             take(cursor.polygon, firstFan, lastFan);
             triangles += size;
-            cursor = lastFan < fan ? TrilistCursor{cursor.polygon, cursor.piece + 1} : TrilistCursor{cursor.polygon + 1, 0};
+            cursor = lastFan < fan ? TrilistCursor{cursor.polygon, cursor.piece + 1}
+                                   : TrilistCursor{nextOfMaterial[cursor.polygon], 0};
         }
         return cursor;
     }
@@ -220,6 +236,10 @@ private:
     std::unique_ptr<RemapEntry[]> remap;
     // Output vertex of each corner of the polygon being filled.
     std::unique_ptr<int32_t[]> corners;
+    // The first polygon of each material, and the next one of the same
+    // material after each polygon; polygonCount for none.
+    std::unique_ptr<uint32_t[]> firstOfMaterial;
+    std::unique_ptr<uint32_t[]> nextOfMaterial;
     uint32_t stamp = 0;
     uint16_t palette[zGeometryTrilist::MaxPaletteBones] = {};
     uint32_t paletteCount = 0;
@@ -297,13 +317,20 @@ zLinkedList* zGeometryTrilist::GeometryToTriangleList(zGeometry* geometry, int32
         return nullptr;
     }
 
-    for (uint32_t m = 0; m < geometry->materialCount; ++m) {
-        const bool flagged = geometry->FlagHomogeneousVertex(int32_t(m));
-        const bool built = flagged && builder.BuildMaterial(m, *container);
-        geometry->FreeHomogeneousTable();
-        if (!built)
+    // One table serves every material: a vertex that a material's polygons
+    // use is either shared by polygons of that material only, and compared
+    // as that material would have it, or by several materials, and never
+    // shared.
+    const bool flagged = geometry->FlagHomogeneousVertex(-1);
+    for (uint32_t m = 0; flagged && m < geometry->materialCount; ++m) {
+        if (!builder.BuildMaterial(m, *container)) {
+            geometry->FreeHomogeneousTable();
             return nullptr;
+        }
     }
+    geometry->FreeHomogeneousTable();
+    if (!flagged)
+        return nullptr;
 
     if (builder.splitWarning)
         LogWarning(ConvertMethod) << "One or more polygon(s) exceeded the triangle limit (" << (limit - 1)

@@ -47,10 +47,14 @@ public:
     static zLinkedList* GeometryToTriangleList(zGeometry* geometry, int32_t maxTriangles, int32_t cacheSize);
 
     // Reorders the triangles of every list in the container for a simulated
-    // least-recently-used cache of CacheSize vertices; vertex arrays stay.
+    // least-recently-used cache of CacheSize vertices; vertex arrays stay. A
+    // list whose order would cost far more than its triangles (see
+    // OptimizeIndices) keeps the order it has, with one warning.
     static void Optimize(zLinkedList* container);
     // Reorders one index array in place; false when the working memory cannot
-    // be had or an index lies outside the vertices, with the array untouched.
+    // be had, an index lies outside the vertices or the order would cost far
+    // more than the triangles (many of them over the same few vertices),
+    // with the array untouched.
     static bool OptimizeIndices(int32_t* indices, uint32_t triangleCount, uint32_t vertexCount);
 
     // The score of one vertex from its remaining triangles and cache position.

@@ -64,15 +64,22 @@ public:
             && heapScore && heap && heapPosition && untouched && corners && original && internal;
     }
 
-    // Writes the new order of a list's triangles to out; false, with out
-    // unwritten, when an index lies outside the vertices.
-    bool Order(const int32_t* list, uint32_t triangleCount, uint32_t vertexCount, int32_t* out)
+    enum class Result { Ordered, OutsideVertices, TooCostly };
+
+    // Writes the new order of a list's triangles to out; with out unwritten
+    // (or part written) when an index lies outside the vertices or when the
+    // greedy walk would cost more than WorkPerTriangle list entries a
+    // triangle, as lists of many triangles over the same few vertices (one
+    // triangle repeated) make it cost their square.
+    Result Order(const int32_t* list, uint32_t triangleCount, uint32_t vertexCount, int32_t* out)
     {
         const uint32_t indexCount = 3 * triangleCount;
         for (uint32_t i = 0; i < indexCount; ++i) {
             if (list[i] < 0 || uint32_t(list[i]) >= vertexCount)
-                return false;
+                return Result::OutsideVertices;
         }
+        work = 0;
+        const uint64_t budget = WorkPerTriangle * uint64_t(triangleCount) + WorkAllowance;
         for (uint32_t v = 0; v < vertexCount; ++v) {
             records[v] = zTrilistVertexRecord{};
             counted[v] = 0;
@@ -138,11 +145,15 @@ public:
                 Enter(indices[3 * chosen + k]);
             for (int32_t i = 0; i < evictedCount; ++i)
                 Leave(evicted[i]);
+            if (work > budget)
+                return Result::TooCostly;
         }
-        return true;
+        return Result::Ordered;
     }
 
 private:
+    static constexpr uint64_t WorkPerTriangle = 2048;
+    static constexpr uint64_t WorkAllowance = 1u << 20;
     static constexpr uint32_t NoTriangle = ~0u;
     // Vertices used by more triangles than this are hubs.
     static constexpr int32_t HubValence = 24;
@@ -204,6 +215,7 @@ private:
         double bound = NoBound;
         uint32_t a = adjacencyStart[v];
         uint32_t end = adjacencyEnd[v];
+        work += end - a;
         while (a < end) {
             const uint32_t t = adjacency[a];
             if (emitted[t] != 0) {
@@ -249,6 +261,7 @@ private:
     // triangles take those triangles into their bounds.
     void RaiseHubBounds(int32_t v)
     {
+        work += adjacencyEnd[v] - adjacencyStart[v];
         for (uint32_t a = adjacencyStart[v]; a < adjacencyEnd[v]; ++a) {
             const uint32_t t = adjacency[a];
             if (emitted[t] != 0)
@@ -267,6 +280,7 @@ private:
         if (counted[v] != 0 || records[v].cachePosition < 0)
             return;
         counted[v] = 1;
+        work += adjacencyEnd[v] - adjacencyStart[v];
         for (uint32_t a = adjacencyStart[v]; a < adjacencyEnd[v]; ++a) {
             const uint32_t t = adjacency[a];
             if (emitted[t] == 0 && cachedCorners[t]++ == 0)
@@ -285,6 +299,7 @@ private:
         if (counted[v] == 0 || records[v].cachePosition >= 0)
             return;
         counted[v] = 0;
+        work += adjacencyEnd[v] - adjacencyStart[v];
         for (uint32_t a = adjacencyStart[v]; a < adjacencyEnd[v]; ++a) {
             const uint32_t t = adjacency[a];
             if (emitted[t] == 0 && --cachedCorners[t] == 0) {
@@ -418,6 +433,8 @@ private:
     uint32_t triangleCount = 0;
     const int32_t* indices = nullptr;
     int32_t cache[zGeometryTrilist::CacheSize];
+    // List entries visited by the walk so far.
+    uint64_t work = 0;
 };
 
 } // namespace
@@ -501,16 +518,26 @@ void zGeometryTrilist::Optimize(zLinkedList* container)
         return;
     }
     cursor = {};
+    bool costlyWarned = false;
     while (zGeometryTrilist* list = container->NextAs<zGeometryTrilist>(cursor)) {
         int32_t* ordered = new (std::nothrow) int32_t[list->triangleCount > 0 ? 3 * size_t(list->triangleCount) : 1];
         if (ordered == nullptr) {
             LogError("zGeometryTrilist::Optimize") << "Failed to allocate triangle list ordered index list, skipping.\n";
             continue;
         }
-        if (list->triangleCount > 0
-            && (list->indices == nullptr
-                || !work->Order(list->indices, list->triangleCount, list->vertexCount, ordered))) {
+        const CacheOptimizer::Result result = list->triangleCount == 0 ? CacheOptimizer::Result::Ordered
+            : list->indices == nullptr ? CacheOptimizer::Result::OutsideVertices
+                                       : work->Order(list->indices, list->triangleCount, list->vertexCount, ordered);
+        if (result == CacheOptimizer::Result::OutsideVertices) {
             LogWarning("zGeometryTrilist::Optimize") << "Triangle list refers to vertices it does not hold, skipping.\n";
+            delete[] ordered;
+            continue;
+        }
+        if (result == CacheOptimizer::Result::TooCostly) {
+            if (!costlyWarned)
+                LogWarning("zGeometryTrilist::Optimize")
+                    << "Triangle list of few vertices shared by too many triangles, kept in its order.\n";
+            costlyWarned = true;
             delete[] ordered;
             continue;
         }
@@ -526,7 +553,7 @@ bool zGeometryTrilist::OptimizeIndices(int32_t* indices, uint32_t triangleCount,
     std::unique_ptr<CacheOptimizer> work(new (std::nothrow) CacheOptimizer);
     std::unique_ptr<int32_t[]> ordered(new (std::nothrow) int32_t[3 * size_t(triangleCount)]);
     if (indices == nullptr || work == nullptr || ordered == nullptr || !work->Allocate(vertexCount, triangleCount)
-        || !work->Order(indices, triangleCount, vertexCount, ordered.get()))
+        || work->Order(indices, triangleCount, vertexCount, ordered.get()) != CacheOptimizer::Result::Ordered)
         return false;
     std::copy(ordered.get(), ordered.get() + 3 * size_t(triangleCount), indices);
     return true;

@@ -117,6 +117,8 @@ zScene::zScene(Tavrin* coreObject, zScriptMaster* master)
         timer.Reset();
     physics.stepCallback = &stepHook;
     physics.callbackUserData = this;
+    collision.pairReader = &zScene::CollisionPairsRead;
+    collision.pairReaderContext = this;
     script.SetOwner(this, SqPtrScene);
     commandManager.DefineACECommand("toposition", 0, 3);
     commandManager.DefineACECommand("offsetposition", 1, 3);

@@ -410,6 +410,9 @@ private:
     void LogicUpdate(float dt);
     void TransformItem(zMItem* item, uint32_t bits, float frameSeconds);
     void SeparationPass();
+    // The collision world's test of whether the two readers above use the
+    // pairs of an item, so that pairs nobody reads are not stored.
+    static bool CollisionPairsRead(void* scene, const GColItem* collisionItem);
 
     StepHook stepHook;
     zSceneFileLoader fileLoader = nullptr;

@@ -4,6 +4,7 @@
 #include "framework/system/zLogStream.h"
 #include "manager/scene/zScene.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -22,20 +23,15 @@ uint8_t* zSceneRecordSample::Lock(uint32_t id, uint32_t size)
     }
     const uint64_t needed = uint64_t(used) + uint64_t(size) + HeaderSize;
     if (needed > capacity) {
-        uint64_t grown = capacity;
-        while (grown < needed)
-            grown += GrowthStep;
-        uint8_t* larger = grown <= 0xFFFFFFFFu ? new (std::nothrow) uint8_t[grown] : nullptr;
-        if (larger == nullptr) {
+        // Half as much again at least, so that a sample of n entries is
+        // copied a logarithmic number of times rather than every few entries;
+        // short of memory for that, the entry alone.
+        const uint64_t grown = std::max(needed, uint64_t(capacity) + capacity / 2);
+        if (needed > MaxCapacity || (!Resize(grown) && !Resize(needed))) {
             LogError("zSceneRecordSample::Lock")
                 << "Failed to increase scene record sample size to accommodate the Lock() operation.\n";
             return nullptr;
         }
-        if (buffer != nullptr)
-            std::memcpy(larger, buffer, used);
-        delete[] buffer;
-        buffer = larger;
-        capacity = uint32_t(grown);
     }
     uint8_t* header = buffer + used;
     // Little-endian whatever the host: the layout is the record's own.
@@ -46,6 +42,34 @@ uint8_t* zSceneRecordSample::Lock(uint32_t id, uint32_t size)
     locked = 1;
     lockedSize = size;
     return header + HeaderSize;
+}
+
+bool zSceneRecordSample::Resize(uint64_t bytes)
+{
+    uint64_t rounded = (bytes + GrowthStep - 1) / GrowthStep * GrowthStep;
+    if (rounded > MaxCapacity)
+        rounded = MaxCapacity;
+    if (rounded < used)
+        return false;
+    uint8_t* moved = new (std::nothrow) uint8_t[rounded > 0 ? rounded : 1];
+    if (moved == nullptr)
+        return false;
+    if (buffer != nullptr)
+        std::memcpy(moved, buffer, used);
+    delete[] buffer;
+    buffer = moved;
+    capacity = uint32_t(rounded);
+    return true;
+}
+
+void zSceneRecordSample::Trim()
+{
+    if (locked || buffer == nullptr)
+        return;
+    const uint64_t fitted = (uint64_t(used) + GrowthStep - 1) / GrowthStep * GrowthStep;
+    // Keeping the larger buffer when no smaller one can be had loses nothing.
+    if (fitted < capacity && fitted > 0)
+        Resize(fitted);
 }
 
 void zSceneRecordSample::Unlock()

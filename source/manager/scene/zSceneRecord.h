@@ -31,7 +31,9 @@ public:
     static constexpr uint32_t MaterialPayload = 40;
     static constexpr uint32_t WindowPayload = 48;
     static constexpr uint32_t HeaderSize = 8;
+    // The buffer grows by whole steps, and by half its size at least.
     static constexpr uint32_t GrowthStep = 4096;
+    static constexpr uint64_t MaxCapacity = 0xFFFFFFFFu / GrowthStep * GrowthStep;
 
     zSceneRecordSample() = default;
     ~zSceneRecordSample() override;
@@ -43,6 +45,9 @@ public:
     // while another entry is locked or when memory runs out.
     uint8_t* Lock(uint32_t id, uint32_t size);
     void Unlock();
+    // Gives back the room past the last step the entries reach, once a sample
+    // is complete; keeps the buffer as it is when no smaller one can be had.
+    void Trim();
     // Walks the entries in write order: start with position 0; each call sets
     // entry to the next entry's header and returns the position after it, or
     // 0 at the end (and, logged, on a sample without a buffer).
@@ -58,6 +63,11 @@ public:
     uint32_t used = 0;
     uint8_t locked = 0;
     uint32_t lockedSize = 0;
+
+private:
+    // Moves the entries to a buffer of bytes rounded up to a step; false,
+    // with nothing changed, when it cannot be had or would not hold them.
+    bool Resize(uint64_t bytes);
 };
 
 // A scene recorded in memory: samples in the order they were taken. A record

@@ -209,6 +209,7 @@ bool zScene::SnapshotToRecord(zSceneRecord* record)
         WriteItemEntry(*sample, *item, item->IsActive() ? 1 : 0);
     }
     SnapshotWindows(ui, *sample);
+    sample->Trim();
     return true;
 }
 
@@ -236,6 +237,9 @@ bool zScene::FinalizeRecord(zSceneRecord* record)
     zModuleTagScope module(8);
     *GlobalLogStream << LogHeadingPrefix << "Finalizing scene record...\n\n";
     std::unordered_set<int32_t> seen;
+    // The first item of each UID, for the names the log gives; made when a
+    // first item needs one.
+    std::unordered_map<int32_t, const zMItem*> byUid;
     for (zSceneRecordSample* sample = record->First(); sample != nullptr;
          sample = static_cast<zSceneRecordSample*>(sample->next)) {
         if (sample->buffer == nullptr)
@@ -249,13 +253,12 @@ bool zScene::FinalizeRecord(zSceneRecord* record)
             const int32_t uid = GetInt(payload);
             if (!seen.insert(uid).second || sample == record->First())
                 continue;
-            const zMItem* item = nullptr;
-            for (const zMItem* candidate : allItems) {
-                if (candidate->uid == uid) {
-                    item = candidate;
-                    break;
-                }
+            if (byUid.empty()) {
+                for (const zMItem* candidate : allItems)
+                    byUid.emplace(candidate->uid, candidate);
             }
+            const auto found = byUid.find(uid);
+            const zMItem* item = found != byUid.end() ? found->second : nullptr;
             const char* name = item != nullptr && item->GetName().Get() != nullptr ? item->GetName().Get() : "";
             *GlobalLogStream << "Propagating (probably) runtime created item '" << name << "' to record.\n";
             // The payload may move when an earlier sample grows: copy it out.
@@ -274,6 +277,9 @@ bool zScene::FinalizeRecord(zSceneRecord* record)
             }
         }
     }
+    for (zSceneRecordSample* sample = record->First(); sample != nullptr;
+         sample = static_cast<zSceneRecordSample*>(sample->next))
+        sample->Trim();
     return true;
 }
 

@@ -399,6 +399,18 @@ void zScene::TransformItem(zMItem* item, uint32_t bits, float frameSeconds)
     }
 }
 
+bool zScene::CollisionPairsRead(void*, const GColItem* collisionItem)
+{
+    // The callbacks read the pairs of an item that listens; the separation
+    // pass moves the items that have no body mode and a mass.
+    const zMItem* item = zMItem::FromCoreItem(static_cast<zItem*>(collisionItem->owner));
+    if (item == nullptr)
+        return false;
+    return item->script.HasCallback(zItemScriptUnit::OnCollision)
+        || item->script.HasCallback(zItemScriptUnit::OnCollisionEx)
+        || (item->body.Mode == 0 && collisionItem->GetMass() != 0.0f);
+}
+
 void zScene::SeparationPass()
 {
     collision.GetPairTable().Clear();

@@ -1,5 +1,6 @@
 #include "physic/collision/GCollide.h"
 
+#include "framework/system/zLogStream.h"
 #include "framework/system/zModuleTag.h"
 #include "framework/system/zSimd.h"
 
@@ -108,11 +109,30 @@ bool GCollide::ItemsOverlap(GColItem* a, GColItem* b)
     return ItemPairTest(a, b, nullptr, true);
 }
 
+bool GCollide::RoomForPair()
+{
+    if (pairTable.GetCount() < MaxPairs)
+        return true;
+    if (!pairTable.full) {
+        pairTable.full = true;
+        LogWarning("GCollide::Detect") << "Collision pair table full (" << MaxPairs
+                                       << " pairs), further pairs dropped until it is cleared.\n";
+    }
+    return false;
+}
+
+GColPair* GCollide::StorePair(GColItem* first, GColItem* second)
+{
+    if (first->pairsRead == 0 && second->pairsRead == 0)
+        return nullptr;
+    return RoomForPair() ? CreatePair(first, second) : nullptr;
+}
+
 void GCollide::AddManifold(GColItem* first, GColItem* second, const GColContactBuffer& buffer, uint32_t firstNode)
 {
     GColPair* pair = pairTable.Find(first, second);
     if (pair == nullptr)
-        pair = CreatePair(first, second);
+        pair = StorePair(first, second);
     if (pair == nullptr)
         return;
     const float sign = pair->itemA == first ? 1.0f : -1.0f;
@@ -131,9 +151,31 @@ void GCollide::AddManifold(GColItem* first, GColItem* second, const GColContactB
 void GCollide::Sweep(GColItem* s, GColItem* other, GColContactBuffer& buffer)
 {
     const uint32_t firstNode = buffer.nodeCount;
-    if (!CollideItems(s, other, buffer))
+    if (buffer.HasNodes() && buffer.nodeCount < buffer.nodeCapacity) {
+        if (!CollideItems(s, other, buffer))
+            return;
+        AddManifold(s, other, buffer, firstNode);
+        s->touching = 1;
+        other->touching = 1;
         return;
-    AddManifold(s, other, buffer, firstNode);
+    }
+    // Nothing more reaches the solver in this pass, so the test can only
+    // tell whether the two touch: for a new pair the table stores (with no
+    // points) and for the touching flags. Once both are set and no pair is
+    // to be made, there is nothing left to learn, however many boxes pile up.
+    if (buffer.HasNodes())
+        buffer.ReserveNode();
+    const bool touching = s->touching != 0 && other->touching != 0;
+    const bool read = s->pairsRead != 0 || other->pairsRead != 0;
+    if (touching && !read)
+        return;
+    const bool store = read && RoomForPair() && pairTable.Find(s, other) == nullptr;
+    if (touching && !store)
+        return;
+    if (!ItemsOverlap(s, other))
+        return;
+    if (store)
+        CreatePair(s, other);
     s->touching = 1;
     other->touching = 1;
 }
@@ -144,6 +186,7 @@ uint32_t GCollide::Detect(TauContactNode* nodes, uint32_t nodeCapacity, TauConta
     bool anyMoved = false;
     zLinkedListCursor cursor;
     while (GColItem* item = activeItems.NextAs<GColItem>(cursor)) {
+        item->pairsRead = pairReader == nullptr || pairReader(pairReaderContext, item) ? 1 : 0;
         if (item->moved == 1) {
             item->UpdateBounds(item->bounds);
             item->touching = 0;

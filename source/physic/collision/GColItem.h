@@ -75,6 +75,9 @@ public:
     void* body = nullptr;
     // A pair of this item produced contacts in the last sweep-and-prune pass.
     uint8_t touching = 0;
+    // Something reads this item's pairs (GCollide::PairReader), as of the
+    // last detection pass.
+    uint8_t pairsRead = 1;
     uint8_t resetPending = 0;
     // Owned.
     zLinkedList shapes;

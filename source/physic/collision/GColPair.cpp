@@ -159,4 +159,5 @@ void GColPairTable::Clear()
     }
     indexed = 0;
     count = 0;
+    full = false;
 }

@@ -65,6 +65,8 @@ public:
 
     uint32_t count = 0;
     zArray buckets[BucketCount];
+    // Set when the detection refused a pair since the last clear.
+    bool full = false;
 
 private:
     // An open-addressing index over the same pairs, keyed by the two ids, so

@@ -28,6 +28,15 @@ public:
     static constexpr uint32_t MaxPolygonVertices = 64;
     static constexpr uint32_t ConvexPointCapacity = 8;
     static constexpr uint32_t MeshPointCapacity = 32;
+    // Pairs the detection passes store in the table between two clears; the
+    // first one refused logs one warning.
+    static constexpr uint32_t MaxPairs = 8192;
+
+    // Whether anything reads the manifolds of an item; a pair of two items
+    // whose manifolds nobody reads is not stored. Asked once per pass for
+    // every active item (GColItem::pairsRead). Null (the default): every
+    // pair is read.
+    using PairReader = bool (*)(void* context, const GColItem* item);
 
     GCollide();
     ~GCollide();
@@ -135,10 +144,17 @@ public:
     float* sweepStorage = nullptr;
     // The next collision id handed to an item added for the first time.
     uint32_t nextCollisionId = 1;
+    PairReader pairReader = nullptr;
+    void* pairReaderContext = nullptr;
 
 private:
     bool ItemPairTest(GColItem* a, GColItem* b, GColContactBuffer* buffer, bool stopAtFirst);
     void AddManifold(GColItem* first, GColItem* second, const GColContactBuffer& buffer, uint32_t firstNode);
+    // A new pair for two items that touch, unless nothing reads it or the
+    // table is full; null then.
+    GColPair* StorePair(GColItem* first, GColItem* second);
+    // False, logged once until the table is cleared, when it holds MaxPairs.
+    bool RoomForPair();
     // One candidate pair of the sweep: its contacts and its manifold.
     void Sweep(GColItem* s, GColItem* other, GColContactBuffer& buffer);
 };

@@ -328,6 +328,118 @@ TEST(GColDetectTest, FullContactBuffersStopTheWritesAndWarnOncePerPass)
     EXPECT_EQ(s.world.GetPairTable().GetCount(), 5u);
 }
 
+int CountLines(const LogCapture& capture, const std::string& text)
+{
+    int count = 0;
+    for (const std::string& line : capture.lines)
+        count += line.find(text) != std::string::npos ? 1 : 0;
+    return count;
+}
+
+// Boxes spawned at one point: every pair overlaps, far more pairs than the
+// table takes.
+TEST(GColDetectTest, PairsPastTheCapAreDroppedWithOneWarningUntilTheTableIsCleared)
+{
+    constexpr int Boxes = 140;
+    static_assert(Boxes * (Boxes - 1) / 2 > int(GCollide::MaxPairs), "more pairs than the table takes");
+    Scene s;
+    // Not quite on one point: boxes that coincide exactly give no contact.
+    for (int i = 0; i < Boxes; ++i)
+        s.Box({1, 1, 1}, {0.003f * float(i), 0.002f * float(i % 7), 0.001f * float(i % 5)});
+    const auto nudge = [&s](float dy) {
+        for (auto& item : s.items)
+            item->SetTransformation(item->position + zVector(0, dy, 0), nullptr, nullptr, true);
+    };
+    LogCapture capture;
+    EXPECT_EQ(s.Detect(), 2048u);
+    GColPairTable& table = s.world.GetPairTable();
+    EXPECT_EQ(table.GetCount(), GCollide::MaxPairs);
+    EXPECT_EQ(CountLines(capture, "Collision pair table full (8192 pairs)"), 1);
+    EXPECT_EQ(CountLines(capture, "Contact buffer full"), 1);
+    for (auto& item : s.items)
+        EXPECT_EQ(item->touching, 1);
+
+    // Another step of the same frame adds no pair and no warning.
+    nudge(0.01f);
+    EXPECT_EQ(s.Detect(), 2048u);
+    EXPECT_EQ(table.GetCount(), GCollide::MaxPairs);
+    EXPECT_EQ(CountLines(capture, "Collision pair table full"), 1);
+    EXPECT_EQ(CountLines(capture, "Contact buffer full"), 2) << "one a pass";
+
+    // The next frame fills it again, and says so again.
+    table.Clear();
+    nudge(0.01f);
+    s.Detect();
+    EXPECT_EQ(table.GetCount(), GCollide::MaxPairs);
+    EXPECT_EQ(CountLines(capture, "Collision pair table full"), 2);
+}
+
+// Which item's pairs the reader says are read.
+struct Readers {
+    const GColItem* listener = nullptr;
+    int asked = 0;
+    static bool Read(void* context, const GColItem* item)
+    {
+        Readers& readers = *static_cast<Readers*>(context);
+        ++readers.asked;
+        return item == readers.listener;
+    }
+};
+
+struct ReaderCase {
+    const char* name;
+    uint32_t nodeCapacity;
+};
+
+void PrintTo(const ReaderCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class GColPairReaderTest : public ::testing::TestWithParam<ReaderCase> {};
+
+// Three boxes in a row, each overlapping the next, and one more over all:
+// only the pairs of the item whose pairs are read are stored, with room
+// for the solver's contacts or without.
+TEST_P(GColPairReaderTest, OnlyPairsSomethingReadsAreStored)
+{
+    Scene s;
+    GColItem* a = s.Box({2, 2, 2}, {0, 0, 0});
+    GColItem* b = s.Box({2, 2, 2}, {1.5f, 0, 0});
+    GColItem* c = s.Box({2, 2, 2}, {3, 0, 0});
+    GColItem* d = s.Box({4, 1, 1}, {1.5f, 0.5f, 0});
+    Readers readers;
+    readers.listener = b;
+    s.world.pairReader = &Readers::Read;
+    s.world.pairReaderContext = &readers;
+    std::vector<TauContactNode> nodes(GetParam().nodeCapacity + 1);
+    LogCapture capture;
+    const uint32_t written = s.world.Detect(nodes.data(), GetParam().nodeCapacity, s.points.data(), 4096);
+    EXPECT_EQ(written, std::min(GetParam().nodeCapacity, 5u));
+    EXPECT_EQ(readers.asked, 4) << "once an item a pass";
+    const GColPairTable& table = s.world.GetPairTable();
+    EXPECT_EQ(table.GetCount(), 3u);
+    EXPECT_NE(table.Find(a, b), nullptr);
+    EXPECT_NE(table.Find(b, c), nullptr);
+    EXPECT_NE(table.Find(b, d), nullptr);
+    EXPECT_EQ(table.Find(a, c), nullptr) << "apart";
+    EXPECT_EQ(table.Find(a, d), nullptr) << "nobody reads it";
+    EXPECT_EQ(table.Find(c, d), nullptr) << "nobody reads it";
+    for (const GColItem* item : {a, b, c, d})
+        EXPECT_EQ(item->touching, 1);
+    EXPECT_EQ(s.world.GetPairTable().full, false);
+    s.world.pairReader = nullptr;
+}
+
+const ReaderCase readerCases[] = {
+    {"RoomForEveryContact", 2048},
+    {"RoomForTwoContacts", 2},
+    {"NoRoom", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Buffers, GColPairReaderTest, ::testing::ValuesIn(readerCases),
+                         [](const ::testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.name); });
+
 // A small generator of its own, so that the scenes are the same everywhere.
 struct SceneRandom {
     uint32_t state;
@@ -457,6 +569,53 @@ TEST(GColDetectTest, SweepAndPruneFindsTheBruteForcePairsInRandomScenes)
                 EXPECT_LE(s.world.GetSAPEntry(i - 1)->bounds.min.x, s.world.GetSAPEntry(i)->bounds.min.x);
         }
         EXPECT_GT(s.world.GetPairTable().GetCount(), 0u);
+    }
+}
+
+// Once the solver's buffer is full the pass still finds every touching pair
+// for the table and the touching flags, testing a pair only while that can
+// tell something new.
+TEST(GColDetectTest, FullContactBuffersStillFindEveryTouchingPairInRandomScenes)
+{
+    for (uint32_t seed : {11u, 2024u}) {
+        SCOPED_TRACE(seed);
+        Scene s;
+        SceneRandom random(seed);
+        FillRandomScene(s, random, 200, 14.0f, false);
+        std::vector<TauContactNode> nodes(8);
+        for (int frame = 0; frame < 20; ++frame) {
+            MoveSome(s, random);
+            s.world.GetPairTable().Clear();
+            EXPECT_EQ(s.world.Detect(nodes.data(), 8, s.points.data(), 4096), 8u);
+
+            std::set<std::pair<uint32_t, uint32_t>> expected;
+            std::set<const GColItem*> touched;
+            for (size_t i = 0; i < s.items.size(); ++i) {
+                GColItem* a = s.items[i].get();
+                for (size_t k = i + 1; k < s.items.size(); ++k) {
+                    GColItem* b = s.items[k].get();
+                    if (!(a->moved == 1 || b->moved == 1) || !Overlap(a->bounds, b->bounds) || !s.world.ItemsOverlap(a, b))
+                        continue;
+                    expected.insert({std::min(a->collisionId, b->collisionId), std::max(a->collisionId, b->collisionId)});
+                    touched.insert(a);
+                    touched.insert(b);
+                }
+            }
+            std::set<std::pair<uint32_t, uint32_t>> found;
+            const GColPairTable& table = s.world.GetPairTable();
+            for (uint32_t bucket = 0; bucket < GColPairTable::BucketCount; ++bucket) {
+                for (uint32_t i = 0; i < table.GetBucket(bucket).GetCount(); ++i) {
+                    const GColPair* pair = table.GetPair(bucket, i);
+                    found.insert({pair->itemA->collisionId, pair->itemB->collisionId});
+                }
+            }
+            ASSERT_EQ(found, expected) << "frame " << frame;
+            for (auto& item : s.items) {
+                if (item->moved == 1) {
+                    EXPECT_EQ(item->touching != 0, touched.count(item.get()) != 0) << "frame " << frame;
+                }
+            }
+        }
     }
 }
 

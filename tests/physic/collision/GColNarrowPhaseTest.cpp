@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <utility>
 #include <string>
 #include <vector>
@@ -635,6 +636,80 @@ TEST(MeshCollisionTest, LargePolygonsCollideThroughTheirFanTriangles)
     EXPECT_NEAR(b.nodes[0].depth, -0.05f, 1e-4f);
 }
 
+
+// Meshes that are large where the load's passes could cost the square of a
+// count: one polygon of 60,000 corners, a strip of 70,000 vertices, and
+// 20,000 triangles without area at one point beside a floor. A box resting on
+// each touches it through the mesh shape's own tree.
+struct HeavyMeshCase {
+    const char* name;
+    std::function<std::unique_ptr<TestMesh>()> make;
+};
+
+void PrintTo(const HeavyMeshCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const HeavyMeshCase heavyMeshCases[] = {
+    {"PolygonOf60000Corners", [] {
+         std::vector<zVector> vertices;
+         std::vector<int32_t> ring;
+         for (int i = 0; i < 60000; ++i) {
+             const float angle = float(2 * M_PI) * float(i) / 60000.0f;
+             vertices.push_back({5 * std::cos(angle), 0, -5 * std::sin(angle)});
+             ring.push_back(i);
+         }
+         return std::make_unique<TestMesh>(vertices, std::vector<std::vector<int32_t>>{ring});
+     }},
+    {"StripOf70000Vertices", [] {
+         std::vector<zVector> vertices;
+         std::vector<std::vector<int32_t>> quads;
+         for (int i = 0; i < 35000; ++i) {
+             vertices.push_back({float(i) * 0.01f - 5, 0, -1});
+             vertices.push_back({float(i) * 0.01f - 5, 0, 1});
+             if (i > 0)
+                 quads.push_back({2 * i - 2, 2 * i - 1, 2 * i + 1, 2 * i});
+         }
+         return std::make_unique<TestMesh>(vertices, quads);
+     }},
+    {"DegenerateTrianglesBesideAFloor", [] {
+         std::vector<zVector> vertices{{-5, 0, -5}, {-5, 0, 5}, {5, 0, 5}, {5, 0, -5}, {0.2f, 0, 0.3f}};
+         std::vector<std::vector<int32_t>> polygons{{0, 1, 2}, {0, 2, 3}};
+         for (int i = 0; i < 20000; ++i)
+             polygons.push_back({4, 4, 4});
+         return std::make_unique<TestMesh>(vertices, polygons);
+     }},
+};
+
+class HeavyMeshTest : public testing::TestWithParam<HeavyMeshCase> {};
+
+TEST_P(HeavyMeshTest, ABoxRestingOnItTouchesIt)
+{
+    std::unique_ptr<TestMesh> mesh = GetParam().make();
+    ASSERT_TRUE(mesh->geometry.ComputePolygonNormal());
+    ASSERT_TRUE(mesh->geometry.ComputeVertexToVertex());
+    ASSERT_TRUE(mesh->geometry.FlagHomogeneousVertex(-1));
+    GCollide world;
+    GColItem meshItem;
+    GColItem boxItem;
+    ASSERT_NE(meshItem.AddMeshShape(&mesh->geometry), nullptr);
+    const zVector unit(1, 1, 1);
+    boxItem.AddCuboidShape(&unit);
+    meshItem.SetTransformation(zVector(0, 0, 0), nullptr, nullptr, true);
+    boxItem.SetTransformation(zVector(0.3f, 0.45f, 0.2f), nullptr, nullptr, true);
+    world.AddItem(&meshItem);
+    world.AddItem(&boxItem);
+    ContactBuffers b;
+    EXPECT_GE(world.Detect(b.nodes.data(), uint32_t(b.nodes.size()), b.points.data(), uint32_t(b.points.size())), 1u);
+    EXPECT_EQ(boxItem.touching, 1);
+    EXPECT_EQ(meshItem.touching, 1);
+    world.RemoveItem(&meshItem);
+    world.RemoveItem(&boxItem);
+}
+
+INSTANTIATE_TEST_SUITE_P(Meshes, HeavyMeshTest, testing::ValuesIn(heavyMeshCases),
+                         [](const testing::TestParamInfo<HeavyMeshCase>& info) { return std::string(info.param.name); });
 
 // Every pair kind the narrow phase produces, as the rigid-body world reads
 // it: the node normal points from shape a towards shape b and an overlap
