@@ -92,6 +92,7 @@ void zGL3Renderer::Clear(float red, float green, float blue, float depth, uint32
         glClear(GL_DEPTH_BUFFER_BIT);
     else
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    CheckPass("clear");
 }
 
 void zGL3Renderer::SetRenderTarget(zTexture* texture)

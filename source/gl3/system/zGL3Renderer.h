@@ -265,6 +265,14 @@ public:
     void ReleaseGLObjects();
     // Logs the pending GL error, if any; true when there was one.
     bool CheckGLError(const char* context, int32_t number);
+    // The end of one pass of the frame: with the error check on, reads the GL
+    // error state (see glErrorCheck).
+    void CheckPass(const char* pass)
+    {
+        if (glErrorCheck != 0)
+            ReportPassErrors(pass);
+    }
+    void ReportPassErrors(const char* pass);
 
     // State (system/state).
     void SetMatrixMode(GLenum mode);
@@ -553,6 +561,15 @@ public:
     };
     uint8_t passTiming = 0;
     double passSeconds[TimeCount] = {};
+    // The GL error check the tests switch on: with the environment variable
+    // TAVRIN_GL_CHECK set, and not to "0", when video opens, the error state
+    // is read after every pass of every frame. Each error is logged with the
+    // frame (frames presented so far + 1) and the pass, counted, and handed
+    // to GLErrorHook when one is set. Off, a pass costs a test of the flag.
+    uint8_t glErrorCheck = 0;
+    uint64_t glErrorsFound = 0;
+    uint64_t framesPresented = 0;
+    static inline void (*GLErrorHook)(const char* message) = nullptr;
     // Whether the platform's video system was started by this renderer.
     uint8_t videoSystemStarted = 0;
     // Counters the benchmarks and tests read: GL state changes issued by the
