@@ -8,6 +8,7 @@
 #include "gl3/system/zGL3Renderer.h"
 #include "platform/PlatformVideo.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -215,11 +216,25 @@ bool zGL3Renderer::SetupDeferredFramebuffer(int32_t width, int32_t height)
     outputWidth = float(width);
     outputHeight = float(height);
     supersampling = (optionFlags & OptionAntialiasing) != 0 ? 2.0f : 1.0f;
-    const zGL3DeferredSize size = ComputeGL3DeferredSize(width, height, supersampling, optionFlags);
     if (glGenFramebuffers_ == nullptr || glBindFramebuffer_ == nullptr) {
         LogError("zGL3Renderer::SetupDeferredFramebuffer") << "Driver has no framebuffer objects.\n";
         return false;
     }
+    // The buffers hold the supersampled output: past what the driver can
+    // texture and draw into, the output is drawn without supersampling.
+    GLint textureLimit = 0;
+    GLint viewportLimits[2] = {};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureLimit);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportLimits);
+    const int64_t limit = std::min<int64_t>(textureLimit, std::min(viewportLimits[0], viewportLimits[1]));
+    if (supersampling > 1.0f && limit > 0 &&
+        (int64_t(width) * 2 > limit || int64_t(height) * 2 > limit)) {
+        LogWarning("zGL3Renderer::SetupDeferredFramebuffer")
+            << "A " << width << "x" << height << " output supersampled exceeds the driver's " << int32_t(limit)
+            << " pixels a side, drawing it without supersampling.\n";
+        supersampling = 1.0f;
+    }
+    const zGL3DeferredSize size = ComputeGL3DeferredSize(width, height, supersampling, optionFlags);
     if (deferredFramebuffer == 0)
         glGenFramebuffers_(1, &deferredFramebuffer);
     const int32_t colourKind = (optionFlags & OptionUseFloatTarget) != 0 ? 2 : 0;
@@ -238,10 +253,12 @@ bool zGL3Renderer::SetupDeferredFramebuffer(int32_t width, int32_t height)
     }
     composeMap = NewRenderTexture("compose_map", size.width, size.height, colourKind, false);
     nearest(composeMap);
-    fxMaps[0] = NewRenderTexture("fx0_map", size.width / effectMapDivisor, size.height / effectMapDivisor,
-                                 colourKind, false);
-    fxMaps[1] = NewRenderTexture("fx1_map", size.width / effectMapDivisor, size.height / effectMapDivisor,
-                                 colourKind, false);
+    // The effect buffers at a fraction of the size, never below one pixel:
+    // a one-pixel-high output still has one row to draw its effects into.
+    const int32_t effectWidth = std::max(size.width / effectMapDivisor, 1);
+    const int32_t effectHeight = std::max(size.height / effectMapDivisor, 1);
+    fxMaps[0] = NewRenderTexture("fx0_map", effectWidth, effectHeight, colourKind, false);
+    fxMaps[1] = NewRenderTexture("fx1_map", effectWidth, effectHeight, colourKind, false);
     glBindTexture(GL_TEXTURE_2D, 0);
 
     auto attachAndCheck = [&]() {

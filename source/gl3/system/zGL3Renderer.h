@@ -255,6 +255,8 @@ public:
     bool SetupCoreShader();
     // False when no depth format gives a complete framebuffer: the deferred
     // framebuffer is then freed and the renderer falls back to safe mode.
+    // Every buffer is at least one pixel a side; an output that supersampled
+    // would pass the driver's texture or viewport limit is not supersampled.
     bool SetupDeferredFramebuffer(int32_t width, int32_t height);
     void FreeDeferredFramebuffer();
     void CheckglClear();
