@@ -92,10 +92,10 @@ void zGL3Renderer::RenderDeferredQueue()
         RenderVelocityPass();
         CheckPass("velocity");
     }
-    const int32_t scaledWidth = int32_t(float(viewportWidth) * supersampling);
-    const int32_t scaledHeight = int32_t(float(viewportHeight) * supersampling);
-    const int32_t scaledX = int32_t(float(viewportX) * supersampling);
-    const int32_t scaledY = int32_t(float(viewportY) * supersampling);
+    const int32_t scaledWidth = ScaleGL3Pixels(viewportWidth, supersampling);
+    const int32_t scaledHeight = ScaleGL3Pixels(viewportHeight, supersampling);
+    const int32_t scaledX = ScaleGL3Pixels(viewportX, supersampling);
+    const int32_t scaledY = ScaleGL3Pixels(viewportY, supersampling);
     ApplyViewport(scaledX, scaledY, scaledWidth, scaledHeight);
     {
         PassTimer timer(*this, TimeDepth);

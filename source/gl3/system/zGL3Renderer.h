@@ -205,6 +205,7 @@ public:
     zShaderRecord* LoadShader(const char* name, const char* vertexProgram, const char* pixelProgram) override;
     void FreeShader(zShaderRecord* shader) override;
     void Clear(float red, float green, float blue, float depth, uint32_t flags) override;
+    // As much of the output as the texture holds, from its lower left corner.
     void CopyFramebufferToTexture(zTexture* texture) override;
     void SetRenderTarget(zTexture* texture) override;
     void Line3D(const zVector& from, const zVector& to, const float* colour) override;
@@ -233,6 +234,8 @@ public:
     void SetViewMatrix(const zMatrix4& matrix) override;
     void SetProjectionMatrix(const zMatrix4& matrix) override;
     void SetModelMatrix(const zMatrix4& matrix, const void* reserved) override;
+    // The rectangle clamped to the output, or to the render target while one
+    // is set (ClampGL3Viewport).
     void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
 
     // Video output (system/video).
