@@ -120,6 +120,48 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceCase{"BothTogether", {"-r", "gl2", "-m", "al"}, "Renderer: "}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) { return std::string(info.param.name); });
 
+// A script setting viewports out of range every frame, (0, 0, s, s) of the
+// output for s = -1, 1e12, NaN, 0, 0.5 and 1, on both frames of the OpenGL
+// renderer: the run draws them without a GL error (the test programs' GL
+// error check fails the test on one) and without an error line.
+class ViewportRun : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ViewportRun, DrawsViewportsOutOfRangeWithoutAGLError)
+{
+    TempDir dir;
+    dir.Write("viewports.zms",
+              "<ZML=1.0>\n<Scene=<Items="
+              "<MCamera=<MItem=<Id=\"eye\"><UId=0><Active>><Camera=<Item=<Position=<X=0><Y=2><Z=-10>>>>>>"
+              "<ScriptUnit=<Script=\"viewports.nut\"><Class=\"Viewports\">>>\n");
+    dir.Write("viewports.nut", "class Viewports {\n"
+                               "    frame = 0;\n"
+                               "    sizes = [-1.0, 1e12, 0.0 / 0.0, 0.0, 0.5, 1.0];\n"
+                               "    function OnUpdate(s) {\n"
+                               "        local size = sizes[frame % sizes.len()];\n"
+                               "        RendererSetViewport(EngineGetRenderer(g_engine), 0.0, 0.0, size, size);\n"
+                               "        frame++;\n"
+                               "        if (frame == 12)\n"
+                               "            SceneEnd(s);\n"
+                               "    }\n"
+                               "    function OnDelete(s) { print(\"ended after \" + frame + \" frames\"); }\n"
+                               "}\n");
+    std::vector<std::string> arguments = {"viewports.zms", "-f",        Data, "-S", dir.Path() + "/", "-S",
+                                          TAVRIN_BUILD_DATA, "-ignore_esc", "-r", "gl2",           "-m", "none"};
+    if (std::strlen(GetParam()) > 0)
+        arguments.push_back(GetParam());
+    const TavrinRun run = RunProgram(dir.Path(),
+                                     "SDL_VIDEODRIVER=offscreen LIBGL_ALWAYS_SOFTWARE=1 ASAN_OPTIONS=detect_leaks=0 exec",
+                                     TAVRIN_EXECUTABLE, arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.ScriptLines().back(), "ended after 12 frames") << run.Text();
+    EXPECT_FALSE(run.Has("[!] ")) << run.Text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Frames, ViewportRun, ::testing::Values("", "-safe_mode"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(std::strlen(info.param) > 0 ? "SafeMode" : "Deferred");
+                         });
+
 // The file mixer writes one step per frame, each as long as the frame before
 // it took (no step yet on the first frame: one whole buffer), and the WAV's
 // header counts exactly what was written.

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -50,6 +52,16 @@ struct TavrinRun {
     }
 };
 
+// A run whose renderer found a GL error after a pass (the GL error check the
+// test programs switch on) fails the test that started it.
+inline void ExpectNoGLErrors(const TavrinRun& run)
+{
+    for (const std::string& line : run.lines) {
+        if (line.find("zGL3Renderer::CheckPass") != std::string::npos)
+            ADD_FAILURE() << line;
+    }
+}
+
 inline std::string ShellQuote(const std::string& text)
 {
     std::string quoted = "'";
@@ -89,6 +101,7 @@ inline TavrinRun RunProgram(const std::string& directory, const std::string& pre
         run.lines.push_back(line);
     const int status = pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ExpectNoGLErrors(run);
     return run;
 }
 
@@ -179,6 +192,7 @@ public:
             run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         }
         pid = -1;
+        ExpectNoGLErrors(run);
         return run;
     }
 

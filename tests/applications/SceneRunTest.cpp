@@ -77,6 +77,39 @@ TEST(SceneRun, IgnoreMissingRunsOn)
     EXPECT_EQ(run.exitCode, 3);
 }
 
+// A material whose shader map's branch leads back into itself through a
+// shortcut: the branch is refused with one line, the geometry and the rest of
+// its map load, and the scene runs its frames.
+TEST(SceneRun, AShaderMapThatReachesItselfIsRefusedAndTheSceneRuns)
+{
+    TempDir dir;
+    dir.Write("loop.zml",
+              "<ZML=1>\n"
+              "<Geometry=<Materials=<Material=<Id=\"loop\"><ShaderMap=<Map=<Entry=<Type=\"Add\">>"
+              "<Entry=<Type=\"Clock\">>><Diffuse=<Block=<Index=0><Input="
+              "<Block=@\"Geometry:Materials:Material:ShaderMap:Diffuse:Block;\"><Block=<Index=1>>>>>>>>"
+              "<AVertex=<Count=3><Data=<V=<X=0><Y=0><Z=0>><V=<X=1><Y=0><Z=0>><V=<X=0><Y=1><Z=0>>>>"
+              "<APolygon=<Count=1><BindingCount=3><Data=<P=<Count=3><Material=0><Index=0><Index=1><Index=2>>>>>\n");
+    dir.Write("loop.zms",
+              "<ZML=1.0>\n<Scene=<Items="
+              "<MCamera=<MItem=<Id=\"eye\"><UId=0><Active>><Camera=<Item=<Position=<X=0><Y=0><Z=-5>>>>>"
+              "<MObject=<MItem=<Id=\"wall\"><UId=1><Active>><Object=<Geometry=\"loop.zml\">>>>"
+              "<ScriptUnit=<Script=\"ending.nut\"><Class=\"Ending\">>>\n");
+    dir.Write("ending.nut", "class Ending {\n"
+                            "    frame = 0;\n"
+                            "    function OnUpdate(s) { frame++; print(\"update \" + frame); if (frame == 2) SceneEnd(s); }\n"
+                            "}\n");
+    const TavrinRun run = RunTavrin(dir.Path(), Headless({"loop.zms"}));
+    EXPECT_EQ(run.exitCode, 0) << run.Text();
+    EXPECT_EQ(run.Count("Material 'loop': shader branch 'Geometry:Materials:Material:ShaderMap:Diffuse:Block;' "
+                        "(block 0) leads back to a block on its own path, refused."),
+              1)
+        << run.Text();
+    EXPECT_EQ(run.ScriptLines(),
+              (std::vector<std::string>{"zad.nut runs, define visible false", "update 1", "update 2"}))
+        << run.Text();
+}
+
 TEST(SceneRun, SceneFileThatCannotBeReadFailsSetUp)
 {
     TempDir dir;

@@ -78,6 +78,31 @@ TEST_F(GeometryLoaderTest, ASecondLoadOfTheSamePathReturnsTheCachedGeometryWitho
     EXPECT_EQ(loadedGeometries.size(), 1u);
 }
 
+TEST_F(GeometryLoaderTest, AChainOfProxiesEndsAtItsNestingLimit)
+{
+    // Each file names the next as its level-of-detail proxy: loading the
+    // first would otherwise recurse once per file.
+    constexpr int count = 70;
+    std::string triangle = TriangleFile();
+    for (int i = 0; i < count; ++i) {
+        std::string text = triangle;
+        text.insert(text.rfind(">"), "<LodProxy=\"p" + std::to_string(i + 1) + ".zml\">");
+        files.Write("p" + std::to_string(i) + ".zml", text);
+    }
+    LogCapture capture;
+    zGeometry* first = core.LoadGeometry("p0.zml", true, true);
+    ASSERT_NE(first, nullptr);
+    int chain = 0;
+    for (zGeometry* g = first; g != nullptr; g = g->lodProxy) {
+        EXPECT_EQ(g->vertexCount, 3u) << g->id.Get();
+        ++chain;
+    }
+    EXPECT_EQ(chain, 65);
+    EXPECT_TRUE(capture.Contains("Proxy 'p65.zml' of geometry 'p64.zml' is nested more than 64 proxies deep, not "
+                                 "loaded."));
+    EXPECT_EQ(core.GetGeometries().GetCount(), 65);
+}
+
 TEST_F(GeometryLoaderTest, BypassingTheCacheSaysSoAndAddsASecondEntryUnlessNotKept)
 {
     files.Write("tri.zml", TriangleFile());

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -406,6 +407,29 @@ TEST(RendererStateTest, FogKeepsNearAtLeastAThousandthAndFarBeyondIt)
     r->SetFog(true, nullptr, 2.0f, 1.0f);
     EXPECT_EQ(r->fogNear, 2.0f);
     EXPECT_FLOAT_EQ(r->fogFar, 2.001f);
+}
+
+// A distance that is not a finite number: the fog goes off whatever was
+// asked, the colour is taken and the distances stay.
+TEST(RendererStateTest, FogWithADistanceThatIsNotFiniteIsOff)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        float nearDistance;
+        float farDistance;
+    } cases[] = {{5.0f, nan}, {nan, 50.0f}, {5.0f, inf}, {inf, 50.0f}, {-inf, 50.0f}, {5.0f, -inf}, {nan, nan}};
+    for (const auto& c : cases) {
+        Tavrin core;
+        zRenderer* r = core.renderer;
+        r->SetFog(true, nullptr, 10.0f, 100.0f);
+        const float green[3] = {0.0f, 1.0f, 0.0f};
+        r->SetFog(true, green, c.nearDistance, c.farDistance);
+        EXPECT_EQ(r->fogOn, 0) << c.nearDistance << " " << c.farDistance;
+        EXPECT_EQ(r->fogNear, 10.0f) << c.nearDistance << " " << c.farDistance;
+        EXPECT_EQ(r->fogFar, 100.0f) << c.nearDistance << " " << c.farDistance;
+        EXPECT_EQ(r->fogColour[1], 1.0f);
+    }
 }
 
 TEST(RendererStateTest, ViewportIsTheRenderTargetsPictureWhileOneIsSet)

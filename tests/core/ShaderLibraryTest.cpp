@@ -135,6 +135,26 @@ TEST_F(ShaderLibraryTest, AnIncludeCycleEndsAtTheLibraryAlreadyLoaded)
     EXPECT_TRUE(nested->library->value.EqualsCString(b.c_str()));
 }
 
+TEST_F(ShaderLibraryTest, AChainOfIncludesEndsAtItsNestingLimit)
+{
+    // Each library includes the next: loading the first would otherwise
+    // recurse once per file.
+    constexpr int libraries = 20;
+    for (int i = 0; i < libraries; ++i) {
+        const std::string next = i + 1 < libraries ? Include(dir.Path("l" + std::to_string(i + 1) + ".zml"), "P") : "";
+        dir.Write("l" + std::to_string(i) + ".zml", Library("<P=" + next + Shader("S" + std::to_string(i)) + ">\n"));
+    }
+    LogCapture capture;
+    ASSERT_TRUE(renderer.LoadShaderLibrary(dir.Path("l0.zml").c_str(), "P"));
+    EXPECT_EQ(Libraries().size(), 17u);
+    EXPECT_EQ(ShaderNames().size(), 17u);
+    EXPECT_TRUE(capture.Contains("Include of '" + dir.Path("l17.zml") + "' in '" + dir.Path("l16.zml") +
+                                 "' is nested more than 16 libraries deep, not loaded."));
+    // The limit is on nesting: the library refused there loads on its own.
+    ASSERT_TRUE(renderer.LoadShaderLibrary(dir.Path("l17.zml").c_str(), "P"));
+    EXPECT_EQ(Libraries().size(), 20u);
+}
+
 TEST_F(ShaderLibraryTest, AProfileWithoutShadersLoadsNone)
 {
     const std::string path = dir.Write("lib.zml", Library("<Default=<Note=1>>\n"));

@@ -1,6 +1,7 @@
 #include "ShaderTestSupport.h"
 #include "support/LogCapture.h"
 
+#include "core/material/zMaterial.h"
 #include "core/resource/zTexture.h"
 #include "core/shader/StreamBlocks.h"
 #include "core/shader/zShaderBlocks.h"
@@ -407,6 +408,146 @@ TEST_F(ShaderMapTest, ACycleInAFileEndsAsAnAcyclicGraphThatWritesBack)
     EXPECT_EQ(map->roots[zShaderMap::Diffuse]->GetOutputType(), Vector4);
     std::unique_ptr<zShaderMap> back = RoundTrip(*map);
     EXPECT_EQ(DescribeMap(*back), DescribeMap(*map));
+}
+
+// Branches that shortcuts lead back into a block on their own path, read
+// through a material: the branch is refused with one line naming the
+// material and the shortcut, and the rest of the map is read.
+struct LoopCase {
+    const char* label;
+    std::string entries;
+    std::string channels;
+    const char* shortcut;
+    const char* diffuse;
+    const char* specular;
+};
+
+void PrintTo(const LoopCase& c, std::ostream* out)
+{
+    *out << c.label;
+}
+
+class ShaderMapLoopTest : public ShaderMapTest, public ::testing::WithParamInterface<LoopCase> {};
+
+TEST_P(ShaderMapLoopTest, IsRefusedAndTheRestOfTheMapIsRead)
+{
+    const LoopCase& c = GetParam();
+    const std::string text = "<ZML=1.0>\n<Material=<Id=\"Brick\"><ShaderMap=<Map=" + c.entries + ">" + c.channels +
+        ">>\n";
+    zMetaFile document;
+    ASSERT_TRUE(zMetaParser::LoadText(text.data(), text.size(), &document, "brick.zml")) << text;
+    zMaterial material(&core);
+    LogCapture capture;
+    ASSERT_TRUE(material.FromMetaTag(&document, document.GetFirstRootTag()));
+    int errors = 0;
+    for (const std::string& line : capture.lines)
+        errors += line.rfind("[!]", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(errors, 1) << ::testing::PrintToString(capture.lines);
+    EXPECT_TRUE(capture.Contains(std::string("Material 'Brick': shader branch '") + c.shortcut +
+                                 "' (block 0) leads back to a block on its own path, refused."))
+        << ::testing::PrintToString(capture.lines);
+    ASSERT_NE(material.shaderMap, nullptr);
+    EXPECT_EQ(DescribeBlock(material.shaderMap->roots[zShaderMap::Diffuse]), c.diffuse);
+    EXPECT_EQ(DescribeBlock(material.shaderMap->roots[zShaderMap::Specular]), c.specular);
+    EXPECT_EQ(DescribeBlock(material.shaderMap->roots[zShaderMap::Normal]), "0:Nrm_");
+}
+
+const std::string Normal = "<Normal=<Block=<Index=2>>>";
+
+const LoopCase LoopCases[] = {
+    {"ItsOwnBlock", Entry("Add") + Entry("Add") + Entry("Geometry Normal") + Entry("Clock"),
+     Normal + "<Diffuse=<Block=<Index=0><Input=<Block=@\"Material:ShaderMap:Diffuse:Block;\"><Block=<Index=3>>>>>",
+     "Material:ShaderMap:Diffuse:Block;", "0:Add_(- 1:Clk_)", "-"},
+    {"AnOuterBlock", Entry("Add") + Entry("Add") + Entry("Geometry Normal") + Entry("Clock"),
+     Normal + "<Diffuse=<Block=<Index=0><Input=<Block=<Index=1><Input=<Block=<Index=3>>"
+              "<Block=@\"Material:ShaderMap:Diffuse:Block;\">>><Block=<Index=3>>>>>",
+     "Material:ShaderMap:Diffuse:Block;", "0:Add_(- 1:Clk_)", "-"},
+    {"TwoChannelsReferringToEachOther", Entry("Add") + Entry("Add") + Entry("Geometry Normal") + Entry("Clock"),
+     Normal + "<Diffuse=<Block=<Index=0><Input=<Block=@\"Material:ShaderMap:Specular:Block;\"><Block=<Index=3>>>>>"
+              "<Specular=<Block=<Index=1><Input=<Block=@\"Material:ShaderMap:Diffuse:Block;\"><Block=<Index=3>>>>>",
+     "Material:ShaderMap:Diffuse:Block;", "0:Add_(- 1:Clk_)", "0:Add_(- 1:Clk_)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, ShaderMapLoopTest, ::testing::ValuesIn(LoopCases),
+    [](const ::testing::TestParamInfo<LoopCase>& info) { return std::string(info.param.label); });
+
+// A root tag "Levels" with levels L0 to L(n-1): each the branch of block i
+// fed by the next level through shortcuts (inputs: into how many of its two
+// inputs), the last level by block n.
+std::string ShortcutLevels(int levels, int inputs)
+{
+    std::string text = "<Levels=";
+    for (int i = 0; i < levels; ++i) {
+        const std::string next = i + 1 < levels ? "@\"Levels:L" + std::to_string(i + 1) + ":Block;\""
+                                                : "<Index=" + std::to_string(levels) + ">";
+        text += "<L" + std::to_string(i) + "=<Block=<Index=" + std::to_string(i) + "><Input=";
+        for (int k = 0; k < inputs; ++k)
+            text += "<Block=" + next + ">";
+        text += ">>>";
+    }
+    return text + ">\n";
+}
+
+const std::string DiffuseLevels = "<Diffuse=<Block=@\"Levels:L0:Block;\">>";
+
+TEST_F(ShaderMapTest, ADeepAcyclicChainThroughShortcutsIsReadWhole)
+{
+    constexpr int levels = zShaderBlock::MaxMapEntries - 2;
+    std::string entries;
+    for (int i = 0; i < levels; ++i)
+        entries += Entry("Sinus");
+    entries += Entry("Clock");
+    LogCapture capture;
+    std::unique_ptr<zShaderMap> map = Read(Map(entries, DiffuseLevels) + ShortcutLevels(levels, 1));
+    EXPECT_FALSE(capture.Contains("[!]")) << ::testing::PrintToString(capture.lines);
+    int depth = 0;
+    const zShaderBlock* block = map->roots[zShaderMap::Diffuse];
+    for (; block != nullptr && block->GetType() == ShaderBlockSinus; block = block->GetInput(0))
+        ++depth;
+    EXPECT_EQ(depth, levels);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->GetType(), ShaderBlockClock);
+}
+
+// Counts the connections made into it.
+class CountingAdd : public zAddShaderBlock {
+public:
+    explicit CountingAdd(int* calls) : calls(calls) {}
+    bool SetInput(uint32_t i, zShaderBlock* block) override
+    {
+        ++*calls;
+        return zAddShaderBlock::SetInput(i, block);
+    }
+    int* calls;
+};
+
+TEST_F(ShaderMapTest, ABranchSharedThroughShortcutsAlongManyPathsIsReadOncePerTag)
+{
+    // Every level feeds both inputs of the one above: 2^16 paths, 32 tags.
+    constexpr int levels = 16;
+    const std::string text = "<ZML=1.0>\n<Channels=" + DiffuseLevels + ">\n" + ShortcutLevels(levels, 2);
+    zMetaFile document;
+    ASSERT_TRUE(zMetaParser::LoadText(text.data(), text.size(), &document, "levels.zml")) << text;
+    int calls = 0;
+    std::vector<zShaderBlock*> blocks;
+    for (int i = 0; i < levels; ++i)
+        blocks.push_back(new CountingAdd(&calls));
+    blocks.push_back(Make<zClockShaderBlock>());
+    zShaderBlockMap map;
+    map.count = int32_t(blocks.size());
+    map.slots = new zShaderBlock*[blocks.size()];
+    std::copy(blocks.begin(), blocks.end(), map.slots);
+
+    zShaderMap graph;
+    graph.roots[zShaderMap::Diffuse] =
+        zShaderBlock::BranchFromMetaTag(&core, &document, document.GetTag("Channels:Diffuse:Block;"), &map);
+    ASSERT_EQ(graph.roots[zShaderMap::Diffuse], blocks[0]);
+    EXPECT_EQ(calls, 2 * levels);
+    for (int i = 0; i < levels; ++i) {
+        EXPECT_EQ(blocks[i]->GetInput(0), blocks[i + 1]);
+        EXPECT_EQ(blocks[i]->GetInput(1), blocks[i + 1]);
+    }
 }
 
 TEST_F(ShaderMapTest, AMapWithTooManyEntriesIsRefused)

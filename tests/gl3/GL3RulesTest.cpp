@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 namespace {
@@ -228,5 +229,65 @@ TEST(DeferredSize, SupersamplingAndPowerOfTwoTargets)
     EXPECT_FLOAT_EQ(square.framebufferWidth, 2048.0f);
     EXPECT_FLOAT_EQ(square.framebufferHeight, 2048.0f);
 }
+
+TEST(Pixels, FloatsBecomeIntegersWithinTheirRange)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(ToGL3Pixels(nan), 0);
+    EXPECT_EQ(ToGL3Pixels(0.5f), 0);
+    EXPECT_EQ(ToGL3Pixels(-0.5f), 0);
+    EXPECT_EQ(ToGL3Pixels(640.75f), 640);
+    EXPECT_EQ(ToGL3Pixels(1e12f), INT32_MAX);
+    EXPECT_EQ(ToGL3Pixels(inf), INT32_MAX);
+    EXPECT_EQ(ToGL3Pixels(-1e12f), INT32_MIN);
+    EXPECT_EQ(ToGL3Pixels(-inf), INT32_MIN);
+    // Supersampling the largest sizes saturates instead of wrapping.
+    EXPECT_EQ(ScaleGL3Pixels(INT32_MAX, 2.0f), INT32_MAX);
+    EXPECT_EQ(ScaleGL3Pixels(INT32_MIN, 2.0f), INT32_MIN);
+    EXPECT_EQ(ScaleGL3Pixels(300, 2.0f), 600);
+    EXPECT_EQ(ScaleGL3Pixels(300, nan), 0);
+    zGL3DeferredSize huge = ComputeGL3DeferredSize(INT32_MAX, INT32_MAX, 2.0f, 0);
+    EXPECT_EQ(huge.width, INT32_MAX);
+    EXPECT_EQ(huge.height, INT32_MAX);
+}
+
+// Viewport rectangles against a 64 x 48 output: the part inside it.
+struct ViewportCase {
+    const char* name;
+    int32_t x, y, width, height;
+    zGL3Viewport clamped;
+};
+
+void PrintTo(const ViewportCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class ViewportClamp : public ::testing::TestWithParam<ViewportCase> {};
+
+TEST_P(ViewportClamp, KeepsThePartInsideTheOutput)
+{
+    const ViewportCase& c = GetParam();
+    const zGL3Viewport v = ClampGL3Viewport(c.x, c.y, c.width, c.height, 64, 48);
+    EXPECT_EQ(v.x, c.clamped.x);
+    EXPECT_EQ(v.y, c.clamped.y);
+    EXPECT_EQ(v.width, c.clamped.width);
+    EXPECT_EQ(v.height, c.clamped.height);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ViewportClamp,
+    ::testing::Values(ViewportCase{"Whole", 0, 0, 64, 48, {0, 0, 64, 48}},
+                      ViewportCase{"Inside", 16, 12, 32, 24, {16, 12, 32, 24}},
+                      ViewportCase{"Empty", 0, 0, 0, 0, {0, 0, 0, 0}},
+                      ViewportCase{"NegativeSize", 0, 0, -64, -48, {0, 0, 0, 0}},
+                      ViewportCase{"NegativeSizeInside", 32, 24, -1, -1, {32, 24, 0, 0}},
+                      ViewportCase{"LargestSize", 0, 0, INT32_MAX, INT32_MAX, {0, 0, 64, 48}},
+                      ViewportCase{"LargestOrigin", INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, {64, 48, 0, 0}},
+                      ViewportCase{"SmallestOrigin", INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, {0, 0, 0, 0}},
+                      ViewportCase{"StartingBelowTheOutput", -32, -24, 64, 48, {0, 0, 32, 24}},
+                      ViewportCase{"EndingBeyondIt", 48, 40, 64, 48, {48, 40, 16, 8}}),
+    [](const ::testing::TestParamInfo<ViewportCase>& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -196,6 +196,7 @@ TEST_F(RendererScriptTest, RendererFunctions)
         {"fog", std::string("5,50")},
         {"fog_zero_near_keeps_near", std::string("7,80")},
         {"fog_far_at_least_near", true},
+        {"fog_not_a_number_keeps_the_distances", std::string("7,70")},
         {"fog_wrong_class", zScriptError{"invalid instance type"}},
         {"fog_near_of_null", -1.0f},
         {"fog_far_of_null", -1.0f},

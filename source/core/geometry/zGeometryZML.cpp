@@ -32,6 +32,11 @@ constexpr uint64_t NormalRecord = 3;
 constexpr uint64_t ColourRecord = 12;
 constexpr uint64_t UVRecord = 8;
 
+// Proxies load while the geometry that names them loads: a chain of files
+// naming the next one would otherwise recurse as deep as it is long.
+constexpr int32_t MaxProxyNesting = 64;
+thread_local int32_t proxyNesting = 0;
+
 uint32_t FromLittleEndian(uint32_t value)
 {
     if constexpr (std::endian::native == std::endian::big)
@@ -841,7 +846,16 @@ bool zGeometry::ParseLodAndZFar(const zMetaFile* document, const zMetaTag* tag)
         const zMetaTag* name = tag->GetTag(path, document);
         if (name == nullptr || name->GetString() == nullptr || core == nullptr)
             return nullptr;
-        return core->LoadGeometry(name->GetString(), true, true);
+        if (proxyNesting >= MaxProxyNesting) {
+            LogError("zGeometry::ParseLodAndZFar") << "Proxy '" << name->GetString() << "' of geometry '" << id
+                                                   << "' is nested more than " << MaxProxyNesting
+                                                   << " proxies deep, not loaded.\n";
+            return nullptr;
+        }
+        ++proxyNesting;
+        zGeometry* loaded = core->LoadGeometry(name->GetString(), true, true);
+        --proxyNesting;
+        return loaded;
     };
     if (zGeometry* lod = proxy("LodProxy;"))
         lodProxy = lod;

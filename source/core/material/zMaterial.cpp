@@ -325,7 +325,10 @@ bool zMaterial::FromMetaTag(const zMetaFile* document, const zMetaTag* tag)
             ReadRenderMask(document, child);
         } else if (childName == "ShaderMap") {
             zShaderMap* map = new (std::nothrow) zShaderMap();
-            if (map != nullptr && map->FromMetaTag(core, document, child)) {
+            // The map's errors name the material, whose "Id" may come later.
+            const zMetaTag* id = tag->GetTag("Id", document);
+            const char* owner = id != nullptr && id->GetString() != nullptr ? id->GetString() : name.Get();
+            if (map != nullptr && map->FromMetaTag(core, document, child, owner)) {
                 delete shaderMap;
                 shaderMap = map;
                 explicitShaderMap = 1;

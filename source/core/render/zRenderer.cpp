@@ -12,6 +12,7 @@
 #include "framework/system/zAssert.h"
 #include "framework/system/zLogStream.h"
 
+#include <cmath>
 #include <new>
 
 zRenderer::zRenderer(Tavrin* owner, bool makeCurrent) : core(owner)
@@ -144,6 +145,12 @@ void zRenderer::SetFog(bool on, const float* colour, float nearDistance, float f
         fogColour[0] = colour[0];
         fogColour[1] = colour[1];
         fogColour[2] = colour[2];
+    }
+    // A distance that is not a finite number gives no fog range: the fog
+    // goes off and the distances stay as they were.
+    if (!std::isfinite(nearDistance) || !std::isfinite(farDistance)) {
+        fogOn = 0;
+        return;
     }
     if (nearDistance >= 0.001f)
         fogNear = nearDistance;

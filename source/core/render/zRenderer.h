@@ -160,7 +160,8 @@ public:
     // The render target's picture size, else the output size.
     void GetViewportSize(float& width, float& height) const;
     // colour: three floats or null to keep it. A near below 0.001 keeps the
-    // previous one; far is at least near + 0.001.
+    // previous one; far is at least near + 0.001. A near or far that is NaN or
+    // infinite turns the fog off and keeps both distances.
     void SetFog(bool on, const float* colour, float nearDistance, float farDistance);
 
     // Reads the shader library at path once (whatever the profile) and

@@ -15,6 +15,11 @@ const char* ChildString(const zMetaTag* tag, const char* name, const zMetaFile* 
     return child != nullptr ? child->GetString() : nullptr;
 }
 
+// Libraries an include reads load inside the one that names them: a chain
+// of files each including the next would recurse as deep as it is long.
+constexpr int32_t MaxIncludeNesting = 16;
+thread_local int32_t includeNesting = 0;
+
 } // namespace
 
 bool zRenderer::LoadShaderLibrary(const char* path, const char* profile)
@@ -68,8 +73,17 @@ bool zRenderer::LoadShaderLibrary(const char* path, const char* profile)
                 LogError("zRenderer::LoadShaderLibrary") << "incomplete Include() command.\n";
                 continue;
             }
+            if (includeNesting >= MaxIncludeNesting) {
+                LogError("zRenderer::LoadShaderLibrary") << "Include of '" << uri << "' in '" << path
+                                                         << "' is nested more than " << MaxIncludeNesting
+                                                         << " libraries deep, not loaded.\n";
+                continue;
+            }
             *GlobalLogStream << "-- Loading external shader library '" << uri << "'.\n";
-            if (!LoadShaderLibrary(uri, tag))
+            ++includeNesting;
+            const bool included = LoadShaderLibrary(uri, tag);
+            --includeNesting;
+            if (!included)
                 LogError("zRenderer::LoadShaderLibrary") << "failed to load shader library.\n";
         } else if (name.EqualsCString("Shader")) {
             const zMetaTag* shader = zMetaTag::ResolveShortcut(const_cast<zMetaTag*>(entry), &document);

@@ -3,6 +3,7 @@
 #include "framework/tools/zString.h"
 
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 class Tavrin;
@@ -94,6 +95,9 @@ public:
 
     int32_t count = 0;
     zShaderBlock** slots = nullptr;
+    // Branch tags read in full against this map, which later branches reach
+    // through shortcuts without reading them again.
+    mutable std::unordered_set<const zMetaTag*> readBranches;
 };
 
 // One node of a shader map: a source of a value or an operation on the values
@@ -140,8 +144,10 @@ public:
 
     // Reading and writing graphs (shader-map ZML).
     static zShaderBlockMap* BlockMapFromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag);
+    // owner: the material named in error lines, or null. A branch that leads
+    // back to a block on its own path is refused (logged) before it is read.
     static zShaderBlock* BranchFromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag,
-                                           const zShaderBlockMap* map);
+                                           const zShaderBlockMap* map, const char* owner = nullptr);
     static zMetaTag* BlockMapAsMetaTag(const zMetaFile* document, const std::vector<zShaderBlock*>& blocks);
     zMetaTag* BranchAsMetaTag(const zMetaFile* document, const std::vector<zShaderBlock*>& blocks) const;
     // For each non-null root, a child of the parent named after its channel

@@ -86,6 +86,81 @@ IndexMap Indices(const std::vector<zShaderBlock*>& blocks)
     return indices;
 }
 
+// Reads "Block" branches against one block map. A branch that shortcuts lead
+// back into a block on its own path is refused before it is followed: the
+// cycle check of SetInput only runs once the branch below has been read. The
+// path therefore holds each block once, which bounds the depth by the map's
+// size. A tag read in full is not read again (the map keeps them across
+// channels), so a branch shared through shortcuts costs its size once, not
+// once per path.
+class BranchReader {
+public:
+    BranchReader(const zMetaFile* document, const zShaderBlockMap* map, const char* owner)
+        : document(document), map(map), owner(owner)
+    {
+    }
+
+    // The tag's block with its inputs connected; refused is set when the
+    // branch leads back to a block on the path (via: the shortcut that led to
+    // the tag, named in the message).
+    zShaderBlock* Read(const zMetaTag* tag, const zMetaTag* via, bool& refused)
+    {
+        const zMetaTag* indexTag = tag->GetTag("Index", document);
+        if (indexTag == nullptr) {
+            LogError("zShaderBlock::BranchFromMetaTag") << "No block index found.\n";
+            return nullptr;
+        }
+        if (indexTag->GetType() != zMetaTag::TypeInteger)
+            return nullptr;
+        zShaderBlock* block = map->Get(indexTag->GetInteger());
+        if (block == nullptr || block->GetInputCount() == 0)
+            return block;
+        const zMetaTag* inputs = tag->GetTag("Input", document);
+        if (inputs == nullptr || map->readBranches.count(tag) != 0)
+            return block;
+        if (!onPath.insert(block).second) {
+            LogRefusal(via, indexTag->GetInteger());
+            refused = true;
+            return nullptr;
+        }
+        uint32_t input = 0;
+        for (const zMetaTag* child = inputs->GetFirstChild(); child != nullptr;
+             child = child->GetNextSibling(), ++input) {
+            if (child->GetName().EqualsCString("None"))
+                continue;
+            const zMetaTag* branch = zMetaTag::ResolveShortcut(const_cast<zMetaTag*>(child), document);
+            if (branch == nullptr) {
+                block->SetInput(input, nullptr);
+                continue;
+            }
+            bool cycle = false;
+            zShaderBlock* source = Read(branch, child->GetType() == zMetaTag::TypeShortcut ? child : nullptr, cycle);
+            if (!cycle)
+                block->SetInput(input, source);
+        }
+        onPath.erase(block);
+        map->readBranches.insert(tag);
+        return block;
+    }
+
+private:
+    void LogRefusal(const zMetaTag* via, int32_t index) const
+    {
+        zLogStream& log = LogError("zShaderBlock::BranchFromMetaTag");
+        if (owner != nullptr)
+            log << "Material '" << owner << "': shader branch '";
+        else
+            log << "Shader branch '";
+        log << (via != nullptr ? via->GetShortcut() : "Block") << "' (block " << index
+            << ") leads back to a block on its own path, refused.\n";
+    }
+
+    const zMetaFile* document;
+    const zShaderBlockMap* map;
+    const char* owner;
+    std::unordered_set<const zShaderBlock*> onPath;
+};
+
 } // namespace
 
 void zShaderBlockMap::DeleteUnreached(const zShaderBlock* const* roots, int32_t rootCount)
@@ -162,7 +237,7 @@ zShaderBlockMap* zShaderBlock::BlockMapFromMetaTag(Tavrin* core, const zMetaFile
 }
 
 zShaderBlock* zShaderBlock::BranchFromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag,
-                                              const zShaderBlockMap* map)
+                                              const zShaderBlockMap* map, const char* owner)
 {
     if (tag == nullptr)
         return nullptr;
@@ -175,34 +250,15 @@ zShaderBlock* zShaderBlock::BranchFromMetaTag(Tavrin* core, const zMetaFile* doc
         zShaderBlockMap* own = BlockMapFromMetaTag(core, document, mapTag);
         if (own == nullptr)
             return nullptr;
-        zShaderBlock* block = BranchFromMetaTag(core, document, tag, own);
+        zShaderBlock* block = BranchFromMetaTag(core, document, tag, own, owner);
         // Blocks the branch does not reach belong to nobody.
         own->DeleteUnreached(&block, 1);
         delete own;
         return block;
     }
-
-    const zMetaTag* indexTag = tag->GetTag("Index", document);
-    if (indexTag == nullptr) {
-        LogError("zShaderBlock::BranchFromMetaTag") << "No block index found.\n";
-        return nullptr;
-    }
-    if (indexTag->GetType() != zMetaTag::TypeInteger)
-        return nullptr;
-    zShaderBlock* block = map->Get(indexTag->GetInteger());
-    if (block == nullptr || block->GetInputCount() == 0)
-        return block;
-    const zMetaTag* inputs = tag->GetTag("Input", document);
-    if (inputs == nullptr)
-        return block;
-    uint32_t input = 0;
-    for (const zMetaTag* child = inputs->GetFirstChild(); child != nullptr; child = child->GetNextSibling(), ++input) {
-        if (child->GetName().EqualsCString("None"))
-            continue;
-        const zMetaTag* branch = zMetaTag::ResolveShortcut(const_cast<zMetaTag*>(child), document);
-        block->SetInput(input, BranchFromMetaTag(core, document, branch, map));
-    }
-    return block;
+    BranchReader reader(document, map, owner);
+    bool refused = false;
+    return reader.Read(tag, nullptr, refused);
 }
 
 zMetaTag* zShaderBlock::BlockMapAsMetaTag(const zMetaFile*, const std::vector<zShaderBlock*>& blocks)

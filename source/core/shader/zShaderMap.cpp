@@ -50,7 +50,7 @@ void zShaderMap::Clear()
         delete block;
 }
 
-bool zShaderMap::FromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag)
+bool zShaderMap::FromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag, const char* owner)
 {
     if (tag == nullptr || !tag->GetName().EqualsCString("ShaderMap")) {
         LogError("zShaderMap::FromMetaTag") << "Could not parse shader map. Root tag id is incorrect ("
@@ -64,7 +64,7 @@ bool zShaderMap::FromMetaTag(Tavrin* core, const zMetaFile* document, const zMet
     for (int32_t channel = 0; channel < StoredChannelCount; ++channel) {
         const zMetaTag* branch = tag->GetTag(ChannelPaths[channel], document);
         if (branch != nullptr)
-            roots[channel] = zShaderBlock::BranchFromMetaTag(core, document, branch, map);
+            roots[channel] = zShaderBlock::BranchFromMetaTag(core, document, branch, map, owner);
     }
     // Entries no channel reaches, and blocks of replaced roots, belong to nobody.
     if (map != nullptr) {

@@ -38,8 +38,9 @@ public:
     // Deletes every block the roots reach, each once, and empties the roots.
     void Clear();
     // Reads the roots of the channels present in the tag; the others keep
-    // theirs. Blocks that no root reaches afterwards are deleted.
-    bool FromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag);
+    // theirs. Blocks that no root reaches afterwards are deleted. owner: the
+    // material that error lines name, or null.
+    bool FromMetaTag(Tavrin* core, const zMetaFile* document, const zMetaTag* tag, const char* owner = nullptr);
     // A new "ShaderMap" tag (the caller owns it), or null. The list is where
     // the tag is going to be added.
     zMetaTag* AsMetaTag(zLinkedListId* list) const;

@@ -269,6 +269,12 @@ void zGL3Renderer::CopyFramebufferToTexture(zTexture* texture)
     if (texture == nullptr || texture->rendererData == nullptr || videoClosed != 0)
         return;
     glBindTexture(GL_TEXTURE_2D, static_cast<zGL3TextureRecord*>(texture->rendererData)->name);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, int32_t(outputWidth), int32_t(outputHeight));
+    // As much of the output as the texture holds: GL refuses a copy beyond it.
+    GLint textureWidth = 0, textureHeight = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &textureHeight);
+    const int32_t width = std::clamp(ToGL3Pixels(outputWidth), 0, int32_t(textureWidth));
+    const int32_t height = std::clamp(ToGL3Pixels(outputHeight), 0, int32_t(textureHeight));
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, width, height);
     glBindTexture(GL_TEXTURE_2D, 0);
 }

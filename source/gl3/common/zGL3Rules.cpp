@@ -4,6 +4,7 @@
 #include "core/render/zRenderer.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -99,6 +100,38 @@ zGeometry* ChooseGL3WalkGeometry(zGeometry* g, int32_t mode, float squaredDistan
     return g;
 }
 
+int32_t ToGL3Pixels(float value)
+{
+    if (!(value == value))
+        return 0;
+    // The largest float below 2^31 and -2^31 itself convert exactly.
+    if (value >= 2147483520.0f)
+        return INT32_MAX;
+    if (value <= -2147483648.0f)
+        return INT32_MIN;
+    return int32_t(value);
+}
+
+int32_t ScaleGL3Pixels(int32_t value, float scale)
+{
+    return ToGL3Pixels(float(value) * scale);
+}
+
+zGL3Viewport ClampGL3Viewport(int32_t x, int32_t y, int32_t width, int32_t height, int32_t outputWidth,
+                              int32_t outputHeight)
+{
+    const auto side = [](int32_t origin, int32_t size, int32_t limit, int32_t& start) {
+        limit = std::max(limit, 0);
+        start = std::clamp(origin, 0, limit);
+        const int64_t end = std::clamp<int64_t>(int64_t(origin) + size, start, limit);
+        return int32_t(end - start);
+    };
+    zGL3Viewport viewport;
+    viewport.width = side(x, width, outputWidth, viewport.x);
+    viewport.height = side(y, height, outputHeight, viewport.y);
+    return viewport;
+}
+
 void ApplyGL3FarPlane(zMatrix4& projection, float farDistance)
 {
     const float f = farDistance;
@@ -109,8 +142,8 @@ void ApplyGL3FarPlane(zMatrix4& projection, float farDistance)
 zGL3DeferredSize ComputeGL3DeferredSize(int32_t width, int32_t height, float supersampling, uint32_t options)
 {
     zGL3DeferredSize size;
-    size.width = int32_t(float(width) * supersampling);
-    size.height = int32_t(float(height) * supersampling);
+    size.width = ScaleGL3Pixels(width, supersampling);
+    size.height = ScaleGL3Pixels(height, supersampling);
     if ((options & OptionPowerOfTwoTargets) != 0) {
         const int32_t larger = std::max(size.width, size.height);
         size.width = larger;

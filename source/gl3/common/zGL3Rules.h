@@ -74,6 +74,24 @@ enum : int32_t {
 // hidden result).
 zGeometry* ChooseGL3WalkGeometry(zGeometry* g, int32_t mode, float squaredDistance);
 
+// A pixel count or coordinate from a float: NaN gives 0, values beyond the
+// int32 range its nearer end.
+int32_t ToGL3Pixels(float value);
+// value x scale (the supersampling) in pixels, saturated as ToGL3Pixels.
+int32_t ScaleGL3Pixels(int32_t value, float scale);
+
+// A viewport rectangle (x, y, width, height) clamped to an output of
+// outputWidth x outputHeight: its part inside the output, empty (size 0)
+// where nothing of it is; negative sizes are empty.
+struct zGL3Viewport {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+zGL3Viewport ClampGL3Viewport(int32_t x, int32_t y, int32_t width, int32_t height, int32_t outputWidth,
+                              int32_t outputHeight);
+
 // Entries 10 and 11 of a projection that draws with near plane 0.1 and far
 // plane far (far must be positive).
 void ApplyGL3FarPlane(zMatrix4& projection, float farDistance);

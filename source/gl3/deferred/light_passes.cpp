@@ -369,7 +369,7 @@ void zGL3Renderer::RenderVolumetricLight(zLight* light)
         GLint viewport[4] = {};
         glGetIntegerv(GL_VIEWPORT, viewport);
         SetRenderTarget(fxMaps[0]);
-        ApplyViewport(0, 0, viewport[2] / effectMapDivisor, viewport[3] / effectMapDivisor);
+        ApplyViewport(0, 0, std::max(viewport[2] / effectMapDivisor, 1), std::max(viewport[3] / effectMapDivisor, 1));
         ClearBuffers(0.0f, 0.0f, 0.0f, 0.0f, 1.0f, GL_COLOR_BUFFER_BIT);
         glDisable(GL_BLEND);
         DrawLightVolume(light);

@@ -90,11 +90,12 @@ void zGL3Renderer::RenderDeferredQueue()
     if ((effectFlags & EffectMotionBlur) != 0 && velocityMap != nullptr) {
         PassTimer timer(*this, TimeVelocity);
         RenderVelocityPass();
+        CheckPass("velocity");
     }
-    const int32_t scaledWidth = int32_t(float(viewportWidth) * supersampling);
-    const int32_t scaledHeight = int32_t(float(viewportHeight) * supersampling);
-    const int32_t scaledX = int32_t(float(viewportX) * supersampling);
-    const int32_t scaledY = int32_t(float(viewportY) * supersampling);
+    const int32_t scaledWidth = ScaleGL3Pixels(viewportWidth, supersampling);
+    const int32_t scaledHeight = ScaleGL3Pixels(viewportHeight, supersampling);
+    const int32_t scaledX = ScaleGL3Pixels(viewportX, supersampling);
+    const int32_t scaledY = ScaleGL3Pixels(viewportY, supersampling);
     ApplyViewport(scaledX, scaledY, scaledWidth, scaledHeight);
     {
         PassTimer timer(*this, TimeDepth);
@@ -105,31 +106,38 @@ void zGL3Renderer::RenderDeferredQueue()
         ClearBuffers(0.0f, 0.0f, 0.0f, 256000.0f, 1.0f, GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         WalkQueue(GL3PassDepthNormal);
         RestoreFilledPolygons();
+        CheckPass("depth and normals");
     }
     if ((effectFlags & EffectAmbientOcclusion) != 0) {
         PassTimer timer(*this, TimeSSAO);
         RenderSSAOPass();
         SetRenderTarget(attrMaps[0]);
         ApplyViewport(scaledX, scaledY, scaledWidth, scaledHeight);
+        CheckPass("ambient occlusion");
     }
     {
         PassTimer timer(*this, TimeAttributes);
         FillAttributeBuffers();
+        CheckPass("attributes");
     }
     {
         PassTimer timer(*this, TimeLights);
         SetRenderTarget(composeMap);
         ApplyViewport(scaledX, scaledY, scaledWidth, scaledHeight);
         RenderLightLoop();
+        CheckPass("lights and shadows");
     }
     passSeconds[TimeLights] -= passSeconds[TimeShadows];
     {
         PassTimer timer(*this, TimeFog);
-        if (fogOn != 0)
+        if (fogOn != 0) {
             RenderFogPass();
+            CheckPass("fog");
+        }
         if ((effectFlags & EffectFramebufferAsTexture) != 0) {
             RenderFullscreenPass(composeMap, 1.0f, nullptr, attrMaps[3]);
             ApplyViewport(scaledX, scaledY, scaledWidth, scaledHeight);
+            CheckPass("framebuffer as texture");
         }
     }
     {
@@ -140,8 +148,10 @@ void zGL3Renderer::RenderDeferredQueue()
         ApplyViewport(scaledX, scaledY, scaledWidth, scaledHeight);
         BeginFixedFunctionQueuePass();
         WalkQueue(GL3PassForward);
+        CheckPass("forward");
         WalkQueue(GL3PassBackToFront);
         EndFixedFunctionQueuePass();
+        CheckPass("back to front");
     }
     zTexture* image = composeMap;
     {
@@ -150,12 +160,21 @@ void zGL3Renderer::RenderDeferredQueue()
         // A safe-mode target may have left its depth map here.
         glFramebufferTexture2D_(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, 0, 0);
         zTexture* spare = attrMaps[3];
-        if ((effectFlags & EffectDepthOfField) != 0 && RenderDepthOfField(image, spare))
-            std::swap(image, spare);
-        if ((effectFlags & EffectMotionBlur) != 0 && RenderMotionBlur(image, spare))
-            std::swap(image, spare);
-        if ((effectFlags & EffectBloom) != 0 && RenderBloom(image, spare))
-            image = spare;
+        if ((effectFlags & EffectDepthOfField) != 0) {
+            if (RenderDepthOfField(image, spare))
+                std::swap(image, spare);
+            CheckPass("depth of field");
+        }
+        if ((effectFlags & EffectMotionBlur) != 0) {
+            if (RenderMotionBlur(image, spare))
+                std::swap(image, spare);
+            CheckPass("motion blur");
+        }
+        if ((effectFlags & EffectBloom) != 0) {
+            if (RenderBloom(image, spare))
+                image = spare;
+            CheckPass("bloom");
+        }
     }
     PassTimer timer(*this, TimeOutput);
     glUseProgramObject_(0);
@@ -177,6 +196,7 @@ void zGL3Renderer::RenderDeferredQueue()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     ResetTextureUnits(0);
+    CheckPass("output");
 }
 
 void zGL3Renderer::RenderVelocityPass()

@@ -17,6 +17,8 @@ void zGL3Renderer::RenderQueue()
 {
     if (camera == nullptr || videoClosed != 0)
         return;
+    // What came before the queue: uploads, clears, 2D.
+    CheckPass("before the queue");
     SetDefaultState();
     renderTimer.Start();
     SortItemStack();
@@ -27,17 +29,21 @@ void zGL3Renderer::RenderQueue()
             BindSafeModeTarget();
         BeginFixedFunctionQueuePass();
         WalkQueue(GL3PassFixedOpaque);
+        CheckPass("fixed-function opaque");
         WalkQueue(GL3PassBackToFront);
         EndFixedFunctionQueuePass();
+        CheckPass("fixed-function back to front");
     } else {
         RenderDeferredQueue();
     }
     if (glBindFramebuffer_ != nullptr)
         glBindFramebuffer_(GL_FRAMEBUFFER_EXT, 0);
     FlushLines();
+    CheckPass("lines");
     if ((optionFlags & OptionEnableDebug) != 0 && (optionFlags & OptionDisableShader) == 0) {
         DrawDebugOverlay(true);
         DrawTextureQuad(shadowMaps[0], -0.9f, -0.9f, 0.4f, 0.4f, true);
+        CheckPass("debug overlay");
     }
     renderTimer.Stop();
 }

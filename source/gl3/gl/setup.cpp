@@ -8,7 +8,11 @@
 #include "gl3/system/zGL3Renderer.h"
 #include "platform/PlatformVideo.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -18,11 +22,28 @@ const char* GLString(GLenum name)
     return s != nullptr ? s : "";
 }
 
+// The words of an error GL names, or null.
+const char* GLErrorName(GLenum error)
+{
+    switch (error) {
+    case GL_INVALID_ENUM: return "GL invalid enumeration";
+    case GL_INVALID_VALUE: return "GL invalid value";
+    case GL_INVALID_OPERATION: return "GL invalid operation";
+    case GL_STACK_OVERFLOW: return "GL stack overflow";
+    case GL_STACK_UNDERFLOW: return "GL stack underflow";
+    case GL_OUT_OF_MEMORY: return "GL out of memory";
+    case GL_INVALID_FRAMEBUFFER_OPERATION_EXT: return "GL invalid framebuffer operation";
+    default: return nullptr;
+    }
+}
+
 } // namespace
 
 bool zGL3Renderer::SetupOpenGL(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode)
 {
     sixteenBitDepth = 0;
+    const char* check = std::getenv("TAVRIN_GL_CHECK");
+    glErrorCheck = check != nullptr && check[0] != '\0' && std::strcmp(check, "0") != 0 ? 1 : 0;
     LogHeading("zGL3Renderer::SetupOpenGL") << "Starting OpenGL 3 renderer...\n";
     if ((optionFlags & OptionAntialiasing) != 0)
         *GlobalLogStream << "Using 4x supersampling.\n";
@@ -195,11 +216,25 @@ bool zGL3Renderer::SetupDeferredFramebuffer(int32_t width, int32_t height)
     outputWidth = float(width);
     outputHeight = float(height);
     supersampling = (optionFlags & OptionAntialiasing) != 0 ? 2.0f : 1.0f;
-    const zGL3DeferredSize size = ComputeGL3DeferredSize(width, height, supersampling, optionFlags);
     if (glGenFramebuffers_ == nullptr || glBindFramebuffer_ == nullptr) {
         LogError("zGL3Renderer::SetupDeferredFramebuffer") << "Driver has no framebuffer objects.\n";
         return false;
     }
+    // The buffers hold the supersampled output: past what the driver can
+    // texture and draw into, the output is drawn without supersampling.
+    GLint textureLimit = 0;
+    GLint viewportLimits[2] = {};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &textureLimit);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewportLimits);
+    const int64_t limit = std::min<int64_t>(textureLimit, std::min(viewportLimits[0], viewportLimits[1]));
+    if (supersampling > 1.0f && limit > 0 &&
+        (int64_t(width) * 2 > limit || int64_t(height) * 2 > limit)) {
+        LogWarning("zGL3Renderer::SetupDeferredFramebuffer")
+            << "A " << width << "x" << height << " output supersampled exceeds the driver's " << int32_t(limit)
+            << " pixels a side, drawing it without supersampling.\n";
+        supersampling = 1.0f;
+    }
+    const zGL3DeferredSize size = ComputeGL3DeferredSize(width, height, supersampling, optionFlags);
     if (deferredFramebuffer == 0)
         glGenFramebuffers_(1, &deferredFramebuffer);
     const int32_t colourKind = (optionFlags & OptionUseFloatTarget) != 0 ? 2 : 0;
@@ -218,10 +253,12 @@ bool zGL3Renderer::SetupDeferredFramebuffer(int32_t width, int32_t height)
     }
     composeMap = NewRenderTexture("compose_map", size.width, size.height, colourKind, false);
     nearest(composeMap);
-    fxMaps[0] = NewRenderTexture("fx0_map", size.width / effectMapDivisor, size.height / effectMapDivisor,
-                                 colourKind, false);
-    fxMaps[1] = NewRenderTexture("fx1_map", size.width / effectMapDivisor, size.height / effectMapDivisor,
-                                 colourKind, false);
+    // The effect buffers at a fraction of the size, never below one pixel:
+    // a one-pixel-high output still has one row to draw its effects into.
+    const int32_t effectWidth = std::max(size.width / effectMapDivisor, 1);
+    const int32_t effectHeight = std::max(size.height / effectMapDivisor, 1);
+    fxMaps[0] = NewRenderTexture("fx0_map", effectWidth, effectHeight, colourKind, false);
+    fxMaps[1] = NewRenderTexture("fx1_map", effectWidth, effectHeight, colourKind, false);
     glBindTexture(GL_TEXTURE_2D, 0);
 
     auto attachAndCheck = [&]() {
@@ -441,15 +478,30 @@ bool zGL3Renderer::CheckGLError(const char* context_, int32_t number)
     if (error == GL_NO_ERROR)
         return false;
     zLogStream& log = LogError("zGL3Renderer::CheckGLError");
-    switch (error) {
-    case GL_INVALID_ENUM: log << "GL invalid enumeration ("; break;
-    case GL_INVALID_VALUE: log << "GL invalid value ("; break;
-    case GL_INVALID_OPERATION: log << "GL invalid operation ("; break;
-    case GL_STACK_OVERFLOW: log << "GL stack overflow ("; break;
-    case GL_STACK_UNDERFLOW: log << "GL stack underflow ("; break;
-    case GL_OUT_OF_MEMORY: log << "GL out of memory ("; break;
-    default: log << "GL error " << uint32_t(error) << " ("; break;
-    }
+    const char* name = GLErrorName(error);
+    if (name != nullptr)
+        log << name << " (";
+    else
+        log << "GL error " << uint32_t(error) << " (";
     log << (context_ != nullptr ? context_ : "") << ":" << number << ").\n";
     return true;
+}
+
+void zGL3Renderer::ReportPassErrors(const char* pass)
+{
+    if (videoOpen == 0 || videoClosed != 0)
+        return;
+    // GL keeps one flag per kind of error; a lost context reports forever.
+    for (int32_t flags = 0; flags < 8; ++flags) {
+        const GLenum error = glGetError();
+        if (error == GL_NO_ERROR)
+            return;
+        const char* name = GLErrorName(error);
+        std::string message = (name != nullptr ? std::string(name) : "GL error " + std::to_string(error)) +
+            " in frame " + std::to_string(framesPresented + 1) + ", pass '" + (pass != nullptr ? pass : "") + "'.";
+        LogError("zGL3Renderer::CheckPass") << message.c_str() << "\n";
+        ++glErrorsFound;
+        if (GLErrorHook != nullptr)
+            GLErrorHook(message.c_str());
+    }
 }

@@ -222,6 +222,9 @@ void zGL3Renderer::Present()
 {
     if (GlobalToolMode != 0)
         return;
+    // What the frame drew after its last queue: 2D, text, clears.
+    CheckPass("before present");
+    ++framesPresented;
     PlatformRefreshEvents();
     // Swapping an off-screen surface hands the driver nothing: a frame that
     // reads nothing back and updates no texture (a scene on the fixed-function

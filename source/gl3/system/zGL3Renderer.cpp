@@ -4,6 +4,7 @@
 #include "core/material/zMaterial.h"
 #include "core/resource/zTexture.h"
 #include "framework/system/zLogStream.h"
+#include "gl3/common/zGL3Rules.h"
 #include "platform/PlatformVideo.h"
 
 #include <cmath>
@@ -47,15 +48,21 @@ zGL3Renderer::~zGL3Renderer()
 
 void zGL3Renderer::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height)
 {
-    viewportX = x;
-    viewportY = y;
-    viewportWidth = width;
-    viewportHeight = height;
-    glViewport(x, y, width, height);
-    glScissor(x, y, width, height);
+    // Clamped to the output (the render target while one is set): GL refuses
+    // negative sizes, and the supersampled buffers' rectangles are scaled
+    // from this one.
+    float outputW = 0.0f, outputH = 0.0f;
+    GetViewportSize(outputW, outputH);
+    const zGL3Viewport v = ClampGL3Viewport(x, y, width, height, ToGL3Pixels(outputW), ToGL3Pixels(outputH));
+    viewportX = v.x;
+    viewportY = v.y;
+    viewportWidth = v.width;
+    viewportHeight = v.height;
+    glViewport(v.x, v.y, v.width, v.height);
+    glScissor(v.x, v.y, v.width, v.height);
     glEnable(GL_SCISSOR_TEST);
-    framebufferScaleX = framebufferWidth / float(width);
-    framebufferScaleY = framebufferHeight / float(height);
+    framebufferScaleX = framebufferWidth / float(v.width);
+    framebufferScaleY = framebufferHeight / float(v.height);
 }
 
 void zGL3Renderer::ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t height)
@@ -74,8 +81,8 @@ void zGL3Renderer::Clear(float red, float green, float blue, float depth, uint32
     glClearColor(0.0f, 0.0f, 0.0f, 0.5f);
     if ((optionFlags & OptionDisableShader) == 0 && deferredFramebuffer != 0) {
         // The attribute buffers hold the supersampled viewport.
-        glScissor(int32_t(float(viewportX) * supersampling), int32_t(float(viewportY) * supersampling),
-                  int32_t(float(viewportWidth) * supersampling), int32_t(float(viewportHeight) * supersampling));
+        glScissor(ScaleGL3Pixels(viewportX, supersampling), ScaleGL3Pixels(viewportY, supersampling),
+                  ScaleGL3Pixels(viewportWidth, supersampling), ScaleGL3Pixels(viewportHeight, supersampling));
         const int order[3] = {0, 2, 3};
         for (int i : order) {
             SetRenderTarget(attrMaps[i]);
@@ -92,6 +99,7 @@ void zGL3Renderer::Clear(float red, float green, float blue, float depth, uint32
         glClear(GL_DEPTH_BUFFER_BIT);
     else
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    CheckPass("clear");
 }
 
 void zGL3Renderer::SetRenderTarget(zTexture* texture)

@@ -205,6 +205,7 @@ public:
     zShaderRecord* LoadShader(const char* name, const char* vertexProgram, const char* pixelProgram) override;
     void FreeShader(zShaderRecord* shader) override;
     void Clear(float red, float green, float blue, float depth, uint32_t flags) override;
+    // As much of the output as the texture holds, from its lower left corner.
     void CopyFramebufferToTexture(zTexture* texture) override;
     void SetRenderTarget(zTexture* texture) override;
     void Line3D(const zVector& from, const zVector& to, const float* colour) override;
@@ -233,6 +234,8 @@ public:
     void SetViewMatrix(const zMatrix4& matrix) override;
     void SetProjectionMatrix(const zMatrix4& matrix) override;
     void SetModelMatrix(const zMatrix4& matrix, const void* reserved) override;
+    // The rectangle clamped to the output, or to the render target while one
+    // is set (ClampGL3Viewport).
     void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
 
     // Video output (system/video).
@@ -255,6 +258,8 @@ public:
     bool SetupCoreShader();
     // False when no depth format gives a complete framebuffer: the deferred
     // framebuffer is then freed and the renderer falls back to safe mode.
+    // Every buffer is at least one pixel a side; an output that supersampled
+    // would pass the driver's texture or viewport limit is not supersampled.
     bool SetupDeferredFramebuffer(int32_t width, int32_t height);
     void FreeDeferredFramebuffer();
     void CheckglClear();
@@ -265,6 +270,14 @@ public:
     void ReleaseGLObjects();
     // Logs the pending GL error, if any; true when there was one.
     bool CheckGLError(const char* context, int32_t number);
+    // The end of one pass of the frame: with the error check on, reads the GL
+    // error state (see glErrorCheck).
+    void CheckPass(const char* pass)
+    {
+        if (glErrorCheck != 0)
+            ReportPassErrors(pass);
+    }
+    void ReportPassErrors(const char* pass);
 
     // State (system/state).
     void SetMatrixMode(GLenum mode);
@@ -553,6 +566,15 @@ public:
     };
     uint8_t passTiming = 0;
     double passSeconds[TimeCount] = {};
+    // The GL error check the tests switch on: with the environment variable
+    // TAVRIN_GL_CHECK set, and not to "0", when video opens, the error state
+    // is read after every pass of every frame. Each error is logged with the
+    // frame (frames presented so far + 1) and the pass, counted, and handed
+    // to GLErrorHook when one is set. Off, a pass costs a test of the flag.
+    uint8_t glErrorCheck = 0;
+    uint64_t glErrorsFound = 0;
+    uint64_t framesPresented = 0;
+    static inline void (*GLErrorHook)(const char* message) = nullptr;
     // Whether the platform's video system was started by this renderer.
     uint8_t videoSystemStarted = 0;
     // Counters the benchmarks and tests read: GL state changes issued by the

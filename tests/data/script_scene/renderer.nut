@@ -32,6 +32,13 @@ cases <- {
         RendererSetFog(r, true, Vector(0.1, 0.2, 0.3), 10.0, 2.0);
         return RendererGetFogFar(r) > 10.0 && RendererGetFogFar(r) < 10.01;
     },
+    fog_not_a_number_keeps_the_distances = function() {
+        local r = TestRenderer();
+        RendererSetFog(r, true, Vector(0.1, 0.2, 0.3), 7.0, 70.0);
+        RendererSetFog(r, true, Vector(0.1, 0.2, 0.3), 8.0, 0.0 / 0.0);
+        RendererSetFog(r, true, Vector(0.1, 0.2, 0.3), 1e39, 90.0);
+        return RendererGetFogNear(r) + "," + RendererGetFogFar(r);
+    },
     fog_wrong_class = function() {
         RendererSetFog(TestRenderer(), true, Matrix3(), 1.0, 2.0);
         return "not thrown";
